@@ -1,0 +1,14 @@
+#pragma once
+// The program holds its texts in the Windows-1252 code page, as its files store them ("±" is
+// the byte 0xB1). These convert to and from UTF-8 for the screen and the terminal.
+
+#include <string>
+#include <string_view>
+
+namespace zelt {
+
+std::string Cp1252ToUtf8(std::string_view text);
+// Characters that Windows-1252 cannot hold become "?"; malformed UTF-8 bytes too.
+std::string Utf8ToCp1252(std::string_view text);
+
+} // namespace zelt

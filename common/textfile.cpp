@@ -1,0 +1,260 @@
+#include "common/textfile.h"
+
+#include "common/errors.h"
+
+#include <charconv>
+#include <cmath>
+#include <cstring>
+#include <system_error>
+
+namespace zelt {
+
+namespace {
+
+constexpr std::size_t kBufferSize = 1 << 16;
+constexpr int kEndOfFile = -1;
+constexpr char kEofMark = 26;
+// The runtime's error code for a number that cannot be read.
+constexpr int kInvalidNumericInput = 106;
+
+bool IsBlank(int c) { return c >= 0 && c <= 32; }
+
+// Checks the syntax of a real: [+-] digits [. digits] [(e|E) [+-] digits], with at least one
+// digit in the mantissa. Returns the decimal exponent of the first significant digit through
+// `magnitude` (used to tell an overflowing from an underflowing number).
+bool IsRealSyntax(std::string_view t, int& magnitude) {
+    std::size_t i = 0;
+    if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+        ++i;
+    int intDigits = 0, leadingZeros = 0, fracDigits = 0;
+    bool significant = false;
+    for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i, ++intDigits) {
+        if (t[i] != '0')
+            significant = true;
+        else if (!significant)
+            ++leadingZeros;
+    }
+    int fracLeadingZeros = 0;
+    if (i < t.size() && t[i] == '.') {
+        for (++i; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i) {
+            ++fracDigits;
+            if (!significant && t[i] == '0')
+                ++fracLeadingZeros;
+            else
+                significant = true;
+        }
+    }
+    if (intDigits + fracDigits == 0)
+        return false;
+    long exponent = 0;
+    if (i < t.size() && (t[i] == 'e' || t[i] == 'E')) {
+        ++i;
+        int sign = 1;
+        if (i < t.size() && (t[i] == '+' || t[i] == '-'))
+            sign = t[i++] == '-' ? -1 : 1;
+        const std::size_t first = i;
+        for (; i < t.size() && std::isdigit(static_cast<unsigned char>(t[i])); ++i)
+            exponent = std::min(exponent * 10 + (t[i] - '0'), 100000L);
+        if (i == first)
+            return false;
+        exponent *= sign;
+    }
+    const int position = intDigits - leadingZeros > 0 ? intDigits - leadingZeros - 1
+                                                      : -(fracLeadingZeros + 1);
+    magnitude = static_cast<int>(exponent) + position;
+    return i == t.size();
+}
+
+} // namespace
+
+std::filesystem::path PathFromUtf8(const std::string& fileName) {
+    return std::filesystem::path(
+        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
+}
+
+void TextReader::Open(const std::string& fileName) {
+    Close();
+    fileName_ = fileName;
+    const auto path = PathFromUtf8(fileName);
+    std::error_code error;
+    if (std::filesystem::is_directory(path, error))
+        throw EInOutError("Cannot open file \"" + fileName + "\": it is a folder", 5);
+    if (!std::filesystem::exists(path, error))
+        throw EInOutError("Cannot open file \"" + fileName + "\": file not found", 2);
+    stream_.open(path, std::ios::binary);
+    if (!stream_.is_open())
+        throw EInOutError("Cannot open file \"" + fileName + "\": " + std::strerror(errno), 5);
+    buffer_.resize(kBufferSize);
+    position_ = filled_ = 0;
+    line_ = 1;
+}
+
+void TextReader::Close() {
+    if (stream_.is_open())
+        stream_.close();
+    stream_.clear();
+}
+
+// Keeps the unread bytes at the front of the buffer and appends what the file holds next.
+bool TextReader::Fill() {
+    if (!stream_.is_open())
+        return false;
+    const std::size_t kept = filled_ - position_;
+    std::memmove(buffer_.data(), buffer_.data() + position_, kept);
+    position_ = 0;
+    filled_ = kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
+                         buffer_.data() + kept, static_cast<std::streamsize>(buffer_.size() - kept)));
+    return filled_ > kept;
+}
+
+int TextReader::PeekAt(std::size_t offset) {
+    if (position_ + offset >= filled_ && !Fill())
+        return kEndOfFile;
+    if (position_ + offset >= filled_)
+        return kEndOfFile;
+    return static_cast<unsigned char>(buffer_[position_ + offset]);
+}
+
+int TextReader::Peek() { return PeekAt(0); }
+
+int TextReader::Get() {
+    const int c = Peek();
+    if (c != kEndOfFile) {
+        ++position_;
+        if (c == '\n')
+            ++line_;
+    }
+    return c;
+}
+
+bool TextReader::Eof() { return Peek() == kEndOfFile; }
+
+bool TextReader::SeekEof() {
+    while (IsBlank(Peek()))
+        Get();
+    return Eof();
+}
+
+std::string TextReader::ReadToken(int maxLength) {
+    while (IsBlank(Peek()))
+        Get();
+    std::string token;
+    while (static_cast<int>(token.size()) < maxLength) {
+        const int c = Peek();
+        if (c == kEndOfFile || IsBlank(c))
+            break;
+        token += static_cast<char>(Get());
+    }
+    return token;
+}
+
+void TextReader::RaiseInvalid(const std::string& token) {
+    throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName_ +
+                          "\", line " + std::to_string(line_),
+                      kInvalidNumericInput);
+}
+
+double TextReader::ReadReal() {
+    const std::string token = ReadToken(64);
+    if (token.empty())
+        return 0;
+    int magnitude = 0;
+    if (!IsRealSyntax(token, magnitude))
+        RaiseInvalid(token);
+    // from_chars takes no leading "+".
+    const std::size_t skip = token[0] == '+' ? 1 : 0;
+    double value = 0;
+    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        if (magnitude > 0)
+            RaiseInvalid(token); // beyond the range of a double
+        return token[0] == '-' ? -0.0 : 0.0;
+    }
+    if (result.ec != std::errc() || result.ptr != token.data() + token.size())
+        RaiseInvalid(token);
+    return value;
+}
+
+std::int32_t TextReader::ReadInt() {
+    const std::string token = ReadToken(32);
+    if (token.empty())
+        return 0;
+    const std::size_t skip = token[0] == '+' ? 1 : 0;
+    std::int32_t value = 0;
+    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
+    if (result.ec != std::errc() || result.ptr != token.data() + token.size() ||
+        (skip == 1 && token.size() > 1 && token[1] == '-'))
+        RaiseInvalid(token);
+    return value;
+}
+
+std::string TextReader::ReadField(int width) {
+    std::string field;
+    while (static_cast<int>(field.size()) < width) {
+        const int c = Peek();
+        if (c == kEndOfFile || c == '\n')
+            break;
+        if (c == '\r') {
+            if (PeekAt(1) == '\n')
+                break; // CR LF ends the line and stays unread
+            Get();
+            continue;
+        }
+        field += static_cast<char>(Get());
+    }
+    return field;
+}
+
+char TextReader::ReadChar() {
+    const int c = Get();
+    return c == kEndOfFile ? kEofMark : static_cast<char>(c);
+}
+
+void TextReader::SkipLine() {
+    for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get()) {
+    }
+}
+
+TextWriter::~TextWriter() {
+    if (stream_.is_open())
+        stream_.close();
+}
+
+void TextWriter::Create(const std::string& fileName) {
+    if (stream_.is_open())
+        stream_.close();
+    stream_.clear();
+    fileName_ = fileName;
+    stream_.open(PathFromUtf8(fileName), std::ios::binary | std::ios::trunc);
+    if (!stream_.is_open())
+        throw EInOutError("Cannot create file \"" + fileName + "\": " + std::strerror(errno), 5);
+}
+
+void TextWriter::Check(const char* operation) {
+    if (!stream_)
+        throw EInOutError("Cannot " + std::string(operation) + " file \"" + fileName_ + "\"", 5);
+}
+
+void TextWriter::Write(std::string_view text) {
+    if (!stream_.is_open())
+        throw EInOutError("File \"" + fileName_ + "\" is not open for writing", 103);
+    stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
+    Check("write");
+}
+
+void TextWriter::WriteLine(std::string_view text) {
+    Write(text);
+    Write("\r\n");
+}
+
+void TextWriter::Close() {
+    if (!stream_.is_open())
+        return;
+    stream_.flush();
+    const bool flushed = static_cast<bool>(stream_);
+    stream_.close();
+    if (!flushed || !stream_)
+        throw EInOutError("Cannot write file \"" + fileName_ + "\"", 5);
+}
+
+} // namespace zelt
