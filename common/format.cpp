@@ -110,8 +110,8 @@ std::string FixedPoint(long double value, int decimals, bool& negative) {
         fraction = d.digits.substr(static_cast<std::size_t>(intDigits));
     } else {
         integer = "0";
-        fraction = std::string(static_cast<std::size_t>(std::min(-intDigits, decimals)), '0') +
-                   d.digits;
+        fraction =
+            std::string(static_cast<std::size_t>(std::min(-intDigits, decimals)), '0') + d.digits;
     }
     fraction.resize(static_cast<std::size_t>(decimals), '0');
     return decimals > 0 ? integer + "." + fraction : integer;
@@ -234,8 +234,7 @@ std::string FloatToStr(long double value) {
         return sign + mantissa + "E" + std::to_string(d.exponent);
     }
     if (d.exponent < 0)
-        return sign + "0." + std::string(static_cast<std::size_t>(-d.exponent - 1), '0') +
-               d.digits;
+        return sign + "0." + std::string(static_cast<std::size_t>(-d.exponent - 1), '0') + d.digits;
     const int intDigits = d.exponent + 1;
     if (count <= intDigits)
         return sign + d.digits + std::string(static_cast<std::size_t>(intDigits - count), '0');

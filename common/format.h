@@ -15,8 +15,7 @@ namespace zelt {
 class FormatArg {
 public:
     template <std::integral T>
-        requires(!std::same_as<T, bool>)
-    FormatArg(T value) : value_(static_cast<long long>(value)) {}
+    requires(!std::same_as<T, bool>) FormatArg(T value) : value_(static_cast<long long>(value)) {}
     template <std::floating_point T> FormatArg(T value) : value_(static_cast<long double>(value)) {}
     FormatArg(const char* text) : value_(std::string(text)) {}
     FormatArg(std::string text) : value_(std::move(text)) {}

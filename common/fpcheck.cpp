@@ -11,7 +11,9 @@ namespace {
 constexpr int kFaults = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 }
 
-void FpReset() { std::feclearexcept(FE_ALL_EXCEPT); }
+void FpReset() {
+    std::feclearexcept(FE_ALL_EXCEPT);
+}
 
 void FpCheck(std::string_view where) {
     const int pending = std::fetestexcept(kFaults);

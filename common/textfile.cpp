@@ -17,7 +17,9 @@ constexpr char kEofMark = 26;
 // The runtime's error code for a number that cannot be read.
 constexpr int kInvalidNumericInput = 106;
 
-bool IsBlank(int c) { return c >= 0 && c <= 32; }
+bool IsBlank(int c) {
+    return c >= 0 && c <= 32;
+}
 
 // Checks the syntax of a real: [+-] digits [. digits] [(e|E) [+-] digits], with at least one
 // digit in the mantissa. Returns the decimal exponent of the first significant digit through
@@ -59,8 +61,8 @@ bool IsRealSyntax(std::string_view t, int& magnitude) {
             return false;
         exponent *= sign;
     }
-    const int position = intDigits - leadingZeros > 0 ? intDigits - leadingZeros - 1
-                                                      : -(fracLeadingZeros + 1);
+    const int position =
+        intDigits - leadingZeros > 0 ? intDigits - leadingZeros - 1 : -(fracLeadingZeros + 1);
     magnitude = static_cast<int>(exponent) + position;
     return i == t.size();
 }
@@ -102,8 +104,9 @@ bool TextReader::Fill() {
     const std::size_t kept = filled_ - position_;
     std::memmove(buffer_.data(), buffer_.data() + position_, kept);
     position_ = 0;
-    filled_ = kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
-                         buffer_.data() + kept, static_cast<std::streamsize>(buffer_.size() - kept)));
+    filled_ =
+        kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
+                   buffer_.data() + kept, static_cast<std::streamsize>(buffer_.size() - kept)));
     return filled_ > kept;
 }
 
@@ -115,7 +118,9 @@ int TextReader::PeekAt(std::size_t offset) {
     return static_cast<unsigned char>(buffer_[position_ + offset]);
 }
 
-int TextReader::Peek() { return PeekAt(0); }
+int TextReader::Peek() {
+    return PeekAt(0);
+}
 
 int TextReader::Get() {
     const int c = Peek();
@@ -127,7 +132,9 @@ int TextReader::Get() {
     return c;
 }
 
-bool TextReader::Eof() { return Peek() == kEndOfFile; }
+bool TextReader::Eof() {
+    return Peek() == kEndOfFile;
+}
 
 bool TextReader::SeekEof() {
     while (IsBlank(Peek()))
