@@ -1,0 +1,101 @@
+#include "common/errors.h"
+#include "shell/configstore.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace zelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConfigStoreTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ =
+            fs::temp_directory_path() /
+            ("zelt-config-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
+             ::testing::UnitTest::GetInstance()->current_test_info()->name());
+        fs::remove_all(folder_);
+        fs::create_directories(folder_);
+        file_ = (folder_ / "zeltfit.ini").string();
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
+    std::string FileText() const {
+        std::ifstream in(file_, std::ios::binary);
+        std::ostringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+
+    fs::path folder_;
+    std::string file_;
+};
+
+TEST_F(ConfigStoreTest, MissingFileGivesDefaults) {
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadString("_Files", "Measurements", "C:\\"), "C:\\");
+    EXPECT_EQ(store.ReadInteger("_Fit", "Count", 50), 50);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromDensity", 1e15), 1e15);
+    EXPECT_TRUE(store.ReadSections().empty());
+}
+
+TEST_F(ConfigStoreTest, SectionsInFileOrderAndNamesWithoutCase) {
+    WriteFile("[_Files]\r\nDatabase=C:\\Data\\Atoms, new\r\n[Fe]\r\nLines=Fe, I\r\n"
+              "[_Extra]\r\n[Ar I]\r\nm=39.948\r\n[Cu]\r\n");
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadSections(),
+              (std::vector<std::string>{"_Files", "Fe", "_Extra", "Ar I", "Cu"}));
+    EXPECT_EQ(store.ReadString("_files", "DATABASE", ""), "C:\\Data\\Atoms, new");
+    EXPECT_EQ(store.ReadString("fe", "lines", ""), "Fe, I");
+    EXPECT_EQ(store.ReadFloat("AR I", "M", 0), 39.948);
+}
+
+TEST_F(ConfigStoreTest, NumbersAndTheirDefaults) {
+    WriteFile("[_Iteration]\nDensityPoints=0x20\nTemperaturePoints=12abc\nFromDensity=2.54e16\n"
+              "ToDensity=\nFromTemperature=1,5\nToTemperature= 12345.6 \nCount=0x\n");
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "DensityPoints", 50), 32);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "TemperaturePoints", 50), 50);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "Count", 7), 7);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromDensity", 1e15), 2.54e16);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "ToDensity", 1e18), 1e18);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromTemperature", 1000), 1000);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "ToTemperature", 50000), 12345.6);
+}
+
+TEST_F(ConfigStoreTest, WritesReplaceTheFileAtOnceInShortestForm) {
+    WriteFile("; comment kept\r\n[_Files]\r\nDatabase=/data\r\n[Fe]\r\nm=55.845\r\n");
+    TConfigStore store(file_);
+    store.WriteFloat("_Iteration", "FromDensity", 1e15);
+    store.WriteFloat("_Iteration", "ToTemperature", 50000);
+    store.WriteFloat("_Parameters", "Path", 0.5);
+    store.WriteInteger("_Fit", "Count", 50);
+    store.WriteString("_files", "Measurements", "/home/user/spectra, 2026");
+    // Another reader sees every key at once.
+    const TConfigStore other(file_);
+    EXPECT_EQ(other.ReadString("_Iteration", "FromDensity", ""), "1E15");
+    EXPECT_EQ(other.ReadString("_Iteration", "ToTemperature", ""), "50000");
+    EXPECT_EQ(other.ReadString("_Parameters", "Path", ""), "0.5");
+    EXPECT_EQ(other.ReadInteger("_Fit", "Count", 0), 50);
+    EXPECT_EQ(other.ReadString("_Files", "Measurements", ""), "/home/user/spectra, 2026");
+    EXPECT_EQ(other.ReadSections(),
+              (std::vector<std::string>{"_Files", "Fe", "_Iteration", "_Parameters", "_Fit"}));
+    const std::string text = FileText();
+    EXPECT_NE(text.find("; comment kept\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("\n\n"), std::string::npos); // every line ends with CR LF
+    EXPECT_FALSE(fs::exists(file_ + ".tmp"));
+}
+
+TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
+    TConfigStore store((folder_ / "missing" / "zeltfit.ini").string());
+    EXPECT_THROW(store.WriteInteger("_Fit", "Count", 1), EInOutError);
+}
+
+} // namespace
+} // namespace zelt
