@@ -1,0 +1,387 @@
+#include "leastsquares/marq3w.h"
+
+#include "common/checked.h"
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/fpcheck.h"
+#include "common/textfile.h"
+#include "leastsquares/chocho.h"
+
+#include <cmath>
+#include <string>
+
+namespace zelt {
+
+namespace {
+
+// The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
+TextWriter MarqLog;
+
+constexpr std::int32_t kMaxPoints = TDataVector::Size;
+constexpr std::int32_t kMaxParameters = 8;
+// A normal-matrix diagonal at or below this freezes its parameter for the iteration.
+constexpr long double kDiagonalGuard = 1e-20L;
+// A damping of exactly 0 restarts from this value before it is raised.
+constexpr long double kLambdaRestart = 1e-19L;
+constexpr int kRuleWidth = 80;
+
+// Packed index of element (r, c), c <= r, of a symmetric matrix.
+std::int32_t At(std::int32_t r, std::int32_t c) {
+    return r * (r - 1) / 2 + c;
+}
+
+// Index of element (i, k) of an np x np matrix stored row by row.
+std::int32_t RowMajor(std::int32_t i, std::int32_t k, std::int32_t np) {
+    return CheckedAdd(CheckedMul(i - 1, np), k);
+}
+
+std::string ParameterName(std::int32_t i) {
+    if (i == 1)
+        return "log10(n_1)";
+    if (i == 2)
+        return "Te";
+    return Format("b%d", {i});
+}
+
+// An 80-character line: n dashes, then blanks.
+std::string DashRule(int n) {
+    if (n < 0 || n > kRuleWidth)
+        RaiseIndexError(n, 0, kRuleWidth);
+    return std::string(static_cast<std::size_t>(n), '-') +
+           std::string(static_cast<std::size_t>(kRuleWidth - n), ' ');
+}
+
+// The state of one call of MarqMinimize.
+class TMarqRun {
+public:
+    TMarqRun(const TMarqControl& control, std::int32_t printLevel, std::int32_t n,
+             const TDataVector& x, const TDataVector& y, const TDataVector& w, std::int32_t np,
+             TParamVector& p, long double& sumOfSquares, const TMarqModel& model,
+             const TMarqDerivatives& derivatives)
+        : control_(control), printLevel_(printLevel), n_(n), x_(x), y_(y), w_(w), np_(np), p_(p),
+          sumOfSquares_(sumOfSquares), model_(model), derivatives_(derivatives) {}
+
+    // Runs the iterations from a starting S; returns the stop code (0, 1, 2, 4 or 5).
+    std::int32_t Iterate(long double sOld, std::int32_t iterationLimit);
+    // S at the current parameters; fills the residuals. A model failure stops the pass
+    // after adding the failing point's term and leaves ok_ false.
+    long double SumOfSquares();
+    bool ModelOk() const { return ok_; }
+    // Writes the header and line 0 (mode 0) or the line of an accepted iteration (mode 1).
+    void LogIteration(int mode, std::int32_t iteration) const;
+    // The inverse of the unscaled normal matrix of the last iteration, np x np row by row.
+    void CovarianceMatrix(TDataVector& covariance) const;
+    void FittedValues(TDataVector& fitted);
+
+private:
+    bool NormalEquations();
+    // One damped step from pOld; keeps it and returns true when S did not increase.
+    bool Trial(long double damping, const TParamVector& pOld, long double sOld);
+    bool ParametersChanged(const TParamVector& pOld) const;
+
+    const TMarqControl& control_;
+    const std::int32_t printLevel_, n_;
+    const TDataVector &x_, &y_, &w_;
+    const std::int32_t np_;
+    TParamVector& p_;
+    long double& sumOfSquares_;
+    const TMarqModel& model_;
+    const TMarqDerivatives& derivatives_;
+
+    bool ok_ = true;
+    TDataVector r_;
+    // The normal matrix scaled to unit diagonal, and as summed (for the covariance).
+    TPackedMatrix a_, aUnscaled_;
+    // The scaled gradient, the scale factors sqrt(A(i, i)) and one derivative row.
+    TParamVector g_, d_, dy_;
+};
+
+long double TMarqRun::SumOfSquares() {
+    long double s = 0;
+    ok_ = true;
+    for (std::int32_t j = 1; ok_ && j <= n_; ++j) {
+        r_[j] = y_[j] - model_(np_, p_, ok_, x_[j]);
+        s += r_[j] * r_[j] * w_[j];
+    }
+    FpCheck("the sum of squares");
+    return s;
+}
+
+bool TMarqRun::NormalEquations() {
+    for (std::int32_t k = 1; k <= At(np_, np_); ++k)
+        a_[k] = 0;
+    for (std::int32_t i = 1; i <= np_; ++i)
+        g_[i] = 0;
+    // ok_ keeps the value of the last sum of squares: the derivatives only ever clear it.
+    for (std::int32_t j = 1; j <= n_; ++j) {
+        derivatives_(j, x_, np_, p_, dy_, ok_);
+        if (!ok_)
+            return false;
+        for (std::int32_t i = 1; i <= np_; ++i) {
+            g_[i] += dy_[i] * r_[j] * w_[j];
+            for (std::int32_t k = 1; k <= i; ++k)
+                a_[At(i, k)] += dy_[i] * dy_[k] * w_[j];
+        }
+    }
+    for (std::int32_t i = 1; i <= np_; ++i) {
+        if (a_[At(i, i)] <= kDiagonalGuard) {
+            g_[i] = 0;
+            for (std::int32_t k = 1; k < i; ++k)
+                a_[At(i, k)] = 0;
+            a_[At(i, i)] = 1;
+        }
+    }
+    for (std::int32_t i = 1; i <= np_; ++i)
+        d_[i] = std::sqrt(a_[At(i, i)]);
+    aUnscaled_ = a_;
+    for (std::int32_t i = 1; i <= np_; ++i) {
+        g_[i] = g_[i] / d_[i];
+        for (std::int32_t k = 1; k <= i; ++k)
+            a_[At(i, k)] = a_[At(i, k)] / d_[i] / d_[k];
+    }
+    FpCheck("the normal equations");
+    return ok_;
+}
+
+bool TMarqRun::Trial(long double damping, const TParamVector& pOld, long double sOld) {
+    TPackedMatrix damped = a_;
+    TParamVector step = g_;
+    for (std::int32_t i = 1; i <= np_; ++i)
+        damped[At(i, i)] += damping * control_[DiagonalBoost];
+    bool pivotsOk = true;
+    CholDecompose(np_, damped, pivotsOk);
+    CholSolve(np_, damped, step);
+    for (std::int32_t i = 1; i <= np_; ++i)
+        p_[i] = pOld[i] + step[i] / d_[i];
+    FpCheck("the trial step");
+    const long double s = SumOfSquares();
+    sumOfSquares_ = s;
+    // A partial sum from a failed model must not pass for an improvement.
+    if (ok_ && s <= sOld)
+        return true;
+    for (std::int32_t i = 1; i <= np_; ++i)
+        p_[i] = pOld[i];
+    return false;
+}
+
+bool TMarqRun::ParametersChanged(const TParamVector& pOld) const {
+    std::int32_t unchanged = 0;
+    for (std::int32_t i = 1; i <= np_; ++i) {
+        if (p_[i] == pOld[i])
+            ++unchanged;
+    }
+    return unchanged < np_;
+}
+
+std::int32_t TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
+    long double lambda = control_[LambdaStart];
+    TParamVector pOld;
+    for (std::int32_t iteration = 1;; iteration = CheckedAdd(iteration, 1)) {
+        sumOfSquares_ = sOld;
+        if (!NormalEquations())
+            return 4;
+        bool firstTrial = true;
+        for (;;) {
+            for (std::int32_t i = 1; i <= np_; ++i)
+                pOld[i] = p_[i];
+            firstTrial = true;
+            if (Trial(lambda * control_[LambdaDown], pOld, sOld))
+                break;
+            firstTrial = false;
+            if (Trial(lambda, pOld, sOld))
+                break;
+            // Both trials failed; the next cycle's first trial repeats the damping just failed.
+            if (lambda == 0)
+                lambda = kLambdaRestart;
+            lambda *= control_[LambdaUp];
+            FpCheck("the damping factor lambda of the minimiser (too many rejected steps)");
+        }
+        sOld = sumOfSquares_;
+        if (firstTrial) {
+            lambda *= control_[LambdaDown];
+            FpCheck("the damping factor lambda of the minimiser");
+        }
+        if (!ParametersChanged(pOld))
+            return 5;
+        if (printLevel_ > 0)
+            LogIteration(1, iteration);
+        std::int32_t code = -1;
+        if (sOld <= control_[SumSqTarget])
+            code = 0;
+        if (lambda >= control_[LambdaMax])
+            code = 1;
+        if (iteration == iterationLimit)
+            code = 2;
+        if (code >= 0)
+            return code;
+    }
+}
+
+void TMarqRun::LogIteration(int mode, std::int32_t iteration) const {
+    if (printLevel_ != 1)
+        return;
+    if (mode == 0) {
+        MarqLog.Write("iter");
+        for (std::int32_t i = 1; i <= np_; ++i)
+            MarqLog.Write(Format("%12s", {ParameterName(i)}));
+        MarqLog.WriteLine(Format("%17s", {"sumr"}));
+        MarqLog.WriteLine(std::string(84, '-'));
+    }
+    MarqLog.Write(Format("%3d", {iteration}));
+    for (std::int32_t i = 1; i <= np_; ++i) {
+        MarqLog.Write(" ");
+        MarqLog.Write(WriteReal(p_[i], 12));
+    }
+    MarqLog.Write(" ");
+    MarqLog.WriteLine(WriteReal(sumOfSquares_, 15));
+}
+
+void TMarqRun::CovarianceMatrix(TDataVector& covariance) const {
+    TPackedMatrix l = aUnscaled_;
+    bool pivotsOk = true;
+    CholDecompose(np_, l, pivotsOk);
+    for (std::int32_t i = 1; i <= np_; ++i) {
+        TParamVector column;
+        column[i] = 1;
+        CholSolve(np_, l, column);
+        for (std::int32_t k = 1; k <= np_; ++k)
+            covariance[RowMajor(i, k, np_)] = column[k];
+    }
+    FpCheck("the covariance matrix");
+}
+
+void TMarqRun::FittedValues(TDataVector& fitted) {
+    for (std::int32_t j = 1; j <= n_; ++j)
+        fitted[j] = model_(np_, p_, ok_, x_[j]);
+    FpCheck("the fitted values");
+}
+
+const char* ReturnCodeText(std::int32_t returnCode) {
+    switch (returnCode) {
+    case -1:
+        return "no minimization was started";
+    case 0:
+        return "given sum of squeres was achieved";
+    case 1:
+        return "given maximum lambda was achieved";
+    case 2:
+        return "given number of iteration was achieved";
+    case 3:
+        return "residuum is false";
+    case 4:
+        return "hessian is false";
+    case 5:
+        return "parameters are not changing";
+    default:
+        return nullptr;
+    }
+}
+
+void WriteCorrelations(std::int32_t np, const TDataVector& covariance) {
+    MarqLog.WriteLine("Correlation coefficients :");
+    MarqLog.WriteLine(DashRule(25));
+    MarqLog.Write("   ");
+    for (std::int32_t k = 1; k <= np; ++k)
+        MarqLog.Write(Format("%6d", {k}));
+    MarqLog.WriteLine();
+    for (std::int32_t i = 1; i <= np; ++i) {
+        MarqLog.Write(Format("%2d ", {i}));
+        for (std::int32_t k = 1; k <= i; ++k) {
+            const long double variances =
+                covariance[RowMajor(i, i, np)] * covariance[RowMajor(k, k, np)];
+            // A parameter whose pivot failed has variance 0: show 0 instead of 0/0.
+            const long double correlation =
+                variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / std::sqrt(variances);
+            FpCheck("the correlation coefficients of the minimization report");
+            MarqLog.Write(WriteFixed(correlation, 6, 2));
+        }
+        MarqLog.WriteLine();
+    }
+}
+
+} // namespace
+
+void MarqDefaults(TMarqControl& control, std::int32_t& iterationLimit) {
+    control[LambdaStart] = 1e-4L;
+    control[LambdaMax] = 1e14L;
+    control[LambdaDown] = 0.01L;
+    control[LambdaUp] = 100;
+    control[DiagonalBoost] = 1;
+    control[SumSqTarget] = 1e-15L;
+    iterationLimit = 50;
+}
+
+void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_t printLevel,
+                  std::int32_t n, TDataVector x, TDataVector y, TDataVector w, std::int32_t np,
+                  TParamVector& p, long double& sumOfSquares, TDataVector& covariance,
+                  TDataVector& fitted, std::int32_t& returnCode, const TMarqModel& model,
+                  const TMarqDerivatives& derivatives) {
+    returnCode = -1;
+    if (n > kMaxPoints)
+        throw ERangeError(Format("MarqMinimize: %d data points, at most %d", {n, kMaxPoints}));
+    if (np < 1 || np > kMaxParameters)
+        throw ERangeError(
+            Format("MarqMinimize: %d parameters, 1 to %d allowed", {np, kMaxParameters}));
+    FpReset();
+    TMarqRun run(control, printLevel, n, x, y, w, np, p, sumOfSquares, model, derivatives);
+    const long double sStart = run.SumOfSquares();
+    sumOfSquares = sStart;
+    if (!run.ModelOk()) {
+        returnCode = 3;
+        return;
+    }
+    run.LogIteration(0, 0);
+    const std::int32_t code = run.Iterate(sStart, iterationLimit);
+    returnCode = code;
+    if (code == 4)
+        return;
+    run.CovarianceMatrix(covariance);
+    run.FittedValues(fitted);
+}
+
+void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
+    MarqLog.Create(fileName);
+    if (mode < 3)
+        MarqLog.WriteLine(std::string(84, '='));
+}
+
+void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long double sumOfSquares,
+                const TParamVector& p, const TDataVector& covariance) {
+    FpReset();
+    MarqLog.WriteLine();
+    MarqLog.Write("Minimization report : ");
+    const char* text = ReturnCodeText(returnCode);
+    if (text == nullptr) {
+        MarqLog.Write(Format("return code :%3d", {returnCode}));
+    } else {
+        MarqLog.Write(text);
+        if (returnCode == -1 || returnCode == 3 || returnCode == 4) {
+            MarqLog.Close();
+            throw Exception(text);
+        }
+    }
+    MarqLog.WriteLine();
+    MarqLog.WriteLine();
+    MarqLog.WriteLine("Results :");
+    MarqLog.WriteLine(DashRule(9));
+    MarqLog.WriteLine("Parameter            Value               Error");
+    MarqLog.WriteLine(DashRule(59));
+    for (std::int32_t i = 1; i <= np; ++i) {
+        // Standard error of P(i): sqrt(S / (N - NP) * C(i, i)).
+        long double error = 0;
+        if (n > 2) {
+            const long double degreesOfFreedom = static_cast<long double>(n) - np;
+            error = std::sqrt(sumOfSquares / degreesOfFreedom * covariance[RowMajor(i, i, np)]);
+        }
+        FpCheck("the standard errors of the minimization report");
+        // "%.3e" prints four significant digits: one before the point and three decimals.
+        MarqLog.WriteLine(Format("  %-10s %15.3e %15.3e", {ParameterName(i), p[i], error}));
+    }
+    MarqLog.WriteLine();
+    if (n > 2)
+        WriteCorrelations(np, covariance);
+    MarqLog.WriteLine();
+    MarqLog.Close();
+}
+
+} // namespace zelt
