@@ -75,4 +75,9 @@ public:
     using EMathError::EMathError;
 };
 
+// The text of the common error report: the message, with a "." appended when its last
+// character sorts after "." (a letter or a digit; "Not enough lines for Zelt method." and
+// "Wrong source in ini file. " stay as they are).
+std::string ErrorReportText(const std::string& message);
+
 } // namespace zelt

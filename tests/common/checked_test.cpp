@@ -76,5 +76,15 @@ TEST(FpCheckTest, FaultsBecomeExceptions) {
     (void)r;
 }
 
+TEST(ErrorReportTest, FullStopOnlyAfterLettersAndDigits) {
+    EXPECT_EQ(ErrorReportText("Lines not assigned"), "Lines not assigned.");
+    EXPECT_EQ(ErrorReportText("index 17"), "index 17.");
+    EXPECT_EQ(ErrorReportText("Not enough lines for Zelt method."),
+              "Not enough lines for Zelt method.");
+    EXPECT_EQ(ErrorReportText("Wrong source in ini file. "), "Wrong source in ini file. ");
+    EXPECT_EQ(ErrorReportText("File \"a.txt\""), "File \"a.txt\"");
+    EXPECT_EQ(ErrorReportText(""), "");
+}
+
 } // namespace
 } // namespace zelt
