@@ -1,0 +1,170 @@
+#pragma once
+// The line model: the levels and database lines of the current species, the measured lines
+// matched to them, branching fractions with self-absorption, the residual map, the fit and the
+// result lines of the report.
+
+#include "common/checked.h"
+#include "leastsquares/marqdef.h"
+#include "linemodel/normal.h"
+#include "textinput/DataFld.h"
+#include "textinput/TxtAccessNew.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// One energy level of the species.
+struct TLevel {
+    std::string Configuration, Term; // at most 23 and 13 characters, trimmed
+    double J = 0;
+    double G = 0;          // statistical weight 2J + 1
+    double Energy = 0;     // eV
+    double SumA = 0;       // s-1, sum of Aki of the selected lines from this upper level
+    double SumIL = 0;      // sum of Intensity * Wavelength of those lines
+    double SumAEff = 0;    // s-1, sum of their absorption-reduced transition probabilities
+    double Population = 0; // m-3, under the parameters of the last model evaluation
+};
+
+// One measured line matched to a database line and its two levels.
+struct TLine {
+    double Intensity = 0;
+    double BFFit = 0;      // model branching fraction; -1 when it cannot be formed
+    double BFMeasured = 0; // from the intensities
+    double BFTheory = 0;   // Aki / SumA; -1 when it cannot be formed
+    TAtomRecord Data;
+    std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
+};
+
+using TPreCalcDataArray = CheckedVector<double>;
+
+// One cached model result: BFFit of every selected line for one parameter vector.
+struct TPrecalcRecord {
+    TParamVector Params;
+    TPreCalcDataArray Values;
+};
+
+// The slots of the parameter vector that the model reads and the fit and map write.
+enum TParamSlot : int {
+    LogDensity = 1,      // log10 of the density n_1 of the first level, n_1 in m-3
+    Temperature = 2,     // excitation temperature, K (its absolute value is used)
+    GasTemperature = 3,  // K, sets the Doppler width
+    PathLength = 4,      // m, the absorption path
+    AtomMass = 5,        // kg
+    BoltzmannLevels = 6, // number of lowest levels with a Boltzmann population
+    FitCount = 7,        // number of fitted slots (1: slot 1, 2: slots 1 and 2)
+    IterationLimit = 8,  // minimiser iterations
+    ResultRSS = 11,      // fit: final sum of squares; map: smallest residual
+    ResultCode = 12      // fit: the minimiser's result code; map: largest residual
+};
+
+inline long double& Slot(TParamVector& p, TParamSlot slot) {
+    return p[static_cast<int>(slot)];
+}
+inline long double Slot(const TParamVector& p, TParamSlot slot) {
+    return p[static_cast<int>(slot)];
+}
+
+// The grid of the last map: log10 densities and temperatures (K) of its first and last points
+// as asked for, and the steps between grid points.
+struct TMapRange {
+    double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0,
+           LogDensityStep = 0, TemperatureStep = 0;
+};
+
+// What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
+// standard uncertainties of the fitted slots, the final sum of squares and the result code.
+struct TFitResult {
+    TParamVector Params;
+    TParamVector Uncertainty;
+    long double SumOfSquares = 0;
+    std::int32_t ReturnCode = -1;
+};
+
+// Report kinds of FitLines: the result line, or the minimiser's iteration log.
+enum TReportKind : std::int32_t { ReportFinalResults = 0, ReportFitIteration = 1 };
+// Modes of WriteResults.
+enum TResultMode : std::int32_t { MapMode = 0, FitMode = 1 };
+
+using TReportList = std::vector<std::string>;                      // lines in Windows-1252
+using TShowMessage = std::function<void(const std::string& text)>; // message of an orderly stop
+
+// The state of the line model. The program holds exactly one; tests build their own.
+class TAtomicData {
+public:
+    explicit TAtomicData(TShowMessage showMessage);
+
+    CheckedVector<TLevel> Levels;       // file order, energies strictly ascending
+    CheckedVector<TLine> SelectedLines; // measurement-file order
+    CheckedVector<TPrecalcRecord> PrecalcStore;
+    CheckedVector<CheckedVector<double>> RSSMap; // [temperature step][density step]
+    TMapRange MapRange;
+    std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change
+    std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
+    TUniformRandom Random;               // for the noise of test fits
+
+    // A new species: empties SelectedLines (their level indices belong to the old species),
+    // resets the result-header counter, then loads the levels and the line table.
+    void ChangeSpecies(const std::string& levelsFile, const std::string& folder,
+                       const std::string& source);
+
+    // Reads a level file: three header lines, then per line the configuration (columns 1 to
+    // 23), the term (24 to 36), J and the energy in eV. Energies that are not strictly
+    // ascending stop the reading with a message; the levels before stay.
+    void LoadLevels(const std::string& fileName);
+    // Creates and loads the line table from folder + A + "_" + B + ".txt", where source is the
+    // species' "A,B"; anything but two items raises "Wrong source in ini file. ".
+    void LoadLineBase(const std::string& folder, const std::string& source);
+    void ListLevels(std::vector<std::string>& list) const;
+    // The database lines in wavelength order; those with Aki <= 0 only when `all` is set.
+    void ListLines(bool all, std::vector<std::string>& list) const;
+
+    // Rebuilds SelectedLines from a measurement file of wavelength and intensity pairs.
+    void ImportLines(const std::string& fileName);
+    // Writes the database lines grouped by upper level (a diagnostic list).
+    void DumpLines(const std::string& fileName) const;
+
+    // The measured and the absorption-free branching fractions.
+    void CalcBranchingFractions();
+    // The model branching fraction with self-absorption of the selected line number x.
+    long double ModelBF(const TParamVector& p, long double x);
+    bool FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
+                     std::int32_t& index) const;
+    void AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values);
+    void ClearPrecalc();
+
+    // Mean squared difference of model and measured fractions per degree of freedom.
+    long double CalcRSS(const TParamVector& p, std::int32_t np);
+    void InitMap(std::int32_t temperaturePoints, std::int32_t densityPoints);
+    void CalcMap(std::int32_t densityPoints, std::int32_t temperaturePoints, TParamVector& p,
+                 double fromLogDensity, double toLogDensity, double fromTemperature,
+                 double toTemperature, const std::string& fileName, TMapRange& range,
+                 TReportList* report, std::int32_t reportKind);
+    TFitResult FitLines(const TParamVector& p, std::int32_t iterationLimit, std::int32_t fitCount,
+                        double noise, const std::string& fileName, const std::string& logPath,
+                        TReportList* report, std::int32_t reportKind);
+    // Central differences of ModelBF in slots 1 and 2 for the minimiser.
+    void ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t np,
+                          const TParamVector& p, TParamVector& dy, bool& ok);
+    // Appends the result line (and first the column header) of a map or fit.
+    void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
+                      const std::string& fileName, std::int32_t np, std::int32_t mode);
+
+private:
+    void ShowMessage(const std::string& text) const;
+    std::int32_t PopulatedLevels(const TParamVector& p) const;
+    void ComputeModel(const TParamVector& p);
+    std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
+
+    TShowMessage showMessage_;
+};
+
+// Escape factor of a Doppler-broadened line of optical depth tau at its centre.
+double EscapeFactor(double tau);
+// Most probable speed sqrt(2kT/m) in m/s of atoms of mass `mass` (kg) at `gasTemperature` (K).
+double ThermalVelocity(double gasTemperature, double mass);
+
+} // namespace zelt

@@ -1,0 +1,111 @@
+#include "linemodel/atomicdata.h"
+
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/textfile.h"
+#include "linemodel/commatext.h"
+
+namespace zelt {
+
+namespace {
+
+constexpr int kConfigurationWidth = 23;
+constexpr int kTermWidth = 13;
+constexpr int kLevelHeaderLines = 3;
+// Sizes of the atomic and molecular tables that the line table store starts with.
+constexpr std::int32_t kAtomCapacity = 1000;
+constexpr std::int32_t kMolCapacity = 500;
+
+std::string Trim(const std::string& text) {
+    std::size_t first = 0, last = text.size();
+    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
+        ++first;
+    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
+        --last;
+    return text.substr(first, last - first);
+}
+
+} // namespace
+
+TAtomicData::TAtomicData(TShowMessage showMessage) : showMessage_(std::move(showMessage)) {}
+
+void TAtomicData::ShowMessage(const std::string& text) const {
+    if (showMessage_)
+        showMessage_(text);
+}
+
+void TAtomicData::ChangeSpecies(const std::string& levelsFile, const std::string& folder,
+                                const std::string& source) {
+    SelectedLines.clear();
+    ClearPrecalc();
+    ResultHeaderCount = 0;
+    LoadLevels(levelsFile);
+    LoadLineBase(folder, source);
+}
+
+void TAtomicData::LoadLevels(const std::string& fileName) {
+    TextReader reader;
+    reader.Open(fileName);
+    for (int i = 0; i < kLevelHeaderLines; ++i)
+        reader.SkipLine();
+    Levels.clear();
+    while (!reader.Eof()) {
+        TLevel level;
+        level.Configuration = Trim(reader.ReadField(kConfigurationWidth));
+        level.Term = Trim(reader.ReadField(kTermWidth));
+        // Blank lines and white space at the end of the file are no level. The test comes after
+        // the fixed-width fields, so leading blanks of a configuration keep their columns.
+        if (level.Configuration.empty() && level.Term.empty() && reader.SeekEof())
+            break;
+        level.J = reader.ReadReal();
+        level.Energy = reader.ReadReal();
+        reader.SkipLine();
+        level.G = 2 * level.J + 1;
+        if (!Levels.empty() && Levels.back().Energy >= level.Energy) {
+            ShowMessage(Format("Energy values %.7f %.7f are not unique or not ascending. "
+                               "Stopping here.",
+                               {Levels.back().Energy, level.Energy}));
+            break;
+        }
+        Levels.push_back(level);
+    }
+}
+
+void TAtomicData::LoadLineBase(const std::string& folder, const std::string& source) {
+    const std::vector<std::string> items = SplitCommaText(source);
+    if (items.size() != 2)
+        throw Exception("Wrong source in ini file. ");
+    LineBase = std::make_unique<TTextBase>(kAtomCapacity, kMolCapacity);
+    LineBase->Load(folder, {items[0]}, {}, {items[1]}, {}, false, false);
+}
+
+void TAtomicData::ListLevels(std::vector<std::string>& list) const {
+    list.clear();
+    list.push_back(Format("%4s   %-22s %-6s %11s %11s %11s",
+                          {"i", "Configuration", "Term", "Energy", "J", "g"}));
+    for (int i = 0; i < Levels.size(); ++i) {
+        const TLevel& level = Levels[i];
+        list.push_back(
+            Format("%4d   %-22s %-6s %11.8f %11.1f %11.0f",
+                   {i, level.Configuration, level.Term, level.Energy, level.J, level.G}));
+    }
+}
+
+void TAtomicData::ListLines(bool all, std::vector<std::string>& list) const {
+    list.clear();
+    list.push_back(
+        Format("%-7s %10s  %10s  %7s %5s %5s", {"Elem", "wl (nm)", "Aki", "log_gf", "gi", "gk"}));
+    if (!LineBase)
+        return;
+    TAtomRecord record;
+    for (std::int32_t i = 0; i < LineBase->AtomCount(); ++i) {
+        LineBase->GetAtom(i, record);
+        if (!all && record.Aki <= 0)
+            continue;
+        list.push_back(Format("%3s%-4s %10.5f  %10.4e  %7.4f %5d %5d",
+                              {record.Element, record.Ion, record.Wavelength, record.Aki,
+                               record.LogGf, record.Gi, record.Gk}));
+    }
+}
+
+} // namespace zelt

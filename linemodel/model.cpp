@@ -1,0 +1,161 @@
+#include "linemodel/atomicdata.h"
+
+#include "common/format.h"
+#include "common/fpcheck.h"
+#include "linemodel/constants.h"
+
+#include <algorithm>
+#include <cfenv>
+#include <cmath>
+
+namespace zelt {
+
+namespace {
+
+// ModelBF looks a parameter vector up in the cache by the slots that the model reads.
+constexpr std::int32_t kFirstModelSlot = 1;
+constexpr std::int32_t kModelSlotCount = 8;
+
+// True when an arithmetic fault is pending: lets the model name the quantity at fault without
+// building a message for every line of every evaluation.
+bool FaultPending() {
+    return std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
+}
+
+} // namespace
+
+double EscapeFactor(double tau) {
+    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
+}
+
+double ThermalVelocity(double gasTemperature, double mass) {
+    return static_cast<double>(std::sqrt(kTwoBoltzmann * gasTemperature / mass));
+}
+
+void TAtomicData::CalcBranchingFractions() {
+    FpReset();
+    for (TLevel& level : Levels) {
+        level.SumA = 0;
+        level.SumIL = 0;
+        for (const TLine& line : SelectedLines) {
+            if (line.Data.EUpper != level.Energy)
+                continue;
+            level.SumA += line.Data.Aki;
+            // Intensity times wavelength turns an energy intensity into a photon rate.
+            level.SumIL += static_cast<long double>(line.Intensity) * line.Data.Wavelength;
+        }
+    }
+    for (TLine& line : SelectedLines) {
+        const TLevel& upper = Levels[line.UpperLevel];
+        line.BFTheory = upper.SumA <= 0 ? -1 : line.Data.Aki / upper.SumA;
+        if (upper.SumIL > 0)
+            line.BFMeasured =
+                static_cast<long double>(line.Intensity) * line.Data.Wavelength / upper.SumIL;
+    }
+    FpCheck("CalcBranchingFractions");
+}
+
+// The number of levels that get a Boltzmann population: slot BoltzmannLevels, but never more
+// than there are levels.
+std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
+    return std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, Levels.size());
+}
+
+// Evaluates the model for p: level populations, the optical depth and escape factor of every
+// selected line and the branching fractions among the lines of each upper level; the result
+// is appended to the cache.
+void TAtomicData::ComputeModel(const TParamVector& p) {
+    const long double temperature = std::fabs(Slot(p, Temperature));
+    const long double path = Slot(p, PathLength);
+    const std::int32_t populated = PopulatedLevels(p);
+    const long double density = std::pow(10.0L, Slot(p, LogDensity));
+    // Boltzmann distribution from the first level: n_j = n_1 (g_j / g_1) exp(-(E_j - E_1) / kT),
+    // energies in eV.
+    for (std::int32_t j = 0; j < populated; ++j) {
+        const TLevel& first = Levels[0];
+        TLevel& level = Levels[j];
+        level.Population = static_cast<double>(
+            density * (static_cast<long double>(level.G) / first.G) *
+            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
+                     (kBoltzmann * temperature)));
+    }
+    if (FaultPending())
+        FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
+                       {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
+    const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
+                                            static_cast<double>(Slot(p, AtomMass)));
+    const long double sqrtPi = std::sqrt(kPi);
+    for (TLine& line : SelectedLines) {
+        const TAtomRecord& data = line.Data;
+        const long double lambda = data.Wavelength * kNanometre; // m
+        const long double lambda2 = lambda * lambda;
+        const long double a = data.Aki;
+        const long double n = std::fabs(Levels[line.LowerLevel].Population);
+        // S = lambda^5 gk / (8 pi h c gi) A, so that K = n S h / lambda = n lambda^4 gk A /
+        // (8 pi c gi) is the absorption coefficient integrated over wavelength (m-1 times m).
+        const double s =
+            static_cast<double>(lambda2 * lambda2 * lambda *
+                                (static_cast<long double>(data.Gk) / data.Gi) / kEightPiHC * a);
+        const double k = static_cast<double>(n * s * kPlanck / lambda);
+        // Centre of a Doppler profile of 1/e half width lambda v / c: k0 = c K / (sqrt(pi) v
+        // lambda), in m-1.
+        const double k0 = static_cast<double>(kSpeedOfLight * k / (sqrtPi * velocity * lambda));
+        const double tau = static_cast<double>(k0 * path);
+        // Scratch: the absorption-reduced transition probability of the line.
+        line.BFFit = static_cast<double>(static_cast<long double>(EscapeFactor(tau)) * a);
+        if (FaultPending())
+            FpCheck(Format("the optical depth of the line at %.4f nm (gas temperature %s K, atom "
+                           "mass %s kg, gi %d)",
+                           {data.Wavelength, FloatToStr(Slot(p, GasTemperature)),
+                            FloatToStr(Slot(p, AtomMass)), data.Gi}));
+    }
+    for (TLevel& level : Levels)
+        level.SumAEff = 0;
+    for (const TLine& line : SelectedLines) {
+        TLevel& upper = Levels[line.UpperLevel];
+        upper.SumAEff += line.BFFit;
+    }
+    TPreCalcDataArray values(SelectedLines.size());
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
+        TLine& line = SelectedLines[i];
+        const double sumAEff = Levels[line.UpperLevel].SumAEff;
+        line.BFFit = sumAEff <= 0 ? -1 : line.BFFit / sumAEff;
+        values[i] = line.BFFit;
+    }
+    FpCheck("the model branching fractions");
+    AddPrecalc(p, values);
+}
+
+long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
+    std::int32_t index = -1;
+    if (!FindPrecalc(p, kFirstModelSlot, kModelSlotCount, index)) {
+        ComputeModel(p);
+        index = PrecalcStore.size() - 1;
+    }
+    return PrecalcStore[index].Values[TruncToInt(x)];
+}
+
+bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
+                              std::int32_t& index) const {
+    const std::int32_t last = CheckedAdd(first, count);
+    for (index = 0; index < PrecalcStore.size(); ++index) {
+        const TParamVector& params = PrecalcStore[index].Params;
+        std::int32_t slot = first;
+        while (slot < last && params[slot] == p[slot])
+            ++slot;
+        if (slot == last)
+            return true;
+    }
+    index = -1;
+    return false;
+}
+
+void TAtomicData::AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values) {
+    PrecalcStore.push_back(TPrecalcRecord{p, values});
+}
+
+void TAtomicData::ClearPrecalc() {
+    PrecalcStore.clear();
+}
+
+} // namespace zelt
