@@ -74,6 +74,11 @@ std::filesystem::path PathFromUtf8(const std::string& fileName) {
         std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
 }
 
+std::string JoinPath(const std::string& folder, const std::string& name) {
+    const bool delimited = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
+    return delimited ? folder + name : folder + "/" + name;
+}
+
 void TextReader::Open(const std::string& fileName) {
     Close();
     fileName_ = fileName;

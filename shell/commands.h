@@ -1,0 +1,58 @@
+#pragma once
+// What the map and fit commands read from the configuration and hand to the line model. The
+// window and the command-line front end share these, so the same inputs give the same numbers.
+
+#include "linemodel/atomicdata.h"
+#include "shell/configstore.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zelt {
+
+// The values of the "Map", "Fit" and "Absorption" groups and of the species section.
+struct TCommandSettings {
+    double FromDensity = 1e15; // m-3
+    double ToDensity = 1e18;   // m-3
+    std::int32_t DensityPoints = 50;
+    double FromTemperature = 1000; // K
+    double ToTemperature = 50000;  // K
+    std::int32_t TemperaturePoints = 50;
+    double FitDensity = 1e16;     // m-3, start value of the fit
+    double FitTemperature = 1000; // K, start value of the fit
+    bool FitTemperatureOn = false;
+    std::int32_t MaxIterations = 50;
+    double GasTemperature = 300; // K
+    double Path = 1;             // m
+    double AtomicMass = 0;       // atomic mass units
+    std::int32_t Boltzmax = 1;
+};
+
+// The settings as the window shows them after start-up: each configured value passes through
+// its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K
+// ("%.0f"). The species keys come from the section `species`.
+TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species);
+
+// The parameter vector of "Create map": gas temperature, path, mass in kg, populated levels.
+TParamVector MapParameters(const TCommandSettings& settings);
+// The parameter vector of "Fit": the map's slots plus log10 of the start density, the start
+// temperature, the number of fitted slots (1, or 2 with the temperature) and the iterations.
+TParamVector FitParameters(const TCommandSettings& settings);
+
+// "Create map": empties the model cache, sizes RSSMap and computes the map; the report lines
+// are appended to `report`. The returned vector holds the best grid point and the smallest and
+// largest residual in ResultRSS and ResultCode.
+TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
+                    const std::string& fileName, TReportList& report, std::int32_t reportKind);
+// "Fit": empties the cache, sizes RSSMap as the map would, and fits the selected lines.
+TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
+                  const std::string& logPath, TReportList& report, std::int32_t reportKind);
+
+// The fit log "zeltfit.txt" in the system's temporary-files folder.
+std::string FitLogPath();
+
+// Loads the species named by a configuration section: its level file and line table from the
+// database folder of section _Files.
+void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species);
+
+} // namespace zelt
