@@ -1,0 +1,139 @@
+#include "linemodel/atomicdata.h"
+
+#include "modelfiles.h"
+
+#include <gtest/gtest.h>
+
+namespace zelt {
+namespace {
+
+using Texts = std::vector<std::string>;
+
+const std::string kNotFound500 = "Wavelength 500.100100 was not found. Import was stopped. Check "
+                                 "used specie or wavelength precision.";
+
+class ImportLines : public ::testing::Test {
+protected:
+    void SetUp() override { species.Load(data); }
+    void Import(const std::string& content) { data.ImportLines(species.Measurement(content)); }
+    std::vector<double> Wavelengths() const {
+        std::vector<double> result;
+        for (const TLine& line : data.SelectedLines)
+            result.push_back(line.Data.Wavelength);
+        return result;
+    }
+
+    test::SmallSpecies species;
+    test::MessageLog messages;
+    TAtomicData data{messages.Callback()};
+};
+
+TEST_F(ImportLines, MatchesWavelengthsAndLevelsExactly) {
+    Import("500.1 12.5 first line\r\n490.40\t3e1\r\n");
+    ASSERT_EQ(data.SelectedLines.size(), 2);
+    const TLine& first = data.SelectedLines[0];
+    EXPECT_EQ(first.Data.Wavelength, 500.1);
+    EXPECT_EQ(first.Intensity, 12.5);
+    EXPECT_EQ(first.Data.Aki, 5e7);
+    EXPECT_EQ(first.UpperLevel, 2);
+    EXPECT_EQ(first.LowerLevel, 0);
+    EXPECT_EQ(first.BFFit, 0);
+    EXPECT_EQ(first.BFMeasured, 0);
+    EXPECT_EQ(first.BFTheory, 0);
+    EXPECT_EQ(data.SelectedLines[1].Intensity, 30);
+    EXPECT_EQ(data.SelectedLines[1].UpperLevel, 3);
+    EXPECT_EQ(data.SelectedLines[1].LowerLevel, 1);
+    EXPECT_TRUE(messages.texts.empty());
+
+    // The same wavelength twice gives two lines; a missing intensity comes from the next line,
+    // whose rest is skipped.
+    Import("480.30 1\r\n480.30 2\r\n520.20\r\n7 8 9\r\n500.10 4\r\n");
+    EXPECT_EQ(Wavelengths(), (std::vector<double>{480.3, 480.3, 520.2, 500.1}));
+    EXPECT_EQ(data.SelectedLines[2].Intensity, 7);
+    EXPECT_EQ(data.SelectedLines[3].Intensity, 4);
+}
+
+TEST_F(ImportLines, StopsWithAMessageAtAWavelengthNotInTheTable) {
+    Import("500.10 1\r\n480.30 1\r\n500.1001 1\r\n520.20 1\r\n490.40 1\r\n");
+    EXPECT_EQ(Wavelengths(), (std::vector<double>{500.1, 480.3}));
+    EXPECT_EQ(messages.texts, Texts{kNotFound500});
+}
+
+TEST_F(ImportLines, EndsQuietlyAtTheEndOfTheText) {
+    Import("");
+    EXPECT_EQ(data.SelectedLines.size(), 0);
+    // Trailing blank lines were once read as a line at 0 nm that was not found.
+    Import("500.10 1\r\n480.30 2\r\n\r\n  \r\n\t\r\n");
+    EXPECT_EQ(data.SelectedLines.size(), 2);
+    // A file that ends inside a record reads the missing intensity as 0.
+    Import("500.10 1\r\n480.30");
+    ASSERT_EQ(data.SelectedLines.size(), 2);
+    EXPECT_EQ(data.SelectedLines[1].Intensity, 0);
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(ImportLines, RemovesALineWhoseLevelsAreUnknown) {
+    // Level d (3.2 eV) is cut off by a level file that stops at a repeated energy.
+    data.LoadLevels(species.folder.Write(
+        "cut.txt", test::kLevelHeader + test::LevelLine("a", "1S", 2, "0.0") +
+                       test::LevelLine("b", "3P", 1, "0.1") + test::LevelLine("c", "3D", 1, "3.0") +
+                       test::LevelLine("c2", "3D", 1, "3.0") +
+                       test::LevelLine("d", "3F", 2, "3.2")));
+    messages.texts.clear();
+    EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n480.30 1\r\n520.20 1\r\n"); }),
+              "Upper level was not found. Import was stopped.");
+    EXPECT_EQ(Wavelengths(), std::vector<double>{500.1});
+
+    // Without level b the lower level of 520.20 is unknown.
+    data.Levels.clear();
+    data.LoadLevels(species.folder.Write("nob.txt", test::kLevelHeader +
+                                                        test::LevelLine("a", "1S", 2, "0.0") +
+                                                        test::LevelLine("c", "3D", 1, "3.0")));
+    EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n520.20 1\r\n"); }),
+              "Lower level was not found. Import was stopped.");
+    EXPECT_EQ(Wavelengths(), std::vector<double>{500.1});
+    EXPECT_TRUE(messages.texts.empty());
+}
+
+TEST_F(ImportLines, RefusesLevelsThatShareAnEnergy) {
+    // LoadLevels never keeps two levels of one energy; the checks stay for levels set otherwise.
+    data.Levels.push_back(data.Levels[2]);
+    EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n"); }),
+              "Several upper levels with the same energy. Import was stopped.");
+    data.Levels.resize(4);
+    data.Levels.push_back(data.Levels[0]);
+    EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n"); }),
+              "Several lower levels with the same energy. Import was stopped.");
+    EXPECT_EQ(data.SelectedLines.size(), 0);
+}
+
+TEST_F(ImportLines, PassesOnReadingErrors) {
+    EXPECT_THROW(data.ImportLines(species.folder.File("missing.txt")), EInOutError);
+    const std::string message =
+        test::ErrorText<EInOutError>([&] { Import("500.10 1\r\n480,30 1\r\n"); });
+    EXPECT_NE(message.find("measured.txt"), std::string::npos) << message;
+    EXPECT_NE(message.find("line 2"), std::string::npos) << message;
+    EXPECT_EQ(data.SelectedLines.size(), 1);
+}
+
+TEST(ImportLinesWithoutSpecies, RaisesAClearError) {
+    test::SmallSpecies species;
+    TAtomicData data(nullptr);
+    EXPECT_THROW(data.ImportLines(species.Measurement("500.10 1\r\n")), Exception);
+}
+
+TEST(DumpLines, ListsTheTableByUpperLevel) {
+    test::SmallSpecies species;
+    TAtomicData data(nullptr);
+    species.Load(data);
+    data.DumpLines(species.folder.File("dump.txt"));
+    EXPECT_EQ(species.folder.Read("dump.txt"),
+              " 3.000000E+0000       500.10000  5.0E+0007            3.00 a-b  1 -  2\r\n"
+              " 3.000000E+0000       520.20000  2.0E+0007            3.00 a-b  1 -  2\r\n"
+              " 3.200000E+0000       480.30000  1.0E+0008            3.20 a-b  1 -  2\r\n"
+              " 3.200000E+0000       490.40000  3.0E+0007            3.20 a-b  1 -  2\r\n"
+              " 3.200000E+0000       600.00000  0.0E+0000            3.20 a-b  1 -  2\r\n");
+}
+
+} // namespace
+} // namespace zelt
