@@ -100,8 +100,9 @@ long double TMarqRun::SumOfSquares() {
     long double s = 0;
     ok_ = true;
     for (std::int32_t j = 1; ok_ && j <= n_; ++j) {
-        r_[j] = y_[j] - model_(np_, p_, ok_, x_[j]);
-        s += r_[j] * r_[j] * w_[j];
+        const long double r = y_[j] - model_(np_, p_, ok_, x_[j]);
+        r_[j] = r;
+        s += r * r * w_[j];
     }
     FpCheck("the sum of squares");
     return s;
@@ -117,10 +118,12 @@ bool TMarqRun::NormalEquations() {
         derivatives_(j, x_, np_, p_, dy_, ok_);
         if (!ok_)
             return false;
+        const long double r = r_[j], weight = w_[j];
         for (std::int32_t i = 1; i <= np_; ++i) {
-            g_[i] += dy_[i] * r_[j] * w_[j];
+            const long double dyi = dy_[i];
+            g_[i] += dyi * r * weight;
             for (std::int32_t k = 1; k <= i; ++k)
-                a_[At(i, k)] += dy_[i] * dy_[k] * w_[j];
+                a_[At(i, k)] += dyi * dy_[k] * weight;
         }
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
