@@ -355,6 +355,20 @@ TEST(MarqMinimizeTest, EndlesslyRejectedStepsOverflowLambda) {
     EXPECT_EQ(drift, 1 + 2 * 2469.0L);
 }
 
+TEST(MarqMinimizeTest, InvalidArithmeticInTheModelRaises) {
+    TFit fit = ExactLine();
+    const auto model = [](std::int32_t, const TParamVector& p, bool&, long double x) {
+        return std::sqrt(p[1] - 1) * x;
+    };
+    try {
+        fit.Run(model, LineDerivatives);
+        FAIL() << "no exception";
+    } catch (const EInvalidOp& error) {
+        EXPECT_STREQ(error.what(), "Invalid floating point operation in the sum of squares");
+    }
+    EXPECT_EQ(fit.code, -1);
+}
+
 TEST(MarqMinimizeTest, ClassicExponentialDecayToEightDigits) {
     // y = p1 exp(-p2 x) through ten points with fixed noise; the least-squares solution was
     // computed independently by Newton's method in 40-digit arithmetic.

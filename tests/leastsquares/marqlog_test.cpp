@@ -214,6 +214,21 @@ TEST(MarqLogFileTest, FileErrorsAreInputOutputErrors) {
     MarqReport(2, 1, 1, 0, Params({1}), Matrix({1}));
     EXPECT_EQ(ReadBytes(path).substr(0, 4), "\r\nMi");
     std::filesystem::remove(path);
+
+    // The log is closed now: a run with the iteration log cannot write it.
+    TMarqControl control;
+    std::int32_t limit = 0, code = 99;
+    MarqDefaults(control, limit);
+    TDataVector x, y, w, covariance, fitted;
+    TParamVector p;
+    long double s = 0;
+    const auto model = [](std::int32_t, const TParamVector& q, bool&, long double) { return q[1]; };
+    const auto derivatives = [](std::int32_t, const TDataVector&, std::int32_t, const TParamVector&,
+                                TParamVector& dy, bool&) { dy[1] = 1; };
+    EXPECT_THROW(MarqMinimize(control, limit, 1, 0, x, y, w, 1, p, s, covariance, fitted, code,
+                              model, derivatives),
+                 EInOutError);
+    EXPECT_EQ(code, -1);
 }
 
 } // namespace
