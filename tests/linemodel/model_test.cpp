@@ -1,0 +1,169 @@
+#include "linemodel/atomicdata.h"
+#include "linemodel/constants.h"
+
+#include "modelfiles.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace zelt {
+namespace {
+
+using test::ModelParams;
+
+// The small species with its four lines from the upper levels c (500.10, 520.20) and
+// d (480.30, 490.40) imported.
+class Model : public ::testing::Test {
+protected:
+    void SetUp() override {
+        species.Load(data);
+        data.ImportLines(species.Measurement("500.10 10\r\n520.20 5\r\n480.30 2\r\n490.40 4\r\n"));
+        data.CalcBranchingFractions();
+    }
+    std::vector<double> ModelFractions(const TParamVector& p) {
+        std::vector<double> result;
+        for (int i = 0; i < data.SelectedLines.size(); ++i)
+            result.push_back(static_cast<double>(data.ModelBF(p, i)));
+        return result;
+    }
+
+    test::SmallSpecies species;
+    TAtomicData data{nullptr};
+};
+
+TEST_F(Model, MeasuredAndAbsorptionFreeFractions) {
+    const auto& lines = data.SelectedLines;
+    EXPECT_DOUBLE_EQ(lines[0].BFTheory, 5.0 / 7);
+    EXPECT_DOUBLE_EQ(lines[1].BFTheory, 2.0 / 7);
+    EXPECT_DOUBLE_EQ(lines[2].BFTheory, 10.0 / 13);
+    EXPECT_DOUBLE_EQ(lines[3].BFTheory, 3.0 / 13);
+    // Intensity times wavelength: 10 * 500.1 against 5 * 520.2.
+    EXPECT_DOUBLE_EQ(lines[0].BFMeasured, 5001.0 / 7602);
+    EXPECT_DOUBLE_EQ(lines[1].BFMeasured, 2601.0 / 7602);
+    EXPECT_DOUBLE_EQ(lines[2].BFMeasured, 960.6 / 2922.2);
+    EXPECT_DOUBLE_EQ(data.Levels[2].SumA, 7e7);
+    EXPECT_DOUBLE_EQ(data.Levels[2].SumIL, 7602);
+    EXPECT_EQ(data.Levels[0].SumA, 0);
+    EXPECT_EQ(lines[0].BFFit, 0);
+
+    // A level whose only line has A = 0 has no absorption-free fraction; intensities of 0 leave
+    // the measured fraction as it was.
+    data.ImportLines(species.Measurement("600.00 0\r\n500.10 0\r\n"));
+    data.SelectedLines[1].BFMeasured = 0.25;
+    data.CalcBranchingFractions();
+    EXPECT_EQ(data.SelectedLines[0].BFTheory, -1);
+    EXPECT_EQ(data.SelectedLines[0].BFMeasured, 0);
+    EXPECT_EQ(data.SelectedLines[1].BFTheory, 1);
+    EXPECT_EQ(data.SelectedLines[1].BFMeasured, 0.25);
+    EXPECT_EQ(data.ModelBF(ModelParams(18, 1000), 0), -1);
+}
+
+TEST_F(Model, WithoutAbsorptionPathTheFractionsAreTheAbsorptionFreeOnes) {
+    const std::vector<double> fractions = ModelFractions(ModelParams(20, 3000, 0));
+    for (int i = 0; i < 4; ++i)
+        EXPECT_DOUBLE_EQ(fractions[i], data.SelectedLines[i].BFTheory) << i;
+}
+
+TEST_F(Model, FractionsWithSelfAbsorption) {
+    // Independently computed: v = 408.0523 m/s, n_b = 1.88008e17 m-3, tau = 10.32, 1.456,
+    // 30.48 and 3.050 for the four lines.
+    const std::vector<double> fractions = ModelFractions(ModelParams(18, 1000, 0.05, 2));
+    EXPECT_NEAR(fractions[0], 0.353635101635285, 1e-13);
+    EXPECT_NEAR(fractions[1], 0.646364898364715, 1e-13);
+    EXPECT_NEAR(fractions[2], 0.305731539893015, 1e-13);
+    EXPECT_NEAR(fractions[3], 0.694268460106985, 1e-13);
+    EXPECT_DOUBLE_EQ(data.Levels[0].Population, 1e18);
+    EXPECT_NEAR(data.Levels[1].Population / 1.88008073021329240e17, 1, 1e-14);
+    EXPECT_EQ(data.Levels[2].Population, 0);
+    EXPECT_EQ(data.SelectedLines[3].BFFit, fractions[3]);
+    EXPECT_NEAR(ThermalVelocity(400, static_cast<double>(39.948L * kAtomicMassUnit)),
+                408.052302518486, 1e-11);
+}
+
+TEST_F(Model, AStronglyAbsorbedLineLosesItsShare) {
+    // One populated level: only the lines to level a (500.10, 480.30) are absorbed.
+    const std::vector<double> fractions = ModelFractions(ModelParams(19, 2000, 0.05, 1));
+    const auto& lines = data.SelectedLines;
+    EXPECT_LT(fractions[0], lines[0].BFTheory);
+    EXPECT_GT(fractions[1], lines[1].BFTheory);
+    EXPECT_LT(fractions[2], lines[2].BFTheory);
+    EXPECT_NEAR(fractions[0] + fractions[1], 1, 1e-15);
+    EXPECT_NEAR(fractions[2] + fractions[3], 1, 1e-15);
+    EXPECT_DOUBLE_EQ(data.Levels[0].Population, 1e19);
+    EXPECT_EQ(data.Levels[1].Population, 0);
+    // SumAEff of c: A(500.10) reduced by its escape factor plus A(520.20) unreduced.
+    EXPECT_NEAR(data.Levels[2].SumAEff, 2e7 + 5e7 * EscapeFactor(103.212237692130862), 1e-6);
+    EXPECT_EQ(data.Levels[0].SumAEff, 0);
+}
+
+TEST_F(Model, PopulationsUseTheAbsoluteTemperatureAndStopAtTheLastLevel) {
+    const std::vector<double> positive = ModelFractions(ModelParams(18, 1500, 0.05, 2));
+    const double population = data.Levels[1].Population;
+    data.ClearPrecalc();
+    EXPECT_EQ(ModelFractions(ModelParams(18, -1500, 0.05, 2)), positive);
+    EXPECT_EQ(data.Levels[1].Population, population);
+
+    // More Boltzmann levels than levels: every level is populated, nothing beyond.
+    ModelFractions(ModelParams(18, 1500, 0.05, 10));
+    EXPECT_GT(data.Levels[3].Population, 0);
+}
+
+TEST_F(Model, CachesOneResultPerParameterVector) {
+    TParamVector p = ModelParams(18, 1000, 0.05, 2);
+    const long double first = data.ModelBF(p, 0);
+    data.ModelBF(p, 1);
+    EXPECT_EQ(data.PrecalcStore.size(), 1);
+    // A hit returns the stored value even when the lines have changed since.
+    data.SelectedLines[0].Data.Aki = 1;
+    p[9] = 7;
+    p[15] = 1;
+    EXPECT_EQ(data.ModelBF(p, 0), first);
+    EXPECT_EQ(data.PrecalcStore.size(), 1);
+    std::int32_t index = 5;
+    EXPECT_TRUE(data.FindPrecalc(p, 1, 8, index));
+    EXPECT_EQ(index, 0);
+    EXPECT_FALSE(data.FindPrecalc(p, 1, 9, index));
+    EXPECT_EQ(index, -1);
+
+    // Any of slots 1 to 8 makes a new entry.
+    Slot(p, GasTemperature) = 500;
+    EXPECT_NE(data.ModelBF(p, 0), first);
+    EXPECT_EQ(data.PrecalcStore.size(), 2);
+    EXPECT_TRUE(data.FindPrecalc(p, 1, 8, index));
+    EXPECT_EQ(index, 1);
+    EXPECT_EQ(data.PrecalcStore[1].Values.size(), 4);
+    EXPECT_EQ(data.PrecalcStore[1].Params, p);
+
+    EXPECT_THROW(data.ModelBF(p, 4), ERangeError);
+    EXPECT_THROW(data.ModelBF(p, -1), ERangeError);
+    data.ClearPrecalc();
+    EXPECT_EQ(data.PrecalcStore.size(), 0);
+}
+
+TEST_F(Model, ArithmeticFaultsNameTheirCause) {
+    TParamVector p = ModelParams(18, 1000, 0.05, 2);
+    Slot(p, GasTemperature) = 0;
+    std::string message = test::ErrorText<EZeroDivide>([&] { data.ModelBF(p, 0); });
+    EXPECT_NE(message.find("gas temperature 0 K"), std::string::npos) << message;
+    Slot(p, GasTemperature) = 400;
+    Slot(p, AtomMass) = 0;
+    message = test::ErrorText<EZeroDivide>([&] { data.ModelBF(p, 0); });
+    EXPECT_NE(message.find("atom mass 0 kg"), std::string::npos) << message;
+    Slot(p, AtomMass) = 6.6e-26;
+    data.SelectedLines[0].Data.Gi = 0;
+    message = test::ErrorText<EMathError>([&] { data.ModelBF(p, 0); });
+    EXPECT_NE(message.find("500.1000 nm"), std::string::npos) << message;
+    EXPECT_NE(message.find("gi 0"), std::string::npos) << message;
+    EXPECT_EQ(data.PrecalcStore.size(), 0);
+}
+
+TEST(EscapeFactor, FallsFromOneAsTheDepthGrows) {
+    EXPECT_EQ(EscapeFactor(0), 1);
+    EXPECT_NEAR(EscapeFactor(1), 0.50049975, 1e-8);
+    EXPECT_NEAR(EscapeFactor(10), 0.09181365, 1e-8);
+    EXPECT_NEAR(EscapeFactor(1e6) * (1 + 1e6), 2, 1e-9);
+}
+
+} // namespace
+} // namespace zelt
