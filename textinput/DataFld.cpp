@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 #include <memory>
+#include <utility>
 
 namespace zelt {
 
@@ -65,11 +66,11 @@ template <class Record> void TRecordTable<Record>::Clear() {
     last_ = -1;
 }
 
-template <class Record> void TRecordTable<Record>::Add(const Record& record) {
+template <class Record> void TRecordTable<Record>::Add(Record record) {
     const std::int32_t index = CheckedAdd(last_, 1);
     if (items_.size() <= index)
         items_.resize(static_cast<long long>(index) + 1);
-    items_[index] = record;
+    items_[index] = std::move(record);
     last_ = index;
 }
 
@@ -146,7 +147,8 @@ void TRecordTable<Record>::Merge(const std::string& folder, const std::string& p
         }
         if (next == nullptr)
             break;
-        Add(next->current);
+        // Every field of the slot is read afresh, so its record can be moved into the table.
+        Add(std::move(next->current));
         next->Advance();
     }
     SetLength(last_ + 1);

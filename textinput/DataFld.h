@@ -29,7 +29,7 @@ public:
     const CheckedVector<Record>& Records() const { return items_; }
 
     void Clear();
-    void Add(const Record& record);
+    void Add(Record record);
     void SetLength(std::int32_t length);
     void AddOrders(bool second, bool third, double low, double high);
     void Sort();

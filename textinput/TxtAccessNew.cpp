@@ -20,10 +20,9 @@ bool IsBlank(char c) {
 }
 
 // Removes leading and trailing characters of code 32 or less.
-std::string Trim(const std::string& text) {
-    const auto first = std::find_if_not(text.begin(), text.end(), IsBlank);
-    const auto last = std::find_if_not(text.rbegin(), text.rend(), IsBlank).base();
-    return first < last ? std::string(first, last) : std::string();
+void Trim(std::string& text) {
+    text.erase(std::find_if_not(text.rbegin(), text.rend(), IsBlank).base(), text.end());
+    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), IsBlank));
 }
 
 // The molecule and band names of a file such as "m_CN_B-X.txt": the text between the first and
@@ -193,7 +192,7 @@ bool TAtomFile::ReadRecord(TAtomRecord& record) {
             throw TxtError("");
         for (std::string* text : {&record.Element, &record.Ion, &record.Code, &record.Text1,
                                   &record.Text2, &record.Text3, &record.Text4})
-            *text = Trim(*text);
+            Trim(*text);
         record.Order = 1;
         return true;
     } catch (const std::exception&) {
@@ -232,7 +231,7 @@ bool TMolFile::ReadRecord(TMolRecord& record) {
         try {
             record.Text = ReadText(50);
             Input().SkipLine();
-            record.Text = Trim(record.Text);
+            Trim(record.Text);
         } catch (const EInOutError&) {
             record.Text.clear();
         }
