@@ -158,6 +158,7 @@ void TAtomFile::ReadStateTexts(TAtomRecord& record) {
         record.Text4 = ReadText(14);
         SkipSeparator(1);
     } catch (const EInOutError&) {
+        // The record goes on with the texts it has.
     }
 }
 
@@ -187,6 +188,7 @@ bool TAtomFile::ReadRecord(TAtomRecord& record) {
             record.Text5 = ReadText(8);
             Input().SkipLine();
         } catch (const EInOutError&) {
+            // Like the group before: Text5 keeps what the record held.
         }
         if (!(record.Wavelength > 0) || record.Element.empty())
             throw TxtError("");

@@ -45,8 +45,8 @@ struct TMolRecord {
     std::int32_t Order = 0;
 };
 
-// A sequential text file opened for reading or writing. The process-wide file-open mode of the
-// original runtime has no counterpart: reading never asks for write access.
+// A sequential text file opened for reading or writing. No process-wide file-open mode is saved
+// and restored around the opens: a file opened for reading is opened read-only.
 class TTextFile {
 public:
     explicit TTextFile(std::string fileName);
