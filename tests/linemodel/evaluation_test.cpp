@@ -269,6 +269,30 @@ TEST_F(Fit, DerivativesAreCentralDifferences) {
     EXPECT_EQ(dy[2], 0); // n_1 = 1 m-3 absorbs nothing at any temperature
 }
 
+TEST(DemoMeasurements, FitBackToTheirTrueValues) {
+    // Made by zeltfit-makedemo at T_exc = 1500 K with 1 % noise on the intensities.
+    const std::pair<const char*, double> files[] = {
+        {"argon_1e16.txt", 1e16}, {"argon_5e16.txt", 5e16}, {"argon_2e17.txt", 2e17}};
+    test::TempFolder folder;
+    test::MessageLog messages;
+    TAtomicData data(messages.Callback());
+    test::LoadArgon(data);
+    for (const auto& [name, density] : files) {
+        data.ImportLines(test::DemoFile(std::string("measurements/") + name));
+        ASSERT_EQ(data.SelectedLines.size(), 29) << name;
+        data.CalcBranchingFractions();
+        const TFitResult fit = data.FitLines(ModelParams(16, 1000), 50, 2, 0, name,
+                                             folder.File("zeltfit.txt"), nullptr, 0);
+        const long double logDensity = Slot(fit.Params, LogDensity);
+        const long double temperature = Slot(fit.Params, Temperature);
+        EXPECT_LT(std::fabs(logDensity - std::log10(density)), 2 * fit.Uncertainty[1]) << name;
+        EXPECT_LT(std::fabs(temperature - 1500), 2 * fit.Uncertainty[2]) << name;
+        EXPECT_LT(fit.Uncertainty[1], 0.02) << name;
+        EXPECT_LT(fit.Uncertainty[2], 100) << name;
+    }
+    EXPECT_TRUE(messages.texts.empty());
+}
+
 TEST(GaussRandom, SumsTwelveUniformNumbers) {
     TUniformRandom random(42), again(42);
     long double sum = 0, squares = 0;

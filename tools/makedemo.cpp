@@ -1,0 +1,143 @@
+// Writes the demo measurement files of argon I: the model's branching fractions at three
+// densities of the metastable 1s5, turned into line intensities with 1 % noise.
+//
+//   zeltfit-makedemo [data folder]     (default: the project's data folder)
+//
+// The files data/measurements/argon_1e16.txt, argon_5e16.txt and argon_2e17.txt list the
+// wavelength, exactly as written in Ar_I.txt, and the intensity of every line of the table
+// whose lower level is one of the four 1s levels.
+
+#include "common/errors.h"
+#include "common/format.h"
+#include "common/textfile.h"
+#include "linemodel/atomicdata.h"
+#include "linemodel/constants.h"
+#include "linemodel/normal.h"
+
+#include <algorithm>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <map>
+#include <sstream>
+
+namespace zelt {
+namespace {
+
+// The true values of the demo spectra.
+constexpr double kTemperature = 1500;   // K, excitation temperature
+constexpr double kGasTemperature = 400; // K
+constexpr double kPathLength = 0.05;    // m
+constexpr double kMass = 39.948;        // u
+constexpr int kBoltzmannLevels = 4;     // the 1s levels
+constexpr double kNoise = 0.01;         // relative standard deviation of an intensity
+constexpr std::uint64_t kSeed = 4;
+constexpr double kLargestIntensity = 1000; // the strongest line of each upper level
+
+struct TDemoSpectrum {
+    const char* FileName;
+    double Density; // m-3, n(1s5)
+};
+constexpr TDemoSpectrum kSpectra[] = {
+    {"argon_1e16.txt", 1e16}, {"argon_5e16.txt", 5e16}, {"argon_2e17.txt", 2e17}};
+
+// The wavelength texts of a line table, keyed by their value: the data lines start after five
+// header lines with element, ion and wavelength.
+std::map<double, std::string> WavelengthTexts(const std::string& tableFile) {
+    std::ifstream stream(PathFromUtf8(tableFile), std::ios::binary);
+    if (!stream)
+        throw EInOutError("Cannot open file \"" + tableFile + "\"");
+    std::map<double, std::string> texts;
+    std::string line;
+    for (int i = 0; i < 5 && std::getline(stream, line); ++i) {
+    }
+    while (std::getline(stream, line)) {
+        std::istringstream fields(line);
+        std::string element, ion, wavelength;
+        if (fields >> element >> ion >> wavelength)
+            texts[std::stod(wavelength)] = wavelength;
+    }
+    return texts;
+}
+
+// Selects every table line whose lower level is one of the Boltzmann-populated levels.
+void SelectLines(TAtomicData& data, const std::string& scratchFile) {
+    TextWriter writer;
+    writer.Create(scratchFile);
+    TAtomRecord record;
+    for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
+        data.LineBase->GetAtom(i, record);
+        for (std::int32_t level = 0; level < kBoltzmannLevels; ++level)
+            if (record.ELower == data.Levels[level].Energy)
+                writer.WriteLine(Format("%.10f 1", {record.Wavelength}));
+    }
+    writer.Close();
+    data.ImportLines(scratchFile);
+    std::filesystem::remove(PathFromUtf8(scratchFile));
+}
+
+// Intensity of each selected line: photon rate BF / wavelength, scaled so that the strongest
+// line of each upper level is 1000, times (1 + 1 % Gaussian noise).
+std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random) {
+    const std::int32_t count = data.SelectedLines.size();
+    std::vector<double> rates(static_cast<std::size_t>(count));
+    std::map<std::int32_t, double> largest;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const TLine& line = data.SelectedLines[i];
+        rates[static_cast<std::size_t>(i)] =
+            static_cast<double>(data.ModelBF(p, i)) / line.Data.Wavelength;
+        double& top = largest[line.UpperLevel];
+        top = std::max(top, rates[static_cast<std::size_t>(i)]);
+    }
+    data.ClearPrecalc();
+    std::vector<double> intensities;
+    for (std::int32_t i = 0; i < count; ++i) {
+        const double scaled = kLargestIntensity * rates[static_cast<std::size_t>(i)] /
+                              largest[data.SelectedLines[i].UpperLevel];
+        intensities.push_back(static_cast<double>(scaled * (1 + GaussRandom(0, kNoise, random))));
+    }
+    return intensities;
+}
+
+void MakeDemo(const std::string& dataFolder) {
+    TAtomicData data([](const std::string& text) { std::cerr << text << "\n"; });
+    data.ChangeSpecies(dataFolder + "/Ar_levels.txt", dataFolder + "/", "Ar,I");
+    const std::string measurements = dataFolder + "/measurements";
+    std::filesystem::create_directories(PathFromUtf8(measurements));
+    SelectLines(data, measurements + "/selection.tmp");
+    const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
+
+    TUniformRandom random(kSeed);
+    for (const TDemoSpectrum& spectrum : kSpectra) {
+        TParamVector p;
+        Slot(p, LogDensity) = std::log10(static_cast<long double>(spectrum.Density));
+        Slot(p, Temperature) = kTemperature;
+        Slot(p, GasTemperature) = kGasTemperature;
+        Slot(p, PathLength) = kPathLength;
+        Slot(p, AtomMass) = kMass * kAtomicMassUnit;
+        Slot(p, BoltzmannLevels) = kBoltzmannLevels;
+        const std::vector<double> intensities = Intensities(data, p, random);
+        TextWriter writer;
+        const std::string fileName = measurements + "/" + spectrum.FileName;
+        writer.Create(fileName);
+        for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
+            writer.WriteLine(wavelengths.at(data.SelectedLines[i].Data.Wavelength) + " " +
+                             Format("%.3f", {intensities[static_cast<std::size_t>(i)]}));
+        writer.Close();
+        std::cout << fileName << ": " << data.SelectedLines.size() << " lines\n";
+    }
+}
+
+} // namespace
+} // namespace zelt
+
+int main(int argc, char** argv) {
+    try {
+        zelt::MakeDemo(argc > 1 ? argv[1] : ZELT_SOURCE_DIR "/data");
+        return 0;
+    } catch (const std::exception& e) {
+        std::cerr << e.what() << "\n";
+        return 1;
+    }
+}
