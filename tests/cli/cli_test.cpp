@@ -1,0 +1,236 @@
+#include "common/codepage.h"
+#include "common/format.h"
+#include "shell/commands.h"
+#include "shell/tables.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <sys/wait.h>
+
+namespace zelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kDatabase = ZELT_SOURCE_DIR "/data";
+
+std::string ReadFile(const fs::path& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream s;
+    s << in.rdbuf();
+    return s.str();
+}
+
+std::string Lines(const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines)
+        text += Cp1252ToUtf8(line) + "\n";
+    return text;
+}
+
+struct TRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class CliTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_ = fs::temp_directory_path() /
+                  ("zelt-cli-" +
+                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+        fs::remove_all(folder_);
+        fs::create_directories(folder_ / "spectra");
+        ini_ = (folder_ / "zeltfit.ini").string();
+        WriteIni("");
+        // Three lines of the upper level 2p2 and two of 2p3; 696.5431 nm ends on the
+        // metastable 1s5 and is the most absorbed.
+        Write("spectra/a.txt", "696.5431 520\r\n727.2936 160\r\n772.4207 340\r\n"
+                               "826.4522 390\r\n706.7218 300\r\n738.3980 700\r\n");
+        Write("spectra/B.txt", "696.5431 480\n727.2936 170\n772.4207 350\n826.4522 400\n"
+                               "706.7218 280\n738.3980 720\n");
+        Write("spectra/c.txt", "696.5431 500\n727.2936 oops\n");
+        Write("spectra/notes.dat", "not a measurement\n");
+    }
+    void TearDown() override { fs::remove_all(folder_); }
+
+    void WriteIni(const std::string& extra) {
+        Write("zeltfit.ini", "[_Files]\r\nDatabase=" + kDatabase +
+                                 "\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n" + extra +
+                                 "[_Extra]\r\n[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n"
+                                 "m=39.948\r\nBoltzmax=4\r\n[Cu I]\r\nLines=Cu\r\n");
+    }
+    void Write(const std::string& name, const std::string& text) {
+        std::ofstream(folder_ / name, std::ios::binary) << text;
+    }
+    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+
+    TRun Cli(const std::string& args) const {
+        const std::string errFile = Path("stderr.txt");
+        const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' " +
+                                    args + " 2>'" + errFile + "'";
+        TRun run;
+        FILE* pipe = popen(command.c_str(), "r");
+        char buffer[4096];
+        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+            run.out.append(buffer, n);
+        run.status = WEXITSTATUS(pclose(pipe));
+        run.err = ReadFile(errFile);
+        return run;
+    }
+
+    // The same operations through the core, as the front end should call them.
+    TAtomicData Model() const {
+        TAtomicData model([](const std::string&) {});
+        LoadSpecies(model, TConfigStore(ini_), "Ar I");
+        return model;
+    }
+
+    fs::path folder_;
+    std::string ini_;
+};
+
+TEST_F(CliTest, SpeciesAndListingsMatchTheCore) {
+    const TRun species = Cli("species");
+    EXPECT_EQ(species.status, 0);
+    EXPECT_EQ(species.out, "Ar I\nCu I\n");
+
+    TAtomicData model = Model();
+    std::vector<std::string> levels, lines, all;
+    model.ListLevels(levels);
+    model.ListLines(false, lines);
+    model.ListLines(true, all);
+    EXPECT_EQ(Cli("levels").out, Lines(levels));
+    EXPECT_EQ(Cli("--species 'Ar I' lines").out, Lines(lines));
+    EXPECT_EQ(Cli("lines --all").out, Lines(all));
+    EXPECT_EQ(levels.size(), 15u);
+}
+
+TEST_F(CliTest, TableIsTheSavedTableOnStandardOutput) {
+    const TRun run = Cli("table '" + Path("spectra/a.txt") + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+    TAtomicData model = Model();
+    model.ImportLines(Path("spectra/a.txt"));
+    model.CalcBranchingFractions();
+    EXPECT_EQ(run.out, Cp1252ToUtf8(TableText(LineTable(model, true), "\n")));
+    EXPECT_TRUE(run.out.starts_with(
+        "\tWavelength\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy\tUpper state\tLower "
+        "energy\tLower state\n\t696.5431\t520\t"));
+    EXPECT_NE(run.out.find("\t3p5(1/2)4p - 2[1/2]_1\t11.548354330\t3p5(3/2)4s - 2[3/2]*_2\n"),
+              std::string::npos);
+}
+
+TEST_F(CliTest, MapPrintsTheReportLinesAndWritesTheGrid) {
+    const TRun run = Cli("map '" + Path("spectra/a.txt") +
+                         "' --density-points 4 --temperature-points 3 --from-temperature 1000"
+                         " --to-temperature 4000 --table --rss '" +
+                         Path("grid.txt") + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    TAtomicData model = Model();
+    model.ImportLines(Path("spectra/a.txt"));
+    model.CalcBranchingFractions();
+    TCommandSettings settings = ReadSettings(TConfigStore(ini_), "Ar I");
+    settings.DensityPoints = 4;
+    settings.TemperaturePoints = 3;
+    settings.FromTemperature = 1000;
+    settings.ToTemperature = 4000;
+    TReportList report;
+    RunMap(model, settings, "a.txt", report, ReportFinalResults);
+    EXPECT_EQ(run.out,
+              Lines(report) + "\n" + Cp1252ToUtf8(TableText(LineTable(model, true), "\n")));
+    EXPECT_EQ(report.size(), 2u); // header, then the result line ending in "a.txt  map"
+    EXPECT_TRUE(report[1].ends_with("a.txt  map"));
+    EXPECT_NE(run.out.find("\u00B1u(n_tot)"), std::string::npos);
+
+    const std::string grid = ReadFile(Path("grid.txt"));
+    EXPECT_EQ(grid, MapText(model.RSSMap, model.MapRange));
+    EXPECT_EQ(grid.substr(0, grid.find("\r\n")), "T/K \\ log10 n_1\t15\t15.75\t16.5\t17.25");
+}
+
+TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
+    const TRun run = Cli("fit '" + Path("spectra/a.txt") +
+                         "' --fit-temperature --temperature 1200 --log '" + Path("fit.log") + "'");
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    TAtomicData model = Model();
+    model.ImportLines(Path("spectra/a.txt"));
+    model.CalcBranchingFractions();
+    TCommandSettings settings = ReadSettings(TConfigStore(ini_), "Ar I");
+    settings.FitTemperatureOn = true;
+    settings.FitTemperature = 1200;
+    TReportList report;
+    RunFit(model, settings, "a.txt", Path("core.log"), report, ReportFinalResults);
+    EXPECT_EQ(run.out, Lines(report));
+    EXPECT_EQ(ReadFile(Path("fit.log")), ReadFile(Path("core.log")));
+
+    const TRun log = Cli("fit '" + Path("spectra/a.txt") + "' --report iteration --log '" +
+                         Path("fit.log") + "'");
+    EXPECT_EQ(log.status, 0) << log.err;
+    EXPECT_EQ(log.out.substr(0, 84), std::string(84, '='));
+    EXPECT_NE(log.out.find("Minimization report : "), std::string::npos);
+}
+
+TEST_F(CliTest, DefaultsComeFromTheConfigurationAsTheWindowShowsThem) {
+    WriteIni(
+        "[_Fit]\r\nFromDensity=2.54e16\r\nCount=0x20\r\n[_Iteration]\r\nToTemperature=12345.6\r\n");
+    const TRun fitHelp = Cli("fit --help");
+    EXPECT_EQ(fitHelp.status, 0);
+    EXPECT_NE(fitHelp.out.find("2.5E+016"), std::string::npos) << fitHelp.out;
+    EXPECT_NE(fitHelp.out.find("32"), std::string::npos);
+    EXPECT_NE(fitHelp.out.find("0.050"), std::string::npos);
+    const TRun mapHelp = Cli("map --help");
+    EXPECT_NE(mapHelp.out.find("12346"), std::string::npos) << mapHelp.out;
+}
+
+TEST_F(CliTest, BatchGoesOnAfterABadFile) {
+    const TRun run = Cli("batch fit '" + Path("spectra") + "'");
+    EXPECT_EQ(run.status, 1);
+    // a.txt, B.txt and c.txt in the file list's order; notes.dat is no measurement file.
+    std::istringstream out(run.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 3u) << run.out;
+    EXPECT_TRUE(lines[0].starts_with("n_tot/m-3 \u00B1u(n_tot)"));
+    EXPECT_TRUE(lines[1].ends_with(" a.txt  fit:OK") ||
+                lines[1].find(" a.txt  fit:") != std::string::npos);
+    EXPECT_NE(lines[2].find(" B.txt  fit:"), std::string::npos);
+    EXPECT_TRUE(run.err.starts_with(Path("spectra/c.txt") + ": Invalid numeric input \"oops\""))
+        << run.err;
+}
+
+TEST_F(CliTest, ExitStatusesAndMessages) {
+    const TRun usage = Cli("fit");
+    EXPECT_EQ(usage.status, 2);
+    EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
+    EXPECT_EQ(Cli("map x --density-points 0").status, 2);
+    EXPECT_EQ(Cli("frobnicate").status, 2);
+
+    const TRun missing = Cli("fit '" + Path("none.txt") + "'");
+    EXPECT_EQ(missing.status, 1);
+    EXPECT_EQ(missing.err, "Cannot open file \"" + Path("none.txt") + "\": file not found.\n");
+
+    const TRun wrongSource = Cli("--species 'Cu I' levels");
+    EXPECT_EQ(wrongSource.status, 1);
+    EXPECT_TRUE(wrongSource.err.starts_with("File error: ")) << wrongSource.err;
+
+    const TRun noSpecies = Cli("--species Fe levels");
+    EXPECT_EQ(noSpecies.status, 1);
+    EXPECT_EQ(noSpecies.err, "No species section \"Fe\" in \"" + ini_ + "\"\n");
+
+    // A wavelength that is not in the database: the message, and the lines before it stay.
+    Write("short.txt", "696.5431 500\n727.2936 160\n500.1 3\n");
+    const TRun notFound = Cli("table '" + Path("short.txt") + "'");
+    EXPECT_EQ(notFound.status, 0);
+    EXPECT_EQ(notFound.err, "Wavelength 500.100000 was not found. Import was stopped. Check used "
+                            "specie or wavelength precision.\n");
+    EXPECT_EQ(std::count(notFound.out.begin(), notFound.out.end(), '\n'), 3);
+}
+
+} // namespace
+} // namespace zelt
