@@ -157,6 +157,7 @@ private:
     void ShowMessage(const std::string& text) const;
     std::int32_t PopulatedLevels(const TParamVector& p) const;
     void ComputeModel(const TParamVector& p);
+    std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
 
     TShowMessage showMessage_;

@@ -3,10 +3,13 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "linemodel/constants.h"
+#include "linemodel/fastexp.h"
 
 #include <algorithm>
 #include <cfenv>
+#include <climits>
 #include <cmath>
+#include <math.h>
 
 namespace zelt {
 
@@ -22,10 +25,28 @@ bool FaultPending() {
     return std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
 }
 
+// 10^x in extended precision; glibc's exp10l is as exact as powl(10, x) and seven times faster.
+long double PowerOfTen(long double x) {
+#ifdef __GLIBC__
+    return ::exp10l(x);
+#else
+    return std::pow(10.0L, x);
+#endif
+}
+
+// The line number x of ModelBF: x truncated toward zero, without the cost of a checked
+// conversion for the whole numbers the minimiser passes.
+std::int32_t PointIndex(long double x) {
+    if (x >= 0 && x <= INT32_MAX)
+        return static_cast<std::int32_t>(x);
+    return TruncToInt(x);
+}
+
 } // namespace
 
 double EscapeFactor(double tau) {
-    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
+    return static_cast<double>((2 - ExpExtended(-0.001L * tau)) /
+                               (1 + static_cast<long double>(tau)));
 }
 
 double ThermalVelocity(double gasTemperature, double mass) {
@@ -61,6 +82,17 @@ std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
     return std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, Levels.size());
 }
 
+// Where a fault of the optical depths comes from: the first line with a statistical weight gi
+// of 0, or else the gas temperature and mass that set the Doppler width.
+std::string TAtomicData::OpticalDepthFault(const TParamVector& p) const {
+    for (const TLine& line : SelectedLines)
+        if (line.Data.Gi == 0)
+            return Format("the optical depth of the line at %.4f nm (gi 0)",
+                          {line.Data.Wavelength});
+    return Format("the optical depths of the lines (gas temperature %s K, atom mass %s kg)",
+                  {FloatToStr(Slot(p, GasTemperature)), FloatToStr(Slot(p, AtomMass))});
+}
+
 // Evaluates the model for p: level populations, the optical depth and escape factor of every
 // selected line and the branching fractions among the lines of each upper level; the result
 // is appended to the cache.
@@ -68,7 +100,7 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
     const long double temperature = std::fabs(Slot(p, Temperature));
     const long double path = Slot(p, PathLength);
     const std::int32_t populated = PopulatedLevels(p);
-    const long double density = std::pow(10.0L, Slot(p, LogDensity));
+    const long double density = PowerOfTen(Slot(p, LogDensity));
     // Boltzmann distribution from the first level: n_j = n_1 (g_j / g_1) exp(-(E_j - E_1) / kT),
     // energies in eV.
     for (std::int32_t j = 0; j < populated; ++j) {
@@ -76,8 +108,9 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         TLevel& level = Levels[j];
         level.Population = static_cast<double>(
             density * (static_cast<long double>(level.G) / first.G) *
-            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
-                     (kBoltzmann * temperature)));
+            ExpExtended(-kElementaryCharge *
+                        (static_cast<long double>(level.Energy) - first.Energy) /
+                        (kBoltzmann * temperature)));
     }
     if (FaultPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
@@ -103,12 +136,9 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         const double tau = static_cast<double>(k0 * path);
         // Scratch: the absorption-reduced transition probability of the line.
         line.BFFit = static_cast<double>(static_cast<long double>(EscapeFactor(tau)) * a);
-        if (FaultPending())
-            FpCheck(Format("the optical depth of the line at %.4f nm (gas temperature %s K, atom "
-                           "mass %s kg, gi %d)",
-                           {data.Wavelength, FloatToStr(Slot(p, GasTemperature)),
-                            FloatToStr(Slot(p, AtomMass)), data.Gi}));
     }
+    if (FaultPending())
+        FpCheck(OpticalDepthFault(p));
     for (TLevel& level : Levels)
         level.SumAEff = 0;
     for (const TLine& line : SelectedLines) {
@@ -127,12 +157,20 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
 }
 
 long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
-    std::int32_t index = -1;
-    if (!FindPrecalc(p, kFirstModelSlot, kModelSlotCount, index)) {
-        ComputeModel(p);
-        index = PrecalcStore.size() - 1;
+    const std::int32_t point = PointIndex(x);
+    // The model adds a record only for a vector not yet stored, so at most one record matches
+    // and the newest first is the same record as FindPrecalc's oldest first; the minimiser
+    // asks mostly for the vectors it has just tried.
+    for (std::int32_t index = PrecalcStore.size() - 1; index >= 0; --index) {
+        const TPrecalcRecord& record = PrecalcStore[index];
+        std::int32_t slot = kFirstModelSlot;
+        while (slot < kFirstModelSlot + kModelSlotCount && record.Params[slot] == p[slot])
+            ++slot;
+        if (slot == kFirstModelSlot + kModelSlotCount)
+            return record.Values[point];
     }
-    return PrecalcStore[index].Values[TruncToInt(x)];
+    ComputeModel(p);
+    return PrecalcStore.back().Values[point];
 }
 
 bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
