@@ -1,0 +1,41 @@
+#include "shell/dialogs.h"
+
+#include <QDir>
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace zelt {
+
+namespace {
+
+const QString Caption = QStringLiteral("Zelt Fit");
+const QString TextFilter = QStringLiteral("text files (*.txt)");
+
+} // namespace
+
+void TBoxDialogs::Error(const QString& text) {
+    QMessageBox::critical(parent_, Caption, text, QMessageBox::Ok);
+}
+
+void TBoxDialogs::Message(const QString& text) {
+    QMessageBox box(QMessageBox::NoIcon, Caption, text, QMessageBox::Ok, parent_);
+    box.exec();
+}
+
+QString TBoxDialogs::OpenFileName(const QString& folder, const QString& file) {
+    const QString start = file.isEmpty() ? folder : file;
+    return QFileDialog::getOpenFileName(parent_, QString(), start, TextFilter);
+}
+
+// The platform's dialog asks before replacing an existing file: that question protects the
+// user's files and stays.
+QString TBoxDialogs::SaveFileName(const QString& folder) {
+    QFileDialog dialog(parent_, QString(), folder, TextFilter);
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
+        return {};
+    return dialog.selectedFiles().constFirst();
+}
+
+} // namespace zelt

@@ -1,0 +1,43 @@
+#pragma once
+// Every modal box and file dialog of the window goes through this interface, so that tests
+// replace it with one that records what would have been shown and never blocks.
+// Texts given here are UTF-8; the window converts the core's Windows-1252 texts first.
+
+#include <QString>
+
+class QWidget;
+
+namespace zelt {
+
+class TDialogs {
+public:
+    virtual ~TDialogs() = default;
+
+    // The common error report: a stop icon, an OK button, the caption "Zelt Fit". `text` is
+    // shown as it is; the caller applies the full-stop rule (ErrorReportText).
+    virtual void Error(const QString& text) = 0;
+    // A plain box with an OK button: the orderly stop of an operation that keeps what it has
+    // done, "File error: " of a species change, the missing-files message.
+    virtual void Message(const QString& text) = 0;
+    // The chosen file, or an empty text when the user cancels. The open dialog starts in
+    // `folder` with `file` preset; the save dialog starts in `folder`.
+    virtual QString OpenFileName(const QString& folder, const QString& file) = 0;
+    virtual QString SaveFileName(const QString& folder) = 0;
+};
+
+// The real boxes and dialogs, owned by `parent`.
+class TBoxDialogs : public TDialogs {
+public:
+    explicit TBoxDialogs(QWidget* parent = nullptr) : parent_(parent) {}
+    void SetParent(QWidget* parent) { parent_ = parent; }
+
+    void Error(const QString& text) override;
+    void Message(const QString& text) override;
+    QString OpenFileName(const QString& folder, const QString& file) override;
+    QString SaveFileName(const QString& folder) override;
+
+private:
+    QWidget* parent_;
+};
+
+} // namespace zelt

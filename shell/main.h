@@ -1,0 +1,138 @@
+#pragma once
+// The main window: the species and its database listings, the table and chart of the selected
+// lines with their branching fractions, the measurement files, the map and fit settings, the
+// report memo and the status bar. Every command runs to completion in its handler; errors end
+// the command and are shown by the common error report, and the window stays usable.
+
+#include "linemodel/atomicdata.h"
+#include "shell/configstore.h"
+#include "shell/dialogs.h"
+
+#include <QMainWindow>
+#include <QVector>
+
+#include <memory>
+#include <string>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QListWidget;
+class QPlainTextEdit;
+class QPushButton;
+class QTabWidget;
+
+namespace zelt {
+
+class TLineTable;
+class TNumberEdit;
+class TZeltChart;
+
+// The checks before the window exists: the necessary files, copied on the first run. False,
+// after the missing-files message, when the program cannot start.
+bool PassNecessaryFilesCheck(TDialogs& dialogs, const std::string& userFolder,
+                             const std::vector<std::string>& commonFolders);
+
+// The 16 bar colours; lines from the same upper level share one.
+QColor BarColour(std::int32_t upperLevel);
+
+class TMainForm : public QMainWindow {
+    Q_OBJECT
+public:
+    // Who starts a file read: the dialog button, "Next file" or the file list.
+    enum class TSender { ReadBtn, NextBtn, FileListBox };
+
+    TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* parent = nullptr);
+    ~TMainForm() override;
+
+    TAtomicData& AtomicData() { return atomicData_; }
+    const std::string& DatabaseFolder() const { return databaseFolder_; }
+    const QString& CurrentFile() const { return currentFile_; }
+    const QString& OpenDialogFolder() const { return openDialogFolder_; }
+    const QString& FileListFolder() const { return fileListFolder_; }
+
+    void ElementListBoxChange();
+    void ReadBtnClick(TSender sender);
+    void NextFileClick();
+    void FileListBoxClick();
+    // "Recalculate BF": raises "Not enough lines for Zelt method." with fewer than 2 lines.
+    void RecalculateBF();
+    // The commit of an edited intensity: stores it and recomputes the fractions; false when
+    // the text is not a number (the user stays in the cell).
+    bool CommitIntensity(int row, const QString& text);
+
+    void ClearResults();
+    void AutoSizeColumns();
+    void ShowBranchingFractions();
+
+    // Writes the map, fit and absorption settings back; stops at the first text that is not
+    // a number of its kind (the keys before it are stored).
+    void FormClose();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    // Enter in the file list reads the selected file.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    QWidget* CreateUpperArea();
+    QWidget* CreateCommandStrip();
+    QWidget* CreateLowerArea();
+    void SetTabOrder();
+    void FormCreate();
+    void FillEdits();
+    void FillSpecies();
+    void FillTableRows();
+    void RebuildRowColours();
+    void PointFileList(const QString& folder, const QString& fileName);
+    void ShowPosition();
+    void ReportError(const std::exception& error);
+    void Guarded(const std::function<void()>& command);
+
+    TDialogs& dialogs_;
+    TConfigStore config_;
+    TAtomicData atomicData_;
+    std::string databaseFolder_;
+    QString openDialogFolder_;
+    QString currentFile_;
+    QString fileListFolder_;
+    bool closed_ = false;
+    bool fillingFileList_ = false;
+
+    QTabWidget* tablePages_ = nullptr;
+    QTabWidget* plotPages_ = nullptr;
+    TLineTable* grid_ = nullptr;
+    QListWidget* linesBox_ = nullptr;
+    QListWidget* levelsBox_ = nullptr;
+    TZeltChart* chart_ = nullptr;
+    QWidget* sumPage_ = nullptr;
+    QComboBox* elementListBox_ = nullptr;
+    QPushButton* readBtn_ = nullptr;
+    QPushButton* nextBtn_ = nullptr;
+    QPushButton* recalculateBtn_ = nullptr;
+    QPushButton* saveTableBtn_ = nullptr;
+    QPlainTextEdit* reportsMemo_ = nullptr;
+    TNumberEdit* fromDensityEdit_ = nullptr;
+    TNumberEdit* toDensityEdit_ = nullptr;
+    TNumberEdit* pointsDensityEdit_ = nullptr;
+    TNumberEdit* fromTempEdit_ = nullptr;
+    TNumberEdit* toTempEdit_ = nullptr;
+    TNumberEdit* pointsTempEdit_ = nullptr;
+    QPushButton* mapBtn_ = nullptr;
+    TNumberEdit* fitDensityEdit_ = nullptr;
+    QCheckBox* fitTempCheckBox_ = nullptr;
+    TNumberEdit* fitTempEdit_ = nullptr;
+    TNumberEdit* maxIterEdit_ = nullptr;
+    QPushButton* fitBtn_ = nullptr;
+    TNumberEdit* pathEdit_ = nullptr;
+    TNumberEdit* tnEdit_ = nullptr;
+    QListWidget* fileListBox_ = nullptr;
+    QComboBox* reportComboBox_ = nullptr;
+    QPushButton* saveButton_ = nullptr;
+    QCheckBox* allLinesCheckBox_ = nullptr;
+    QLabel* positionPanel_ = nullptr;
+    QLabel* mousePanel_ = nullptr;
+};
+
+} // namespace zelt

@@ -1,0 +1,113 @@
+#include "tests/shell/windowtest.h"
+
+#include <QKeyEvent>
+#include <QTabWidget>
+#include <QTest>
+
+namespace zelt {
+namespace {
+
+using test::WindowTest;
+
+class FilesTest : public WindowTest {
+protected:
+    void SetUp() override {
+        folders_.WriteConfig();
+        for (const char* name : {"a.txt", "B.txt", "c.txt"})
+            folders_.WriteMeasurement(name, test::FiveLines);
+        folders_.WriteMeasurement("notes.dat", "x");
+        Open();
+    }
+    QListWidget* FileList() { return Control<QListWidget>("FileListBox"); }
+};
+
+TEST_F(FilesTest, DialogReadSetsCaptionListPositionAndFolder) {
+    EXPECT_EQ(FileList()->count(), 3); // the measurement folder at start, nothing selected
+    EXPECT_EQ(FileList()->currentRow(), -1);
+    Control<QTabWidget>("TablePageControl")->setCurrentIndex(2);
+
+    const QString file = folders_.Measurements() + "/B.txt";
+    ReadThroughDialog(file);
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(dialogs_.OpenFolders.value(0), folders_.Measurements());
+    EXPECT_EQ(dialogs_.OpenPresets.value(0), "");
+    EXPECT_EQ(Window().windowTitle(), "Zelt Fit - " + file);
+    EXPECT_EQ(Control<QTabWidget>("TablePageControl")->currentIndex(), 0);
+    EXPECT_EQ(ListItems("FileListBox"), (QStringList{"a.txt", "B.txt", "c.txt"}));
+    EXPECT_EQ(FileList()->currentRow(), 1);
+    EXPECT_EQ(Position(), "  File 2/3 in folder");
+    EXPECT_EQ(Window().CurrentFile(), file);
+
+    // The next dialog starts with the file read last; a cancel only refreshes the position.
+    window_->ReadBtnClick(TMainForm::TSender::ReadBtn);
+    EXPECT_EQ(dialogs_.OpenPresets.value(1), file);
+    EXPECT_EQ(Grid()->rowCount(), 6);
+    EXPECT_EQ(Position(), "  File 2/3 in folder");
+
+    EXPECT_EQ(
+        TConfigStore(folders_.ConfigFile().toStdString()).ReadString("_Files", "Measurements", ""),
+        folders_.Measurements().toStdString());
+}
+
+TEST_F(FilesTest, NextFileWrapsAroundAndStartsAtTheFirst) {
+    Window().NextFileClick();
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/a.txt");
+    EXPECT_EQ(Position(), "  File 1/3 in folder");
+    Window().NextFileClick();
+    Window().NextFileClick();
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/c.txt");
+    EXPECT_EQ(Position(), "  File 3/3 in folder");
+    Window().NextFileClick();
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/a.txt");
+    EXPECT_EQ(Position(), "  File 1/3 in folder");
+    EXPECT_EQ(Grid()->rowCount(), 6);
+    EXPECT_TRUE(dialogs_.OpenFolders.isEmpty());
+}
+
+TEST_F(FilesTest, ClickAndEnterInTheFileListRead) {
+    FileList()->setCurrentRow(2); // as a click or an arrow key does
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/c.txt");
+    EXPECT_EQ(Position(), "  File 3/3 in folder");
+    EXPECT_EQ(Grid()->rowCount(), 6);
+
+    Window().AtomicData().SelectedLines.clear();
+    QTest::keyClick(FileList(), Qt::Key_Return);
+    EXPECT_EQ(Window().AtomicData().SelectedLines.size(), 5);
+    EXPECT_TRUE(dialogs_.OpenFolders.isEmpty());
+}
+
+TEST_F(FilesTest, SingleFileFolderShowsNoPosition) {
+    QDir(folders_.Root()).mkpath("single");
+    const QString only =
+        test::TTestFolders::Write(folders_.Root() + "/single/only.txt", test::FiveLines);
+    ReadThroughDialog(only);
+    EXPECT_EQ(Position(), "");
+    EXPECT_EQ(FileList()->count(), 1);
+}
+
+TEST_F(FilesTest, ReadErrorsKeepCaptionListAndPosition) {
+    Window().NextFileClick();
+    const QString caption = Window().windowTitle();
+    const QString bad = folders_.WriteMeasurement("zz.txt", "Wavelength Intensity\r\n");
+    ReadThroughDialog(bad);
+    ASSERT_EQ(dialogs_.Errors.size(), 1);
+    EXPECT_EQ(Grid()->rowCount(), 1);
+    EXPECT_EQ(Window().windowTitle(), caption);
+    EXPECT_EQ(FileList()->count(), 3);
+    EXPECT_EQ(Position(), "  File 1/3 in folder");
+
+    ReadThroughDialog(folders_.Measurements() + "/missing.txt");
+    EXPECT_EQ(dialogs_.Errors.size(), 2);
+
+    // A wavelength not in the database stops the import with a message; the lines before it
+    // are shown.
+    ReadThroughDialog(folders_.WriteMeasurement("part.txt", "696.5431 1000\r\n727.2936 400\r\n"
+                                                            "500.1 5\r\n772.4207 300\r\n"));
+    EXPECT_EQ(dialogs_.Errors.size(), 2);
+    ASSERT_EQ(dialogs_.Messages.size(), 1);
+    EXPECT_EQ(Grid()->rowCount(), 3);
+    EXPECT_NE(Row(2)[3], "");
+}
+
+} // namespace
+} // namespace zelt

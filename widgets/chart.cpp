@@ -1,0 +1,161 @@
+#include "widgets/chart.h"
+
+#include "common/format.h"
+
+#include <algorithm>
+
+namespace zelt {
+
+namespace {
+
+// Bars take 30 % of the width that falls to each of them.
+constexpr double BarWidthShare = 0.3;
+
+// Custom scatter paths are drawn at size / 6 pixels per unit: with size 6 a unit is a pixel.
+QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QColor& colour) {
+    QPainterPath path;
+    if (diamond) {
+        path.moveTo(-width / 2, 0);
+        path.lineTo(0, -height / 2);
+        path.lineTo(width / 2, 0);
+        path.lineTo(0, height / 2);
+        path.closeSubpath();
+    } else {
+        path.addRect(-width / 2, -height / 2, width, height);
+    }
+    return QCPScatterStyle(path, QPen(colour), QBrush(colour), 6);
+}
+
+QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterStyle& style) {
+    QCPGraph* graph = plot->addGraph();
+    graph->setName(title);
+    graph->setLineStyle(QCPGraph::lsNone);
+    graph->setScatterStyle(style);
+    graph->setPen(style.pen());
+    return graph;
+}
+
+} // namespace
+
+TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(keyAxis, valueAxis) {
+    setPen(Qt::NoPen);
+    setBrush(QColor(128, 128, 128));
+    setWidthType(QCPBars::wtAxisRectRatio);
+    setWidth(BarWidthShare);
+}
+
+void TColouredBars::AddBar(double key, double value, const QColor& colour) {
+    const auto at = std::upper_bound(bars_.begin(), bars_.end(), key,
+                                     [](double k, const TBar& bar) { return k < bar.Key; });
+    bars_.insert(at, TBar{key, value, colour});
+    addData(key, value);
+    setWidth(BarWidthShare / static_cast<double>(bars_.size()));
+}
+
+void TColouredBars::ClearBars() {
+    bars_.clear();
+    data()->clear();
+    setWidth(BarWidthShare);
+}
+
+void TColouredBars::draw(QCPPainter* painter) {
+    if (keyAxis() == nullptr || valueAxis() == nullptr)
+        return;
+    applyDefaultAntialiasingHint(painter);
+    painter->setPen(Qt::NoPen);
+    for (const TBar& bar : bars_) {
+        painter->setBrush(bar.Colour);
+        painter->drawPolygon(getBarRect(bar.Key, bar.Value));
+    }
+}
+
+TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
+    setCursor(Qt::CrossCursor);
+    setBackground(Qt::white);
+    axisRect()->setBackground(Qt::NoBrush);
+
+    xAxis->setLabel(QStringLiteral("Wavelength (nm)"));
+    yAxis->setLabel(QStringLiteral("Branching fraction"));
+    yAxis->setRange(0, 1);
+    QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
+    ticker->setTickStep(0.1);
+    ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
+    yAxis->setTicker(ticker);
+    yAxis->setNumberFormat(QStringLiteral("f"));
+    yAxis->setNumberPrecision(1);
+
+    measured_ = new TColouredBars(xAxis, yAxis);
+    measured_->setName(QStringLiteral("measured"));
+    fitted_ = PointSeries(this, QStringLiteral("fitted"), ShapeOfSize(12, 8, true, Qt::blue));
+    free_ =
+        PointSeries(this, QStringLiteral("absorption-free"), ShapeOfSize(13, 2, false, Qt::black));
+
+    legend->setVisible(true);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setBorderPen(Qt::NoPen);
+    plotLayout()->insertRow(0);
+    plotLayout()->addElement(0, 0, legend);
+    plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setMargins(QMargins(4, 2, 4, 2));
+
+    connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
+        emit MouseAt(xAxis->pixelToCoord(event->position().x()),
+                     yAxis->pixelToCoord(event->position().y()));
+    });
+}
+
+void TZeltChart::ClearSeries() {
+    free_->data()->clear();
+    measured_->ClearBars();
+    fitted_->data()->clear();
+    for (QCPItemText* mark : marks_)
+        removeItem(mark);
+    marks_.clear();
+}
+
+void TZeltChart::AddMeasured(double wavelength, double fraction, const QColor& colour) {
+    measured_->AddBar(wavelength, fraction, colour);
+    auto* mark = new QCPItemText(this);
+    mark->position->setCoords(wavelength, fraction);
+    mark->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+    mark->setText(QString::fromStdString(FloatToStr(wavelength)));
+    mark->setPadding(QMargins(2, 0, 2, 2));
+    mark->setClipToAxisRect(false);
+    marks_.append(mark);
+}
+
+void TZeltChart::AddFitted(double wavelength, double fraction) {
+    fitted_->addData(wavelength, fraction);
+}
+
+void TZeltChart::AddFree(double wavelength, double fraction) {
+    free_->addData(wavelength, fraction);
+}
+
+void TZeltChart::ScaleWavelengthAxis() {
+    const QVector<TColouredBars::TBar>& bars = measured_->Bars();
+    bool found = false;
+    QCPRange range = measured_->getKeyRange(found);
+    for (QCPGraph* graph : {fitted_, free_}) {
+        bool graphFound = false;
+        const QCPRange keys = graph->getKeyRange(graphFound);
+        if (graphFound)
+            range = found ? QCPRange(std::min(range.lower, keys.lower),
+                                     std::max(range.upper, keys.upper))
+                          : keys;
+        found = found || graphFound;
+    }
+    if (!found)
+        return;
+    // Room of half a bar spacing on each side, and some for a single line.
+    double margin = bars.size() > 1 ? range.size() / (bars.size() - 1) / 2 : 1.0;
+    margin = std::max(margin, range.size() * 0.05);
+    xAxis->setRange(range.lower - margin, range.upper + margin);
+}
+
+void TZeltChart::Redraw() {
+    ScaleWavelengthAxis();
+    replot();
+}
+
+} // namespace zelt

@@ -1,0 +1,63 @@
+#pragma once
+// The branching-fraction chart: coloured bars of the measured fractions, blue diamonds of the
+// fitted ones and black dashes of the absorption-free ones over wavelength. The value axis is
+// fixed from 0 to 1; the wavelength axis follows the data.
+
+#include <QColor>
+#include <QVector>
+
+#include <qcustomplot.h>
+
+namespace zelt {
+
+// A bar series whose every bar has its own colour, kept in ascending key order.
+class TColouredBars : public QCPBars {
+public:
+    struct TBar {
+        double Key, Value;
+        QColor Colour;
+    };
+
+    TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis);
+    void AddBar(double key, double value, const QColor& colour);
+    void ClearBars();
+    const QVector<TBar>& Bars() const { return bars_; }
+
+protected:
+    void draw(QCPPainter* painter) override;
+
+private:
+    QVector<TBar> bars_;
+};
+
+class TZeltChart : public QCustomPlot {
+    Q_OBJECT
+public:
+    explicit TZeltChart(QWidget* parent = nullptr);
+
+    // Empties the three series and the bar marks.
+    void ClearSeries();
+    void AddMeasured(double wavelength, double fraction, const QColor& colour);
+    void AddFitted(double wavelength, double fraction);
+    void AddFree(double wavelength, double fraction);
+    // Scales the wavelength axis to the data and redraws.
+    void Redraw();
+
+    TColouredBars* Measured() const { return measured_; }
+    QCPGraph* Fitted() const { return fitted_; }
+    QCPGraph* Free() const { return free_; }
+
+signals:
+    // The axis values under the mouse: wavelength (nm) and branching fraction.
+    void MouseAt(double wavelength, double fraction);
+
+private:
+    void ScaleWavelengthAxis();
+
+    TColouredBars* measured_;
+    QCPGraph* fitted_;
+    QCPGraph* free_;
+    QList<QCPItemText*> marks_;
+};
+
+} // namespace zelt
