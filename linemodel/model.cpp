@@ -3,7 +3,6 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "linemodel/constants.h"
-#include "linemodel/fastexp.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -45,8 +44,7 @@ std::int32_t PointIndex(long double x) {
 } // namespace
 
 double EscapeFactor(double tau) {
-    return static_cast<double>((2 - ExpExtended(-0.001L * tau)) /
-                               (1 + static_cast<long double>(tau)));
+    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
 }
 
 double ThermalVelocity(double gasTemperature, double mass) {
@@ -108,9 +106,8 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         TLevel& level = Levels[j];
         level.Population = static_cast<double>(
             density * (static_cast<long double>(level.G) / first.G) *
-            ExpExtended(-kElementaryCharge *
-                        (static_cast<long double>(level.Energy) - first.Energy) /
-                        (kBoltzmann * temperature)));
+            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
+                     (kBoltzmann * temperature)));
     }
     if (FaultPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",

@@ -1,7 +1,6 @@
 #include "common/fpcheck.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
-#include "linemodel/fastexp.h"
 
 #include "modelfiles.h"
 
@@ -165,27 +164,6 @@ TEST(EscapeFactor, FallsFromOneAsTheDepthGrows) {
     EXPECT_NEAR(EscapeFactor(1), 0.50049975, 1e-8);
     EXPECT_NEAR(EscapeFactor(10), 0.09181365, 1e-8);
     EXPECT_NEAR(EscapeFactor(1e6) * (1 + 1e6), 2, 1e-9);
-}
-
-} // namespace
-} // namespace zelt
-
-namespace zelt {
-namespace {
-
-TEST(ExpExtended, AgreesWithTheLibraryToTwoUnitsInTheLastPlace) {
-    for (long double x = -800; x < 30; x += 0.0137L) {
-        const long double expected = std::exp(x);
-        EXPECT_LE(std::fabs(ExpExtended(x) - expected) / expected, 2 * 0x1p-63L) << x;
-    }
-    for (long double x = -0.05L; x < 0.05L; x += 1.3e-5L) {
-        const long double expected = std::exp(x);
-        EXPECT_LE(std::fabs(ExpExtended(x) - expected) / expected, 2 * 0x1p-63L) << x;
-    }
-    EXPECT_EQ(ExpExtended(0), 1);
-    EXPECT_EQ(ExpExtended(-20000), 0);
-    EXPECT_TRUE(std::isinf(ExpExtended(20000)));
-    FpReset();
 }
 
 } // namespace
