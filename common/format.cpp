@@ -129,32 +129,32 @@ std::string Pad(std::string text, int width, bool leftAlign) {
                         "' invalid or incompatible with argument");
 }
 
-struct Spec {
+struct Specifier {
     bool leftAlign = false;
     int width = 0;
     int precision = -1;
     char type = 0;
 };
 
-std::string FormatOne(const Spec& spec, const FormatArg& arg, std::string_view pattern) {
+std::string FormatOne(const Specifier& field, const FormatArg& arg, std::string_view pattern) {
     const auto& value = arg.value();
-    switch (spec.type) {
+    switch (field.type) {
     case 'd': {
         const long long* number = std::get_if<long long>(&value);
         if (!number)
             BadFormat(pattern);
         std::string digits = std::to_string(*number < 0 ? -(*number + 1) + 1ULL
                                                         : static_cast<unsigned long long>(*number));
-        if (static_cast<int>(digits.size()) < spec.precision)
-            digits.insert(0, static_cast<std::size_t>(spec.precision) - digits.size(), '0');
+        if (static_cast<int>(digits.size()) < field.precision)
+            digits.insert(0, static_cast<std::size_t>(field.precision) - digits.size(), '0');
         return (*number < 0 ? "-" : "") + digits;
     }
     case 's': {
         const std::string* text = std::get_if<std::string>(&value);
         if (!text)
             BadFormat(pattern);
-        return spec.precision >= 0 ? text->substr(0, static_cast<std::size_t>(spec.precision))
-                                   : *text;
+        return field.precision >= 0 ? text->substr(0, static_cast<std::size_t>(field.precision))
+                                    : *text;
     }
     case 'f':
     case 'e': {
@@ -163,10 +163,10 @@ std::string FormatOne(const Spec& spec, const FormatArg& arg, std::string_view p
             BadFormat(pattern);
         if (!std::isfinite(*real))
             return NonFinite(*real);
-        const int precision = spec.precision >= 0 ? spec.precision : 6;
+        const int precision = field.precision >= 0 ? field.precision : 6;
         bool negative = false;
-        const std::string body = spec.type == 'f' ? FixedPoint(*real, precision, negative)
-                                                  : Scientific(*real, precision + 1, 3, negative);
+        const std::string body = field.type == 'f' ? FixedPoint(*real, precision, negative)
+                                                   : Scientific(*real, precision + 1, 3, negative);
         return (negative ? "-" : "") + body;
     }
     default:
@@ -190,9 +190,9 @@ std::string Format(std::string_view pattern, std::initializer_list<FormatArg> ar
             out += '%';
             continue;
         }
-        Spec spec;
+        Specifier field;
         if (pattern[i] == '-') {
-            spec.leftAlign = true;
+            field.leftAlign = true;
             ++i;
         }
         auto readNumber = [&](int& target) {
@@ -202,15 +202,15 @@ std::string Format(std::string_view pattern, std::initializer_list<FormatArg> ar
                 ++i;
             }
         };
-        readNumber(spec.width);
+        readNumber(field.width);
         if (i < pattern.size() && pattern[i] == '.') {
             ++i;
-            readNumber(spec.precision);
+            readNumber(field.precision);
         }
         if (i >= pattern.size() || next == args.end())
             BadFormat(pattern);
-        spec.type = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
-        out += Pad(FormatOne(spec, *next++, pattern), spec.width, spec.leftAlign);
+        field.type = static_cast<char>(std::tolower(static_cast<unsigned char>(pattern[i])));
+        out += Pad(FormatOne(field, *next++, pattern), field.width, field.leftAlign);
     }
     return out;
 }

@@ -2,12 +2,12 @@
 #include "common/format.h"
 #include "shell/commands.h"
 #include "shell/tables.h"
+#include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -17,13 +17,6 @@ namespace {
 namespace fs = std::filesystem;
 
 const std::string kDatabase = ZELT_SOURCE_DIR "/data";
-
-std::string ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::ostringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::string Lines(const std::vector<std::string>& lines) {
     std::string text;
@@ -40,12 +33,7 @@ struct TRun {
 class CliTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        folder_ = fs::temp_directory_path() /
-                  ("zelt-cli-" +
-                   std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_ / "spectra");
-        ini_ = (folder_ / "zeltfit.ini").string();
+        fs::create_directories(folder_.File("spectra"));
         WriteIni("");
         // Three lines of the upper level 2p2 and two of 2p3; 696.5431 nm ends on the
         // metastable 1s5 and is the most absorbed.
@@ -56,18 +44,14 @@ protected:
         Write("spectra/c.txt", "696.5431 500\n727.2936 oops\n");
         Write("spectra/notes.dat", "not a measurement\n");
     }
-    void TearDown() override { fs::remove_all(folder_); }
-
     void WriteIni(const std::string& extra) {
         Write("zeltfit.ini", "[_Files]\r\nDatabase=" + kDatabase +
                                  "\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n" + extra +
                                  "[_Extra]\r\n[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n"
                                  "m=39.948\r\nBoltzmax=4\r\n[Cu I]\r\nLines=Cu\r\n");
     }
-    void Write(const std::string& name, const std::string& text) {
-        std::ofstream(folder_ / name, std::ios::binary) << text;
-    }
-    std::string Path(const std::string& name) const { return (folder_ / name).string(); }
+    void Write(const std::string& name, const std::string& text) { folder_.Write(name, text); }
+    std::string Path(const std::string& name) const { return folder_.File(name); }
 
     TRun Cli(const std::string& args) const {
         const std::string errFile = Path("stderr.txt");
@@ -79,7 +63,7 @@ protected:
         for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
             run.out.append(buffer, n);
         run.status = WEXITSTATUS(pclose(pipe));
-        run.err = ReadFile(errFile);
+        run.err = folder_.Read("stderr.txt");
         return run;
     }
 
@@ -90,8 +74,8 @@ protected:
         return model;
     }
 
-    fs::path folder_;
-    std::string ini_;
+    test::TempFolder folder_;
+    std::string ini_ = folder_.File("zeltfit.ini");
 };
 
 TEST_F(CliTest, SpeciesAndListingsMatchTheCore) {
@@ -147,7 +131,7 @@ TEST_F(CliTest, MapPrintsTheReportLinesAndWritesTheGrid) {
     EXPECT_TRUE(report[1].ends_with("a.txt  map"));
     EXPECT_NE(run.out.find("\u00B1u(n_tot)"), std::string::npos);
 
-    const std::string grid = ReadFile(Path("grid.txt"));
+    const std::string grid = folder_.Read("grid.txt");
     EXPECT_EQ(grid, MapText(model.RSSMap, model.MapRange));
     EXPECT_EQ(grid.substr(0, grid.find("\r\n")), "T/K \\ log10 n_1\t15\t15.75\t16.5\t17.25");
 }
@@ -166,7 +150,7 @@ TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
     TReportList report;
     RunFit(model, settings, "a.txt", Path("core.log"), report, ReportFinalResults);
     EXPECT_EQ(run.out, Lines(report));
-    EXPECT_EQ(ReadFile(Path("fit.log")), ReadFile(Path("core.log")));
+    EXPECT_EQ(folder_.Read("fit.log"), folder_.Read("core.log"));
 
     const TRun log = Cli("fit '" + Path("spectra/a.txt") + "' --report iteration --log '" +
                          Path("fit.log") + "'");

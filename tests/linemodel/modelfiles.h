@@ -5,48 +5,16 @@
 #include "common/format.h"
 #include "linemodel/atomicdata.h"
 
+#include "tests/common/tempfolder.h"
+
 #include <gtest/gtest.h>
 
-#include <atomic>
 #include <filesystem>
 #include <fstream>
 #include <string>
-#include <unistd.h>
 #include <vector>
 
 namespace zelt::test {
-
-// A fresh folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        static std::atomic<int> counter{0};
-        path_ = std::filesystem::temp_directory_path() /
-                ("zelt-linemodel-" + std::to_string(::getpid()) + "-" + std::to_string(counter++));
-        std::filesystem::create_directories(path_);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        std::error_code error;
-        std::filesystem::remove_all(path_, error);
-    }
-    // The folder with a trailing "/", as the database folder is passed to LoadLineBase.
-    std::string Folder() const { return path_.string() + "/"; }
-    std::string File(const std::string& name) const { return (path_ / name).string(); }
-    // Writes `content` byte for byte and returns the file's path.
-    std::string Write(const std::string& name, const std::string& content) const {
-        std::ofstream(path_ / name, std::ios::binary) << content;
-        return File(name);
-    }
-    std::string Read(const std::string& name) const {
-        std::ifstream stream(path_ / name, std::ios::binary);
-        return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline const std::string kLevelHeader =
     "levels\r\nsource\r\nConfiguration          Term         J  E\r\n";

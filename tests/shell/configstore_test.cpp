@@ -1,11 +1,10 @@
 #include "common/errors.h"
 #include "shell/configstore.h"
+#include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace zelt {
 namespace {
@@ -14,27 +13,11 @@ namespace fs = std::filesystem;
 
 class ConfigStoreTest : public ::testing::Test {
 protected:
-    void SetUp() override {
-        folder_ =
-            fs::temp_directory_path() /
-            ("zelt-config-" + std::to_string(::testing::UnitTest::GetInstance()->random_seed()) +
-             ::testing::UnitTest::GetInstance()->current_test_info()->name());
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        file_ = (folder_ / "zeltfit.ini").string();
-    }
-    void TearDown() override { fs::remove_all(folder_); }
+    void WriteFile(const std::string& text) { folder_.Write("zeltfit.ini", text); }
+    std::string FileText() const { return folder_.Read("zeltfit.ini"); }
 
-    void WriteFile(const std::string& text) { std::ofstream(file_, std::ios::binary) << text; }
-    std::string FileText() const {
-        std::ifstream in(file_, std::ios::binary);
-        std::ostringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-
-    fs::path folder_;
-    std::string file_;
+    test::TempFolder folder_;
+    std::string file_ = folder_.File("zeltfit.ini");
 };
 
 TEST_F(ConfigStoreTest, MissingFileGivesDefaults) {
@@ -93,7 +76,7 @@ TEST_F(ConfigStoreTest, WritesReplaceTheFileAtOnceInShortestForm) {
 }
 
 TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
-    TConfigStore store((folder_ / "missing" / "zeltfit.ini").string());
+    TConfigStore store(folder_.File("missing/zeltfit.ini"));
     EXPECT_THROW(store.WriteInteger("_Fit", "Count", 1), EInOutError);
 }
 

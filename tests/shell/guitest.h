@@ -35,6 +35,8 @@ public:
         return SaveAnswers.isEmpty() ? QString() : SaveAnswers.takeFirst();
     }
 
+    QString SaveImageFileName(const QString& folder) override { return SaveFileName(folder); }
+
     QStringList Errors, Messages, OpenFolders, OpenPresets, SaveFolders;
     QStringList OpenAnswers, SaveAnswers;
 };

@@ -1,40 +1,13 @@
 #pragma once
-// Test helpers: a fresh temporary folder per test and builders for table file lines.
+// Test helpers: builders for table file lines, and a fresh temporary folder per test.
+
+#include "tests/common/tempfolder.h"
 
 #include <filesystem>
 #include <fstream>
-#include <random>
 #include <string>
 
 namespace zelt::test {
-
-// A new empty folder under the system's temporary folder, removed with everything in it.
-class TempFolder {
-public:
-    TempFolder() {
-        std::random_device random;
-        path_ = std::filesystem::temp_directory_path() /
-                ("zelt-textinput-" + std::to_string(random()) + "-" + std::to_string(random()));
-        std::filesystem::create_directories(path_);
-    }
-    TempFolder(const TempFolder&) = delete;
-    TempFolder& operator=(const TempFolder&) = delete;
-    ~TempFolder() {
-        std::error_code ignored;
-        std::filesystem::remove_all(path_, ignored);
-    }
-
-    std::string Path() const { return path_.string(); }
-    // Writes the bytes as they are into the named file and returns its full path.
-    std::string Write(const std::string& name, const std::string& bytes) const {
-        const auto file = path_ / name;
-        std::ofstream(file, std::ios::binary) << bytes;
-        return file.string();
-    }
-
-private:
-    std::filesystem::path path_;
-};
 
 inline std::string Pad(const std::string& text, std::size_t width) {
     return text.size() >= width ? text : text + std::string(width - text.size(), ' ');
