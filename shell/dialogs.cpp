@@ -27,12 +27,23 @@ QString TBoxDialogs::OpenFileName(const QString& folder, const QString& file) {
     return QFileDialog::getOpenFileName(parent_, QString(), start, TextFilter);
 }
 
+QString TBoxDialogs::SaveFileName(const QString& folder) {
+    return AskSaveFile(folder, TextFilter, QStringLiteral("txt"));
+}
+
+QString TBoxDialogs::SaveImageFileName(const QString& folder) {
+    return AskSaveFile(folder,
+                       QStringLiteral("PNG image (*.png);;PDF document (*.pdf);;SVG image (*.svg)"),
+                       QStringLiteral("png"));
+}
+
 // The platform's dialog asks before replacing an existing file: that question protects the
 // user's files and stays.
-QString TBoxDialogs::SaveFileName(const QString& folder) {
-    QFileDialog dialog(parent_, QString(), folder, TextFilter);
+QString TBoxDialogs::AskSaveFile(const QString& folder, const QString& filter,
+                                 const QString& suffix) {
+    QFileDialog dialog(parent_, QString(), folder, filter);
     dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(QStringLiteral("txt"));
+    dialog.setDefaultSuffix(suffix);
     if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty())
         return {};
     return dialog.selectedFiles().constFirst();

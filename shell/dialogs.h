@@ -23,6 +23,8 @@ public:
     // `folder` with `file` preset; the save dialog starts in `folder`.
     virtual QString OpenFileName(const QString& folder, const QString& file) = 0;
     virtual QString SaveFileName(const QString& folder) = 0;
+    // A file for a plot image: PNG, PDF or SVG.
+    virtual QString SaveImageFileName(const QString& folder) = 0;
 };
 
 // The real boxes and dialogs, owned by `parent`.
@@ -35,8 +37,11 @@ public:
     void Message(const QString& text) override;
     QString OpenFileName(const QString& folder, const QString& file) override;
     QString SaveFileName(const QString& folder) override;
+    QString SaveImageFileName(const QString& folder) override;
 
 private:
+    QString AskSaveFile(const QString& folder, const QString& filter, const QString& suffix);
+
     QWidget* parent_;
 };
 

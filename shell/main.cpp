@@ -12,8 +12,11 @@
 #include "shell/numberedit.h"
 #include "shell/tables.h"
 #include "widgets/chart.h"
+#include "widgets/contourplot.h"
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QClipboard>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QDir>
@@ -25,6 +28,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
@@ -32,9 +36,12 @@
 #include <QStatusBar>
 #include <QStringDecoder>
 #include <QTabWidget>
+#include <QTextBlock>
+#include <QTextDocument>
 #include <QVBoxLayout>
 
 #include <array>
+#include <cmath>
 #include <new>
 
 namespace zelt {
@@ -208,8 +215,20 @@ QWidget* TMainForm::CreateUpperArea() {
     connect(chart_, &TZeltChart::MouseAt, this, [this](double x, double y) {
         mousePanel_->setText(FromStd(Format("wavelength %8.5f  -  Zelt %6.3f", {x, y})));
     });
+    AddImageMenu(chart_, false);
     sumPage_ = new QWidget;
     sumPage_->setObjectName(QStringLiteral("SumPage"));
+    auto* sumLayout = new QVBoxLayout(sumPage_);
+    sumLayout->setContentsMargins(0, 0, 0, 0);
+    contourPlot_ = new TContourPlot;
+    contourPlot_->setObjectName(QStringLiteral("ContourPlot"));
+    contourPlot_->SetValueCallback(
+        [this](double x, double y) { return ContourPlotEstimateZVal(x, y); });
+    connect(contourPlot_, &TContourPlot::MouseAt, this, [this](double x, double y) {
+        mousePanel_->setText(FromStd(Format("log n_1 %8.3f  -  temperature %8.3f", {x, y})));
+    });
+    AddImageMenu(contourPlot_, true);
+    sumLayout->addWidget(contourPlot_);
     plotPages_->addTab(chart_, QStringLiteral("Branching fractions"));
     plotPages_->addTab(sumPage_, QStringLiteral("Sum"));
 
@@ -240,6 +259,7 @@ QWidget* TMainForm::CreateCommandStrip() {
     connect(recalculateBtn_, &QPushButton::clicked, this,
             [this] { Guarded([this] { RecalculateBF(); }); });
     saveTableBtn_ = Button("Button1", QStringLiteral("Save table"));
+    connect(saveTableBtn_, &QPushButton::clicked, this, [this] { Button1Click(); });
     for (QWidget* control : std::initializer_list<QWidget*>{elementListBox_, readBtn_, nextBtn_,
                                                             recalculateBtn_, saveTableBtn_})
         layout->addWidget(control);
@@ -247,6 +267,10 @@ QWidget* TMainForm::CreateCommandStrip() {
     allLinesCheckBox_ = new QCheckBox(QStringLiteral("All lines in list"), strip);
     allLinesCheckBox_->setObjectName(QStringLiteral("AllLinesCheckBox"));
     allLinesCheckBox_->hide();
+    monteCarloBtn_ = Button("Button5", QStringLiteral("Monte Carlo"));
+    monteCarloBtn_->setParent(strip);
+    monteCarloBtn_->hide();
+    connect(monteCarloBtn_, &QPushButton::clicked, this, [this] { Button5Click(); });
     return strip;
 }
 
@@ -282,6 +306,7 @@ QWidget* TMainForm::CreateLowerArea() {
     mapLayout->addWidget(Labelled(QStringLiteral("To"), toTempEdit_), 3, 1);
     mapLayout->addWidget(Labelled(QStringLiteral("Points"), pointsTempEdit_), 3, 2);
     mapBtn_ = Button("MapBtn", QStringLiteral("Create map"));
+    connect(mapBtn_, &QPushButton::clicked, this, [this] { Iterate(); });
     mapLayout->addWidget(mapBtn_, 4, 0, 1, 3);
     mapLayout->setRowStretch(5, 1);
     layout->addWidget(map);
@@ -294,6 +319,7 @@ QWidget* TMainForm::CreateLowerArea() {
     fitTempEdit_ = NumberEdit("FitTempEdit", TNumberEdit::TKind::Float);
     maxIterEdit_ = NumberEdit("MaxIterEdit", TNumberEdit::TKind::Integer);
     fitBtn_ = Button("FitBtn", QStringLiteral("Fit"));
+    connect(fitBtn_, &QPushButton::clicked, this, [this] { Fit(); });
     fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
     fitLayout->addWidget(fitTempCheckBox_);
     fitLayout->addWidget(fitTempEdit_);
@@ -332,6 +358,7 @@ QWidget* TMainForm::CreateLowerArea() {
     reportComboBox_->setCurrentIndex(0);
     reportLabel->setBuddy(reportComboBox_);
     saveButton_ = Button("SaveButton", QStringLiteral("Save report"));
+    connect(saveButton_, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
     reportColumn->addWidget(reportLabel);
     reportColumn->addWidget(reportComboBox_);
     reportColumn->addWidget(saveButton_);
@@ -375,11 +402,13 @@ void TMainForm::FormCreate() {
     tablePages_->setCurrentIndex(0);
     plotPages_->setCurrentIndex(0);
     Guarded([this] {
-        std::int32_t temperaturePoints = 0, densityPoints = 0;
-        if (TryStrToInt(pointsTempEdit_->text().toStdString(), temperaturePoints) &&
-            TryStrToInt(pointsDensityEdit_->text().toStdString(), densityPoints))
-            atomicData_.InitMap(temperaturePoints, densityPoints);
+        const TCommandSettings settings = SettingsFromWindow();
+        atomicData_.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+        contourPlot_->SetDataRange(std::log10(settings.FromDensity), std::log10(settings.ToDensity),
+                                   settings.FromTemperature, settings.ToTemperature);
+        FpCheck("the map range");
     });
+    contourPlot_->Redraw();
     grid_->RowColours = {TitleRowColour, BandColours[0]};
     QStringList titles;
     for (const std::string& title : TableTitles())
@@ -676,6 +705,180 @@ void TMainForm::FileListBoxClick() {
     currentFile_ = FromStd(
         JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     ReadBtnClick(TSender::FileListBox);
+}
+
+TCommandSettings TMainForm::SettingsFromWindow() const {
+    const auto real = [](const TNumberEdit* edit) {
+        double value = 0;
+        if (!TryStrToFloat(edit->text().toStdString(), value))
+            throw EConvertError(
+                Format("'%s' is not a valid floating point value", {edit->text().toStdString()}));
+        return value;
+    };
+    const auto integer = [](const TNumberEdit* edit) {
+        std::int32_t value = 0;
+        if (!TryStrToInt(edit->text().toStdString(), value))
+            throw EConvertError(
+                Format("'%s' is not a valid integer value", {edit->text().toStdString()}));
+        return value;
+    };
+    TCommandSettings settings;
+    settings.FromDensity = real(fromDensityEdit_);
+    settings.ToDensity = real(toDensityEdit_);
+    settings.DensityPoints = integer(pointsDensityEdit_);
+    settings.FromTemperature = real(fromTempEdit_);
+    settings.ToTemperature = real(toTempEdit_);
+    settings.TemperaturePoints = integer(pointsTempEdit_);
+    settings.FitDensity = real(fitDensityEdit_);
+    settings.FitTemperature = real(fitTempEdit_);
+    settings.FitTemperatureOn = fitTempCheckBox_->isChecked();
+    settings.MaxIterations = integer(maxIterEdit_);
+    settings.GasTemperature = real(tnEdit_);
+    settings.Path = real(pathEdit_);
+    const std::string species = elementListBox_->currentData().toByteArray().toStdString();
+    settings.AtomicMass = config_.ReadFloat(species, "m", 0);
+    settings.Boltzmax = config_.ReadInteger(species, "Boltzmax", 1);
+    // A grid that memory cannot hold ends here instead of exhausting it.
+    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > MaxMapPoints)
+        throw Exception(Format("A map of %d x %d points is too large for the memory",
+                               {settings.DensityPoints, settings.TemperaturePoints}));
+    return settings;
+}
+
+void TMainForm::AppendReport(const TReportList& report) {
+    for (const std::string& line : report)
+        reportsMemo_->appendPlainText(FromCp1252(line));
+    // The caret after the last line, the view at that line's start.
+    reportsMemo_->moveCursor(QTextCursor::End);
+    reportsMemo_->moveCursor(QTextCursor::StartOfLine);
+    reportsMemo_->ensureCursorVisible();
+    reportsMemo_->moveCursor(QTextCursor::End);
+}
+
+void TMainForm::ShowMap(const TParamVector& p) {
+    const TMapRange& range = atomicData_.MapRange;
+    contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
+                               range.ToTemperature);
+    contourPlot_->SetLowIso(static_cast<double>(Slot(p, ResultRSS)));
+    contourPlot_->SetHighIso(static_cast<double>(Slot(p, ResultCode)));
+    contourPlot_->SetScaleRange(contourPlot_->LowIso(), contourPlot_->HighIso());
+    contourPlot_->Redraw();
+}
+
+void TMainForm::Iterate() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    TReportList report;
+    Guarded([&] {
+        const TCommandSettings settings = SettingsFromWindow();
+        const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
+        TParamVector p;
+        try {
+            p = RunMap(atomicData_, settings, fileName, report, reportComboBox_->currentIndex());
+        } catch (...) {
+            AppendReport(report);
+            throw;
+        }
+        AppendReport(report);
+        ShowMap(p);
+        ShowBranchingFractions();
+    });
+    QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::Fit() {
+    QApplication::setOverrideCursor(Qt::WaitCursor);
+    TReportList report;
+    Guarded([&] {
+        const TCommandSettings settings = SettingsFromWindow();
+        const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
+        try {
+            RunFit(atomicData_, settings, fileName, FitLogPath(), report,
+                   reportComboBox_->currentIndex());
+        } catch (...) {
+            AppendReport(report);
+            throw;
+        }
+        AppendReport(report);
+        ShowBranchingFractions();
+    });
+    QApplication::restoreOverrideCursor();
+}
+
+void TMainForm::Button5Click() {
+    for (int run = 0; run < 100; ++run)
+        Fit();
+}
+
+// Each grid point's residual fills the cell centred on it. A map is there once a step is not
+// 0 (ranges may run downwards); along an axis whose ends are equal the step is 0 and the
+// single grid line is index 0.
+double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
+    const TMapRange& range = atomicData_.MapRange;
+    if (range.LogDensityStep == 0 && range.TemperatureStep == 0)
+        return -1;
+    const auto index = [](double value, double from, double step) {
+        return step == 0 ? 0.0 : std::nearbyint((value - from) / step);
+    };
+    const double column = index(x, range.FromLogDensity, range.LogDensityStep);
+    const double row = index(y, range.FromTemperature, range.TemperatureStep);
+    const auto& map = atomicData_.RSSMap;
+    if (!(column >= 0 && row >= 0) || map.size() == 0 || row > map.size() - 1 ||
+        column > map[0].size() - 1)
+        return -1;
+    return map[static_cast<int>(row)][static_cast<int>(column)];
+}
+
+void TMainForm::SaveText(const std::string& text) {
+    const QString fileName = dialogs_.SaveFileName(openDialogFolder_);
+    if (fileName.isEmpty())
+        return;
+    Guarded([&] {
+        TextWriter writer;
+        writer.Create(fileName.toStdString());
+        writer.Write(text);
+        writer.Close();
+    });
+}
+
+void TMainForm::SaveButtonClick() {
+    std::string text;
+    const QTextDocument* document = reportsMemo_->document();
+    if (!document->isEmpty())
+        for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
+            text += Utf8ToCp1252(block.text().toStdString()) + "\r\n";
+    SaveText(text);
+}
+
+void TMainForm::Button1Click() {
+    std::vector<TTableRow> rows;
+    for (int r = 0; r < grid_->rowCount(); ++r) {
+        TTableRow row;
+        for (int c = 0; c < TLineTable::ColumnCount; ++c)
+            row[static_cast<std::size_t>(c)] = Utf8ToCp1252(grid_->CellText(c, r).toStdString());
+        rows.push_back(row);
+    }
+    SaveText(TableText(rows));
+}
+
+void TMainForm::SaveMapClick() {
+    SaveText(MapText(atomicData_.RSSMap, atomicData_.MapRange));
+}
+
+void TMainForm::AddImageMenu(QCustomPlot* plot, bool withMap) {
+    plot->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, withMap](QPoint at) {
+        QMenu menu(plot);
+        menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
+            const QString fileName = dialogs_.SaveImageFileName(openDialogFolder_);
+            if (!fileName.isEmpty())
+                Guarded([&] { SavePlotImage(*plot, fileName); });
+        });
+        menu.addAction(QStringLiteral("Copy image"), this,
+                       [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
+        if (withMap)
+            menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); });
+        menu.exec(plot->mapToGlobal(at));
+    });
 }
 
 } // namespace zelt

@@ -5,6 +5,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "linemodel/atomicdata.h"
+#include "shell/commands.h"
 #include "shell/configstore.h"
 #include "shell/dialogs.h"
 
@@ -15,6 +16,7 @@
 #include <string>
 
 class QCheckBox;
+class QCustomPlot;
 class QComboBox;
 class QLabel;
 class QListWidget;
@@ -24,9 +26,13 @@ class QTabWidget;
 
 namespace zelt {
 
+class TContourPlot;
 class TLineTable;
 class TNumberEdit;
 class TZeltChart;
+
+// The largest map the window computes: 20 million grid points (160 MB of residuals).
+inline constexpr long long MaxMapPoints = 20'000'000;
 
 // The checks before the window exists: the necessary files, copied on the first run. False,
 // after the missing-files message, when the program cannot start.
@@ -61,6 +67,20 @@ public:
     // the text is not a number (the user stays in the cell).
     bool CommitIntensity(int row, const QString& text);
 
+    // "Create map" and "Fit"; errors are reported and leave plot and table as they were.
+    void Iterate();
+    void Fit();
+    // The hidden "Monte Carlo" button: 100 fits in succession.
+    void Button5Click();
+    // The value the map shows at (log10 density, temperature): the residual of the grid cell
+    // centred there, or -1 where there is none.
+    double ContourPlotEstimateZVal(double x, double y) const;
+    // "Save report": the memo's lines; "Save table": the table's cells.
+    void SaveButtonClick();
+    void Button1Click();
+    // "Save map…" of the map's context menu: the residual grid as a table.
+    void SaveMapClick();
+
     void ClearResults();
     void AutoSizeColumns();
     void ShowBranchingFractions();
@@ -88,6 +108,11 @@ private:
     void PointFileList(const QString& folder, const QString& fileName);
     void ShowPosition();
     void ReportError(const std::exception& error);
+    TCommandSettings SettingsFromWindow() const;
+    void AppendReport(const TReportList& report);
+    void ShowMap(const TParamVector& p);
+    void AddImageMenu(QCustomPlot* plot, bool withMap);
+    void SaveText(const std::string& text);
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -107,6 +132,8 @@ private:
     QListWidget* levelsBox_ = nullptr;
     TZeltChart* chart_ = nullptr;
     QWidget* sumPage_ = nullptr;
+    TContourPlot* contourPlot_ = nullptr;
+    QPushButton* monteCarloBtn_ = nullptr;
     QComboBox* elementListBox_ = nullptr;
     QPushButton* readBtn_ = nullptr;
     QPushButton* nextBtn_ = nullptr;

@@ -8,6 +8,7 @@
 #include "tests/shell/guitest.h"
 #include "widgets/chart.h"
 
+#include <QCheckBox>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QPushButton>

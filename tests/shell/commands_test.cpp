@@ -1,0 +1,207 @@
+#include "tests/shell/windowtest.h"
+#include "widgets/contourplot.h"
+
+#include "common/codepage.h"
+#include "common/format.h"
+
+#include <QApplication>
+#include <QComboBox>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace zelt {
+namespace {
+
+using test::WindowTest;
+
+const QByteArray Settings = "[_Iteration]\r\nFromDensity=1E15\r\nToDensity=1E17\r\n"
+                            "DensityPoints=2\r\nFromTemperature=1000\r\nToTemperature=3000\r\n"
+                            "TemperaturePoints=2\r\n[_Fit]\r\nFromDensity=1E16\r\n"
+                            "FromTemperature=1000\r\nCount=50\r\n[_Parameters]\r\nTn=400\r\n"
+                            "Path=0.05\r\n";
+
+class CommandsTest : public WindowTest {
+protected:
+    void SetUp() override {
+        folders_.WriteConfig(Settings);
+        Open();
+        ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_5e16.txt"));
+        ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    }
+    QStringList MemoLines() {
+        return Control<QPlainTextEdit>("ReportsMemo")->toPlainText().split('\n');
+    }
+    TContourPlot* Plot() { return Control<TContourPlot>("ContourPlot"); }
+    double Z(double x, double y) { return Window().ContourPlotEstimateZVal(x, y); }
+};
+
+TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
+    EXPECT_EQ(Z(15, 1000), -1); // no map yet
+    Control<QPushButton>("MapBtn")->click();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    const QStringList memo = MemoLines();
+    ASSERT_EQ(memo.size(), 2);
+    EXPECT_TRUE(memo[0].startsWith("n_tot/m-3 ±u(n_tot)    n_1/m-3   ±u(n_1)"))
+        << memo[0].toStdString();
+    EXPECT_TRUE(memo[1].endsWith(" argon_5e16.txt  map")) << memo[1].toStdString();
+
+    const auto& map = Window().AtomicData().RSSMap;
+    ASSERT_EQ(map.size(), 2);
+    ASSERT_EQ(map[0].size(), 2);
+    double low = map[0][0], high = map[0][0];
+    for (const auto& row : map)
+        for (double v : row) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    EXPECT_EQ(Plot()->LowIso(), low);
+    EXPECT_EQ(Plot()->HighIso(), high);
+    EXPECT_EQ(Plot()->ScaleRange().lower, low);
+    EXPECT_EQ(Plot()->ScaleRange().upper, high);
+
+    // Grid columns at log10 density 15 and 16, rows at 1000 K and 2000 K.
+    EXPECT_EQ(Z(15, 1000), map[0][0]);
+    EXPECT_EQ(Z(15.5, 1000), map[0][0]);
+    EXPECT_EQ(Z(16.4, 2000), map[1][1]);
+    EXPECT_EQ(Z(16.5, 1000), -1);
+    EXPECT_EQ(Z(14.4, 1000), -1);
+    EXPECT_EQ(Z(15, 2600), -1);
+
+    // The table and chart show the fractions at the best grid point.
+    const auto& lines = Window().AtomicData().SelectedLines;
+    for (int r = 1; r <= lines.size(); ++r)
+        EXPECT_EQ(Grid()->CellText(4, r).toStdString(), Format("%.4f", {lines[r - 1].BFFit}));
+    EXPECT_NE(Grid()->CellText(4, 2), "0.0000");
+    EXPECT_DOUBLE_EQ(Chart()->Fitted()->data()->at(0)->value, lines[0].BFFit);
+    EXPECT_EQ(Control<QLabel>("MousePanel")->text(), "");
+}
+
+TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
+    Control<QLineEdit>("FromDensityEdit")->setText("1.0E+017");
+    Control<QLineEdit>("ToDensityEdit")->setText("1.0E+015");
+    Control<QLineEdit>("FromTempEdit")->setText("3000");
+    Control<QLineEdit>("ToTempEdit")->setText("1000");
+    Window().Iterate();
+    const auto& map = Window().AtomicData().RSSMap;
+    EXPECT_EQ(Z(17, 3000), map[0][0]);
+    EXPECT_EQ(Z(16, 2000), map[1][1]);
+    EXPECT_EQ(Z(17.6, 3000), -1);
+
+    Control<QLineEdit>("FromTempEdit")->setText("2000");
+    Control<QLineEdit>("ToTempEdit")->setText("2000");
+    Window().Iterate();
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(Window().AtomicData().MapRange.TemperatureStep, 0);
+    EXPECT_EQ(Z(16, 5000), map[0][1]);
+    EXPECT_EQ(Z(17, -100), map[0][0]);
+}
+
+TEST_F(CommandsTest, FitShowsResultLineAndFittedFractions) {
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Control<QPushButton>("FitBtn")->click();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    const QStringList memo = MemoLines();
+    ASSERT_EQ(memo.size(), 2);
+    // The true values of this demo file: n_1 = 5e16 m-3, T_exc = 1500 K.
+    EXPECT_TRUE(memo[1].contains("  4.966E+016 6.653E+014 ")) << memo[1].toStdString();
+    EXPECT_TRUE(memo[1].contains("  1485    29 ")) << memo[1].toStdString();
+    EXPECT_TRUE(memo[1].endsWith(" argon_5e16.txt  fit:itercount reached"))
+        << memo[1].toStdString();
+    EXPECT_EQ(EditText("FitDensityEdit"), "1.0E+016");
+    EXPECT_EQ(EditText("FitTempEdit"), "1000");
+    const auto& lines = Window().AtomicData().SelectedLines;
+    EXPECT_EQ(Grid()->CellText(4, 1).toStdString(), Format("%.4f", {lines[0].BFFit}));
+
+    // One fitted slot keeps the temperature; its uncertainty is 0.
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(false);
+    Window().Fit();
+    const QStringList more = MemoLines();
+    ASSERT_EQ(more.size(), 3);
+    EXPECT_TRUE(more[2].contains("  1000     0 ")) << more[2].toStdString();
+
+    // "fit iteration" shows the log file instead of the result line.
+    Control<QComboBox>("ReportComboBox")->setCurrentIndex(1);
+    Window().Fit();
+    const QByteArray log = test::TTestFolders::Read(QString::fromStdString(FitLogPath()));
+    const QString firstLogLine = QString::fromLatin1(log.left(log.indexOf('\r')));
+    ASSERT_FALSE(firstLogLine.isEmpty());
+    EXPECT_EQ(MemoLines().value(3), firstLogLine);
+    EXPECT_GT(MemoLines().size(), 10);
+}
+
+TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
+    Window().Iterate();
+    const double low = Plot()->LowIso();
+    const QString fitText = Grid()->CellText(4, 1);
+
+    Control<QLineEdit>("MaxIterEdit")->setText("abc");
+    Window().Fit();
+    ASSERT_EQ(dialogs_.Errors.size(), 1);
+    EXPECT_EQ(dialogs_.Errors[0], "'abc' is not a valid integer value.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    Control<QLineEdit>("MaxIterEdit")->setText("50");
+    Control<QLineEdit>("PointsDensityEdit")->setText("100000");
+    Control<QLineEdit>("PointsTempEdit")->setText("100000");
+    Window().Iterate();
+    ASSERT_EQ(dialogs_.Errors.size(), 2);
+    EXPECT_EQ(dialogs_.Errors[1], "A map of 100000 x 100000 points is too large for the memory.");
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(Plot()->LowIso(), low);
+    EXPECT_EQ(Grid()->CellText(4, 1), fitText);
+    EXPECT_EQ(MemoLines().size(), 2);
+}
+
+TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
+    const QString report = folders_.Root() + "/report.txt";
+    dialogs_.SaveAnswers.append(report);
+    Window().SaveButtonClick();
+    EXPECT_EQ(test::TTestFolders::Read(report), "");
+
+    Window().Iterate();
+    dialogs_.SaveAnswers.append(report);
+    Window().SaveButtonClick();
+    const QStringList memo = MemoLines();
+    QByteArray expected;
+    for (const QString& line : memo)
+        expected += QByteArray::fromStdString(Utf8ToCp1252(line.toStdString())) + "\r\n";
+    EXPECT_EQ(test::TTestFolders::Read(report), expected);
+    EXPECT_TRUE(expected.startsWith("n_tot/m-3 \xB1u(n_tot)"));
+    EXPECT_EQ(dialogs_.SaveFolders.value(0), Window().OpenDialogFolder());
+
+    const QString table = folders_.Root() + "/table.txt";
+    Grid()->SetCellText(1, 1, "6.2100"); // as typed into the cell
+    Window().CommitIntensity(1, "6.2100");
+    dialogs_.SaveAnswers.append(table);
+    Window().Button1Click();
+    const QList<QByteArray> rows = test::TTestFolders::Read(table).split('\n');
+    ASSERT_EQ(rows.size(), 31); // title row, 29 lines, nothing after the last CR LF
+    EXPECT_EQ(rows[0], "\tWavelength\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy\t"
+                       "Upper state\tLower energy\tLower state\r");
+    EXPECT_TRUE(rows[1].startsWith("\t667.7282\t6.2100\t")) << rows[1].toStdString();
+    for (int r = 0; r < 30; ++r)
+        EXPECT_EQ(rows[r].count('\t'), 9) << r;
+    EXPECT_EQ(rows[30], "");
+}
+
+TEST_F(CommandsTest, SumPageScreenshotAfterAMap) {
+    Control<QLineEdit>("PointsDensityEdit")->setText("30");
+    Control<QLineEdit>("PointsTempEdit")->setText("30");
+    Control<QLineEdit>("FromDensityEdit")->setText("1.0E+016");
+    Control<QLineEdit>("ToDensityEdit")->setText("1.0E+018");
+    Control<QLineEdit>("ToTempEdit")->setText("4000");
+    Window().Iterate();
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty());
+    Control<QTabWidget>("PlotPageControl")->setCurrentIndex(1);
+    Window().resize(1636, 768);
+    Window().show();
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(Window().grab().save(folder + "/zeltfit-map.png"));
+}
+
+} // namespace
+} // namespace zelt
