@@ -25,6 +25,7 @@ void Load(const std::string& fileName, CSimpleIniA& ini) {
     ini.SetUnicode(false);
     ini.SetMultiLine(false);
     ini.SetQuotes(false);
+    ini.SetSpaces(false); // "key=value", as the profile-file service writes it
     std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
     if (!in)
         return; // a missing file reads as empty: every key takes its default

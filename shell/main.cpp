@@ -748,11 +748,10 @@ TCommandSettings TMainForm::SettingsFromWindow() const {
 void TMainForm::AppendReport(const TReportList& report) {
     for (const std::string& line : report)
         reportsMemo_->appendPlainText(FromCp1252(line));
-    // The caret after the last line, the view at that line's start.
+    // The caret at the start of the last line, so that the view shows the lines' beginnings.
     reportsMemo_->moveCursor(QTextCursor::End);
     reportsMemo_->moveCursor(QTextCursor::StartOfLine);
     reportsMemo_->ensureCursorVisible();
-    reportsMemo_->moveCursor(QTextCursor::End);
 }
 
 void TMainForm::ShowMap(const TParamVector& p) {

@@ -71,6 +71,7 @@ TEST_F(ConfigStoreTest, WritesReplaceTheFileAtOnceInShortestForm) {
               (std::vector<std::string>{"_Files", "Fe", "_Iteration", "_Parameters", "_Fit"}));
     const std::string text = FileText();
     EXPECT_NE(text.find("; comment kept\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nFromDensity=1E15\r\n"), std::string::npos);
     EXPECT_EQ(text.find("\n\n"), std::string::npos); // every line ends with CR LF
     EXPECT_FALSE(fs::exists(file_ + ".tmp"));
 }
