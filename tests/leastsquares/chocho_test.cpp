@@ -1,6 +1,7 @@
 #include "leastsquares/chocho.h"
 
 #include "common/errors.h"
+#include "tests/leastsquares/filled.h"
 
 #include <cmath>
 #include <gtest/gtest.h>
@@ -8,21 +9,8 @@
 namespace zelt {
 namespace {
 
-TPackedMatrix Packed(std::initializer_list<long double> values) {
-    TPackedMatrix a;
-    int i = 0;
-    for (long double v : values)
-        a[++i] = v;
-    return a;
-}
-
-TParamVector Vector(std::initializer_list<long double> values) {
-    TParamVector b;
-    int i = 0;
-    for (long double v : values)
-        b[++i] = v;
-    return b;
-}
+constexpr auto Packed = &test::Filled<TPackedMatrix>;
+constexpr auto Vector = &test::Filled<TParamVector>;
 
 TEST(CholeskyTest, PositiveDefiniteMatrixFactorsAndSolves) {
     TPackedMatrix a = Packed({4, 2, 3});

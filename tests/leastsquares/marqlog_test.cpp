@@ -1,6 +1,7 @@
 #include "leastsquares/marq3w.h"
 
 #include "common/errors.h"
+#include "tests/leastsquares/filled.h"
 
 #include <cmath>
 #include <filesystem>
@@ -47,21 +48,8 @@ protected:
     std::filesystem::path path_;
 };
 
-TParamVector Params(std::initializer_list<long double> values) {
-    TParamVector p;
-    int i = 0;
-    for (long double v : values)
-        p[++i] = v;
-    return p;
-}
-
-TDataVector Matrix(std::initializer_list<long double> values) {
-    TDataVector c;
-    int i = 0;
-    for (long double v : values)
-        c[++i] = v;
-    return c;
-}
+constexpr auto Params = &test::Filled<TParamVector>;
+constexpr auto Matrix = &test::Filled<TDataVector>;
 
 TEST_F(MarqLogTest, FitLogMatchesTheExpectedFile) {
     // y = p1 exp(p2 x) through five points, three iterations; the expected file was computed
