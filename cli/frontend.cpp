@@ -1,6 +1,7 @@
 #include "cli/frontend.h"
 
 #include "common/codepage.h"
+#include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
@@ -170,25 +171,40 @@ private:
     TAtomicData model_;
 };
 
+// The rule of the window's edit boxes: a number with "." as the decimal point, above 0.
+const CLI::Validator PositiveReal(
+    [](std::string& text) {
+        double value = 0;
+        return TryStrToFloat(text, value) && value > 0 ? std::string()
+                                                       : "not a positive number: " + text;
+    },
+    "POSITIVE");
+
 void AddAbsorptionOptions(CLI::App* command, TCommandSettings& s) {
     command->add_option("--gas-temperature", s.GasTemperature, "gas temperature (K)")
-        ->default_str(Format("%.0f", {s.GasTemperature}));
+        ->default_str(Format("%.0f", {s.GasTemperature}))
+        ->check(PositiveReal);
     command->add_option("--path", s.Path, "absorption path (m)")
-        ->default_str(Format("%.3f", {s.Path}));
+        ->default_str(Format("%.3f", {s.Path}))
+        ->check(PositiveReal);
 }
 
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     command->add_option("--from-density", s.FromDensity, "first density n_1 of the grid (m-3)")
-        ->default_str(Format("%3.1e", {s.FromDensity}));
+        ->default_str(Format("%3.1e", {s.FromDensity}))
+        ->check(PositiveReal);
     command->add_option("--to-density", s.ToDensity, "last density n_1 of the range (m-3)")
-        ->default_str(Format("%3.1e", {s.ToDensity}));
+        ->default_str(Format("%3.1e", {s.ToDensity}))
+        ->check(PositiveReal);
     command->add_option("--density-points", s.DensityPoints, "density points")
         ->default_str(Format("%d", {s.DensityPoints}))
         ->check(CLI::PositiveNumber);
     command->add_option("--from-temperature", s.FromTemperature, "first temperature T_exc (K)")
-        ->default_str(Format("%.0f", {s.FromTemperature}));
+        ->default_str(Format("%.0f", {s.FromTemperature}))
+        ->check(PositiveReal);
     command->add_option("--to-temperature", s.ToTemperature, "last temperature of the range (K)")
-        ->default_str(Format("%.0f", {s.ToTemperature}));
+        ->default_str(Format("%.0f", {s.ToTemperature}))
+        ->check(PositiveReal);
     command->add_option("--temperature-points", s.TemperaturePoints, "temperature points")
         ->default_str(Format("%d", {s.TemperaturePoints}))
         ->check(CLI::PositiveNumber);
@@ -199,12 +215,15 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     command->add_option("--density", s.FitDensity, "start density n_1 (m-3)")
-        ->default_str(Format("%3.1e", {s.FitDensity}));
+        ->default_str(Format("%3.1e", {s.FitDensity}))
+        ->check(PositiveReal);
     command->add_option("--temperature", s.FitTemperature, "start temperature T_exc (K)")
-        ->default_str(Format("%.0f", {s.FitTemperature}));
+        ->default_str(Format("%.0f", {s.FitTemperature}))
+        ->check(PositiveReal);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
     command->add_option("--max-iterations", s.MaxIterations, "maximum number of iterations")
-        ->default_str(Format("%d", {s.MaxIterations}));
+        ->default_str(Format("%d", {s.MaxIterations}))
+        ->check(CLI::PositiveNumber);
     AddAbsorptionOptions(command, s);
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))

@@ -194,6 +194,8 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
     EXPECT_EQ(Cli("map x --density-points 0").status, 2);
     EXPECT_EQ(Cli("frobnicate").status, 2);
+    for (const char* value : {"0", "-2", "1,5", "inf"})
+        EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 
     const TRun missing = Cli("fit '" + Path("none.txt") + "'");
     EXPECT_EQ(missing.status, 1);
