@@ -73,7 +73,9 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
         header += Format("   n_%d/m-3   \xB1u(n_%d)", {j + 1, j + 1});
     }
     uncertainty[populated] = std::sqrt(totalSquares);
-    FpCheck("the uncertainties of the result line");
+    // A fit that ran away to a density of 0 fails here; the values tell the user why.
+    FpCheck(Format("the uncertainties of the result line (n_1 = %.3e m-3, T_exc = %.0f K)",
+                   {Levels.empty() ? 0.0 : Levels[0].Population, temperature}));
     if (ResultHeaderCount == 0)
         out->push_back(Format("n_tot/m-3 \xB1u(n_tot) %s   T/K  u(T)       RSS Filename  Procedure",
                               {header}));

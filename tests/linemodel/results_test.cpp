@@ -102,6 +102,15 @@ TEST_F(WriteResults, StopsAtTheLastLevel) {
     EXPECT_EQ(lines[1].substr(0, 11), "1.206E+018 ");
 }
 
+TEST_F(WriteResults, AFitThatRanAwayToDensityZeroSaysSo) {
+    for (TLevel& level : data.Levels)
+        level.Population = 0;
+    Slot(p, Temperature) = 15412;
+    EXPECT_EQ(test::ErrorText<EInvalidOp>([&] { Lines(3, 2, FitMode); }),
+              "Invalid floating point operation in the uncertainties of the result line (n_1 = "
+              "0.000E+000 m-3, T_exc = 15412 K)");
+}
+
 TEST_F(WriteResults, NeedsAnOutputList) {
     EXPECT_EQ(test::ErrorText<Exception>([&] { data.WriteResults(p, u, nullptr, "", 1, 1); }),
               "Lines not assigned.");
