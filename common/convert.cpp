@@ -1,5 +1,7 @@
 #include "common/convert.h"
 
+#include "common/textfile.h"
+
 #include <cctype>
 #include <charconv>
 #include <cmath>
@@ -8,14 +10,6 @@ namespace zelt {
 
 namespace {
 
-std::string_view Trimmed(std::string_view text) {
-    while (!text.empty() && static_cast<unsigned char>(text.front()) <= 32)
-        text.remove_prefix(1);
-    while (!text.empty() && static_cast<unsigned char>(text.back()) <= 32)
-        text.remove_suffix(1);
-    return text;
-}
-
 bool IsDigit(char c) {
     return c >= '0' && c <= '9';
 }
@@ -23,7 +17,7 @@ bool IsDigit(char c) {
 } // namespace
 
 bool TryStrToFloat(std::string_view text, double& value) {
-    text = Trimmed(text);
+    text = TrimBlanks(text);
     if (!text.empty() && text.front() == '+')
         text.remove_prefix(1);
     if (text.empty() || !(IsDigit(text.front()) || text.front() == '.' || text.front() == '-'))
@@ -42,7 +36,7 @@ bool TryStrToFloat(std::string_view text, double& value) {
 }
 
 bool TryStrToInt(std::string_view text, std::int32_t& value) {
-    text = Trimmed(text);
+    text = TrimBlanks(text);
     int base = 10;
     bool negative = false;
     if (!text.empty() && (text.front() == '+' || text.front() == '-')) {

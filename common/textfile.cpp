@@ -74,6 +74,14 @@ std::filesystem::path PathFromUtf8(const std::string& fileName) {
         std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
 }
 
+std::string_view TrimBlanks(std::string_view text) {
+    while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front())))
+        text.remove_prefix(1);
+    while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back())))
+        text.remove_suffix(1);
+    return text;
+}
+
 std::string JoinPath(const std::string& folder, const std::string& name) {
     const bool delimited = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
     return delimited ? folder + name : folder + "/" + name;

@@ -16,6 +16,10 @@ namespace zelt {
 // A file name held as UTF-8 text, as a path of the file system.
 std::filesystem::path PathFromUtf8(const std::string& fileName);
 
+// The text without its leading and trailing characters of code 32 or less (blanks, tabs,
+// line ends), as the table readers trim their fields.
+std::string_view TrimBlanks(std::string_view text);
+
 // "folder/name": one "/" is added only where the folder does not already end with a path
 // delimiter (so an empty folder gives "/name", as the drive root would).
 std::string JoinPath(const std::string& folder, const std::string& name);

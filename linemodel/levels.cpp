@@ -16,15 +16,6 @@ constexpr int kLevelHeaderLines = 3;
 constexpr std::int32_t kAtomCapacity = 1000;
 constexpr std::int32_t kMolCapacity = 500;
 
-std::string Trim(const std::string& text) {
-    std::size_t first = 0, last = text.size();
-    while (first < last && static_cast<unsigned char>(text[first]) <= ' ')
-        ++first;
-    while (last > first && static_cast<unsigned char>(text[last - 1]) <= ' ')
-        --last;
-    return text.substr(first, last - first);
-}
-
 } // namespace
 
 TAtomicData::TAtomicData(TShowMessage showMessage) : showMessage_(std::move(showMessage)) {}
@@ -51,8 +42,8 @@ void TAtomicData::LoadLevels(const std::string& fileName) {
     Levels.clear();
     while (!reader.Eof()) {
         TLevel level;
-        level.Configuration = Trim(reader.ReadField(kConfigurationWidth));
-        level.Term = Trim(reader.ReadField(kTermWidth));
+        level.Configuration = std::string(TrimBlanks(reader.ReadField(kConfigurationWidth)));
+        level.Term = std::string(TrimBlanks(reader.ReadField(kTermWidth)));
         // Blank lines and white space at the end of the file are no level. The test comes after
         // the fixed-width fields, so leading blanks of a configuration keep their columns.
         if (level.Configuration.empty() && level.Term.empty() && reader.SeekEof())

@@ -33,6 +33,15 @@ long double PowerOfTen(long double x) {
 #endif
 }
 
+// True when the slots first .. last - 1 of both vectors are equal (as extended reals).
+bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first,
+               std::int32_t last) {
+    for (std::int32_t slot = first; slot < last; ++slot)
+        if (a[slot] != b[slot])
+            return false;
+    return true;
+}
+
 // The line number x of ModelBF: x truncated toward zero, without the cost of a checked
 // conversion for the whole numbers the minimiser passes.
 std::int32_t PointIndex(long double x) {
@@ -160,10 +169,7 @@ long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
     // asks mostly for the vectors it has just tried.
     for (std::int32_t index = PrecalcStore.size() - 1; index >= 0; --index) {
         const TPrecalcRecord& record = PrecalcStore[index];
-        std::int32_t slot = kFirstModelSlot;
-        while (slot < kFirstModelSlot + kModelSlotCount && record.Params[slot] == p[slot])
-            ++slot;
-        if (slot == kFirstModelSlot + kModelSlotCount)
+        if (SameSlots(record.Params, p, kFirstModelSlot, kFirstModelSlot + kModelSlotCount))
             return record.Values[point];
     }
     ComputeModel(p);
@@ -173,14 +179,9 @@ long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
 bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
                               std::int32_t& index) const {
     const std::int32_t last = CheckedAdd(first, count);
-    for (index = 0; index < PrecalcStore.size(); ++index) {
-        const TParamVector& params = PrecalcStore[index].Params;
-        std::int32_t slot = first;
-        while (slot < last && params[slot] == p[slot])
-            ++slot;
-        if (slot == last)
+    for (index = 0; index < PrecalcStore.size(); ++index)
+        if (SameSlots(PrecalcStore[index].Params, p, first, last))
             return true;
-    }
     index = -1;
     return false;
 }

@@ -15,16 +15,6 @@ constexpr int kHeaderLinesMol = 4;
 // The runtime's error code for reading a file that is not open for input.
 constexpr int kFileNotOpenForInput = 104;
 
-bool IsBlank(char c) {
-    return static_cast<unsigned char>(c) <= 32;
-}
-
-// Removes leading and trailing characters of code 32 or less.
-void Trim(std::string& text) {
-    text.erase(std::find_if_not(text.rbegin(), text.rend(), IsBlank).base(), text.end());
-    text.erase(text.begin(), std::find_if_not(text.begin(), text.end(), IsBlank));
-}
-
 // The molecule and band names of a file such as "m_CN_B-X.txt": the text between the first and
 // second "_" and the text from there to the first "." (CN and B-X). With a single "_" the
 // molecule runs to the "." and the band is empty; without "_" both are empty.
@@ -194,7 +184,7 @@ bool TAtomFile::ReadRecord(TAtomRecord& record) {
             throw TxtError("");
         for (std::string* text : {&record.Element, &record.Ion, &record.Code, &record.Text1,
                                   &record.Text2, &record.Text3, &record.Text4})
-            Trim(*text);
+            *text = std::string(TrimBlanks(*text));
         record.Order = 1;
         return true;
     } catch (const std::exception&) {
@@ -233,7 +223,7 @@ bool TMolFile::ReadRecord(TMolRecord& record) {
         try {
             record.Text = ReadText(50);
             Input().SkipLine();
-            Trim(record.Text);
+            record.Text = std::string(TrimBlanks(record.Text));
         } catch (const EInOutError&) {
             record.Text.clear();
         }
