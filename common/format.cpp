@@ -66,7 +66,8 @@ void RoundTo(Decimal& d, int keep) {
         ++d.digits[static_cast<std::size_t>(i)];
     } else {
         // 9.99 -> 10.0: one digit more, so a fixed field keeps its decimals.
-        d.digits = "1" + std::string(static_cast<std::size_t>(keep), '0');
+        d.digits.assign(static_cast<std::size_t>(keep) + 1, '0');
+        d.digits.front() = '1';
         ++d.exponent;
     }
 }
@@ -94,7 +95,7 @@ std::string Scientific(long double value, int significant, int exponentDigits, b
     negative = d.negative && !AllZero(d.digits);
     std::string text(1, d.digits[0]);
     if (significant > 1)
-        text += "." + d.digits.substr(1);
+        text.append(".").append(d.digits, 1);
     return text + "E" + ExponentText(d.exponent, exponentDigits);
 }
 
@@ -230,7 +231,7 @@ std::string FloatToStr(long double value) {
     if (d.exponent >= 15 || d.exponent < -4) {
         std::string mantissa = d.digits.substr(0, 1);
         if (count > 1)
-            mantissa += "." + d.digits.substr(1);
+            mantissa.append(".").append(d.digits, 1);
         return sign + mantissa + "E" + std::to_string(d.exponent);
     }
     if (d.exponent < 0)

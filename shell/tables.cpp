@@ -63,7 +63,7 @@ std::string TableText(const std::vector<TTableRow>& rows, const std::string& lin
     std::string text;
     for (const TTableRow& row : rows) {
         for (const std::string& cell : row)
-            text += "\t" + cell;
+            text.append("\t").append(cell);
         text += lineEnd;
     }
     return text;
@@ -76,7 +76,7 @@ std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapR
     // The grid values by repeated addition, as the map computed them.
     double logDensity = range.FromLogDensity;
     for (int c = 0; c < columns; ++c) {
-        text += "\t" + FloatToStr(logDensity);
+        text.append("\t").append(FloatToStr(logDensity));
         logDensity += range.LogDensityStep;
     }
     text += lineEnd;
@@ -84,7 +84,7 @@ std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapR
     for (const auto& row : map) {
         text += FloatToStr(temperature);
         for (const double rss : row)
-            text += "\t" + FloatToStr(rss);
+            text.append("\t").append(FloatToStr(rss));
         text += lineEnd;
         temperature += range.TemperatureStep;
     }
