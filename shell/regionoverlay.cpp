@@ -60,6 +60,10 @@ QString TRegionOverlay::StatusText() const {
     return statusPanel_->text();
 }
 
+std::vector<QCPCurve*> TRegionOverlay::OutlineCurves() const {
+    return {outlineCurves_.begin(), outlineCurves_.end()};
+}
+
 QCPCurve* TRegionOverlay::AddCurve(const TOutline& points) {
     auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
     QVector<double> xs, ys;
@@ -73,14 +77,13 @@ QCPCurve* TRegionOverlay::AddCurve(const TOutline& points) {
 }
 
 void TRegionOverlay::Redraw() {
-    for (QCPCurve* curve : outlineCurves_)
-        plot_->removePlottable(curve);
+    // Removing a curve deletes it, and its guarded pointer turns null.
+    std::vector<QPointer<QCPCurve>> drawn = outlineCurves_;
+    drawn.insert(drawn.end(), {ellipseCurve_, fitPointCurve_});
+    for (const QPointer<QCPCurve>& curve : drawn)
+        if (curve)
+            plot_->removePlottable(curve);
     outlineCurves_.clear();
-    for (QCPCurve** curve : {&ellipseCurve_, &fitPointCurve_})
-        if (*curve != nullptr) {
-            plot_->removePlottable(*curve);
-            *curve = nullptr;
-        }
     statusPanel_->clear();
     const int choice = levelBox_->currentIndex() - 1;
     if (choice >= 0) {

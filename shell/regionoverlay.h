@@ -8,14 +8,16 @@
 #include "linemodel/region.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
+
+#include <qcustomplot.h>
 
 #include <array>
 #include <optional>
 #include <vector>
 
 class QComboBox;
-class QCPCurve;
 class QLabel;
 class QStatusBar;
 
@@ -38,7 +40,7 @@ public:
     void ShowFit(const TFitResult& fit, const TAtomicData& model);
 
     // What is drawn: the outline pieces of the map's region, the ellipse, the fitted point.
-    const std::vector<QCPCurve*>& OutlineCurves() const { return outlineCurves_; }
+    std::vector<QCPCurve*> OutlineCurves() const;
     QCPCurve* EllipseCurve() const { return ellipseCurve_; }
     QCPCurve* FitPointCurve() const { return fitPointCurve_; }
     QString StatusText() const;
@@ -54,9 +56,10 @@ private:
     std::optional<std::array<TMapRegion, RegionLevels.size()>> regions_;
     std::optional<TPlanePoint> fitPoint_;
     std::array<TOutline, RegionLevels.size()> ellipses_;
-    std::vector<QCPCurve*> outlineCurves_;
-    QCPCurve* ellipseCurve_ = nullptr;
-    QCPCurve* fitPointCurve_ = nullptr;
+    // Guarded pointers: whoever clears the plot's plottables deletes these curves too.
+    std::vector<QPointer<QCPCurve>> outlineCurves_;
+    QPointer<QCPCurve> ellipseCurve_;
+    QPointer<QCPCurve> fitPointCurve_;
 };
 
 } // namespace zelt
