@@ -1,11 +1,13 @@
 #include "cli/frontend.h"
 
+#include "cli/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "common/textfile.h"
+#include "linemodel/region.h"
 #include "shell/commands.h"
 #include "shell/datafolders.h"
 #include "shell/tables.h"
@@ -14,6 +16,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <optional>
 #include <ostream>
 
 namespace zelt {
@@ -39,6 +42,8 @@ struct TOptions {
     std::string RssFile;
     std::string Report = "final";
     std::string LogPath;
+    std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
+    double RegionPercent = 0;     // the map's confidence region at this level; 0: none
 };
 
 // The value of "--name VALUE" or "--name=VALUE" before CLI11 parses, so that the defaults of
@@ -138,8 +143,21 @@ public:
 
     void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
         TReportList report;
-        RunMap(model_, settings, fs::path(file).filename().string(), report, ReportFinalResults);
-        PrintLines(out_, report);
+        const std::string name = fs::path(file).filename().string();
+        const TParamVector p = RunMap(model_, settings, name, report, ReportFinalResults);
+        std::optional<TMapRegion> region;
+        if (options.RegionPercent > 0)
+            region = MapRegion(model_.RSSMap, model_.MapRange,
+                               RegionDegreesOfFreedom(model_.SelectedLines),
+                               options.RegionPercent / 100);
+        if (options.Format == "tsv") {
+            PrintRow(model_.ResultValues(p, TParamVector{}, 2, MapMode), name,
+                     region ? &*region : nullptr);
+        } else {
+            PrintLines(out_, report);
+            if (region)
+                out_ << RegionText(*region) << '\n';
+        }
         if (!options.RssFile.empty()) {
             TextWriter writer;
             writer.Create(options.RssFile);
@@ -153,12 +171,27 @@ public:
         TReportList report;
         const std::int32_t kind =
             options.Report == "iteration" ? ReportFitIteration : ReportFinalResults;
-        RunFit(model_, settings, fs::path(file).filename().string(), options.LogPath, report, kind);
-        PrintLines(out_, report);
+        const std::string name = fs::path(file).filename().string();
+        const TFitResult fit = RunFit(model_, settings, name, options.LogPath, report, kind);
+        if (options.Format == "tsv")
+            PrintRow(model_.ResultValues(fit.Params, fit.Uncertainty,
+                                         TruncToInt(Slot(fit.Params, FitCount)), FitMode),
+                     name, nullptr);
+        else
+            PrintLines(out_, report);
         AppendTable(options);
     }
 
 private:
+    // A row of --format tsv, after the header row the first time.
+    void PrintRow(const TResultValues& values, const std::string& fileName,
+                  const TMapRegion* region) {
+        if (!tsvHeaderWritten_)
+            out_ << TsvHeader(values.Densities.size(), region != nullptr);
+        tsvHeaderWritten_ = true;
+        out_ << TsvRow(values, fileName, region);
+    }
+
     void AppendTable(const TOptions& options) {
         if (!options.Table)
             return;
@@ -169,6 +202,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     TAtomicData model_;
+    bool tsvHeaderWritten_ = false;
 };
 
 // The rule of the window's edit boxes: a number with "." as the decimal point, above 0.
@@ -179,6 +213,25 @@ const CLI::Validator PositiveReal(
                                                        : "not a positive number: " + text;
     },
     "POSITIVE");
+
+// A confidence level in percent.
+const CLI::Validator LevelPercent(
+    [](std::string& text) {
+        double value = 0;
+        return TryStrToFloat(text, value) && value >= 1 && value < 100
+                   ? std::string()
+                   : "not a level in percent from 1 to below 100: " + text;
+    },
+    "PERCENT");
+
+void AddFormatOption(CLI::App* command, TOptions& o) {
+    command
+        ->add_option("--format", o.Format,
+                     "lines: the result lines; tsv: a header row and one tab-separated row per "
+                     "result, numbers to 17 significant digits")
+        ->check(CLI::IsMember({"lines", "tsv"}))
+        ->capture_default_str();
+}
 
 void AddAbsorptionOptions(CLI::App* command, TCommandSettings& s) {
     command->add_option("--gas-temperature", s.GasTemperature, "gas temperature (K)")
@@ -211,6 +264,11 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddAbsorptionOptions(command, s);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
+    command
+        ->add_option("--region", o.RegionPercent,
+                     "print the confidence region of n_1 and T_exc at this level (%), e.g. 68.3")
+        ->check(LevelPercent);
+    AddFormatOption(command, o);
 }
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
@@ -230,6 +288,7 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
         ->capture_default_str();
     command->add_option("--log", o.LogPath, "minimisation log file")->capture_default_str();
     command->add_flag("--table", o.Table, "print the line table at the fitted parameters");
+    AddFormatOption(command, o);
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
@@ -280,6 +339,10 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
 
     try {
         app.parse(argc, argv);
+        // Rows for other programs stay rows: no table or log between them.
+        if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
+            throw CLI::ValidationError("--format tsv",
+                                       "takes neither --table nor --report iteration");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {

@@ -76,12 +76,25 @@ struct TMapRange {
 };
 
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
-// standard uncertainties of the fitted slots, the final sum of squares and the result code.
+// standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
+// the unscaled normal matrix, NF x NF row by row, element (i, k) at (i - 1) NF + k), the final
+// sum of squares and the result code.
 struct TFitResult {
     TParamVector Params;
     TParamVector Uncertainty;
+    TDataVector Covariance;
     long double SumOfSquares = 0;
     std::int32_t ReturnCode = -1;
+};
+
+// The numbers of one result line.
+struct TResultValues {
+    CheckedVector<long double> Densities;        // m-3, the populated levels n_1, n_2, ...
+    CheckedVector<long double> Uncertainties;    // m-3, their standard uncertainties
+    long double Total = 0, TotalUncertainty = 0; // m-3
+    long double Temperature = 0, TemperatureUncertainty = 0; // K
+    long double RSS = 0;                                     // slot ResultRSS
+    std::string Procedure; // "map", or "fit:" and the word of the result code
 };
 
 // Report kinds of FitLines: the result line, or the minimiser's iteration log.
@@ -149,6 +162,9 @@ public:
     // Central differences of ModelBF in slots 1 and 2 for the minimiser.
     void ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t np,
                           const TParamVector& p, TParamVector& dy, bool& ok);
+    // The numbers of the result line of a map or fit, from the populations in Levels.
+    TResultValues ResultValues(const TParamVector& p, const TParamVector& u, std::int32_t np,
+                               std::int32_t mode) const;
     // Appends the result line (and first the column header) of a map or fit.
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode);

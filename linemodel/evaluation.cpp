@@ -133,7 +133,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     TParamVector& params = result.Params;
     params = p;
     // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
-    TDataVector x, y, weights, covariance, fitted;
+    TDataVector x, y, weights, fitted;
+    TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {
         const double measured = SelectedLines[i].BFMeasured;
         x[i + 1] = i;

@@ -36,14 +36,16 @@ std::string FitProcedure(std::int32_t code) {
 
 } // namespace
 
-void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
-                               const std::string& fileName, std::int32_t np, std::int32_t mode) {
-    if (out == nullptr)
-        throw Exception("Lines not assigned.");
+TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVector& u,
+                                        std::int32_t np, std::int32_t mode) const {
     const std::int32_t populated = PopulatedLevels(p);
-    const long double temperature = Slot(p, Temperature);
-    // Uncertainties of the level populations; the last entry is that of their total.
-    CheckedVector<long double> uncertainty(CheckedAdd(populated, 1));
+    TResultValues result;
+    result.Temperature = Slot(p, Temperature);
+    result.TemperatureUncertainty = u[2];
+    result.RSS = Slot(p, ResultRSS);
+    // Uncertainties of the level populations.
+    CheckedVector<long double>& uncertainty = result.Uncertainties;
+    uncertainty.resize(populated);
     if (mode != MapMode) {
         for (std::int32_t j = 0; j < populated; ++j) {
             const long double nj = Levels[j].Population;
@@ -59,32 +61,43 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
                 const long double densityTerm = nj / Levels[0].Population * uncertainty[0];
                 uncertainty[j] =
                     std::sqrt(energyTerm * energyTerm /
-                                  (kBoltzmann * kBoltzmann * std::pow(temperature, 4.0L)) +
+                                  (kBoltzmann * kBoltzmann * std::pow(result.Temperature, 4.0L)) +
                               densityTerm * densityTerm);
             }
         }
     }
-    long double total = 0, totalSquares = 0;
-    std::string values, header;
+    long double totalSquares = 0;
     for (std::int32_t j = 0; j < populated; ++j) {
-        total += Levels[j].Population;
+        result.Densities.push_back(Levels[j].Population);
+        result.Total += Levels[j].Population;
         totalSquares += uncertainty[j] * uncertainty[j];
-        values += Format(" %.3e %.3e", {Levels[j].Population, uncertainty[j]});
-        header += Format("   n_%d/m-3   \xB1u(n_%d)", {j + 1, j + 1});
     }
-    uncertainty[populated] = std::sqrt(totalSquares);
+    result.TotalUncertainty = std::sqrt(totalSquares);
     // A fit that ran away to a density of 0 fails here; the values tell the user why.
     FpCheck(Format("the uncertainties of the result line (n_1 = %.3e m-3, T_exc = %.0f K)",
-                   {Levels.empty() ? 0.0 : Levels[0].Population, temperature}));
+                   {Levels.empty() ? 0.0 : Levels[0].Population, result.Temperature}));
+    result.Procedure =
+        mode == MapMode ? std::string("map") : FitProcedure(TruncToInt(Slot(p, ResultCode)));
+    return result;
+}
+
+void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
+                               const std::string& fileName, std::int32_t np, std::int32_t mode) {
+    if (out == nullptr)
+        throw Exception("Lines not assigned.");
+    const TResultValues result = ResultValues(p, u, np, mode);
+    std::string values, header;
+    for (std::int32_t j = 0; j < result.Densities.size(); ++j) {
+        values += Format(" %.3e %.3e", {result.Densities[j], result.Uncertainties[j]});
+        header += Format("   n_%d/m-3   \xB1u(n_%d)", {j + 1, j + 1});
+    }
     if (ResultHeaderCount == 0)
         out->push_back(Format("n_tot/m-3 \xB1u(n_tot) %s   T/K  u(T)       RSS Filename  Procedure",
                               {header}));
     ResultHeaderCount = CheckedAdd(ResultHeaderCount, 1);
-    const std::string procedure =
-        mode == MapMode ? std::string("map") : FitProcedure(TruncToInt(Slot(p, ResultCode)));
     out->push_back(Format("%.3e %.3e %s %5.0f %5.0f %.3e %s  %s",
-                          {total, uncertainty[populated], values, temperature, u[2],
-                           Slot(p, ResultRSS), fileName, procedure}));
+                          {result.Total, result.TotalUncertainty, values, result.Temperature,
+                           result.TemperatureUncertainty, result.RSS, fileName, result.Procedure}));
 }
 
 } // namespace zelt

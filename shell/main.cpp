@@ -10,6 +10,7 @@
 #include "shell/datafolders.h"
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
+#include "shell/regionoverlay.h"
 #include "shell/tables.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
@@ -175,6 +176,7 @@ void TMainForm::CreateControls() {
     statusBar()->setSizeGripEnabled(true);
 
     SetTabOrder();
+    QWidget::setTabOrder(mapBtn_, regionOverlay_->LevelBox());
 }
 
 QWidget* TMainForm::CreateUpperArea() {
@@ -228,6 +230,7 @@ QWidget* TMainForm::CreateUpperArea() {
         mousePanel_->setText(FromStd(Format("log n_1 %8.3f  -  temperature %8.3f", {x, y})));
     });
     AddImageMenu(contourPlot_, true);
+    regionOverlay_ = new TRegionOverlay(contourPlot_, statusBar(), this);
     sumLayout->addWidget(contourPlot_);
     plotPages_->addTab(chart_, QStringLiteral("Branching fractions"));
     plotPages_->addTab(sumPage_, QStringLiteral("Sum"));
@@ -307,7 +310,8 @@ QWidget* TMainForm::CreateLowerArea() {
     mapLayout->addWidget(Labelled(QStringLiteral("Points"), pointsTempEdit_), 3, 2);
     mapBtn_ = Button("MapBtn", QStringLiteral("Create map"));
     connect(mapBtn_, &QPushButton::clicked, this, [this] { Iterate(); });
-    mapLayout->addWidget(mapBtn_, 4, 0, 1, 3);
+    mapLayout->addWidget(mapBtn_, 4, 0, 1, 2);
+    mapLayout->addWidget(regionOverlay_->LevelBox(), 4, 2);
     mapLayout->setRowStretch(5, 1);
     layout->addWidget(map);
 
@@ -779,6 +783,7 @@ void TMainForm::Iterate() {
         }
         AppendReport(report);
         ShowMap(p);
+        regionOverlay_->ShowMap(atomicData_);
         ShowBranchingFractions();
     });
     QApplication::restoreOverrideCursor();
@@ -790,14 +795,16 @@ void TMainForm::Fit() {
     Guarded([&] {
         const TCommandSettings settings = SettingsFromWindow();
         const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
+        TFitResult fit;
         try {
-            RunFit(atomicData_, settings, fileName, FitLogPath(), report,
-                   reportComboBox_->currentIndex());
+            fit = RunFit(atomicData_, settings, fileName, FitLogPath(), report,
+                         reportComboBox_->currentIndex());
         } catch (...) {
             AppendReport(report);
             throw;
         }
         AppendReport(report);
+        regionOverlay_->ShowFit(fit, atomicData_);
         ShowBranchingFractions();
     });
     QApplication::restoreOverrideCursor();

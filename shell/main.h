@@ -29,6 +29,7 @@ namespace zelt {
 class TContourPlot;
 class TLineTable;
 class TNumberEdit;
+class TRegionOverlay;
 class TZeltChart;
 
 // The largest map the window computes: 20 million grid points (160 MB of residuals).
@@ -133,6 +134,7 @@ private:
     TZeltChart* chart_ = nullptr;
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
+    TRegionOverlay* regionOverlay_ = nullptr;
     QPushButton* monteCarloBtn_ = nullptr;
     QComboBox* elementListBox_ = nullptr;
     QPushButton* readBtn_ = nullptr;

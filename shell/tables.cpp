@@ -1,6 +1,7 @@
 #include "shell/tables.h"
 
 #include "common/format.h"
+#include "linemodel/region.h"
 
 namespace zelt {
 
@@ -73,20 +74,16 @@ std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapR
                     const std::string& lineEnd) {
     std::string text = "T/K \\ log10 n_1";
     const int columns = map.empty() ? 0 : map[0].size();
-    // The grid values by repeated addition, as the map computed them.
-    double logDensity = range.FromLogDensity;
-    for (int c = 0; c < columns; ++c) {
+    for (const double logDensity : GridValues(range.FromLogDensity, range.LogDensityStep, columns))
         text.append("\t").append(FloatToStr(logDensity));
-        logDensity += range.LogDensityStep;
-    }
     text += lineEnd;
-    double temperature = range.FromTemperature;
-    for (const auto& row : map) {
-        text += FloatToStr(temperature);
-        for (const double rss : row)
+    const std::vector<double> temperatures =
+        GridValues(range.FromTemperature, range.TemperatureStep, map.size());
+    for (int r = 0; r < map.size(); ++r) {
+        text += FloatToStr(temperatures[static_cast<std::size_t>(r)]);
+        for (const double rss : map[r])
             text.append("\t").append(FloatToStr(rss));
         text += lineEnd;
-        temperature += range.TemperatureStep;
     }
     return text;
 }

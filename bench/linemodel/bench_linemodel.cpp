@@ -1,8 +1,10 @@
 // Speed of the two main computations on the demo argon spectrum (29 lines, 14 levels):
-// a 200 x 200 residual map and a two-parameter fit.
+// a 200 x 200 residual map and a two-parameter fit; and of the confidence region taken from
+// the map.
 
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/region.h"
 
 #include <benchmark/benchmark.h>
 
@@ -43,6 +45,21 @@ void BM_Map200x200(benchmark::State& state) {
     }
 }
 BENCHMARK(BM_Map200x200)->Unit(benchmark::kMillisecond);
+
+// The region of a 200 x 200 map at one level: threshold, extent and outline.
+void BM_Region200x200(benchmark::State& state) {
+    TAtomicData data(nullptr);
+    LoadDemo(data);
+    data.InitMap(200, 200);
+    TMapRange range;
+    TParamVector p = DemoParams();
+    data.CalcMap(200, 200, p, 16.5, 16.9, 1000, 2000, "argon_5e16.txt", range, nullptr, 0);
+    for (auto _ : state) {
+        const TMapRegion region = MapRegion(data.RSSMap, range, 17, 0.954);
+        benchmark::DoNotOptimize(region.Outlines.size());
+    }
+}
+BENCHMARK(BM_Region200x200)->Unit(benchmark::kMillisecond);
 
 void BM_FitTwoParameters(benchmark::State& state) {
     TAtomicData data(nullptr);

@@ -1,5 +1,6 @@
 #include "common/codepage.h"
 #include "common/format.h"
+#include "linemodel/region.h"
 #include "shell/commands.h"
 #include "shell/tables.h"
 #include "tests/common/tempfolder.h"
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <sstream>
 #include <sys/wait.h>
@@ -74,6 +76,15 @@ protected:
         return model;
     }
 
+    // The lines of a text, without their line ends.
+    static std::vector<std::string> Split(const std::string& text, char separator) {
+        std::vector<std::string> parts;
+        std::istringstream stream(text);
+        for (std::string part; std::getline(stream, part, separator);)
+            parts.push_back(part);
+        return parts;
+    }
+
     test::TempFolder folder_;
     std::string ini_ = folder_.File("zeltfit.ini");
 };
@@ -134,6 +145,74 @@ TEST_F(CliTest, MapPrintsTheReportLinesAndWritesTheGrid) {
     const std::string grid = folder_.Read("grid.txt");
     EXPECT_EQ(grid, MapText(model.RSSMap, model.MapRange));
     EXPECT_EQ(grid.substr(0, grid.find("\r\n")), "T/K \\ log10 n_1\t15\t15.75\t16.5\t17.25");
+}
+
+TEST_F(CliTest, MapRegionLineFollowsTheResultLines) {
+    const std::string args = "map '" + Path("spectra/a.txt") +
+                             "' --density-points 30 --temperature-points 30 --from-temperature "
+                             "500 --to-temperature 5000";
+    const TRun plain = Cli(args);
+    const TRun run = Cli(args + " --region 95.4");
+    EXPECT_EQ(run.status, 0) << run.err;
+
+    TAtomicData model = Model();
+    model.ImportLines(Path("spectra/a.txt"));
+    model.CalcBranchingFractions();
+    TCommandSettings settings = ReadSettings(TConfigStore(ini_), "Ar I");
+    settings.DensityPoints = settings.TemperaturePoints = 30;
+    settings.FromTemperature = 500;
+    settings.ToTemperature = 5000;
+    TReportList report;
+    RunMap(model, settings, "a.txt", report, ReportFinalResults);
+    const TMapRegion region =
+        MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines), 0.954);
+    EXPECT_EQ(run.out, plain.out + RegionText(region) + "\n");
+    // Four lines of 2p2 and two of 2p3: 3 + 1 independent fractions.
+    EXPECT_NE(run.out.find("\nRegion 95.4 %: 2 degrees of freedom, RSS <= "), std::string::npos)
+        << run.out;
+    for (const char* level : {"0.683", "100", "x"})
+        EXPECT_EQ(Cli(args + " --region " + level).status, 2) << level;
+}
+
+TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
+    const std::string args = "batch fit '" + Path("spectra/a.txt") + "' '" + Path("spectra/B.txt") +
+                             "' --fit-temperature";
+    const std::vector<std::string> lines = Split(Cli(args).out, '\n');
+    const TRun tsv = Cli(args + " --format tsv");
+    EXPECT_EQ(tsv.status, 0) << tsv.err;
+    const std::vector<std::string> rows = Split(tsv.out, '\n');
+    ASSERT_EQ(rows.size(), 3u) << tsv.out;
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(rows[0], "n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\tu(n_1)/m-3\tn_2/m-3\tu(n_2)/m-3\t"
+                       "n_3/m-3\tu(n_3)/m-3\tn_4/m-3\tu(n_4)/m-3\tT/K\tu(T)/K\tRSS\tFilename\t"
+                       "Procedure");
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+        const std::vector<std::string> fields = Split(rows[i], '\t');
+        std::vector<std::string> tokens;
+        for (const std::string& token : Split(lines[i], ' '))
+            if (!token.empty())
+                tokens.push_back(token);
+        ASSERT_EQ(fields.size(), 15u) << rows[i];
+        ASSERT_EQ(tokens.size(), 15u) << lines[i];
+        for (std::size_t k = 0; k < 13; ++k) {
+            // 17 significant digits: d.dddddddddddddddde+XX
+            EXPECT_EQ(fields[k].find('e'), 18u) << fields[k];
+            const double value = std::strtod(fields[k].c_str(), nullptr);
+            const bool temperature = k == 10 || k == 11;
+            EXPECT_EQ(Format(temperature ? "%.0f" : "%.3e", {value}), tokens[k]) << k;
+        }
+        EXPECT_EQ(fields[13], tokens[13]);
+        EXPECT_EQ(fields[14], tokens[14]);
+    }
+
+    const TRun map = Cli("map '" + Path("spectra/a.txt") + "' --format tsv --region 68.3");
+    const std::vector<std::string> mapRows = Split(map.out, '\n');
+    ASSERT_EQ(mapRows.size(), 2u) << map.out;
+    EXPECT_TRUE(mapRows[0].ends_with("\tProcedure\tRegion/%\tDoF\tRSS limit\tlog10 n_1 from\t"
+                                     "log10 n_1 to\tT from/K\tT to/K\tCut by grid"));
+    EXPECT_EQ(Split(mapRows[1], '\t').size(), 23u);
+    EXPECT_NE(mapRows[1].find("\ta.txt\tmap\t68.3\t2\t"), std::string::npos) << mapRows[1];
+    EXPECT_EQ(Cli("fit x --format tsv --table").status, 2);
 }
 
 TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {

@@ -1,3 +1,5 @@
+#include "linemodel/region.h"
+#include "shell/regionoverlay.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 
@@ -7,6 +9,7 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QPlainTextEdit>
+#include <QPolygonF>
 #include <QTabWidget>
 
 namespace zelt {
@@ -32,6 +35,23 @@ protected:
         return Control<QPlainTextEdit>("ReportsMemo")->toPlainText().split('\n');
     }
     TContourPlot* Plot() { return Control<TContourPlot>("ContourPlot"); }
+    TRegionOverlay* Overlay() { return Control<TRegionOverlay>("RegionOverlay"); }
+    // The map's grid: density and temperature ranges, `points` points along each.
+    void SetGrid(const char* fromDensity, const char* toDensity, const char* fromTemperature,
+                 const char* toTemperature, const char* points) {
+        Control<QLineEdit>("FromDensityEdit")->setText(fromDensity);
+        Control<QLineEdit>("ToDensityEdit")->setText(toDensity);
+        Control<QLineEdit>("PointsDensityEdit")->setText(points);
+        Control<QLineEdit>("FromTempEdit")->setText(fromTemperature);
+        Control<QLineEdit>("ToTempEdit")->setText(toTemperature);
+        Control<QLineEdit>("PointsTempEdit")->setText(points);
+    }
+    static QPolygonF Polygon(const QCPCurve* curve) {
+        QPolygonF polygon;
+        for (const QCPCurveData& point : *curve->data())
+            polygon << QPointF(point.key, point.value);
+        return polygon;
+    }
     double Z(double x, double y) { return Window().ContourPlotEstimateZVal(x, y); }
 };
 
@@ -131,6 +151,57 @@ TEST_F(CommandsTest, FitShowsResultLineAndFittedFractions) {
     EXPECT_GT(MemoLines().size(), 10);
 }
 
+TEST_F(CommandsTest, RegionOutlineEnclosesTheBestPointAndAFitShowsItsEllipse) {
+    SetGrid("4.5E+016", "5.6E+016", "1300", "1700", "40"); // around n_1 = 5e16 m-3, 1500 K
+    EXPECT_EQ(Control<QComboBox>("RegionLevelBox")->currentText(), "Region 68.3 %");
+    Window().Iterate();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    ASSERT_EQ(Overlay()->OutlineCurves().size(), 1u);
+    const QPolygonF outline = Polygon(Overlay()->OutlineCurves()[0]);
+
+    // The best grid point, as the map's result line reports it.
+    const TAtomicData& model = Window().AtomicData();
+    int bestRow = 0, bestColumn = 0;
+    for (int r = 0; r < model.RSSMap.size(); ++r)
+        for (int c = 0; c < model.RSSMap[r].size(); ++c)
+            if (model.RSSMap[r][c] < model.RSSMap[bestRow][bestColumn]) {
+                bestRow = r;
+                bestColumn = c;
+            }
+    const TMapRange& range = model.MapRange;
+    const QPointF best(GridValues(range.FromLogDensity, range.LogDensityStep, 40)[bestColumn],
+                       GridValues(range.FromTemperature, range.TemperatureStep, 40)[bestRow]);
+    EXPECT_TRUE(outline.containsPoint(best, Qt::OddEvenFill)) << best.x() << " " << best.y();
+    EXPECT_TRUE(MemoLines().last().contains(Format(" %5.0f ", {best.y()}).c_str()));
+    const std::string status = RegionText(MapRegion(model.RSSMap, range, 17, 0.683));
+    EXPECT_EQ(Overlay()->StatusText().toStdString(), status);
+    EXPECT_TRUE(status.starts_with("Region 68.3 %: 17 degrees of freedom, RSS <= ")) << status;
+
+    // A fit of both: its result inside the map's region, and the ellipse around it.
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().Fit();
+    ASSERT_NE(Overlay()->EllipseCurve(), nullptr);
+    EXPECT_EQ(Overlay()->EllipseCurve()->dataCount(), 121);
+    const QCPCurveData fitted = *Overlay()->FitPointCurve()->data()->begin();
+    EXPECT_NEAR(fitted.key, std::log10(4.966e16), 5e-4); // the result line's 4.966E+016 m-3
+    EXPECT_NEAR(fitted.value, 1485, 0.5);
+    EXPECT_TRUE(outline.containsPoint(QPointF(fitted.key, fitted.value), Qt::OddEvenFill));
+    EXPECT_TRUE(Polygon(Overlay()->EllipseCurve())
+                    .containsPoint(QPointF(fitted.key, fitted.value), Qt::OddEvenFill));
+    EXPECT_EQ(Overlay()->StatusText().toStdString(), status); // the map's region stays
+
+    // A wider level draws a wider outline; "none" takes everything away.
+    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(3);
+    ASSERT_EQ(Overlay()->OutlineCurves().size(), 1u);
+    EXPECT_GT(Polygon(Overlay()->OutlineCurves()[0]).boundingRect().width(),
+              outline.boundingRect().width());
+    EXPECT_TRUE(Overlay()->StatusText().startsWith("Region 99.7 %: 17 degrees of freedom"));
+    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(0);
+    EXPECT_TRUE(Overlay()->OutlineCurves().empty());
+    EXPECT_EQ(Overlay()->EllipseCurve(), nullptr);
+    EXPECT_EQ(Overlay()->StatusText(), "");
+}
+
 TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
     Window().Iterate();
     const double low = Plot()->LowIso();
@@ -187,12 +258,12 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
 }
 
 TEST_F(CommandsTest, SumPageScreenshotAfterAMap) {
-    Control<QLineEdit>("PointsDensityEdit")->setText("30");
-    Control<QLineEdit>("PointsTempEdit")->setText("30");
-    Control<QLineEdit>("FromDensityEdit")->setText("1.0E+016");
-    Control<QLineEdit>("ToDensityEdit")->setText("1.0E+018");
-    Control<QLineEdit>("ToTempEdit")->setText("4000");
+    // The thinnest demo source, n_1 = 1e16 m-3: its region is no ellipse at 99.7 %.
+    ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_1e16.txt"));
+    SetGrid("8.0E+015", "1.3E+016", "900", "2300", "60");
+    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(3);
     Window().Iterate();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
     ASSERT_TRUE(dialogs_.Errors.isEmpty());
     Control<QTabWidget>("PlotPageControl")->setCurrentIndex(1);
@@ -201,6 +272,8 @@ TEST_F(CommandsTest, SumPageScreenshotAfterAMap) {
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
     QDir().mkpath(folder);
     EXPECT_TRUE(Window().grab().save(folder + "/zeltfit-map.png"));
+    // The map alone with the region and the fit's ellipse, for the README.
+    EXPECT_TRUE(Plot()->toPixmap(640, 420).save(folder + "/zeltfit-region.png"));
 }
 
 } // namespace

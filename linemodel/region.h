@@ -1,0 +1,83 @@
+#pragma once
+// The joint confidence region of log10 n_1 and T_exc. For a least-squares fit of p = 2
+// parameters with an unknown error scale the region at level 1 - alpha is
+//     S(theta) <= S_min (1 + p/nu F(p, nu; 1 - alpha))
+// (Beale 1960; Bates and Watts, Nonlinear Regression Analysis, ch. 6), S the sum of squares,
+// F the quantile of the F distribution and nu the degrees of freedom. The map holds the exact
+// region as grid cells; the fit's covariance gives its linearised form, an ellipse.
+
+#include "linemodel/atomicdata.h"
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// The number of parameters of a map and of a two-parameter fit.
+inline constexpr std::int32_t RegionParameters = 2;
+// The levels the window offers: about one, two and three standard deviations.
+inline constexpr std::array<double, 3> RegionLevels = {0.683, 0.954, 0.997};
+
+// Independent branching fractions of the selected lines: the fractions of one upper level add
+// up to 1, so an upper level with m measured lines gives m - 1 of them. Lines without a
+// measured fraction (BFMeasured <= 0) are no observations: the fit gives them weight 0 and
+// they are not counted.
+std::int32_t IndependentFractions(const CheckedVector<TLine>& lines);
+
+// nu = independent fractions - 2: the demo spectrum's 29 lines from 10 upper levels give 17.
+std::int32_t RegionDegreesOfFreedom(const CheckedVector<TLine>& lines);
+
+// The quantile F(2, nu; level) of the F distribution (Boost.Math), level in (0, 1), nu >= 1.
+long double FQuantile(std::int32_t nu, long double level);
+
+// The region's bound on the sum of squares relative to its minimum: 1 + 2/nu F(2, nu; level).
+long double RegionFactor(std::int32_t nu, long double level);
+
+// The values of a map axis as the map evaluated them: first, then the step added one after
+// another, `count` values.
+std::vector<double> GridValues(double first, double step, std::int32_t count);
+
+// A point of the map's plane: x = log10 n_1 (n_1 in m-3), y = T_exc in K.
+struct TPlanePoint {
+    double X = 0, Y = 0;
+};
+// A closed line: its last point repeats the first.
+using TOutline = std::vector<TPlanePoint>;
+
+// The region of a residual map at one level.
+struct TMapRegion {
+    double Level = 0;                  // e.g. 0.683
+    std::int32_t DegreesOfFreedom = 0; // nu
+    bool Exists = false;               // false with nu < 1 or an empty map
+    double Threshold = 0;              // the largest residual inside, RSS_min * RegionFactor
+    double FromLogDensity = 0, ToLogDensity = 0;    // extent over the grid values of its cells
+    double FromTemperature = 0, ToTemperature = 0;  // K
+    bool CutByGrid = false;                         // a cell of the region lies on the grid's edge
+    double LogDensityStep = 0, TemperatureStep = 0; // of the map, for the extent's decimals
+    std::vector<TOutline> Outlines; // its border, one closed line per connected piece
+};
+
+// The region of `map` (rows: temperatures, columns: log10 densities of `range`) at `level`:
+// the cells with RSS <= RSS_min (1 + 2/nu F(2, nu; level)). Its outline runs through the
+// threshold, linearly interpolated between grid points, and along the border of the cells the
+// map shows where the region reaches the grid's edge.
+TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
+                     std::int32_t nu, double level);
+
+// One line on the region: its level, nu, the threshold and the extent, and "cut by the grid"
+// when the region reaches the grid's edge; or why there is none.
+std::string RegionText(const TMapRegion& region);
+
+// The linearised region of a two-parameter fit at `level`: with C the minimiser's covariance
+// (the inverse of the unscaled normal matrix J^T W J) and S its final sum of squares,
+//     S(theta) - S ~ (theta - theta^)^T C^-1 (theta - theta^),
+// so the map's bound S(theta) <= S (1 + 2/nu F) becomes the ellipse
+//     (theta - theta^)^T C^-1 (theta - theta^) <= S 2/nu F(2, nu; level).
+// `points` points around it (and the first again); empty unless the fit has two fitted slots,
+// nu >= 1 and C is positive definite.
+TOutline ConfidenceEllipse(const TFitResult& fit, std::int32_t nu, double level,
+                           std::int32_t points = 120);
+
+} // namespace zelt

@@ -1,0 +1,112 @@
+#include "shell/regionoverlay.h"
+
+#include "common/format.h"
+#include "widgets/contourplot.h"
+
+#include <QComboBox>
+#include <QLabel>
+#include <QStatusBar>
+
+namespace zelt {
+
+namespace {
+
+// Neither white (the map's region) nor magenta (the fit) is a colour of the map's gradient,
+// and both stand apart from the black cross-hair.
+const QColor RegionColour = Qt::white;
+const QColor FitColour = Qt::magenta;
+
+} // namespace
+
+TRegionOverlay::TRegionOverlay(TContourPlot* plot, QStatusBar* statusBar, QObject* parent)
+    : QObject(parent), plot_(plot), levelBox_(new QComboBox), statusPanel_(new QLabel) {
+    setObjectName(QStringLiteral("RegionOverlay"));
+    levelBox_->setObjectName(QStringLiteral("RegionLevelBox"));
+    levelBox_->setToolTip(QStringLiteral(
+        "Joint confidence region of n_1 and T_exc, drawn on the map after \"Create map\" and "
+        "as an ellipse around the result of a fit of both"));
+    levelBox_->addItem(QStringLiteral("Region: none"));
+    for (const double level : RegionLevels)
+        levelBox_->addItem(QString::fromStdString("Region " + FloatToStr(level * 100) + " %"));
+    levelBox_->setCurrentIndex(1);
+    connect(levelBox_, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
+    statusPanel_->setObjectName(QStringLiteral("RegionPanel"));
+    statusBar->addPermanentWidget(statusPanel_);
+}
+
+void TRegionOverlay::ShowMap(const TAtomicData& model) {
+    const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
+    std::array<TMapRegion, RegionLevels.size()> regions;
+    for (std::size_t i = 0; i < RegionLevels.size(); ++i)
+        regions[i] = MapRegion(model.RSSMap, model.MapRange, nu, RegionLevels[i]);
+    regions_ = std::move(regions);
+    fitPoint_.reset();
+    Redraw();
+}
+
+void TRegionOverlay::ShowFit(const TFitResult& fit, const TAtomicData& model) {
+    fitPoint_.reset();
+    if (Slot(fit.Params, FitCount) == RegionParameters) {
+        const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
+        for (std::size_t i = 0; i < RegionLevels.size(); ++i)
+            ellipses_[i] = ConfidenceEllipse(fit, nu, RegionLevels[i]);
+        fitPoint_ = TPlanePoint{static_cast<double>(Slot(fit.Params, LogDensity)),
+                                static_cast<double>(Slot(fit.Params, Temperature))};
+    }
+    Redraw();
+}
+
+QString TRegionOverlay::StatusText() const {
+    return statusPanel_->text();
+}
+
+std::vector<QCPCurve*> TRegionOverlay::OutlineCurves() const {
+    return {outlineCurves_.begin(), outlineCurves_.end()};
+}
+
+QCPCurve* TRegionOverlay::AddCurve(const TOutline& points) {
+    auto* curve = new QCPCurve(plot_->xAxis, plot_->yAxis);
+    QVector<double> xs, ys;
+    for (const TPlanePoint& point : points) {
+        xs.append(point.X);
+        ys.append(point.Y);
+    }
+    curve->setData(xs, ys);
+    curve->setSelectable(QCP::stNone);
+    return curve;
+}
+
+void TRegionOverlay::Redraw() {
+    // Removing a curve deletes it, and its guarded pointer turns null.
+    std::vector<QPointer<QCPCurve>> drawn = outlineCurves_;
+    drawn.insert(drawn.end(), {ellipseCurve_, fitPointCurve_});
+    for (const QPointer<QCPCurve>& curve : drawn)
+        if (curve)
+            plot_->removePlottable(curve);
+    outlineCurves_.clear();
+    statusPanel_->clear();
+    const int choice = levelBox_->currentIndex() - 1;
+    if (choice >= 0) {
+        const auto level = static_cast<std::size_t>(choice);
+        if (regions_) {
+            const TMapRegion& region = (*regions_)[level];
+            statusPanel_->setText(QString::fromStdString(RegionText(region)));
+            for (const TOutline& outline : region.Outlines) {
+                QCPCurve* curve = AddCurve(outline);
+                curve->setPen(QPen(RegionColour, 2));
+                outlineCurves_.push_back(curve);
+            }
+        }
+        if (fitPoint_) {
+            ellipseCurve_ = AddCurve(ellipses_[level]);
+            ellipseCurve_->setPen(QPen(FitColour, 1.5, Qt::DashLine));
+            fitPointCurve_ = AddCurve({*fitPoint_});
+            fitPointCurve_->setLineStyle(QCPCurve::lsNone);
+            fitPointCurve_->setScatterStyle(
+                QCPScatterStyle(QCPScatterStyle::ssCrossCircle, FitColour, 11));
+        }
+    }
+    plot_->replot();
+}
+
+} // namespace zelt
