@@ -1,6 +1,7 @@
 #include "widgets/chart.h"
 
 #include "common/format.h"
+#include "widgets/barmarks.h"
 
 #include <algorithm>
 
@@ -10,6 +11,7 @@ namespace {
 
 // Bars take 30 % of the width that falls to each of them.
 constexpr double BarWidthShare = 0.3;
+const QColor BarOutline(60, 60, 60);
 
 // Custom scatter paths are drawn at size / 6 pixels per unit: with size 6 a unit is a pixel.
 QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QColor& colour) {
@@ -38,7 +40,8 @@ QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterS
 } // namespace
 
 TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(keyAxis, valueAxis) {
-    setPen(Qt::NoPen);
+    setPen(QPen(BarOutline, 0));
+    setAntialiased(false); // a crisp outline of whole pixels
     setBrush(QColor(128, 128, 128));
     setWidthType(QCPBars::wtAxisRectRatio);
     setWidth(BarWidthShare);
@@ -62,7 +65,7 @@ void TColouredBars::draw(QCPPainter* painter) {
     if (keyAxis() == nullptr || valueAxis() == nullptr)
         return;
     applyDefaultAntialiasingHint(painter);
-    painter->setPen(Qt::NoPen);
+    painter->setPen(pen());
     for (const TBar& bar : bars_) {
         painter->setBrush(bar.Colour);
         painter->drawPolygon(getBarRect(bar.Key, bar.Value));
@@ -86,6 +89,7 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
 
     measured_ = new TColouredBars(xAxis, yAxis);
     measured_->setName(QStringLiteral("measured"));
+    marks_ = new TBarMarks(this);
     fitted_ = PointSeries(this, QStringLiteral("fitted"), ShapeOfSize(12, 8, true, Qt::blue));
     free_ =
         PointSeries(this, QStringLiteral("absorption-free"), ShapeOfSize(13, 2, false, Qt::black));
@@ -108,20 +112,12 @@ void TZeltChart::ClearSeries() {
     free_->data()->clear();
     measured_->ClearBars();
     fitted_->data()->clear();
-    for (QCPItemText* mark : marks_)
-        removeItem(mark);
-    marks_.clear();
+    marks_->Clear();
 }
 
 void TZeltChart::AddMeasured(double wavelength, double fraction, const QColor& colour) {
     measured_->AddBar(wavelength, fraction, colour);
-    auto* mark = new QCPItemText(this);
-    mark->position->setCoords(wavelength, fraction);
-    mark->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    mark->setText(QString::fromStdString(FloatToStr(wavelength)));
-    mark->setPadding(QMargins(2, 0, 2, 2));
-    mark->setClipToAxisRect(false);
-    marks_.append(mark);
+    marks_->Add(wavelength, QString::fromStdString(FloatToStr(wavelength)));
 }
 
 void TZeltChart::AddFitted(double wavelength, double fraction) {
@@ -155,6 +151,7 @@ void TZeltChart::ScaleWavelengthAxis() {
 
 void TZeltChart::Redraw() {
     ScaleWavelengthAxis();
+    axisRect()->setMinimumMargins(QMargins(0, marks_->StripHeight(), 0, 0));
     replot();
 }
 
