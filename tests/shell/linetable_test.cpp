@@ -55,6 +55,7 @@ TEST_F(LineTableTest, ReadFileShowsRowsBandsAndFractions) {
 TEST_F(LineTableTest, BarPaletteByUpperLevel) {
     EXPECT_EQ(BarColour(0), QColor(255, 0, 0));
     EXPECT_EQ(BarColour(1), QColor(0, 128, 0));
+    EXPECT_EQ(BarColour(4), QColor(255, 255, 255)); // shown by its outline
     EXPECT_EQ(BarColour(17), QColor(0, 128, 0));
     EXPECT_EQ(BarColour(15), QColor(0, 0, 0));
     EXPECT_EQ(BarColour(13), QColor(192, 192, 192));
