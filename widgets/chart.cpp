@@ -4,6 +4,7 @@
 #include "widgets/barmarks.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zelt {
 
@@ -27,6 +28,38 @@ QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QCo
     }
     return QCPScatterStyle(path, QPen(colour), QBrush(colour), 6);
 }
+
+// The fraction axis: a tick at every 0.1. Where the plot is too low for eleven labels, only
+// every second (or fifth) tick is labelled, so that no two labels overlap.
+class TFractionTicker : public QCPAxisTickerFixed {
+public:
+    explicit TFractionTicker(const QCPAxis* axis) : axis_(axis) {
+        setTickStep(0.1);
+        setScaleStrategy(QCPAxisTickerFixed::ssNone);
+    }
+
+protected:
+    QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale& locale,
+                                       QChar formatChar, int precision) override {
+        QVector<QString> labels =
+            QCPAxisTickerFixed::createLabelVector(ticks, locale, formatChar, precision);
+        const double spacing = axis_->axisRect()->height() * tickStep() / axis_->range().size();
+        const double needed = QFontMetricsF(axis_->tickLabelFont()).height();
+        int every = 1;
+        for (int n : {1, 2, 5, 10}) {
+            every = n;
+            if (spacing * n >= needed)
+                break;
+        }
+        for (int i = 0; i < ticks.size(); ++i)
+            if (std::lround(ticks[i] / tickStep()) % every != 0)
+                labels[i].clear();
+        return labels;
+    }
+
+private:
+    const QCPAxis* axis_;
+};
 
 QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterStyle& style) {
     QCPGraph* graph = plot->addGraph();
@@ -80,10 +113,7 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
     xAxis->setLabel(QStringLiteral("Wavelength (nm)"));
     yAxis->setLabel(QStringLiteral("Branching fraction"));
     yAxis->setRange(0, 1);
-    QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-    ticker->setTickStep(0.1);
-    ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
-    yAxis->setTicker(ticker);
+    yAxis->setTicker(QSharedPointer<TFractionTicker>::create(yAxis));
     yAxis->setNumberFormat(QStringLiteral("f"));
     yAxis->setNumberPrecision(1);
 
@@ -102,6 +132,14 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
     plotLayout()->setRowStretchFactor(0, 0.001);
     legend->setMargins(QMargins(4, 2, 4, 2));
 
+    // A replot makes the fraction labels before it lays out the plotting area: when the area's
+    // height has changed (a resize, a higher mark strip), another replot labels the new height.
+    connect(this, &QCustomPlot::afterLayout, this, [this] {
+        if (axisRect()->height() != labelledHeight_) {
+            labelledHeight_ = axisRect()->height();
+            replot(QCustomPlot::rpQueuedReplot);
+        }
+    });
     connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
         emit MouseAt(xAxis->pixelToCoord(event->position().x()),
                      yAxis->pixelToCoord(event->position().y()));

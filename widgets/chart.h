@@ -63,6 +63,7 @@ private:
     QCPGraph* fitted_;
     QCPGraph* free_;
     TBarMarks* marks_;
+    int labelledHeight_ = -1;
 };
 
 } // namespace zelt

@@ -65,6 +65,9 @@ TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
     EXPECT_EQ(Plot()->HighIso(), high);
     EXPECT_EQ(Plot()->ScaleRange().lower, low);
     EXPECT_EQ(Plot()->ScaleRange().upper, high);
+    // The scale shows exactly the range the colours span.
+    EXPECT_EQ(Plot()->ColourScale()->axis()->range(), QCPRange(low, high));
+    EXPECT_EQ(Plot()->ColourRange(), QCPRange(low, high));
 
     // Grid columns at log10 density 15 and 16, rows at 1000 K and 2000 K.
     EXPECT_EQ(Z(15, 1000), map[0][0]);

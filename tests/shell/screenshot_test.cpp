@@ -3,6 +3,7 @@
 
 #include "tests/shell/windowtest.h"
 
+#include <QApplication>
 #include <QDir>
 #include <QPixmap>
 #include <QTabWidget>
@@ -15,6 +16,7 @@ using test::WindowTest;
 void Save(QWidget& window, const QString& name) {
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
     QDir().mkpath(folder);
+    QApplication::processEvents(); // the layout after a resize
     const QPixmap image = window.grab();
     EXPECT_FALSE(image.isNull());
     EXPECT_TRUE(image.save(folder + "/" + name));

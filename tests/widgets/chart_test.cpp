@@ -100,6 +100,19 @@ TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
     }
 }
 
+TEST(ZeltChart, FractionLabelsNeverOverlapOnALowChart) {
+    TZeltChart chart;
+    chart.show();
+    chart.resize(500, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.yAxis->tickVectorLabels().size(), 11);
+    EXPECT_EQ(chart.yAxis->tickVectorLabels().value(1), "0.1");
+    chart.resize(500, 180);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.yAxis->tickVectorLabels(),
+              (QVector<QString>{"0.0", "", "0.2", "", "0.4", "", "0.6", "", "0.8", "", "1.0"}));
+}
+
 TEST(ZeltChart, MouseReportsAxisValues) {
     TZeltChart chart;
     chart.resize(600, 400);
