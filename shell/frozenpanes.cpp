@@ -1,5 +1,6 @@
 #include "shell/frozenpanes.h"
 
+#include <QAbstractItemModel>
 #include <QEvent>
 #include <QHeaderView>
 #include <QScrollBar>
@@ -29,6 +30,10 @@ TFrozenPanes::TFrozenPanes(QTableView* table) : QObject(table), table_(table) {
             &QScrollBar::setValue);
     connect(table->verticalScrollBar(), &QScrollBar::valueChanged, column_->verticalScrollBar(),
             &QScrollBar::setValue);
+    // The first row and column come and go with the table's content.
+    for (auto signal : {&QAbstractItemModel::rowsInserted, &QAbstractItemModel::rowsRemoved,
+                        &QAbstractItemModel::columnsInserted, &QAbstractItemModel::columnsRemoved})
+        connect(table->model(), signal, this, &TFrozenPanes::Place);
     table->viewport()->installEventFilter(this);
 }
 
