@@ -1,6 +1,7 @@
 #include "shell/commands.h"
 
 #include "common/convert.h"
+#include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
 #include "linemodel/constants.h"
@@ -20,6 +21,11 @@ double ThroughEdit(const char* pattern, double value) {
 }
 
 } // namespace
+
+void RequireFractions(const TAtomicData& model) {
+    if (model.SelectedLines.size() < 2)
+        throw Exception("Not enough lines for Zelt method.");
+}
 
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species) {
     TCommandSettings s;
@@ -59,6 +65,7 @@ TParamVector FitParameters(const TCommandSettings& settings) {
 
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind) {
+    RequireFractions(model);
     model.ClearPrecalc();
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
@@ -71,6 +78,7 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
 
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind) {
+    RequireFractions(model);
     model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);

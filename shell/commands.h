@@ -39,6 +39,11 @@ TParamVector MapParameters(const TCommandSettings& settings);
 // temperature, the number of fitted slots (1, or 2 with the temperature) and the iterations.
 TParamVector FitParameters(const TCommandSettings& settings);
 
+// Branching fractions need at least two selected lines (a single line's fraction is always 1):
+// raises "Not enough lines for Zelt method." otherwise. "Recalculate BF", "Create map" and
+// "Fit" refuse that way before they change anything, so the last map and fractions stay.
+void RequireFractions(const TAtomicData& model);
+
 // "Create map": empties the model cache, sizes RSSMap and computes the map; the report lines
 // are appended to `report`. The returned vector holds the best grid point and the smallest and
 // largest residual in ResultRSS and ResultCode.

@@ -4,13 +4,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
-
-// Values are single-byte texts taken as bytes: no code-page conversion in the INI reader.
-// Debian's header keeps the template definitions behind SI_IMPLEMENTATION; this is the one
-// translation unit that instantiates them.
-#define SI_NO_CONVERSION
-#define SI_IMPLEMENTATION
-#include <SimpleIni.h>
+#include "shell/initext.h"
 
 #include <filesystem>
 #include <fstream>
@@ -20,40 +14,22 @@ namespace zelt {
 
 namespace {
 
-// CSimpleIniA compares section and key names without regard to case.
-void Load(const std::string& fileName, CSimpleIniA& ini) {
-    ini.SetUnicode(false);
-    ini.SetMultiLine(false);
-    ini.SetQuotes(false);
-    ini.SetSpaces(false); // "key=value", as the profile-file service writes it
+// Values are single-byte texts taken as bytes: no code-page conversion. A missing file reads
+// as empty, so every key takes its default.
+TIniText Load(const std::string& fileName) {
     std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
     if (!in)
-        return; // a missing file reads as empty: every key takes its default
+        return TIniText();
     std::ostringstream content;
     content << in.rdbuf();
-    ini.LoadData(content.str());
+    return TIniText(content.str());
 }
 
-// The profile files of the program end their lines with CR LF on every system.
-std::string WithCrLf(const std::string& text) {
-    std::string out;
-    out.reserve(text.size() + text.size() / 16);
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        if (text[i] == '\n' && (i == 0 || text[i - 1] != '\r'))
-            out += '\r';
-        out += text[i];
-    }
-    return out;
-}
-
-void Save(const std::string& fileName, const CSimpleIniA& ini) {
-    std::string content;
-    if (ini.Save(content) < 0)
-        throw EInOutError("Cannot write the configuration file \"" + fileName + "\"");
+void Save(const std::string& fileName, const TIniText& ini) {
     const std::string temporary = fileName + ".tmp";
     TextWriter writer;
     writer.Create(temporary);
-    writer.Write(WithCrLf(content));
+    writer.Write(ini.Text());
     writer.Close();
     std::error_code error;
     std::filesystem::rename(PathFromUtf8(temporary), PathFromUtf8(fileName), error);
@@ -69,9 +45,7 @@ TConfigStore::TConfigStore(std::string fileName) : fileName_(std::move(fileName)
 
 std::string TConfigStore::ReadString(const std::string& section, const std::string& key,
                                      const std::string& def) const {
-    CSimpleIniA ini;
-    Load(fileName_, ini);
-    return ini.GetValue(section.c_str(), key.c_str(), def.c_str());
+    return Load(fileName_).Value(section, key).value_or(def);
 }
 
 std::int32_t TConfigStore::ReadInteger(const std::string& section, const std::string& key,
@@ -87,22 +61,13 @@ double TConfigStore::ReadFloat(const std::string& section, const std::string& ke
 }
 
 std::vector<std::string> TConfigStore::ReadSections() const {
-    CSimpleIniA ini;
-    Load(fileName_, ini);
-    CSimpleIniA::TNamesDepend sections;
-    ini.GetAllSections(sections);
-    sections.sort(CSimpleIniA::Entry::LoadOrder());
-    std::vector<std::string> names;
-    for (const auto& section : sections)
-        names.emplace_back(section.pItem);
-    return names;
+    return Load(fileName_).Sections();
 }
 
 void TConfigStore::WriteString(const std::string& section, const std::string& key,
                                const std::string& value) {
-    CSimpleIniA ini;
-    Load(fileName_, ini);
-    ini.SetValue(section.c_str(), key.c_str(), value.c_str());
+    TIniText ini = Load(fileName_);
+    ini.SetValue(section, key, value);
     Save(fileName_, ini);
 }
 

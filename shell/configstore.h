@@ -1,8 +1,9 @@
 #pragma once
 // The configuration file zeltfit.ini, read and written one key at a time like the Windows
 // profile-file service: every read sees the file as it is on disk now, and every write
-// replaces the file at once. Sections keep their file order, names are compared without
-// regard to case, and values are taken as they stand (no lists, no escapes, no quotes).
+// replaces the file at once, changing nothing in it but the one value (TIniText). Sections keep
+// their file order, names are compared without regard to case, and values are taken as they stand
+// (no lists, no escapes, no quotes).
 
 #include <cstdint>
 #include <string>

@@ -1,11 +1,14 @@
 #include "shell/linetable.h"
 
+#include "shell/frozenpanes.h"
+
 #include <QApplication>
 #include <QFocusEvent>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QPainter>
+#include <QScrollBar>
 #include <QTimer>
 
 #include <algorithm>
@@ -26,12 +29,24 @@ TLineTable::TLineTable(QWidget* parent) : QTableWidget(parent) {
     setTabKeyNavigation(false);
     setFrameShape(QFrame::NoFrame);
     setShowGrid(true);
-    RowColours = {QColor(20, 20, 20), QColor(255, 255, 255)};
+    // Sideways by pixels, so that the fixed column covers whole pixels of the columns beneath.
+    setHorizontalScrollMode(QAbstractItemView::ScrollPerPixel);
+    rowColours_ = {QColor(20, 20, 20), QColor(255, 255, 255)};
+    setItemDelegate(new TLineTableDelegate(this));
+    panes_ = new TFrozenPanes(this);
 }
 
 void TLineTable::SetEditRules(TAccept accept, TCommit commit) {
-    accept_ = accept;
-    setItemDelegate(new TLineTableDelegate(this, std::move(accept), std::move(commit)));
+    accept_ = std::move(accept);
+    commit_ = std::move(commit);
+}
+
+void TLineTable::SetRowColours(const QVector<QColor>& colours) {
+    rowColours_ = colours;
+    // The fixed panes are views of their own.
+    for (QAbstractItemView* view : findChildren<QAbstractItemView*>())
+        view->viewport()->update();
+    viewport()->update();
 }
 
 void TLineTable::SetTitles(const QStringList& titles) {
@@ -83,38 +98,85 @@ bool TLineTable::Editable(const QModelIndex& index) const {
     return index.isValid() && index.row() >= 1 && index.column() == IntensityColumn;
 }
 
-// Keyboard moves stay in the intensity column, below the title row.
+QLineEdit* TLineTable::OpenEditor() const {
+    if (!Editing())
+        return nullptr;
+    for (QLineEdit* editor : viewport()->findChildren<QLineEdit*>(Qt::FindDirectChildrenOnly))
+        if (editor->isVisible())
+            return editor;
+    return nullptr;
+}
+
+bool TLineTable::HoldsRefusedEdit() const {
+    const QLineEdit* editor = OpenEditor();
+    return editor != nullptr && accept_ && !accept_(editor->text());
+}
+
+bool TLineTable::MaySelectAt(const QPoint& position) const {
+    const bool fixed =
+        position.x() < panes_->FrozenWidth() || position.y() < panes_->FrozenHeight();
+    return !fixed && Editable(indexAt(position)) && !HoldsRefusedEdit();
+}
+
+// Keyboard moves stay in the intensity column, below the title row, and stay put while the
+// editor holds a text that may not be committed.
 QModelIndex TLineTable::moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) {
     const QModelIndex target = QTableWidget::moveCursor(action, modifiers);
-    if (rowCount() <= 1 || !target.isValid())
+    if (rowCount() <= 1 || !target.isValid() || HoldsRefusedEdit())
         return currentIndex();
     return model()->index(std::max(1, target.row()), IntensityColumn);
 }
 
-// A click outside the intensity column, or anywhere while the open editor holds a text that
-// is not accepted, does not move the selection. The click has already taken the focus from an
-// open editor, so a valid edit is committed first.
+// A cell is shown below the fixed row and right of the fixed column, not beneath them.
+void TLineTable::scrollTo(const QModelIndex& index, ScrollHint hint) {
+    QTableWidget::scrollTo(index, hint);
+    if (!index.isValid())
+        return;
+    const QRect cell = visualRect(index);
+    if (index.row() > 0 && cell.top() < panes_->FrozenHeight())
+        verticalScrollBar()->setValue(verticalScrollBar()->value() - 1); // rows scroll whole
+    if (index.column() > 0 && cell.left() < panes_->FrozenWidth())
+        horizontalScrollBar()->setValue(horizontalScrollBar()->value() -
+                                        (panes_->FrozenWidth() - cell.left()));
+}
+
+// A click on a fixed cell or outside the intensity column, or anywhere while the open editor
+// holds a text that is not accepted, does not move the selection. The click has already taken
+// the focus from an open editor, so a valid edit is committed first, and a refused one takes
+// the focus back.
 void TLineTable::mousePressEvent(QMouseEvent* event) {
-    const QModelIndex index = indexAt(event->position().toPoint());
-    const auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
-    const bool refusedEdit = Editing() && editor != nullptr && accept_ && !accept_(editor->text());
-    if (!Editable(index) || refusedEdit) {
+    if (!MaySelectAt(event->position().toPoint())) {
         event->accept();
         return;
     }
     QTableWidget::mousePressEvent(event);
 }
 
-TLineTableDelegate::TLineTableDelegate(TLineTable* table, TLineTable::TAccept accept,
-                                       TLineTable::TCommit commit)
-    : QStyledItemDelegate(table), table_(table), accept_(std::move(accept)),
-      commit_(std::move(commit)) {}
+void TLineTable::mouseDoubleClickEvent(QMouseEvent* event) {
+    if (!MaySelectAt(event->position().toPoint())) {
+        event->accept();
+        return;
+    }
+    QTableWidget::mouseDoubleClickEvent(event);
+}
+
+// Dragging would move the selection from cell to cell, past the rules above.
+void TLineTable::mouseMoveEvent(QMouseEvent* event) {
+    if (event->buttons() != Qt::NoButton) {
+        event->accept();
+        return;
+    }
+    QTableWidget::mouseMoveEvent(event);
+}
+
+TLineTableDelegate::TLineTableDelegate(TLineTable* table)
+    : QStyledItemDelegate(table), table_(table) {}
 
 void TLineTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
                                const QModelIndex& index) const {
     const int row = index.row();
     const QColor brush =
-        row < table_->RowColours.size() ? table_->RowColours[row] : QColor(Qt::white);
+        row < table_->RowColours().size() ? table_->RowColours()[row] : QColor(Qt::white);
     const QFontMetrics metrics(table_->font());
     const int dx = metrics.horizontalAdvance(QStringLiteral("8"));
     const int dy = metrics.height() / 2;
@@ -131,14 +193,15 @@ void TLineTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
 void TLineTableDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                       const QModelIndex& index) const {
     const auto* lineEdit = qobject_cast<QLineEdit*>(editor);
-    if (lineEdit == nullptr || !accept_(lineEdit->text()))
+    if (lineEdit == nullptr || (table_->accept_ && !table_->accept_(lineEdit->text())))
         return;
     QStyledItemDelegate::setModelData(editor, model, index);
-    commit_(index.row(), lineEdit->text());
+    if (table_->commit_)
+        table_->commit_(index.row(), lineEdit->text());
 }
 
-// Enter, Tab and the loss of focus would close the editor: with a text the table does not
-// accept the editor stays open and keeps the focus, silently.
+// Enter, Tab, the arrow keys that leave the cell and the loss of focus would close the editor:
+// with a text the table does not accept the editor stays open and keeps the focus, silently.
 bool TLineTableDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QLineEdit*>(object);
     if (editor == nullptr)
@@ -147,12 +210,13 @@ bool TLineTableDelegate::eventFilter(QObject* object, QEvent* event) {
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
         closing = key == Qt::Key_Return || key == Qt::Key_Enter || key == Qt::Key_Tab ||
-                  key == Qt::Key_Backtab;
+                  key == Qt::Key_Backtab || key == Qt::Key_Up || key == Qt::Key_Down ||
+                  key == Qt::Key_PageUp || key == Qt::Key_PageDown;
     } else if (event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         closing = reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason;
     }
-    if (closing && !accept_(editor->text())) {
+    if (closing && table_->HoldsRefusedEdit()) {
         if (event->type() == QEvent::FocusOut)
             QTimer::singleShot(0, editor, [editor] { editor->setFocus(Qt::OtherFocusReason); });
         return true;

@@ -1,7 +1,9 @@
 #pragma once
 // The table of selected lines: row 0 holds the column titles, row r >= 1 shows selected line
-// r - 1. Every cell is painted in its row's colour; only the intensity cells (column 1) can be
-// selected and edited, and an edited intensity that is not a number keeps the user in its cell.
+// r - 1. Every cell is painted in its row's colour; the title row and the wavelength column
+// stay in place while the rest scrolls. Only the intensity cells (column 1) can be selected
+// and edited, and an edited intensity that is not a number keeps the user in its cell,
+// whatever would end the edit: Enter, Tab, an arrow key, a click on another cell or control.
 
 #include <QColor>
 #include <QStyledItemDelegate>
@@ -10,7 +12,11 @@
 
 #include <functional>
 
+class QLineEdit;
+
 namespace zelt {
+
+class TFrozenPanes;
 
 class TLineTable : public QTableWidget {
     Q_OBJECT
@@ -34,20 +40,34 @@ public:
     void SetCellText(int column, int row, const QString& text);
 
     // Entry r is the background of row r.
-    QVector<QColor> RowColours;
+    const QVector<QColor>& RowColours() const { return rowColours_; }
+    void SetRowColours(const QVector<QColor>& colours);
     // Each column as wide as its widest text plus 10 pixels.
     void AutoSizeColumns();
     // True while an in-place editor is open.
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
+    // True while the open editor holds a text that may not be committed.
+    bool HoldsRefusedEdit() const;
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
+    void scrollTo(const QModelIndex& index, ScrollHint hint = EnsureVisible) override;
     void mousePressEvent(QMouseEvent* event) override;
+    void mouseMoveEvent(QMouseEvent* event) override;
+    void mouseDoubleClickEvent(QMouseEvent* event) override;
 
 private:
+    friend class TLineTableDelegate;
+
     bool Editable(const QModelIndex& index) const;
+    // A press that may select the cell under it: an intensity cell outside the fixed parts.
+    bool MaySelectAt(const QPoint& position) const;
+    QLineEdit* OpenEditor() const;
 
     TAccept accept_;
+    TCommit commit_;
+    QVector<QColor> rowColours_;
+    TFrozenPanes* panes_;
 };
 
 // Paints a cell: its row's colour, the text one digit's width in from the left and half a
@@ -56,7 +76,7 @@ private:
 class TLineTableDelegate : public QStyledItemDelegate {
     Q_OBJECT
 public:
-    TLineTableDelegate(TLineTable* table, TLineTable::TAccept accept, TLineTable::TCommit commit);
+    explicit TLineTableDelegate(TLineTable* table);
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
@@ -68,8 +88,6 @@ protected:
 
 private:
     TLineTable* table_;
-    TLineTable::TAccept accept_;
-    TLineTable::TCommit commit_;
 };
 
 } // namespace zelt

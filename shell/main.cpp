@@ -8,9 +8,11 @@
 #include "common/textfile.h"
 #include "shell/commands.h"
 #include "shell/datafolders.h"
+#include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/shownmap.h"
 #include "shell/tables.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
@@ -25,7 +27,6 @@
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
-#include <QKeyEvent>
 #include <QLabel>
 #include <QListWidget>
 #include <QLocale>
@@ -70,10 +71,12 @@ QString FromStd(const std::string& text) {
     return QString::fromStdString(text);
 }
 
-// Width of the design; the layouts stretch from there.
+// Sizes of the design, the start sizes of the splitters; the layouts stretch from there.
+constexpr int DesignWidth = 1636, DesignHeight = 768;
 constexpr int TableDesignWidth = 737;
 constexpr int CommandStripHeight = 47;
 constexpr int LowerAreaHeight = 339;
+constexpr int SplitterHandle = 8;
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false, bool fixedPitch = false) {
     QFont font(family);
@@ -94,8 +97,8 @@ QLabel* BoldLabel(const QString& text) {
     return label;
 }
 
-TNumberEdit* NumberEdit(const char* name, TNumberEdit::TKind kind) {
-    auto* edit = new TNumberEdit(kind);
+TNumberEdit* NumberEdit(const char* name, TNumberEdit::TKind kind, const char* caption) {
+    auto* edit = new TNumberEdit(kind, QString::fromLatin1(caption));
     edit->setObjectName(QString::fromLatin1(name));
     edit->setMinimumWidth(70);
     edit->setMaximumWidth(110);
@@ -154,26 +157,48 @@ TMainForm::~TMainForm() = default;
 void TMainForm::CreateControls() {
     setWindowTitle(Caption);
     setFont(PixelFont(QStringLiteral("Tahoma"), 12));
-    resize(1636, 768);
+    resize(DesignWidth, DesignHeight);
 
-    auto* central = new QWidget;
-    auto* layout = new QVBoxLayout(central);
+    // The upper area with the command strip beneath it, and the lower area, share the height
+    // through a splitter; a taller window gives its extra height to the upper area.
+    auto* upper = new QWidget;
+    auto* layout = new QVBoxLayout(upper);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
     layout->addWidget(CreateUpperArea(), 1);
     layout->addWidget(CreateCommandStrip(), 0);
-    layout->addWidget(CreateLowerArea(), 0);
-    setCentralWidget(central);
+    auto* areas = new QSplitter(Qt::Vertical);
+    areas->setObjectName(QStringLiteral("AreaSplitter"));
+    areas->setHandleWidth(SplitterHandle);
+    areas->setChildrenCollapsible(false);
+    areas->addWidget(upper);
+    areas->addWidget(CreateLowerArea());
+    areas->setStretchFactor(0, 1);
+    areas->setStretchFactor(1, 0);
+    areas->setSizes({DesignHeight - LowerAreaHeight - SplitterHandle, LowerAreaHeight});
+    setCentralWidget(areas);
 
     positionPanel_ = new QLabel;
     positionPanel_->setObjectName(QStringLiteral("PositionPanel"));
     positionPanel_->setMinimumWidth(500);
     mousePanel_ = new QLabel;
     mousePanel_->setObjectName(QStringLiteral("MousePanel"));
-    mousePanel_->setMinimumWidth(50);
+    mousePanel_->setMinimumWidth(300);
+    // The residual under the mouse, beside its coordinates.
+    mapValuePanel_ = new QLabel;
+    mapValuePanel_->setObjectName(QStringLiteral("MapValuePanel"));
     statusBar()->addWidget(positionPanel_, 0);
-    statusBar()->addWidget(mousePanel_, 1);
+    statusBar()->addWidget(mousePanel_, 0);
+    statusBar()->addWidget(mapValuePanel_, 1);
     statusBar()->setSizeGripEnabled(true);
+    // A refused edit box says why where the user looks: its red mark and the status bar.
+    for (TNumberEdit* edit : findChildren<TNumberEdit*>())
+        connect(edit, &TNumberEdit::ComplaintChanged, this, [this](const QString& complaint) {
+            if (complaint.isEmpty())
+                statusBar()->clearMessage();
+            else
+                statusBar()->showMessage(complaint);
+        });
 
     SetTabOrder();
     QWidget::setTabOrder(mapBtn_, regionOverlay_->LevelBox());
@@ -181,7 +206,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
-    splitter->setHandleWidth(8);
+    splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 
     tablePages_ = new QTabWidget;
@@ -216,6 +241,7 @@ QWidget* TMainForm::CreateUpperArea() {
     chart_->setObjectName(QStringLiteral("ZeltChart"));
     connect(chart_, &TZeltChart::MouseAt, this, [this](double x, double y) {
         mousePanel_->setText(FromStd(Format("wavelength %8.5f  -  Zelt %6.3f", {x, y})));
+        mapValuePanel_->clear();
     });
     AddImageMenu(chart_, false);
     sumPage_ = new QWidget;
@@ -228,6 +254,8 @@ QWidget* TMainForm::CreateUpperArea() {
         [this](double x, double y) { return ContourPlotEstimateZVal(x, y); });
     connect(contourPlot_, &TContourPlot::MouseAt, this, [this](double x, double y) {
         mousePanel_->setText(FromStd(Format("log n_1 %8.3f  -  temperature %8.3f", {x, y})));
+        const double rss = shownMap_.ValueAt(x, y);
+        mapValuePanel_->setText(rss < 0 ? QString() : FromStd(Format("RSS %.3e", {rss})));
     });
     AddImageMenu(contourPlot_, true);
     regionOverlay_ = new TRegionOverlay(contourPlot_, statusBar(), this);
@@ -239,7 +267,7 @@ QWidget* TMainForm::CreateUpperArea() {
     splitter->addWidget(plotPages_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({TableDesignWidth, 1636 - TableDesignWidth - 8});
+    splitter->setSizes({TableDesignWidth, DesignWidth - TableDesignWidth - SplitterHandle});
     return splitter;
 }
 
@@ -277,29 +305,28 @@ QWidget* TMainForm::CreateCommandStrip() {
     return strip;
 }
 
+// The groups of settings in a row, and beneath them the report memo across the whole width, so
+// that a result line with all its populated levels can be read without scrolling sideways.
 QWidget* TMainForm::CreateLowerArea() {
     auto* area = new QWidget;
-    area->setFixedHeight(LowerAreaHeight);
-    auto* layout = new QHBoxLayout(area);
-    layout->setContentsMargins(4, 0, 4, 4);
-
-    reportsMemo_ = new QPlainTextEdit;
-    reportsMemo_->setObjectName(QStringLiteral("ReportsMemo"));
-    reportsMemo_->setFont(PixelFont(QStringLiteral("Courier New"), 12, false, true));
-    reportsMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
-    reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    reportsMemo_->setMinimumWidth(300);
-    layout->addWidget(reportsMemo_, 1);
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(4, 0, 4, 4);
+    auto* layout = new QHBoxLayout;
+    column->addLayout(layout, 0);
 
     auto* map = new QGroupBox(QStringLiteral("Map"));
     map->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     auto* mapLayout = new QGridLayout(map);
-    fromDensityEdit_ = NumberEdit("FromDensityEdit", TNumberEdit::TKind::Float);
-    toDensityEdit_ = NumberEdit("ToDensityEdit", TNumberEdit::TKind::Float);
-    pointsDensityEdit_ = NumberEdit("PointsDensityEdit", TNumberEdit::TKind::Integer);
-    fromTempEdit_ = NumberEdit("FromTempEdit", TNumberEdit::TKind::Float);
-    toTempEdit_ = NumberEdit("ToTempEdit", TNumberEdit::TKind::Float);
-    pointsTempEdit_ = NumberEdit("PointsTempEdit", TNumberEdit::TKind::Integer);
+    fromDensityEdit_ =
+        NumberEdit("FromDensityEdit", TNumberEdit::TKind::Float, "Map density from (m-3)");
+    toDensityEdit_ = NumberEdit("ToDensityEdit", TNumberEdit::TKind::Float, "Map density to (m-3)");
+    pointsDensityEdit_ =
+        NumberEdit("PointsDensityEdit", TNumberEdit::TKind::Integer, "Map density points");
+    fromTempEdit_ =
+        NumberEdit("FromTempEdit", TNumberEdit::TKind::Float, "Map temperature from (K)");
+    toTempEdit_ = NumberEdit("ToTempEdit", TNumberEdit::TKind::Float, "Map temperature to (K)");
+    pointsTempEdit_ =
+        NumberEdit("PointsTempEdit", TNumberEdit::TKind::Integer, "Map temperature points");
     mapLayout->addWidget(BoldLabel(QStringLiteral("Density n_1 (m-3)")), 0, 0, 1, 3);
     mapLayout->addWidget(Labelled(QStringLiteral("From"), fromDensityEdit_), 1, 0);
     mapLayout->addWidget(Labelled(QStringLiteral("To"), toDensityEdit_), 1, 1);
@@ -317,11 +344,12 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* fit = new QGroupBox(QStringLiteral("Fit"));
     auto* fitLayout = new QVBoxLayout(fit);
-    fitDensityEdit_ = NumberEdit("FitDensityEdit", TNumberEdit::TKind::Float);
+    fitDensityEdit_ =
+        NumberEdit("FitDensityEdit", TNumberEdit::TKind::Float, "Fit density n_1 (m-3)");
     fitTempCheckBox_ = new QCheckBox(QStringLiteral("Fit T_exc (K)"));
     fitTempCheckBox_->setObjectName(QStringLiteral("FitTempCheckBox"));
-    fitTempEdit_ = NumberEdit("FitTempEdit", TNumberEdit::TKind::Float);
-    maxIterEdit_ = NumberEdit("MaxIterEdit", TNumberEdit::TKind::Integer);
+    fitTempEdit_ = NumberEdit("FitTempEdit", TNumberEdit::TKind::Float, "Fit T_exc (K)");
+    maxIterEdit_ = NumberEdit("MaxIterEdit", TNumberEdit::TKind::Integer, "Max iteration number");
     fitBtn_ = Button("FitBtn", QStringLiteral("Fit"));
     connect(fitBtn_, &QPushButton::clicked, this, [this] { Fit(); });
     fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
@@ -334,8 +362,8 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* absorption = new QGroupBox(QStringLiteral("Absorption"));
     auto* absorptionLayout = new QVBoxLayout(absorption);
-    pathEdit_ = NumberEdit("PathEdit", TNumberEdit::TKind::Float);
-    tnEdit_ = NumberEdit("TnEdit", TNumberEdit::TKind::Float);
+    pathEdit_ = NumberEdit("PathEdit", TNumberEdit::TKind::Float, "Absorption path (m)");
+    tnEdit_ = NumberEdit("TnEdit", TNumberEdit::TKind::Float, "Gas temperature (K)");
     absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
     absorptionLayout->addWidget(Labelled(QStringLiteral("Gas temperature (K)"), tnEdit_));
     absorptionLayout->addStretch(1);
@@ -343,16 +371,15 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* files = new QGroupBox(QStringLiteral("Files"));
     auto* filesLayout = new QVBoxLayout(files);
-    fileListBox_ = new QListWidget;
+    fileListBox_ = new TFileListBox;
     fileListBox_->setObjectName(QStringLiteral("FileListBox"));
-    fileListBox_->setMinimumWidth(180);
-    fileListBox_->installEventFilter(this);
-    connect(fileListBox_, &QListWidget::currentRowChanged, this, [this] {
-        if (!fillingFileList_)
-            FileListBoxClick();
-    });
+    fileListBox_->setMinimumWidth(150);
+    // As tall as the groups beside it: the report below gets the rest.
+    fileListBox_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    fileListBox_->setMinimumHeight(50);
+    connect(fileListBox_, &TFileListBox::Chosen, this, [this] { FileListBoxClick(); });
     filesLayout->addWidget(fileListBox_);
-    layout->addWidget(files);
+    layout->addWidget(files, 1);
 
     auto* reportColumn = new QVBoxLayout;
     auto* reportLabel = new QLabel(QStringLiteral("Report"));
@@ -368,24 +395,25 @@ QWidget* TMainForm::CreateLowerArea() {
     reportColumn->addWidget(saveButton_);
     reportColumn->addStretch(1);
     layout->addLayout(reportColumn);
+
+    reportsMemo_ = new QPlainTextEdit;
+    reportsMemo_->setObjectName(QStringLiteral("ReportsMemo"));
+    reportsMemo_->setFont(PixelFont(QStringLiteral("Courier New"), 12, false, true));
+    reportsMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    reportsMemo_->setMinimumHeight(60);
+    column->addWidget(reportsMemo_, 1);
     return area;
 }
 
 void TMainForm::SetTabOrder() {
-    const std::initializer_list<QWidget*> order = {elementListBox_, readBtn_,
-                                                   nextBtn_,        recalculateBtn_,
-                                                   saveTableBtn_,   tablePages_,
-                                                   grid_,           linesBox_,
-                                                   levelsBox_,      plotPages_,
-                                                   reportsMemo_,    fromDensityEdit_,
-                                                   toDensityEdit_,  pointsDensityEdit_,
-                                                   fromTempEdit_,   toTempEdit_,
-                                                   pointsTempEdit_, mapBtn_,
-                                                   fitDensityEdit_, fitTempCheckBox_,
-                                                   fitTempEdit_,    maxIterEdit_,
-                                                   fitBtn_,         pathEdit_,
-                                                   tnEdit_,         fileListBox_,
-                                                   reportComboBox_, saveButton_};
+    const std::initializer_list<QWidget*> order = {
+        elementListBox_,  readBtn_,       nextBtn_,           recalculateBtn_,  saveTableBtn_,
+        tablePages_,      grid_,          linesBox_,          levelsBox_,       plotPages_,
+        fromDensityEdit_, toDensityEdit_, pointsDensityEdit_, fromTempEdit_,    toTempEdit_,
+        pointsTempEdit_,  mapBtn_,        fitDensityEdit_,    fitTempCheckBox_, fitTempEdit_,
+        maxIterEdit_,     fitBtn_,        pathEdit_,          tnEdit_,          fileListBox_,
+        reportComboBox_,  saveButton_,    reportsMemo_};
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
         if (previous != nullptr)
@@ -413,7 +441,7 @@ void TMainForm::FormCreate() {
         FpCheck("the map range");
     });
     contourPlot_->Redraw();
-    grid_->RowColours = {TitleRowColour, BandColours[0]};
+    grid_->SetRowColours({TitleRowColour, BandColours[0]});
     QStringList titles;
     for (const std::string& title : TableTitles())
         titles.append(FromStd(title));
@@ -501,17 +529,6 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     event->accept();
 }
 
-bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == fileListBox_ && event->type() == QEvent::KeyPress) {
-        const int key = static_cast<QKeyEvent*>(event)->key();
-        if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-            FileListBoxClick();
-            return true;
-        }
-    }
-    return QMainWindow::eventFilter(watched, event);
-}
-
 void TMainForm::ReportError(const std::exception& error) {
     if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
         dialogs_.Error(FromStd(ErrorReportText("Not enough memory for this command")));
@@ -584,8 +601,7 @@ void TMainForm::ShowBranchingFractions() {
 }
 
 void TMainForm::RecalculateBF() {
-    if (atomicData_.SelectedLines.size() < 2)
-        throw Exception("Not enough lines for Zelt method.");
+    RequireFractions(atomicData_);
     atomicData_.CalcBranchingFractions();
     ShowBranchingFractions();
 }
@@ -628,8 +644,7 @@ void TMainForm::RebuildRowColours() {
         else
             colours.append(colours[r - 1] == BandColours[0] ? BandColours[1] : BandColours[0]);
     }
-    grid_->RowColours = colours;
-    grid_->viewport()->update();
+    grid_->SetRowColours(colours);
 }
 
 void TMainForm::ReadBtnClick(TSender sender) {
@@ -665,7 +680,6 @@ void TMainForm::ReadBtnClick(TSender sender) {
 }
 
 void TMainForm::PointFileList(const QString& folder, const QString& fileName) {
-    fillingFileList_ = true;
     fileListFolder_ = folder;
     fileListBox_->clear();
     const QStringList names = QDir(folder).entryList(
@@ -677,7 +691,6 @@ void TMainForm::PointFileList(const QString& folder, const QString& fileName) {
             fileListBox_->setCurrentRow(i);
             break;
         }
-    fillingFileList_ = false;
 }
 
 void TMainForm::ShowPosition() {
@@ -694,9 +707,7 @@ void TMainForm::NextFileClick() {
     if (count == 0)
         return;
     const int next = (fileListBox_->currentRow() + 1) % count;
-    fillingFileList_ = true;
     fileListBox_->setCurrentRow(next);
-    fillingFileList_ = false;
     currentFile_ = FromStd(
         JoinPath(fileListFolder_.toStdString(), fileListBox_->item(next)->text().toStdString()));
     ReadBtnClick(TSender::NextBtn);
@@ -760,11 +771,14 @@ void TMainForm::AppendReport(const TReportList& report) {
 
 void TMainForm::ShowMap(const TParamVector& p) {
     const TMapRange& range = atomicData_.MapRange;
+    shownMap_.Show(atomicData_.RSSMap, range);
     contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
                                range.ToTemperature);
     contourPlot_->SetLowIso(static_cast<double>(Slot(p, ResultRSS)));
     contourPlot_->SetHighIso(static_cast<double>(Slot(p, ResultCode)));
     contourPlot_->SetScaleRange(contourPlot_->LowIso(), contourPlot_->HighIso());
+    contourPlot_->SetBestPoint(static_cast<double>(Slot(p, LogDensity)),
+                               static_cast<double>(Slot(p, Temperature)));
     contourPlot_->Redraw();
 }
 
@@ -815,23 +829,8 @@ void TMainForm::Button5Click() {
         Fit();
 }
 
-// Each grid point's residual fills the cell centred on it. A map is there once a step is not
-// 0 (ranges may run downwards); along an axis whose ends are equal the step is 0 and the
-// single grid line is index 0.
 double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
-    const TMapRange& range = atomicData_.MapRange;
-    if (range.LogDensityStep == 0 && range.TemperatureStep == 0)
-        return -1;
-    const auto index = [](double value, double from, double step) {
-        return step == 0 ? 0.0 : std::nearbyint((value - from) / step);
-    };
-    const double column = index(x, range.FromLogDensity, range.LogDensityStep);
-    const double row = index(y, range.FromTemperature, range.TemperatureStep);
-    const auto& map = atomicData_.RSSMap;
-    if (!(column >= 0 && row >= 0) || map.size() == 0 || row > map.size() - 1 ||
-        column > map[0].size() - 1)
-        return -1;
-    return map[static_cast<int>(row)][static_cast<int>(column)];
+    return MapCellValue(atomicData_.RSSMap, atomicData_.MapRange, x, y);
 }
 
 void TMainForm::SaveText(const std::string& text) {
@@ -867,7 +866,8 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::SaveMapClick() {
-    SaveText(MapText(atomicData_.RSSMap, atomicData_.MapRange));
+    if (!shownMap_.Empty())
+        SaveText(shownMap_.Text());
 }
 
 void TMainForm::AddImageMenu(QCustomPlot* plot, bool withMap) {
@@ -882,7 +882,8 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, bool withMap) {
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
         if (withMap)
-            menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); });
+            menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); })
+                ->setEnabled(!shownMap_.Empty());
         menu.exec(plot->mapToGlobal(at));
     });
 }

@@ -8,6 +8,7 @@
 #include "shell/commands.h"
 #include "shell/configstore.h"
 #include "shell/dialogs.h"
+#include "shell/shownmap.h"
 
 #include <QMainWindow>
 #include <QVector>
@@ -27,6 +28,7 @@ class QTabWidget;
 namespace zelt {
 
 class TContourPlot;
+class TFileListBox;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
@@ -79,7 +81,8 @@ public:
     // "Save report": the memo's lines; "Save table": the table's cells.
     void SaveButtonClick();
     void Button1Click();
-    // "Save map…" of the map's context menu: the residual grid as a table.
+    // "Save map…" of the map's context menu: the residual grid the plot shows, as a table;
+    // unavailable before the first map.
     void SaveMapClick();
 
     void ClearResults();
@@ -92,8 +95,6 @@ public:
 
 protected:
     void closeEvent(QCloseEvent* event) override;
-    // Enter in the file list reads the selected file.
-    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void CreateControls();
@@ -123,8 +124,8 @@ private:
     QString openDialogFolder_;
     QString currentFile_;
     QString fileListFolder_;
+    TShownMap shownMap_;
     bool closed_ = false;
-    bool fillingFileList_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;
@@ -156,12 +157,13 @@ private:
     QPushButton* fitBtn_ = nullptr;
     TNumberEdit* pathEdit_ = nullptr;
     TNumberEdit* tnEdit_ = nullptr;
-    QListWidget* fileListBox_ = nullptr;
+    TFileListBox* fileListBox_ = nullptr;
     QComboBox* reportComboBox_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QCheckBox* allLinesCheckBox_ = nullptr;
     QLabel* positionPanel_ = nullptr;
     QLabel* mousePanel_ = nullptr;
+    QLabel* mapValuePanel_ = nullptr;
 };
 
 } // namespace zelt

@@ -1,7 +1,8 @@
 #pragma once
 // An edit box for a positive number. Leaving it with a text that is not a positive number
-// (a real or a decimal integer, by kind) is refused silently: the focus goes back to the box
-// and the text stays as it is.
+// (a real or a decimal integer, by kind) is refused: the focus goes back to the box, the text
+// stays as it is, and the box is marked in red with the reason as its tool tip until its text
+// is a positive number again.
 
 #include <QLineEdit>
 
@@ -12,16 +13,29 @@ class TNumberEdit : public QLineEdit {
 public:
     enum class TKind { Float, Integer };
 
-    TNumberEdit(TKind kind, QWidget* parent = nullptr);
+    // `caption` names the box in the reason for a refusal.
+    TNumberEdit(TKind kind, const QString& caption, QWidget* parent = nullptr);
     TKind Kind() const { return kind_; }
     // True when the text is a number of the box's kind and greater than zero.
     bool HoldsPositiveNumber() const;
+    // Why the text is refused, or empty while it is a positive number:
+    // Absorption path (m): "-2" is not a number above 0.
+    QString Complaint() const;
+    bool Marked() const { return marked_; }
+
+signals:
+    // The box was marked (with the reason) or its mark removed (with an empty text).
+    void ComplaintChanged(const QString& complaint);
 
 protected:
     void focusOutEvent(QFocusEvent* event) override;
 
 private:
+    void SetMarked(bool marked);
+
     TKind kind_;
+    QString caption_;
+    bool marked_ = false;
 };
 
 } // namespace zelt

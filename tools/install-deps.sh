@@ -5,7 +5,7 @@ set -euo pipefail
 packages=(
     build-essential cmake
     qt6-base-dev qt6-svg-dev libqcustomplot-dev
-    libsimpleini-dev libcli11-dev libboost-math-dev
+    libcli11-dev libboost-math-dev
     googletest libgtest-dev libbenchmark-dev
     clang-format
 )

@@ -1,8 +1,10 @@
 #include "widgets/chart.h"
 
 #include "common/format.h"
+#include "widgets/barmarks.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace zelt {
 
@@ -10,6 +12,7 @@ namespace {
 
 // Bars take 30 % of the width that falls to each of them.
 constexpr double BarWidthShare = 0.3;
+const QColor BarOutline(60, 60, 60);
 
 // Custom scatter paths are drawn at size / 6 pixels per unit: with size 6 a unit is a pixel.
 QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QColor& colour) {
@@ -26,6 +29,38 @@ QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QCo
     return QCPScatterStyle(path, QPen(colour), QBrush(colour), 6);
 }
 
+// The fraction axis: a tick at every 0.1. Where the plot is too low for eleven labels, only
+// every second (or fifth) tick is labelled, so that no two labels overlap.
+class TFractionTicker : public QCPAxisTickerFixed {
+public:
+    explicit TFractionTicker(const QCPAxis* axis) : axis_(axis) {
+        setTickStep(0.1);
+        setScaleStrategy(QCPAxisTickerFixed::ssNone);
+    }
+
+protected:
+    QVector<QString> createLabelVector(const QVector<double>& ticks, const QLocale& locale,
+                                       QChar formatChar, int precision) override {
+        QVector<QString> labels =
+            QCPAxisTickerFixed::createLabelVector(ticks, locale, formatChar, precision);
+        const double spacing = axis_->axisRect()->height() * tickStep() / axis_->range().size();
+        const double needed = QFontMetricsF(axis_->tickLabelFont()).height();
+        int every = 1;
+        for (int n : {1, 2, 5, 10}) {
+            every = n;
+            if (spacing * n >= needed)
+                break;
+        }
+        for (int i = 0; i < ticks.size(); ++i)
+            if (std::lround(ticks[i] / tickStep()) % every != 0)
+                labels[i].clear();
+        return labels;
+    }
+
+private:
+    const QCPAxis* axis_;
+};
+
 QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterStyle& style) {
     QCPGraph* graph = plot->addGraph();
     graph->setName(title);
@@ -38,7 +73,8 @@ QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterS
 } // namespace
 
 TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(keyAxis, valueAxis) {
-    setPen(Qt::NoPen);
+    setPen(QPen(BarOutline, 0));
+    setAntialiased(false); // a crisp outline of whole pixels
     setBrush(QColor(128, 128, 128));
     setWidthType(QCPBars::wtAxisRectRatio);
     setWidth(BarWidthShare);
@@ -62,7 +98,7 @@ void TColouredBars::draw(QCPPainter* painter) {
     if (keyAxis() == nullptr || valueAxis() == nullptr)
         return;
     applyDefaultAntialiasingHint(painter);
-    painter->setPen(Qt::NoPen);
+    painter->setPen(pen());
     for (const TBar& bar : bars_) {
         painter->setBrush(bar.Colour);
         painter->drawPolygon(getBarRect(bar.Key, bar.Value));
@@ -77,15 +113,13 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
     xAxis->setLabel(QStringLiteral("Wavelength (nm)"));
     yAxis->setLabel(QStringLiteral("Branching fraction"));
     yAxis->setRange(0, 1);
-    QSharedPointer<QCPAxisTickerFixed> ticker(new QCPAxisTickerFixed);
-    ticker->setTickStep(0.1);
-    ticker->setScaleStrategy(QCPAxisTickerFixed::ssNone);
-    yAxis->setTicker(ticker);
+    yAxis->setTicker(QSharedPointer<TFractionTicker>::create(yAxis));
     yAxis->setNumberFormat(QStringLiteral("f"));
     yAxis->setNumberPrecision(1);
 
     measured_ = new TColouredBars(xAxis, yAxis);
     measured_->setName(QStringLiteral("measured"));
+    marks_ = new TBarMarks(this);
     fitted_ = PointSeries(this, QStringLiteral("fitted"), ShapeOfSize(12, 8, true, Qt::blue));
     free_ =
         PointSeries(this, QStringLiteral("absorption-free"), ShapeOfSize(13, 2, false, Qt::black));
@@ -98,6 +132,14 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
     plotLayout()->setRowStretchFactor(0, 0.001);
     legend->setMargins(QMargins(4, 2, 4, 2));
 
+    // A replot makes the fraction labels before it lays out the plotting area: when the area's
+    // height has changed (a resize, a higher mark strip), another replot labels the new height.
+    connect(this, &QCustomPlot::afterLayout, this, [this] {
+        if (axisRect()->height() != labelledHeight_) {
+            labelledHeight_ = axisRect()->height();
+            replot(QCustomPlot::rpQueuedReplot);
+        }
+    });
     connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
         emit MouseAt(xAxis->pixelToCoord(event->position().x()),
                      yAxis->pixelToCoord(event->position().y()));
@@ -108,20 +150,12 @@ void TZeltChart::ClearSeries() {
     free_->data()->clear();
     measured_->ClearBars();
     fitted_->data()->clear();
-    for (QCPItemText* mark : marks_)
-        removeItem(mark);
-    marks_.clear();
+    marks_->Clear();
 }
 
 void TZeltChart::AddMeasured(double wavelength, double fraction, const QColor& colour) {
     measured_->AddBar(wavelength, fraction, colour);
-    auto* mark = new QCPItemText(this);
-    mark->position->setCoords(wavelength, fraction);
-    mark->setPositionAlignment(Qt::AlignHCenter | Qt::AlignBottom);
-    mark->setText(QString::fromStdString(FloatToStr(wavelength)));
-    mark->setPadding(QMargins(2, 0, 2, 2));
-    mark->setClipToAxisRect(false);
-    marks_.append(mark);
+    marks_->Add(wavelength, QString::fromStdString(FloatToStr(wavelength)));
 }
 
 void TZeltChart::AddFitted(double wavelength, double fraction) {
@@ -155,6 +189,7 @@ void TZeltChart::ScaleWavelengthAxis() {
 
 void TZeltChart::Redraw() {
     ScaleWavelengthAxis();
+    axisRect()->setMinimumMargins(QMargins(0, marks_->StripHeight(), 0, 0));
     replot();
 }
 

@@ -10,7 +10,10 @@
 
 namespace zelt {
 
-// A bar series whose every bar has its own colour, kept in ascending key order.
+class TBarMarks;
+
+// A bar series whose every bar has its own colour and a thin dark outline (so that a white or
+// pale bar shows on the white chart), kept in ascending key order.
 class TColouredBars : public QCPBars {
 public:
     struct TBar {
@@ -44,6 +47,8 @@ public:
     void Redraw();
 
     TColouredBars* Measured() const { return measured_; }
+    // The wavelength marks above the bars.
+    TBarMarks* Marks() const { return marks_; }
     QCPGraph* Fitted() const { return fitted_; }
     QCPGraph* Free() const { return free_; }
 
@@ -57,7 +62,8 @@ private:
     TColouredBars* measured_;
     QCPGraph* fitted_;
     QCPGraph* free_;
-    QList<QCPItemText*> marks_;
+    TBarMarks* marks_;
+    int labelledHeight_ = -1;
 };
 
 } // namespace zelt

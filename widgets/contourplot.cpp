@@ -1,6 +1,7 @@
 #include "widgets/contourplot.h"
 
 #include "common/errors.h"
+#include "widgets/scaleticker.h"
 
 #include <QSvgGenerator>
 
@@ -8,6 +9,8 @@
 #include <limits>
 
 namespace zelt {
+
+const QColor TContourPlot::NoValueColour(200, 200, 200);
 
 namespace {
 
@@ -24,6 +27,45 @@ void SetUpAxis(QCPAxis* axis, const QString& caption) {
     axis->setTickLengthIn(3);
     axis->setSubTickLengthIn(1);
     axis->ticker()->setTickCount(5);
+}
+
+// Viridis (van der Walt and Smith), from dark blue-violet through teal to yellow: its
+// lightness rises evenly, so equal steps of the logarithm look like equal steps of colour.
+QCPColorGradient Viridis() {
+    QCPColorGradient gradient;
+    const QRgb stops[] = {0x440154, 0x482475, 0x414487, 0x355f8d, 0x2a788e, 0x21918c,
+                          0x22a884, 0x44bf70, 0x7ad151, 0xbddf26, 0xfde725};
+    QMap<double, QColor> colours;
+    for (int i = 0; i < 11; ++i)
+        colours.insert(i / 10.0, QColor(stops[i]));
+    gradient.setColorStops(colours);
+    gradient.setColorInterpolation(QCPColorGradient::ciRGB);
+    gradient.setLevelCount(350);
+    gradient.setNanHandling(QCPColorGradient::nhNanColor);
+    gradient.setNanColor(TContourPlot::NoValueColour);
+    return gradient;
+}
+
+// The range coloured from the first to the last colour for the values from `low` to `high`:
+// logarithmic from the smallest positive value drawn when `low` is not positive, and over a
+// decade below `high` when nothing lies between; linear when `high` is not positive.
+QCPRange ColourSpan(double low, double high, double smallestPositive, bool& logarithmic) {
+    logarithmic = high > 0;
+    if (!logarithmic)
+        return QCPRange(low, high);
+    if (!(low > 0))
+        low = smallestPositive;
+    if (!(low < high))
+        low = high / 10;
+    return QCPRange(low, high);
+}
+
+QCPItemStraightLine* CrossLine(QCustomPlot* plot, const QPen& pen) {
+    auto* line = new QCPItemStraightLine(plot);
+    line->setPen(pen);
+    line->setSelectable(false);
+    line->setAntialiased(false); // whole pixels: a crisp black line inside its halo
+    return line;
 }
 
 } // namespace
@@ -52,26 +94,36 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     scale_->setLabel(QStringLiteral("RSS"));
     scale_->axis()->setLabelFont(AxisFont());
     scale_->axis()->setTickLabelFont(AxisFont());
+    scale_->axis()->setTicker(QSharedPointer<TScaleTicker>::create());
     scale_->setMarginGroup(QCP::msLeft | QCP::msRight, new QCPMarginGroup(this));
     scale_->setBarWidth(12);
     plotLayout()->addElement(1, 0, scale_);
     plotLayout()->setRowStretchFactor(1, 0.001);
     scale_->setAutoMargins(QCP::msNone);
     scale_->setMargins(QMargins(16, 20, 16, 22));
-    QCPColorGradient gradient(QCPColorGradient::gpJet);
-    gradient.setNanHandling(QCPColorGradient::nhTransparent);
+    const QCPColorGradient gradient = Viridis();
     scale_->setGradient(gradient);
     map_->setGradient(gradient);
-    scale_->setDataRange(QCPRange(-10, 1));
-    map_->setDataRange(QCPRange(lowIso_, highIso_));
 
-    crossX_ = new QCPItemStraightLine(this);
-    crossY_ = new QCPItemStraightLine(this);
-    for (QCPItemStraightLine* line : {crossX_, crossY_})
-        line->setPen(QPen(Qt::black, 1, Qt::SolidLine));
+    // The best point above the map, the cross-hair above everything drawn on the axes: a
+    // black line on a white halo, so that it shows on the dark and the light colours alike.
+    best_ = new QCPItemTracer(this);
+    best_->setStyle(QCPItemTracer::tsCircle);
+    best_->setSize(9);
+    best_->setPen(QPen(Qt::black, 1.5));
+    best_->setBrush(Qt::white);
+    best_->setVisible(false);
+    addLayer(QStringLiteral("crosshair"), layer(QStringLiteral("main")), limAbove);
+    setCurrentLayer(QStringLiteral("crosshair"));
+    haloX_ = CrossLine(this, QPen(Qt::white, 3));
+    haloY_ = CrossLine(this, QPen(Qt::white, 3));
+    crossX_ = CrossLine(this, QPen(Qt::black, 1, Qt::SolidLine));
+    crossY_ = CrossLine(this, QPen(Qt::black, 1, Qt::SolidLine));
+    setCurrentLayer(QStringLiteral("main"));
     MoveCrossHair(0, 0);
 
     SetDataRange(0, 1, 0, 1);
+    ShowScale(std::numeric_limits<double>::infinity());
     connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
             MoveCrossHair(xAxis->pixelToCoord(event->position().x()),
@@ -111,23 +163,58 @@ void TContourPlot::SetHighIso(double value) {
         lowIso_ = highIso_ - 1;
 }
 
-// The scale's bar shows its gradient over this range.
 void TContourPlot::SetScaleRange(double low, double high) {
-    scale_->setDataRange(QCPRange(low, high));
+    scaleRange_ = QCPRange(low, high);
+}
+
+void TContourPlot::SetBestPoint(double x, double y) {
+    best_->position->setCoords(x, y);
+    best_->setVisible(true);
+}
+
+bool TContourPlot::HasBestPoint() const {
+    return best_->visible();
 }
 
 void TContourPlot::Redraw() {
     QCPColorMapData* data = map_->data();
+    const double none = std::numeric_limits<double>::quiet_NaN();
+    double smallestPositive = std::numeric_limits<double>::infinity();
     for (int i = 0; i < PivotResolution; ++i)
         for (int j = 0; j < PivotResolution; ++j) {
             double x = 0, y = 0;
             data->cellToCoord(i, j, &x, &y);
             const double z = callback_ ? callback_(x, y) : -1;
-            // Values below the iso range (the -1 of points without a grid value) stay white.
-            data->setCell(i, j, z < lowIso_ ? std::numeric_limits<double>::quiet_NaN() : z);
+            const bool drawn = z >= lowIso_ && z >= 0;
+            if (drawn && z > 0)
+                smallestPositive = std::min(smallestPositive, z);
+            data->setCell(i, j, drawn ? z : none);
         }
-    map_->setDataRange(QCPRange(lowIso_, highIso_));
+    bool logarithmic = false;
+    const QCPRange colours = ColourSpan(lowIso_, highIso_, smallestPositive, logarithmic);
+    // A logarithm has no place for zeros and the values below the span: they take its first
+    // colour.
+    if (logarithmic)
+        for (int i = 0; i < PivotResolution; ++i)
+            for (int j = 0; j < PivotResolution; ++j)
+                if (data->cell(i, j) < colours.lower)
+                    data->setCell(i, j, colours.lower);
+    map_->setDataScaleType(logarithmic ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    map_->setDataRange(colours);
+    ShowScale(smallestPositive);
     replot();
+}
+
+// The scale shows its range on the map's kind of axis, so each colour of the map can be read
+// off it.
+void TContourPlot::ShowScale(double smallestPositive) {
+    bool logarithmic = false;
+    const QCPRange shown =
+        ColourSpan(scaleRange_.lower, scaleRange_.upper, smallestPositive, logarithmic);
+    if (auto ticker = scale_->axis()->ticker().dynamicCast<TScaleTicker>())
+        ticker->SetLogarithmic(logarithmic);
+    scale_->setDataScaleType(logarithmic ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    scale_->setDataRange(shown);
 }
 
 double TContourPlot::CrossX() const {
@@ -138,10 +225,14 @@ double TContourPlot::CrossY() const {
 }
 
 void TContourPlot::MoveCrossHair(double x, double y) {
-    crossX_->point1->setCoords(x, 0);
-    crossX_->point2->setCoords(x, 1);
-    crossY_->point1->setCoords(0, y);
-    crossY_->point2->setCoords(1, y);
+    for (QCPItemStraightLine* line : {haloX_, crossX_}) {
+        line->point1->setCoords(x, 0);
+        line->point2->setCoords(x, 1);
+    }
+    for (QCPItemStraightLine* line : {haloY_, crossY_}) {
+        line->point1->setCoords(0, y);
+        line->point2->setCoords(1, y);
+    }
     replot(QCustomPlot::rpQueuedReplot);
 }
 

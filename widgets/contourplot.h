@@ -1,6 +1,15 @@
 #pragma once
 // The residual map: a colour map sampled at 390 points per axis through a value callback, an
-// attached horizontal colour scale, and a black cross-hair that follows the dragged mouse.
+// attached horizontal colour scale, a cross-hair that follows the dragged mouse and a mark on
+// the best grid point.
+//
+// Residuals span orders of magnitude, so the map colours them on a logarithmic scale with the
+// perceptually uniform viridis gradient, and the colour scale shows exactly the range the
+// colours span, in the same logarithmic scale. Negative values (the -1 of points outside the
+// map) and values below the iso range are painted in a neutral grey.
+//
+// Overlays add their own QCustomPlot items or plottables on xAxis and yAxis: they are drawn
+// above the map and the best-point mark and beneath the cross-hair.
 
 #include <QString>
 
@@ -17,6 +26,9 @@ public:
     static constexpr int PivotResolution = 390;
     using TValueCallback = std::function<double(double x, double y)>;
 
+    // The colour of points without a value.
+    static const QColor NoValueColour;
+
     explicit TContourPlot(QWidget* parent = nullptr);
 
     void SetValueCallback(TValueCallback callback) { callback_ = std::move(callback); }
@@ -29,11 +41,22 @@ public:
     void SetHighIso(double value);
     double LowIso() const { return lowIso_; }
     double HighIso() const { return highIso_; }
-    // The axis range of the colour scale.
+    // The axis range of the colour scale as set; the scale shows its part that a logarithmic
+    // axis can show (see ColourRange).
     void SetScaleRange(double low, double high);
-    QCPRange ScaleRange() const { return scale_->axis()->range(); }
+    QCPRange ScaleRange() const { return scaleRange_; }
+    // Marks the grid point with the smallest residual.
+    void SetBestPoint(double x, double y);
+    bool HasBestPoint() const;
     // Asks every sampled value through the callback and redraws.
     void Redraw();
+
+    // The range the colours span after Redraw: the iso range, its low end raised to the
+    // smallest positive value drawn (a logarithm needs one; smaller values, zeros included,
+    // take the first colour) and to a decade below the high end when nothing lies between.
+    // Linear only when the high end is not positive (a map of zeros).
+    QCPRange ColourRange() const { return map_->dataRange(); }
+    bool Logarithmic() const { return map_->dataScaleType() == QCPAxis::stLogarithmic; }
 
     QCPColorMap* ColourMap() const { return map_; }
     QCPColorScale* ColourScale() const { return scale_; }
@@ -46,13 +69,18 @@ signals:
 
 private:
     void MoveCrossHair(double x, double y);
+    void ShowScale(double smallestPositive);
 
     QCPColorMap* map_;
     QCPColorScale* scale_;
     QCPItemStraightLine* crossX_;
     QCPItemStraightLine* crossY_;
+    QCPItemStraightLine* haloX_;
+    QCPItemStraightLine* haloY_;
+    QCPItemTracer* best_;
     TValueCallback callback_;
     double lowIso_ = -1, highIso_ = 1;
+    QCPRange scaleRange_{-10, 1};
 };
 
 // Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other);

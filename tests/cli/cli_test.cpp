@@ -288,6 +288,21 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_EQ(noSpecies.status, 1);
     EXPECT_EQ(noSpecies.err, "No species section \"Fe\" in \"" + ini_ + "\"\n");
 
+    // Too few lines to form branching fractions from: map and fit refuse, in a batch too.
+    Write("empty.txt", "");
+    Write("one.txt", "696.5431 500\n");
+    for (const char* command : {"map", "fit"}) {
+        const TRun refused = Cli(std::string(command) + " '" + Path("one.txt") + "'");
+        EXPECT_EQ(refused.status, 1) << command;
+        EXPECT_EQ(refused.out, "");
+        EXPECT_EQ(refused.err, "Not enough lines for Zelt method.\n");
+    }
+    const TRun batch = Cli("batch map '" + Path("empty.txt") + "' '" + Path("one.txt") + "'");
+    EXPECT_EQ(batch.status, 1);
+    EXPECT_EQ(batch.out, "");
+    EXPECT_EQ(batch.err, Path("empty.txt") + ": Not enough lines for Zelt method.\n" +
+                             Path("one.txt") + ": Not enough lines for Zelt method.\n");
+
     // A wavelength that is not in the database: the message, and the lines before it stay.
     Write("short.txt", "696.5431 500\n727.2936 160\n500.1 3\n");
     const TRun notFound = Cli("table '" + Path("short.txt") + "'");

@@ -5,12 +5,17 @@
 
 #include "common/codepage.h"
 #include "common/format.h"
+#include "shell/tables.h"
 
 #include <QApplication>
 #include <QComboBox>
+#include <QGroupBox>
 #include <QPlainTextEdit>
 #include <QPolygonF>
+#include <QScrollBar>
+#include <QStatusBar>
 #include <QTabWidget>
+#include <QTest>
 
 namespace zelt {
 namespace {
@@ -80,6 +85,9 @@ TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
     EXPECT_EQ(Plot()->HighIso(), high);
     EXPECT_EQ(Plot()->ScaleRange().lower, low);
     EXPECT_EQ(Plot()->ScaleRange().upper, high);
+    // The scale shows exactly the range the colours span.
+    EXPECT_EQ(Plot()->ColourScale()->axis()->range(), QCPRange(low, high));
+    EXPECT_EQ(Plot()->ColourRange(), QCPRange(low, high));
 
     // Grid columns at log10 density 15 and 16, rows at 1000 K and 2000 K.
     EXPECT_EQ(Z(15, 1000), map[0][0]);
@@ -257,23 +265,117 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
     EXPECT_EQ(rows[30], "");
 }
 
-TEST_F(CommandsTest, SumPageScreenshotAfterAMap) {
-    // The thinnest demo source, n_1 = 1e16 m-3: its region is no ellipse at 99.7 %.
-    ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_1e16.txt"));
-    SetGrid("8.0E+015", "1.3E+016", "900", "2300", "60");
-    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(3);
+TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
     Window().Iterate();
+    const QStringList memo = MemoLines();
+    const double low = Plot()->LowIso();
+    ReadThroughDialog(folders_.WriteMeasurement("one.txt", "696.5431 1000\r\n"));
+    Control<QPushButton>("MapBtn")->click();
+    Control<QPushButton>("FitBtn")->click();
+    EXPECT_EQ(dialogs_.Errors, QStringList(2, "Not enough lines for Zelt method."));
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_EQ(MemoLines(), memo);
+    EXPECT_EQ(Plot()->LowIso(), low);
+    EXPECT_EQ(Z(15, 1000), Window().AtomicData().RSSMap[0][0]); // the map is not re-sized
+    EXPECT_NE(Z(15, 1000), 0);
+    EXPECT_EQ(Row(1)[4], "");
+}
+
+TEST_F(CommandsTest, SavedMapAndReadOutAreThoseOfThePlotAfterAFit) {
+    const QString file = folders_.Root() + "/map.txt";
+    dialogs_.SaveAnswers.append(file);
+    Window().SaveMapClick(); // no map yet: nothing to save, no dialog
+    EXPECT_TRUE(dialogs_.SaveFolders.isEmpty());
+
+    Window().Iterate();
+    const auto& model = Window().AtomicData();
+    const QByteArray map = QByteArray::fromStdString(MapText(model.RSSMap, model.MapRange));
+    const double best = model.RSSMap[0][0];
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(model.RSSMap[0][0], 0); // the fit's own grid
+    Window().SaveMapClick();
+    EXPECT_EQ(test::TTestFolders::Read(file), map);
+    EXPECT_TRUE(map.startsWith("T/K \\ log10 n_1\t15\t16\r\n1000\t")) << map.toStdString();
+
+    // The status bar: the coordinates as ever, the residual of the cell under the mouse beside.
+    Window().resize(1024, 700);
+    Window().show();
+    Plot()->replot();
+    const QPointF at(Plot()->xAxis->coordToPixel(15.2), Plot()->yAxis->coordToPixel(1100));
+    QMouseEvent move(QEvent::MouseMove, at, Plot()->mapToGlobal(at), Qt::NoButton, Qt::NoButton,
+                     Qt::NoModifier);
+    QCoreApplication::sendEvent(Plot(), &move);
+    EXPECT_TRUE(Control<QLabel>("MousePanel")->text().startsWith("log n_1   15.2"));
+    EXPECT_EQ(Control<QLabel>("MapValuePanel")->text().toStdString(), Format("RSS %.3e", {best}));
+    EXPECT_TRUE(Plot()->HasBestPoint());
+}
+
+TEST_F(CommandsTest, ARefusedEditSaysWhyWhenACommandIsClicked) {
+    Window().show();
+    QApplication::setActiveWindow(&Window());
+    auto* path = Control<TNumberEdit>("PathEdit");
+    path->setFocus(Qt::OtherFocusReason);
+    path->setText("-2");
+    // Press and release apart, as a hand does: the refused box takes the focus back between.
+    auto* map = Control<QPushButton>("MapBtn");
+    QTest::mousePress(map, Qt::LeftButton);
+    QApplication::processEvents();
+    QTest::mouseRelease(map, Qt::LeftButton);
+    QApplication::processEvents();
+    EXPECT_EQ(QApplication::focusWidget(), path);
+    EXPECT_EQ(path->text(), "-2");
+    const QString why = "Absorption path (m): \"-2\" is not a number above 0.";
+    EXPECT_EQ(Window().statusBar()->currentMessage(), why);
+    EXPECT_EQ(path->toolTip(), why);
+    EXPECT_TRUE(path->Marked());
+    EXPECT_EQ(MemoLines(), QStringList{""});
+
+    auto* points = Control<TNumberEdit>("PointsTempEdit");
+    path->setText("0.05");
+    EXPECT_FALSE(path->Marked());
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    points->setText("2.5");
+    EXPECT_EQ(points->Complaint(),
+              "Map temperature points: \"2.5\" is not a whole number above 0.");
+}
+
+// On a 1024 x 700 screen and on a large one, every control is inside the window and at least as
+// large as it needs to be; at 1680 pixels a fit's result line fits the report without scrolling.
+TEST_F(CommandsTest, WindowFitsSmallAndLargeScreens) {
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
-    ASSERT_TRUE(dialogs_.Errors.isEmpty());
-    Control<QTabWidget>("PlotPageControl")->setCurrentIndex(1);
-    Window().resize(1636, 768);
     Window().show();
-    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
-    QDir().mkpath(folder);
-    EXPECT_TRUE(Window().grab().save(folder + "/zeltfit-map.png"));
-    // The map alone with the region and the fit's ellipse, for the README.
-    EXPECT_TRUE(Plot()->toPixmap(640, 420).save(folder + "/zeltfit-region.png"));
+    EXPECT_LE(Window().minimumSizeHint().width(), 1024);
+    EXPECT_LE(Window().minimumSizeHint().height(), 700);
+    for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
+        Window().resize(size);
+        QApplication::processEvents();
+        ASSERT_EQ(Window().size(), size);
+        const QRect window = Window().rect();
+        for (QWidget* control : Window().findChildren<QWidget*>()) {
+            const bool checked =
+                qobject_cast<QAbstractButton*>(control) || qobject_cast<QLineEdit*>(control) ||
+                qobject_cast<QComboBox*>(control) || qobject_cast<QLabel*>(control) ||
+                qobject_cast<QGroupBox*>(control) || qobject_cast<QAbstractItemView*>(control);
+            // The fixed panes of the line table are parts of it, not controls.
+            if (!checked || !control->isVisible() ||
+                control->testAttribute(Qt::WA_TransparentForMouseEvents))
+                continue;
+            const QRect at(control->mapTo(&Window(), QPoint(0, 0)), control->size());
+            const QString name = control->objectName() + " " + control->metaObject()->className();
+            EXPECT_TRUE(window.contains(at)) << name.toStdString() << " at " << size.width();
+            const QSize least = control->minimumSizeHint();
+            EXPECT_GE(control->width(), least.width()) << name.toStdString() << " " << size.width();
+            EXPECT_GE(control->height(), least.height())
+                << name.toStdString() << " " << size.width();
+        }
+    }
+    auto* memo = Control<QPlainTextEdit>("ReportsMemo");
+    const QString result = MemoLines().value(1);
+    EXPECT_TRUE(result.endsWith("argon_5e16.txt  fit:itercount reached"));
+    EXPECT_GE(memo->viewport()->width(), QFontMetrics(memo->font()).horizontalAdvance(result));
+    EXPECT_EQ(memo->horizontalScrollBar()->maximum(), 0);
 }
 
 } // namespace

@@ -76,6 +76,30 @@ TEST_F(ConfigStoreTest, WritesReplaceTheFileAtOnceInShortestForm) {
     EXPECT_FALSE(fs::exists(file_ + ".tmp"));
 }
 
+TEST_F(ConfigStoreTest, WritesChangeOnlyTheirValuesByteForByte) {
+    WriteFile("; Zelt Fit settings\r\n\r\n[_Files]\r\nDatabase = /data/atoms   \r\n"
+              "; measured in the lab\r\nMeasurements=/old\r\n\r\n"
+              "[Fe]\nm=55.845\nM=99\n\n"
+              "[_Fit]\r\nCount=\r\n; the start values\r\n\r\n"
+              "[Cu]\r\nLines=Cu,I");
+    TConfigStore store(file_);
+    store.WriteString("_files", "MEASUREMENTS", "/home/user/spectra, 2026");
+    store.WriteString("_Files", "Database", "/atoms");
+    store.WriteInteger("_Fit", "Count", 50);
+    store.WriteFloat("_Fit", "FromDensity", 1e16);
+    store.WriteString("Cu", "m", "63.546");
+    store.WriteFloat("_Parameters", "Path", 0.5);
+    EXPECT_EQ(FileText(), "; Zelt Fit settings\r\n\r\n[_Files]\r\nDatabase = /atoms   \r\n"
+                          "; measured in the lab\r\nMeasurements=/home/user/spectra, 2026\r\n\r\n"
+                          "[Fe]\nm=55.845\nM=99\n\n"
+                          "[_Fit]\r\nCount=50\r\nFromDensity=1E16\r\n; the start values\r\n\r\n"
+                          "[Cu]\r\nLines=Cu,I\r\nm=63.546\r\n[_Parameters]\r\nPath=0.5\r\n");
+    // The first of two keys of one name is the one read, as the profile-file service does.
+    EXPECT_EQ(store.ReadFloat("fe", "m", 0), 55.845);
+    EXPECT_EQ(store.ReadString("_Files", "Database", ""), "/atoms");
+    EXPECT_THROW(store.WriteString("_Files", "Measurements", "/a\r\n[_Fit]"), Exception);
+}
+
 TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
     TConfigStore store(folder_.File("missing/zeltfit.ini"));
     EXPECT_THROW(store.WriteInteger("_Fit", "Count", 1), EInOutError);

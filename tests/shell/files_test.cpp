@@ -64,15 +64,31 @@ TEST_F(FilesTest, NextFileWrapsAroundAndStartsAtTheFirst) {
     EXPECT_TRUE(dialogs_.OpenFolders.isEmpty());
 }
 
-TEST_F(FilesTest, ClickAndEnterInTheFileListRead) {
-    FileList()->setCurrentRow(2); // as a click or an arrow key does
+TEST_F(FilesTest, ClickKeysAndEnterInTheFileListRead) {
+    Window().show();
+    const auto click = [this](int row) {
+        QTest::mouseClick(FileList()->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          FileList()->visualItemRect(FileList()->item(row)).center());
+    };
+    click(2);
     EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/c.txt");
     EXPECT_EQ(Position(), "  File 3/3 in folder");
     EXPECT_EQ(Grid()->rowCount(), 6);
 
+    // A click on the selected file reads it again: an edited intensity is back to the file's.
+    Window().CommitIntensity(1, "5");
+    click(2);
+    EXPECT_EQ(Window().AtomicData().SelectedLines[0].Intensity, 1000);
+
+    QTest::keyClick(FileList(), Qt::Key_Up);
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/B.txt");
     Window().AtomicData().SelectedLines.clear();
     QTest::keyClick(FileList(), Qt::Key_Return);
     EXPECT_EQ(Window().AtomicData().SelectedLines.size(), 5);
+
+    // A selection the program sets reads nothing.
+    FileList()->setCurrentRow(0);
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/B.txt");
     EXPECT_TRUE(dialogs_.OpenFolders.isEmpty());
 }
 

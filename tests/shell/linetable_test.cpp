@@ -1,6 +1,7 @@
 #include "tests/shell/windowtest.h"
 
 #include <QApplication>
+#include <QScrollBar>
 #include <QTest>
 
 namespace zelt {
@@ -28,7 +29,7 @@ TEST_F(LineTableTest, ReadFileShowsRowsBandsAndFractions) {
     EXPECT_EQ(Row(5)[0], "738.398");
     EXPECT_EQ(Row(5)[1], "900");
     EXPECT_EQ(Row(4)[5], "13.302227360");
-    EXPECT_EQ(Grid()->RowColours,
+    EXPECT_EQ(Grid()->RowColours(),
               (QVector<QColor>{QColor(20, 20, 20), White, White, White, LightBlue, LightBlue}));
 
     // Fractions of one upper level add up to 1 and the chart holds one bar per line, coloured
@@ -54,6 +55,7 @@ TEST_F(LineTableTest, ReadFileShowsRowsBandsAndFractions) {
 TEST_F(LineTableTest, BarPaletteByUpperLevel) {
     EXPECT_EQ(BarColour(0), QColor(255, 0, 0));
     EXPECT_EQ(BarColour(1), QColor(0, 128, 0));
+    EXPECT_EQ(BarColour(4), QColor(255, 255, 255)); // shown by its outline
     EXPECT_EQ(BarColour(17), QColor(0, 128, 0));
     EXPECT_EQ(BarColour(15), QColor(0, 0, 0));
     EXPECT_EQ(BarColour(13), QColor(192, 192, 192));
@@ -117,6 +119,83 @@ TEST_F(LineTableTest, EditorKeepsTheUserInACellThatIsNoNumber) {
     EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
     EXPECT_EQ(Row(2)[1], "1000");
     EXPECT_EQ(Row(1)[3], "0.4207");
+}
+
+TEST_F(LineTableTest, AClickElsewhereKeepsAnEditThatIsNoNumber) {
+    ReadThroughDialog(folders_.WriteMeasurement("five.txt", test::FiveLines));
+    Window().show();
+    QApplication::setActiveWindow(&Window());
+    TLineTable* grid = Grid();
+    const QString before = Row(1)[3];
+    const auto click = [grid](int row, int column) {
+        QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                          grid->visualRect(grid->model()->index(row, column)).center());
+        QApplication::processEvents();
+    };
+    grid->setCurrentCell(2, 1);
+    grid->editItem(grid->item(2, 1));
+    auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+    ASSERT_NE(editor, nullptr);
+    editor->setText("1,5");
+
+    // Another intensity cell, a fraction cell, an arrow key: the user stays in the cell.
+    for (int row : {4, 3}) {
+        click(row, row == 4 ? 1 : 3);
+        EXPECT_TRUE(grid->Editing()) << row;
+        EXPECT_EQ(grid->currentRow(), 2);
+        EXPECT_EQ(QApplication::focusWidget(), editor);
+        EXPECT_EQ(editor->text(), "1,5");
+    }
+    QTest::keyClick(editor, Qt::Key_Down);
+    EXPECT_TRUE(grid->Editing());
+    EXPECT_EQ(grid->currentRow(), 2);
+    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Row(1)[3], before);
+
+    // A number lets the click through: committed, and the other cell selected.
+    editor->setText("1000");
+    click(4, 1);
+    EXPECT_FALSE(grid->Editing());
+    EXPECT_EQ(grid->currentRow(), 4);
+    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Row(1)[3], "0.4207");
+}
+
+// A 29-line file scrolled to its end and right edge: the title row and the wavelength column
+// stay where they were.
+TEST_F(LineTableTest, TitleRowAndWavelengthColumnStayInPlace) {
+    ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_5e16.txt"));
+    Window().resize(1024, 700);
+    Window().show();
+    TLineTable* grid = Grid();
+    grid->verticalScrollBar()->setValue(grid->verticalScrollBar()->maximum());
+    grid->horizontalScrollBar()->setValue(grid->horizontalScrollBar()->maximum());
+    QApplication::processEvents();
+    ASSERT_GT(grid->rowAt(40), 5);
+    ASSERT_GT(grid->columnAt(10), 0);
+
+    const QImage image = grid->grab().toImage();
+    const QPoint title(grid->viewport()->x() + grid->columnWidth(0) + 5, grid->viewport()->y() + 5);
+    EXPECT_EQ(image.pixelColor(title), QColor(20, 20, 20));
+    // What covers the scrolled cells: row 0 above them, column 0 of the same row beside them.
+    const QPoint inTitle(grid->columnWidth(0) + 5, 5), inColumn(5, 40);
+    bool titleShown = false, columnShown = false;
+    for (const QTableView* pane : grid->findChildren<QTableView*>()) {
+        const QModelIndex title = pane->indexAt(inTitle), wavelength = pane->indexAt(inColumn);
+        if (pane->isVisible() && pane->geometry().contains(grid->viewport()->pos() + inTitle))
+            titleShown =
+                titleShown || (title.row() == 0 && title.column() == grid->columnAt(inTitle.x()));
+        if (pane->isVisible() && pane->geometry().contains(grid->viewport()->pos() + inColumn))
+            columnShown =
+                columnShown || (wavelength.column() == 0 && wavelength.row() == grid->rowAt(40));
+    }
+    EXPECT_TRUE(titleShown);
+    EXPECT_TRUE(columnShown);
+
+    // A click there is a click on a fixed cell: the selection stays.
+    grid->setCurrentCell(3, 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier, inTitle);
+    EXPECT_EQ(grid->currentRow(), 3);
 }
 
 TEST_F(LineTableTest, EditBoxesAcceptOnlyPositiveNumbers) {

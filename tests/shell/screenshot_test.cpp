@@ -1,14 +1,29 @@
-// Renders the window with a demo file read into a PNG under the build folder, for review.
+// Renders the window into PNGs under the build folder, for review: a demo file read, and the
+// demo spectrum after a map and a fit on a small and a large screen, with either plot shown.
 
 #include "tests/shell/windowtest.h"
+#include "widgets/contourplot.h"
 
+#include <QApplication>
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDir>
 #include <QPixmap>
+#include <QTabWidget>
 
 namespace zelt {
 namespace {
 
 using test::WindowTest;
+
+void Save(QWidget& window, const QString& name) {
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    QApplication::processEvents(); // the layout after a resize
+    const QPixmap image = window.grab();
+    EXPECT_FALSE(image.isNull());
+    EXPECT_TRUE(image.save(folder + "/" + name));
+}
 
 TEST_F(WindowTest, ScreenshotWithADemoFile) {
     folders_.WriteConfig();
@@ -17,11 +32,50 @@ TEST_F(WindowTest, ScreenshotWithADemoFile) {
     ASSERT_TRUE(dialogs_.Errors.isEmpty());
     Window().resize(1636, 768);
     Window().show();
+    Save(Window(), "zeltfit-window.png");
+}
+
+TEST_F(WindowTest, ScreenshotsAfterAMapAndAFit) {
+    folders_.WriteConfig("[_Iteration]\r\nFromDensity=1E16\r\nToDensity=1E18\r\n"
+                         "DensityPoints=40\r\nFromTemperature=1000\r\nToTemperature=4000\r\n"
+                         "TemperaturePoints=40\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    Open();
+    ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_5e16.txt"));
+    Window().Iterate();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    Window().show();
+    auto* plots = Control<QTabWidget>("PlotPageControl");
+    for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
+        Window().resize(size);
+        const QString name = QStringLiteral("zeltfit-%1x%2").arg(size.width()).arg(size.height());
+        plots->setCurrentIndex(1);
+        Save(Window(), name + "-map.png");
+        plots->setCurrentIndex(0);
+        Save(Window(), name + "-chart.png");
+    }
+}
+
+// The map alone with the confidence region and the fit's ellipse, for the README: the thinnest
+// demo source, n_1 = 1e16 m-3, whose region at 99.7 % is no ellipse.
+TEST_F(WindowTest, ScreenshotOfTheConfidenceRegion) {
+    folders_.WriteConfig("[_Iteration]\r\nFromDensity=8E15\r\nToDensity=1.3E16\r\n"
+                         "DensityPoints=60\r\nFromTemperature=900\r\nToTemperature=2300\r\n"
+                         "TemperaturePoints=60\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    Open();
+    ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_1e16.txt"));
+    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(3);
+    Window().Iterate();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    Window().show();
+    Control<QTabWidget>("PlotPageControl")->setCurrentIndex(1);
+    QApplication::processEvents();
+    auto* plot = Control<TContourPlot>("ContourPlot");
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
-    QDir().mkpath(folder);
-    const QPixmap image = Window().grab();
-    EXPECT_FALSE(image.isNull());
-    EXPECT_TRUE(image.save(folder + "/zeltfit-window.png"));
+    EXPECT_TRUE(plot->toPixmap(640, 420).save(folder + "/zeltfit-region.png"));
 }
 
 } // namespace

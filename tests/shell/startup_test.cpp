@@ -45,7 +45,7 @@ TEST_F(WindowTest, TemplateStartLoadsTheFirstSpecies) {
     EXPECT_EQ(Grid()->rowCount(), 1);
     EXPECT_EQ(Row(0).join(","), "Wavelength,Intensity,BF free,BF meas,BF fit,Upper energy,"
                                 "Upper state,Lower energy,Lower state");
-    EXPECT_EQ(Grid()->RowColours.value(0), QColor(20, 20, 20));
+    EXPECT_EQ(Grid()->RowColours().value(0), QColor(20, 20, 20));
     EXPECT_EQ(Window().OpenDialogFolder(), folders_.Measurements());
     EXPECT_EQ(Window().AtomicData().RSSMap.size(), 50);
     EXPECT_EQ(Window().AtomicData().RSSMap[0].size(), 50);

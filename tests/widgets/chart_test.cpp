@@ -1,5 +1,7 @@
 #include "widgets/chart.h"
 
+#include "widgets/barmarks.h"
+
 #include <gtest/gtest.h>
 
 namespace zelt {
@@ -43,6 +45,72 @@ TEST(ZeltChart, SeriesLookAndOrder) {
     EXPECT_EQ(chart.Fitted()->dataCount(), 0);
     EXPECT_EQ(chart.Free()->dataCount(), 0);
     EXPECT_EQ(chart.itemCount(), 0);
+}
+
+TEST(ZeltChart, WhiteBarsShowTheirOutline) {
+    TZeltChart chart;
+    chart.resize(600, 400);
+    chart.AddMeasured(700, 0.5, Qt::white);
+    chart.AddMeasured(720, 0.5, Qt::white);
+    chart.Redraw();
+    const QImage image = chart.toPixmap(600, 400).toImage();
+    const int centre = static_cast<int>(chart.xAxis->coordToPixel(700));
+    const int y = static_cast<int>(chart.yAxis->coordToPixel(0.25));
+    int leftEdge = 0, rightEdge = 0;
+    for (int dx = 1; dx < 80; ++dx) {
+        if (leftEdge == 0 && qGray(image.pixel(centre - dx, y)) < 100)
+            leftEdge = dx;
+        if (rightEdge == 0 && qGray(image.pixel(centre + dx, y)) < 100)
+            rightEdge = dx;
+    }
+    EXPECT_EQ(image.pixelColor(centre + 5, y), QColor(Qt::white));
+    EXPECT_GT(leftEdge, 10);
+    EXPECT_NEAR(leftEdge, rightEdge, 1);
+}
+
+// The lines of the demo argon spectrum, with its close pairs 750.39/751.47 and 772.38/772.42.
+TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
+    const double wavelengths[] = {667.7282, 696.5431, 706.7218, 714.7042,  727.2936, 738.398,
+                                  747.1164, 750.3869, 751.4652, 763.5106,  772.3761, 772.4207,
+                                  794.8176, 800.6157, 801.4786, 810.3693,  811.5311, 826.4522,
+                                  840.821,  842.4648, 852.1442, 866.7944,  912.2967, 922.4499,
+                                  935.422,  965.7786, 978.4503, 1047.0054, 1148.8109};
+    for (const QSize size : {QSize(520, 300), QSize(1000, 450)}) {
+        TZeltChart chart;
+        chart.resize(size);
+        for (double wavelength : wavelengths)
+            chart.AddMeasured(wavelength, 1.0, Qt::red);
+        chart.Redraw();
+        chart.toPixmap(size.width(), size.height());
+        const QVector<QRectF>& marks = chart.Marks()->TextRects();
+        ASSERT_EQ(marks.size(), 29);
+        const QRect area = chart.axisRect()->rect();
+        for (int i = 0; i < marks.size(); ++i) {
+            // Above the plotting area, where no bar reaches, and below the legend.
+            EXPECT_LE(marks[i].bottom(), area.top()) << i;
+            EXPECT_GE(marks[i].top(), chart.axisRect()->outerRect().top()) << i;
+            EXPECT_GE(marks[i].left(), 0) << i;
+            EXPECT_LE(marks[i].right(), size.width()) << i;
+            for (int j = i + 1; j < marks.size(); ++j)
+                EXPECT_FALSE(marks[i].intersects(marks[j])) << i << " " << j;
+        }
+        // In the order of their bars, so that the joining lines never cross.
+        for (int i = 1; i < marks.size(); ++i)
+            EXPECT_LT(marks[i - 1].left(), marks[i].left()) << i;
+    }
+}
+
+TEST(ZeltChart, FractionLabelsNeverOverlapOnALowChart) {
+    TZeltChart chart;
+    chart.show();
+    chart.resize(500, 500);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.yAxis->tickVectorLabels().size(), 11);
+    EXPECT_EQ(chart.yAxis->tickVectorLabels().value(1), "0.1");
+    chart.resize(500, 180);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(chart.yAxis->tickVectorLabels(),
+              (QVector<QString>{"0.0", "", "0.2", "", "0.4", "", "0.6", "", "0.8", "", "1.0"}));
 }
 
 TEST(ZeltChart, MouseReportsAxisValues) {

@@ -27,24 +27,104 @@ TEST(ContourPlot, IsoRangeKeepsLowBelowHigh) {
     EXPECT_EQ(plot.yAxis->label(), "Temperature [K]");
 }
 
-TEST(ContourPlot, RedrawSamplesTheCallbackOverTheRange) {
+// The colour the user sees at a point of the data range.
+QColor PixelAt(TContourPlot& plot, double x, double y) {
+    const QImage image = plot.toPixmap(plot.width(), plot.height()).toImage();
+    return image.pixelColor(static_cast<int>(plot.xAxis->coordToPixel(x)),
+                            static_cast<int>(plot.yAxis->coordToPixel(y)));
+}
+
+bool Near(const QColor& a, const QColor& b) {
+    return std::abs(a.red() - b.red()) <= 3 && std::abs(a.green() - b.green()) <= 3 &&
+           std::abs(a.blue() - b.blue()) <= 3;
+}
+
+TEST(ContourPlot, ResidualsColouredOnTheLogarithmicScaleTheyCanBeReadOff) {
     TContourPlot plot;
+    plot.resize(400, 400);
     int calls = 0;
+    // Four quadrants of 1e-4, 1e-3, 1e-2 and no value; 0 along a strip.
     plot.SetValueCallback([&calls](double x, double y) {
         ++calls;
-        return x < 15.5 ? 0.1 : (y > 2000 ? 0.5 : -1);
+        if (y > 2900)
+            return 0.0;
+        if (x < 16)
+            return y < 2000 ? 1e-4 : 1e-3;
+        return y < 2000 ? 1e-2 : -1.0;
     });
     plot.SetDataRange(15, 17, 1000, 3000);
     plot.SetLowIso(0);
-    plot.SetHighIso(1);
+    plot.SetHighIso(1e-2);
+    plot.SetScaleRange(0, 1e-2);
+    plot.SetBestPoint(15.5, 1500);
     plot.Redraw();
     EXPECT_EQ(calls, 390 * 390);
-    QCPColorMapData* data = plot.ColourMap()->data();
-    EXPECT_EQ(data->keySize(), 390);
-    EXPECT_DOUBLE_EQ(data->data(15.1, 1500), 0.1);
-    EXPECT_DOUBLE_EQ(data->data(16.5, 2500), 0.5);
-    EXPECT_TRUE(std::isnan(data->data(16.5, 1500))); // below the iso range: left white
-    EXPECT_EQ(plot.ColourMap()->dataRange(), QCPRange(0, 1));
+    EXPECT_EQ(plot.ColourMap()->data()->keySize(), 390);
+
+    // The scale runs from the smallest residual above 0 to the largest, in decades.
+    EXPECT_TRUE(plot.Logarithmic());
+    EXPECT_EQ(plot.ColourRange(), QCPRange(1e-4, 1e-2));
+    QCPAxis* scale = plot.ColourScale()->axis();
+    EXPECT_EQ(scale->scaleType(), QCPAxis::stLogarithmic);
+    EXPECT_EQ(scale->range(), QCPRange(1e-4, 1e-2));
+    EXPECT_EQ(plot.ScaleRange(), QCPRange(0, 1e-2));
+    plot.replot();
+    EXPECT_EQ(scale->tickVectorLabels(),
+              (QVector<QString>{"1E-4", "2E-4", "5E-4", "1E-3", "2E-3", "5E-3", "1E-2"}));
+
+    // Viridis: dark violet at the low end, teal halfway up in decades, yellow at the top; a
+    // residual of 0 takes the lowest colour, points without a value are grey.
+    EXPECT_TRUE(Near(PixelAt(plot, 15.2, 1200), QColor(0x44, 0x01, 0x54)));
+    EXPECT_TRUE(Near(PixelAt(plot, 15.2, 2500), QColor(0x21, 0x91, 0x8c)));
+    EXPECT_TRUE(Near(PixelAt(plot, 16.5, 1500), QColor(0xfd, 0xe7, 0x25)));
+    EXPECT_EQ(PixelAt(plot, 16.5, 2500), TContourPlot::NoValueColour);
+    EXPECT_TRUE(Near(PixelAt(plot, 16.5, 2950), QColor(0x44, 0x01, 0x54)));
+    // The best point: a white dot.
+    EXPECT_TRUE(plot.HasBestPoint());
+    EXPECT_EQ(PixelAt(plot, 15.5, 1500), QColor(Qt::white));
+
+    // The cross-hair, dragged onto the darkest colour: black on a white halo.
+    const QPointF at(plot.xAxis->coordToPixel(15.2), plot.yAxis->coordToPixel(1300));
+    QMouseEvent press(QEvent::MouseButtonPress, at, plot.mapToGlobal(at), Qt::LeftButton,
+                      Qt::LeftButton, Qt::NoModifier);
+    QCoreApplication::sendEvent(&plot, &press);
+    EXPECT_DOUBLE_EQ(plot.CrossX(), plot.xAxis->pixelToCoord(at.x()));
+    const QImage image = plot.toPixmap(plot.width(), plot.height()).toImage();
+    int darkest = 255, lightest = 0;
+    for (int dx = -3; dx <= 3; ++dx) {
+        const int grey = qGray(image.pixel(static_cast<int>(at.x()) + dx,
+                                           static_cast<int>(plot.yAxis->coordToPixel(1700))));
+        darkest = std::min(darkest, grey);
+        lightest = std::max(lightest, grey);
+    }
+    EXPECT_LT(darkest, 20);
+    EXPECT_GT(lightest, 200);
+}
+
+TEST(ContourPlot, FlatMapsAndMapsOfZeros) {
+    TContourPlot plot;
+    plot.SetDataRange(15, 17, 1000, 3000);
+    // All residuals 0.02: the iso range -0.98 to 0.02; the colours span the decade below.
+    plot.SetValueCallback([](double, double) { return 0.02; });
+    plot.SetLowIso(0.02);
+    plot.SetHighIso(0.02);
+    plot.SetScaleRange(plot.LowIso(), plot.HighIso());
+    plot.Redraw();
+    EXPECT_EQ(plot.ScaleRange(), QCPRange(-0.98, 0.02));
+    EXPECT_EQ(plot.ColourRange(), QCPRange(0.002, 0.02));
+    EXPECT_EQ(plot.ColourScale()->axis()->range(), QCPRange(0.002, 0.02));
+
+    // Nothing above 0 to take a logarithm of: a linear scale from -1 to 0.
+    plot.SetValueCallback([](double x, double) { return x < 16 ? 0.0 : -1.0; });
+    plot.SetLowIso(0);
+    plot.SetHighIso(0);
+    plot.SetScaleRange(plot.LowIso(), plot.HighIso());
+    plot.Redraw();
+    EXPECT_FALSE(plot.Logarithmic());
+    EXPECT_EQ(plot.ColourRange(), QCPRange(-1, 0));
+    EXPECT_EQ(plot.ColourScale()->axis()->scaleType(), QCPAxis::stLinear);
+    EXPECT_EQ(plot.ColourMap()->data()->data(15.5, 2000), 0);
+    EXPECT_TRUE(std::isnan(plot.ColourMap()->data()->data(16.5, 2000)));
 }
 
 TEST(PlotImage, SavedInTheFormatOfTheFileName) {

@@ -1,0 +1,129 @@
+#include "widgets/barmarks.h"
+
+#include <algorithm>
+#include <vector>
+
+namespace zelt {
+
+namespace {
+
+// Pixels: free space between neighbouring marks, the height of the joining line (a short
+// upright piece at each end, a slanted one between) and the space above the longest text.
+constexpr double Gap = 2;
+constexpr double LeaderHeight = 18;
+constexpr double Stub = 3;
+constexpr double Padding = 3;
+
+} // namespace
+
+TBarMarks::TBarMarks(QCustomPlot* plot) : QCPLayerable(plot) {}
+
+void TBarMarks::Add(double key, const QString& text) {
+    const auto at = std::upper_bound(marks_.begin(), marks_.end(), key,
+                                     [](double k, const TMark& mark) { return k < mark.Key; });
+    marks_.insert(at, TMark{key, text});
+}
+
+void TBarMarks::Clear() {
+    marks_.clear();
+    textRects_.clear();
+}
+
+int TBarMarks::StripHeight() const {
+    if (marks_.isEmpty())
+        return 0;
+    const QFontMetricsF metrics(parentPlot()->font());
+    double longest = 0;
+    for (const TMark& mark : marks_)
+        longest = std::max(longest, metrics.horizontalAdvance(mark.Text));
+    return static_cast<int>(std::ceil(LeaderHeight + 1 + longest + Padding));
+}
+
+// Centres at least one text height plus the gap apart, each as near its wanted place as the
+// others allow: marks that would overlap move as one group, centred on their wanted places,
+// and every group stays between `left` and `right`. When the strip is too narrow for all,
+// they share it evenly.
+QVector<double> TBarMarks::Spread(const QVector<double>& wanted, double left, double right) const {
+    const int n = static_cast<int>(wanted.size());
+    const double thickness = QFontMetricsF(parentPlot()->font()).height();
+    double pitch = thickness + Gap;
+    if (n > 1)
+        pitch = std::clamp((right - left - thickness) / (n - 1), 0.0, pitch);
+    const double low = left + thickness / 2, high = right - thickness / 2;
+    struct TGroup {
+        int First, Count;
+        double Sum; // of wanted[j] - k * pitch over the members, k the place in the group
+        double Start = 0;
+    };
+    std::vector<TGroup> groups;
+    for (int i = 0; i < n; ++i) {
+        groups.push_back(TGroup{i, 1, wanted[i]});
+        for (;;) {
+            TGroup& group = groups.back();
+            group.Start = std::clamp(group.Sum / group.Count, low,
+                                     std::max(low, high - (group.Count - 1) * pitch));
+            if (groups.size() < 2)
+                break;
+            const TGroup& before = groups[groups.size() - 2];
+            if (before.Start + before.Count * pitch <= group.Start + 1e-9)
+                break;
+            const TGroup merged{before.First, before.Count + group.Count,
+                                before.Sum + group.Sum - group.Count * before.Count * pitch};
+            groups.pop_back();
+            groups.back() = merged;
+        }
+    }
+    QVector<double> centres(n);
+    for (const TGroup& group : groups)
+        for (int k = 0; k < group.Count; ++k)
+            centres[group.First + k] = group.Start + k * pitch;
+    return centres;
+}
+
+void TBarMarks::applyDefaultAntialiasingHint(QCPPainter* painter) const {
+    applyAntialiasingHint(painter, true, QCP::aeItems);
+}
+
+QRect TBarMarks::clipRect() const {
+    return parentPlot()->viewport();
+}
+
+void TBarMarks::draw(QCPPainter* painter) {
+    textRects_.clear();
+    if (marks_.isEmpty())
+        return;
+    const QCPAxis* axis = parentPlot()->xAxis;
+    const QRect area = parentPlot()->axisRect()->rect();
+    const QRect plot = parentPlot()->viewport();
+    QVector<double> bars;
+    for (const TMark& mark : marks_)
+        bars.append(axis->coordToPixel(mark.Key));
+    const QVector<double> centres = Spread(bars, plot.left() + Gap, plot.right() - Gap);
+
+    const QFont font = parentPlot()->font();
+    const QFontMetricsF metrics(font);
+    const double top = area.top();
+    const double foot = top - LeaderHeight - 1; // where each text begins
+    painter->setFont(font);
+    for (int i = 0; i < marks_.size(); ++i) {
+        const double bar = bars[i], centre = centres[i];
+        painter->setPen(QPen(QColor(110, 110, 110), 0));
+        painter->drawLine(QPointF(bar, top), QPointF(bar, top - Stub));
+        painter->drawLine(QPointF(bar, top - Stub), QPointF(centre, top - LeaderHeight + Stub));
+        painter->drawLine(QPointF(centre, top - LeaderHeight + Stub),
+                          QPointF(centre, top - LeaderHeight));
+
+        const double length = metrics.horizontalAdvance(marks_[i].Text);
+        const double thickness = metrics.height();
+        painter->save();
+        painter->setPen(Qt::black);
+        painter->translate(centre, foot);
+        painter->rotate(-90);
+        painter->drawText(QRectF(0, -thickness / 2, length, thickness),
+                          Qt::AlignLeft | Qt::AlignVCenter, marks_[i].Text);
+        painter->restore();
+        textRects_.append(QRectF(centre - thickness / 2, foot - length, thickness, length));
+    }
+}
+
+} // namespace zelt
