@@ -12,6 +12,7 @@
 #define SI_IMPLEMENTATION
 #include <SimpleIni.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -19,6 +20,35 @@
 namespace zelt {
 
 namespace {
+
+// Lines that belong to no section are made comments, so that the parser skips them: key lines
+// before the first section, and lines that open a section without naming one on the line ("[Fe"
+// without its bracket, "[]"), whose keys then stay in the section before. CSimpleIniA would put
+// the first into a section without a name, listed with the species and written back ahead of
+// everything; it would name the section after "[Fe" by all the text up to the next key's "=", a
+// name spanning lines that grows with every write; and it would write the keys after "[]" ahead
+// of the first section.
+std::string WithoutStrayLines(std::string text) {
+    bool inSection = false;
+    // A UTF-8 signature is no part of the first line.
+    std::size_t start = text.starts_with("\xEF\xBB\xBF") ? 3 : 0;
+    while (start < text.size()) {
+        std::size_t end = std::min(text.find_first_of("\r\n", start), text.size());
+        const std::size_t first = text.find_first_not_of(" \t", start);
+        if (first < end && text[first] != ';' && text[first] != '#') {
+            const bool opens = text[first] == '[';
+            const std::size_t close = text.find(']', first);
+            if (opens && close < end && text.find_first_not_of(" \t", first + 1) < close) {
+                inSection = true;
+            } else if (opens || !inSection) {
+                text.insert(first, 1, ';');
+                ++end;
+            }
+        }
+        start = end + 1;
+    }
+    return text;
+}
 
 // CSimpleIniA compares section and key names without regard to case.
 void Load(const std::string& fileName, CSimpleIniA& ini) {
@@ -31,7 +61,7 @@ void Load(const std::string& fileName, CSimpleIniA& ini) {
         return; // a missing file reads as empty: every key takes its default
     std::ostringstream content;
     content << in.rdbuf();
-    ini.LoadData(content.str());
+    ini.LoadData(WithoutStrayLines(content.str()));
 }
 
 // The profile files of the program end their lines with CR LF on every system.
