@@ -23,9 +23,14 @@ for target in "${targets[@]}"; do
     cp -r "fuzz/corpus/$target" "$work/$target"
     echo "== fuzz_$target, ${seconds} s"
     # One input may take at most 10 s; the sanitizers stop at their first report.
-    if ! "build-fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 \
-        -print_final_stats=1 -artifact_prefix="$artifacts/$target-" "$work/$target" \
-        >"$work/$target.log" 2>&1; then
+    "build-fuzz/bin/fuzz_$target" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
+        -artifact_prefix="$artifacts/$target-" "$work/$target" >"$work/$target.log" 2>&1 &
+    pid=$!
+    status=0
+    wait "$pid" || status=$?
+    # A target that stopped at a fault leaves its scratch folder behind.
+    rm -rf /dev/shm/zelt-fuzz-*-"$pid" "${TMPDIR:-/tmp}"/zelt-fuzz-*-"$pid"
+    if [ "$status" -ne 0 ]; then
         tail -n 60 "$work/$target.log"
         echo "fuzz_$target failed; the input is in $artifacts/"
         exit 1
