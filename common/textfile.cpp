@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <memory>
 #include <system_error>
 
 namespace zelt {
@@ -67,6 +68,37 @@ bool IsRealSyntax(std::string_view t, int& magnitude) {
     return i == t.size();
 }
 
+// The number of a token; an empty token (the end of the file) is 0. False for a token that is no
+// real or lies beyond the range of a double; a real too small for a double is 0.
+bool ParseReal(const std::string& token, double& value) {
+    value = 0;
+    if (token.empty())
+        return true;
+    int magnitude = 0;
+    if (!IsRealSyntax(token, magnitude))
+        return false;
+    // from_chars takes no leading "+".
+    const std::size_t skip = token[0] == '+' ? 1 : 0;
+    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
+    if (result.ec == std::errc::result_out_of_range) {
+        value = token[0] == '-' ? -0.0 : 0.0;
+        return magnitude <= 0; // an underflow reads as 0, an overflow is no number
+    }
+    return result.ec == std::errc() && result.ptr == token.data() + token.size();
+}
+
+// The same for a 32-bit integer: [+-] decimal digits.
+bool ParseInt(const std::string& token, std::int32_t& value) {
+    value = 0;
+    if (token.empty())
+        return true;
+    const std::size_t skip = token[0] == '+' ? 1 : 0;
+    if (skip == 1 && token.size() > 1 && token[1] == '-')
+        return false;
+    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
+    return result.ec == std::errc() && result.ptr == token.data() + token.size();
+}
+
 } // namespace
 
 std::filesystem::path PathFromUtf8(const std::string& fileName) {
@@ -92,15 +124,19 @@ void TextReader::Open(const std::string& fileName) {
     fileName_ = fileName;
     const auto path = PathFromUtf8(fileName);
     std::error_code error;
-    if (std::filesystem::is_directory(path, error))
+    const auto status = std::filesystem::status(path, error);
+    if (std::filesystem::is_directory(status))
         throw EInOutError("Cannot open file \"" + fileName + "\": it is a folder", 5);
-    if (!std::filesystem::exists(path, error))
+    if (!std::filesystem::exists(status))
         throw EInOutError("Cannot open file \"" + fileName + "\": file not found", 2);
     stream_.open(path, std::ios::binary);
     if (!stream_.is_open())
         throw EInOutError("Cannot open file \"" + fileName + "\": " + std::strerror(errno), 5);
-    buffer_.resize(kBufferSize);
+    // Left uninitialised: only the bytes read from the file are ever looked at.
+    if (!buffer_)
+        buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
     position_ = filled_ = 0;
+    atEnd_ = false;
     line_ = 1;
 }
 
@@ -112,15 +148,17 @@ void TextReader::Close() {
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.
 bool TextReader::Fill() {
-    if (!stream_.is_open())
+    if (!stream_.is_open() || atEnd_)
         return false;
     const std::size_t kept = filled_ - position_;
-    std::memmove(buffer_.data(), buffer_.data() + position_, kept);
+    std::memmove(buffer_.get(), buffer_.get() + position_, kept);
     position_ = 0;
-    filled_ =
-        kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
-                   buffer_.data() + kept, static_cast<std::streamsize>(buffer_.size() - kept)));
-    return filled_ > kept;
+    filled_ = kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
+                         buffer_.get() + kept, static_cast<std::streamsize>(kBufferSize - kept)));
+    // A file that gave nothing more is not asked again: every field read past the end (a whole
+    // record after the last line) would cost a system call.
+    atEnd_ = filled_ == kept;
+    return !atEnd_;
 }
 
 int TextReader::PeekAt(std::size_t offset) {
@@ -174,36 +212,26 @@ void TextReader::RaiseInvalid(const std::string& token) {
                       kInvalidNumericInput);
 }
 
+bool TextReader::TryReadReal(double& value) {
+    return ParseReal(ReadToken(64), value);
+}
+
 double TextReader::ReadReal() {
     const std::string token = ReadToken(64);
-    if (token.empty())
-        return 0;
-    int magnitude = 0;
-    if (!IsRealSyntax(token, magnitude))
-        RaiseInvalid(token);
-    // from_chars takes no leading "+".
-    const std::size_t skip = token[0] == '+' ? 1 : 0;
     double value = 0;
-    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
-    if (result.ec == std::errc::result_out_of_range) {
-        if (magnitude > 0)
-            RaiseInvalid(token); // beyond the range of a double
-        return token[0] == '-' ? -0.0 : 0.0;
-    }
-    if (result.ec != std::errc() || result.ptr != token.data() + token.size())
+    if (!ParseReal(token, value))
         RaiseInvalid(token);
     return value;
 }
 
+bool TextReader::TryReadInt(std::int32_t& value) {
+    return ParseInt(ReadToken(32), value);
+}
+
 std::int32_t TextReader::ReadInt() {
     const std::string token = ReadToken(32);
-    if (token.empty())
-        return 0;
-    const std::size_t skip = token[0] == '+' ? 1 : 0;
     std::int32_t value = 0;
-    const auto result = std::from_chars(token.data() + skip, token.data() + token.size(), value);
-    if (result.ec != std::errc() || result.ptr != token.data() + token.size() ||
-        (skip == 1 && token.size() > 1 && token[1] == '-'))
+    if (!ParseInt(token, value))
         RaiseInvalid(token);
     return value;
 }

@@ -7,9 +7,9 @@
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
+#include <memory>
 #include <string>
 #include <string_view>
-#include <vector>
 
 namespace zelt {
 
@@ -47,6 +47,11 @@ public:
     // number, or a number outside the type's range, raises EInOutError with the file and line.
     double ReadReal();
     std::int32_t ReadInt();
+    // The same, but a token that is no number (or out of range) gives false instead of an
+    // error, for readers that put a substitute in its place: hostile files cost no exception
+    // per bad token.
+    bool TryReadReal(double& value);
+    bool TryReadInt(std::int32_t& value);
 
     // The next at most `width` characters of the current line; the line end (LF, or CR LF) is
     // not consumed and a lone CR is dropped. At the end of the file the field is empty.
@@ -66,9 +71,10 @@ private:
 
     std::string fileName_;
     std::ifstream stream_;
-    std::vector<char> buffer_;
+    std::unique_ptr<char[]> buffer_;
     std::size_t position_ = 0;
     std::size_t filled_ = 0;
+    bool atEnd_ = false; // the file gave nothing more
     int line_ = 1;
 };
 

@@ -5,6 +5,9 @@
 #include "common/textfile.h"
 #include "linemodel/commatext.h"
 
+#include <cfloat>
+#include <cmath>
+
 namespace zelt {
 
 namespace {
@@ -15,6 +18,17 @@ constexpr int kLevelHeaderLines = 3;
 // Sizes of the atomic and molecular tables that the line table store starts with.
 constexpr std::int32_t kAtomCapacity = 1000;
 constexpr std::int32_t kMolCapacity = 500;
+
+// The statistical weight g = 2J + 1 of a level read from `line` of the file. A J beyond half the
+// range of a double has no weight that a double can hold.
+double StatisticalWeight(double j, const std::string& fileName, int line) {
+    const long double g = 2.0L * j + 1;
+    if (std::fabs(g) > static_cast<long double>(DBL_MAX))
+        throw EOverflow(Format("Floating point overflow in the statistical weight of J = %s in "
+                               "file \"%s\", line %d",
+                               {FloatToStr(j), fileName, line}));
+    return static_cast<double>(g);
+}
 
 } // namespace
 
@@ -49,9 +63,10 @@ void TAtomicData::LoadLevels(const std::string& fileName) {
         if (level.Configuration.empty() && level.Term.empty() && reader.SeekEof())
             break;
         level.J = reader.ReadReal();
+        const int line = reader.LineNumber();
         level.Energy = reader.ReadReal();
         reader.SkipLine();
-        level.G = 2 * level.J + 1;
+        level.G = StatisticalWeight(level.J, fileName, line);
         if (!Levels.empty() && Levels.back().Energy >= level.Energy) {
             ShowMessage(Format("Energy values %.7f %.7f are not unique or not ascending. "
                                "Stopping here.",

@@ -49,9 +49,11 @@ void TIniText::Parse() {
         Trim(text_, begin, end);
         if (begin < end && text_[begin] == '[') {
             const std::size_t close = text_.find(']', begin);
-            if (close < end) {
-                std::size_t nameBegin = begin + 1, nameEnd = close;
+            std::size_t nameBegin = begin + 1, nameEnd = close;
+            if (close < end)
                 Trim(text_, nameBegin, nameEnd);
+            // "[Fe" or "[ ]" names no section: the keys after it stay in the section before.
+            if (close < end && nameBegin < nameEnd) {
                 line.Kind = TLine::Section;
                 line.Name = text_.substr(nameBegin, nameEnd - nameBegin);
             }

@@ -3,10 +3,10 @@
 // write changes the bytes of one value and nothing else, so comments, blank lines, the order of
 // keys and the line ends stay as the user left them.
 //
-// Lines are "[section]", "key=value", comments beginning with ";" or "#", and anything else,
-// which is ignored. Names are trimmed of blanks and compared without regard to case; values
-// are trimmed and taken as they stand. The first key of a name wins, also across sections of
-// the same name; keys before the first section belong to none.
+// Lines are "[section]" (a name of at least one character), "key=value", comments beginning
+// with ";" or "#", and anything else, which is ignored. Names are trimmed of blanks and compared
+// without regard to case; values are trimmed and taken as they stand. The first key of a name wins,
+// also across sections of the same name; keys before the first section belong to none.
 
 #include <cstddef>
 #include <optional>

@@ -87,18 +87,18 @@ void TTextFile::ReadFloat(double& value) {
 }
 
 void TTextFile::ReadFloatDef(double& value, double def) {
-    value = def;
     try {
-        value = Input().ReadReal();
+        if (!Input().TryReadReal(value))
+            value = def;
     } catch (const EInOutError&) {
         value = def;
     }
 }
 
 void TTextFile::ReadInt(std::int32_t& value) {
-    value = -1;
     try {
-        value = Input().ReadInt();
+        if (!Input().TryReadInt(value))
+            value = -1;
     } catch (const EInOutError&) {
         value = -1;
     }

@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when one is missing.
+# Installs the Debian packages the build and the tests need, only when one is missing; packages
+# named as arguments are installed with them (tools/fuzz-smoke.sh adds clang's).
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libcli11-dev libboost-math-dev
     googletest libgtest-dev libbenchmark-dev
     clang-format
+    "$@"
 )
 
 missing=()

@@ -105,6 +105,19 @@ TEST(LoadLevels, KeepsThePreviousLevelsWhenTheFileIsMissing) {
     EXPECT_NE(message.find("line 4"), std::string::npos) << message;
 }
 
+TEST(LoadLevels, RefusesAJWhoseWeightIsBeyondADouble) {
+    TempFolder folder;
+    TAtomicData data(nullptr);
+    const std::string file =
+        folder.Write("huge.txt", kLevelHeader + LevelLine("a", "1S", 0, "1.0") +
+                                     "b                      3P           1e308 2.0\r\n");
+    EXPECT_EQ(test::ErrorText<EOverflow>([&] { data.LoadLevels(file); }),
+              "Floating point overflow in the statistical weight of J = 1E308 in file \"" + file +
+                  "\", line 5");
+    ASSERT_EQ(data.Levels.size(), 1);
+    EXPECT_EQ(data.Levels[0].Energy, 1.0);
+}
+
 TEST(SplitCommaText, FollowsTheConfigurationListRules) {
     EXPECT_EQ(SplitCommaText("Fe,I"), (Texts{"Fe", "I"}));
     EXPECT_EQ(SplitCommaText("Fe, I"), (Texts{"Fe", "I"}));

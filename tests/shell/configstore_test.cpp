@@ -39,6 +39,23 @@ TEST_F(ConfigStoreTest, SectionsInFileOrderAndNamesWithoutCase) {
     EXPECT_EQ(store.ReadFloat("AR I", "M", 0), 39.948);
 }
 
+TEST_F(ConfigStoreTest, LinesOutsideSectionsAreSkipped) {
+    // Keys before the first section belong to none; those after a section line without a name or
+    // bracket stay in the section before. Writes leave the sections as they were.
+    WriteFile("Version=2\r\n[_Files]\r\nDatabase=/data\r\n[Fe\r\nLevels=Fe_levels.txt\r\n"
+              "[Ar]\r\nm=39.948\r\n[ ]\r\nBoltzmax=3\r\n");
+    TConfigStore store(file_);
+    for (const char* folder : {"/spectra/a", "/spectra/b"}) {
+        EXPECT_EQ(store.ReadSections(), (std::vector<std::string>{"_Files", "Ar"}));
+        EXPECT_EQ(store.ReadString("_Files", "Levels", ""), "Fe_levels.txt");
+        EXPECT_EQ(store.ReadFloat("Ar", "m", 0), 39.948);
+        EXPECT_EQ(store.ReadInteger("Ar", "Boltzmax", 1), 3);
+        store.WriteString("_Files", "Measurements", folder);
+    }
+    EXPECT_EQ(store.ReadSections(), (std::vector<std::string>{"_Files", "Ar"}));
+    EXPECT_EQ(store.ReadString("_Files", "Measurements", ""), "/spectra/b");
+}
+
 TEST_F(ConfigStoreTest, NumbersAndTheirDefaults) {
     WriteFile("[_Iteration]\nDensityPoints=0x20\nTemperaturePoints=12abc\nFromDensity=2.54e16\n"
               "ToDensity=\nFromTemperature=1,5\nToTemperature= 12345.6 \nCount=0x\n");
