@@ -4,8 +4,9 @@
 // calmly with finite numbers, the written key reads back as written, and nothing else the
 // program reads has changed.
 //
-// A write replaces the file by a rename, which needs a real folder: the file lies in a folder of
-// /dev/shm, in memory.
+// The keys are read from one view of the file each time, as the store reads every single key;
+// the bytes themselves go straight into the first view. A write replaces the file by a rename,
+// which needs a real folder: the file lies in a folder of /dev/shm, in memory.
 
 #include "fuzz/fuzzsupport.h"
 #include "shell/configstore.h"
@@ -71,7 +72,7 @@ bool IsSpecies(const std::string& section) {
 }
 
 // Reads the key as the program does: a text, an integer or a float.
-void ReadKey(const TConfigStore& store, const std::string& section, const TKey& key, TView& view) {
+void ReadKey(const TConfigView& store, const std::string& section, const TKey& key, TView& view) {
     if (key.kind == TKind::Text) {
         view.texts.push_back(store.ReadString(section, key.key, kMissing));
     } else if (key.kind == TKind::Integer) {
@@ -83,7 +84,7 @@ void ReadKey(const TConfigStore& store, const std::string& section, const TKey& 
     }
 }
 
-TView Read(const TConfigStore& store) {
+TView Read(const TConfigView& store) {
     TView view;
     view.sections = store.ReadSections();
     view.measurements = store.ReadString("_Files", "Measurements", kMissing);
@@ -145,15 +146,18 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::ofstream(file, std::ios::binary | std::ios::trunc)
         .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
 
-    TConfigStore store(file);
     TView before;
-    if (!EndsCalmly([&] { before = Read(store); }))
+    if (!EndsCalmly([&] { before = Read(TConfigView(TIniText(std::string(bytes)))); }))
         return 0;
+    TConfigStore store(file);
     const std::string value = ValueFrom(bytes);
     if (!EndsCalmly([&] { store.WriteString("_Files", "Measurements", value); }))
         return 0;
     TView after;
-    Require(EndsCalmly([&] { after = Read(store); }), "a file the store wrote cannot be read");
+    Require(EndsCalmly([&] { after = Read(store.View()); }),
+            "a file the store wrote cannot be read");
+    Require(store.ReadString("_Files", "Measurements", kMissing) == after.measurements,
+            "a single key and the view of the whole file differ");
     const TView expected = Expected(before, value);
     Require(after.sections == expected.sections, "the sections " + Joined(expected.sections) +
                                                      " read as " + Joined(after.sections) +

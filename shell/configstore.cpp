@@ -41,27 +41,50 @@ void Save(const std::string& fileName, const TIniText& ini) {
 
 } // namespace
 
-TConfigStore::TConfigStore(std::string fileName) : fileName_(std::move(fileName)) {}
-
-std::string TConfigStore::ReadString(const std::string& section, const std::string& key,
-                                     const std::string& def) const {
-    return Load(fileName_).Value(section, key).value_or(def);
+std::string TConfigView::ReadString(const std::string& section, const std::string& key,
+                                    const std::string& def) const {
+    return ini_.Value(section, key).value_or(def);
 }
 
-std::int32_t TConfigStore::ReadInteger(const std::string& section, const std::string& key,
-                                       std::int32_t def) const {
+std::int32_t TConfigView::ReadInteger(const std::string& section, const std::string& key,
+                                      std::int32_t def) const {
     std::int32_t value = def;
     return TryStrToInt(ReadString(section, key, ""), value) ? value : def;
 }
 
-double TConfigStore::ReadFloat(const std::string& section, const std::string& key,
-                               double def) const {
+double TConfigView::ReadFloat(const std::string& section, const std::string& key,
+                              double def) const {
     double value = def;
     return TryStrToFloat(ReadString(section, key, ""), value) ? value : def;
 }
 
+std::vector<std::string> TConfigView::ReadSections() const {
+    return ini_.Sections();
+}
+
+TConfigStore::TConfigStore(std::string fileName) : fileName_(std::move(fileName)) {}
+
+TConfigView TConfigStore::View() const {
+    return TConfigView(Load(fileName_));
+}
+
+std::string TConfigStore::ReadString(const std::string& section, const std::string& key,
+                                     const std::string& def) const {
+    return View().ReadString(section, key, def);
+}
+
+std::int32_t TConfigStore::ReadInteger(const std::string& section, const std::string& key,
+                                       std::int32_t def) const {
+    return View().ReadInteger(section, key, def);
+}
+
+double TConfigStore::ReadFloat(const std::string& section, const std::string& key,
+                               double def) const {
+    return View().ReadFloat(section, key, def);
+}
+
 std::vector<std::string> TConfigStore::ReadSections() const {
-    return Load(fileName_).Sections();
+    return View().ReadSections();
 }
 
 void TConfigStore::WriteString(const std::string& section, const std::string& key,

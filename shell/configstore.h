@@ -5,17 +5,18 @@
 // their file order, names are compared without regard to case, and values are taken as they stand
 // (no lists, no escapes, no quotes).
 
+#include "shell/initext.h"
+
 #include <cstdint>
 #include <string>
 #include <vector>
 
 namespace zelt {
 
-class TConfigStore {
+// One reading of the configuration file: its keys typed as the program reads them.
+class TConfigView {
 public:
-    explicit TConfigStore(std::string fileName);
-
-    const std::string& FileName() const { return fileName_; }
+    explicit TConfigView(TIniText ini) : ini_(std::move(ini)) {}
 
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& def) const;
@@ -25,6 +26,27 @@ public:
     // "." as decimal separator; an empty or unparseable text gives `def`.
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
     // The section names in file order.
+    std::vector<std::string> ReadSections() const;
+
+private:
+    TIniText ini_;
+};
+
+class TConfigStore {
+public:
+    explicit TConfigStore(std::string fileName);
+
+    const std::string& FileName() const { return fileName_; }
+
+    // The file as it is on disk now; a missing file reads as empty, so every key takes its
+    // default.
+    TConfigView View() const;
+    // One key each, as TConfigView reads it, from the file as it is on disk now.
+    std::string ReadString(const std::string& section, const std::string& key,
+                           const std::string& def) const;
+    std::int32_t ReadInteger(const std::string& section, const std::string& key,
+                             std::int32_t def) const;
+    double ReadFloat(const std::string& section, const std::string& key, double def) const;
     std::vector<std::string> ReadSections() const;
 
     // Each write stores the key at once: the file is written beside itself and then renamed
