@@ -5,6 +5,7 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "linemodel/extended.h"
 
 #include <cmath>
 #include <filesystem>
@@ -74,8 +75,10 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
                           double fromTemperature, double toTemperature, const std::string& fileName,
                           TMapRange& range, TReportList* report, std::int32_t /*reportKind*/) {
     FpReset();
-    const double temperatureStep = (toTemperature - fromTemperature) / temperaturePoints;
-    const double densityStep = (toLogDensity - fromLogDensity) / densityPoints;
+    const double temperatureStep = static_cast<double>(
+        (static_cast<long double>(toTemperature) - fromTemperature) / temperaturePoints);
+    const double densityStep = static_cast<double>(
+        (static_cast<long double>(toLogDensity) - fromLogDensity) / densityPoints);
     FpCheck("the step of the map grid (number of points 0?)");
     range = TMapRange{fromLogDensity, toLogDensity, fromTemperature,
                       toTemperature,  densityStep,  temperatureStep};
@@ -99,9 +102,9 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
             }
             if (rss > largest)
                 largest = rss;
-            logDensity += densityStep;
+            logDensity = ExtendedSum(logDensity, densityStep);
         }
-        temperature += temperatureStep;
+        temperature = ExtendedSum(temperature, temperatureStep);
     }
     // Once more at the best point, so that the fractions and populations shown belong to it.
     Slot(p, LogDensity) = bestLogDensity;

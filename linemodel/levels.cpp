@@ -51,7 +51,7 @@ void TAtomicData::LoadLevels(const std::string& fileName) {
         level.J = reader.ReadReal();
         level.Energy = reader.ReadReal();
         reader.SkipLine();
-        level.G = 2 * level.J + 1;
+        level.G = static_cast<double>(2 * static_cast<long double>(level.J) + 1);
         if (!Levels.empty() && Levels.back().Energy >= level.Energy) {
             ShowMessage(Format("Energy values %.7f %.7f are not unique or not ascending. "
                                "Stopping here.",

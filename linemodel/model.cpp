@@ -3,6 +3,7 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "linemodel/constants.h"
+#include "linemodel/extended.h"
 
 #include <algorithm>
 #include <cfenv>
@@ -68,14 +69,14 @@ void TAtomicData::CalcBranchingFractions() {
         for (const TLine& line : SelectedLines) {
             if (line.Data.EUpper != level.Energy)
                 continue;
-            level.SumA += line.Data.Aki;
+            level.SumA = ExtendedSum(level.SumA, line.Data.Aki);
             // Intensity times wavelength turns an energy intensity into a photon rate.
             level.SumIL += static_cast<long double>(line.Intensity) * line.Data.Wavelength;
         }
     }
     for (TLine& line : SelectedLines) {
         const TLevel& upper = Levels[line.UpperLevel];
-        line.BFTheory = upper.SumA <= 0 ? -1 : line.Data.Aki / upper.SumA;
+        line.BFTheory = upper.SumA <= 0 ? -1 : ExtendedQuotient(line.Data.Aki, upper.SumA);
         if (upper.SumIL > 0)
             line.BFMeasured =
                 static_cast<long double>(line.Intensity) * line.Data.Wavelength / upper.SumIL;
@@ -149,13 +150,13 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         level.SumAEff = 0;
     for (const TLine& line : SelectedLines) {
         TLevel& upper = Levels[line.UpperLevel];
-        upper.SumAEff += line.BFFit;
+        upper.SumAEff = ExtendedSum(upper.SumAEff, line.BFFit);
     }
     TPreCalcDataArray values(SelectedLines.size());
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
         TLine& line = SelectedLines[i];
         const double sumAEff = Levels[line.UpperLevel].SumAEff;
-        line.BFFit = sumAEff <= 0 ? -1 : line.BFFit / sumAEff;
+        line.BFFit = sumAEff <= 0 ? -1 : ExtendedQuotient(line.BFFit, sumAEff);
         values[i] = line.BFFit;
     }
     FpCheck("the model branching fractions");

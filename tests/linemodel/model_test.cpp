@@ -159,6 +159,26 @@ TEST_F(Model, ArithmeticFaultsNameTheirCause) {
     EXPECT_EQ(data.PrecalcStore.size(), 0);
 }
 
+TEST(ExtendedArithmetic, FractionsOfStoredDoublesAreExtendedQuotientsRounded) {
+    // A = 1.78e6 and 4.1e7 s-1 from one upper level: 1.78e6 / 4.278e7 rounds to a different
+    // last bit in double than the extended quotient does.
+    test::SmallSpecies species;
+    species.folder.Write("X_I.txt", test::kTableHeader +
+                                        test::TableLine("500.10", "0.0178", "0.0", "3.0", 5, 3) +
+                                        test::TableLine("520.20", "0.41", "0.1", "3.0", 3, 3));
+    TAtomicData data(nullptr);
+    species.Load(data);
+    data.ImportLines(species.Measurement("500.10 10\r\n520.20 5\r\n"));
+    data.CalcBranchingFractions();
+    const volatile double a = 1.78e6, sum = 4.278e7;
+    ASSERT_EQ(data.Levels[2].SumA, sum);
+    EXPECT_NE(a / sum, 0x1.54dac763ef3eap-5);
+    EXPECT_EQ(data.SelectedLines[0].BFTheory, 0x1.54dac763ef3eap-5);
+    // Without absorption path the model forms the same quotient from SumAEff.
+    EXPECT_EQ(data.ModelBF(test::ModelParams(18, 1000, 0), 0), 0x1.54dac763ef3eap-5L);
+    EXPECT_EQ(data.Levels[2].SumAEff, sum);
+}
+
 TEST(EscapeFactor, FallsFromOneAsTheDepthGrows) {
     EXPECT_EQ(EscapeFactor(0), 1);
     EXPECT_NEAR(EscapeFactor(1), 0.50049975, 1e-8);
