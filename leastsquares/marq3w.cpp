@@ -127,7 +127,8 @@ bool TMarqRun::NormalEquations() {
         }
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
-        if (a_[At(i, i)] <= kDiagonalGuard) {
+        // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
+        if (std::islessequal(a_[At(i, i)], kDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;
@@ -159,8 +160,9 @@ bool TMarqRun::Trial(long double damping, const TParamVector& pOld, long double 
     FpCheck("the trial step");
     const long double s = SumOfSquares();
     sumOfSquares_ = s;
-    // A partial sum from a failed model must not pass for an improvement.
-    if (ok_ && s <= sOld)
+    // A partial sum from a failed model must not pass for an improvement, nor an S that is not
+    // a number; the quiet comparison leaves no invalid-operation flag for the next check.
+    if (ok_ && std::islessequal(s, sOld))
         return true;
     for (std::int32_t i = 1; i <= np_; ++i)
         p_[i] = pOld[i];
@@ -209,7 +211,7 @@ std::int32_t TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
         if (printLevel_ > 0)
             LogIteration(1, iteration);
         std::int32_t code = -1;
-        if (sOld <= control_[SumSqTarget])
+        if (std::islessequal(sOld, control_[SumSqTarget]))
             code = 0;
         if (lambda >= control_[LambdaMax])
             code = 1;

@@ -95,12 +95,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
             Slot(p, Temperature) = temperature;
             const long double rss = CalcRSS(p, 2);
             RSSMap[r][c] = static_cast<double>(rss);
-            if (rss < smallest) {
+            // Quiet comparisons: a residual that is not a number is neither best nor largest.
+            if (std::isless(rss, smallest)) {
                 smallest = rss;
                 bestLogDensity = logDensity;
                 bestTemperature = temperature;
             }
-            if (rss > largest)
+            if (std::isgreater(rss, largest))
                 largest = rss;
             logDensity = ExtendedSum(logDensity, densityStep);
         }
