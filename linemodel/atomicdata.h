@@ -9,6 +9,7 @@
 #include "textinput/DataFld.h"
 #include "textinput/TxtAccessNew.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -75,6 +76,34 @@ struct TMapRange {
            LogDensityStep = 0, TemperatureStep = 0;
 };
 
+// The smallest and the largest residual of a stretch of the map and the grid point of the first
+// smallest (row -1 while no residual lies below 1e20), collected in row order.
+struct TResidualRange {
+    long double Smallest = 1e20L, Largest = -1e20L;
+    std::int32_t Row = -1, Column = -1;
+    // Quiet comparisons: a residual that is not a number is neither the smallest nor the
+    // largest. Only a strictly smaller residual moves the best point.
+    void Add(long double rss, std::int32_t row, std::int32_t column) {
+        if (std::isless(rss, Smallest)) {
+            Smallest = rss;
+            Row = row;
+            Column = column;
+        }
+        if (std::isgreater(rss, Largest))
+            Largest = rss;
+    }
+    // A later stretch of the map.
+    void Add(const TResidualRange& later) {
+        if (std::isless(later.Smallest, Smallest)) {
+            Smallest = later.Smallest;
+            Row = later.Row;
+            Column = later.Column;
+        }
+        if (std::isgreater(later.Largest, Largest))
+            Largest = later.Largest;
+    }
+};
+
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the final sum of squares and the result code.
 struct TFitResult {
@@ -105,6 +134,7 @@ public:
     std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change
     std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
+    std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
 
     // A new species: empties SelectedLines (their level indices belong to the old species),
     // resets the result-header counter, then loads the levels and the line table.
@@ -157,14 +187,29 @@ private:
     void ShowMessage(const std::string& text) const;
     std::int32_t PopulatedLevels(const TParamVector& p) const;
     void ComputeModel(const TParamVector& p);
+    std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
+                                   const CheckedVector<double>& temperatures,
+                                   TResidualRange& residuals);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
 
     TShowMessage showMessage_;
 };
 
-// Escape factor of a Doppler-broadened line of optical depth tau at its centre.
-double EscapeFactor(double tau);
+// Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
+// tau at its centre: 1 at tau = 0, falling off as 2 / (1 + tau). Inline, and in two steps
+// (the exponential, then the factor from it), because the map takes the exponentials of all
+// lines first: the library's exponential resets the x87 control word, which makes any x87
+// arithmetic still in flight wait, so the arithmetic around it is better done apart.
+inline long double EscapeExponential(double tau) {
+    return std::exp(-0.001L * tau);
+}
+inline double EscapeFactor(double tau, long double exponential) {
+    return static_cast<double>((2 - exponential) / (1 + static_cast<long double>(tau)));
+}
+inline double EscapeFactor(double tau) {
+    return EscapeFactor(tau, EscapeExponential(tau));
+}
 // Most probable speed sqrt(2kT/m) in m/s of atoms of mass `mass` (kg) at `gasTemperature` (K).
 double ThermalVelocity(double gasTemperature, double mass);
 

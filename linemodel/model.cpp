@@ -2,14 +2,13 @@
 
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "linemodel/absorption.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <climits>
 #include <cmath>
-#include <math.h>
 
 namespace zelt {
 
@@ -18,21 +17,6 @@ namespace {
 // ModelBF looks a parameter vector up in the cache by the slots that the model reads.
 constexpr std::int32_t kFirstModelSlot = 1;
 constexpr std::int32_t kModelSlotCount = 8;
-
-// True when an arithmetic fault is pending: lets the model name the quantity at fault without
-// building a message for every line of every evaluation.
-bool FaultPending() {
-    return std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
-}
-
-// 10^x in extended precision; glibc's exp10l is as exact as powl(10, x) and seven times faster.
-long double PowerOfTen(long double x) {
-#ifdef __GLIBC__
-    return ::exp10l(x);
-#else
-    return std::pow(10.0L, x);
-#endif
-}
 
 // True when the slots first .. last - 1 of both vectors are equal (as extended reals).
 bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first,
@@ -52,10 +36,6 @@ std::int32_t PointIndex(long double x) {
 }
 
 } // namespace
-
-double EscapeFactor(double tau) {
-    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
-}
 
 double ThermalVelocity(double gasTemperature, double mass) {
     return static_cast<double>(std::sqrt(kTwoBoltzmann * gasTemperature / mass));
@@ -109,42 +89,31 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
     const long double path = Slot(p, PathLength);
     const std::int32_t populated = PopulatedLevels(p);
     const long double density = PowerOfTen(Slot(p, LogDensity));
-    // Boltzmann distribution from the first level: n_j = n_1 (g_j / g_1) exp(-(E_j - E_1) / kT),
-    // energies in eV.
+    // Boltzmann distribution from the first level, energies in eV.
     for (std::int32_t j = 0; j < populated; ++j) {
         const TLevel& first = Levels[0];
         TLevel& level = Levels[j];
-        level.Population = static_cast<double>(
-            density * (static_cast<long double>(level.G) / first.G) *
-            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
-                     (kBoltzmann * temperature)));
+        const long double energyTerm =
+            -kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy);
+        level.Population = Population(density, static_cast<long double>(level.G) / first.G,
+                                      BoltzmannFactor(energyTerm, kBoltzmann * temperature));
     }
-    if (FaultPending())
+    // Tested first, so that the message naming the quantity at fault is built only for a fault.
+    if (FpPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
                        {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
-    const long double sqrtPi = std::sqrt(kPi);
     for (TLine& line : SelectedLines) {
         const TAtomRecord& data = line.Data;
         const long double lambda = data.Wavelength * kNanometre; // m
-        const long double lambda2 = lambda * lambda;
-        const long double a = data.Aki;
-        const long double n = std::fabs(Levels[line.LowerLevel].Population);
-        // S = lambda^5 gk / (8 pi h c gi) A, so that K = n S h / lambda = n lambda^4 gk A /
-        // (8 pi c gi) is the absorption coefficient integrated over wavelength (m-1 times m).
-        const double s =
-            static_cast<double>(lambda2 * lambda2 * lambda *
-                                (static_cast<long double>(data.Gk) / data.Gi) / kEightPiHC * a);
-        const double k = static_cast<double>(n * s * kPlanck / lambda);
-        // Centre of a Doppler profile of 1/e half width lambda v / c: k0 = c K / (sqrt(pi) v
-        // lambda), in m-1.
-        const double k0 = static_cast<double>(kSpeedOfLight * k / (sqrtPi * velocity * lambda));
-        const double tau = static_cast<double>(k0 * path);
         // Scratch: the absorption-reduced transition probability of the line.
-        line.BFFit = static_cast<double>(static_cast<long double>(EscapeFactor(tau)) * a);
+        const double tau =
+            OpticalDepth(lambda, LineStrength(lambda, data), DopplerDenominator(velocity, lambda),
+                         std::fabs(Levels[line.LowerLevel].Population), path);
+        line.BFFit = ReducedTransitionProbability(data.Aki, EscapeFactor(tau));
     }
-    if (FaultPending())
+    if (FpPending())
         FpCheck(OpticalDepthFault(p));
     for (TLevel& level : Levels)
         level.SumAEff = 0;
