@@ -6,6 +6,7 @@
 #include "common/checked.h"
 #include "leastsquares/marqdef.h"
 #include "linemodel/normal.h"
+#include "linemodel/precalcstore.h"
 #include "textinput/DataFld.h"
 #include "textinput/TxtAccessNew.h"
 
@@ -38,14 +39,6 @@ struct TLine {
     double BFTheory = 0;   // Aki / SumA; -1 when it cannot be formed
     TAtomRecord Data;
     std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
-};
-
-using TPreCalcDataArray = CheckedVector<double>;
-
-// One cached model result: BFFit of every selected line for one parameter vector.
-struct TPrecalcRecord {
-    TParamVector Params;
-    TPreCalcDataArray Values;
 };
 
 // The slots of the parameter vector that the model reads and the fit and map write.
@@ -128,7 +121,7 @@ public:
 
     CheckedVector<TLevel> Levels;       // file order, energies strictly ascending
     CheckedVector<TLine> SelectedLines; // measurement-file order
-    CheckedVector<TPrecalcRecord> PrecalcStore;
+    TPrecalcStore PrecalcStore;
     CheckedVector<CheckedVector<double>> RSSMap; // [temperature step][density step]
     TMapRange MapRange;
     std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change

@@ -14,24 +14,17 @@ namespace zelt {
 
 namespace {
 
-// ModelBF looks a parameter vector up in the cache by the slots that the model reads.
-constexpr std::int32_t kFirstModelSlot = 1;
-constexpr std::int32_t kModelSlotCount = 8;
-
-// True when the slots first .. last - 1 of both vectors are equal (as extended reals).
-bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first,
-               std::int32_t last) {
-    for (std::int32_t slot = first; slot < last; ++slot)
-        if (a[slot] != b[slot])
-            return false;
-    return true;
-}
-
 // The line number x of ModelBF: x truncated toward zero, without the cost of a checked
-// conversion for the whole numbers the minimiser passes.
+// conversion for the whole numbers the minimiser passes. The truncation goes through a double,
+// because truncating an extended real switches the x87 rounding mode twice, which stalls the
+// unit; a value just below a whole number that the double rounds up to it is put back.
 std::int32_t PointIndex(long double x) {
-    if (x >= 0 && x <= INT32_MAX)
-        return static_cast<std::int32_t>(x);
+    if (x >= 0 && x <= INT32_MAX) {
+        auto index = static_cast<std::int32_t>(static_cast<double>(x));
+        if (index > x)
+            --index;
+        return index;
+    }
     return TruncToInt(x);
 }
 
@@ -121,29 +114,24 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         TLevel& upper = Levels[line.UpperLevel];
         upper.SumAEff = ExtendedSum(upper.SumAEff, line.BFFit);
     }
-    TPreCalcDataArray values(SelectedLines.size());
-    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
-        TLine& line = SelectedLines[i];
+    for (TLine& line : SelectedLines) {
         const double sumAEff = Levels[line.UpperLevel].SumAEff;
         line.BFFit = sumAEff <= 0 ? -1 : ExtendedQuotient(line.BFFit, sumAEff);
-        values[i] = line.BFFit;
     }
     FpCheck("the model branching fractions");
-    AddPrecalc(p, values);
+    TPrecalcRecord& record = PrecalcStore.Append(p, SelectedLines.size());
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
+        record.Values[i] = SelectedLines[i].BFFit;
 }
 
 long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
     const std::int32_t point = PointIndex(x);
-    // The model adds a record only for a vector not yet stored, so at most one record matches
-    // and the newest first is the same record as FindPrecalc's oldest first; the minimiser
-    // asks mostly for the vectors it has just tried.
-    for (std::int32_t index = PrecalcStore.size() - 1; index >= 0; --index) {
-        const TPrecalcRecord& record = PrecalcStore[index];
-        if (SameSlots(record.Params, p, kFirstModelSlot, kFirstModelSlot + kModelSlotCount))
-            return record.Values[point];
+    std::int32_t index = PrecalcStore.FindModelSlots(p);
+    if (index < 0) {
+        ComputeModel(p);
+        index = PrecalcStore.size() - 1;
     }
-    ComputeModel(p);
-    return PrecalcStore.back().Values[point];
+    return PrecalcStore[index].Values[point];
 }
 
 bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
@@ -157,7 +145,7 @@ bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::in
 }
 
 void TAtomicData::AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values) {
-    PrecalcStore.push_back(TPrecalcRecord{p, values});
+    PrecalcStore.Append(p, values.size()).Values = values;
 }
 
 void TAtomicData::ClearPrecalc() {

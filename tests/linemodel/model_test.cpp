@@ -140,6 +140,21 @@ TEST_F(Model, CachesOneResultPerParameterVector) {
     EXPECT_THROW(data.ModelBF(p, -1), ERangeError);
     data.ClearPrecalc();
     EXPECT_EQ(data.PrecalcStore.size(), 0);
+
+    // Older records are found as well as the latest, with 0 and -0 as one value.
+    for (int k = 1; k <= 6; ++k) {
+        Slot(p, Temperature) = 1000 + k;
+        data.ModelBF(p, 0);
+    }
+    const long double second = data.ModelBF(p, 1);
+    Slot(p, Temperature) = 1006;
+    Slot(p, FitCount) = -0.0L;
+    EXPECT_EQ(data.ModelBF(p, 1), second);
+    Slot(p, Temperature) = 1001;
+    data.ModelBF(p, 1);
+    EXPECT_EQ(data.PrecalcStore.size(), 6);
+    EXPECT_TRUE(data.FindPrecalc(p, 1, 8, index));
+    EXPECT_EQ(index, 0);
 }
 
 TEST_F(Model, ArithmeticFaultsNameTheirCause) {
