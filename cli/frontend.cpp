@@ -39,6 +39,7 @@ struct TOptions {
     std::string RssFile;
     std::string Report = "final";
     std::string LogPath;
+    std::int32_t Threads = 0; // of the map; 0: one per core
 };
 
 // The value of "--name VALUE" or "--name=VALUE" before CLI11 parses, so that the defaults of
@@ -137,6 +138,7 @@ public:
     }
 
     void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
+        model_.MapThreads = options.Threads;
         TReportList report;
         RunMap(model_, settings, fs::path(file).filename().string(), report, ReportFinalResults);
         PrintLines(out_, report);
@@ -213,6 +215,9 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
         ->default_str(Format("%d", {s.TemperaturePoints}))
         ->check(CLI::PositiveNumber);
     AddAbsorptionOptions(command, s);
+    command->add_option("--threads", o.Threads, "threads that share the rows of the map")
+        ->default_str("one per core")
+        ->check(CLI::PositiveNumber);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
 }
