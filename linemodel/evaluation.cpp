@@ -153,11 +153,8 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         return 0;
     FpReset();
     std::optional<TGridModel> model;
-    CheckedVector<long double> densities(columns);
     try {
-        model.emplace(*this, p);
-        for (std::int32_t c = 0; c < columns; ++c)
-            densities[c] = PowerOfTen(logDensities[c]);
+        model.emplace(*this, p, logDensities);
     } catch (const Exception&) {
         model.reset();
     }
@@ -179,7 +176,7 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         TGridModel::TScratch& own = scratch[static_cast<std::size_t>(worker)];
         model->SetTemperature(temperatures[r], own);
         for (std::int32_t c = 0; c < columns; ++c) {
-            const long double rss = model->Residual(densities[c], own);
+            const long double rss = model->Residual(c, own);
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }

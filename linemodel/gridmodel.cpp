@@ -1,6 +1,5 @@
 #include "linemodel/gridmodel.h"
 
-#include "common/fpcheck.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 
@@ -8,7 +7,8 @@
 
 namespace zelt {
 
-TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p)
+TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
+                       const CheckedVector<double>& logDensities)
     : path_(Slot(p, PathLength)), degreesOfFreedom_(CheckedSub(data.SelectedLines.size(), 2)) {
     const std::int32_t populated =
         std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, data.Levels.size());
@@ -19,6 +19,8 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p)
         energyTerms_.push_back(-kElementaryCharge *
                                (static_cast<long double>(level.Energy) - first.Energy));
     }
+    for (const double logDensity : logDensities)
+        densities_.push_back(PowerOfTen(logDensity));
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
     // Upper levels in order of their first line, numbered for TScratch::SumAEff.
@@ -37,15 +39,32 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p)
         if (upper < 0)
             upper = upperLevels_++;
         grid.Upper = upper;
+        grid.Lower = line.LowerLevel;
         const double lowerPopulation = data.Levels[line.LowerLevel].Population;
-        grid.Lower = line.LowerLevel < populated ? line.LowerLevel : -1;
-        if (grid.Lower < 0)
-            grid.FixedReduced = ReducedTransitionProbability(
-                grid.A, EscapeFactor(OpticalDepth(grid.Lambda, grid.Strength, grid.Doppler,
-                                                  std::fabs(lowerPopulation), path_)));
+        if (line.LowerLevel >= populated) {
+            grid.Kind = TLower::Unpopulated;
+            grid.FixedReduced = Reduced(grid, lowerPopulation);
+        } else if (line.LowerLevel == 0) {
+            grid.Kind = TLower::First;
+            grid.First = firstLevelLines_++;
+        } else {
+            grid.Kind = TLower::Populated;
+        }
         lines_.push_back(grid);
     }
-    FpCheck("the line data of the map");
+    // n_1 = density (g_1 / g_1) exp(-0 / kT) in every row whose kT is a positive number.
+    for (const long double density : densities_)
+        for (const TGridLine& line : lines_)
+            if (line.Kind == TLower::First)
+                firstLevelReduced_.push_back(
+                    Reduced(line, Population(density, weightRatios_[0], 1.0L)));
+}
+
+// A EscapeFactor(tau) of a line for the population (m-3) of its lower level.
+double TGridModel::Reduced(const TGridLine& line, double lowerPopulation) const {
+    return ReducedTransitionProbability(
+        line.A, EscapeFactor(OpticalDepth(line.Lambda, line.Strength, line.Doppler,
+                                          std::fabs(lowerPopulation), path_)));
 }
 
 TGridModel::TScratch TGridModel::NewScratch() const {
@@ -63,29 +82,37 @@ void TGridModel::SetTemperature(double temperature, TScratch& scratch) const {
     const long double absolute = std::fabs(static_cast<long double>(temperature));
     for (std::int32_t j = 0; j < energyTerms_.size(); ++j)
         scratch.Boltzmann[j] = BoltzmannFactor(energyTerms_[j], kBoltzmann * absolute);
+    scratch.FirstLevelUnity = !scratch.Boltzmann.empty() && scratch.Boltzmann[0] == 1;
 }
 
-long double TGridModel::Residual(long double density, TScratch& scratch) const {
+long double TGridModel::Residual(std::int32_t column, TScratch& scratch) const {
+    const long double density = densities_[column];
     for (std::int32_t j = 0; j < weightRatios_.size(); ++j)
         scratch.Populations[j] = Population(density, weightRatios_[j], scratch.Boltzmann[j]);
-    // The optical depths, their exponentials and then the escape factors, each for all lines
-    // (see EscapeExponential).
+    // The lines whose reduced transition probability is not known beforehand: their optical
+    // depths, then their exponentials, each for all lines (see EscapeExponential).
+    const auto computed = [&](const TGridLine& line) {
+        return line.Kind == TLower::Populated ||
+               (line.Kind == TLower::First && !scratch.FirstLevelUnity);
+    };
     for (std::int32_t i = 0; i < lines_.size(); ++i) {
         const TGridLine& line = lines_[i];
-        if (line.Lower >= 0)
+        if (computed(line))
             scratch.Depths[i] = OpticalDepth(line.Lambda, line.Strength, line.Doppler,
                                              std::fabs(scratch.Populations[line.Lower]), path_);
     }
-    for (std::int32_t i = 0; i < lines_.size(); ++i) {
-        if (lines_[i].Lower >= 0)
+    for (std::int32_t i = 0; i < lines_.size(); ++i)
+        if (computed(lines_[i]))
             scratch.Exponentials[i] = EscapeExponential(scratch.Depths[i]);
-    }
     for (std::int32_t i = 0; i < lines_.size(); ++i) {
         const TGridLine& line = lines_[i];
-        scratch.Reduced[i] =
-            line.Lower < 0 ? line.FixedReduced
-                           : ReducedTransitionProbability(
-                                 line.A, EscapeFactor(scratch.Depths[i], scratch.Exponentials[i]));
+        if (computed(line))
+            scratch.Reduced[i] = ReducedTransitionProbability(
+                line.A, EscapeFactor(scratch.Depths[i], scratch.Exponentials[i]));
+        else if (line.Kind == TLower::First)
+            scratch.Reduced[i] = firstLevelReduced_[column * firstLevelLines_ + line.First];
+        else
+            scratch.Reduced[i] = line.FixedReduced;
     }
     for (double& sum : scratch.SumAEff)
         sum = 0;
