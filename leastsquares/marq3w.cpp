@@ -8,6 +8,7 @@
 #include "leastsquares/chocho.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 namespace zelt {
@@ -49,6 +50,19 @@ std::string DashRule(int n) {
         RaiseIndexError(n, 0, kRuleWidth);
     return std::string(static_cast<std::size_t>(n), '-') +
            std::string(static_cast<std::size_t>(kRuleWidth - n), ' ');
+}
+
+// Removes an earlier log that is a plain file (no link, no device), so that the log is written
+// to a new file rather than into the old one emptied: ext4 writes a file emptied by truncation
+// out to disk when it is closed (its guard for files rewritten in place), which made every fit
+// wait milliseconds for the disk. Whatever cannot be removed is emptied by Create as before.
+void RemovePlainFile(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path path = PathFromUtf8(fileName);
+    if (fs::symlink_status(path, error).type() == fs::file_type::regular &&
+        fs::hard_link_count(path, error) == 1)
+        fs::remove(path, error);
 }
 
 // The state of one call of MarqMinimize.
@@ -345,6 +359,7 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
+    RemovePlainFile(fileName);
     MarqLog.Create(fileName);
     if (mode < 3)
         MarqLog.WriteLine(std::string(84, '='));
