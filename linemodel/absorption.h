@@ -36,12 +36,17 @@ inline long double DopplerDenominator(double velocity, long double lambda) {
     return std::sqrt(kPi) * velocity * lambda;
 }
 
-// The optical depth tau = k0 path at the centre of a line of strength S, for the density n
-// (m-3) of its lower level and the path (m).
-inline double OpticalDepth(long double lambda, double s, long double doppler, long double n,
-                           long double path) {
-    const double k = static_cast<double>(n * s * kPlanck / lambda);
-    const double k0 = static_cast<double>(kSpeedOfLight * k / doppler);
+// The constants of a line for atoms of most probable speed `velocity` (m/s).
+inline TLineConstants LineConstants(const TAtomRecord& data, double velocity) {
+    const long double lambda = data.Wavelength * kNanometre;
+    return {lambda, LineStrength(lambda, data), DopplerDenominator(velocity, lambda)};
+}
+
+// The optical depth tau = k0 path at the centre of a line, for the density n (m-3) of its lower
+// level and the path (m).
+inline double OpticalDepth(const TLineConstants& line, long double n, long double path) {
+    const double k = static_cast<double>(n * line.Strength * kPlanck / line.Lambda);
+    const double k0 = static_cast<double>(kSpeedOfLight * k / line.Doppler);
     return static_cast<double>(k0 * path);
 }
 

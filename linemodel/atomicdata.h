@@ -41,6 +41,14 @@ struct TLine {
     std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
 };
 
+// What the optical depth of a line needs besides the density of its lower level; it changes
+// only with the line data and the Doppler width, so a fit computes it once (absorption.h).
+struct TLineConstants {
+    long double Lambda;  // m, the wavelength
+    double Strength;     // lambda^5 gk A / (8 pi h c gi)
+    long double Doppler; // sqrt(pi) v lambda
+};
+
 // The slots of the parameter vector that the model reads and the fit and map write.
 enum TParamSlot : int {
     LogDensity = 1,      // log10 of the density n_1 of the first level, n_1 in m-3
@@ -180,6 +188,7 @@ private:
     void ShowMessage(const std::string& text) const;
     std::int32_t PopulatedLevels(const TParamVector& p) const;
     void ComputeModel(const TParamVector& p);
+    friend class TLineConstantsScope;
     std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
                                    const CheckedVector<double>& temperatures,
                                    TResidualRange& residuals);
@@ -187,6 +196,9 @@ private:
     std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
 
     TShowMessage showMessage_;
+    // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
+    CheckedVector<TLineConstants> lineConstants_;
+    double lineVelocity_ = 0;
 };
 
 // Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth

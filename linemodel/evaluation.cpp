@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/gridmodel.h"
 
@@ -32,6 +33,34 @@ public:
 private:
     TAtomicData& data_;
 };
+
+} // namespace
+
+// The constants of the selected lines for the gas temperature and mass of p, kept while a fit
+// evaluates the model and dropped when it ends, also by an exception. Constants that raise a
+// floating-point fault are not kept: the model meets the fault itself and names its cause.
+class TLineConstantsScope {
+public:
+    TLineConstantsScope(TAtomicData& data, const TParamVector& p) : data_(data) {
+        FpReset();
+        data.lineVelocity_ = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
+                                             static_cast<double>(Slot(p, AtomMass)));
+        data.lineConstants_.clear();
+        for (const TLine& line : data.SelectedLines)
+            data.lineConstants_.push_back(LineConstants(line.Data, data.lineVelocity_));
+        if (FpPending())
+            data.lineConstants_.clear();
+        FpReset();
+    }
+    TLineConstantsScope(const TLineConstantsScope&) = delete;
+    TLineConstantsScope& operator=(const TLineConstantsScope&) = delete;
+    ~TLineConstantsScope() { data_.lineConstants_.clear(); }
+
+private:
+    TAtomicData& data_;
+};
+
+namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
@@ -198,6 +227,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     FpReset();
     ClearPrecalc();
     PrecalcScope scope(*this);
+    const TLineConstantsScope constants(*this, p);
     const std::int32_t n = SelectedLines.size();
     if (n > TDataVector::Size)
         throw ERangeError(Format("%d lines are selected, but a fit takes at most %d lines.",

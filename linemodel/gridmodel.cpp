@@ -28,12 +28,9 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
     for (std::int32_t& index : upperIndex)
         index = -1;
     for (const TLine& line : data.SelectedLines) {
-        const TAtomRecord& record = line.Data;
         TGridLine grid{};
-        grid.Lambda = record.Wavelength * kNanometre;
-        grid.A = record.Aki;
-        grid.Strength = LineStrength(grid.Lambda, record);
-        grid.Doppler = DopplerDenominator(velocity, grid.Lambda);
+        grid.Constants = LineConstants(line.Data, velocity);
+        grid.A = line.Data.Aki;
         grid.Measured = line.BFMeasured;
         std::int32_t& upper = upperIndex[line.UpperLevel];
         if (upper < 0)
@@ -63,8 +60,7 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
 // A EscapeFactor(tau) of a line for the population (m-3) of its lower level.
 double TGridModel::Reduced(const TGridLine& line, double lowerPopulation) const {
     return ReducedTransitionProbability(
-        line.A, EscapeFactor(OpticalDepth(line.Lambda, line.Strength, line.Doppler,
-                                          std::fabs(lowerPopulation), path_)));
+        line.A, EscapeFactor(OpticalDepth(line.Constants, std::fabs(lowerPopulation), path_)));
 }
 
 TGridModel::TScratch TGridModel::NewScratch() const {
@@ -98,8 +94,8 @@ long double TGridModel::Residual(std::int32_t column, TScratch& scratch) const {
     for (std::int32_t i = 0; i < lines_.size(); ++i) {
         const TGridLine& line = lines_[i];
         if (computed(line))
-            scratch.Depths[i] = OpticalDepth(line.Lambda, line.Strength, line.Doppler,
-                                             std::fabs(scratch.Populations[line.Lower]), path_);
+            scratch.Depths[i] =
+                OpticalDepth(line.Constants, std::fabs(scratch.Populations[line.Lower]), path_);
     }
     for (std::int32_t i = 0; i < lines_.size(); ++i)
         if (computed(lines_[i]))

@@ -40,11 +40,9 @@ public:
 private:
     enum class TLower { Unpopulated, First, Populated };
     struct TGridLine {
-        long double Lambda;  // m
-        long double A;       // s-1
-        double Strength;     // LineStrength
-        long double Doppler; // DopplerDenominator
-        double Measured;     // BFMeasured
+        TLineConstants Constants;
+        long double A;   // s-1
+        double Measured; // BFMeasured
         TLower Kind;
         std::int32_t Lower;  // index of the lower level
         std::int32_t Upper;  // index of the upper level in TScratch::SumAEff

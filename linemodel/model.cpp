@@ -14,17 +14,17 @@ namespace zelt {
 
 namespace {
 
-// The line number x of ModelBF: x truncated toward zero, without the cost of a checked
-// conversion for the whole numbers the minimiser passes. The truncation goes through a double,
-// because truncating an extended real switches the x87 rounding mode twice, which stalls the
-// unit; a value just below a whole number that the double rounds up to it is put back.
-std::int32_t PointIndex(long double x) {
-    if (x >= 0 && x <= INT32_MAX) {
-        auto index = static_cast<std::int32_t>(static_cast<double>(x));
-        if (index > x)
-            --index;
-        return index;
-    }
+// The line number x of ModelBF: x truncated toward zero. For 0 <= x < 2^31 (the minimiser
+// passes whole numbers) it is read from the bits of x, x = significand 2^(exponent - 63),
+// because truncating an extended real in the x87 unit switches its rounding mode twice, which
+// stalls the unit; other numbers go through the checked conversion.
+std::int32_t PointIndex(const long double& x) {
+    const TRealBits bits = BitsOf(x);
+    if (bits.SignAndExponent < TRealBits::Bias)
+        return 0;
+    const int exponent = bits.SignAndExponent - TRealBits::Bias;
+    if (exponent <= 30)
+        return static_cast<std::int32_t>(bits.Significand >> (63 - exponent));
     return TruncToInt(x);
 }
 
@@ -97,14 +97,16 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
                        {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
-    for (TLine& line : SelectedLines) {
-        const TAtomRecord& data = line.Data;
-        const long double lambda = data.Wavelength * kNanometre; // m
-        // Scratch: the absorption-reduced transition probability of the line.
+    // The constants of a fit's lines when they were computed for this velocity.
+    const bool known = lineConstants_.size() == SelectedLines.size() && lineVelocity_ == velocity;
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
+        TLine& line = SelectedLines[i];
+        const TLineConstants constants =
+            known ? lineConstants_[i] : LineConstants(line.Data, velocity);
         const double tau =
-            OpticalDepth(lambda, LineStrength(lambda, data), DopplerDenominator(velocity, lambda),
-                         std::fabs(Levels[line.LowerLevel].Population), path);
-        line.BFFit = ReducedTransitionProbability(data.Aki, EscapeFactor(tau));
+            OpticalDepth(constants, std::fabs(Levels[line.LowerLevel].Population), path);
+        // Scratch: the absorption-reduced transition probability of the line.
+        line.BFFit = ReducedTransitionProbability(line.Data.Aki, EscapeFactor(tau));
     }
     if (FpPending())
         FpCheck(OpticalDepthFault(p));

@@ -136,6 +136,11 @@ TEST_F(Model, CachesOneResultPerParameterVector) {
     EXPECT_EQ(data.PrecalcStore[1].Values.size(), 4);
     EXPECT_EQ(data.PrecalcStore[1].Params, p);
 
+    // The line number is x truncated toward zero.
+    EXPECT_EQ(data.ModelBF(p, 3.999L), data.ModelBF(p, 3));
+    EXPECT_EQ(data.ModelBF(p, 0.5L), data.ModelBF(p, 0));
+    EXPECT_EQ(data.ModelBF(p, -0.5L), data.ModelBF(p, 0));
+    EXPECT_NE(data.ModelBF(p, 1.5L), data.ModelBF(p, 2));
     EXPECT_THROW(data.ModelBF(p, 4), ERangeError);
     EXPECT_THROW(data.ModelBF(p, -1), ERangeError);
     data.ClearPrecalc();
