@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when one is missing.
+# Installs the Debian packages the build and the tests need, only when one is missing; further
+# packages named as arguments (bench/references/compare.sh asks for NumPy and SciPy) likewise.
 set -euo pipefail
 
 packages=(
@@ -8,6 +9,7 @@ packages=(
     libsimpleini-dev libcli11-dev
     googletest libgtest-dev libbenchmark-dev
     clang-format
+    "$@"
 )
 
 missing=()
