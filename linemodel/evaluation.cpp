@@ -15,7 +15,6 @@
 #include <filesystem>
 #include <fstream>
 #include <optional>
-#include <vector>
 
 namespace zelt {
 
@@ -193,7 +192,7 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         return 0;
     }
     const std::int32_t workers = std::min(ThreadCount(MapThreads), rows);
-    std::vector<TGridModel::TScratch> scratch;
+    CheckedVector<TGridModel::TScratch> scratch;
     for (std::int32_t worker = 0; worker < workers; ++worker)
         scratch.push_back(model->NewScratch());
     CheckedVector<double> cells(CheckedMul(rows, columns));
@@ -202,7 +201,7 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
     // scalar path; the first such row in row order ends the parallel part.
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
-        TGridModel::TScratch& own = scratch[static_cast<std::size_t>(worker)];
+        TGridModel::TScratch& own = scratch[worker];
         model->SetTemperature(temperatures[r], own);
         for (std::int32_t c = 0; c < columns; ++c) {
             const long double rss = model->Residual(c, own);
