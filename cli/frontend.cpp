@@ -44,6 +44,7 @@ struct TOptions {
     std::string LogPath;
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
+    std::int32_t Threads = 0;     // of the map; 0: one per core
 };
 
 // The value of "--name VALUE" or "--name=VALUE" before CLI11 parses, so that the defaults of
@@ -142,6 +143,7 @@ public:
     }
 
     void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
+        model_.MapThreads = options.Threads;
         TReportList report;
         const std::string name = fs::path(file).filename().string();
         const TParamVector p = RunMap(model_, settings, name, report, ReportFinalResults);
@@ -233,35 +235,42 @@ void AddFormatOption(CLI::App* command, TOptions& o) {
         ->capture_default_str();
 }
 
-void AddAbsorptionOptions(CLI::App* command, TCommandSettings& s) {
-    command->add_option("--gas-temperature", s.GasTemperature, "gas temperature (K)")
-        ->default_str(Format("%.0f", {s.GasTemperature}))
-        ->check(PositiveReal);
-    command->add_option("--path", s.Path, "absorption path (m)")
-        ->default_str(Format("%.3f", {s.Path}))
+// A real option in place of an edit box: checked by the edits' rule and converted as the window
+// converts the edit's text.
+void AddRealOption(CLI::App* command, const std::string& name, long double& target,
+                   const char* pattern, const std::string& description) {
+    command
+        ->add_option_function<std::string>(
+            name, [&target](const std::string& text) { target = EditReal(text); }, description)
+        ->type_name("FLOAT")
+        ->default_str(Format(pattern, {target}))
         ->check(PositiveReal);
 }
 
+void AddAbsorptionOptions(CLI::App* command, TCommandSettings& s) {
+    AddRealOption(command, "--gas-temperature", s.GasTemperature, "%.0f", "gas temperature (K)");
+    AddRealOption(command, "--path", s.Path, "%.3f", "absorption path (m)");
+}
+
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
-    command->add_option("--from-density", s.FromDensity, "first density n_1 of the grid (m-3)")
-        ->default_str(Format("%3.1e", {s.FromDensity}))
-        ->check(PositiveReal);
-    command->add_option("--to-density", s.ToDensity, "last density n_1 of the range (m-3)")
-        ->default_str(Format("%3.1e", {s.ToDensity}))
-        ->check(PositiveReal);
+    AddRealOption(command, "--from-density", s.FromDensity, "%3.1e",
+                  "first density n_1 of the grid (m-3)");
+    AddRealOption(command, "--to-density", s.ToDensity, "%3.1e",
+                  "last density n_1 of the range (m-3)");
     command->add_option("--density-points", s.DensityPoints, "density points")
         ->default_str(Format("%d", {s.DensityPoints}))
         ->check(CLI::PositiveNumber);
-    command->add_option("--from-temperature", s.FromTemperature, "first temperature T_exc (K)")
-        ->default_str(Format("%.0f", {s.FromTemperature}))
-        ->check(PositiveReal);
-    command->add_option("--to-temperature", s.ToTemperature, "last temperature of the range (K)")
-        ->default_str(Format("%.0f", {s.ToTemperature}))
-        ->check(PositiveReal);
+    AddRealOption(command, "--from-temperature", s.FromTemperature, "%.0f",
+                  "first temperature T_exc (K)");
+    AddRealOption(command, "--to-temperature", s.ToTemperature, "%.0f",
+                  "last temperature of the range (K)");
     command->add_option("--temperature-points", s.TemperaturePoints, "temperature points")
         ->default_str(Format("%d", {s.TemperaturePoints}))
         ->check(CLI::PositiveNumber);
     AddAbsorptionOptions(command, s);
+    command->add_option("--threads", o.Threads, "threads that share the rows of the map")
+        ->default_str("one per core")
+        ->check(CLI::PositiveNumber);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
     command
@@ -272,12 +281,9 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
-    command->add_option("--density", s.FitDensity, "start density n_1 (m-3)")
-        ->default_str(Format("%3.1e", {s.FitDensity}))
-        ->check(PositiveReal);
-    command->add_option("--temperature", s.FitTemperature, "start temperature T_exc (K)")
-        ->default_str(Format("%.0f", {s.FitTemperature}))
-        ->check(PositiveReal);
+    AddRealOption(command, "--density", s.FitDensity, "%3.1e", "start density n_1 (m-3)");
+    AddRealOption(command, "--temperature", s.FitTemperature, "%.0f",
+                  "start temperature T_exc (K)");
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
     command->add_option("--max-iterations", s.MaxIterations, "maximum number of iterations")
         ->default_str(Format("%d", {s.MaxIterations}))

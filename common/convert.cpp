@@ -4,7 +4,10 @@
 
 #include <cctype>
 #include <charconv>
+#include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <string>
 
 namespace zelt {
 
@@ -32,6 +35,24 @@ bool TryStrToFloat(std::string_view text, double& value) {
     if (error != std::errc() || end != text.data() + text.size() || !std::isfinite(result))
         return false;
     value = result;
+    return true;
+}
+
+bool TryStrToExtended(std::string_view text, long double& value) {
+    double checked = 0;
+    if (!TryStrToFloat(text, checked))
+        return false;
+    // strtold, because not every standard library's from_chars reads a long double in full
+    // precision; it expects the decimal point of the C locale, which need not be ".".
+    const std::string_view point = std::localeconv()->decimal_point;
+    std::string digits;
+    for (const char c : TrimBlanks(text)) {
+        if (c == '.')
+            digits += point;
+        else
+            digits += c;
+    }
+    value = std::strtold(digits.c_str(), nullptr);
     return true;
 }
 

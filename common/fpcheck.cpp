@@ -15,6 +15,10 @@ void FpReset() {
     std::feclearexcept(FE_ALL_EXCEPT);
 }
 
+bool FpPending() {
+    return std::fetestexcept(kFaults) != 0;
+}
+
 void FpCheck(std::string_view where) {
     const int pending = std::fetestexcept(kFaults);
     if (pending == 0)

@@ -11,6 +11,9 @@ namespace zelt {
 // Forgets the flags left by earlier, unrelated code (a command calls it before it starts).
 void FpReset();
 
+// True when a fault (invalid, division by zero, overflow) is pending, without clearing it.
+bool FpPending();
+
 // Raises the exception of the first pending fault (invalid, division by zero, overflow),
 // naming `where` in the message, and clears the flags; does nothing when none is pending.
 void FpCheck(std::string_view where);

@@ -45,7 +45,8 @@ void CholDecompose(std::int32_t n, TPackedMatrix& a, bool& ok) {
                 a[At(k, i)] = value;
             }
         }
-        if (!(a[At(i, i)] > 0)) {
+        // Zero, negative or not a number; the quiet comparison raises no flag for a NaN.
+        if (!std::isgreater(a[At(i, i)], 0.0L)) {
             a[At(i, i)] = 0;
             ok = false;
         }

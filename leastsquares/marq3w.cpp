@@ -8,6 +8,7 @@
 #include "leastsquares/chocho.h"
 
 #include <cmath>
+#include <filesystem>
 #include <string>
 
 namespace zelt {
@@ -49,6 +50,19 @@ std::string DashRule(int n) {
         RaiseIndexError(n, 0, kRuleWidth);
     return std::string(static_cast<std::size_t>(n), '-') +
            std::string(static_cast<std::size_t>(kRuleWidth - n), ' ');
+}
+
+// Removes an earlier log that is a plain file (no link, no device), so that the log is written
+// to a new file rather than into the old one emptied: ext4 writes a file emptied by truncation
+// out to disk when it is closed (its guard for files rewritten in place), which made every fit
+// wait milliseconds for the disk. Whatever cannot be removed is emptied by Create as before.
+void RemovePlainFile(const std::string& fileName) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    const fs::path path = PathFromUtf8(fileName);
+    if (fs::symlink_status(path, error).type() == fs::file_type::regular &&
+        fs::hard_link_count(path, error) == 1)
+        fs::remove(path, error);
 }
 
 // The state of one call of MarqMinimize.
@@ -127,7 +141,8 @@ bool TMarqRun::NormalEquations() {
         }
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
-        if (a_[At(i, i)] <= kDiagonalGuard) {
+        // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
+        if (std::islessequal(a_[At(i, i)], kDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;
@@ -159,8 +174,9 @@ bool TMarqRun::Trial(long double damping, const TParamVector& pOld, long double 
     FpCheck("the trial step");
     const long double s = SumOfSquares();
     sumOfSquares_ = s;
-    // A partial sum from a failed model must not pass for an improvement.
-    if (ok_ && s <= sOld)
+    // A partial sum from a failed model must not pass for an improvement, nor an S that is not
+    // a number; the quiet comparison leaves no invalid-operation flag for the next check.
+    if (ok_ && std::islessequal(s, sOld))
         return true;
     for (std::int32_t i = 1; i <= np_; ++i)
         p_[i] = pOld[i];
@@ -209,7 +225,7 @@ std::int32_t TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
         if (printLevel_ > 0)
             LogIteration(1, iteration);
         std::int32_t code = -1;
-        if (sOld <= control_[SumSqTarget])
+        if (std::islessequal(sOld, control_[SumSqTarget]))
             code = 0;
         if (lambda >= control_[LambdaMax])
             code = 1;
@@ -343,6 +359,7 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
+    RemovePlainFile(fileName);
     MarqLog.Create(fileName);
     if (mode < 3)
         MarqLog.WriteLine(std::string(84, '='));

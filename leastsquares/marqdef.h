@@ -15,7 +15,9 @@ public:
     static constexpr int Size = N;
 
     long double& operator[](std::integral auto index) { return values_[checked(index)]; }
-    long double operator[](std::integral auto index) const { return values_[checked(index)]; }
+    const long double& operator[](std::integral auto index) const {
+        return values_[checked(index)];
+    }
 
     bool operator==(const TFixedVector&) const = default;
 

@@ -6,9 +6,11 @@
 #include "common/checked.h"
 #include "leastsquares/marqdef.h"
 #include "linemodel/normal.h"
+#include "linemodel/precalcstore.h"
 #include "textinput/DataFld.h"
 #include "textinput/TxtAccessNew.h"
 
+#include <cmath>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -39,12 +41,12 @@ struct TLine {
     std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
 };
 
-using TPreCalcDataArray = CheckedVector<double>;
-
-// One cached model result: BFFit of every selected line for one parameter vector.
-struct TPrecalcRecord {
-    TParamVector Params;
-    TPreCalcDataArray Values;
+// What the optical depth of a line needs besides the density of its lower level; it changes
+// only with the line data and the Doppler width, so a fit computes it once (absorption.h).
+struct TLineConstants {
+    long double Lambda;  // m, the wavelength
+    double Strength;     // lambda^5 gk A / (8 pi h c gi)
+    long double Doppler; // sqrt(pi) v lambda
 };
 
 // The slots of the parameter vector that the model reads and the fit and map write.
@@ -74,6 +76,39 @@ struct TMapRange {
     double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0,
            LogDensityStep = 0, TemperatureStep = 0;
 };
+
+// The smallest and the largest residual of a stretch of the map and the grid point of the first
+// smallest (row -1 while no residual lies below 1e20), collected in row order.
+struct TResidualRange {
+    long double Smallest = 1e20L, Largest = -1e20L;
+    std::int32_t Row = -1, Column = -1;
+    // Quiet comparisons: a residual that is not a number is neither the smallest nor the
+    // largest. Only a strictly smaller residual moves the best point.
+    void Add(long double rss, std::int32_t row, std::int32_t column) {
+        if (std::isless(rss, Smallest)) {
+            Smallest = rss;
+            Row = row;
+            Column = column;
+        }
+        if (std::isgreater(rss, Largest))
+            Largest = rss;
+    }
+    // A later stretch of the map.
+    void Add(const TResidualRange& later) {
+        if (std::isless(later.Smallest, Smallest)) {
+            Smallest = later.Smallest;
+            Row = later.Row;
+            Column = later.Column;
+        }
+        if (std::isgreater(later.Largest, Largest))
+            Largest = later.Largest;
+    }
+};
+
+// The values of a map axis as the map evaluates them: first + k step, k = 0 .. points - 1,
+// built by adding the step one after another (each sum in extended precision, rounded to a
+// double), so the last value of the range itself is never reached.
+CheckedVector<double> GridValues(double first, double step, std::int32_t points);
 
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
@@ -112,12 +147,13 @@ public:
 
     CheckedVector<TLevel> Levels;       // file order, energies strictly ascending
     CheckedVector<TLine> SelectedLines; // measurement-file order
-    CheckedVector<TPrecalcRecord> PrecalcStore;
+    TPrecalcStore PrecalcStore;
     CheckedVector<CheckedVector<double>> RSSMap; // [temperature step][density step]
     TMapRange MapRange;
     std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change
     std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
+    std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
 
     // A new species: empties SelectedLines (their level indices belong to the old species),
     // resets the result-header counter, then loads the levels and the line table.
@@ -173,14 +209,33 @@ private:
     void ShowMessage(const std::string& text) const;
     std::int32_t PopulatedLevels(const TParamVector& p) const;
     void ComputeModel(const TParamVector& p);
+    friend class TLineConstantsScope;
+    std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
+                                   const CheckedVector<double>& temperatures,
+                                   TResidualRange& residuals);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
 
     TShowMessage showMessage_;
+    // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
+    CheckedVector<TLineConstants> lineConstants_;
+    double lineVelocity_ = 0;
 };
 
-// Escape factor of a Doppler-broadened line of optical depth tau at its centre.
-double EscapeFactor(double tau);
+// Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
+// tau at its centre: 1 at tau = 0, falling off as 2 / (1 + tau). Inline, and in two steps
+// (the exponential, then the factor from it), because the map takes the exponentials of all
+// lines first: the library's exponential resets the x87 control word, which makes any x87
+// arithmetic still in flight wait, so the arithmetic around it is better done apart.
+inline long double EscapeExponential(double tau) {
+    return std::exp(-0.001L * tau);
+}
+inline double EscapeFactor(double tau, long double exponential) {
+    return static_cast<double>((2 - exponential) / (1 + static_cast<long double>(tau)));
+}
+inline double EscapeFactor(double tau) {
+    return EscapeFactor(tau, EscapeExponential(tau));
+}
 // Most probable speed sqrt(2kT/m) in m/s of atoms of mass `mass` (kg) at `gasTemperature` (K).
 double ThermalVelocity(double gasTemperature, double mass);
 

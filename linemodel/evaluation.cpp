@@ -3,12 +3,18 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "linemodel/absorption.h"
+#include "linemodel/extended.h"
+#include "linemodel/gridmodel.h"
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 
 namespace zelt {
 
@@ -26,6 +32,34 @@ public:
 private:
     TAtomicData& data_;
 };
+
+} // namespace
+
+// The constants of the selected lines for the gas temperature and mass of p, kept while a fit
+// evaluates the model and dropped when it ends, also by an exception. Constants that raise a
+// floating-point fault are not kept: the model meets the fault itself and names its cause.
+class TLineConstantsScope {
+public:
+    TLineConstantsScope(TAtomicData& data, const TParamVector& p) : data_(data) {
+        FpReset();
+        data.lineVelocity_ = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
+                                             static_cast<double>(Slot(p, AtomMass)));
+        data.lineConstants_.clear();
+        for (const TLine& line : data.SelectedLines)
+            data.lineConstants_.push_back(LineConstants(line.Data, data.lineVelocity_));
+        if (FpPending())
+            data.lineConstants_.clear();
+        FpReset();
+    }
+    TLineConstantsScope(const TLineConstantsScope&) = delete;
+    TLineConstantsScope& operator=(const TLineConstantsScope&) = delete;
+    ~TLineConstantsScope() { data_.lineConstants_.clear(); }
+
+private:
+    TAtomicData& data_;
+};
+
+namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
@@ -45,6 +79,16 @@ void Append(TReportList& report, const TReportList& lines) {
 }
 
 } // namespace
+
+CheckedVector<double> GridValues(double first, double step, std::int32_t points) {
+    CheckedVector<double> values(std::max(points, 0));
+    double value = first;
+    for (double& v : values) {
+        v = value;
+        value = ExtendedSum(value, step);
+    }
+    return values;
+}
 
 long double TAtomicData::CalcRSS(const TParamVector& p, std::int32_t np) {
     PrecalcScope scope(*this);
@@ -74,41 +118,45 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
                           double fromTemperature, double toTemperature, const std::string& fileName,
                           TMapRange& range, TReportList* report, std::int32_t /*reportKind*/) {
     FpReset();
-    const double temperatureStep = (toTemperature - fromTemperature) / temperaturePoints;
-    const double densityStep = (toLogDensity - fromLogDensity) / densityPoints;
+    const double temperatureStep = static_cast<double>(
+        (static_cast<long double>(toTemperature) - fromTemperature) / temperaturePoints);
+    const double densityStep = static_cast<double>(
+        (static_cast<long double>(toLogDensity) - fromLogDensity) / densityPoints);
     FpCheck("the step of the map grid (number of points 0?)");
     range = TMapRange{fromLogDensity, toLogDensity, fromTemperature,
                       toTemperature,  densityStep,  temperatureStep};
     MapRange = range;
-    long double smallest = 1e20L, largest = -1e20L;
-    double bestLogDensity = fromLogDensity, bestTemperature = fromTemperature;
-    // The grid is built by adding the steps one after another, as far as the point before the
-    // last value: the first value + k step, k = 0 .. points - 1.
-    double temperature = fromTemperature;
-    for (std::int32_t r = 0; r < temperaturePoints; ++r) {
-        double logDensity = fromLogDensity;
-        for (std::int32_t c = 0; c < densityPoints; ++c) {
-            Slot(p, LogDensity) = logDensity;
-            Slot(p, Temperature) = temperature;
+    ClearPrecalc();
+    const CheckedVector<double> logDensities =
+        GridValues(fromLogDensity, densityStep, densityPoints);
+    const CheckedVector<double> temperatures =
+        GridValues(fromTemperature, temperatureStep, temperaturePoints);
+    TResidualRange residuals;
+    const std::int32_t scalarFrom = MapRowsInParallel(p, logDensities, temperatures, residuals);
+    // The rows from the first one the grid model could not do go the model cache's way, which
+    // raises any fault with the full context of its grid point. The point before them is
+    // evaluated once more, so that a fault leaves the fractions and populations of the last
+    // point evaluated before it, as a map computed point by point does.
+    if (scalarFrom > 0 && scalarFrom < temperatures.size()) {
+        Slot(p, LogDensity) = logDensities[logDensities.size() - 1];
+        Slot(p, Temperature) = temperatures[scalarFrom - 1];
+        CalcRSS(p, 2);
+    }
+    for (std::int32_t r = scalarFrom; r < temperatures.size(); ++r) {
+        for (std::int32_t c = 0; c < logDensities.size(); ++c) {
+            Slot(p, LogDensity) = logDensities[c];
+            Slot(p, Temperature) = temperatures[r];
             const long double rss = CalcRSS(p, 2);
             RSSMap[r][c] = static_cast<double>(rss);
-            if (rss < smallest) {
-                smallest = rss;
-                bestLogDensity = logDensity;
-                bestTemperature = temperature;
-            }
-            if (rss > largest)
-                largest = rss;
-            logDensity += densityStep;
+            residuals.Add(rss, r, c);
         }
-        temperature += temperatureStep;
     }
     // Once more at the best point, so that the fractions and populations shown belong to it.
-    Slot(p, LogDensity) = bestLogDensity;
-    Slot(p, Temperature) = bestTemperature;
+    Slot(p, LogDensity) = residuals.Row < 0 ? fromLogDensity : logDensities[residuals.Column];
+    Slot(p, Temperature) = residuals.Row < 0 ? fromTemperature : temperatures[residuals.Row];
     CalcRSS(p, 2);
-    Slot(p, ResultRSS) = smallest;
-    Slot(p, ResultCode) = largest;
+    Slot(p, ResultRSS) = residuals.Smallest;
+    Slot(p, ResultCode) = residuals.Largest;
     if (report == nullptr)
         return;
     TReportList lines;
@@ -118,6 +166,57 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     Append(*report, lines);
 }
 
+std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
+                                            const CheckedVector<double>& logDensities,
+                                            const CheckedVector<double>& temperatures,
+                                            TResidualRange& residuals) {
+    const std::int32_t columns = logDensities.size();
+    // Rows that RSSMap cannot hold are left to the scalar path, which raises the range error.
+    std::int32_t rows = 0;
+    while (rows < temperatures.size() && rows < RSSMap.size() && RSSMap[rows].size() >= columns)
+        ++rows;
+    if (rows == 0 || columns == 0 || SelectedLines.empty())
+        return 0;
+    FpReset();
+    std::optional<TGridModel> model;
+    try {
+        model.emplace(*this, p, logDensities);
+    } catch (const Exception&) {
+        model.reset();
+    }
+    // A fault in what the grid shares: every row would meet it, so all go the scalar way.
+    if (!model || FpPending()) {
+        FpReset();
+        return 0;
+    }
+    const std::int32_t workers = std::min(ThreadCount(MapThreads), rows);
+    CheckedVector<TGridModel::TScratch> scratch;
+    for (std::int32_t worker = 0; worker < workers; ++worker)
+        scratch.push_back(model->NewScratch());
+    CheckedVector<double> cells(CheckedMul(rows, columns));
+    CheckedVector<TResidualRange> rowResiduals(rows);
+    // Each row clears its thread's flags and reports a fault as a row to be done again on the
+    // scalar path; the first such row in row order ends the parallel part.
+    const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
+        FpReset();
+        TGridModel::TScratch& own = scratch[worker];
+        model->SetTemperature(temperatures[r], own);
+        for (std::int32_t c = 0; c < columns; ++c) {
+            const long double rss = model->Residual(c, own);
+            cells[r * columns + c] = static_cast<double>(rss);
+            rowResiduals[r].Add(rss, r, c);
+        }
+        return !FpPending();
+    });
+    FpReset();
+    for (std::int32_t r = 0; r < done; ++r) {
+        for (std::int32_t c = 0; c < columns; ++c)
+            RSSMap[r][c] = cells[r * columns + c];
+        residuals.Add(rowResiduals[r]);
+    }
+    return done;
+}
+
 TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLimit,
                                  std::int32_t fitCount, double noise, const std::string& fileName,
                                  const std::string& logPath, TReportList* report,
@@ -125,6 +224,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     FpReset();
     ClearPrecalc();
     PrecalcScope scope(*this);
+    const TLineConstantsScope constants(*this, p);
     const std::int32_t n = SelectedLines.size();
     if (n > TDataVector::Size)
         throw ERangeError(Format("%d lines are selected, but a fit takes at most %d lines.",

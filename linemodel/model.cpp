@@ -2,59 +2,33 @@
 
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "linemodel/absorption.h"
 #include "linemodel/constants.h"
+#include "linemodel/extended.h"
 
 #include <algorithm>
-#include <cfenv>
 #include <climits>
 #include <cmath>
-#include <math.h>
 
 namespace zelt {
 
 namespace {
 
-// ModelBF looks a parameter vector up in the cache by the slots that the model reads.
-constexpr std::int32_t kFirstModelSlot = 1;
-constexpr std::int32_t kModelSlotCount = 8;
-
-// True when an arithmetic fault is pending: lets the model name the quantity at fault without
-// building a message for every line of every evaluation.
-bool FaultPending() {
-    return std::fetestexcept(FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW) != 0;
-}
-
-// 10^x in extended precision; glibc's exp10l is as exact as powl(10, x) and seven times faster.
-long double PowerOfTen(long double x) {
-#ifdef __GLIBC__
-    return ::exp10l(x);
-#else
-    return std::pow(10.0L, x);
-#endif
-}
-
-// True when the slots first .. last - 1 of both vectors are equal (as extended reals).
-bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first,
-               std::int32_t last) {
-    for (std::int32_t slot = first; slot < last; ++slot)
-        if (a[slot] != b[slot])
-            return false;
-    return true;
-}
-
-// The line number x of ModelBF: x truncated toward zero, without the cost of a checked
-// conversion for the whole numbers the minimiser passes.
-std::int32_t PointIndex(long double x) {
-    if (x >= 0 && x <= INT32_MAX)
-        return static_cast<std::int32_t>(x);
+// The line number x of ModelBF: x truncated toward zero. For 0 <= x < 2^31 (the minimiser
+// passes whole numbers) it is read from the bits of x, x = significand 2^(exponent - 63),
+// because truncating an extended real in the x87 unit switches its rounding mode twice, which
+// stalls the unit; other numbers go through the checked conversion.
+std::int32_t PointIndex(const long double& x) {
+    const TRealBits bits = BitsOf(x);
+    if (bits.SignAndExponent < TRealBits::Bias)
+        return 0;
+    const int exponent = bits.SignAndExponent - TRealBits::Bias;
+    if (exponent <= 30)
+        return static_cast<std::int32_t>(bits.Significand >> (63 - exponent));
     return TruncToInt(x);
 }
 
 } // namespace
-
-double EscapeFactor(double tau) {
-    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
-}
 
 double ThermalVelocity(double gasTemperature, double mass) {
     return static_cast<double>(std::sqrt(kTwoBoltzmann * gasTemperature / mass));
@@ -68,14 +42,14 @@ void TAtomicData::CalcBranchingFractions() {
         for (const TLine& line : SelectedLines) {
             if (line.Data.EUpper != level.Energy)
                 continue;
-            level.SumA += line.Data.Aki;
+            level.SumA = ExtendedSum(level.SumA, line.Data.Aki);
             // Intensity times wavelength turns an energy intensity into a photon rate.
             level.SumIL += static_cast<long double>(line.Intensity) * line.Data.Wavelength;
         }
     }
     for (TLine& line : SelectedLines) {
         const TLevel& upper = Levels[line.UpperLevel];
-        line.BFTheory = upper.SumA <= 0 ? -1 : line.Data.Aki / upper.SumA;
+        line.BFTheory = upper.SumA <= 0 ? -1 : ExtendedQuotient(line.Data.Aki, upper.SumA);
         if (upper.SumIL > 0)
             line.BFMeasured =
                 static_cast<long double>(line.Intensity) * line.Data.Wavelength / upper.SumIL;
@@ -108,72 +82,58 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
     const long double path = Slot(p, PathLength);
     const std::int32_t populated = PopulatedLevels(p);
     const long double density = PowerOfTen(Slot(p, LogDensity));
-    // Boltzmann distribution from the first level: n_j = n_1 (g_j / g_1) exp(-(E_j - E_1) / kT),
-    // energies in eV.
+    // Boltzmann distribution from the first level, energies in eV.
     for (std::int32_t j = 0; j < populated; ++j) {
         const TLevel& first = Levels[0];
         TLevel& level = Levels[j];
-        level.Population = static_cast<double>(
-            density * (static_cast<long double>(level.G) / first.G) *
-            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
-                     (kBoltzmann * temperature)));
+        const long double energyTerm =
+            -kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy);
+        level.Population = Population(density, static_cast<long double>(level.G) / first.G,
+                                      BoltzmannFactor(energyTerm, kBoltzmann * temperature));
     }
-    if (FaultPending())
+    // Tested first, so that the message naming the quantity at fault is built only for a fault.
+    if (FpPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
                        {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
-    const long double sqrtPi = std::sqrt(kPi);
-    for (TLine& line : SelectedLines) {
-        const TAtomRecord& data = line.Data;
-        const long double lambda = data.Wavelength * kNanometre; // m
-        const long double lambda2 = lambda * lambda;
-        const long double a = data.Aki;
-        const long double n = std::fabs(Levels[line.LowerLevel].Population);
-        // S = lambda^5 gk / (8 pi h c gi) A, so that K = n S h / lambda = n lambda^4 gk A /
-        // (8 pi c gi) is the absorption coefficient integrated over wavelength (m-1 times m).
-        const double s =
-            static_cast<double>(lambda2 * lambda2 * lambda *
-                                (static_cast<long double>(data.Gk) / data.Gi) / kEightPiHC * a);
-        const double k = static_cast<double>(n * s * kPlanck / lambda);
-        // Centre of a Doppler profile of 1/e half width lambda v / c: k0 = c K / (sqrt(pi) v
-        // lambda), in m-1.
-        const double k0 = static_cast<double>(kSpeedOfLight * k / (sqrtPi * velocity * lambda));
-        const double tau = static_cast<double>(k0 * path);
+    // The constants of a fit's lines when they were computed for this velocity.
+    const bool known = lineConstants_.size() == SelectedLines.size() && lineVelocity_ == velocity;
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
+        TLine& line = SelectedLines[i];
+        const TLineConstants constants =
+            known ? lineConstants_[i] : LineConstants(line.Data, velocity);
+        const double tau =
+            OpticalDepth(constants, std::fabs(Levels[line.LowerLevel].Population), path);
         // Scratch: the absorption-reduced transition probability of the line.
-        line.BFFit = static_cast<double>(static_cast<long double>(EscapeFactor(tau)) * a);
+        line.BFFit = ReducedTransitionProbability(line.Data.Aki, EscapeFactor(tau));
     }
-    if (FaultPending())
+    if (FpPending())
         FpCheck(OpticalDepthFault(p));
     for (TLevel& level : Levels)
         level.SumAEff = 0;
     for (const TLine& line : SelectedLines) {
         TLevel& upper = Levels[line.UpperLevel];
-        upper.SumAEff += line.BFFit;
+        upper.SumAEff = ExtendedSum(upper.SumAEff, line.BFFit);
     }
-    TPreCalcDataArray values(SelectedLines.size());
-    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
-        TLine& line = SelectedLines[i];
+    for (TLine& line : SelectedLines) {
         const double sumAEff = Levels[line.UpperLevel].SumAEff;
-        line.BFFit = sumAEff <= 0 ? -1 : line.BFFit / sumAEff;
-        values[i] = line.BFFit;
+        line.BFFit = sumAEff <= 0 ? -1 : ExtendedQuotient(line.BFFit, sumAEff);
     }
     FpCheck("the model branching fractions");
-    AddPrecalc(p, values);
+    TPrecalcRecord& record = PrecalcStore.Append(p, SelectedLines.size());
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
+        record.Values[i] = SelectedLines[i].BFFit;
 }
 
 long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
     const std::int32_t point = PointIndex(x);
-    // The model adds a record only for a vector not yet stored, so at most one record matches
-    // and the newest first is the same record as FindPrecalc's oldest first; the minimiser
-    // asks mostly for the vectors it has just tried.
-    for (std::int32_t index = PrecalcStore.size() - 1; index >= 0; --index) {
-        const TPrecalcRecord& record = PrecalcStore[index];
-        if (SameSlots(record.Params, p, kFirstModelSlot, kFirstModelSlot + kModelSlotCount))
-            return record.Values[point];
+    std::int32_t index = PrecalcStore.FindModelSlots(p);
+    if (index < 0) {
+        ComputeModel(p);
+        index = PrecalcStore.size() - 1;
     }
-    ComputeModel(p);
-    return PrecalcStore.back().Values[point];
+    return PrecalcStore[index].Values[point];
 }
 
 bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
@@ -187,7 +147,7 @@ bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::in
 }
 
 void TAtomicData::AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values) {
-    PrecalcStore.push_back(TPrecalcRecord{p, values});
+    PrecalcStore.Append(p, values.size()).Values = values;
 }
 
 void TAtomicData::ClearPrecalc() {

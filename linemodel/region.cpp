@@ -26,13 +26,13 @@ long double Spread(std::int32_t nu, long double level) {
 // are those of the padded grid: row r, column c is map point (r - 1, c - 1).
 class TPaddedGrid {
 public:
-    TPaddedGrid(const CheckedVector<CheckedVector<double>>& map, const std::vector<double>& xs,
-                const std::vector<double>& ys, const TMapRange& range, double threshold)
+    TPaddedGrid(const CheckedVector<CheckedVector<double>>& map, const CheckedVector<double>& xs,
+                const CheckedVector<double>& ys, const TMapRange& range, double threshold)
         : map_(map), xs_(xs), ys_(ys), xStep_(range.LogDensityStep), yStep_(range.TemperatureStep),
           threshold_(threshold) {}
 
-    int Rows() const { return static_cast<int>(ys_.size()) + 2; }
-    int Columns() const { return static_cast<int>(xs_.size()) + 2; }
+    int Rows() const { return ys_.size() + 2; }
+    int Columns() const { return xs_.size() + 2; }
 
     bool Inside(int r, int c) const { return OnMap(r, c) && Value(r, c) <= threshold_; }
 
@@ -52,20 +52,20 @@ private:
     }
     double Value(int r, int c) const { return map_[r - 1][c - 1]; }
     // Padding points lie one step before the first and after the last grid value.
-    static double Coordinate(const std::vector<double>& values, double step, int i) {
+    static double Coordinate(const CheckedVector<double>& values, double step, int i) {
         if (i == 0)
-            return values.front() - step;
-        if (i == static_cast<int>(values.size()) + 1)
+            return values[0] - step;
+        if (i == values.size() + 1)
             return values.back() + step;
-        return values[static_cast<std::size_t>(i - 1)];
+        return values[i - 1];
     }
     TPlanePoint Position(int r, int c) const {
         return {Coordinate(xs_, xStep_, c), Coordinate(ys_, yStep_, r)};
     }
 
     const CheckedVector<CheckedVector<double>>& map_;
-    const std::vector<double>& xs_;
-    const std::vector<double>& ys_;
+    const CheckedVector<double>& xs_;
+    const CheckedVector<double>& ys_;
     double xStep_, yStep_;
     double threshold_;
 };
@@ -186,16 +186,6 @@ long double RegionFactor(std::int32_t nu, long double level) {
     return 1 + Spread(nu, level);
 }
 
-std::vector<double> GridValues(double first, double step, std::int32_t count) {
-    std::vector<double> values;
-    double value = first;
-    for (std::int32_t k = 0; k < count; ++k) {
-        values.push_back(value);
-        value += step;
-    }
-    return values;
-}
-
 TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
                      std::int32_t nu, double level) {
     TMapRegion region;
@@ -215,14 +205,15 @@ TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMap
     FpCheck("the threshold of the confidence region");
     region.Exists = true;
 
-    const std::vector<double> xs = GridValues(range.FromLogDensity, range.LogDensityStep, columns);
-    const std::vector<double> ys = GridValues(range.FromTemperature, range.TemperatureStep, rows);
+    const CheckedVector<double> xs =
+        GridValues(range.FromLogDensity, range.LogDensityStep, columns);
+    const CheckedVector<double> ys = GridValues(range.FromTemperature, range.TemperatureStep, rows);
     bool first = true;
     for (std::int32_t r = 0; r < rows; ++r)
         for (std::int32_t c = 0; c < columns; ++c) {
             if (map[r][c] > region.Threshold)
                 continue;
-            const double x = xs[static_cast<std::size_t>(c)], y = ys[static_cast<std::size_t>(r)];
+            const double x = xs[c], y = ys[r];
             region.FromLogDensity = first ? x : std::min(region.FromLogDensity, x);
             region.ToLogDensity = first ? x : std::max(region.ToLogDensity, x);
             region.FromTemperature = first ? y : std::min(region.FromTemperature, y);

@@ -35,10 +35,6 @@ long double FQuantile(std::int32_t nu, long double level);
 // The region's bound on the sum of squares relative to its minimum: 1 + 2/nu F(2, nu; level).
 long double RegionFactor(std::int32_t nu, long double level);
 
-// The values of a map axis as the map evaluated them: first, then the step added one after
-// another, `count` values.
-std::vector<double> GridValues(double first, double step, std::int32_t count);
-
 // A point of the map's plane: x = log10 n_1 (n_1 in m-3), y = T_exc in K.
 struct TPlanePoint {
     double X = 0, Y = 0;

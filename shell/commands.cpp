@@ -3,6 +3,7 @@
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "linemodel/constants.h"
 
@@ -13,11 +14,19 @@ namespace zelt {
 
 namespace {
 
-// A value as its edit box shows it and the command parses it back.
-double ThroughEdit(const char* pattern, double value) {
-    double shown = value;
-    TryStrToFloat(Format(pattern, {value}), shown);
+// A configured value as its edit box shows it, read back as the command reads the edit.
+long double ThroughEdit(const char* pattern, double value) {
+    long double shown = value;
+    TryStrToExtended(Format(pattern, {value}), shown);
     return shown;
+}
+
+// log10 of an entered density in extended precision; a density of 0 or below is a fault.
+long double Log10Density(long double density, const char* where) {
+    FpReset();
+    const long double logDensity = std::log10(density);
+    FpCheck(where);
+    return logDensity;
 }
 
 } // namespace
@@ -25,6 +34,20 @@ double ThroughEdit(const char* pattern, double value) {
 void RequireFractions(const TAtomicData& model) {
     if (model.SelectedLines.size() < 2)
         throw Exception("Not enough lines for Zelt method.");
+}
+
+long double EditReal(const std::string& text) {
+    long double value = 0;
+    if (!TryStrToExtended(text, value))
+        throw EConvertError(Format("'%s' is not a valid floating point value", {text}));
+    return value;
+}
+
+std::int32_t EditInteger(const std::string& text) {
+    std::int32_t value = 0;
+    if (!TryStrToInt(text, value))
+        throw EConvertError(Format("'%s' is not a valid integer value", {text}));
+    return value;
 }
 
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species) {
@@ -45,6 +68,14 @@ TCommandSettings ReadSettings(const TConfigStore& store, const std::string& spec
     return s;
 }
 
+TMapArguments MapArguments(const TCommandSettings& settings) {
+    const char* where = "log10 of the density range of the map";
+    return {static_cast<double>(Log10Density(settings.FromDensity, where)),
+            static_cast<double>(Log10Density(settings.ToDensity, where)),
+            static_cast<double>(settings.FromTemperature),
+            static_cast<double>(settings.ToTemperature)};
+}
+
 TParamVector MapParameters(const TCommandSettings& settings) {
     TParamVector p;
     Slot(p, GasTemperature) = settings.GasTemperature;
@@ -56,7 +87,7 @@ TParamVector MapParameters(const TCommandSettings& settings) {
 
 TParamVector FitParameters(const TCommandSettings& settings) {
     TParamVector p = MapParameters(settings);
-    Slot(p, LogDensity) = std::log10(settings.FitDensity);
+    Slot(p, LogDensity) = Log10Density(settings.FitDensity, "log10 of the start density");
     Slot(p, Temperature) = settings.FitTemperature;
     Slot(p, FitCount) = settings.FitTemperatureOn ? 2 : 1;
     Slot(p, IterationLimit) = settings.MaxIterations;
@@ -69,10 +100,10 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
     model.ClearPrecalc();
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
-    model.CalcMap(settings.DensityPoints, settings.TemperaturePoints, p,
-                  std::log10(settings.FromDensity), std::log10(settings.ToDensity),
-                  settings.FromTemperature, settings.ToTemperature, fileName, model.MapRange,
-                  &report, reportKind);
+    const TMapArguments range = MapArguments(settings);
+    model.CalcMap(settings.DensityPoints, settings.TemperaturePoints, p, range.FromLogDensity,
+                  range.ToLogDensity, range.FromTemperature, range.ToTemperature, fileName,
+                  model.MapRange, &report, reportKind);
     return p;
 }
 

@@ -10,28 +10,43 @@
 
 namespace zelt {
 
-// The values of the "Map", "Fit" and "Absorption" groups and of the species section.
+// The values of the "Map", "Fit" and "Absorption" groups and of the species section. The reals
+// of the edit boxes are held as their texts convert to extended precision.
 struct TCommandSettings {
-    double FromDensity = 1e15; // m-3
-    double ToDensity = 1e18;   // m-3
+    long double FromDensity = 1e15L; // m-3
+    long double ToDensity = 1e18L;   // m-3
     std::int32_t DensityPoints = 50;
-    double FromTemperature = 1000; // K
-    double ToTemperature = 50000;  // K
+    long double FromTemperature = 1000; // K
+    long double ToTemperature = 50000;  // K
     std::int32_t TemperaturePoints = 50;
-    double FitDensity = 1e16;     // m-3, start value of the fit
-    double FitTemperature = 1000; // K, start value of the fit
+    long double FitDensity = 1e16L;    // m-3, start value of the fit
+    long double FitTemperature = 1000; // K, start value of the fit
     bool FitTemperatureOn = false;
     std::int32_t MaxIterations = 50;
-    double GasTemperature = 300; // K
-    double Path = 1;             // m
-    double AtomicMass = 0;       // atomic mass units
+    long double GasTemperature = 300; // K
+    long double Path = 1;             // m
+    double AtomicMass = 0;            // atomic mass units
     std::int32_t Boltzmax = 1;
 };
+
+// The value of a real edit's text, straight in extended precision; a text that is no number
+// raises EConvertError "'text' is not a valid floating point value".
+long double EditReal(const std::string& text);
+// The value of an integer edit's text; raises EConvertError "'text' is not a valid integer
+// value".
+std::int32_t EditInteger(const std::string& text);
 
 // The settings as the window shows them after start-up: each configured value passes through
 // its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K
 // ("%.0f"). The species keys come from the section `species`.
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species);
+
+// The range arguments of CalcMap: log10 of the first and the last density, taken in extended
+// precision, and the first and the last temperature, each rounded to a double.
+struct TMapArguments {
+    double FromLogDensity, ToLogDensity, FromTemperature, ToTemperature;
+};
+TMapArguments MapArguments(const TCommandSettings& settings);
 
 // The parameter vector of "Create map": gas temperature, path, mass in kg, populated levels.
 TParamVector MapParameters(const TCommandSettings& settings);

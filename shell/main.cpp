@@ -436,9 +436,9 @@ void TMainForm::FormCreate() {
     Guarded([this] {
         const TCommandSettings settings = SettingsFromWindow();
         atomicData_.InitMap(settings.TemperaturePoints, settings.DensityPoints);
-        contourPlot_->SetDataRange(std::log10(settings.FromDensity), std::log10(settings.ToDensity),
-                                   settings.FromTemperature, settings.ToTemperature);
-        FpCheck("the map range");
+        const TMapArguments range = MapArguments(settings);
+        contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
+                                   range.ToTemperature);
     });
     contourPlot_->Redraw();
     grid_->SetRowColours({TitleRowColour, BandColours[0]});
@@ -723,19 +723,9 @@ void TMainForm::FileListBoxClick() {
 }
 
 TCommandSettings TMainForm::SettingsFromWindow() const {
-    const auto real = [](const TNumberEdit* edit) {
-        double value = 0;
-        if (!TryStrToFloat(edit->text().toStdString(), value))
-            throw EConvertError(
-                Format("'%s' is not a valid floating point value", {edit->text().toStdString()}));
-        return value;
-    };
+    const auto real = [](const TNumberEdit* edit) { return EditReal(edit->text().toStdString()); };
     const auto integer = [](const TNumberEdit* edit) {
-        std::int32_t value = 0;
-        if (!TryStrToInt(edit->text().toStdString(), value))
-            throw EConvertError(
-                Format("'%s' is not a valid integer value", {edit->text().toStdString()}));
-        return value;
+        return EditInteger(edit->text().toStdString());
     };
     TCommandSettings settings;
     settings.FromDensity = real(fromDensityEdit_);

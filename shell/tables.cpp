@@ -1,7 +1,6 @@
 #include "shell/tables.h"
 
 #include "common/format.h"
-#include "linemodel/region.h"
 
 namespace zelt {
 
@@ -77,10 +76,10 @@ std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapR
     for (const double logDensity : GridValues(range.FromLogDensity, range.LogDensityStep, columns))
         text.append("\t").append(FloatToStr(logDensity));
     text += lineEnd;
-    const std::vector<double> temperatures =
+    const CheckedVector<double> temperatures =
         GridValues(range.FromTemperature, range.TemperatureStep, map.size());
     for (int r = 0; r < map.size(); ++r) {
-        text += FloatToStr(temperatures[static_cast<std::size_t>(r)]);
+        text += FloatToStr(temperatures[r]);
         for (const double rss : map[r])
             text.append("\t").append(FloatToStr(rss));
         text += lineEnd;

@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build and the tests need, only when one is missing; packages
-# named as arguments are installed with them (tools/fuzz-smoke.sh adds clang's).
+# Installs the Debian packages the build and the tests need, only when one is missing; further
+# packages named as arguments (tools/fuzz-smoke.sh asks for clang's, bench/references/compare.sh
+# for NumPy and SciPy) likewise.
 set -euo pipefail
 
 packages=(

@@ -144,6 +144,14 @@ TEST_F(CliTest, MapPrintsTheReportLinesAndWritesTheGrid) {
 
     const std::string grid = folder_.Read("grid.txt");
     EXPECT_EQ(grid, MapText(model.RSSMap, model.MapRange));
+    // The rows shared among threads give the same map.
+    const TRun threads = Cli("map '" + Path("spectra/a.txt") +
+                             "' --density-points 4 --temperature-points 3 --from-temperature 1000"
+                             " --to-temperature 4000 --table --threads 3 --rss '" +
+                             Path("grid3.txt") + "'");
+    EXPECT_EQ(threads.out, run.out);
+    EXPECT_EQ(folder_.Read("grid3.txt"), grid);
+    EXPECT_EQ(Cli("map '" + Path("spectra/a.txt") + "' --threads 0").status, 2);
     EXPECT_EQ(grid.substr(0, grid.find("\r\n")), "T/K \\ log10 n_1\t15\t15.75\t16.5\t17.25");
 }
 

@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include <clocale>
+
 namespace zelt {
 namespace {
 
@@ -18,6 +20,25 @@ TEST(ConvertTest, RealsWithPointOnly) {
     for (const char* bad : {"", " ", "1,5", "inf", "-nan", "1e400", "abc", "1.5x", "--1", "e5"})
         EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
     EXPECT_EQ(v, 7); // unchanged by a failure
+}
+
+TEST(ConvertTest, ExtendedRealsStraightFromTheText) {
+    long double v = -1;
+    EXPECT_TRUE(TryStrToExtended("0.168", v));
+    EXPECT_EQ(v, 0.168L);
+    EXPECT_NE(v, static_cast<long double>(0.168));
+    EXPECT_TRUE(TryStrToExtended(" 2.5E+016 ", v));
+    EXPECT_EQ(v, 2.5e16L);
+    // A locale with a decimal comma changes nothing.
+    const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    EXPECT_TRUE(TryStrToExtended("-.35", v));
+    EXPECT_EQ(v, -0.35L);
+    EXPECT_FALSE(TryStrToExtended("1,5", v));
+    if (german)
+        std::setlocale(LC_NUMERIC, "C");
+    for (const char* bad : {"", "inf", "-nan", "1e400", "1e4000", "0x1p3", "1.5x", "e5"})
+        EXPECT_FALSE(TryStrToExtended(bad, v)) << bad;
+    EXPECT_EQ(v, -0.35L);
 }
 
 TEST(ConvertTest, IntegersDecimalOrHex) {

@@ -3,8 +3,10 @@
 #include "common/errors.h"
 #include "tests/leastsquares/filled.h"
 
+#include <cfenv>
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 
 namespace zelt {
 namespace {
@@ -50,6 +52,14 @@ TEST(CholeskyTest, FailedPivotsAreZeroedAndGiveZeroComponents) {
     CholSolve(2, negative, c);
     EXPECT_EQ(c[1], 0.0L);
     EXPECT_NEAR(static_cast<double>(c[2]), 2.5, 1e-18);
+
+    // A pivot that is not a number fails quietly: no invalid-operation flag is left behind.
+    TPackedMatrix notANumber = Packed({std::numeric_limits<long double>::quiet_NaN(), 0, 4});
+    std::feclearexcept(FE_ALL_EXCEPT);
+    CholDecompose(2, notANumber, ok);
+    EXPECT_FALSE(ok);
+    EXPECT_EQ(notANumber, Packed({0, 0, 2}));
+    EXPECT_FALSE(std::fetestexcept(FE_INVALID));
 }
 
 TEST(CholeskyTest, OrderEightSolvesAndLargerOrdersAreRangeErrors) {

@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace zelt {
@@ -330,6 +331,24 @@ TEST(MarqMinimizeTest, TrialWhereTheModelFailsIsRejected) {
     EXPECT_LE(fit.p[1], 2.5L);
     EXPECT_GT(fit.p[1], 2.4L);
     ExpectNear(fit.sumOfSquares, (3 - fit.p[1]) * (3 - fit.p[1]), 1e-15);
+}
+
+TEST(MarqMinimizeTest, TrialWhoseSumIsNotANumberIsRejected) {
+    // The model gives no number during the first trial (calls 6 to 10), then the line again.
+    TFit fit = ExactLine();
+    fit.p[1] = 1;
+    int calls = 0;
+    const auto model = [&](std::int32_t np, const TParamVector& p, bool& ok, long double x) {
+        ++calls;
+        if (calls > 5 && calls <= 10)
+            return std::numeric_limits<long double>::quiet_NaN();
+        return Line(np, p, ok, x);
+    };
+    fit.Run(model, LineDerivatives);
+    EXPECT_EQ(fit.code, 0);
+    EXPECT_LE(fit.sumOfSquares, 1e-15L);
+    ExpectNear(fit.p[1], 3, 1e-6);
+    ExpectNear(fit.p[2], 2, 1e-6);
 }
 
 TEST(MarqMinimizeTest, EndlesslyRejectedStepsOverflowLambda) {

@@ -136,10 +136,30 @@ TEST_F(Model, CachesOneResultPerParameterVector) {
     EXPECT_EQ(data.PrecalcStore[1].Values.size(), 4);
     EXPECT_EQ(data.PrecalcStore[1].Params, p);
 
+    // The line number is x truncated toward zero.
+    EXPECT_EQ(data.ModelBF(p, 3.999L), data.ModelBF(p, 3));
+    EXPECT_EQ(data.ModelBF(p, 0.5L), data.ModelBF(p, 0));
+    EXPECT_EQ(data.ModelBF(p, -0.5L), data.ModelBF(p, 0));
+    EXPECT_NE(data.ModelBF(p, 1.5L), data.ModelBF(p, 2));
     EXPECT_THROW(data.ModelBF(p, 4), ERangeError);
     EXPECT_THROW(data.ModelBF(p, -1), ERangeError);
     data.ClearPrecalc();
     EXPECT_EQ(data.PrecalcStore.size(), 0);
+
+    // Older records are found as well as the latest, with 0 and -0 as one value.
+    for (int k = 1; k <= 6; ++k) {
+        Slot(p, Temperature) = 1000 + k;
+        data.ModelBF(p, 0);
+    }
+    const long double second = data.ModelBF(p, 1);
+    Slot(p, Temperature) = 1006;
+    Slot(p, FitCount) = -0.0L;
+    EXPECT_EQ(data.ModelBF(p, 1), second);
+    Slot(p, Temperature) = 1001;
+    data.ModelBF(p, 1);
+    EXPECT_EQ(data.PrecalcStore.size(), 6);
+    EXPECT_TRUE(data.FindPrecalc(p, 1, 8, index));
+    EXPECT_EQ(index, 0);
 }
 
 TEST_F(Model, ArithmeticFaultsNameTheirCause) {
@@ -157,6 +177,26 @@ TEST_F(Model, ArithmeticFaultsNameTheirCause) {
     EXPECT_NE(message.find("500.1000 nm"), std::string::npos) << message;
     EXPECT_NE(message.find("gi 0"), std::string::npos) << message;
     EXPECT_EQ(data.PrecalcStore.size(), 0);
+}
+
+TEST(ExtendedArithmetic, FractionsOfStoredDoublesAreExtendedQuotientsRounded) {
+    // A = 1.78e6 and 4.1e7 s-1 from one upper level: 1.78e6 / 4.278e7 rounds to a different
+    // last bit in double than the extended quotient does.
+    test::SmallSpecies species;
+    species.folder.Write("X_I.txt", test::kTableHeader +
+                                        test::TableLine("500.10", "0.0178", "0.0", "3.0", 5, 3) +
+                                        test::TableLine("520.20", "0.41", "0.1", "3.0", 3, 3));
+    TAtomicData data(nullptr);
+    species.Load(data);
+    data.ImportLines(species.Measurement("500.10 10\r\n520.20 5\r\n"));
+    data.CalcBranchingFractions();
+    const volatile double a = 1.78e6, sum = 4.278e7;
+    ASSERT_EQ(data.Levels[2].SumA, sum);
+    EXPECT_NE(a / sum, 0x1.54dac763ef3eap-5);
+    EXPECT_EQ(data.SelectedLines[0].BFTheory, 0x1.54dac763ef3eap-5);
+    // Without absorption path the model forms the same quotient from SumAEff.
+    EXPECT_EQ(data.ModelBF(test::ModelParams(18, 1000, 0), 0), 0x1.54dac763ef3eap-5L);
+    EXPECT_EQ(data.Levels[2].SumAEff, sum);
 }
 
 TEST(EscapeFactor, FallsFromOneAsTheDepthGrows) {

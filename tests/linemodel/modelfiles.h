@@ -9,6 +9,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <cmath>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -91,6 +93,42 @@ inline std::string DemoFile(const std::string& name) {
 // The demo species argon I as the window loads it.
 inline void LoadArgon(TAtomicData& data) {
     data.ChangeSpecies(DemoFile("Ar_levels.txt"), std::string(ZELT_SOURCE_DIR) + "/data/", "Ar,I");
+}
+
+// A species made up from `seed`, straight into the model's arrays: 5 to 14 levels with energies
+// ascending, 3 to 32 lines from the upper levels to the six lowest (one in ten with A = 0),
+// their fractions measured from random intensities. Returns the model's inputs for it.
+inline TParamVector RandomSpecies(TAtomicData& data, std::uint64_t seed) {
+    TUniformRandom random(seed);
+    const auto below = [&](int n) { return static_cast<int>(random.Next() * n); };
+    data.Levels.clear();
+    data.SelectedLines.clear();
+    const int levels = 5 + below(10);
+    double energy = 0;
+    for (int j = 0; j < levels; ++j) {
+        TLevel level;
+        level.J = 0.5 * below(7);
+        level.G = 2 * level.J + 1;
+        level.Energy = energy;
+        energy += j < 4 ? 0.05 + 0.2 * random.Next() : 0.5 + random.Next();
+        data.Levels.push_back(level);
+    }
+    const int lines = 3 + below(30);
+    for (int i = 0; i < lines; ++i) {
+        TLine line;
+        line.UpperLevel = 4 + below(levels - 4);
+        line.LowerLevel = below(std::min(line.UpperLevel, 6));
+        line.Data.Wavelength = 300 + 600 * random.Next();
+        line.Data.Aki = below(10) == 0 ? 0 : std::pow(10, 5 + 3 * random.Next());
+        line.Data.Gi = 1 + below(7);
+        line.Data.Gk = 1 + below(7);
+        line.Data.EUpper = data.Levels[line.UpperLevel].Energy;
+        line.Intensity = 1000 * random.Next();
+        data.SelectedLines.push_back(line);
+    }
+    data.CalcBranchingFractions();
+    return ModelParams(0, 0, std::pow(10, -2 + 2 * random.Next()), 1 + below(5),
+                       200 + 800 * random.Next());
 }
 
 // The message of the exception that `action` raises, or "no error".

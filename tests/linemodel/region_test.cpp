@@ -57,11 +57,12 @@ protected:
     // The map of S(theta) / (N - 2), N = 29, over `range` with nD x nT points.
     CheckedVector<CheckedVector<double>> Map(const TMapRange& range, int nD, int nT) const {
         CheckedVector<CheckedVector<double>> map(nT);
-        const std::vector<double> xs = GridValues(range.FromLogDensity, range.LogDensityStep, nD);
-        const std::vector<double> ys = GridValues(range.FromTemperature, range.TemperatureStep, nT);
+        const CheckedVector<double> xs = GridValues(range.FromLogDensity, range.LogDensityStep, nD);
+        const CheckedVector<double> ys =
+            GridValues(range.FromTemperature, range.TemperatureStep, nT);
         for (int r = 0; r < nT; ++r)
             for (const double x : xs)
-                map[r].push_back((1 + Distance(x, ys[static_cast<std::size_t>(r)])) / 27);
+                map[r].push_back((1 + Distance(x, ys[r])) / 27);
         return map;
     }
 

@@ -1,0 +1,23 @@
+#pragma once
+// Rows of a computation shared among a few threads, for work whose rows are independent.
+
+#include <cstdint>
+#include <functional>
+
+namespace zelt {
+
+// The number of threads that `threads` asks for: itself when positive, else one per core.
+std::int32_t ThreadCount(std::int32_t threads);
+
+// Runs row(worker, r) for r = 0, 1, ... rows - 1 on min(ThreadCount(threads), rows) threads,
+// the calling thread among them; worker numbers the thread (0 .. threads - 1) so that each can
+// keep its own scratch. Rows are handed out in ascending order. A row that returns false or
+// raises stops the run there, and the first such row decides: RunRows returns its number, or
+// raises its exception once all threads have ended; it returns `rows` when every row returned
+// true. Every row before the first stopping one has been run; rows after it may have been.
+// Each thread starts with the caller's floating-point environment (rounding, precision) and
+// its flags cleared; the caller's thread is left with the flags of the rows it ran.
+std::int32_t RunRows(std::int32_t threads, std::int32_t rows,
+                     const std::function<bool(std::int32_t worker, std::int32_t row)>& row);
+
+} // namespace zelt
