@@ -3,6 +3,7 @@
 #include "common/errors.h"
 
 #include <cfenv>
+#include <cmath>
 #include <string>
 
 namespace zelt {
@@ -13,6 +14,19 @@ constexpr int kFaults = FE_INVALID | FE_DIVBYZERO | FE_OVERFLOW;
 
 void FpReset() {
     std::feclearexcept(FE_ALL_EXCEPT);
+}
+
+long double FpSqrt(long double x) {
+    if (x < 0)
+        std::feraiseexcept(FE_INVALID);
+    return std::sqrt(x);
+}
+
+long double FpExp(long double x) {
+    const long double y = std::exp(x);
+    if (std::isinf(y) && std::isfinite(x))
+        std::feraiseexcept(FE_OVERFLOW);
+    return y;
 }
 
 void FpCheck(std::string_view where) {

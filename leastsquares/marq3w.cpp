@@ -7,6 +7,7 @@
 #include "common/textfile.h"
 #include "leastsquares/chocho.h"
 
+#include <cfenv>
 #include <cmath>
 #include <string>
 
@@ -104,6 +105,12 @@ long double TMarqRun::SumOfSquares() {
         r_[j] = r;
         s += r * r * w_[j];
     }
+    // A model value of NaN or infinity that came without its IEEE flag (MinGW-w64's square
+    // root and exponential give such values, and so may any model) is the fault it stands for.
+    if (std::isnan(s))
+        std::feraiseexcept(FE_INVALID);
+    else if (std::isinf(s))
+        std::feraiseexcept(FE_OVERFLOW);
     FpCheck("the sum of squares");
     return s;
 }
@@ -294,7 +301,7 @@ void WriteCorrelations(std::int32_t np, const TDataVector& covariance) {
                 covariance[RowMajor(i, i, np)] * covariance[RowMajor(k, k, np)];
             // A parameter whose pivot failed has variance 0: show 0 instead of 0/0.
             const long double correlation =
-                variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / std::sqrt(variances);
+                variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / FpSqrt(variances);
             FpCheck("the correlation coefficients of the minimization report");
             MarqLog.Write(WriteFixed(correlation, 6, 2));
         }
@@ -374,7 +381,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         long double error = 0;
         if (n > 2) {
             const long double degreesOfFreedom = static_cast<long double>(n) - np;
-            error = std::sqrt(sumOfSquares / degreesOfFreedom * covariance[RowMajor(i, i, np)]);
+            error = FpSqrt(sumOfSquares / degreesOfFreedom * covariance[RowMajor(i, i, np)]);
         }
         FpCheck("the standard errors of the minimization report");
         // "%.3e" prints four significant digits: one before the point and three decimals.

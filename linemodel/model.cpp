@@ -53,11 +53,11 @@ std::int32_t PointIndex(long double x) {
 } // namespace
 
 double EscapeFactor(double tau) {
-    return static_cast<double>((2 - std::exp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
+    return static_cast<double>((2 - FpExp(-0.001L * tau)) / (1 + static_cast<long double>(tau)));
 }
 
 double ThermalVelocity(double gasTemperature, double mass) {
-    return static_cast<double>(std::sqrt(kTwoBoltzmann * gasTemperature / mass));
+    return static_cast<double>(FpSqrt(kTwoBoltzmann * gasTemperature / mass));
 }
 
 void TAtomicData::CalcBranchingFractions() {
@@ -115,8 +115,8 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         TLevel& level = Levels[j];
         level.Population = static_cast<double>(
             density * (static_cast<long double>(level.G) / first.G) *
-            std::exp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
-                     (kBoltzmann * temperature)));
+            FpExp(-kElementaryCharge * (static_cast<long double>(level.Energy) - first.Energy) /
+                  (kBoltzmann * temperature)));
     }
     if (FaultPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",

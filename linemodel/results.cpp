@@ -58,9 +58,9 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
                     (static_cast<long double>(Levels[j].Energy) - Levels[0].Energy) * nj * u[2];
                 const long double densityTerm = nj / Levels[0].Population * uncertainty[0];
                 uncertainty[j] =
-                    std::sqrt(energyTerm * energyTerm /
-                                  (kBoltzmann * kBoltzmann * std::pow(temperature, 4.0L)) +
-                              densityTerm * densityTerm);
+                    FpSqrt(energyTerm * energyTerm /
+                               (kBoltzmann * kBoltzmann * std::pow(temperature, 4.0L)) +
+                           densityTerm * densityTerm);
             }
         }
     }
@@ -72,7 +72,7 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
         values += Format(" %.3e %.3e", {Levels[j].Population, uncertainty[j]});
         header += Format("   n_%d/m-3   \xB1u(n_%d)", {j + 1, j + 1});
     }
-    uncertainty[populated] = std::sqrt(totalSquares);
+    uncertainty[populated] = FpSqrt(totalSquares);
     // A fit that ran away to a density of 0 fails here; the values tell the user why.
     FpCheck(Format("the uncertainties of the result line (n_1 = %.3e m-3, T_exc = %.0f K)",
                    {Levels.empty() ? 0.0 : Levels[0].Population, temperature}));

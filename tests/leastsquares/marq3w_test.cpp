@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <gtest/gtest.h>
+#include <limits>
 #include <vector>
 
 namespace zelt {
@@ -367,6 +368,28 @@ TEST(MarqMinimizeTest, InvalidArithmeticInTheModelRaises) {
         EXPECT_STREQ(error.what(), "Invalid floating point operation in the sum of squares");
     }
     EXPECT_EQ(fit.code, -1);
+}
+
+TEST(MarqMinimizeTest, NonFiniteModelValuesWithoutFlagRaise) {
+    // A value of NaN or infinity that raised no IEEE flag, as some C runtimes' square roots
+    // and exponentials return them.
+    const auto run = [](long double value) {
+        TFit fit = ExactLine();
+        fit.Run([value](std::int32_t, const TParamVector&, bool&, long double) { return value; },
+                LineDerivatives);
+    };
+    try {
+        run(std::numeric_limits<long double>::quiet_NaN());
+        ADD_FAILURE() << "no exception for NaN";
+    } catch (const EInvalidOp& error) {
+        EXPECT_STREQ(error.what(), "Invalid floating point operation in the sum of squares");
+    }
+    try {
+        run(std::numeric_limits<long double>::infinity());
+        ADD_FAILURE() << "no exception for infinity";
+    } catch (const EOverflow& error) {
+        EXPECT_STREQ(error.what(), "Floating point overflow in the sum of squares");
+    }
 }
 
 TEST(MarqMinimizeTest, ClassicExponentialDecayToEightDigits) {
