@@ -75,12 +75,12 @@ std::vector<std::string> MeasurementFiles(const std::string& path) {
         return {path};
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        std::string name = entry.path().filename().string();
+        std::string name = Utf8FromPath(entry.path().filename());
         std::string lower = name;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (entry.is_regular_file() && lower.size() > 4 && lower.ends_with(".txt"))
-            files.push_back(entry.path().string());
+            files.push_back(Utf8FromPath(entry.path()));
     }
     auto caseless = [](const std::string& a, const std::string& b) {
         return std::lexicographical_compare(
@@ -138,7 +138,8 @@ public:
 
     void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
         TReportList report;
-        RunMap(model_, settings, fs::path(file).filename().string(), report, ReportFinalResults);
+        RunMap(model_, settings, Utf8FromPath(PathFromUtf8(file).filename()), report,
+               ReportFinalResults);
         PrintLines(out_, report);
         if (!options.RssFile.empty()) {
             TextWriter writer;
@@ -153,7 +154,8 @@ public:
         TReportList report;
         const std::int32_t kind =
             options.Report == "iteration" ? ReportFitIteration : ReportFinalResults;
-        RunFit(model_, settings, fs::path(file).filename().string(), options.LogPath, report, kind);
+        RunFit(model_, settings, Utf8FromPath(PathFromUtf8(file).filename()), options.LogPath,
+               report, kind);
         PrintLines(out_, report);
         AppendTable(options);
     }
@@ -255,6 +257,9 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
                  "fractions",
                  "zeltfit-cli");
     app.require_subcommand(1);
+    // The same options on every system: on Windows too an argument that begins with "/" is a
+    // path, not an option.
+    app.allow_windows_style_options(false);
     app.add_option("--ini", o.Ini, "configuration file")->capture_default_str();
     app.add_option("--species", o.Species, "species section")->capture_default_str();
     auto* speciesCommand = app.add_subcommand("species", "the species sections in file order");
