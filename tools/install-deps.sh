@@ -1,5 +1,6 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when one is missing.
+# tools/install-deps.sh [PACKAGE...]
 set -euo pipefail
 
 packages=(
@@ -9,6 +10,8 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang-format
 )
+# With arguments: those packages instead (the package and Windows checks name their own).
+[ $# -gt 0 ] && packages=("$@")
 
 missing=()
 for p in "${packages[@]}"; do
