@@ -40,17 +40,17 @@ function(zelt_add_benchmark name)
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
 endfunction()
 
-# zelt_host_headers(target HEADER...): a cross build cannot put the build machine's
-# /usr/include on its path (its C library would shadow the target's), yet the header-only
-# libraries there (SimpleIni, CLI11) are plain C++ for any system. They are copied into the
-# build folder, and that copy goes on the target's path. A native build needs nothing.
-function(zelt_host_headers target)
-    if(NOT CMAKE_CROSSCOMPILING)
-        return()
-    endif()
-    set(folder ${CMAKE_BINARY_DIR}/host-include)
-    foreach(header IN LISTS ARGN)
-        file(COPY /usr/include/${header} DESTINATION ${folder})
+# A cross build cannot put the build machine's /usr/include on its path (its C library would
+# shadow the target's), yet the header-only libraries there (SimpleIni, CLI11, Boost) are
+# plain C++ for any system. A cross build gets a folder of links to just those on every
+# target's path, and FindBoost takes that folder as Boost's without searching.
+if(CMAKE_CROSSCOMPILING)
+    set(ZELT_HOST_INCLUDE ${CMAKE_BINARY_DIR}/host-include)
+    file(MAKE_DIRECTORY ${ZELT_HOST_INCLUDE})
+    foreach(name SimpleIni.h CLI boost)
+        file(CREATE_LINK /usr/include/${name} ${ZELT_HOST_INCLUDE}/${name} SYMBOLIC)
     endforeach()
-    target_include_directories(${target} SYSTEM PRIVATE ${folder})
-endfunction()
+    include_directories(SYSTEM ${ZELT_HOST_INCLUDE})
+    set(Boost_NO_BOOST_CMAKE ON)
+    set(Boost_INCLUDE_DIR ${ZELT_HOST_INCLUDE} CACHE PATH "Boost's headers")
+endif()

@@ -7,7 +7,9 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-tools/install-deps.sh cmake g++-mingw-w64-x86-64-posix wine64 googletest
+# The build's packages bring the header-only libraries that the cross build uses too.
+tools/install-deps.sh
+tools/install-deps.sh g++-mingw-w64-x86-64-posix wine64 googletest
 
 build=build-windows
 wine=/usr/lib/wine/wine64
