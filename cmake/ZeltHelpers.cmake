@@ -46,6 +46,8 @@ endfunction()
 # target's path, and FindBoost takes that folder as Boost's without searching.
 if(CMAKE_CROSSCOMPILING)
     set(ZELT_HOST_INCLUDE ${CMAKE_BINARY_DIR}/host-include)
+    # Made anew at each configuration (removing a link leaves what it points to).
+    file(REMOVE_RECURSE ${ZELT_HOST_INCLUDE})
     file(MAKE_DIRECTORY ${ZELT_HOST_INCLUDE})
     foreach(name SimpleIni.h CLI boost)
         file(CREATE_LINK /usr/include/${name} ${ZELT_HOST_INCLUDE}/${name} SYMBOLIC)
