@@ -81,12 +81,12 @@ std::vector<std::string> MeasurementFiles(const std::string& path) {
         return {path};
     std::vector<std::string> files;
     for (const auto& entry : fs::directory_iterator(folder)) {
-        std::string name = entry.path().filename().string();
+        std::string name = Utf8FromPath(entry.path().filename());
         std::string lower = name;
         std::transform(lower.begin(), lower.end(), lower.begin(),
                        [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
         if (entry.is_regular_file() && lower.size() > 4 && lower.ends_with(".txt"))
-            files.push_back(entry.path().string());
+            files.push_back(Utf8FromPath(entry.path()));
     }
     auto caseless = [](const std::string& a, const std::string& b) {
         return std::lexicographical_compare(
@@ -145,7 +145,7 @@ public:
     void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
         model_.MapThreads = options.Threads;
         TReportList report;
-        const std::string name = fs::path(file).filename().string();
+        const std::string name = Utf8FromPath(PathFromUtf8(file).filename());
         const TParamVector p = RunMap(model_, settings, name, report, ReportFinalResults);
         std::optional<TMapRegion> region;
         if (options.RegionPercent > 0)
@@ -173,7 +173,7 @@ public:
         TReportList report;
         const std::int32_t kind =
             options.Report == "iteration" ? ReportFitIteration : ReportFinalResults;
-        const std::string name = fs::path(file).filename().string();
+        const std::string name = Utf8FromPath(PathFromUtf8(file).filename());
         const TFitResult fit = RunFit(model_, settings, name, options.LogPath, report, kind);
         if (options.Format == "tsv")
             PrintRow(model_.ResultValues(fit.Params, fit.Uncertainty,
@@ -320,6 +320,9 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
                  "fractions",
                  "zeltfit-cli");
     app.require_subcommand(1);
+    // The same options on every system: on Windows too an argument that begins with "/" is a
+    // path, not an option.
+    app.allow_windows_style_options(false);
     app.add_option("--ini", o.Ini, "configuration file")->capture_default_str();
     app.add_option("--species", o.Species, "species section")->capture_default_str();
     auto* speciesCommand = app.add_subcommand("species", "the species sections in file order");

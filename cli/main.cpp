@@ -2,6 +2,15 @@
 
 #include <iostream>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 int main(int argc, char** argv) {
+#ifdef _WIN32
+    // The output is UTF-8 on every system; a Windows console shows it so in code page 65001.
+    // The arguments are UTF-8 already: the manifest (zeltfit-cli.manifest) asks for it.
+    SetConsoleOutputCP(CP_UTF8);
+#endif
     return zelt::RunCommandLine(argc, argv, std::cout, std::cerr);
 }

@@ -23,7 +23,12 @@ function(zelt_add_test name)
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} GTest::gtest_main)
     target_compile_definitions(${name} PRIVATE
         ZELT_SOURCE_DIR="${PROJECT_SOURCE_DIR}")
-    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    if(CMAKE_CROSSCOMPILING)
+        # One CTest entry per program: listing the cases would start the emulator for each.
+        add_test(NAME ${name} COMMAND ${name})
+    else()
+        gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60)
+    endif()
 endfunction()
 
 # zelt_add_benchmark(name SOURCES ... [DEPENDS ...])
@@ -34,3 +39,20 @@ function(zelt_add_benchmark name)
     target_compile_options(${name} PRIVATE ${ZELT_WARNINGS})
     target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} benchmark::benchmark)
 endfunction()
+
+# A cross build cannot put the build machine's /usr/include on its path (its C library would
+# shadow the target's), yet the header-only libraries there (SimpleIni, CLI11, Boost) are
+# plain C++ for any system. A cross build gets a folder of links to just those on every
+# target's path, and FindBoost takes that folder as Boost's without searching.
+if(CMAKE_CROSSCOMPILING)
+    set(ZELT_HOST_INCLUDE ${CMAKE_BINARY_DIR}/host-include)
+    # Made anew at each configuration (removing a link leaves what it points to).
+    file(REMOVE_RECURSE ${ZELT_HOST_INCLUDE})
+    file(MAKE_DIRECTORY ${ZELT_HOST_INCLUDE})
+    foreach(name SimpleIni.h CLI boost)
+        file(CREATE_LINK /usr/include/${name} ${ZELT_HOST_INCLUDE}/${name} SYMBOLIC)
+    endforeach()
+    include_directories(SYSTEM ${ZELT_HOST_INCLUDE})
+    set(Boost_NO_BOOST_CMAKE ON)
+    set(Boost_INCLUDE_DIR ${ZELT_HOST_INCLUDE} CACHE PATH "Boost's headers")
+endif()

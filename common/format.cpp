@@ -33,8 +33,10 @@ Decimal ToDecimal(long double value) {
         d.negative = true;
         ++i;
     }
+    // The point is whatever is not a digit: MinGW-w64's libstdc++ writes long doubles through
+    // the C runtime, which puts the locale's decimal separator there.
     for (; i < text.size() && text[i] != 'e'; ++i)
-        if (text[i] != '.')
+        if (text[i] >= '0' && text[i] <= '9')
             d.digits += text[i];
     d.exponent = std::atoi(std::string(text.substr(i + 1)).c_str());
     return d;

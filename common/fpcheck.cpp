@@ -3,6 +3,7 @@
 #include "common/errors.h"
 
 #include <cfenv>
+#include <cmath>
 #include <string>
 
 namespace zelt {

@@ -106,6 +106,11 @@ std::filesystem::path PathFromUtf8(const std::string& fileName) {
         std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
 }
 
+std::string Utf8FromPath(const std::filesystem::path& path) {
+    const std::u8string text = path.u8string();
+    return {text.begin(), text.end()};
+}
+
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);

@@ -15,6 +15,9 @@ namespace zelt {
 
 // A file name held as UTF-8 text, as a path of the file system.
 std::filesystem::path PathFromUtf8(const std::string& fileName);
+// The path as such a UTF-8 text. (A path's string() and its constructor from std::string use
+// the system's narrow encoding, which on Windows is not UTF-8.)
+std::string Utf8FromPath(const std::filesystem::path& path);
 
 // The text without its leading and trailing characters of code 32 or less (blanks, tabs,
 // line ends), as the table readers trim their fields.

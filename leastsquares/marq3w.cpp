@@ -7,6 +7,7 @@
 #include "common/textfile.h"
 #include "leastsquares/chocho.h"
 
+#include <cfenv>
 #include <cmath>
 #include <filesystem>
 #include <string>
@@ -80,6 +81,8 @@ public:
     // S at the current parameters; fills the residuals. A model failure stops the pass
     // after adding the failing point's term and leaves ok_ false.
     long double SumOfSquares();
+    // S at the starting point; one that is no finite number raises.
+    long double StartingSumOfSquares();
     bool ModelOk() const { return ok_; }
     // Writes the header and line 0 (mode 0) or the line of an accepted iteration (mode 1).
     void LogIteration(int mode, std::int32_t iteration) const;
@@ -118,6 +121,19 @@ long double TMarqRun::SumOfSquares() {
         r_[j] = r;
         s += r * r * w_[j];
     }
+    FpCheck("the sum of squares");
+    return s;
+}
+
+long double TMarqRun::StartingSumOfSquares() {
+    const long double s = SumOfSquares();
+    // A start without a finite S leaves nothing to improve on: it is the fault its value stands
+    // for, also where the model's arithmetic raised no flag (MinGW-w64's sqrtl and expl return
+    // NaN or infinity without one). A trial's S that is no number is merely rejected.
+    if (ok_ && std::isnan(s))
+        std::feraiseexcept(FE_INVALID);
+    else if (ok_ && std::isinf(s))
+        std::feraiseexcept(FE_OVERFLOW);
     FpCheck("the sum of squares");
     return s;
 }
@@ -310,7 +326,7 @@ void WriteCorrelations(std::int32_t np, const TDataVector& covariance) {
                 covariance[RowMajor(i, i, np)] * covariance[RowMajor(k, k, np)];
             // A parameter whose pivot failed has variance 0: show 0 instead of 0/0.
             const long double correlation =
-                variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / std::sqrt(variances);
+                variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / FpSqrt(variances);
             FpCheck("the correlation coefficients of the minimization report");
             MarqLog.Write(WriteFixed(correlation, 6, 2));
         }
@@ -343,7 +359,7 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
             Format("MarqMinimize: %d parameters, 1 to %d allowed", {np, kMaxParameters}));
     FpReset();
     TMarqRun run(control, printLevel, n, x, y, w, np, p, sumOfSquares, model, derivatives);
-    const long double sStart = run.SumOfSquares();
+    const long double sStart = run.StartingSumOfSquares();
     sumOfSquares = sStart;
     if (!run.ModelOk()) {
         returnCode = 3;
@@ -391,7 +407,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         long double error = 0;
         if (n > 2) {
             const long double degreesOfFreedom = static_cast<long double>(n) - np;
-            error = std::sqrt(sumOfSquares / degreesOfFreedom * covariance[RowMajor(i, i, np)]);
+            error = FpSqrt(sumOfSquares / degreesOfFreedom * covariance[RowMajor(i, i, np)]);
         }
         FpCheck("the standard errors of the minimization report");
         // "%.3e" prints four significant digits: one before the point and three decimals.

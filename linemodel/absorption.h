@@ -4,6 +4,7 @@
 // over the grid only once. Each step keeps the order of its operations and rounds to double
 // where the model stores a double, so both give the same bits.
 
+#include "common/fpcheck.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 
@@ -13,7 +14,7 @@ namespace zelt {
 
 // The Boltzmann factor exp(-(E_j - E_1) e / kT): energyTerm = -e (E_j - E_1) in J, kT in J.
 inline long double BoltzmannFactor(long double energyTerm, long double kT) {
-    return std::exp(energyTerm / kT);
+    return FpExp(energyTerm / kT);
 }
 
 // n_j = n_1 (g_j / g_1) exp(-(E_j - E_1) / kT) in m-3, stored as a double.

@@ -4,6 +4,7 @@
 // result lines of the report.
 
 #include "common/checked.h"
+#include "common/fpcheck.h"
 #include "leastsquares/marqdef.h"
 #include "linemodel/normal.h"
 #include "linemodel/precalcstore.h"
@@ -228,7 +229,7 @@ private:
 // lines first: the library's exponential resets the x87 control word, which makes any x87
 // arithmetic still in flight wait, so the arithmetic around it is better done apart.
 inline long double EscapeExponential(double tau) {
-    return std::exp(-0.001L * tau);
+    return FpExp(-0.001L * tau);
 }
 inline double EscapeFactor(double tau, long double exponential) {
     return static_cast<double>((2 - exponential) / (1 + static_cast<long double>(tau)));

@@ -279,7 +279,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     if (n > 2 && fitCount > 0) {
         for (std::int32_t k = 1; k <= fitCount; ++k)
             result.Uncertainty[k] =
-                std::sqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
+                FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
     if (report == nullptr)

@@ -31,7 +31,7 @@ std::int32_t PointIndex(const long double& x) {
 } // namespace
 
 double ThermalVelocity(double gasTemperature, double mass) {
-    return static_cast<double>(std::sqrt(kTwoBoltzmann * gasTemperature / mass));
+    return static_cast<double>(FpSqrt(kTwoBoltzmann * gasTemperature / mass));
 }
 
 void TAtomicData::CalcBranchingFractions() {

@@ -60,9 +60,9 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
                     (static_cast<long double>(Levels[j].Energy) - Levels[0].Energy) * nj * u[2];
                 const long double densityTerm = nj / Levels[0].Population * uncertainty[0];
                 uncertainty[j] =
-                    std::sqrt(energyTerm * energyTerm /
-                                  (kBoltzmann * kBoltzmann * std::pow(result.Temperature, 4.0L)) +
-                              densityTerm * densityTerm);
+                    FpSqrt(energyTerm * energyTerm /
+                               (kBoltzmann * kBoltzmann * std::pow(result.Temperature, 4.0L)) +
+                           densityTerm * densityTerm);
             }
         }
     }
@@ -72,7 +72,7 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
         result.Total += Levels[j].Population;
         totalSquares += uncertainty[j] * uncertainty[j];
     }
-    result.TotalUncertainty = std::sqrt(totalSquares);
+    result.TotalUncertainty = FpSqrt(totalSquares);
     // A fit that ran away to a density of 0 fails here; the values tell the user why.
     FpCheck(Format("the uncertainties of the result line (n_1 = %.3e m-3, T_exc = %.0f K)",
                    {Levels.empty() ? 0.0 : Levels[0].Population, result.Temperature}));

@@ -119,7 +119,7 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
 
 std::string FitLogPath() {
     std::error_code error;
-    const std::string folder = std::filesystem::temp_directory_path(error).string();
+    const std::string folder = Utf8FromPath(std::filesystem::temp_directory_path(error));
     return JoinPath(error ? std::string() : folder, "zeltfit.txt");
 }
 

@@ -73,6 +73,10 @@ TEST(FpCheckTest, FaultsBecomeExceptions) {
     }
     r = std::exp(-zero - 1e5); // underflow is no fault
     EXPECT_NO_THROW(FpCheck("an exponential"));
+    r = static_cast<double>(FpSqrt(zero - 1));
+    EXPECT_THROW(FpCheck("a root"), EInvalidOp);
+    r = static_cast<double>(FpExp(zero + 20000));
+    EXPECT_THROW(FpCheck("an exponential"), EOverflow);
     (void)r;
 }
 

@@ -65,7 +65,10 @@ TEST(FormatTest, MismatchedArgumentsRaiseConvertError) {
 }
 
 TEST(FormatTest, DecimalPointIgnoresTheLocale) {
+    // A locale with a decimal comma, by its Linux or its Windows name, where one is installed.
     const char* german = std::setlocale(LC_NUMERIC, "de_DE.UTF-8");
+    if (german == nullptr)
+        german = std::setlocale(LC_NUMERIC, "German_Germany.1252");
     EXPECT_EQ(Format("%.3f %.1e", {1.5, 2.0}), "1.500 2.0E+000");
     EXPECT_EQ(FloatToStr(0.5), "0.5");
     if (german)

@@ -388,6 +388,28 @@ TEST(MarqMinimizeTest, InvalidArithmeticInTheModelRaises) {
     EXPECT_EQ(fit.code, -1);
 }
 
+TEST(MarqMinimizeTest, NonFiniteStartWithoutFlagRaises) {
+    // A starting value of NaN or infinity that raised no IEEE flag, as some C runtimes' square
+    // roots and exponentials return them (a trial's NaN is only rejected, above).
+    const auto run = [](long double value) {
+        TFit fit = ExactLine();
+        fit.Run([value](std::int32_t, const TParamVector&, bool&, long double) { return value; },
+                LineDerivatives);
+    };
+    try {
+        run(std::numeric_limits<long double>::quiet_NaN());
+        ADD_FAILURE() << "no exception for NaN";
+    } catch (const EInvalidOp& error) {
+        EXPECT_STREQ(error.what(), "Invalid floating point operation in the sum of squares");
+    }
+    try {
+        run(std::numeric_limits<long double>::infinity());
+        ADD_FAILURE() << "no exception for infinity";
+    } catch (const EOverflow& error) {
+        EXPECT_STREQ(error.what(), "Floating point overflow in the sum of squares");
+    }
+}
+
 TEST(MarqMinimizeTest, ClassicExponentialDecayToEightDigits) {
     // y = p1 exp(-p2 x) through ten points with fixed noise; the least-squares solution was
     // computed independently by Newton's method in 40-digit arithmetic.
