@@ -127,10 +127,15 @@ std::string TIniText::LineEnd() const {
     return feed != std::string::npos && feed > 0 && text_[feed - 1] != '\r' ? "\n" : "\r\n";
 }
 
-// Inserts whole lines at a line start; the line before gets a line end where it has none.
+// Inserts whole lines at a line start; the line before gets a line end where it has none, and
+// a last line that ends in a carriage return alone gets its line feed.
 void TIniText::Insert(std::size_t at, const std::string& lines) {
-    const bool ended = at == 0 || text_[at - 1] == '\n';
-    text_.insert(at, ended ? lines : LineEnd() + lines);
+    if (at == 0 || text_[at - 1] == '\n')
+        text_.insert(at, lines);
+    else if (text_[at - 1] == '\r')
+        text_.insert(at, "\n" + lines);
+    else
+        text_.insert(at, LineEnd() + lines);
 }
 
 void TIniText::SetValue(const std::string& section, const std::string& key,

@@ -115,6 +115,12 @@ TEST_F(ConfigStoreTest, WritesChangeOnlyTheirValuesByteForByte) {
     EXPECT_EQ(store.ReadFloat("fe", "m", 0), 55.845);
     EXPECT_EQ(store.ReadString("_Files", "Database", ""), "/atoms");
     EXPECT_THROW(store.WriteString("_Files", "Measurements", "/a\r\n[_Fit]"), Exception);
+
+    // A last line ending in a carriage return alone gets its line feed, and keeps its value.
+    WriteFile("[Cu]\r\nLines=Cu,I\r");
+    store.WriteString("_Files", "Measurements", "/b");
+    EXPECT_EQ(FileText(), "[Cu]\r\nLines=Cu,I\r\n[_Files]\r\nMeasurements=/b\r\n");
+    EXPECT_EQ(store.ReadString("Cu", "Lines", ""), "Cu,I");
 }
 
 TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
