@@ -3,7 +3,7 @@
 #include "widgets/seriesplot.h"
 
 #include <QLabel>
-#include <QListWidget>
+#include <QPlainTextEdit>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -12,18 +12,23 @@ namespace zelt {
 
 namespace {
 
-constexpr int ProblemLinesShown = 4;
+// The lines of text the problems show; more scroll.
+constexpr int ProblemLinesShown = 2;
 
 } // namespace
 
 TSeriesPage::TSeriesPage(QWidget* parent)
-    : QWidget(parent), plot_(new TSeriesPlot), summary_(new QLabel), problems_(new QListWidget) {
+    : QWidget(parent), plot_(new TSeriesPlot), summary_(new QLabel), problems_(new QPlainTextEdit) {
     plot_->setObjectName(QStringLiteral("SeriesPlot"));
     summary_->setObjectName(QStringLiteral("SeriesSummary"));
     summary_->setText(QStringLiteral("\"Fit all files\" in the \"Files\" group fits every file "
                                      "of the list and shows the results here."));
     summary_->setContentsMargins(6, 2, 6, 2);
     problems_->setObjectName(QStringLiteral("SeriesProblems"));
+    problems_->setReadOnly(true);
+    // A long message (with a file's folder) takes two lines.
+    problems_->setFixedHeight(problems_->fontMetrics().lineSpacing() * ProblemLinesShown +
+                              2 * (problems_->frameWidth() + 4));
     problems_->setHidden(true);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -61,12 +66,11 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
     plot_->Show(series);
 
     summary_->setText(summary);
-    problems_->clear();
+    QStringList problems;
     for (const std::string& line : SeriesProblems(entries))
-        problems_->addItem(QString::fromStdString(line));
-    problems_->setHidden(problems_->count() == 0);
-    const int shown = std::min(problems_->count(), ProblemLinesShown);
-    problems_->setFixedHeight(problems_->sizeHintForRow(0) * shown + 2 * problems_->frameWidth());
+        problems.append(QString::fromStdString(line));
+    problems_->setPlainText(problems.join(QLatin1Char('\n')));
+    problems_->setHidden(problems.isEmpty());
 }
 
 } // namespace zelt

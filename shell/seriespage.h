@@ -9,7 +9,7 @@
 #include <vector>
 
 class QLabel;
-class QListWidget;
+class QPlainTextEdit;
 
 namespace zelt {
 
@@ -30,7 +30,7 @@ public:
 private:
     TSeriesPlot* plot_;
     QLabel* summary_;
-    QListWidget* problems_;
+    QPlainTextEdit* problems_;
 };
 
 } // namespace zelt

@@ -60,12 +60,14 @@ QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature
 
 TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     setBackground(Qt::white);
-    xAxis->setNumberFormat(QStringLiteral("gb"));
     yAxis->setLabel(QStringLiteral("n_1 [m-3]"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
     yAxis2->setLabel(QStringLiteral("T_exc [K]"));
     ColourAxis(yAxis, DensityColour);
     ColourAxis(yAxis2, TemperatureColour);
+    // Few labels: on a small screen the plot is low.
+    yAxis->ticker()->setTickCount(4);
+    yAxis2->ticker()->setTickCount(4);
 
     densities_ =
         PointSeries(xAxis, yAxis, QStringLiteral("n_1"), QCPScatterStyle::ssDisc, DensityColour);
@@ -118,6 +120,9 @@ void TSeriesPlot::Show(const TSeries& series) {
 
     xAxis->setLabel(series.Caption);
     names_.clear();
+    // Numbers with powers of ten written as such; names as they stand (the powers would turn
+    // the "e16" of argon_1e16 into a superscript).
+    xAxis->setNumberFormat(series.TickNames.isEmpty() ? QStringLiteral("gb") : QStringLiteral("g"));
     if (series.TickNames.isEmpty()) {
         xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
     } else {
@@ -147,7 +152,7 @@ void TSeriesPlot::SlantNamesWhereNeeded() {
     for (const QString& name : names_)
         widest = std::max(widest, metrics.horizontalAdvance(name));
     const double spacing = axisRect()->width() / std::max(1.0, xAxis->range().size());
-    const double rotation = widest + 8 > spacing ? -30 : 0;
+    const double rotation = !names_.isEmpty() && widest + 8 > spacing ? -30 : 0;
     if (xAxis->tickLabelRotation() != rotation) {
         xAxis->setTickLabelRotation(rotation);
         replot(QCustomPlot::rpQueuedReplot);

@@ -46,7 +46,7 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
                                   "argon_4e16.txt: Wavelength 500.100000 was not found. Import "
                                   "was stopped. Check used specie or wavelength precision."};
     EXPECT_EQ(dialogs_.Messages, QStringList{"5 files, 4 fitted.\n\n" + problems.join('\n')});
-    EXPECT_EQ(ListItems("SeriesProblems"), problems);
+    EXPECT_EQ(Control<QPlainTextEdit>("SeriesProblems")->toPlainText(), problems.join('\n'));
     EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "5 files, 4 fitted");
     EXPECT_EQ(Control<QTabWidget>("PlotPageControl")->currentWidget()->objectName(), "SeriesPage");
     std::vector<double> xs;
