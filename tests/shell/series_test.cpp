@@ -119,5 +119,17 @@ TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhi
     EXPECT_TRUE(dialogs_.Messages.isEmpty());
 }
 
+TEST_F(SeriesTest, ClosingTheWindowWaitsForTheCurrentFile) {
+    Window().show();
+    QObject::connect(Window().statusBar(), &QStatusBar::messageChanged,
+                     [&](const QString& message) {
+                         if (message.startsWith("Fit 1/5"))
+                             Window().close();
+                     });
+    Window().FitAllClick();
+    EXPECT_EQ(Entries().size(), 1u);
+    EXPECT_FALSE(Window().isVisible());
+}
+
 } // namespace
 } // namespace zelt
