@@ -1,5 +1,7 @@
 #include "widgets/seriesplot.h"
 
+#include "widgets/chart.h"
+
 #include <algorithm>
 #include <cmath>
 #include <limits>
@@ -76,13 +78,7 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
                                 TemperatureColour);
     temperatureBars_ = ErrorBars(temperatures_, TemperatureColour);
 
-    legend->setVisible(true);
-    legend->setFillOrder(QCPLegend::foColumnsFirst);
-    legend->setBorderPen(Qt::NoPen);
-    plotLayout()->insertRow(0);
-    plotLayout()->addElement(0, 0, legend);
-    plotLayout()->setRowStretchFactor(0, 0.001);
-    legend->setMargins(QMargins(4, 2, 4, 2));
+    PlaceLegendAbove(*this);
 
     // Whether the names fit side by side depends on the width the layout gives the axis.
     connect(this, &QCustomPlot::afterLayout, this, [this] { SlantNamesWhereNeeded(); });
