@@ -8,6 +8,7 @@
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QPointer>
 #include <QStatusBar>
 #include <QTabWidget>
 
@@ -33,6 +34,8 @@ void TSeriesRun::Run() {
     running_ = true;
     stopRequested_ = closeRequested_ = false;
 
+    // Disabling takes the focus away from the button; it comes back at the end.
+    const QPointer<QWidget> focus = QApplication::focusWidget();
     QList<QWidget*> disabled;
     for (QWidget* widget : commands_)
         if (widget->isEnabled()) {
@@ -62,6 +65,8 @@ void TSeriesRun::Run() {
     QApplication::restoreOverrideCursor();
     for (QWidget* widget : disabled)
         widget->setEnabled(true);
+    if (focus)
+        focus->setFocus();
     running_ = false;
     window_.statusBar()->clearMessage();
     ShowSeries();
