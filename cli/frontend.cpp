@@ -1,6 +1,5 @@
 #include "cli/frontend.h"
 
-#include "cli/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
@@ -10,7 +9,9 @@
 #include "linemodel/region.h"
 #include "shell/commands.h"
 #include "shell/datafolders.h"
+#include "shell/series.h"
 #include "shell/tables.h"
+#include "shell/tsv.h"
 
 #include <CLI/CLI.hpp>
 
@@ -169,7 +170,9 @@ public:
         AppendTable(options);
     }
 
-    void Fit(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
+    // `x`: the file's abscissa in a batch, a column of --format tsv.
+    void Fit(const std::string& file, const TCommandSettings& settings, const TOptions& options,
+             std::optional<double> x = std::nullopt) {
         TReportList report;
         const std::int32_t kind =
             options.Report == "iteration" ? ReportFitIteration : ReportFinalResults;
@@ -178,7 +181,7 @@ public:
         if (options.Format == "tsv")
             PrintRow(model_.ResultValues(fit.Params, fit.Uncertainty,
                                          TruncToInt(Slot(fit.Params, FitCount)), FitMode),
-                     name, nullptr);
+                     name, nullptr, x);
         else
             PrintLines(out_, report);
         AppendTable(options);
@@ -187,11 +190,11 @@ public:
 private:
     // A row of --format tsv, after the header row the first time.
     void PrintRow(const TResultValues& values, const std::string& fileName,
-                  const TMapRegion* region) {
+                  const TMapRegion* region, std::optional<double> x = std::nullopt) {
         if (!tsvHeaderWritten_)
-            out_ << TsvHeader(values.Densities.size(), region != nullptr);
+            out_ << TsvHeader(values.Densities.size(), region != nullptr, x.has_value());
         tsvHeaderWritten_ = true;
-        out_ << TsvRow(values, fileName, region);
+        out_ << TsvRow(values, fileName, region, x);
     }
 
     void AppendTable(const TOptions& options) {
@@ -382,21 +385,28 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
             frontEnd.Read(o.File);
             frontEnd.Fit(o.File, settings, o);
         } else {
-            int status = 0;
+            std::vector<std::string> files, names;
             for (const std::string& path : o.Paths)
                 for (const std::string& file : MeasurementFiles(path)) {
-                    try {
-                        FpReset();
-                        frontEnd.Read(file);
-                        if (batchMap->parsed())
-                            frontEnd.Map(file, settings, o);
-                        else
-                            frontEnd.Fit(file, settings, o);
-                    } catch (const std::exception& e) {
-                        err << file << ": " << ErrorReportText(Cp1252ToUtf8(e.what())) << '\n';
-                        status = 1;
-                    }
+                    files.push_back(file);
+                    names.push_back(Utf8FromPath(PathFromUtf8(file).filename()));
                 }
+            // A fitted series places each file over the number in its name, as the window does.
+            const TSeriesAxis axis = SeriesAxis(names);
+            int status = 0;
+            for (std::size_t i = 0; i < files.size(); ++i) {
+                try {
+                    FpReset();
+                    frontEnd.Read(files[i]);
+                    if (batchMap->parsed())
+                        frontEnd.Map(files[i], settings, o);
+                    else
+                        frontEnd.Fit(files[i], settings, o, axis.X[i]);
+                } catch (const std::exception& e) {
+                    err << files[i] << ": " << ErrorReportText(Cp1252ToUtf8(e.what())) << '\n';
+                    status = 1;
+                }
+            }
             return status;
         }
         return 0;

@@ -12,10 +12,13 @@
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/seriespage.h"
+#include "shell/seriesrun.h"
 #include "shell/shownmap.h"
 #include "shell/tables.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
+#include "widgets/seriesplot.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -149,6 +152,8 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
     : QMainWindow(parent), dialogs_(dialogs), config_(configFile),
       atomicData_([this](const std::string& text) { dialogs_.Message(FromCoreMessage(text)); }) {
     CreateControls();
+    seriesRun_ =
+        new TSeriesRun(*this, dialogs_, fileListBox_, plotPages_, seriesPage_, commandAreas_);
     FormCreate();
 }
 
@@ -243,7 +248,7 @@ QWidget* TMainForm::CreateUpperArea() {
         mousePanel_->setText(FromStd(Format("wavelength %8.5f  -  Zelt %6.3f", {x, y})));
         mapValuePanel_->clear();
     });
-    AddImageMenu(chart_, false);
+    AddImageMenu(chart_);
     sumPage_ = new QWidget;
     sumPage_->setObjectName(QStringLiteral("SumPage"));
     auto* sumLayout = new QVBoxLayout(sumPage_);
@@ -257,11 +262,22 @@ QWidget* TMainForm::CreateUpperArea() {
         const double rss = shownMap_.ValueAt(x, y);
         mapValuePanel_->setText(rss < 0 ? QString() : FromStd(Format("RSS %.3e", {rss})));
     });
-    AddImageMenu(contourPlot_, true);
+    AddImageMenu(contourPlot_, [this](QMenu& menu) {
+        menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); })
+            ->setEnabled(!shownMap_.Empty());
+    });
     regionOverlay_ = new TRegionOverlay(contourPlot_, statusBar(), this);
     sumLayout->addWidget(contourPlot_);
     plotPages_->addTab(chart_, QStringLiteral("Branching fractions"));
     plotPages_->addTab(sumPage_, QStringLiteral("Sum"));
+    seriesPage_ = new TSeriesPage;
+    seriesPage_->setObjectName(QStringLiteral("SeriesPage"));
+    AddImageMenu(seriesPage_->Plot(), [this](QMenu& menu) {
+        menu.addAction(QStringLiteral("Save series…"), this, [this] { SaveSeriesClick(); })
+            ->setEnabled(!seriesRun_->Entries().empty());
+    });
+    plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
+    commandAreas_.append(tablePages_);
 
     splitter->addWidget(tablePages_);
     splitter->addWidget(plotPages_);
@@ -302,6 +318,7 @@ QWidget* TMainForm::CreateCommandStrip() {
     monteCarloBtn_->setParent(strip);
     monteCarloBtn_->hide();
     connect(monteCarloBtn_, &QPushButton::clicked, this, [this] { Button5Click(); });
+    commandAreas_.append(strip);
     return strip;
 }
 
@@ -379,6 +396,12 @@ QWidget* TMainForm::CreateLowerArea() {
     fileListBox_->setMinimumHeight(50);
     connect(fileListBox_, &TFileListBox::Chosen, this, [this] { FileListBoxClick(); });
     filesLayout->addWidget(fileListBox_);
+    fitAllBtn_ = Button("FitAllBtn", QStringLiteral("Fit all files"));
+    fitAllBtn_->setToolTip(QStringLiteral(
+        "Reads and fits every file of the list in turn with the settings of the \"Fit\" group; "
+        "the page \"Series\" shows the results. Escape stops after the current file."));
+    connect(fitAllBtn_, &QPushButton::clicked, this, [this] { FitAllClick(); });
+    filesLayout->addWidget(fitAllBtn_);
     layout->addWidget(files, 1);
 
     auto* reportColumn = new QVBoxLayout;
@@ -403,17 +426,18 @@ QWidget* TMainForm::CreateLowerArea() {
     reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     reportsMemo_->setMinimumHeight(60);
     column->addWidget(reportsMemo_, 1);
+    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_;
     return area;
 }
 
 void TMainForm::SetTabOrder() {
     const std::initializer_list<QWidget*> order = {
-        elementListBox_,  readBtn_,       nextBtn_,           recalculateBtn_,  saveTableBtn_,
-        tablePages_,      grid_,          linesBox_,          levelsBox_,       plotPages_,
-        fromDensityEdit_, toDensityEdit_, pointsDensityEdit_, fromTempEdit_,    toTempEdit_,
-        pointsTempEdit_,  mapBtn_,        fitDensityEdit_,    fitTempCheckBox_, fitTempEdit_,
-        maxIterEdit_,     fitBtn_,        pathEdit_,          tnEdit_,          fileListBox_,
-        reportComboBox_,  saveButton_,    reportsMemo_};
+        elementListBox_,  readBtn_,        nextBtn_,           recalculateBtn_,  saveTableBtn_,
+        tablePages_,      grid_,           linesBox_,          levelsBox_,       plotPages_,
+        fromDensityEdit_, toDensityEdit_,  pointsDensityEdit_, fromTempEdit_,    toTempEdit_,
+        pointsTempEdit_,  mapBtn_,         fitDensityEdit_,    fitTempCheckBox_, fitTempEdit_,
+        maxIterEdit_,     fitBtn_,         pathEdit_,          tnEdit_,          fileListBox_,
+        fitAllBtn_,       reportComboBox_, saveButton_,        reportsMemo_};
     QWidget* previous = nullptr;
     for (QWidget* widget : order) {
         if (previous != nullptr)
@@ -793,9 +817,10 @@ void TMainForm::Iterate() {
     QApplication::restoreOverrideCursor();
 }
 
-void TMainForm::Fit() {
+std::optional<TFitResult> TMainForm::Fit() {
     QApplication::setOverrideCursor(Qt::WaitCursor);
     TReportList report;
+    std::optional<TFitResult> result;
     Guarded([&] {
         const TCommandSettings settings = SettingsFromWindow();
         const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
@@ -810,8 +835,14 @@ void TMainForm::Fit() {
         AppendReport(report);
         regionOverlay_->ShowFit(fit, atomicData_);
         ShowBranchingFractions();
+        result = fit;
     });
     QApplication::restoreOverrideCursor();
+    return result;
+}
+
+void TMainForm::FitAllClick() {
+    seriesRun_->Run();
 }
 
 void TMainForm::Button5Click() {
@@ -860,9 +891,14 @@ void TMainForm::SaveMapClick() {
         SaveText(shownMap_.Text());
 }
 
-void TMainForm::AddImageMenu(QCustomPlot* plot, bool withMap) {
+void TMainForm::SaveSeriesClick() {
+    if (!seriesRun_->Entries().empty())
+        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries())));
+}
+
+void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore) {
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, withMap](QPoint at) {
+    connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
         menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
             const QString fileName = dialogs_.SaveImageFileName(openDialogFolder_);
@@ -871,9 +907,8 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, bool withMap) {
         });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
-        if (withMap)
-            menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); })
-                ->setEnabled(!shownMap_.Empty());
+        if (addMore)
+            addMore(menu);
         menu.exec(plot->mapToGlobal(at));
     });
 }

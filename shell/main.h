@@ -13,7 +13,9 @@
 #include <QMainWindow>
 #include <QVector>
 
+#include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QCheckBox;
@@ -21,6 +23,7 @@ class QCustomPlot;
 class QComboBox;
 class QLabel;
 class QListWidget;
+class QMenu;
 class QPlainTextEdit;
 class QPushButton;
 class QTabWidget;
@@ -32,6 +35,8 @@ class TFileListBox;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
+class TSeriesPage;
+class TSeriesRun;
 class TZeltChart;
 
 // The largest map the window computes: 20 million grid points (160 MB of residuals).
@@ -70,9 +75,13 @@ public:
     // the text is not a number (the user stays in the cell).
     bool CommitIntensity(int row, const QString& text);
 
-    // "Create map" and "Fit"; errors are reported and leave plot and table as they were.
+    // "Create map" and "Fit"; errors are reported and leave plot and table as they were. Fit
+    // returns its result, none after an error.
     void Iterate();
-    void Fit();
+    std::optional<TFitResult> Fit();
+    // "Fit all files": reads and fits every file of the list in turn (see TSeriesRun).
+    void FitAllClick();
+    const TSeriesRun& SeriesRun() const { return *seriesRun_; }
     // The hidden "Monte Carlo" button: 100 fits in succession.
     void Button5Click();
     // The value the map shows at (log10 density, temperature): the residual of the grid cell
@@ -84,6 +93,9 @@ public:
     // "Save map…" of the map's context menu: the residual grid the plot shows, as a table;
     // unavailable before the first map.
     void SaveMapClick();
+    // "Save series…" of the series plot's context menu: the results of the last series as a
+    // table; unavailable before the first.
+    void SaveSeriesClick();
 
     void ClearResults();
     void AutoSizeColumns();
@@ -113,11 +125,12 @@ private:
     TCommandSettings SettingsFromWindow() const;
     void AppendReport(const TReportList& report);
     void ShowMap(const TParamVector& p);
-    void AddImageMenu(QCustomPlot* plot, bool withMap);
+    // "Save image…" and "Copy image", then what `addMore` adds to the menu.
+    void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
     void SaveText(const std::string& text);
     void Guarded(const std::function<void()>& command);
 
-    TDialogs& dialogs_;
+    TCollectingDialogs dialogs_;
     TConfigStore config_;
     TAtomicData atomicData_;
     std::string databaseFolder_;
@@ -136,6 +149,10 @@ private:
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
     TRegionOverlay* regionOverlay_ = nullptr;
+    TSeriesPage* seriesPage_ = nullptr;
+    TSeriesRun* seriesRun_ = nullptr;
+    // What starts a command or changes a setting: disabled while a series runs.
+    QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;
     QComboBox* elementListBox_ = nullptr;
     QPushButton* readBtn_ = nullptr;
@@ -158,6 +175,7 @@ private:
     TNumberEdit* pathEdit_ = nullptr;
     TNumberEdit* tnEdit_ = nullptr;
     TFileListBox* fileListBox_ = nullptr;
+    QPushButton* fitAllBtn_ = nullptr;
     QComboBox* reportComboBox_ = nullptr;
     QPushButton* saveButton_ = nullptr;
     QCheckBox* allLinesCheckBox_ = nullptr;

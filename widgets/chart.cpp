@@ -72,6 +72,17 @@ QCPGraph* PointSeries(QCustomPlot* plot, const QString& title, const QCPScatterS
 
 } // namespace
 
+void PlaceLegendAbove(QCustomPlot& plot) {
+    QCPLegend* legend = plot.legend;
+    legend->setVisible(true);
+    legend->setFillOrder(QCPLegend::foColumnsFirst);
+    legend->setBorderPen(Qt::NoPen);
+    plot.plotLayout()->insertRow(0);
+    plot.plotLayout()->addElement(0, 0, legend);
+    plot.plotLayout()->setRowStretchFactor(0, 0.001);
+    legend->setMargins(QMargins(4, 2, 4, 2));
+}
+
 TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(keyAxis, valueAxis) {
     setPen(QPen(BarOutline, 0));
     setAntialiased(false); // a crisp outline of whole pixels
@@ -124,13 +135,7 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
     free_ =
         PointSeries(this, QStringLiteral("absorption-free"), ShapeOfSize(13, 2, false, Qt::black));
 
-    legend->setVisible(true);
-    legend->setFillOrder(QCPLegend::foColumnsFirst);
-    legend->setBorderPen(Qt::NoPen);
-    plotLayout()->insertRow(0);
-    plotLayout()->addElement(0, 0, legend);
-    plotLayout()->setRowStretchFactor(0, 0.001);
-    legend->setMargins(QMargins(4, 2, 4, 2));
+    PlaceLegendAbove(*this);
 
     // A replot makes the fraction labels before it lays out the plotting area: when the area's
     // height has changed (a resize, a higher mark strip), another replot labels the new height.

@@ -12,6 +12,9 @@ namespace zelt {
 
 class TBarMarks;
 
+// The plot's legend in a row of its own above the plotting area, its entries side by side.
+void PlaceLegendAbove(QCustomPlot& plot);
+
 // A bar series whose every bar has its own colour and a thin dark outline (so that a white or
 // pale bar shows on the white chart), kept in ascending key order.
 class TColouredBars : public QCPBars {

@@ -193,14 +193,14 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
     ASSERT_EQ(lines.size(), 3u);
     EXPECT_EQ(rows[0], "n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\tu(n_1)/m-3\tn_2/m-3\tu(n_2)/m-3\t"
                        "n_3/m-3\tu(n_3)/m-3\tn_4/m-3\tu(n_4)/m-3\tT/K\tu(T)/K\tRSS\tFilename\t"
-                       "Procedure");
+                       "Procedure\tx");
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const std::vector<std::string> fields = Split(rows[i], '\t');
         std::vector<std::string> tokens;
         for (const std::string& token : Split(lines[i], ' '))
             if (!token.empty())
                 tokens.push_back(token);
-        ASSERT_EQ(fields.size(), 15u) << rows[i];
+        ASSERT_EQ(fields.size(), 16u) << rows[i];
         ASSERT_EQ(tokens.size(), 15u) << lines[i];
         for (std::size_t k = 0; k < 13; ++k) {
             // 17 significant digits: d.dddddddddddddddde+XX
@@ -211,6 +211,8 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
         }
         EXPECT_EQ(fields[13], tokens[13]);
         EXPECT_EQ(fields[14], tokens[14]);
+        // Names without a number: the positions in the batch.
+        EXPECT_EQ(fields[15], i == 1 ? "1.0000000000000000e+00" : "2.0000000000000000e+00");
     }
 
     const TRun map = Cli("map '" + Path("spectra/a.txt") + "' --format tsv --region 68.3");

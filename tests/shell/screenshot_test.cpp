@@ -1,8 +1,10 @@
-// Renders the window into PNGs under the build folder, for review: a demo file read, and the
-// demo spectrum after a map and a fit on a small and a large screen, with either plot shown.
+// Renders the window into PNGs under the build folder, for review: a demo file read, the demo
+// spectrum after a map and a fit on a small and a large screen, with either plot shown, and the
+// series of the demo folder.
 
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
+#include "widgets/seriesplot.h"
 
 #include <QApplication>
 #include <QCheckBox>
@@ -76,6 +78,32 @@ TEST_F(WindowTest, ScreenshotOfTheConfidenceRegion) {
     auto* plot = Control<TContourPlot>("ContourPlot");
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
     EXPECT_TRUE(plot->toPixmap(640, 420).save(folder + "/zeltfit-region.png"));
+}
+
+// "Fit all files" over the demo folder, n_1 and T_exc fitted: the window on a small and a large
+// screen, and the series plot alone for the README.
+TEST_F(WindowTest, ScreenshotsOfTheDemoSeries) {
+    folders_.WriteConfig("[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    for (const QString& name :
+         QDir(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements")).entryList(QDir::Files))
+        folders_.WriteMeasurement(
+            name,
+            test::TTestFolders::Read(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/") + name));
+    Open();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().show();
+    Window().FitAllClick();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    ASSERT_TRUE(dialogs_.Messages.isEmpty()) << dialogs_.Messages.join("|").toStdString();
+    for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
+        Window().resize(size);
+        Save(Window(),
+             QStringLiteral("zeltfit-%1x%2-series.png").arg(size.width()).arg(size.height()));
+    }
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    EXPECT_TRUE(Control<TSeriesPlot>("SeriesPlot")
+                    ->toPixmap(640, 400)
+                    .save(folder + "/zeltfit-series.png"));
 }
 
 } // namespace

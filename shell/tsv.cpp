@@ -1,4 +1,4 @@
-#include "cli/tsv.h"
+#include "shell/tsv.h"
 
 #include "common/format.h"
 
@@ -7,16 +7,12 @@
 
 namespace zelt {
 
-namespace {
-
-std::string Joined(const std::vector<std::string>& fields) {
+std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i)
         row.append(i == 0 ? "" : "\t").append(fields[i]);
-    return row + '\n';
+    return row + lineEnd;
 }
-
-} // namespace
 
 std::string TsvNumber(double value) {
     char buffer[32];
@@ -25,7 +21,7 @@ std::string TsvNumber(double value) {
     return std::string(buffer, end);
 }
 
-std::string TsvHeader(std::int32_t levels, bool withRegion) {
+std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX) {
     std::vector<std::string> names = {"n_tot/m-3", "u(n_tot)/m-3"};
     for (std::int32_t j = 1; j <= levels; ++j) {
         names.push_back("n_" + std::to_string(j) + "/m-3");
@@ -35,11 +31,13 @@ std::string TsvHeader(std::int32_t levels, bool withRegion) {
     if (withRegion)
         names.insert(names.end(), {"Region/%", "DoF", "RSS limit", "log10 n_1 from", "log10 n_1 to",
                                    "T from/K", "T to/K", "Cut by grid"});
-    return Joined(names);
+    if (withX)
+        names.push_back("x");
+    return TsvLine(names);
 }
 
 std::string TsvRow(const TResultValues& values, const std::string& fileName,
-                   const TMapRegion* region) {
+                   const TMapRegion* region, std::optional<double> x) {
     const auto number = [](long double value) { return TsvNumber(static_cast<double>(value)); };
     std::vector<std::string> fields = {number(values.Total), number(values.TotalUncertainty)};
     for (std::int32_t j = 0; j < values.Densities.size(); ++j) {
@@ -59,7 +57,9 @@ std::string TsvRow(const TResultValues& values, const std::string& fileName,
         else
             fields.insert(fields.end(), 6, "");
     }
-    return Joined(fields);
+    if (x)
+        fields.push_back(TsvNumber(*x));
+    return TsvLine(fields);
 }
 
 } // namespace zelt

@@ -1,0 +1,56 @@
+#pragma once
+// A measurement series: the files of a folder fitted one after another, each result placed over
+// the number its file name carries (ar_0.5kW.txt, ar_0.75kW.txt, ... over 0.5, 0.75, ... kW).
+// The window's "Fit all files" and zeltfit-cli's batch share the rule for that number.
+
+#include "linemodel/atomicdata.h"
+
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// The abscissa of every file of a series, in the order of the names given.
+struct TSeriesAxis {
+    bool FromNames = false; // the numbers in the names; otherwise the positions 1, 2, 3, ...
+    std::vector<double> X;
+    std::string Caption; // the names' text beside the number, e.g. "kW"; empty for positions
+};
+
+// The rule for the number in the names (the extension ".txt" is no part of a name):
+// - A name is read as numbers and the texts between them. A number is digits with an optional
+//   fraction and an optional exponent, so that a density written into a name is one number
+//   (argon_5e16: 5e16; ar_0.5kW: 0.5; 2.5E-3 too); a "-" or "+" before the digits is a
+//   separator, not a sign (ar-2kW: 2).
+// - Where every name has the same texts between its numbers (and so as many numbers), x is the
+//   number that changes from file to file: of several that change, the last (the quantity of a
+//   series normally stands last, beside its unit, after a run number or date); where none
+//   changes, the last number. Numbers that stay the same, such as a date, are left alone.
+// - Otherwise (a name without a number, names of different patterns) the x are the positions.
+// The caption is the text after that number up to the next one, without blanks and the
+// separators "_-.,;=" at its ends ("kW"); where that is empty, the text before it ("argon").
+TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames);
+
+// One file of a series: its result when it was fitted, otherwise why not.
+struct TSeriesEntry {
+    std::string File; // the name without its folder
+    double X = 0;
+    bool Fitted = false;
+    TResultValues Values;           // the result line's numbers, when fitted
+    bool TemperatureFitted = false; // T_exc was a fitted parameter
+    std::string Problem;            // why it was not fitted
+    std::vector<std::string> Notes; // messages of orderly stops while it was read
+};
+
+// A line for each file that was not fitted ("bad.txt, not fitted: why") and for each message
+// of an orderly stop while a file was read ("part.txt: message"), in the order of the files.
+std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries);
+
+// The saved series: a header row "File, x, n_1/m-3, u(n_1)/m-3, T/K, u(T)/K, RSS, Procedure"
+// (tab-separated) and a row per entry, the numbers to 17 significant digits as in --format
+// tsv; an entry that was not fitted has empty number fields after x and "not fitted: " and
+// its problem as the procedure. Every row ends with `lineEnd`.
+std::string SeriesTableText(const std::vector<TSeriesEntry>& entries,
+                            const std::string& lineEnd = "\r\n");
+
+} // namespace zelt

@@ -1,0 +1,135 @@
+// "Fit all files": the demo spectra and one bad file, fitted as one file at a time would be.
+
+#include "shell/seriesrun.h"
+#include "tests/shell/windowtest.h"
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QListWidget>
+#include <QPlainTextEdit>
+#include <QTabWidget>
+
+namespace zelt {
+namespace {
+
+using test::WindowTest;
+
+class SeriesTest : public WindowTest {
+protected:
+    void SetUp() override {
+        folders_.WriteConfig("[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+        for (const char* name : {"argon_1e16.txt", "argon_2e17.txt", "argon_5e16.txt"})
+            folders_.WriteMeasurement(
+                name, test::TTestFolders::Read(
+                          QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/") + name));
+        folders_.WriteMeasurement("argon_3e16.txt", "Wavelength Intensity\r\n");
+        // Read up to the wavelength that is not in the database, with a message.
+        folders_.WriteMeasurement("argon_4e16.txt", test::FiveLines + "500.1 5\r\n");
+        OpenWithTemperatureFitted();
+    }
+    void OpenWithTemperatureFitted() {
+        Open();
+        Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    }
+    QString Memo() { return Control<QPlainTextEdit>("ReportsMemo")->toPlainText(); }
+    const std::vector<TSeriesEntry>& Entries() { return Window().SeriesRun().Entries(); }
+};
+
+TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
+    Window().FitAllClick();
+    const QString series = Memo();
+    ASSERT_EQ(Entries().size(), 5u);
+    const QString bad = "Invalid numeric input \"Wavelength\" in file \"" +
+                        folders_.Measurements() + "/argon_3e16.txt\", line 1.";
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    const QStringList problems = {"argon_3e16.txt, not fitted: " + bad,
+                                  "argon_4e16.txt: Wavelength 500.100000 was not found. Import "
+                                  "was stopped. Check used specie or wavelength precision."};
+    EXPECT_EQ(dialogs_.Messages, QStringList{"5 files, 4 fitted.\n\n" + problems.join('\n')});
+    EXPECT_EQ(Control<QPlainTextEdit>("SeriesProblems")->toPlainText(), problems.join('\n'));
+    EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "5 files, 4 fitted");
+    EXPECT_EQ(Control<QTabWidget>("PlotPageControl")->currentWidget()->objectName(), "SeriesPage");
+    std::vector<double> xs;
+    for (const TSeriesEntry& entry : Entries())
+        xs.push_back(entry.X);
+    EXPECT_EQ(xs, (std::vector<double>{1e16, 2e17, 3e16, 4e16, 5e16}));
+    EXPECT_FALSE(Entries()[2].Fitted);
+    EXPECT_EQ(Control<QPushButton>("FitBtn")->isEnabled(), true);
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+
+    // The same report from each file that can be read, read by a click in the list and fitted
+    // by "Fit".
+    dialogs_.Messages.clear();
+    OpenWithTemperatureFitted();
+    auto* files = Control<QListWidget>("FileListBox");
+    for (int row : {0, 1, 3, 4}) {
+        files->setCurrentRow(row);
+        Window().FileListBoxClick();
+        Window().Fit();
+    }
+    EXPECT_EQ(Memo(), series);
+    EXPECT_EQ(Memo().count('\n'), 4);
+
+    const QString saved = folders_.Root() + "/series.txt";
+    dialogs_.SaveAnswers.append(saved);
+    Window().FitAllClick();
+    Window().SaveSeriesClick();
+    // The numbers of zeltfit-cli batch fit --format tsv for the same files and settings.
+    EXPECT_EQ(test::TTestFolders::Read(saved).toStdString(),
+              "File\tx\tn_1/m-3\tu(n_1)/m-3\tT/K\tu(T)/K\tRSS\tProcedure\r\n"
+              "argon_1e16.txt\t1.0000000000000000e+16\t1.0154099926829810e+16\t"
+              "2.9565884884703988e+14\t1.4801399981448728e+03\t8.2826784501388616e+01\t"
+              "1.3419742599756030e-04\tfit:itercount reached\r\n"
+              "argon_2e17.txt\t2.0000000000000000e+17\t2.0178081059273670e+17\t"
+              "1.7383563521565698e+15\t1.5067171352818680e+03\t1.1638341697130507e+01\t"
+              "1.6716866846141134e-04\tfit:OK\r\n"
+              "argon_3e16.txt\t3.0000000000000000e+16\t\t\t\t\t\tnot fitted: " +
+                  bad.toStdString() +
+                  "\r\n"
+                  "argon_4e16.txt\t4.0000000000000000e+16\t1.0005802451829170e-05\t"
+                  "6.5794808849610308e-06\t1.5844467352629636e+04\t2.8557751923276575e-01\t"
+                  "2.4466355847342211e-01\tfit:OK\r\n"
+                  "argon_5e16.txt\t5.0000000000000000e+16\t4.9657113527333008e+16\t"
+                  "6.6527488296599525e+14\t1.4848295098776355e+03\t2.9492760619573922e+01\t"
+                  "2.1985822230541219e-04\tfit:itercount reached\r\n");
+}
+
+TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhile) {
+    bool disabledMeanwhile = false;
+    QObject::connect(
+        Window().statusBar(), &QStatusBar::messageChanged, [&](const QString& message) {
+            if (!message.startsWith("Fit 2/5: argon_2e17.txt"))
+                return;
+            disabledMeanwhile = !Control<QPushButton>("FitBtn")->isEnabled() &&
+                                !Control<QPushButton>("FitAllBtn")->isEnabled() &&
+                                !Control<QListWidget>("FileListBox")->isEnabled() &&
+                                QApplication::overrideCursor() != nullptr;
+            // Taken between two files: the second is completed.
+            QCoreApplication::postEvent(
+                &Window(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+        });
+    Window().FitAllClick();
+    EXPECT_TRUE(disabledMeanwhile);
+    ASSERT_EQ(Entries().size(), 2u);
+    EXPECT_TRUE(Entries()[1].Fitted);
+    EXPECT_EQ(Memo().count("fit:"), 2);
+    EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "Stopped after 2 of 5 files, 2 fitted");
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_TRUE(Control<QPushButton>("FitAllBtn")->isEnabled());
+    EXPECT_TRUE(dialogs_.Messages.isEmpty());
+}
+
+TEST_F(SeriesTest, ClosingTheWindowWaitsForTheCurrentFile) {
+    Window().show();
+    QObject::connect(Window().statusBar(), &QStatusBar::messageChanged,
+                     [&](const QString& message) {
+                         if (message.startsWith("Fit 1/5"))
+                             Window().close();
+                     });
+    Window().FitAllClick();
+    EXPECT_EQ(Entries().size(), 1u);
+    EXPECT_FALSE(Window().isVisible());
+}
+
+} // namespace
+} // namespace zelt

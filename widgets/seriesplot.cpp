@@ -1,0 +1,158 @@
+#include "widgets/seriesplot.h"
+
+#include "widgets/chart.h"
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+
+namespace zelt {
+
+namespace {
+
+const QColor DensityColour(0, 0, 200);
+const QColor TemperatureColour(200, 40, 0);
+
+void ColourAxis(QCPAxis* axis, const QColor& colour) {
+    axis->setLabelColor(colour);
+    axis->setTickLabelColor(colour);
+    axis->setBasePen(QPen(colour));
+    axis->setTickPen(QPen(colour));
+    axis->setSubTickPen(QPen(colour));
+}
+
+QCPGraph* PointSeries(QCPAxis* x, QCPAxis* y, const QString& name,
+                      QCPScatterStyle::ScatterShape shape, const QColor& colour) {
+    auto* graph = new QCPGraph(x, y);
+    graph->setName(name);
+    graph->setPen(QPen(colour, 1));
+    graph->setScatterStyle(QCPScatterStyle(shape, colour, colour, 7));
+    return graph;
+}
+
+QCPErrorBars* ErrorBars(QCPGraph* graph, const QColor& colour) {
+    auto* bars = new QCPErrorBars(graph->keyAxis(), graph->valueAxis());
+    bars->setDataPlottable(graph);
+    bars->setPen(QPen(colour, 1));
+    bars->setWhiskerWidth(6);
+    bars->removeFromLegend();
+    return bars;
+}
+
+// From the lowest value less its uncertainty to the highest plus its own, with room around.
+QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature) {
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (const TSeriesPlot::TPoint& p : points) {
+        if (temperature && !p.WithTemperature)
+            continue;
+        const double value = temperature ? p.Temperature : p.Density;
+        const double u = temperature ? p.TemperatureUncertainty : p.DensityUncertainty;
+        low = std::min(low, value - u);
+        high = std::max(high, value + u);
+    }
+    if (low > high)
+        return QCPRange(0, 1);
+    double room = (high - low) * 0.08;
+    if (room == 0)
+        room = high != 0 ? std::abs(high) * 0.05 : 1;
+    return QCPRange(low - room, high + room);
+}
+
+} // namespace
+
+TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
+    setBackground(Qt::white);
+    yAxis->setLabel(QStringLiteral("n_1 [m-3]"));
+    yAxis->setNumberFormat(QStringLiteral("gb"));
+    yAxis2->setLabel(QStringLiteral("T_exc [K]"));
+    ColourAxis(yAxis, DensityColour);
+    ColourAxis(yAxis2, TemperatureColour);
+    // Few labels: on a small screen the plot is low.
+    yAxis->ticker()->setTickCount(4);
+    yAxis2->ticker()->setTickCount(4);
+
+    densities_ =
+        PointSeries(xAxis, yAxis, QStringLiteral("n_1"), QCPScatterStyle::ssDisc, DensityColour);
+    densityBars_ = ErrorBars(densities_, DensityColour);
+    temperatures_ = PointSeries(xAxis, yAxis2, QStringLiteral("T_exc"), QCPScatterStyle::ssSquare,
+                                TemperatureColour);
+    temperatureBars_ = ErrorBars(temperatures_, TemperatureColour);
+
+    PlaceLegendAbove(*this);
+
+    // Whether the names fit side by side depends on the width the layout gives the axis.
+    connect(this, &QCustomPlot::afterLayout, this, [this] { SlantNamesWhereNeeded(); });
+}
+
+void TSeriesPlot::Show(const TSeries& series) {
+    QVector<TPoint> points = series.Points;
+    // The error bars belong to the graph's points by index, and a graph keeps its points
+    // sorted by abscissa.
+    std::stable_sort(points.begin(), points.end(),
+                     [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
+    QVector<double> xs, densities, densityErrors, temperatureXs, temperatures, temperatureErrors;
+    for (const TPoint& p : points) {
+        xs.append(p.X);
+        densities.append(p.Density);
+        densityErrors.append(p.DensityUncertainty);
+        if (p.WithTemperature) {
+            temperatureXs.append(p.X);
+            temperatures.append(p.Temperature);
+            temperatureErrors.append(p.TemperatureUncertainty);
+        }
+    }
+    densities_->setData(xs, densities, true);
+    densityBars_->setData(densityErrors);
+    temperatures_->setData(temperatureXs, temperatures, true);
+    temperatureBars_->setData(temperatureErrors);
+    const bool withTemperature = !temperatureXs.isEmpty();
+    temperatures_->setVisible(withTemperature);
+    temperatureBars_->setVisible(withTemperature);
+    yAxis2->setVisible(withTemperature);
+    if (withTemperature)
+        temperatures_->addToLegend();
+    else
+        temperatures_->removeFromLegend();
+
+    xAxis->setLabel(series.Caption);
+    names_.clear();
+    // Numbers with powers of ten written as such; names as they stand (the powers would turn
+    // the "e16" of argon_1e16 into a superscript).
+    xAxis->setNumberFormat(series.TickNames.isEmpty() ? QStringLiteral("gb") : QStringLiteral("g"));
+    if (series.TickNames.isEmpty()) {
+        xAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    } else {
+        auto ticker = QSharedPointer<QCPAxisTickerText>::create();
+        ticker->setTicks(series.TickNames);
+        xAxis->setTicker(ticker);
+        names_ = series.TickNames.values().toVector();
+    }
+    ScaleAxes(series);
+    replot();
+}
+
+void TSeriesPlot::ScaleAxes(const TSeries& series) {
+    double room = 0.5; // half a position on either side
+    if (series.TickNames.isEmpty()) {
+        const double span = series.ToX - series.FromX;
+        room = span > 0 ? span * 0.05 : (series.ToX != 0 ? std::abs(series.ToX) * 0.05 : 1);
+    }
+    xAxis->setRange(series.FromX - room, series.ToX + room);
+    yAxis->setRange(ValueRange(series.Points, false));
+    yAxis2->setRange(ValueRange(series.Points, true));
+}
+
+void TSeriesPlot::SlantNamesWhereNeeded() {
+    double widest = 0;
+    const QFontMetricsF metrics(xAxis->tickLabelFont());
+    for (const QString& name : names_)
+        widest = std::max(widest, metrics.horizontalAdvance(name));
+    const double spacing = axisRect()->width() / std::max(1.0, xAxis->range().size());
+    const double rotation = !names_.isEmpty() && widest + 8 > spacing ? -30 : 0;
+    if (xAxis->tickLabelRotation() != rotation) {
+        xAxis->setTickLabelRotation(rotation);
+        replot(QCustomPlot::rpQueuedReplot);
+    }
+}
+
+} // namespace zelt

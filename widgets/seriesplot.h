@@ -1,0 +1,53 @@
+#pragma once
+// The plot of a measurement series: the fitted density n_1 of each file with its standard
+// uncertainty as error bars on the left axis and, where it was fitted, T_exc with its own on
+// the right axis, over the files' abscissae: numbers taken from the file names, or positions
+// labelled with the names.
+
+#include <QMap>
+#include <QString>
+#include <QVector>
+
+#include <qcustomplot.h>
+
+namespace zelt {
+
+class TSeriesPlot : public QCustomPlot {
+    Q_OBJECT
+public:
+    struct TPoint {
+        double X = 0;
+        double Density = 0, DensityUncertainty = 0; // m-3
+        bool WithTemperature = false;
+        double Temperature = 0, TemperatureUncertainty = 0; // K
+    };
+    struct TSeries {
+        QString Caption; // of the abscissa
+        // The names at their positions; empty for an abscissa of numbers.
+        QMap<double, QString> TickNames;
+        // The abscissae of every file of the series, so that the axis stays put while the
+        // series grows.
+        double FromX = 0, ToX = 0;
+        QVector<TPoint> Points;
+    };
+
+    explicit TSeriesPlot(QWidget* parent = nullptr);
+
+    void Show(const TSeries& series);
+
+    QCPGraph* Densities() const { return densities_; }
+    QCPGraph* Temperatures() const { return temperatures_; }
+
+private:
+    void ScaleAxes(const TSeries& series);
+    // Names that do not fit side by side are written slanted.
+    void SlantNamesWhereNeeded();
+
+    QCPGraph* densities_;
+    QCPErrorBars* densityBars_;
+    QCPGraph* temperatures_;
+    QCPErrorBars* temperatureBars_;
+    QVector<QString> names_;
+};
+
+} // namespace zelt
