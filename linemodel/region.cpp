@@ -227,7 +227,7 @@ TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMap
     return region;
 }
 
-std::string RegionText(const TMapRegion& region) {
+std::string RegionText(const TMapRegion& region, TRegionDetail detail) {
     std::string text = "Region " + FloatToStr(region.Level * 100) + " %: ";
     if (!region.Exists) {
         const std::int32_t fractions = region.DegreesOfFreedom + RegionParameters;
@@ -238,10 +238,11 @@ std::string RegionText(const TMapRegion& region) {
                              {fractions, fractions == 1 ? "fraction" : "fractions",
                               RegionParameters, RegionParameters + 1});
     }
-    text += Format("%d degrees of freedom, RSS <= %.3e, log10 n_1 [m-3] from %s to %s, T_exc "
-                   "from %s to %s K",
-                   {region.DegreesOfFreedom, region.Threshold,
-                    AxisText(region.FromLogDensity, region.LogDensityStep),
+    if (detail == TRegionDetail::Full)
+        text += Format("%d degrees of freedom, RSS <= %.3e, ",
+                       {region.DegreesOfFreedom, region.Threshold});
+    text += Format("log10 n_1 [m-3] from %s to %s, T_exc from %s to %s K",
+                   {AxisText(region.FromLogDensity, region.LogDensityStep),
                     AxisText(region.ToLogDensity, region.LogDensityStep),
                     AxisText(region.FromTemperature, region.TemperatureStep),
                     AxisText(region.ToTemperature, region.TemperatureStep)});

@@ -62,9 +62,10 @@ struct TMapRegion {
 TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
                      std::int32_t nu, double level);
 
-// One line on the region: its level, nu, the threshold and the extent, and "cut by the grid"
-// when the region reaches the grid's edge; or why there is none.
-std::string RegionText(const TMapRegion& region);
+// One line on the region: its level, nu, the threshold (Full only) and the extent, and "cut by
+// the grid" when the region reaches the grid's edge; or why there is none.
+enum class TRegionDetail { Full, Extent };
+std::string RegionText(const TMapRegion& region, TRegionDetail detail = TRegionDetail::Full);
 
 // The linearised region of a two-parameter fit at `level`: with C the minimiser's covariance
 // (the inverse of the unscaled normal matrix J^T W J) and S its final sum of squares,

@@ -185,14 +185,19 @@ void TMainForm::CreateControls() {
 
     positionPanel_ = new QLabel;
     positionPanel_->setObjectName(QStringLiteral("PositionPanel"));
-    positionPanel_->setMinimumWidth(500);
+    // 500 pixels where the window has room, as narrow as its text on a small screen, so that the
+    // panels to its right keep theirs.
+    positionPanel_->setMinimumWidth(positionPanel_->fontMetrics().horizontalAdvance(
+        QStringLiteral("  File 000/000 in folder")));
+    positionPanel_->setMaximumWidth(500);
     mousePanel_ = new QLabel;
     mousePanel_->setObjectName(QStringLiteral("MousePanel"));
-    mousePanel_->setMinimumWidth(300);
+    mousePanel_->setMinimumWidth(mousePanel_->fontMetrics().horizontalAdvance(
+        QStringLiteral("log n_1   00.000  -  temperature 00000.000  ")));
     // The residual under the mouse, beside its coordinates.
     mapValuePanel_ = new QLabel;
     mapValuePanel_->setObjectName(QStringLiteral("MapValuePanel"));
-    statusBar()->addWidget(positionPanel_, 0);
+    statusBar()->addWidget(positionPanel_, 1);
     statusBar()->addWidget(mousePanel_, 0);
     statusBar()->addWidget(mapValuePanel_, 1);
     statusBar()->setSizeGripEnabled(true);

@@ -85,12 +85,16 @@ void TRegionOverlay::Redraw() {
             plot_->removePlottable(curve);
     outlineCurves_.clear();
     statusPanel_->clear();
+    statusPanel_->setToolTip(QString());
     const int choice = levelBox_->currentIndex() - 1;
     if (choice >= 0) {
         const auto level = static_cast<std::size_t>(choice);
         if (regions_) {
             const TMapRegion& region = (*regions_)[level];
-            statusPanel_->setText(QString::fromStdString(RegionText(region)));
+            // The extent where the status bar has room for it, the whole line on the panel's tip.
+            statusPanel_->setText(
+                QString::fromStdString(RegionText(region, TRegionDetail::Extent)));
+            statusPanel_->setToolTip(QString::fromStdString(RegionText(region)));
             for (const TOutline& outline : region.Outlines) {
                 QCPCurve* curve = AddCurve(outline);
                 curve->setPen(QPen(RegionColour, 2));

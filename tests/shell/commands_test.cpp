@@ -181,9 +181,11 @@ TEST_F(CommandsTest, RegionOutlineEnclosesTheBestPointAndAFitShowsItsEllipse) {
                        GridValues(range.FromTemperature, range.TemperatureStep, 40)[bestRow]);
     EXPECT_TRUE(outline.containsPoint(best, Qt::OddEvenFill)) << best.x() << " " << best.y();
     EXPECT_TRUE(MemoLines().last().contains(Format(" %5.0f ", {best.y()}).c_str()));
-    const std::string status = RegionText(MapRegion(model.RSSMap, range, 17, 0.683));
+    const TMapRegion region = MapRegion(model.RSSMap, range, 17, 0.683);
+    const std::string status = RegionText(region, TRegionDetail::Extent);
     EXPECT_EQ(Overlay()->StatusText().toStdString(), status);
-    EXPECT_TRUE(status.starts_with("Region 68.3 %: 17 degrees of freedom, RSS <= ")) << status;
+    EXPECT_TRUE(status.starts_with("Region 68.3 %: log10 n_1 [m-3] from ")) << status;
+    EXPECT_EQ(Control<QLabel>("RegionPanel")->toolTip().toStdString(), RegionText(region));
 
     // A fit of both: its result inside the map's region, and the ellipse around it.
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
@@ -203,7 +205,7 @@ TEST_F(CommandsTest, RegionOutlineEnclosesTheBestPointAndAFitShowsItsEllipse) {
     ASSERT_EQ(Overlay()->OutlineCurves().size(), 1u);
     EXPECT_GT(Polygon(Overlay()->OutlineCurves()[0]).boundingRect().width(),
               outline.boundingRect().width());
-    EXPECT_TRUE(Overlay()->StatusText().startsWith("Region 99.7 %: 17 degrees of freedom"));
+    EXPECT_TRUE(Overlay()->StatusText().startsWith("Region 99.7 %: log10 n_1 [m-3] from "));
     Control<QComboBox>("RegionLevelBox")->setCurrentIndex(0);
     EXPECT_TRUE(Overlay()->OutlineCurves().empty());
     EXPECT_EQ(Overlay()->EllipseCurve(), nullptr);
