@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
-# Checks the package of tools/package.sh: the menu entry and the metainfo validate, apt can
-# install it here, and the package unpacked into a scratch folder runs from there: zeltfit-cli
-# fits the demo measurements, and the window starts offscreen with a fresh home, makes its
-# first-run copy of zeltfit.ini and stays up until it is stopped.
+# Checks the package of tools/package.sh: the menu entry and the metainfo validate; the package
+# unpacked into a scratch folder runs from there, and installed with apt it runs from /usr (it
+# is removed again at the end). Each time zeltfit-cli fits the demo measurements, and the window
+# starts offscreen with a fresh home, makes its first-run copy of zeltfit.ini and stays up until
+# it is stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -23,7 +24,6 @@ for file in "share/icons/hicolor/scalable/apps/$app.svg" share/man/man1/zeltfit-
     [ -f "$usr/$file" ] || { echo "Not in the package: /usr/$file"; exit 1; }
 done
 echo "Depends: $(dpkg-deb --field "$deb" Depends)"
-apt-get install --simulate --quiet=2 "./$deb"
 
 # The template names the installed database; the run from the scratch folder gets a copy that
 # names the unpacked one.
@@ -34,16 +34,33 @@ sed "s|=/usr/share/Zelt fit 1.0|=$share|" "$share/zeltfit.ini" > "$scratch/zeltf
 echo "zeltfit-cli: demo measurements fitted"
 
 # The window in a fresh home and fresh XDG folders: still running after the seconds given,
-# when timeout stops it (status 124), with the copy made. (The copy names /usr/share for the
-# database, which a machine without the package installed lacks: the window then shows its
-# "File error" box for the species and runs on.)
-home="$scratch/home"
-mkdir -p "$home" "$scratch/no-data-dirs"
-mkdir -m 700 "$scratch/runtime"
-status=0
-env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$scratch/runtime" \
-    XDG_DATA_DIRS="$scratch/no-data-dirs" QT_QPA_PLATFORM=offscreen \
-    timeout 10 "$usr/bin/zeltfit" || status=$?
-[ "$status" -eq 124 ] || { echo "zeltfit ended with status $status"; exit 1; }
-cmp "$share/zeltfit.ini" "$home/.local/share/Zelt fit 1.0/zeltfit.ini"
-echo "zeltfit: started and made its first-run copy of zeltfit.ini"
+# when timeout stops it (status 124), with its first-run copy of the template made.
+StartsAndCopiesTemplate() { # zeltfit, its share folder, a scratch folder
+    local home="$3/home" status=0
+    mkdir -p "$home" "$3/no-data-dirs"
+    mkdir -m 700 "$3/runtime"
+    env -i PATH="$PATH" HOME="$home" XDG_RUNTIME_DIR="$3/runtime" \
+        XDG_DATA_DIRS="$3/no-data-dirs" QT_QPA_PLATFORM=offscreen timeout 10 "$1" || status=$?
+    [ "$status" -eq 124 ] || { echo "$1 ended with status $status"; exit 1; }
+    cmp "$2/zeltfit.ini" "$home/.local/share/Zelt fit 1.0/zeltfit.ini"
+    echo "$1: started and made its first-run copy of zeltfit.ini"
+}
+
+# Unpacked, the copy names /usr/share for the database, which a machine without the package
+# installed lacks: the window then shows its "File error" box for the species and runs on.
+mkdir "$scratch/unpacked"
+StartsAndCopiesTemplate "$usr/bin/zeltfit" "$share" "$scratch/unpacked"
+
+# Installed as a user installs it (apt pulls in the dependencies), run from /usr with the
+# template as it is, and removed again.
+sudo=""
+[ "$(id -u)" -ne 0 ] && sudo="sudo"
+export DEBIAN_FRONTEND=noninteractive
+$sudo apt-get install --yes --quiet=2 "./$deb" >/dev/null
+trap '$sudo apt-get remove --yes --quiet=2 zeltfit >/dev/null; rm -rf "$scratch"' EXIT
+installed="/usr/share/Zelt fit 1.0"
+/usr/bin/zeltfit-cli --ini "$installed/zeltfit.ini" batch fit "$installed/measurements" \
+    --fit-temperature | diff -u tools/demo-batch-fit.txt -
+echo "/usr/bin/zeltfit-cli: demo measurements fitted"
+mkdir "$scratch/installed"
+StartsAndCopiesTemplate /usr/bin/zeltfit "$installed" "$scratch/installed"
