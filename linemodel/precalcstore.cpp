@@ -36,15 +36,6 @@ std::uint64_t ModelSlotsDigest(const TParamVector& p) {
     return digest;
 }
 
-// SameSlots over the model slots, written out for the compiler.
-bool SameModelSlots(const TParamVector& a, const TParamVector& b) {
-    for (std::int32_t slot = TPrecalcStore::FirstModelSlot;
-         slot < TPrecalcStore::FirstModelSlot + TPrecalcStore::ModelSlotCount; ++slot)
-        if (!SameReal(a[slot], b[slot]))
-            return false;
-    return true;
-}
-
 } // namespace
 
 bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first,
@@ -75,15 +66,18 @@ TPrecalcRecord& TPrecalcStore::Append(const TParamVector& p, std::int32_t count)
 }
 
 std::int32_t TPrecalcStore::FindModelSlots(const TParamVector& p) const {
+    const auto same = [&p](const TPrecalcRecord& record) {
+        return SameSlots(record.Params, p, FirstModelSlot, FirstModelSlot + ModelSlotCount);
+    };
     const std::int32_t older = std::max(count_ - kRecentRecords, 0);
     for (std::int32_t index = count_ - 1; index >= older; --index)
-        if (SameModelSlots(records_[index].Params, p))
+        if (same(records_[index]))
             return index;
     if (older == 0)
         return -1;
     const std::uint64_t digest = ModelSlotsDigest(p);
     for (std::int32_t index = older - 1; index >= 0; --index)
-        if (digests_[index] == digest && SameModelSlots(records_[index].Params, p))
+        if (digests_[index] == digest && same(records_[index]))
             return index;
     return -1;
 }

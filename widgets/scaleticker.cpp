@@ -3,7 +3,6 @@
 #include "common/format.h"
 
 #include <cmath>
-#include <cstdio>
 #include <initializer_list>
 #include <string>
 
@@ -55,11 +54,10 @@ int TScaleTicker::getSubTickCount(double tickStep) {
 QString TScaleTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
     if (!logarithmic_ || tick <= 0)
         return QString::fromStdString(FloatToStr(tick));
-    // Mantissa with at most three decimals, trailing zeros dropped, then "E" and the exponent.
-    char text[32];
-    std::snprintf(text, sizeof text, "%.3e", tick);
-    std::string mantissa(text);
-    const std::size_t e = mantissa.find('e');
+    // Mantissa with at most three decimals, trailing zeros dropped, then "E" and the exponent;
+    // written by the program's own format, whatever the locale's decimal separator.
+    std::string mantissa = Format("%.3e", {tick});
+    const std::size_t e = mantissa.find('E');
     const int exponent = std::stoi(mantissa.substr(e + 1));
     mantissa.erase(e);
     mantissa.erase(mantissa.find_last_not_of('0') + 1);
