@@ -1,6 +1,6 @@
 #include "common/fpcheck.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/absorption.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 
