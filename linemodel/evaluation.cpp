@@ -200,9 +200,9 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
         TGridModel::TScratch& own = scratch[worker];
-        model->SetTemperature(temperatures[r], own);
+        model->Row(temperatures[r], own);
         for (std::int32_t c = 0; c < columns; ++c) {
-            const long double rss = model->Residual(c, own);
+            const long double rss = own.Residuals[c];
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }
