@@ -195,12 +195,14 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         scratch.push_back(model->NewScratch());
     CheckedVector<double> cells(CheckedMul(rows, columns));
     CheckedVector<TResidualRange> rowResiduals(rows);
-    // Each row clears its thread's flags and reports a fault as a row to be done again on the
-    // scalar path; the first such row in row order ends the parallel part.
+    // Each row clears its thread's flags and reports a fault, or a row the grid model leaves to
+    // the point-by-point path, as a row to be done again on the scalar path; the first such row
+    // in row order ends the parallel part.
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
         TGridModel::TScratch& own = scratch[worker];
-        model->Row(temperatures[r], own);
+        if (!model->Row(temperatures[r], own))
+            return false;
         for (std::int32_t c = 0; c < columns; ++c) {
             const long double rss = own.Residuals[c];
             cells[r * columns + c] = static_cast<double>(rss);

@@ -49,20 +49,18 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
             grid.Index = static_cast<std::int32_t>(fixedReduced_.size());
             fixedReduced_.push_back(Reduced(depth, data.Levels[line.LowerLevel].Population));
         } else if (line.LowerLevel == 0) {
+            // n_1 = density (g_1 / g_1) exp(-0 / kT) in every row whose kT is a positive number.
             grid.Source = TSource::First;
-            grid.Index = static_cast<std::int32_t>(firstLines_.size());
-            firstLines_.push_back(depth);
+            grid.Index = firstLevelLines_++;
+            for (const long double density : densities_)
+                firstLevelReduced_.push_back(
+                    Reduced(depth, Population(density, weightRatios_[0], 1.0L)));
         } else {
             grid.Index = static_cast<std::int32_t>(populatedLines_.size());
             populatedLines_.push_back(depth);
         }
         lines_.push_back(grid);
     }
-    // n_1 = density (g_1 / g_1) exp(-0 / kT) in every row whose kT is a positive number.
-    for (const TDepthLine& line : firstLines_)
-        for (const long double density : densities_)
-            firstLevelReduced_.push_back(
-                Reduced(line, Population(density, weightRatios_[0], 1.0L)));
 }
 
 // A EscapeFactor(tau) of a line for the population (m-3) of its lower level.
@@ -78,46 +76,47 @@ TGridModel::TScratch TGridModel::NewScratch() const {
     scratch.Boltzmann.resize(energyTerms_.size());
     scratch.Populations.resize(energyTerms_.size() * block);
     scratch.Populated.resize(populatedLines_.size() * block);
-    scratch.First.resize(firstLines_.size() * block);
     for (const double reduced : fixedReduced_)
         scratch.Fixed.insert(scratch.Fixed.end(), block, reduced);
     scratch.Reduced.resize(lines_.size());
     scratch.SumAEff.resize(static_cast<std::size_t>(upperLevels_));
-    scratch.Exponentials.resize(std::max(populatedLines_.size(), firstLines_.size()) * block);
+    scratch.Exponentials.resize(populatedLines_.size() * block);
     return scratch;
 }
 
-void TGridModel::Row(double temperature, TScratch& scratch) const {
+bool TGridModel::Row(double temperature, TScratch& scratch) const {
     const long double absolute = std::fabs(static_cast<long double>(temperature));
     for (std::size_t j = 0; j < energyTerms_.size(); ++j)
         scratch.Boltzmann[j] = BoltzmannFactor(energyTerms_[j], kBoltzmann * absolute);
-    scratch.FirstLevelUnity = !scratch.Boltzmann.empty() && scratch.Boltzmann[0] == 1;
+    if (!scratch.Boltzmann.empty() && scratch.Boltzmann[0] != 1)
+        return false;
     for (std::int32_t first = 0; first < columns_; first += kBlockColumns)
         Block(first, std::min(kBlockColumns, columns_ - first), scratch);
+    return true;
 }
 
-// The optical depths of `lines` in the block's columns, then their reduced transition
-// probabilities, into values[line][column]. The exponentials run apart from the arithmetic of
-// the depths: the library's exponential sets the x87 control word, which makes any x87
-// arithmetic still in flight wait.
-void TGridModel::ReduceLines(const std::vector<TDepthLine>& lines, std::int32_t count,
-                             TScratch& scratch, double* values) const {
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        const TLineConstants constants = lines[k].Constants;
-        const double* population = &scratch.Populations[lines[k].Lower * kBlockColumns];
-        double* tau = values + k * kBlockColumns;
+// The optical depths of the lines from the populated levels above the first in the block's
+// columns, then their reduced transition probabilities, into TScratch::Populated. The
+// exponentials run apart from the arithmetic around them: the library's exponential sets the
+// x87 control word, which makes any x87 arithmetic still in flight wait.
+void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const TLineConstants constants = populatedLines_[k].Constants;
+        const double* population =
+            &scratch.Populations[populatedLines_[k].Lower * std::size_t{kBlockColumns}];
+        double* tau = &scratch.Populated[k * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
             tau[c] = OpticalDepth(constants, std::fabs(population[c]), path_);
     }
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        const double* tau = values + k * kBlockColumns;
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const double* tau = &scratch.Populated[k * kBlockColumns];
         long double* exponential = &scratch.Exponentials[k * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
             exponential[c] = EscapeExponential(tau[c]);
     }
-    for (std::size_t k = 0; k < lines.size(); ++k) {
-        const long double a = lines[k].A;
-        double* value = values + k * kBlockColumns;
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const long double a = populatedLines_[k].A;
+        double* value = &scratch.Populated[k * kBlockColumns];
         const long double* exponential = &scratch.Exponentials[k * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
             value[c] = ReducedTransitionProbability(a, EscapeFactor(value[c], exponential[c]));
@@ -126,15 +125,14 @@ void TGridModel::ReduceLines(const std::vector<TDepthLine>& lines, std::int32_t 
 
 // The residuals of `count` columns from column `first` on.
 void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch) const {
-    for (std::size_t j = 0; j < weightRatios_.size(); ++j) {
+    // The first level's lines take their values from firstLevelReduced_.
+    for (std::size_t j = 1; j < weightRatios_.size(); ++j) {
         const long double weight = weightRatios_[j], boltzmann = scratch.Boltzmann[j];
         double* population = &scratch.Populations[j * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
             population[c] = Population(densities_[first + c], weight, boltzmann);
     }
-    ReduceLines(populatedLines_, count, scratch, scratch.Populated.data());
-    if (!scratch.FirstLevelUnity)
-        ReduceLines(firstLines_, count, scratch, scratch.First.data());
+    ReduceLines(count, scratch);
     for (std::size_t i = 0; i < lines_.size(); ++i) {
         const TGridLine& line = lines_[i];
         const std::size_t row = static_cast<std::size_t>(line.Index);
@@ -143,9 +141,7 @@ void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch
             scratch.Reduced[i] = &scratch.Fixed[row * kBlockColumns];
             break;
         case TSource::First:
-            scratch.Reduced[i] = scratch.FirstLevelUnity
-                                     ? &firstLevelReduced_[row * columns_ + first]
-                                     : &scratch.First[row * kBlockColumns];
+            scratch.Reduced[i] = &firstLevelReduced_[row * columns_ + first];
             break;
         case TSource::Populated:
             scratch.Reduced[i] = &scratch.Populated[row * kBlockColumns];

@@ -20,10 +20,8 @@ public:
     struct TScratch {
         CheckedVector<long double> Residuals;  // CalcRSS(p, 2) of every column of the last row
         std::vector<long double> Boltzmann;    // of the populated levels at the row's temperature
-        bool FirstLevelUnity = false;          // the first level's Boltzmann factor is 1
         std::vector<double> Populations;       // m-3, [level][column of the block]
         std::vector<double> Populated;         // tau, then A EscapeFactor(tau), of those lines
-        std::vector<double> First;             // the same for the lines from the first level
         std::vector<long double> Exponentials; // exp(-0.001 tau) of the lines being computed
         std::vector<double> Fixed;             // s-1, the fixed A EscapeFactor(tau), repeated
         std::vector<const double*> Reduced;    // per line: its reduced values in the block
@@ -39,8 +37,9 @@ public:
 
     TScratch NewScratch() const;
     // CalcRSS(p, 2) at every grid column and `temperature` (K, its absolute value is used), into
-    // scratch.Residuals.
-    void Row(double temperature, TScratch& scratch) const;
+    // scratch.Residuals. Returns false, having computed nothing, when the first level's
+    // Boltzmann factor is not 1 (kT is 0 or no number), for the point-by-point path to do.
+    bool Row(double temperature, TScratch& scratch) const;
 
 private:
     // A line whose optical depth the model computes.
@@ -60,16 +59,16 @@ private:
 
     double Reduced(const TDepthLine& line, double lowerPopulation) const;
     void Block(std::int32_t first, std::int32_t count, TScratch& scratch) const;
-    void ReduceLines(const std::vector<TDepthLine>& lines, std::int32_t count, TScratch& scratch,
-                     double* values) const;
+    void ReduceLines(std::int32_t count, TScratch& scratch) const;
 
     std::vector<TGridLine> lines_;
-    std::vector<TDepthLine> firstLines_, populatedLines_; // lower level first, other populated
+    std::vector<TDepthLine> populatedLines_;              // from populated levels but the first
     std::vector<double> fixedReduced_;                    // s-1, of the unpopulated lower levels
     std::vector<long double> weightRatios_, energyTerms_; // g_j / g_1, -e (E_j - E_1)
     std::vector<long double> densities_;                  // m-3, of the columns
     // The reduced transition probabilities of the lines from the first level, line by line.
     std::vector<double> firstLevelReduced_;
+    std::int32_t firstLevelLines_ = 0;
     std::int32_t columns_ = 0;
     std::int32_t upperLevels_ = 0;
     long double path_ = 0;
