@@ -13,7 +13,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace zelt {
@@ -63,13 +62,14 @@ namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-    std::ifstream stream(PathFromUtf8(fileName), std::ios::binary);
+    const std::string text = ReadFileBytes(fileName);
     std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t length = end - start;
+        lines.push_back(
+            text.substr(start, end > start && text[end - 1] == '\r' ? length - 1 : length));
+        start = end + 1;
     }
     return lines;
 }

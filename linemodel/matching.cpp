@@ -10,6 +10,10 @@ namespace {
 
 // Match flag of TTextBase::FindNearest: the record's wavelength equals the key.
 constexpr std::uint8_t kExactMatch = 1;
+// Every measured line matches a database line of one species, of which a spectrum shows a few
+// hundred; a selected line takes some 400 bytes, so the count bounds the memory too.
+constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
+constexpr std::int32_t kMaxMeasuredLines = 10000;
 
 } // namespace
 
@@ -36,9 +40,13 @@ void TAtomicData::ImportLines(const std::string& fileName) {
         throw Exception("No species is loaded: there is no line table to match \"" + fileName +
                         "\" against.");
     TextReader reader;
-    reader.Open(fileName);
+    reader.Open(fileName, kMeasurementLimit);
     // Trailing blank lines end the file quietly instead of being read as a line at 0 nm.
     while (!reader.SeekEof()) {
+        if (SelectedLines.size() == kMaxMeasuredLines)
+            throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit "
+                                     "for %s",
+                                     {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
         const double wavelength = reader.ReadReal();
         const double intensity = reader.ReadReal();
         reader.SkipLine();

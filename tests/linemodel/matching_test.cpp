@@ -116,6 +116,25 @@ TEST_F(ImportLines, PassesOnReadingErrors) {
     EXPECT_EQ(data.SelectedLines.size(), 1);
 }
 
+// A measurement takes memory by its lines (a database record each) and time by its bytes: both
+// are bounded.
+TEST_F(ImportLines, RefusesMeasurementsPastTheirBounds) {
+    std::string lines;
+    for (int i = 0; i <= 10000; ++i)
+        lines += "500.10 1\r\n";
+    const std::string name = species.Measurement(lines);
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.ImportLines(name); }),
+              "Cannot read file \"" + name +
+                  "\": more than 10000 lines, the limit for a "
+                  "measurement file");
+    EXPECT_EQ(data.SelectedLines.size(), 10000);
+    std::filesystem::resize_file(name, 16 << 20 | 1);
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.ImportLines(name); }),
+              "Cannot read file \"" + name +
+                  "\": it is larger than 16 MB, the limit for a "
+                  "measurement file");
+}
+
 TEST(ImportLinesWithoutSpecies, RaisesAClearError) {
     test::SmallSpecies species;
     TAtomicData data(nullptr);
