@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/gridmodel.h"
@@ -157,12 +158,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
+    MapQuality = JudgeMap(*this, p);
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode);
+    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
     Append(*report, lines);
 }
 
@@ -270,6 +272,10 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    // Before the fractions are set for the fitted vector: the derivatives leave those of the
+    // last vector they tried.
+    const std::vector<bool> frozen =
+        MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
 
     // Evaluate the fitted vector once more, so that the fractions shown belong to it.
     ClearPrecalc();
@@ -284,6 +290,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
+    result.Quality = JudgeFit(*this, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -293,7 +300,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode);
+        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
+                     &result.Quality);
     }
     Append(*report, lines);
     return result;
