@@ -40,6 +40,8 @@ struct TLine {
     double BFTheory = 0;   // Aki / SumA; -1 when it cannot be formed
     TAtomRecord Data;
     std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
+    // Standard uncertainty of Intensity, in its unit; 0 where the measurement gives none.
+    double IntensityUncertainty = 0;
 };
 
 // What the optical depth of a line needs besides the density of its lower level; it changes
