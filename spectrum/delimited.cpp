@@ -50,9 +50,8 @@ bool IsDigit(char c) {
 bool StartsLikeNumber(std::string_view text) {
     if (!text.empty() && (text[0] == '+' || text[0] == '-'))
         text.remove_prefix(1);
-    return !text.empty() &&
-           (IsDigit(text[0]) || ((text[0] == '.' || text[0] == ',') && text.size() > 1 &&
-                                 IsDigit(text[1])));
+    return !text.empty() && (IsDigit(text[0]) || ((text[0] == '.' || text[0] == ',') &&
+                                                  text.size() > 1 && IsDigit(text[1])));
 }
 
 std::vector<std::string_view> SplitFields(std::string_view text, char separator) {
@@ -132,8 +131,8 @@ TLayout DetectLayout(const std::vector<std::string_view>& sample) {
 
 bool LooksLikeUnits(const std::vector<std::string_view>& fields) {
     return std::all_of(fields.begin(), fields.end(), [](std::string_view f) {
-        return f.size() >= 2 && ((f.front() == '[' && f.back() == ']') ||
-                                 (f.front() == '(' && f.back() == ')'));
+        return f.size() >= 2 &&
+               ((f.front() == '[' && f.back() == ']') || (f.front() == '(' && f.back() == ')'));
     });
 }
 
@@ -212,8 +211,9 @@ TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileNa
         const auto fields = SplitFields(line.Text, table.Separator);
         const bool numeric = inData[i] && !comment && StartsLikeNumber(line.Text);
         if (numeric && dataEnd)
-            throw EInOutError(Where(fileName, line.Number) + "numbers after the end of the data at "
-                                                             "line " +
+            throw EInOutError(Where(fileName, line.Number) +
+                              "numbers after the end of the data at "
+                              "line " +
                               std::to_string(*dataEnd) + ".");
         if (!numeric) {
             if (!table.Columns.empty() && !dataEnd)

@@ -4,6 +4,7 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "leastsquares/chocho.h"
+#include "spectrum/profile.h"
 
 #include <algorithm>
 #include <cmath>
@@ -15,16 +16,16 @@ namespace zelt {
 
 namespace {
 
-constexpr double kWindowPerWidth = 3;  // the default window, in line widths (FWHM)
-constexpr double kMinWindowPixels = 4; // the default window spans at least this many pixels
-constexpr double kMinBandPixels = 3;   // a background band holds at least this many pixels
-constexpr double kBandReach = 4;       // bands are looked for up to 4 band widths away
-constexpr std::size_t kWidthLines = 5; // the line width is the median over this many lines
-constexpr double kIsolation = 2.5;     // no other line within 2.5 widths of a width line
-constexpr double kStrongLine = 20;     // a width line's peak stands 20 sigma above the noise
-constexpr std::ptrdiff_t kPeakReach = 30;      // pixels searched beside a peak
-constexpr std::ptrdiff_t kPeakSearch = 3;      // pixels searched for the peak beside a line
-constexpr std::int32_t kMaxShared = 8;         // components of one shared fit (the solver's)
+constexpr double kWindowPerWidth = 4;     // the default window, in line widths (FWHM)
+constexpr double kMinWindowPixels = 4;    // the default window spans at least this many pixels
+constexpr double kMinBandPixels = 3;      // a background band holds at least this many pixels
+constexpr double kBandReach = 4;          // bands are looked for up to 4 band widths away
+constexpr std::size_t kWidthLines = 5;    // the line width is the median over this many lines
+constexpr double kIsolation = 2.5;        // no other line within 2.5 widths of a width line
+constexpr double kStrongLine = 20;        // a width line's peak stands 20 sigma above the noise
+constexpr std::ptrdiff_t kPeakReach = 30; // pixels searched beside a peak
+constexpr std::ptrdiff_t kPeakSearch = 3; // pixels searched for the peak beside a line
+constexpr std::int32_t kMaxShared = 8;    // components of one shared fit (the solver's)
 constexpr std::size_t kMinBackgroundPixels = 2; // on each side of a window
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
@@ -43,7 +44,8 @@ double Median(TValues values) {
     const double upper = values[middle];
     if (values.size() % 2 == 1)
         return upper;
-    return (*std::max_element(values.begin(), values.begin() + static_cast<std::ptrdiff_t>(middle)) +
+    return (*std::max_element(values.begin(),
+                              values.begin() + static_cast<std::ptrdiff_t>(middle)) +
             upper) /
            2;
 }
@@ -57,11 +59,6 @@ double NoiseSigma(const TValues& counts) {
     return 1.4826 * Median(std::move(differences)) / std::sqrt(2.0);
 }
 
-// exp(-4 ln 2 x^2 / w^2): a Gaussian of full width at half maximum w and height 1.
-double Gaussian(double x, double width) {
-    return std::exp(-4 * std::log(2.0) * x * x / (width * width));
-}
-
 struct TPeak {
     double Centre, Width, Height; // nm, nm (FWHM), counts above the local background
 };
@@ -72,8 +69,8 @@ struct TPeak {
 // noise or does not fall to half its height nearby.
 std::optional<TPeak> MeasurePeak(const TRawSpectrum& s, double wavelength, double noise) {
     const auto n = static_cast<std::ptrdiff_t>(s.Pixels());
-    const auto near = std::min(static_cast<std::ptrdiff_t>(FirstAtOrAbove(s.Wavelengths, wavelength)),
-                               n - 1);
+    const auto near =
+        std::min(static_cast<std::ptrdiff_t>(FirstAtOrAbove(s.Wavelengths, wavelength)), n - 1);
     std::ptrdiff_t top = near;
     for (std::ptrdiff_t i = std::max<std::ptrdiff_t>(0, near - kPeakSearch);
          i <= std::min(n - 1, near + kPeakSearch); ++i)
@@ -99,8 +96,8 @@ std::optional<TPeak> MeasurePeak(const TRawSpectrum& s, double wavelength, doubl
     if (left == low || right == high)
         return std::nullopt;
     const auto crossing = [&](std::ptrdiff_t below, std::ptrdiff_t above) {
-        return at(below) + (half - count(below)) / (count(above) - count(below)) *
-                               (at(above) - at(below));
+        return at(below) +
+               (half - count(below)) / (count(above) - count(below)) * (at(above) - at(below));
     };
     const double from = crossing(left - 1, left), to = crossing(right + 1, right);
     return TPeak{(from + to) / 2, to - from, height};
@@ -217,71 +214,124 @@ TBackground FitBackground(const TRawSpectrum& s, const std::vector<std::size_t>&
     return fit;
 }
 
-// The counts in the pixels from `first` to `last` less the background, and the standard
-// uncertainty: the pixels' scatter s^2 and Poisson noise gain (counts - background) each, plus
-// the background's own: s^2 (n^2 / m + X^2 / Sxx) with X the sum of (lambda - Mean) over them.
+// The counts in the pixels from `first` to `last` less the background, and their standard
+// uncertainty: the pixels' scatter s^2 and Poisson noise gain (counts - background) each, and
+// the background's own, s^2 (n^2 / m + X^2 / Sxx) with X the sum of (lambda - Mean) over them.
 struct TSum {
     double Counts = 0, Variance = 0, PixelVariance = 0;
 };
 
+double BackgroundVariance(const TRawSpectrum& s, std::size_t first, std::size_t last,
+                          const TBackground& bg) {
+    double x = 0;
+    for (std::size_t i = first; i <= last; ++i)
+        x += s.Wavelengths[i] - bg.Mean;
+    const auto n = static_cast<double>(last - first + 1);
+    return bg.Variance * (n * n / static_cast<double>(bg.Points) + x * x / bg.Sxx);
+}
+
 TSum SumWindow(const TRawSpectrum& s, std::size_t first, std::size_t last, const TBackground& bg,
                double gain) {
     TSum sum;
-    double x = 0, shot = 0;
-    const auto n = static_cast<double>(last - first + 1);
+    double shot = 0;
     for (std::size_t i = first; i <= last; ++i) {
         const double line = s.Counts[i] - bg.At(s.Wavelengths[i]);
         sum.Counts += line;
         shot += gain * std::max(line, 0.0);
-        x += s.Wavelengths[i] - bg.Mean;
     }
+    const auto n = static_cast<double>(last - first + 1);
     sum.PixelVariance = bg.Variance + shot / n;
-    sum.Variance = n * bg.Variance + shot +
-                   bg.Variance * (n * n / static_cast<double>(bg.Points) + x * x / bg.Sxx);
+    sum.Variance = n * bg.Variance + shot + BackgroundVariance(s, first, last, bg);
     return sum;
 }
 
-// Shares of the components of one window from a least-squares fit of Gaussians of the line
-// width at their centres to the background-subtracted pixels; with them, the uncertainty of
-// each share from the fit's covariance. False when the fit's matrix is singular.
-struct TShare {
-    double Share = 0, Uncertainty = 0;
+// The instrument profile: the share of a line that falls into a pixel at a distance x from the
+// line's centre, a pseudo-Voigt of the spectrum's mean pixel spacing (profile.h).
+struct TProfile {
+    double Width = 0, Eta = 0, Spacing = 0;
+    double At(double x) const { return PixelShare(x, Width, Eta, Spacing); }
 };
 
-bool ShareByProfiles(const TRawSpectrum& s, std::size_t first, std::size_t last,
-                     const TBackground& bg, const TValues& centres, double width,
-                     double pixelVariance, std::vector<TShare>& shares) {
+// The pixels of a line: their distances from its centre and their counts less the background.
+struct TLinePixels {
+    TValues X, Y;
+};
+
+// How badly a profile fits the lines: the sum over the lines of sum (y - a P)^2 / sum y^2, each
+// line's a = sum P y / sum P^2 fitted.
+double Misfit(const TProfile& profile, const std::vector<TLinePixels>& lines) {
+    double misfit = 0;
+    for (const TLinePixels& line : lines) {
+        double py = 0, pp = 0, yy = 0;
+        TValues p(line.X.size());
+        for (std::size_t i = 0; i < line.X.size(); ++i) {
+            p[i] = profile.At(line.X[i]);
+            py += p[i] * line.Y[i];
+            pp += p[i] * p[i];
+            yy += line.Y[i] * line.Y[i];
+        }
+        const double a = py / pp;
+        double squares = 0;
+        for (std::size_t i = 0; i < line.X.size(); ++i)
+            squares += (line.Y[i] - a * p[i]) * (line.Y[i] - a * p[i]);
+        misfit += squares / yy;
+    }
+    return misfit;
+}
+
+// The minimum of f on [low, high] by golden-section search, to a thousandth of the interval.
+template <class F> double GoldenMinimum(double low, double high, F&& f) {
+    const double ratio = (std::sqrt(5.0) - 1) / 2, tolerance = 1e-3 * (high - low);
+    double a = high - ratio * (high - low), b = low + ratio * (high - low);
+    double fa = f(a), fb = f(b);
+    while (high - low > tolerance) {
+        if (fa < fb) {
+            high = b;
+            b = a;
+            fb = fa;
+            a = high - ratio * (high - low);
+            fa = f(a);
+        } else {
+            low = a;
+            a = b;
+            fa = fb;
+            b = low + ratio * (high - low);
+            fb = f(b);
+        }
+    }
+    return (low + high) / 2;
+}
+
+// The counts of each of several overlapping lines: the profile at each component's centre,
+// fitted by least squares to the background-subtracted pixels of their common window, gives
+// each line's whole counts a_k with the variance s_p^2 (P^T P)^-1_kk, s_p^2 the pixels'
+// variance. False when the fit's matrix is singular.
+bool FitProfiles(const TRawSpectrum& s, std::size_t first, std::size_t last, const TBackground& bg,
+                 double pixelVariance, const TProfile& profile, const TValues& centres,
+                 TValues& counts, TValues& variances) {
     const auto k = static_cast<std::int32_t>(centres.size());
     TPackedMatrix normal;
-    TParamVector rhs;
+    TParamVector heights;
     for (std::size_t i = first; i <= last; ++i) {
         const double y = s.Counts[i] - bg.At(s.Wavelengths[i]);
         for (std::int32_t r = 1; r <= k; ++r) {
-            const double gr = Gaussian(s.Wavelengths[i] - centres[r - 1], width);
-            rhs[r] += gr * y;
+            const double pr = profile.At(s.Wavelengths[i] - centres[r - 1]);
+            heights[r] += pr * y;
             for (std::int32_t c = 1; c <= r; ++c)
-                normal[r * (r - 1) / 2 + c] += gr * Gaussian(s.Wavelengths[i] - centres[c - 1], width);
+                normal[r * (r - 1) / 2 + c] += pr * profile.At(s.Wavelengths[i] - centres[c - 1]);
         }
     }
     bool ok = true;
     CholDecompose(k, normal, ok);
     if (!ok)
         return false;
-    CholSolve(k, normal, rhs);
-    long double total = 0;
-    for (std::int32_t r = 1; r <= k; ++r)
-        total += rhs[r];
-    shares.assign(centres.size(), {});
-    // Nothing above the background: every share is 0, and every line below detection.
-    if (!(total > 0))
-        return true;
+    CholSolve(k, normal, heights);
     for (std::int32_t r = 1; r <= k; ++r) {
         TParamVector unit;
         unit[r] = 1;
         CholSolve(k, normal, unit);
-        shares[r - 1].Share = static_cast<double>(rhs[r] / total);
-        shares[r - 1].Uncertainty =
-            static_cast<double>(FpSqrt(pixelVariance * unit[r]) / std::abs(total));
+        counts.push_back(static_cast<double>(heights[r]));
+        variances.push_back(static_cast<double>(pixelVariance * unit[r]));
     }
     return true;
 }
@@ -293,14 +343,25 @@ std::string Nanometres(double wavelength) {
 std::string WavelengthList(const std::vector<double>& wavelengths) {
     std::string list;
     for (std::size_t i = 0; i < wavelengths.size(); ++i)
-        list += (i == 0 ? "" : i + 1 == wavelengths.size() ? " and " : ", ") +
+        list += (i == 0                        ? ""
+                 : i + 1 == wavelengths.size() ? " and "
+                                               : ", ") +
                 Nanometres(wavelengths[i]);
     return list;
 }
 
-// The lines of one window with what they share.
+// The lines of one window, in components of lines closer than the line width.
 struct TGroup {
-    std::vector<std::vector<std::size_t>> Components; // lines closer than the line width
+    std::vector<std::vector<std::size_t>> Components;
+};
+
+// A window of pixels and the background fitted beside it.
+struct TWindow {
+    std::size_t First = 0, Last = 0; // its pixels
+    TBand Below, Above;
+    TBackground Background;
+    TLineOutcome Failure = TLineOutcome::Integrated; // otherwise why there is none
+    std::string Note;
 };
 
 class TIntegrator {
@@ -312,6 +373,13 @@ public:
     void Run();
 
 private:
+    double Spacing() const {
+        return (s_.Wavelengths.back() - s_.Wavelengths.front()) /
+               static_cast<double>(s_.Pixels() - 1);
+    }
+    // The window from `low` to `high` for the lines firstLine to lastLine.
+    TWindow FitWindow(double low, double high, std::size_t firstLine, std::size_t lastLine) const;
+    void MeasureProfile();
     void Group(std::vector<TGroup>& groups) const;
     void Integrate(const TGroup& group);
     void SetAll(const TGroup& group, TLineOutcome outcome, const std::string& note);
@@ -322,7 +390,89 @@ private:
     const TIntegrationOptions& options_;
     TIntegration& result_;
     TValues centres_;
+    TProfile profile_;
 };
+
+TWindow TIntegrator::FitWindow(double low, double high, std::size_t firstLine,
+                               std::size_t lastLine) const {
+    TWindow window;
+    const double from = s_.Wavelengths.front(), to = s_.Wavelengths.back();
+    const auto fail = [&](TLineOutcome outcome, std::string note) {
+        window.Failure = outcome;
+        window.Note = std::move(note);
+        return window;
+    };
+    if (low < from || high > to)
+        return fail(
+            TLineOutcome::OutOfRange,
+            Format("the window %.4f to %.4f nm is not inside the spectrum's %.4f to %.4f nm",
+                   {low, high, from, to}));
+    window.First = FirstAtOrAbove(s_.Wavelengths, low);
+    const std::size_t end = FirstAtOrAbove(s_.Wavelengths, std::nextafter(high, kInfinity));
+    if (end <= window.First)
+        return fail(TLineOutcome::OutOfRange, "the window holds no pixel");
+    window.Last = end - 1;
+    // The other lines' centres, whose windows the bands keep clear of.
+    TValues others;
+    for (std::size_t l = 0; l < lines_.size(); ++l)
+        if (l < firstLine || l > lastLine)
+            others.push_back(centres_[l]);
+    const double spacing = Spacing(), half = result_.Window / 2;
+    const auto wanted =
+        static_cast<std::size_t>(std::max(kMinBandPixels, std::round(result_.Band / spacing)));
+    const double reach = kBandReach * std::max(result_.Band, kMinBandPixels * spacing);
+    window.Below = CollectBand(s_, low, -1, wanted, reach, others, half);
+    window.Above = CollectBand(s_, high, +1, wanted, reach, others, half);
+    for (const TBand* band : {&window.Below, &window.Above})
+        if (band->Pixels.size() < kMinBackgroundPixels)
+            return band->AtEnd ? fail(TLineOutcome::OutOfRange,
+                                      "no room for the background between the window and the "
+                                      "spectrum's end")
+                               : fail(TLineOutcome::NoBackground,
+                                      "the pixels beside the window belong to other lines");
+    std::vector<std::size_t> pixels = window.Below.Pixels;
+    pixels.insert(pixels.end(), window.Above.Pixels.begin(), window.Above.Pixels.end());
+    window.Background = FitBackground(s_, pixels);
+    return window;
+}
+
+// The profile fitted to the width lines that have no other line within a window's width, each
+// centred where the scale's shift puts it: its width and Lorentz share by turns, twice, each by
+// a golden-section search. Without such a line, a Gaussian of the line width.
+void TIntegrator::MeasureProfile() {
+    const double half = result_.Window / 2;
+    profile_ = {result_.LineWidth, 0, Spacing()};
+    std::vector<TLinePixels> pixels;
+    for (std::size_t l = 0; l < lines_.size(); ++l) {
+        const bool clean =
+            (l == 0 || centres_[l] - centres_[l - 1] >= result_.Window) &&
+            (l + 1 == lines_.size() || centres_[l + 1] - centres_[l] >= result_.Window);
+        if (!clean || !std::binary_search(result_.WidthLines.begin(), result_.WidthLines.end(),
+                                          lines_[l].Data.Wavelength))
+            continue;
+        const TWindow window = FitWindow(centres_[l] - half, centres_[l] + half, l, l);
+        if (window.Failure != TLineOutcome::Integrated)
+            continue;
+        TLinePixels line;
+        for (std::size_t i = window.First; i <= window.Last; ++i) {
+            line.X.push_back(s_.Wavelengths[i] - centres_[l]);
+            line.Y.push_back(s_.Counts[i] - window.Background.At(s_.Wavelengths[i]));
+        }
+        pixels.push_back(std::move(line));
+    }
+    if (pixels.empty())
+        return;
+    const double width = result_.LineWidth;
+    for (int pass = 0; pass < 2; ++pass) {
+        profile_.Width = GoldenMinimum(width / 2, width * 1.5, [&](double w) {
+            return Misfit({w, profile_.Eta, profile_.Spacing}, pixels);
+        });
+        profile_.Eta = GoldenMinimum(0, 1, [&](double eta) {
+            return Misfit({profile_.Width, eta, profile_.Spacing}, pixels);
+        });
+    }
+    result_.ProfileLines = pixels.size();
+}
 
 void TIntegrator::Group(std::vector<TGroup>& groups) const {
     for (std::size_t l = 0; l < lines_.size(); ++l) {
@@ -349,87 +499,67 @@ void TIntegrator::Integrate(const TGroup& group) {
     const double half = result_.Window / 2;
     const std::size_t firstLine = group.Components.front().front();
     const std::size_t lastLine = group.Components.back().back();
-    const double low = centres_[firstLine] - half, high = centres_[lastLine] + half;
     for (const auto& component : group.Components)
         for (const std::size_t l : component) {
-            TLineIntegral& line = result_.Lines[l];
-            line.WindowLow = centres_[l] - half;
-            line.WindowHigh = centres_[l] + half;
+            result_.Lines[l].WindowLow = centres_[l] - half;
+            result_.Lines[l].WindowHigh = centres_[l] + half;
         }
-    const double from = s_.Wavelengths.front(), to = s_.Wavelengths.back();
-    if (low < from || high > to)
-        return SetAll(group, TLineOutcome::OutOfRange,
-                      Format("the window %.4f to %.4f nm is not inside the spectrum's %.4f to "
-                             "%.4f nm",
-                             {low, high, from, to}));
-    const std::size_t first = FirstAtOrAbove(s_.Wavelengths, low);
-    const std::size_t end = FirstAtOrAbove(s_.Wavelengths, std::nextafter(high, kInfinity));
-    if (end <= first)
-        return SetAll(group, TLineOutcome::OutOfRange, "the window holds no pixel");
-    const std::size_t last = end - 1;
-
-    // The other lines' centres, whose windows the bands keep clear of.
-    TValues others;
-    for (std::size_t l = 0; l < lines_.size(); ++l)
-        if (l < firstLine || l > lastLine)
-            others.push_back(centres_[l]);
-    const double spacing = (to - from) / static_cast<double>(s_.Pixels() - 1);
-    const auto wanted = static_cast<std::size_t>(
-        std::max(kMinBandPixels, std::round(result_.Band / spacing)));
-    const double reach = kBandReach * std::max(result_.Band, kMinBandPixels * spacing);
-    const TBand below = CollectBand(s_, low, -1, wanted, reach, others, half);
-    const TBand above = CollectBand(s_, high, +1, wanted, reach, others, half);
-    for (const TBand* band : {&below, &above})
-        if (band->Pixels.size() < kMinBackgroundPixels)
-            return band->AtEnd
-                       ? SetAll(group, TLineOutcome::OutOfRange,
-                                "no room for the background between the window and the "
-                                "spectrum's end")
-                       : SetAll(group, TLineOutcome::NoBackground,
-                                "the pixels beside the window belong to other lines");
-    std::vector<std::size_t> pixels = below.Pixels;
-    pixels.insert(pixels.end(), above.Pixels.begin(), above.Pixels.end());
-    const TBackground bg = FitBackground(s_, pixels);
+    const TWindow window =
+        FitWindow(centres_[firstLine] - half, centres_[lastLine] + half, firstLine, lastLine);
+    if (window.Failure != TLineOutcome::Integrated)
+        return SetAll(group, window.Failure, window.Note);
+    const TBackground& bg = window.Background;
+    const std::size_t first = window.First, last = window.Last;
     for (const auto& component : group.Components)
         for (const std::size_t l : component) {
             TLineIntegral& line = result_.Lines[l];
-            line.BandBelow = {s_.Wavelengths[below.Pixels.back()],
-                              s_.Wavelengths[below.Pixels.front()]};
-            line.BandAbove = {s_.Wavelengths[above.Pixels.front()],
-                              s_.Wavelengths[above.Pixels.back()]};
+            line.BandBelow = {s_.Wavelengths[window.Below.Pixels.back()],
+                              s_.Wavelengths[window.Below.Pixels.front()]};
+            line.BandAbove = {s_.Wavelengths[window.Above.Pixels.front()],
+                              s_.Wavelengths[window.Above.Pixels.back()]};
             line.Background = bg.At(centres_[l]);
             line.BackgroundSlope = bg.B;
         }
-
     for (std::size_t i = first; i < last; ++i)
         if (s_.Raw[i] >= result_.SaturationLevel && s_.Raw[i + 1] >= result_.SaturationLevel)
             return SetAll(group, TLineOutcome::Saturated,
                           Format("a flat top at %.1f counts", {result_.SaturationLevel}));
 
-    const TSum sum = SumWindow(s_, first, last, bg, options_.Gain);
-    const double u = FpSqrt(sum.Variance);
+    // A line alone is its window's sum; lines whose windows overlap get the counts of the
+    // fitted profiles, so that every line counts what a window of its own would hold.
+    const TSum whole = SumWindow(s_, first, last, bg, options_.Gain);
     const std::size_t k = group.Components.size();
-    std::vector<TShare> shares(1, {1, 0});
-    if (k > 1) {
-        TValues centres;
-        for (const auto& component : group.Components) {
-            double mean = 0;
-            for (const std::size_t l : component)
-                mean += centres_[l] / static_cast<double>(component.size());
-            centres.push_back(mean);
+    TValues centres, counts, variances;
+    for (const auto& component : group.Components) {
+        double mean = 0;
+        for (const std::size_t l : component)
+            mean += centres_[l] / static_cast<double>(component.size());
+        centres.push_back(mean);
+    }
+    if (k == 1) {
+        counts = {whole.Counts};
+        variances = {whole.Variance};
+    } else if (k > static_cast<std::size_t>(kMaxShared) ||
+               !FitProfiles(s_, first, last, bg, whole.PixelVariance, profile_, centres, counts,
+                            variances)) {
+        return SetAll(group, TLineOutcome::Blend,
+                      Format("%d lines overlap here, too many to tell apart", {k}));
+    } else {
+        // What a window of its own would hold of each line.
+        for (std::size_t c = 0; c < k; ++c) {
+            const std::size_t from = FirstAtOrAbove(s_.Wavelengths, centres[c] - half);
+            const std::size_t to =
+                FirstAtOrAbove(s_.Wavelengths, std::nextafter(centres[c] + half, kInfinity)) - 1;
+            double inside = 0;
+            for (std::size_t i = from; i <= to; ++i)
+                inside += profile_.At(s_.Wavelengths[i] - centres[c]);
+            counts[c] *= inside;
+            variances[c] = variances[c] * inside * inside + BackgroundVariance(s_, from, to, bg);
         }
-        if (k > static_cast<std::size_t>(kMaxShared) ||
-            !ShareByProfiles(s_, first, last, bg, centres, result_.LineWidth,
-                             sum.PixelVariance, shares))
-            return SetAll(group, TLineOutcome::Blend,
-                          Format("%d lines overlap here, too many to share their sum", {k}));
     }
     for (std::size_t c = 0; c < k; ++c) {
         const std::vector<std::size_t>& component = group.Components[c];
-        const double counts = shares[c].Share * sum.Counts;
-        const double uncertainty =
-            std::hypot(shares[c].Share * u, shares[c].Uncertainty * sum.Counts);
-        const TLineOutcome alone = k > 1 ? TLineOutcome::Shared : TLineOutcome::Integrated;
+        const double uncertainty = FpSqrt(variances[c]);
         std::vector<double> wavelengths;
         double sumA = 0;
         bool oneUpper = true;
@@ -441,19 +571,18 @@ void TIntegrator::Integrate(const TGroup& group) {
         }
         for (const std::size_t l : component) {
             TLineIntegral& line = result_.Lines[l];
-            line.Counts = counts;
+            line.Counts = counts[c];
             line.CountsUncertainty = uncertainty;
-            line.Outcome = alone;
+            line.Outcome = k > 1 ? TLineOutcome::Shared : TLineOutcome::Integrated;
             if (k > 1)
-                line.Note = "its window overlaps another's; the sum shared by a fit of the "
-                            "line profiles";
+                line.Note = "its window overlaps another's: the counts of its fitted profile";
             if (component.size() == 1) {
                 Finish(line);
                 continue;
             }
             if (options_.SumBlends && oneUpper) {
                 const double share = line.Line.Data.Aki / sumA;
-                line.Counts = share * counts;
+                line.Counts = share * counts[c];
                 line.CountsUncertainty = share * uncertainty;
                 line.Outcome = TLineOutcome::BlendSummed;
                 line.Note = "blend of " + WavelengthList(wavelengths) +
@@ -507,8 +636,7 @@ void TIntegrator::Finish(TLineIntegral& line) {
 }
 
 void TIntegrator::Run() {
-    const double spacing =
-        (s_.Wavelengths.back() - s_.Wavelengths.front()) / static_cast<double>(s_.Pixels() - 1);
+    const double spacing = Spacing();
     if (options_.LineWidth > 0) {
         result_.LineWidth = options_.LineWidth;
     } else if (const std::optional<TWidth> width = MeasureWidth(s_, lines_)) {
@@ -522,9 +650,9 @@ void TIntegrator::Run() {
                         SpeciesName(lines_) +
                         " stands alone and clearly out of the noise. Give the window's width.");
     }
-    result_.Window = options_.Window > 0
-                         ? options_.Window
-                         : std::max(kWindowPerWidth * result_.LineWidth, kMinWindowPixels * spacing);
+    result_.Window = options_.Window > 0 ? options_.Window
+                                         : std::max(kWindowPerWidth * result_.LineWidth,
+                                                    kMinWindowPixels * spacing);
     result_.Band = std::max(result_.Window / 2, kMinBandPixels * spacing);
     result_.SaturationLevel = options_.SaturationLevel > 0
                                   ? options_.SaturationLevel
@@ -536,6 +664,9 @@ void TIntegrator::Run() {
         centres_.push_back(integral.Centre);
         result_.Lines.push_back(integral);
     }
+    MeasureProfile();
+    result_.ProfileWidth = profile_.Width;
+    result_.LorentzShare = profile_.Eta;
     std::vector<TGroup> groups;
     Group(groups);
     for (const TGroup& group : groups)

@@ -23,7 +23,7 @@ namespace zelt {
 // What became of a line. Only the first three give an intensity.
 enum class TLineOutcome {
     Integrated,     // its own window
-    Shared,         // windows overlap: their sum shared by a fit of the line profiles
+    Shared,         // its window overlaps another's, whose fitted profile is taken off
     BlendSummed,    // a blend from one upper level: its sum shared by the transition probabilities
     Blend,          // closer than the line width to another line
     Saturated,      // a flat top at the saturation level in its window
@@ -57,24 +57,28 @@ struct TLineIntegral {
 };
 
 struct TIntegrationOptions {
-    double Window = 0;    // nm, the full width of each window; 0: 3 line widths
+    double Window = 0;    // nm, the full width of each window; 0: 4 line widths
     double LineWidth = 0; // nm, the instrument's FWHM; 0: measured on the strongest isolated lines
-    bool SumBlends = false;    // blends from one upper level summed and shared by A
-    double DetectionLimit = 3; // a line is detected when its integral exceeds this many u
-    double Gain = 1;           // counts per detected photon, for the counts' Poisson noise
-    double SaturationLevel = 0;         // counts; 0: the file's largest value
+    bool SumBlends = false;     // blends from one upper level summed and shared by A
+    double DetectionLimit = 3;  // a line is detected when its integral exceeds this many u
+    double Gain = 1;            // counts per detected photon, for the counts' Poisson noise
+    double SaturationLevel = 0; // counts; 0: the file's largest value
     const TResponse* Response = nullptr; // none: the intensities are not calibrated
 };
 
 struct TIntegration {
-    std::vector<TLineIntegral> Lines;  // every line of the species, in ascending wavelength
-    double LineWidth = 0;              // nm, FWHM
-    std::vector<double> WidthLines;    // nm: the lines it was measured on; empty when given
-    double Window = 0, Band = 0;       // nm: the window's full width, the background band's
-    double Shift = 0;                  // nm: the spectrum's wavelengths minus the database's
-    double SaturationLevel = 0;        // counts
-    std::string Calibration;           // "not calibrated", or the response file and its unit
-    std::vector<std::string> Notes;    // what was done, one sentence each
+    std::vector<TLineIntegral> Lines; // every line of the species, in ascending wavelength
+    double LineWidth = 0;             // nm, FWHM
+    std::vector<double> WidthLines;   // nm: the lines it was measured on; empty when given
+    // The profile fitted to the width lines alone in their windows (profile.h), used to tell
+    // overlapping lines apart; with no such line a Gaussian of the line width.
+    double ProfileWidth = 0, LorentzShare = 0;
+    std::size_t ProfileLines = 0;
+    double Window = 0, Band = 0;    // nm: the window's full width, the background band's
+    double Shift = 0;               // nm: the spectrum's wavelengths minus the database's
+    double SaturationLevel = 0;     // counts
+    std::string Calibration;        // "not calibrated", or the response file and its unit
+    std::vector<std::string> Notes; // what was done, one sentence each
 
     // The lines that give an intensity, as a measurement file lists them.
     std::vector<TMeasuredLine> Measurement() const;

@@ -45,8 +45,8 @@ std::size_t UncertaintyColumn(const TDelimitedTable& table, const TLineListOptio
 TLineList MatchLineList(const TDelimitedTable& table, const std::vector<TSpeciesLine>& lines,
                         const TLineListOptions& options) {
     TLineList result;
-    const std::size_t wavelengthColumn = ChooseColumn(
-        table, options.WavelengthColumn, {"wave", "lambda", "wl"}, 0, "wavelength");
+    const std::size_t wavelengthColumn =
+        ChooseColumn(table, options.WavelengthColumn, {"wave", "lambda", "wl"}, 0, "wavelength");
     const std::size_t intensityColumn =
         ChooseColumn(table, options.IntensityColumn, {"int", "counts", "count", "signal", "area"},
                      wavelengthColumn == 0 ? 1 : 0, "intensity");
@@ -63,9 +63,9 @@ TLineList MatchLineList(const TDelimitedTable& table, const std::vector<TSpecies
     for (std::size_t r = 0; r < table.Rows(); ++r) {
         const double given = table.Columns[wavelengthColumn][r] * factor;
         const std::string where = Format("line %d: %s nm ", {table.Lines[r], ShortestReal(given)});
-        const auto first = std::lower_bound(
-            lines.begin(), lines.end(), given - options.Tolerance,
-            [](const TSpeciesLine& l, double x) { return l.Data.Wavelength < x; });
+        const auto first =
+            std::lower_bound(lines.begin(), lines.end(), given - options.Tolerance,
+                             [](const TSpeciesLine& l, double x) { return l.Data.Wavelength < x; });
         auto end = first;
         while (end != lines.end() && end->Data.Wavelength <= given + options.Tolerance)
             ++end;
@@ -106,9 +106,10 @@ TLineList MatchLineList(const TDelimitedTable& table, const std::vector<TSpecies
             continue;
         }
         // Photon counts over the wavelength give the program's energies (integration.h).
-        const double scale = options.Intensities == TIntensityUnit::Photons ? 1 / wavelength : 1;
+        const double per = options.Intensities == TIntensityUnit::Photons ? wavelength : 1;
         result.Lines.push_back(
-            {wavelength, table.Columns[intensityColumn][r] * scale, uncertainty * scale});
+            {wavelength, table.Columns[intensityColumn][r] / per, uncertainty / per});
+        result.Matches.push_back({table.Lines[r], given});
     }
     if (!problems.empty()) {
         std::string message = Format("File \"%s\": %d of its %d lines are refused:",
@@ -128,6 +129,17 @@ TLineList MatchLineList(const TDelimitedTable& table, const std::vector<TSpecies
                                ? "Intensities: photon counts over the wavelength in nm."
                                : "Intensities: energies, taken as they are.");
     return result;
+}
+
+std::string LineListTable(const TLineList& list) {
+    std::string table = "file_line\tgiven_nm\twavelength_nm\tintensity\tu_intensity\r\n";
+    for (std::size_t i = 0; i < list.Lines.size(); ++i) {
+        const TMeasuredLine& line = list.Lines[i];
+        table += std::to_string(list.Matches[i].FileLine) + "\t" +
+                 ShortestReal(list.Matches[i].Given) + "\t" + ShortestReal(line.Wavelength) + "\t" +
+                 ShortestReal(line.Intensity) + "\t" + ShortestReal(line.Uncertainty) + "\r\n";
+    }
+    return table;
 }
 
 } // namespace zelt

@@ -28,7 +28,12 @@ struct TLineListOptions {
 };
 
 struct TLineList {
+    struct TMatch {
+        int FileLine = 0; // the list's line, from 1
+        double Given = 0; // nm, the wavelength as listed
+    };
     std::vector<TMeasuredLine> Lines; // in the list's order, wavelengths of the database
+    std::vector<TMatch> Matches;      // where each came from
     std::vector<std::string> Notes;   // what was done, one sentence each
 };
 
@@ -38,5 +43,9 @@ struct TLineList {
 // candidates (wavelength and distance in nm).
 TLineList MatchLineList(const TDelimitedTable& table, const std::vector<TSpeciesLine>& lines,
                         const TLineListOptions& options);
+
+// The table beside the measurement file (LineTableFor): tab-separated with the titles
+// "file_line", "given_nm", "wavelength_nm", "intensity" and "u_intensity".
+std::string LineListTable(const TLineList& list);
 
 } // namespace zelt

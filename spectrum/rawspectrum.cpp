@@ -20,9 +20,13 @@ struct TUnitName {
 
 // Å and µ in UTF-8 and in Windows-1252, and the ASCII spellings.
 const std::array<TUnitName, 3> kUnits = {{
-    {TWavelengthUnit::Angstrom, 0.1, "Angstrom",
+    {TWavelengthUnit::Angstrom,
+     0.1,
+     "Angstrom",
      {"\xc3\x85", "\xc3\xa5", "\xc5", "\xe5", "angstrom", "[a]", "(a)"}},
-    {TWavelengthUnit::Micrometre, 1000, "micrometres",
+    {TWavelengthUnit::Micrometre,
+     1000,
+     "micrometres",
      {"\xc2\xb5m", "\xb5m", "\xce\xbcm", "[um]", "(um)", "micron", "micrometer"}},
     {TWavelengthUnit::Nanometre, 1, "nm", {"nm", "nanomet", "", "", "", "", ""}},
 }};
@@ -52,7 +56,8 @@ double WavelengthFactor(const TDelimitedTable& table, std::size_t column, TWavel
         found = UnitNamedIn(title);
         for (auto line = table.Text.begin(); !found && line != table.Text.end(); ++line) {
             const std::string lower = LowerCase(*line);
-            if (lower.find("wave") != std::string::npos || lower.find("lambda") != std::string::npos)
+            if (lower.find("wave") != std::string::npos ||
+                lower.find("lambda") != std::string::npos)
                 found = UnitNamedIn(lower);
         }
     }
@@ -67,12 +72,11 @@ double WavelengthFactor(const TDelimitedTable& table, std::size_t column, TWavel
 TRawSpectrum SpectrumFromTable(const TDelimitedTable& table, const TSpectrumReadOptions& options,
                                std::size_t minRows) {
     const std::string& fileName = table.FileName;
-    const std::size_t wavelengthColumn = ChooseColumn(
-        table, options.WavelengthColumn, {"wave", "lambda", "wl"}, 0, "wavelength");
-    const std::size_t countsColumn =
-        ChooseColumn(table, options.CountsColumn,
-                     {"sample", "counts", "count", "intensity", "signal", "scope"},
-                     wavelengthColumn == 0 ? 1 : 0, "counts");
+    const std::size_t wavelengthColumn =
+        ChooseColumn(table, options.WavelengthColumn, {"wave", "lambda", "wl"}, 0, "wavelength");
+    const std::size_t countsColumn = ChooseColumn(
+        table, options.CountsColumn, {"sample", "counts", "count", "intensity", "signal", "scope"},
+        wavelengthColumn == 0 ? 1 : 0, "counts");
     std::size_t darkColumn = table.Columns.size();
     if (LowerCase(options.DarkColumn) != "none") {
         darkColumn = options.DarkColumn.empty()
@@ -114,8 +118,8 @@ TRawSpectrum SpectrumFromTable(const TDelimitedTable& table, const TSpectrumRead
         Format("%s; wavelengths in %s from %s, counts from %s%s; %d pixels from %.3f to %.3f nm",
                {table.Layout(), unitName, table.ColumnName(wavelengthColumn),
                 table.ColumnName(countsColumn),
-                dark ? " minus the dark of " + table.ColumnName(darkColumn) : std::string(),
-                rows, spectrum.Wavelengths.front(), spectrum.Wavelengths.back()});
+                dark ? " minus the dark of " + table.ColumnName(darkColumn) : std::string(), rows,
+                spectrum.Wavelengths.front(), spectrum.Wavelengths.back()});
     return spectrum;
 }
 

@@ -1,28 +1,14 @@
 #include "spectrum/synthetic.h"
 
 #include "common/format.h"
-#include "linemodel/constants.h"
 #include "linemodel/normal.h"
+#include "spectrum/profile.h"
 
 #include <algorithm>
 #include <cmath>
 #include <map>
 
 namespace zelt {
-
-namespace {
-
-// The share of a pseudo-Voigt line of full width `width` centred at 0 that lies below x: the
-// Gaussian's 0.5 (1 + erf(x / (sigma sqrt 2))), sigma = width / (2 sqrt(2 ln 2)), and the
-// Lorentzian's 0.5 + atan(2 x / width) / pi, mixed as (1 - eta) and eta.
-double ProfileBelow(double x, double width, double eta) {
-    const double sigma = width / (2 * std::sqrt(2 * std::log(2.0)));
-    const double gauss = 0.5 * (1 + std::erf(x / (sigma * std::sqrt(2.0))));
-    const double lorentz = 0.5 + std::atan(2 * x / width) / static_cast<double>(kPi);
-    return (1 - eta) * gauss + eta * lorentz;
-}
-
-} // namespace
 
 TRawSpectrum SyntheticSpectrum(const std::vector<TSyntheticLine>& lines,
                                const TSyntheticOptions& options) {
@@ -34,8 +20,8 @@ TRawSpectrum SyntheticSpectrum(const std::vector<TSyntheticLine>& lines,
     spectrum.Counts.resize(n);
     spectrum.Raw.resize(n);
     // A line reaches 1e4 widths of Lorentz wings at most: 3e-5 of it lies beyond.
-    const double reach = options.LorentzFraction > 0 ? 1e4 * options.LineWidth
-                                                     : 10 * options.LineWidth;
+    const double reach =
+        options.LorentzFraction > 0 ? 1e4 * options.LineWidth : 10 * options.LineWidth;
     TUniformRandom random(options.Seed);
     for (std::size_t i = 0; i < n; ++i) {
         const double wavelength = options.First + static_cast<double>(i) * step;
@@ -43,13 +29,11 @@ TRawSpectrum SyntheticSpectrum(const std::vector<TSyntheticLine>& lines,
         for (const TSyntheticLine& line : lines) {
             const double x = wavelength - line.Wavelength;
             if (std::abs(x) < reach)
-                counts += line.Photons * (ProfileBelow(x + step / 2, options.LineWidth,
-                                                       options.LorentzFraction) -
-                                          ProfileBelow(x - step / 2, options.LineWidth,
-                                                       options.LorentzFraction));
+                counts +=
+                    line.Photons * PixelShare(x, options.LineWidth, options.LorentzFraction, step);
         }
-        const double noise = std::sqrt(options.ReadNoise * options.ReadNoise +
-                                       options.Gain * std::max(counts, 0.0));
+        const double noise =
+            std::sqrt(options.ReadNoise * options.ReadNoise + options.Gain * std::max(counts, 0.0));
         double raw = options.Dark + counts + static_cast<double>(GaussRandom(0, noise, random));
         if (options.SaturationLevel > 0)
             raw = std::min(raw, options.SaturationLevel);
@@ -61,8 +45,7 @@ TRawSpectrum SyntheticSpectrum(const std::vector<TSyntheticLine>& lines,
     return spectrum;
 }
 
-std::vector<TSyntheticLine> ModelLines(TAtomicData& data, const TParamVector& p,
-                                       double strongest) {
+std::vector<TSyntheticLine> ModelLines(TAtomicData& data, const TParamVector& p, double strongest) {
     std::map<std::int32_t, double> largest;
     std::vector<double> fractions;
     for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i) {

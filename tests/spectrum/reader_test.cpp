@@ -75,7 +75,8 @@ TEST(Reader, MalformedTablesNameTheFileTheLineAndWhatIsWrong) {
     EXPECT_EQ(error("Wave;Sample;Dark\n1;2;3\n4;5\n"),
               name + ", line 3: 2 values where the data have 3.");
     EXPECT_EQ(error("1\t2\n3\tx5\n"),
-              name + ", line 2: \"x5\" in column 2 is not a number (tab-separated, decimal point).");
+              name +
+                  ", line 2: \"x5\" in column 2 is not a number (tab-separated, decimal point).");
     EXPECT_EQ(error(rows + "8 80\nEnd of data\n9 90\n"),
               name + ", line 10: numbers after the end of the data at line 9.");
     EXPECT_EQ(error(rows + "6.5 65\n"),
