@@ -33,6 +33,47 @@ private:
     TAtomicData& data_;
 };
 
+// The weight of each line's measured fraction in the fit: 0 without a measured fraction; else 1,
+// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
+// With x_l = I_l lambda_l and X the sum of x_l over the lines of the upper level, BF_i = x_i / X
+// and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
+// its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
+// it carries no information and gets weight 0.
+CheckedVector<long double> FractionWeights(const TAtomicData& data) {
+    const CheckedVector<TLine>& lines = data.SelectedLines;
+    CheckedVector<long double> weights(lines.size());
+    bool uncertain = true;
+    CheckedVector<long double> levelVariance(data.Levels.size());
+    CheckedVector<std::int32_t> levelLines(data.Levels.size());
+    for (const TLine& line : lines) {
+        if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
+            uncertain = false;
+        const long double u =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        levelVariance[line.UpperLevel] += u * u;
+        ++levelLines[line.UpperLevel];
+    }
+    for (std::int32_t i = 0; i < lines.size(); ++i) {
+        const TLine& line = lines[i];
+        if (!(line.BFMeasured > 0))
+            continue;
+        if (!uncertain) {
+            weights[i] = 1;
+            continue;
+        }
+        if (levelLines[line.UpperLevel] == 1)
+            continue;
+        const long double own =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        const long double bf = line.BFMeasured, sum = data.Levels[line.UpperLevel].SumIL;
+        const long double others = std::max(levelVariance[line.UpperLevel] - own * own, 0.0L);
+        const long double variance =
+            ((1 - bf) * (1 - bf) * own * own + bf * bf * others) / (sum * sum);
+        weights[i] = 1 / variance;
+    }
+    return weights;
+}
+
 } // namespace
 
 // The constants of the selected lines for the gas temperature and mass of p, kept while a fit
@@ -237,6 +278,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     TParamVector& params = result.Params;
     params = p;
     // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
+    const CheckedVector<long double> lineWeights = FractionWeights(*this);
     TDataVector x, y, weights, fitted;
     TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -245,7 +287,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         y[i + 1] = measured;
         if (noise != 0)
             y[i + 1] += GaussRandom(0, noise, Random);
-        weights[i + 1] = measured > 0 ? 1 : 0;
+        weights[i + 1] = lineWeights[i];
     }
     TMarqControl control;
     std::int32_t defaultIterationLimit = 0;
