@@ -1,21 +1,20 @@
 #include "shell/main.h"
 
+#include "app/commands.h"
+#include "app/datafolders.h"
+#include "app/listing.h"
+#include "app/tables.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
-#include "common/fpcheck.h"
 #include "common/textfile.h"
-#include "shell/commands.h"
-#include "shell/datafolders.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
-#include "shell/shownmap.h"
-#include "shell/tables.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
@@ -100,9 +99,8 @@ QLabel* BoldLabel(const QString& text) {
     return label;
 }
 
-TNumberEdit* NumberEdit(const char* name, TNumberEdit::TKind kind, const char* caption) {
-    auto* edit = new TNumberEdit(kind, QString::fromLatin1(caption));
-    edit->setObjectName(QString::fromLatin1(name));
+TNumberEdit* NumberEdit(const char* name) {
+    auto* edit = new TNumberEdit(SettingOfEdit(name));
     edit->setMinimumWidth(70);
     edit->setMaximumWidth(110);
     return edit;
@@ -128,6 +126,15 @@ QWidget* Labelled(const QString& caption, QWidget* edit) {
     return box;
 }
 
+// The busy cursor while a command runs; the normal one comes back at its end, also after an
+// error.
+struct TBusyCursor {
+    TBusyCursor() { QApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~TBusyCursor() { QApplication::restoreOverrideCursor(); }
+    TBusyCursor(const TBusyCursor&) = delete;
+    TBusyCursor& operator=(const TBusyCursor&) = delete;
+};
+
 } // namespace
 
 bool PassNecessaryFilesCheck(TDialogs& dialogs, const std::string& userFolder,
@@ -149,11 +156,9 @@ QColor BarColour(std::int32_t upperLevel) {
 }
 
 TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* parent)
-    : QMainWindow(parent), dialogs_(dialogs), config_(configFile),
-      atomicData_([this](const std::string& text) { dialogs_.Message(FromCoreMessage(text)); }) {
+    : QMainWindow(parent), dialogs_(dialogs), app_(configFile) {
     CreateControls();
-    seriesRun_ =
-        new TSeriesRun(*this, dialogs_, fileListBox_, plotPages_, seriesPage_, commandAreas_);
+    seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
     FormCreate();
 }
 
@@ -264,12 +269,12 @@ QWidget* TMainForm::CreateUpperArea() {
         [this](double x, double y) { return ContourPlotEstimateZVal(x, y); });
     connect(contourPlot_, &TContourPlot::MouseAt, this, [this](double x, double y) {
         mousePanel_->setText(FromStd(Format("log n_1 %8.3f  -  temperature %8.3f", {x, y})));
-        const double rss = shownMap_.ValueAt(x, y);
+        const double rss = app_.ShownMap().ValueAt(x, y);
         mapValuePanel_->setText(rss < 0 ? QString() : FromStd(Format("RSS %.3e", {rss})));
     });
     AddImageMenu(contourPlot_, [this](QMenu& menu) {
         menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); })
-            ->setEnabled(!shownMap_.Empty());
+            ->setEnabled(!app_.ShownMap().Empty());
     });
     regionOverlay_ = new TRegionOverlay(contourPlot_, statusBar(), this);
     sumLayout->addWidget(contourPlot_);
@@ -308,8 +313,7 @@ QWidget* TMainForm::CreateCommandStrip() {
     nextBtn_ = Button("NextBtn", QStringLiteral("Next file"));
     connect(nextBtn_, &QPushButton::clicked, this, [this] { NextFileClick(); });
     recalculateBtn_ = Button("Button4", QStringLiteral("Recalculate BF"));
-    connect(recalculateBtn_, &QPushButton::clicked, this,
-            [this] { Guarded([this] { RecalculateBF(); }); });
+    connect(recalculateBtn_, &QPushButton::clicked, this, [this] { RecalculateBF(); });
     saveTableBtn_ = Button("Button1", QStringLiteral("Save table"));
     connect(saveTableBtn_, &QPushButton::clicked, this, [this] { Button1Click(); });
     for (QWidget* control : std::initializer_list<QWidget*>{elementListBox_, readBtn_, nextBtn_,
@@ -339,16 +343,12 @@ QWidget* TMainForm::CreateLowerArea() {
     auto* map = new QGroupBox(QStringLiteral("Map"));
     map->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
     auto* mapLayout = new QGridLayout(map);
-    fromDensityEdit_ =
-        NumberEdit("FromDensityEdit", TNumberEdit::TKind::Float, "Map density from (m-3)");
-    toDensityEdit_ = NumberEdit("ToDensityEdit", TNumberEdit::TKind::Float, "Map density to (m-3)");
-    pointsDensityEdit_ =
-        NumberEdit("PointsDensityEdit", TNumberEdit::TKind::Integer, "Map density points");
-    fromTempEdit_ =
-        NumberEdit("FromTempEdit", TNumberEdit::TKind::Float, "Map temperature from (K)");
-    toTempEdit_ = NumberEdit("ToTempEdit", TNumberEdit::TKind::Float, "Map temperature to (K)");
-    pointsTempEdit_ =
-        NumberEdit("PointsTempEdit", TNumberEdit::TKind::Integer, "Map temperature points");
+    fromDensityEdit_ = NumberEdit("FromDensityEdit");
+    toDensityEdit_ = NumberEdit("ToDensityEdit");
+    pointsDensityEdit_ = NumberEdit("PointsDensityEdit");
+    fromTempEdit_ = NumberEdit("FromTempEdit");
+    toTempEdit_ = NumberEdit("ToTempEdit");
+    pointsTempEdit_ = NumberEdit("PointsTempEdit");
     mapLayout->addWidget(BoldLabel(QStringLiteral("Density n_1 (m-3)")), 0, 0, 1, 3);
     mapLayout->addWidget(Labelled(QStringLiteral("From"), fromDensityEdit_), 1, 0);
     mapLayout->addWidget(Labelled(QStringLiteral("To"), toDensityEdit_), 1, 1);
@@ -366,12 +366,11 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* fit = new QGroupBox(QStringLiteral("Fit"));
     auto* fitLayout = new QVBoxLayout(fit);
-    fitDensityEdit_ =
-        NumberEdit("FitDensityEdit", TNumberEdit::TKind::Float, "Fit density n_1 (m-3)");
+    fitDensityEdit_ = NumberEdit("FitDensityEdit");
     fitTempCheckBox_ = new QCheckBox(QStringLiteral("Fit T_exc (K)"));
     fitTempCheckBox_->setObjectName(QStringLiteral("FitTempCheckBox"));
-    fitTempEdit_ = NumberEdit("FitTempEdit", TNumberEdit::TKind::Float, "Fit T_exc (K)");
-    maxIterEdit_ = NumberEdit("MaxIterEdit", TNumberEdit::TKind::Integer, "Max iteration number");
+    fitTempEdit_ = NumberEdit("FitTempEdit");
+    maxIterEdit_ = NumberEdit("MaxIterEdit");
     fitBtn_ = Button("FitBtn", QStringLiteral("Fit"));
     connect(fitBtn_, &QPushButton::clicked, this, [this] { Fit(); });
     fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
@@ -384,8 +383,8 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* absorption = new QGroupBox(QStringLiteral("Absorption"));
     auto* absorptionLayout = new QVBoxLayout(absorption);
-    pathEdit_ = NumberEdit("PathEdit", TNumberEdit::TKind::Float, "Absorption path (m)");
-    tnEdit_ = NumberEdit("TnEdit", TNumberEdit::TKind::Float, "Gas temperature (K)");
+    pathEdit_ = NumberEdit("PathEdit");
+    tnEdit_ = NumberEdit("TnEdit");
     absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
     absorptionLayout->addWidget(Labelled(QStringLiteral("Gas temperature (K)"), tnEdit_));
     absorptionLayout->addStretch(1);
@@ -453,9 +452,12 @@ void TMainForm::SetTabOrder() {
 
 void TMainForm::FormCreate() {
     QLocale::setDefault(QLocale::c());
-    databaseFolder_ = config_.ReadString("_Files", "Database", "");
+    const TConfigView config = app_.Config().View();
+    databaseFolder_ =
+        config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
     // Systems without drive letters have no "C:\": the home folder takes its place.
-    openDialogFolder_ = FromStd(config_.ReadString("_Files", "Measurements", ""));
+    openDialogFolder_ = FromStd(config.ReadString(FilesMeasurements.Section, FilesMeasurements.Key,
+                                                  FilesMeasurements.Default));
     if (openDialogFolder_.isEmpty())
         openDialogFolder_ = QDir::homePath();
     FillSpecies();
@@ -464,7 +466,8 @@ void TMainForm::FormCreate() {
     plotPages_->setCurrentIndex(0);
     Guarded([this] {
         const TCommandSettings settings = SettingsFromWindow();
-        atomicData_.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+        if (!ShowOutcome(app_.SizeMap(settings)))
+            return;
         const TMapArguments range = MapArguments(settings);
         contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
                                    range.ToTemperature);
@@ -483,68 +486,30 @@ void TMainForm::FormCreate() {
 
 void TMainForm::FillSpecies() {
     const QSignalBlocker blocker(elementListBox_);
-    for (const std::string& section : config_.ReadSections())
-        if (section.empty() || section.front() != '_')
-            elementListBox_->addItem(FromCoreMessage(section), QByteArray::fromStdString(section));
+    for (const std::string& section : app_.SpeciesList())
+        elementListBox_->addItem(FromCoreMessage(section), QByteArray::fromStdString(section));
     if (elementListBox_->count() > 0)
         elementListBox_->setCurrentIndex(0);
 }
 
+TNumberEdit* TMainForm::Edit(const TSetting& setting) const {
+    return findChild<TNumberEdit*>(QString::fromLatin1(
+        setting.EditName.data(), static_cast<qsizetype>(setting.EditName.size())));
+}
+
 void TMainForm::FillEdits() {
-    const auto floatText = [this](const char* section, const char* key, double def,
-                                  const char* pattern) {
-        return FromStd(Format(pattern, {config_.ReadFloat(section, key, def)}));
-    };
-    const auto intText = [this](const char* section, const char* key, std::int32_t def) {
-        return FromStd(Format("%d", {config_.ReadInteger(section, key, def)}));
-    };
-    fromDensityEdit_->setText(floatText("_Iteration", "FromDensity", 1e15, "%3.1e"));
-    toDensityEdit_->setText(floatText("_Iteration", "ToDensity", 1e18, "%3.1e"));
-    pointsDensityEdit_->setText(intText("_Iteration", "DensityPoints", 50));
-    fromTempEdit_->setText(floatText("_Iteration", "FromTemperature", 1000, "%.0f"));
-    toTempEdit_->setText(floatText("_Iteration", "ToTemperature", 50000, "%.0f"));
-    pointsTempEdit_->setText(intText("_Iteration", "TemperaturePoints", 50));
-    fitDensityEdit_->setText(floatText("_Fit", "FromDensity", 1e16, "%3.1e"));
-    fitTempEdit_->setText(floatText("_Fit", "FromTemperature", 1000, "%.0f"));
-    maxIterEdit_->setText(intText("_Fit", "Count", 50));
-    tnEdit_->setText(floatText("_Parameters", "Tn", 300, "%.0f"));
-    pathEdit_->setText(floatText("_Parameters", "Path", 1, "%.3f"));
+    const TConfigView config = app_.Config().View();
+    for (const TSetting& setting : Settings())
+        if (!setting.InSpeciesSection())
+            Edit(setting)->setText(FromStd(ConfiguredText(setting, config)));
 }
 
 void TMainForm::FormClose() {
-    struct TKey {
-        const char* Section;
-        const char* Key;
-        TNumberEdit* Edit;
-    };
-    const TKey keys[] = {
-        {"_Iteration", "FromDensity", fromDensityEdit_},
-        {"_Iteration", "ToDensity", toDensityEdit_},
-        {"_Iteration", "DensityPoints", pointsDensityEdit_},
-        {"_Iteration", "FromTemperature", fromTempEdit_},
-        {"_Iteration", "ToTemperature", toTempEdit_},
-        {"_Iteration", "TemperaturePoints", pointsTempEdit_},
-        {"_Fit", "FromDensity", fitDensityEdit_},
-        {"_Fit", "FromTemperature", fitTempEdit_},
-        {"_Fit", "Count", maxIterEdit_},
-        {"_Parameters", "Tn", tnEdit_},
-        {"_Parameters", "Path", pathEdit_},
-    };
     try {
-        for (const TKey& key : keys) {
-            const std::string text = key.Edit->text().toStdString();
-            if (key.Edit->Kind() == TNumberEdit::TKind::Integer) {
-                std::int32_t value = 0;
-                if (!TryStrToInt(text, value))
-                    return;
-                config_.WriteInteger(key.Section, key.Key, value);
-            } else {
-                double value = 0;
-                if (!TryStrToFloat(text, value))
-                    return;
-                config_.WriteFloat(key.Section, key.Key, value);
-            }
-        }
+        for (const TSetting& setting : Settings())
+            if (!setting.InSpeciesSection() &&
+                !StoreText(app_.Config(), setting, Edit(setting)->text().toStdString()))
+                return;
     } catch (const std::exception& error) {
         ReportError(error);
     }
@@ -568,37 +533,40 @@ void TMainForm::ReportError(const std::exception& error) {
 
 void TMainForm::Guarded(const std::function<void()>& command) {
     try {
-        FpReset();
         command();
     } catch (const std::exception& error) {
         ReportError(error);
     }
 }
 
+bool TMainForm::ShowOutcome(const TOutcome& outcome) {
+    if (seriesRun_ != nullptr && seriesRun_->Running())
+        return outcome.Done;
+    for (const std::string& message : outcome.Messages)
+        dialogs_.Message(FromStd(message));
+    if (!outcome.Done && !outcome.Error.empty())
+        dialogs_.Error(FromStd(outcome.Error));
+    return outcome.Done;
+}
+
 void TMainForm::ElementListBoxChange() {
     const std::string section = elementListBox_->currentData().toByteArray().toStdString();
-    try {
-        FpReset();
-        LoadSpecies(atomicData_, config_, section);
+    if (ShowOutcome(app_.ChangeSpecies(section))) {
         ClearResults();
         std::vector<std::string> list;
-        atomicData_.ListLevels(list);
+        AtomicData().ListLevels(list);
         levelsBox_->clear();
         for (const std::string& line : list)
             levelsBox_->addItem(FromCp1252(line));
         list.clear();
-        atomicData_.ListLines(allLinesCheckBox_->isChecked(), list);
+        AtomicData().ListLines(allLinesCheckBox_->isChecked(), list);
         linesBox_->clear();
         for (const std::string& line : list)
             linesBox_->addItem(FromCp1252(line));
-    } catch (const EInOutError& error) {
-        dialogs_.Message(QStringLiteral("File error: ") + FromCoreMessage(error.what()));
-    } catch (const std::exception& error) {
-        ReportError(error);
     }
     // A species change empties the selected lines even when its loading fails: the table then
     // follows, so that no row is left without its line.
-    if (grid_->rowCount() - 1 != atomicData_.SelectedLines.size())
+    if (grid_->rowCount() - 1 != AtomicData().SelectedLines.size())
         ClearResults();
 }
 
@@ -615,7 +583,7 @@ void TMainForm::AutoSizeColumns() {
 void TMainForm::ShowBranchingFractions() {
     chart_->ClearSeries();
     for (int r = 1; r < grid_->rowCount(); ++r) {
-        const TLine& line = atomicData_.SelectedLines[r - 1];
+        const TLine& line = AtomicData().SelectedLines[r - 1];
         const double x = line.Data.Wavelength;
         TTableRow texts;
         ShowFractions(line, texts);
@@ -630,29 +598,25 @@ void TMainForm::ShowBranchingFractions() {
 }
 
 void TMainForm::RecalculateBF() {
-    RequireFractions(atomicData_);
-    atomicData_.CalcBranchingFractions();
-    ShowBranchingFractions();
+    if (ShowOutcome(app_.RecalculateBF()))
+        ShowBranchingFractions();
 }
 
 bool TMainForm::CommitIntensity(int row, const QString& text) {
     double value = 0;
     if (!TryStrToFloat(text.toStdString(), value))
         return false;
-    if (row < 1 || row > atomicData_.SelectedLines.size())
+    if (row < 1 || row > AtomicData().SelectedLines.size())
         return true;
-    atomicData_.SelectedLines[row - 1].Intensity = value;
+    AtomicData().SelectedLines[row - 1].Intensity = value;
     // The commit of a cell reports nothing: with a single line the fractions stay as they are.
-    try {
-        FpReset();
-        RecalculateBF();
-    } catch (const std::exception&) {
-    }
+    if (app_.RecalculateBF().Done)
+        ShowBranchingFractions();
     return true;
 }
 
 void TMainForm::FillTableRows() {
-    for (const TLine& line : atomicData_.SelectedLines) {
+    for (const TLine& line : AtomicData().SelectedLines) {
         const int row = grid_->AddRow();
         const TTableRow texts = LineRow(line);
         for (int c : {0, 1, 5, 6, 7, 8})
@@ -685,34 +649,33 @@ void TMainForm::ReadBtnClick(TSender sender) {
         }
         currentFile_ = chosen;
     }
-    try {
-        FpReset();
-        ClearResults();
-        atomicData_.ImportLines(currentFile_.toStdString());
-        grid_->SetRowCount(1);
-        FillTableRows();
-        AutoSizeColumns();
-        RebuildRowColours();
-        if (atomicData_.SelectedLines.size() >= 2)
-            RecalculateBF();
-        tablePages_->setCurrentIndex(0);
-        setWindowTitle(Caption + QStringLiteral(" - ") + currentFile_);
-        const QFileInfo file(currentFile_);
-        const QString folder = file.absolutePath();
-        PointFileList(folder, file.fileName());
-        config_.WriteString("_Files", "Measurements", folder.toStdString());
-    } catch (const std::exception& error) {
-        ReportError(error);
-        return;
-    }
-    ShowPosition();
+    if (ShowRead(app_.ReadMeasurement(currentFile_.toStdString())))
+        ShowPosition();
+}
+
+bool TMainForm::ShowRead(const TOutcome& outcome) {
+    ClearResults();
+    if (!ShowOutcome(outcome))
+        return false;
+    FillTableRows();
+    AutoSizeColumns();
+    RebuildRowColours();
+    if (HasFractions(AtomicData()))
+        ShowBranchingFractions();
+    tablePages_->setCurrentIndex(0);
+    const std::string file = app_.CurrentFile();
+    currentFile_ = FromStd(file);
+    setWindowTitle(Caption + QStringLiteral(" - ") + currentFile_);
+    PointFileList(FromStd(FolderOf(file)), FromStd(FileNameOf(file)));
+    return true;
 }
 
 void TMainForm::PointFileList(const QString& folder, const QString& fileName) {
     fileListFolder_ = folder;
     fileListBox_->clear();
-    const QStringList names = QDir(folder).entryList(
-        {QStringLiteral("*.txt")}, QDir::Files | QDir::Readable, QDir::Name | QDir::IgnoreCase);
+    QStringList names;
+    for (const std::string& name : MeasurementNames(folder.toStdString()))
+        names.append(FromStd(name));
     fileListBox_->addItems(names);
     fileListBox_->setCurrentRow(-1);
     for (int i = 0; i < names.size(); ++i)
@@ -752,31 +715,16 @@ void TMainForm::FileListBoxClick() {
 }
 
 TCommandSettings TMainForm::SettingsFromWindow() const {
-    const auto real = [](const TNumberEdit* edit) { return EditReal(edit->text().toStdString()); };
-    const auto integer = [](const TNumberEdit* edit) {
-        return EditInteger(edit->text().toStdString());
-    };
     TCommandSettings settings;
-    settings.FromDensity = real(fromDensityEdit_);
-    settings.ToDensity = real(toDensityEdit_);
-    settings.DensityPoints = integer(pointsDensityEdit_);
-    settings.FromTemperature = real(fromTempEdit_);
-    settings.ToTemperature = real(toTempEdit_);
-    settings.TemperaturePoints = integer(pointsTempEdit_);
-    settings.FitDensity = real(fitDensityEdit_);
-    settings.FitTemperature = real(fitTempEdit_);
+    for (const TSetting& setting : Settings())
+        if (!setting.InSpeciesSection())
+            SetFromText(settings, setting, Edit(setting)->text().toStdString());
     settings.FitTemperatureOn = fitTempCheckBox_->isChecked();
-    settings.MaxIterations = integer(maxIterEdit_);
-    settings.GasTemperature = real(tnEdit_);
-    settings.Path = real(pathEdit_);
-    const std::string species = elementListBox_->currentData().toByteArray().toStdString();
-    settings.AtomicMass = config_.ReadFloat(species, "m", 0);
-    settings.Boltzmax = config_.ReadInteger(species, "Boltzmax", 1);
-    // A grid that memory cannot hold ends here instead of exhausting it.
-    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > MaxMapPoints)
-        throw Exception(Format("A map of %d x %d points is too large for the memory",
-                               {settings.DensityPoints, settings.TemperaturePoints}));
     return settings;
+}
+
+TReportKind TMainForm::ReportKind() const {
+    return reportComboBox_->currentIndex() == 1 ? ReportFitIteration : ReportFinalResults;
 }
 
 void TMainForm::AppendReport(const TReportList& report) {
@@ -789,8 +737,7 @@ void TMainForm::AppendReport(const TReportList& report) {
 }
 
 void TMainForm::ShowMap(const TParamVector& p) {
-    const TMapRange& range = atomicData_.MapRange;
-    shownMap_.Show(atomicData_.RSSMap, range);
+    const TMapRange& range = AtomicData().MapRange;
     contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
                                range.ToTemperature);
     contourPlot_->SetLowIso(static_cast<double>(Slot(p, ResultRSS)));
@@ -802,52 +749,52 @@ void TMainForm::ShowMap(const TParamVector& p) {
 }
 
 void TMainForm::Iterate() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    TReportList report;
-    Guarded([&] {
-        const TCommandSettings settings = SettingsFromWindow();
-        const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
-        TParamVector p;
-        try {
-            p = RunMap(atomicData_, settings, fileName, report, reportComboBox_->currentIndex());
-        } catch (...) {
-            AppendReport(report);
-            throw;
-        }
-        AppendReport(report);
-        ShowMap(p);
-        regionOverlay_->ShowMap(atomicData_);
+    const TBusyCursor busy;
+    Guarded([this] {
+        const TMapOutcome outcome = app_.Map(SettingsFromWindow(), ReportKind());
+        AppendReport(outcome.Report);
+        if (!ShowOutcome(outcome))
+            return;
+        ShowMap(outcome.Params);
+        regionOverlay_->ShowMap(AtomicData());
         ShowBranchingFractions();
     });
-    QApplication::restoreOverrideCursor();
 }
 
 std::optional<TFitResult> TMainForm::Fit() {
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    TReportList report;
+    const TBusyCursor busy;
     std::optional<TFitResult> result;
     Guarded([&] {
-        const TCommandSettings settings = SettingsFromWindow();
-        const std::string fileName = QFileInfo(currentFile_).fileName().toStdString();
-        TFitResult fit;
-        try {
-            fit = RunFit(atomicData_, settings, fileName, FitLogPath(), report,
-                         reportComboBox_->currentIndex());
-        } catch (...) {
-            AppendReport(report);
-            throw;
-        }
-        AppendReport(report);
-        regionOverlay_->ShowFit(fit, atomicData_);
-        ShowBranchingFractions();
-        result = fit;
+        const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), FitLogPath());
+        if (ShowFit(outcome))
+            result = outcome.Result;
     });
-    QApplication::restoreOverrideCursor();
     return result;
 }
 
+bool TMainForm::ShowFit(const TFitOutcome& outcome) {
+    AppendReport(outcome.Report);
+    if (!ShowOutcome(outcome))
+        return false;
+    regionOverlay_->ShowFit(outcome.Result, AtomicData());
+    ShowBranchingFractions();
+    return true;
+}
+
 void TMainForm::FitAllClick() {
-    seriesRun_->Run();
+    if (seriesRun_->Running() || fileListBox_->count() == 0)
+        return;
+    std::vector<std::string> files;
+    for (int row = 0; row < fileListBox_->count(); ++row)
+        files.push_back(
+            JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
+    Guarded([&] {
+        seriesRun_->Run(files, SettingsFromWindow(), ReportKind(), [this](const TSeriesFile& file) {
+            if (ShowRead(file.Read))
+                ShowFit(file.Fit);
+            ShowPosition();
+        });
+    });
 }
 
 void TMainForm::Button5Click() {
@@ -856,7 +803,7 @@ void TMainForm::Button5Click() {
 }
 
 double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
-    return MapCellValue(atomicData_.RSSMap, atomicData_.MapRange, x, y);
+    return app_.ShownMap().ValueAt(x, y);
 }
 
 void TMainForm::SaveText(const std::string& text) {
@@ -892,8 +839,8 @@ void TMainForm::Button1Click() {
 }
 
 void TMainForm::SaveMapClick() {
-    if (!shownMap_.Empty())
-        SaveText(shownMap_.Text());
+    if (!app_.ShownMap().Empty())
+        SaveText(app_.ShownMap().Text());
 }
 
 void TMainForm::SaveSeriesClick() {

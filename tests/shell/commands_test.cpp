@@ -3,9 +3,10 @@
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 
+#include "app/commands.h"
+#include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
-#include "shell/tables.h"
 
 #include <QApplication>
 #include <QComboBox>
