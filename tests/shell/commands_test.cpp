@@ -297,6 +297,7 @@ TEST_F(CommandsTest, SavedMapAndReadOutAreThoseOfThePlotAfterAFit) {
     Window().Fit();
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     EXPECT_EQ(model.RSSMap[0][0], 0); // the fit's own grid
+    EXPECT_EQ(Z(15, 1000), best);     // the plot goes on showing the map
     Window().SaveMapClick();
     EXPECT_EQ(test::TTestFolders::Read(file), map);
     EXPECT_TRUE(map.startsWith("T/K \\ log10 n_1\t15\t16\r\n1000\t")) << map.toStdString();
