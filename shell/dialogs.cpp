@@ -1,5 +1,7 @@
 #include "shell/dialogs.h"
 
+#include "shell/windowtext.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
@@ -8,17 +10,16 @@ namespace zelt {
 
 namespace {
 
-const QString Caption = QStringLiteral("Zelt Fit");
 const QString TextFilter = QStringLiteral("text files (*.txt)");
 
 } // namespace
 
 void TBoxDialogs::Error(const QString& text) {
-    QMessageBox::critical(parent_, Caption, text, QMessageBox::Ok);
+    QMessageBox::critical(parent_, Caption(), text, QMessageBox::Ok);
 }
 
 void TBoxDialogs::Message(const QString& text) {
-    QMessageBox box(QMessageBox::NoIcon, Caption, text, QMessageBox::Ok, parent_);
+    QMessageBox box(QMessageBox::NoIcon, Caption(), text, QMessageBox::Ok, parent_);
     box.exec();
 }
 
