@@ -1,4 +1,4 @@
-#include "shell/initext.h"
+#include "app/initext.h"
 
 #include "common/errors.h"
 

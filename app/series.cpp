@@ -1,6 +1,6 @@
-#include "shell/series.h"
+#include "app/series.h"
 
-#include "shell/tsv.h"
+#include "app/tsv.h"
 
 #include <cctype>
 #include <charconv>

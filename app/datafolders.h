@@ -2,9 +2,8 @@
 // The program's data folders: the user's own folder, which holds the zeltfit.ini that is read
 // and written, and the common folders that hold the installed templates. The first run on an
 // account copies the necessary files from a common folder into the user's folder.
-// The system's folders come from Qt Core (systemfolders_qt.cpp) or, in a Windows build
-// without Qt, from the Windows shell (systemfolders_win32.cpp); the rest is plain C++. The
-// command-line front end links this too.
+// The system's folders come from the XDG variables (systemfolders_posix.cpp) or from the
+// Windows shell (systemfolders_win32.cpp); the rest is plain C++.
 
 #include <string>
 #include <vector>

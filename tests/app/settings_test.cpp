@@ -1,5 +1,5 @@
+#include "app/commands.h"
 #include "common/errors.h"
-#include "shell/commands.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>

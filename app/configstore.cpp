@@ -1,10 +1,10 @@
-#include "shell/configstore.h"
+#include "app/configstore.h"
 
+#include "app/initext.h"
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
-#include "shell/initext.h"
 
 #include <filesystem>
 #include <fstream>

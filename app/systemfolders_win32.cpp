@@ -2,7 +2,7 @@
 // per-user and the all-users application-data folders (CSIDL_APPDATA and
 // CSIDL_COMMON_APPDATA), after the share folder beside the executable's folder as elsewhere.
 
-#include "shell/datafolders.h"
+#include "app/datafolders.h"
 
 #include "common/textfile.h"
 

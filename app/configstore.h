@@ -5,7 +5,7 @@
 // their file order, names are compared without regard to case, and values are taken as they stand
 // (no lists, no escapes, no quotes).
 
-#include "shell/initext.h"
+#include "app/initext.h"
 
 #include <cstdint>
 #include <string>

@@ -1,4 +1,4 @@
-#include "shell/tables.h"
+#include "app/tables.h"
 
 #include "common/format.h"
 

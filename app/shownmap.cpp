@@ -1,6 +1,6 @@
-#include "shell/shownmap.h"
+#include "app/shownmap.h"
 
-#include "shell/tables.h"
+#include "app/tables.h"
 
 #include <cmath>
 

@@ -1,4 +1,4 @@
-#include "shell/commands.h"
+#include "app/commands.h"
 
 #include "common/convert.h"
 #include "common/errors.h"
@@ -14,13 +14,6 @@ namespace zelt {
 
 namespace {
 
-// A configured value as its edit box shows it, read back as the command reads the edit.
-long double ThroughEdit(const char* pattern, double value) {
-    long double shown = value;
-    TryStrToExtended(Format(pattern, {value}), shown);
-    return shown;
-}
-
 // log10 of an entered density in extended precision; a density of 0 or below is a fault.
 long double Log10Density(long double density, const char* where) {
     FpReset();
@@ -31,41 +24,19 @@ long double Log10Density(long double density, const char* where) {
 
 } // namespace
 
+bool HasFractions(const TAtomicData& model) {
+    return model.SelectedLines.size() >= 2;
+}
+
 void RequireFractions(const TAtomicData& model) {
-    if (model.SelectedLines.size() < 2)
+    if (!HasFractions(model))
         throw Exception("Not enough lines for Zelt method.");
 }
 
-long double EditReal(const std::string& text) {
-    long double value = 0;
-    if (!TryStrToExtended(text, value))
-        throw EConvertError(Format("'%s' is not a valid floating point value", {text}));
-    return value;
-}
-
-std::int32_t EditInteger(const std::string& text) {
-    std::int32_t value = 0;
-    if (!TryStrToInt(text, value))
-        throw EConvertError(Format("'%s' is not a valid integer value", {text}));
-    return value;
-}
-
-TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species) {
-    TCommandSettings s;
-    s.FromDensity = ThroughEdit("%3.1e", store.ReadFloat("_Iteration", "FromDensity", 1e15));
-    s.ToDensity = ThroughEdit("%3.1e", store.ReadFloat("_Iteration", "ToDensity", 1e18));
-    s.DensityPoints = store.ReadInteger("_Iteration", "DensityPoints", 50);
-    s.FromTemperature = ThroughEdit("%.0f", store.ReadFloat("_Iteration", "FromTemperature", 1000));
-    s.ToTemperature = ThroughEdit("%.0f", store.ReadFloat("_Iteration", "ToTemperature", 50000));
-    s.TemperaturePoints = store.ReadInteger("_Iteration", "TemperaturePoints", 50);
-    s.FitDensity = ThroughEdit("%3.1e", store.ReadFloat("_Fit", "FromDensity", 1e16));
-    s.FitTemperature = ThroughEdit("%.0f", store.ReadFloat("_Fit", "FromTemperature", 1000));
-    s.MaxIterations = store.ReadInteger("_Fit", "Count", 50);
-    s.GasTemperature = ThroughEdit("%.0f", store.ReadFloat("_Parameters", "Tn", 300));
-    s.Path = ThroughEdit("%.3f", store.ReadFloat("_Parameters", "Path", 1));
-    s.AtomicMass = store.ReadFloat(species, "m", 0);
-    s.Boltzmax = store.ReadInteger(species, "Boltzmax", 1);
-    return s;
+void CheckMapSize(const TCommandSettings& settings) {
+    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > MaxMapPoints)
+        throw Exception(Format("A map of %d x %d points is too large for the memory",
+                               {settings.DensityPoints, settings.TemperaturePoints}));
 }
 
 TMapArguments MapArguments(const TCommandSettings& settings) {
@@ -96,6 +67,7 @@ TParamVector FitParameters(const TCommandSettings& settings) {
 
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind) {
+    CheckMapSize(settings);
     RequireFractions(model);
     model.ClearPrecalc();
     TParamVector p = MapParameters(settings);
@@ -109,6 +81,7 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
 
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind) {
+    CheckMapSize(settings);
     RequireFractions(model);
     model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
@@ -124,9 +97,12 @@ std::string FitLogPath() {
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {
-    const std::string database = store.ReadString("_Files", "Database", "");
-    model.ChangeSpecies(JoinPath(database, store.ReadString(species, "Levels", "")),
-                        JoinPath(database, ""), store.ReadString(species, "Lines", ""));
+    const TConfigView config = store.View();
+    const std::string database =
+        config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
+    model.ChangeSpecies(
+        JoinPath(database, config.ReadString(species, SpeciesLevels.Key, SpeciesLevels.Default)),
+        JoinPath(database, ""), config.ReadString(species, SpeciesLines.Key, SpeciesLines.Default));
 }
 
 } // namespace zelt

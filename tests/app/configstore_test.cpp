@@ -1,5 +1,5 @@
+#include "app/configstore.h"
 #include "common/errors.h"
-#include "shell/configstore.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>

@@ -1,6 +1,6 @@
 // The number in the file names of a series, and the caption of its axis.
 
-#include "shell/series.h"
+#include "app/series.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "shell/tsv.h"
+#include "app/tsv.h"
 
 #include "common/format.h"
 
