@@ -4,6 +4,7 @@
 #include "app/datafolders.h"
 #include "app/listing.h"
 #include "app/tables.h"
+#include "app/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
@@ -13,6 +14,7 @@
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/windowtext.h"
@@ -301,6 +303,7 @@ bool TMainForm::ShowRead(const TOutcome& outcome) {
     if (HasFractions(AtomicData()))
         ShowBranchingFractions();
     tablePages_->setCurrentIndex(0);
+    resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
     currentFile_ = FromStd(file);
     setWindowTitle(Caption() + QStringLiteral(" - ") + currentFile_);
@@ -396,6 +399,7 @@ void TMainForm::Iterate() {
         ShowMap(outcome.Params);
         regionOverlay_->ShowMap(AtomicData());
         ShowBranchingFractions();
+        resultStatus_->Show(*outcome.Row);
     });
 }
 
@@ -416,6 +420,7 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome) {
         return false;
     regionOverlay_->ShowFit(outcome.Result, AtomicData());
     ShowBranchingFractions();
+    resultStatus_->Show(*outcome.Row);
     return true;
 }
 
@@ -465,7 +470,7 @@ void TMainForm::SaveButtonClick() {
     SaveText(text);
 }
 
-void TMainForm::Button1Click() {
+std::vector<TTableRow> TMainForm::GridRows() const {
     std::vector<TTableRow> rows;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         TTableRow row;
@@ -473,7 +478,19 @@ void TMainForm::Button1Click() {
             row[static_cast<std::size_t>(c)] = Utf8ToCp1252(grid_->CellText(c, r).toStdString());
         rows.push_back(row);
     }
-    SaveText(TableText(rows));
+    return rows;
+}
+
+void TMainForm::Button1Click() {
+    SaveText(TableText(GridRows()));
+}
+
+void TMainForm::SaveTableTsvClick() {
+    SaveText(TableTsvText(GridRows()));
+}
+
+void TMainForm::SaveResultsClick() {
+    SaveText(Utf8ToCp1252(ResultsTableText(app_.Results())));
 }
 
 void TMainForm::SaveMapClick() {

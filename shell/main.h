@@ -5,6 +5,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "app/application.h"
+#include "app/tables.h"
 #include "shell/dialogs.h"
 
 #include <QMainWindow>
@@ -32,6 +33,7 @@ class TFileListBox;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
+class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
 class TZeltChart;
@@ -85,6 +87,11 @@ public:
     // "Save report": the memo's lines; "Save table": the table's cells.
     void SaveButtonClick();
     void Button1Click();
+    // "Save table (TSV)…": the table's cells for spreadsheets, titles with units, no leading
+    // tab; "Save results…": the row of every map and fit so far with its judgement and
+    // conditions (ResultsTableText).
+    void SaveTableTsvClick();
+    void SaveResultsClick();
     // "Save map…" of the map's context menu: the residual grid the plot shows, as a table;
     // unavailable before the first map.
     void SaveMapClick();
@@ -132,6 +139,8 @@ private:
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
     void SaveText(const std::string& text);
+    // The cells of the line table as it shows them, in Windows-1252.
+    std::vector<TTableRow> GridRows() const;
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -151,6 +160,7 @@ private:
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
     TRegionOverlay* regionOverlay_ = nullptr;
+    TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
     // What starts a command or changes a setting: disabled while a series runs.
@@ -161,6 +171,8 @@ private:
     QPushButton* nextBtn_ = nullptr;
     QPushButton* recalculateBtn_ = nullptr;
     QPushButton* saveTableBtn_ = nullptr;
+    QPushButton* saveTableTsvBtn_ = nullptr;
+    QPushButton* saveResultsBtn_ = nullptr;
     QPlainTextEdit* reportsMemo_ = nullptr;
     TNumberEdit* fromDensityEdit_ = nullptr;
     TNumberEdit* toDensityEdit_ = nullptr;

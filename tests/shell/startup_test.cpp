@@ -130,11 +130,15 @@ TEST_F(WindowTest, SpeciesChangeFailures) {
     ASSERT_EQ(dialogs_.Errors.size(), 1);
     EXPECT_EQ(dialogs_.Errors[0], "Wrong source in ini file. ");
 
-    // A line table file that is not there leaves the species without database lines.
+    // A line table file that is not there is a file error naming it; the listings stay.
     species->setCurrentIndex(3);
-    EXPECT_EQ(dialogs_.Messages.size(), 1);
+    ASSERT_EQ(dialogs_.Messages.size(), 2);
+    EXPECT_TRUE(dialogs_.Messages[1].startsWith("File error: Cannot open file \""));
+    EXPECT_TRUE(dialogs_.Messages[1].endsWith(
+        "Ar_II.txt\": file not found (the line table of Lines=Ar,II)"))
+        << dialogs_.Messages[1].toStdString();
     EXPECT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(ListItems("LinesBox").size(), 1);
+    EXPECT_EQ(ListItems("LinesBox"), argonLines);
     EXPECT_EQ(ListItems("LevelsBox").size(), 15);
 }
 
