@@ -44,15 +44,16 @@ void TAtomicData::CalcBranchingFractions() {
                 continue;
             level.SumA = ExtendedSum(level.SumA, line.Data.Aki);
             // Intensity times wavelength turns an energy intensity into a photon rate.
-            level.SumIL += static_cast<long double>(line.Intensity) * line.Data.Wavelength;
+            level.SumIL = static_cast<double>(
+                level.SumIL + static_cast<long double>(line.Intensity) * line.Data.Wavelength);
         }
     }
     for (TLine& line : SelectedLines) {
         const TLevel& upper = Levels[line.UpperLevel];
         line.BFTheory = upper.SumA <= 0 ? -1 : ExtendedQuotient(line.Data.Aki, upper.SumA);
         if (upper.SumIL > 0)
-            line.BFMeasured =
-                static_cast<long double>(line.Intensity) * line.Data.Wavelength / upper.SumIL;
+            line.BFMeasured = static_cast<double>(static_cast<long double>(line.Intensity) *
+                                                  line.Data.Wavelength / upper.SumIL);
     }
     FpCheck("CalcBranchingFractions");
 }

@@ -11,8 +11,7 @@ targets=(atomfile levels measurement config)
 
 tools/install-deps.sh clang-14 libclang-rt-14-dev
 
-cmake -S . -B build-fuzz -DCMAKE_BUILD_TYPE=RelWithDebInfo -DCMAKE_CXX_COMPILER=clang++-14 \
-    -DZELT_FUZZ=ON -DZELT_CORE_ONLY=ON
+cmake --preset fuzz
 cmake --build build-fuzz -j "$(nproc)" --target "${targets[@]/#/fuzz_}"
 
 artifacts=build-fuzz/artifacts
