@@ -172,8 +172,7 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
                     const TFitOutcome values = Guard<TFitOutcome>([&](TFitOutcome&) {
                         const TFitResult& fit = file.Fit.Result;
                         const std::int32_t fitCount = TruncToInt(Slot(fit.Params, FitCount));
-                        entry.Values =
-                            model_.ResultValues(fit.Params, fit.Uncertainty, fitCount, FitMode);
+                        entry.Values = FitResultValues(model_, fit);
                         entry.TemperatureFitted = fitCount == 2;
                         entry.Fitted = true;
                     });

@@ -90,6 +90,19 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
                           fileName, logPath, &report, reportKind);
 }
 
+TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
+    TResultValues values = model.ResultValues(p, TParamVector{}, 2, MapMode);
+    values.Procedure = model.MapQuality.Procedure;
+    return values;
+}
+
+TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
+    TResultValues values = model.ResultValues(fit.Params, fit.Uncertainty,
+                                              TruncToInt(Slot(fit.Params, FitCount)), FitMode);
+    values.Procedure = fit.Quality.Procedure;
+    return values;
+}
+
 std::string FitLogPath() {
     std::error_code error;
     const std::string folder = Utf8FromPath(std::filesystem::temp_directory_path(error));

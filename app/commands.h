@@ -46,6 +46,12 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 
+// The numbers of the result line of the last map or of a fit, with the procedure its report
+// line says (the judgement of the result, "fit:n_1 not determined"), for the rows of --format
+// tsv and the series.
+TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p);
+TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
+
 // The fit log "zeltfit.txt" in the system's temporary-files folder.
 std::string FitLogPath();
 

@@ -102,8 +102,7 @@ public:
                 MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines),
                           options_.RegionPercent / 100);
         if (options_.Format == "tsv") {
-            PrintRow(model.ResultValues(map.Params, TParamVector{}, 2, MapMode), name,
-                     region ? &*region : nullptr);
+            PrintRow(MapResultValues(model, map.Params), name, region ? &*region : nullptr);
         } else {
             PrintLines(out_, map.Report);
             if (region)
@@ -120,12 +119,9 @@ public:
 
     // `x`: the file's abscissa in a batch, a column of --format tsv.
     void FitResult(const TFitOutcome& fit, std::optional<double> x = std::nullopt) {
-        const TFitResult& result = fit.Result;
         if (options_.Format == "tsv")
-            PrintRow(app_.AtomicData().ResultValues(result.Params, result.Uncertainty,
-                                                    TruncToInt(Slot(result.Params, FitCount)),
-                                                    FitMode),
-                     FileNameOf(app_.CurrentFile()), nullptr, x);
+            PrintRow(FitResultValues(app_.AtomicData(), fit.Result), FileNameOf(app_.CurrentFile()),
+                     nullptr, x);
         else
             PrintLines(out_, fit.Report);
         AppendTable();

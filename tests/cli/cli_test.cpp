@@ -201,7 +201,10 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
             if (!token.empty())
                 tokens.push_back(token);
         ASSERT_EQ(fields.size(), 16u) << rows[i];
-        ASSERT_EQ(tokens.size(), 15u) << lines[i];
+        // A flagged fit's procedure has blanks in it ("fit:n_1 not determined").
+        ASSERT_GE(tokens.size(), 15u) << lines[i];
+        for (std::size_t k = 15; k < tokens.size(); ++k)
+            tokens[14] += " " + tokens[k];
         for (std::size_t k = 0; k < 13; ++k) {
             // 17 significant digits: d.dddddddddddddddde+XX
             EXPECT_EQ(fields[k].find('e'), 18u) << fields[k];

@@ -130,12 +130,15 @@ TEST_F(WindowTest, SpeciesChangeFailures) {
     ASSERT_EQ(dialogs_.Errors.size(), 1);
     EXPECT_EQ(dialogs_.Errors[0], "Wrong source in ini file. ");
 
-    // A line table file that is not there leaves the species without database lines.
+    // A line table file that is not there is a file error naming the Lines key; the database
+    // lines shown stay those of the table in use.
     species->setCurrentIndex(3);
-    EXPECT_EQ(dialogs_.Messages.size(), 1);
+    ASSERT_EQ(dialogs_.Messages.size(), 2);
+    EXPECT_TRUE(dialogs_.Messages[1].startsWith("File error: Cannot open file "));
+    EXPECT_TRUE(dialogs_.Messages[1].endsWith("(the line table of Lines=Ar,II)"))
+        << dialogs_.Messages[1].toStdString();
     EXPECT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(ListItems("LinesBox").size(), 1);
-    EXPECT_EQ(ListItems("LevelsBox").size(), 15);
+    EXPECT_EQ(ListItems("LinesBox"), argonLines);
 }
 
 TEST_F(WindowTest, SpeciesChangeAfterAReadClearsTheTable) {
