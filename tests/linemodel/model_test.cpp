@@ -10,6 +10,7 @@
 
 #include <bit>
 #include <cmath>
+#include <limits>
 
 namespace zelt {
 namespace {
@@ -163,6 +164,16 @@ TEST_F(Model, CachesOneResultPerParameterVector) {
     EXPECT_EQ(data.PrecalcStore.size(), 6);
     EXPECT_TRUE(data.FindPrecalc(p, 1, 8, index));
     EXPECT_EQ(index, 0);
+
+    // A NaN slot equals nothing, itself included: every call computes anew.
+    Slot(p, IterationLimit) = std::numeric_limits<long double>::quiet_NaN();
+    data.ModelBF(p, 0);
+    data.ModelBF(p, 0);
+    EXPECT_EQ(data.PrecalcStore.size(), 8);
+    EXPECT_FALSE(data.FindPrecalc(p, 1, 8, index));
+    Slot(p, IterationLimit) = 0;
+    data.ModelBF(p, 1);
+    EXPECT_EQ(data.PrecalcStore.size(), 8);
 }
 
 TEST_F(Model, ArithmeticFaultsNameTheirCause) {
@@ -180,6 +191,14 @@ TEST_F(Model, ArithmeticFaultsNameTheirCause) {
     EXPECT_NE(message.find("500.1000 nm"), std::string::npos) << message;
     EXPECT_NE(message.find("gi 0"), std::string::npos) << message;
     EXPECT_EQ(data.PrecalcStore.size(), 0);
+
+    // 10^5000 m-3 overflows each time it is asked for, also right after the first.
+    data.SelectedLines[0].Data.Gi = 5;
+    Slot(p, LogDensity) = 5000;
+    for (int k = 0; k < 2; ++k)
+        EXPECT_EQ(test::ErrorText<EOverflow>([&] { data.ModelBF(p, 0); }),
+                  "Floating point overflow in the level populations (log10 density 5000, "
+                  "temperature 1000 K)");
 }
 
 TEST(ExtendedArithmetic, FractionsOfStoredDoublesAreExtendedQuotientsRounded) {
