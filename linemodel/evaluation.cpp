@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/gridmodel.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace zelt {
@@ -32,6 +32,47 @@ public:
 private:
     TAtomicData& data_;
 };
+
+// The weight of each line's measured fraction in the fit: 0 without a measured fraction; else 1,
+// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
+// With x_l = I_l lambda_l and X the sum of x_l over the lines of the upper level, BF_i = x_i / X
+// and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
+// its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
+// it carries no information and gets weight 0.
+CheckedVector<long double> FractionWeights(const TAtomicData& data) {
+    const CheckedVector<TLine>& lines = data.SelectedLines;
+    CheckedVector<long double> weights(lines.size());
+    bool uncertain = true;
+    CheckedVector<long double> levelVariance(data.Levels.size());
+    CheckedVector<std::int32_t> levelLines(data.Levels.size());
+    for (const TLine& line : lines) {
+        if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
+            uncertain = false;
+        const long double u =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        levelVariance[line.UpperLevel] += u * u;
+        ++levelLines[line.UpperLevel];
+    }
+    for (std::int32_t i = 0; i < lines.size(); ++i) {
+        const TLine& line = lines[i];
+        if (!(line.BFMeasured > 0))
+            continue;
+        if (!uncertain) {
+            weights[i] = 1;
+            continue;
+        }
+        if (levelLines[line.UpperLevel] == 1)
+            continue;
+        const long double own =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        const long double bf = line.BFMeasured, sum = data.Levels[line.UpperLevel].SumIL;
+        const long double others = std::max(levelVariance[line.UpperLevel] - own * own, 0.0L);
+        const long double variance =
+            ((1 - bf) * (1 - bf) * own * own + bf * bf * others) / (sum * sum);
+        weights[i] = 1 / variance;
+    }
+    return weights;
+}
 
 } // namespace
 
@@ -63,13 +104,14 @@ namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-    std::ifstream stream(PathFromUtf8(fileName), std::ios::binary);
+    const std::string text = ReadFileBytes(fileName);
     std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t length = end - start;
+        lines.push_back(
+            text.substr(start, end > start && text[end - 1] == '\r' ? length - 1 : length));
+        start = end + 1;
     }
     return lines;
 }
@@ -157,12 +199,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
+    MapQuality = JudgeMap(*this, p);
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode);
+    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
     Append(*report, lines);
 }
 
@@ -235,6 +278,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     TParamVector& params = result.Params;
     params = p;
     // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
+    const CheckedVector<long double> lineWeights = FractionWeights(*this);
     TDataVector x, y, weights, fitted;
     TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -243,7 +287,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         y[i + 1] = measured;
         if (noise != 0)
             y[i + 1] += GaussRandom(0, noise, Random);
-        weights[i + 1] = measured > 0 ? 1 : 0;
+        weights[i + 1] = lineWeights[i];
     }
     TMarqControl control;
     std::int32_t defaultIterationLimit = 0;
@@ -270,6 +314,10 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    // Before the fractions are set for the fitted vector: the derivatives leave those of the
+    // last vector they tried.
+    const std::vector<bool> frozen =
+        MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
 
     // Evaluate the fitted vector once more, so that the fractions shown belong to it.
     ClearPrecalc();
@@ -284,6 +332,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
+    result.Quality = JudgeFit(*this, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -293,7 +342,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode);
+        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
+                     &result.Quality);
     }
     Append(*report, lines);
     return result;
