@@ -270,9 +270,9 @@ private:
 // is low for tau from 1e-3 to 1e3 by up to 57 % (tau ~ 110), or 0.23 (tau ~ 1.4): a fit puts
 // each line at 0.35 to 0.44 times the depth that the exact factor would give (docs/MODEL.md).
 // Inline, and in two steps (the exponential, then the factor from it), because the map and the
-// model take the exponentials of all lines first: the library's exponential resets the x87 control word,
-// which makes any x87 arithmetic still in flight wait, so the arithmetic around it is better
-// done apart.
+// model take the exponentials of all lines first: the library's exponential resets the x87
+// control word, which makes any x87 arithmetic still in flight wait, so the arithmetic around
+// it is better done apart.
 inline long double EscapeExponential(double tau) {
     return FpExp(-0.001L * tau);
 }
