@@ -349,25 +349,4 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     return result;
 }
 
-void TAtomicData::ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t /*np*/,
-                                   const TParamVector& p, TParamVector& dy, bool& /*ok*/) {
-    TParamVector q = p;
-    for (const TParamSlot slot : {LogDensity, Temperature}) {
-        const long double saved = Slot(q, slot);
-        const long double step = 0.01L * saved / 2;
-        // A slot at exactly 0 has no relative step: its derivative is taken as 0, and the
-        // minimiser's guard for a vanishing diagonal holds it for this iteration.
-        if (step == 0) {
-            Slot(dy, slot) = 0;
-            continue;
-        }
-        Slot(q, slot) = saved + step;
-        const long double above = ModelBF(q, x[j]);
-        Slot(q, slot) = saved - step;
-        const long double below = ModelBF(q, x[j]);
-        Slot(dy, slot) = (above - below) / (step * 2);
-        Slot(q, slot) = saved;
-    }
-}
-
 } // namespace zelt
