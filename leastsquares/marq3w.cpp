@@ -6,6 +6,7 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/chocho.h"
+#include "leastsquares/marqguard.h"
 
 #include <cfenv>
 #include <cmath>
@@ -20,8 +21,6 @@ TextWriter MarqLog;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
-// A normal-matrix diagonal at or below this freezes its parameter for the iteration.
-constexpr long double kDiagonalGuard = 1e-20L;
 // A damping of exactly 0 restarts from this value before it is raised.
 constexpr long double kLambdaRestart = 1e-19L;
 constexpr int kRuleWidth = 80;
@@ -144,7 +143,7 @@ bool TMarqRun::NormalEquations() {
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
         // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
-        if (std::islessequal(a_[At(i, i)], kDiagonalGuard)) {
+        if (std::islessequal(a_[At(i, i)], MarqDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;

@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/gridmodel.h"
@@ -31,6 +32,47 @@ public:
 private:
     TAtomicData& data_;
 };
+
+// The weight of each line's measured fraction in the fit: 0 without a measured fraction; else 1,
+// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
+// With x_l = I_l lambda_l and X the sum of x_l over the lines of the upper level, BF_i = x_i / X
+// and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
+// its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
+// it carries no information and gets weight 0.
+CheckedVector<long double> FractionWeights(const TAtomicData& data) {
+    const CheckedVector<TLine>& lines = data.SelectedLines;
+    CheckedVector<long double> weights(lines.size());
+    bool uncertain = true;
+    CheckedVector<long double> levelVariance(data.Levels.size());
+    CheckedVector<std::int32_t> levelLines(data.Levels.size());
+    for (const TLine& line : lines) {
+        if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
+            uncertain = false;
+        const long double u =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        levelVariance[line.UpperLevel] += u * u;
+        ++levelLines[line.UpperLevel];
+    }
+    for (std::int32_t i = 0; i < lines.size(); ++i) {
+        const TLine& line = lines[i];
+        if (!(line.BFMeasured > 0))
+            continue;
+        if (!uncertain) {
+            weights[i] = 1;
+            continue;
+        }
+        if (levelLines[line.UpperLevel] == 1)
+            continue;
+        const long double own =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        const long double bf = line.BFMeasured, sum = data.Levels[line.UpperLevel].SumIL;
+        const long double others = std::max(levelVariance[line.UpperLevel] - own * own, 0.0L);
+        const long double variance =
+            ((1 - bf) * (1 - bf) * own * own + bf * bf * others) / (sum * sum);
+        weights[i] = 1 / variance;
+    }
+    return weights;
+}
 
 } // namespace
 
@@ -157,12 +199,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
+    MapQuality = JudgeMap(*this, p);
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode);
+    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
     Append(*report, lines);
 }
 
@@ -195,14 +238,16 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         scratch.push_back(model->NewScratch());
     CheckedVector<double> cells(CheckedMul(rows, columns));
     CheckedVector<TResidualRange> rowResiduals(rows);
-    // Each row clears its thread's flags and reports a fault as a row to be done again on the
-    // scalar path; the first such row in row order ends the parallel part.
+    // Each row clears its thread's flags and reports a fault, or a row the grid model leaves to
+    // the point-by-point path, as a row to be done again on the scalar path; the first such row
+    // in row order ends the parallel part.
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
         TGridModel::TScratch& own = scratch[worker];
-        model->SetTemperature(temperatures[r], own);
+        if (!model->Row(temperatures[r], own))
+            return false;
         for (std::int32_t c = 0; c < columns; ++c) {
-            const long double rss = model->Residual(c, own);
+            const long double rss = own.Residuals[c];
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }
@@ -233,6 +278,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     TParamVector& params = result.Params;
     params = p;
     // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
+    const CheckedVector<long double> lineWeights = FractionWeights(*this);
     TDataVector x, y, weights, fitted;
     TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -241,7 +287,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         y[i + 1] = measured;
         if (noise != 0)
             y[i + 1] += GaussRandom(0, noise, Random);
-        weights[i + 1] = measured > 0 ? 1 : 0;
+        weights[i + 1] = lineWeights[i];
     }
     TMarqControl control;
     std::int32_t defaultIterationLimit = 0;
@@ -268,6 +314,10 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    // Before the fractions are set for the fitted vector: the derivatives leave those of the
+    // last vector they tried.
+    const std::vector<bool> frozen =
+        MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
 
     // Evaluate the fitted vector once more, so that the fractions shown belong to it.
     ClearPrecalc();
@@ -282,6 +332,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
+    result.Quality = JudgeFit(*this, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -291,7 +342,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode);
+        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
+                     &result.Quality);
     }
     Append(*report, lines);
     return result;
