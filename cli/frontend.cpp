@@ -252,8 +252,14 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    err << e.what() << '\n'
-        << "Usage: " << app.get_name()
+    // A word where the subcommand goes is named, not taken for a missing subcommand.
+    const std::vector<std::string> extra = app.remaining();
+    if (app.get_subcommands().empty() && !extra.empty() &&
+        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+        err << "Unknown subcommand \"" << extra.front() << "\"\n";
+    else
+        err << e.what() << '\n';
+    err << "Usage: " << app.get_name()
         << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
         << "Run with --help for more information.\n";
     return 2;

@@ -318,7 +318,9 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
     EXPECT_EQ(Cli("map x --density-points 0").status, 2);
-    EXPECT_EQ(Cli("frobnicate").status, 2);
+    const TRun unknown = Cli("frobnicate");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.substr(0, unknown.err.find('\n')), "Unknown subcommand \"frobnicate\"");
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 
