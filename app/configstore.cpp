@@ -26,7 +26,7 @@ std::string ReadConfiguration(const std::string& fileName) {
 
 // Why the file must not be replaced by what the program makes of it; empty when it may be.
 // `readable` is false when the file is read as empty for it.
-std::string Problem(const std::string& fileName, bool& readable) {
+std::string ProblemOf(const std::string& fileName, bool& readable) {
     readable = false;
     try {
         const std::string bytes = ReadConfiguration(fileName);
@@ -82,7 +82,7 @@ std::vector<std::string> TConfigView::ReadSections() const {
 }
 
 TConfigStore::TConfigStore(std::string fileName)
-    : fileName_(std::move(fileName)), problem_(Problem(fileName_, readable_)) {}
+    : fileName_(std::move(fileName)), problem_(ProblemOf(fileName_, readable_)) {}
 
 TConfigView TConfigStore::View() const {
     return TConfigView(readable_ ? Load(fileName_) : TIniText());
