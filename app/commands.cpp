@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/constants.h"
 
@@ -87,7 +88,7 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          fileName, logPath, &report, reportKind);
+                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
 }
 
 TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
@@ -104,9 +105,7 @@ TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
 }
 
 std::string FitLogPath() {
-    std::error_code error;
-    const std::string folder = Utf8FromPath(std::filesystem::temp_directory_path(error));
-    return JoinPath(error ? std::string() : folder, "zeltfit.txt");
+    return JoinPath(UserTemporaryFolder(), "zeltfit.txt");
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {

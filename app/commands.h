@@ -42,7 +42,7 @@ void RequireFractions(const TAtomicData& model);
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
 // "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, and fits the
-// selected lines.
+// selected lines. An empty `logPath` stands for FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 
@@ -52,7 +52,8 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
 TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p);
 TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 
-// The fit log "zeltfit.txt" in the system's temporary-files folder.
+// The fit log "zeltfit.txt" in the user's own temporary folder (UserTemporaryFolder), whose
+// EInOutError it passes on.
 std::string FitLogPath();
 
 // Loads the species named by a configuration section: its level file and line table from the

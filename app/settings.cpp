@@ -112,20 +112,26 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
             return false;
-        store.WriteInteger(section, key, value);
+        ini.SetValue(section, key, std::to_string(value));
     } else {
         double value = 0;
         if (!TryStrToFloat(text, value))
             return false;
-        store.WriteFloat(section, key, value);
+        ini.SetValue(section, key, FloatToStr(value));
     }
     return true;
+}
+
+bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+    bool stored = true;
+    store.Update([&](TIniText& ini) { stored = StoreText(ini, setting, text); });
+    return stored;
 }
 
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,

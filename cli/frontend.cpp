@@ -9,12 +9,14 @@
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/sysfile.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <ostream>
 
@@ -32,6 +34,7 @@ struct TOptions {
     std::vector<std::string> Paths;
     bool Table = false;
     std::string RssFile;
+    bool RssFolder = false; // batch map: RssFile is the folder of one grid per measurement
     std::string Report = "final";
     std::string LogPath;
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
@@ -109,10 +112,12 @@ public:
                 out_ << RegionText(*region) << '\n';
         }
         if (!options_.RssFile.empty()) {
-            TextWriter writer;
-            writer.Create(options_.RssFile);
-            writer.Write(MapText(model.RSSMap, model.MapRange));
-            writer.Close();
+            // In a batch each measurement's grid gets a file of its own, "argon_5e16.rss".
+            const std::string rssFile =
+                options_.RssFolder
+                    ? JoinPath(options_.RssFile, name.substr(0, name.rfind('.')) + ".rss")
+                    : options_.RssFile;
+            SaveFile(rssFile, MapText(model.RSSMap, model.MapRange));
         }
         AppendTable();
     }
@@ -243,23 +248,35 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    err << e.what() << '\n'
-        << "Usage: " << app.get_name()
+    // A word where the subcommand goes is named, not taken for a missing subcommand.
+    const std::vector<std::string> extra = app.remaining();
+    if (app.get_subcommands().empty() && !extra.empty() &&
+        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+        err << "Unknown subcommand \"" << extra.front() << "\"\n";
+    else
+        err << e.what() << '\n';
+    err << "Usage: " << app.get_name()
         << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
         << "Run with --help for more information.\n";
     return 2;
 }
 
-} // namespace
-
-int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     TOptions o;
     o.Ini = PreviewOption(argc, argv, "--ini", UserConfigFile());
     TZeltApp zelt(o.Ini);
+    // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
+    // says it at its start.
+    if (!zelt.Config().Readable())
+        err << ErrorReportText(MessageText(zelt.Config().Problem())) << '\n';
     zelt.SetStoreMeasurementFolder(false);
     const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
-    o.LogPath = FitLogPath();
+    try {
+        o.LogPath = FitLogPath();
+    } catch (const EInOutError&) {
+        // Left empty: a fit then says why there is no folder for its log.
+    }
     TCommandSettings s = ReadSettings(zelt.Config(), o.Species);
 
     CLI::App app("Zelt Fit: density and excitation temperature from self-absorbed branching "
@@ -321,6 +338,12 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         } else if (lines->parsed()) {
             frontEnd.Lines();
         } else if (batchMap->parsed() || batchFit->parsed()) {
+            o.RssFolder = batchMap->parsed() && !o.RssFile.empty();
+            TFileStatus status;
+            if (o.RssFolder &&
+                !(FileStatus(o.RssFile, true, status) && status.Kind == TFileKind::Folder))
+                throw Exception("batch map --rss takes a folder for one grid per measurement: \"" +
+                                o.RssFile + "\" is no folder");
             return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
                                   s);
         } else {
@@ -345,6 +368,19 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         err << ErrorReportText(MessageText(e.what())) << '\n';
         return 1;
     }
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const int status = RunCommands(argc, argv, out, err);
+    // Results lost on a full disk or /dev/full must not pass for success.
+    out.flush();
+    if (!out) {
+        err << "Cannot write the standard output: " << ErrorText(errno) << ".\n";
+        return 1;
+    }
+    return status;
 }
 
 } // namespace zelt

@@ -90,6 +90,8 @@ TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate() {
     QLocale::setDefault(QLocale::c());
+    if (!app_.Config().Problem().empty())
+        dialogs_.Message(FromStd(app_.Config().Problem()));
     const TConfigView config = app_.Config().View();
     databaseFolder_ =
         config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
@@ -144,10 +146,14 @@ void TMainForm::FillEdits() {
 
 void TMainForm::FormClose() {
     try {
-        for (const TSetting& setting : Settings())
-            if (!setting.InSpeciesSection() &&
-                !StoreText(app_.Config(), setting, Edit(setting)->text().toStdString()))
-                return;
+        // All keys in one replacement of the file; the first text that is no number ends the
+        // keys stored, as it ended the writes one key at a time.
+        app_.Config().Update([&](TIniText& ini) {
+            for (const TSetting& setting : Settings())
+                if (!setting.InSpeciesSection() &&
+                    !StoreText(ini, setting, Edit(setting)->text().toStdString()))
+                    return;
+        });
     } catch (const std::exception& error) {
         ReportError(error);
     }
@@ -403,7 +409,7 @@ std::optional<TFitResult> TMainForm::Fit() {
     const TBusyCursor busy;
     std::optional<TFitResult> result;
     Guarded([&] {
-        const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), FitLogPath());
+        const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), {});
         if (ShowFit(outcome))
             result = outcome.Result;
     });

@@ -6,6 +6,7 @@
 #include "app/datafolders.h"
 #include "app/listing.h"
 #include "app/tables.h"
+#include "app/tsv.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -209,6 +210,13 @@ TEST(Listing, SystemFoldersByTheXdgVariables) {
     EXPECT_EQ(CommonDataFolders().back(), "/usr/share/Zelt fit 1.0");
 }
 #endif
+
+// A file name with a tab, a newline or a quote stays one field of one row.
+TEST(TsvLine, QuotesFieldsThatWouldBreakTheRow) {
+    EXPECT_EQ(TsvLine({"1.0", "a\tb.txt", "fit:OK"}), "1.0\t\"a\tb.txt\"\tfit:OK\n");
+    EXPECT_EQ(TsvLine({"new\nline \"x\".txt", "m\xC3\xBCller.txt"}),
+              "\"new\nline \"\"x\"\".txt\"\tm\xC3\xBCller.txt\n");
+}
 
 } // namespace
 } // namespace zelt

@@ -280,12 +280,50 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
         << run.err;
 }
 
+// Results that cannot be written are an error, and a configuration that is a device is refused
+// without reading it.
+TEST_F(CliTest, OutputThatCannotBeWrittenAndADeviceAsConfiguration) {
+    const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' fit '" +
+                                Path("spectra/a.txt") + "' >/dev/full 2>'" + Path("stderr.txt") +
+                                "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(folder_.Read("stderr.txt"),
+              "Cannot write the standard output: No space left on device.\n");
+    const std::string zero = std::string("'") + ZELT_CLI_PATH + "' --ini /dev/zero species 2>'" +
+                             Path("stderr.txt") + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(zero.c_str())), 0);
+    EXPECT_EQ(folder_.Read("stderr.txt"),
+              "Cannot open file \"/dev/zero\": it is not a regular file: the configuration is "
+              "read as empty and never written.\n");
+}
+
+// A batch map writes one grid per measurement into the folder --rss names, never one file over
+// and over.
+TEST_F(CliTest, BatchMapWritesOneGridPerMeasurement) {
+    fs::create_directories(Path("grids"));
+    const std::string grid = " --density-points 4 --temperature-points 3 --rss '";
+    const TRun batch = Cli("batch map '" + Path("spectra/a.txt") + "' '" + Path("spectra/B.txt") +
+                           "'" + grid + Path("grids") + "'");
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    const TRun single = Cli("map '" + Path("spectra/B.txt") + "'" + grid + Path("B.txt") + "'");
+    EXPECT_EQ(single.status, 0) << single.err;
+    EXPECT_TRUE(fs::exists(Path("grids/a.rss")));
+    EXPECT_EQ(folder_.Read("grids/B.rss"), folder_.Read("B.txt"));
+    const TRun refused =
+        Cli("batch map '" + Path("spectra/a.txt") + "'" + grid + Path("B.txt") + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "batch map --rss takes a folder for one grid per measurement: \"" +
+                               Path("B.txt") + "\" is no folder.\n");
+}
+
 TEST_F(CliTest, ExitStatusesAndMessages) {
     const TRun usage = Cli("fit");
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
     EXPECT_EQ(Cli("map x --density-points 0").status, 2);
-    EXPECT_EQ(Cli("frobnicate").status, 2);
+    const TRun unknown = Cli("frobnicate");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.substr(0, unknown.err.find('\n')), "Unknown subcommand \"frobnicate\"");
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 
