@@ -1,6 +1,7 @@
 #include "app/commands.h"
 #include "app/tables.h"
 #include "common/codepage.h"
+#include "common/version.h"
 #include "common/format.h"
 #include "linemodel/region.h"
 #include "tests/common/tempfolder.h"
@@ -275,6 +276,19 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
     EXPECT_NE(lines[2].find(" B.txt  fit:"), std::string::npos);
     EXPECT_TRUE(run.err.starts_with(Path("spectra/c.txt") + ": Invalid numeric input \"oops\""))
         << run.err;
+}
+
+TEST_F(CliTest, VersionNamesTheLicenceAndHowToCite) {
+    const TRun version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.err, "");
+    EXPECT_TRUE(version.out.starts_with(std::string("zeltfit-cli (Zelt Fit) ") + ProgramVersion +
+                                        "\n\nDensity and excitation temperature"))
+        << version.out;
+    EXPECT_NE(version.out.find("Licence GPL-3.0-or-later"), std::string::npos);
+    EXPECT_NE(version.out.find("To cite: Zelt Fit " + std::string(ProgramVersion)),
+              std::string::npos);
+    EXPECT_TRUE(version.out.ends_with("J. Phys. D: Appl. Phys. 41 (2008) 065206.\n"));
 }
 
 TEST_F(CliTest, ExitStatusesAndMessages) {
