@@ -7,8 +7,7 @@ namespace zelt {
 
 std::string VersionLine(const std::string& program) {
     const std::string version = ProgramVersion;
-    return program == "Zelt Fit" ? program + " " + version
-                                 : program + " (Zelt Fit) " + version;
+    return program == "Zelt Fit" ? program + " " + version : program + " (Zelt Fit) " + version;
 }
 
 std::string AboutText() {

@@ -1,8 +1,8 @@
 #include "app/commands.h"
 #include "app/tables.h"
 #include "common/codepage.h"
-#include "common/version.h"
 #include "common/format.h"
+#include "common/version.h"
 #include "linemodel/region.h"
 #include "tests/common/tempfolder.h"
 
