@@ -1,5 +1,6 @@
 #include "cli/frontend.h"
 
+#include "app/about.h"
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
@@ -283,6 +284,11 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                  "fractions",
                  "zeltfit-cli");
     app.require_subcommand(1);
+    // CLI11 ends the text with a line end of its own.
+    std::string version = VersionLine("zeltfit-cli") + "\n\n" + AboutText();
+    version.pop_back();
+    app.set_version_flag("--version", version,
+                         "print the version, the licence and how to cite the program");
     // The same options on every system: on Windows too an argument that begins with "/" is a
     // path, not an option.
     app.allow_windows_style_options(false);

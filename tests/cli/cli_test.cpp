@@ -2,6 +2,7 @@
 #include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
+#include "common/version.h"
 #include "linemodel/region.h"
 #include "tests/common/tempfolder.h"
 
@@ -314,6 +315,19 @@ TEST_F(CliTest, BatchMapWritesOneGridPerMeasurement) {
     EXPECT_EQ(refused.status, 1);
     EXPECT_EQ(refused.err, "batch map --rss takes a folder for one grid per measurement: \"" +
                                Path("B.txt") + "\" is no folder.\n");
+}
+
+TEST_F(CliTest, VersionNamesTheLicenceAndHowToCite) {
+    const TRun version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.err, "");
+    EXPECT_TRUE(version.out.starts_with(std::string("zeltfit-cli (Zelt Fit) ") + ProgramVersion +
+                                        "\n\nDensity and excitation temperature"))
+        << version.out;
+    EXPECT_NE(version.out.find("Licence GPL-3.0-or-later"), std::string::npos);
+    EXPECT_NE(version.out.find("To cite: Zelt Fit " + std::string(ProgramVersion)),
+              std::string::npos);
+    EXPECT_TRUE(version.out.ends_with("J. Phys. D: Appl. Phys. 41 (2008) 065206.\n"));
 }
 
 TEST_F(CliTest, ExitStatusesAndMessages) {
