@@ -11,6 +11,7 @@
 #include <cmath>
 #include <filesystem>
 #include <string>
+#include <utility>
 
 namespace zelt {
 
@@ -18,11 +19,11 @@ namespace {
 
 // The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
 TextWriter MarqLog;
+// The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
+std::vector<std::string> MarqNames;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
-// A normal-matrix diagonal at or below this freezes its parameter for the iteration.
-constexpr long double kDiagonalGuard = 1e-20L;
 // A damping of exactly 0 restarts from this value before it is raised.
 constexpr long double kLambdaRestart = 1e-19L;
 constexpr int kRuleWidth = 80;
@@ -38,6 +39,8 @@ std::int32_t RowMajor(std::int32_t i, std::int32_t k, std::int32_t np) {
 }
 
 std::string ParameterName(std::int32_t i) {
+    if (i >= 1 && i <= static_cast<std::int32_t>(MarqNames.size()))
+        return MarqNames[static_cast<std::size_t>(i - 1)];
     if (i == 1)
         return "log10(n_1)";
     if (i == 2)
@@ -158,7 +161,7 @@ bool TMarqRun::NormalEquations() {
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
         // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
-        if (std::islessequal(a_[At(i, i)], kDiagonalGuard)) {
+        if (std::islessequal(a_[At(i, i)], MarqDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;
@@ -375,6 +378,11 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
+    MarqOpenLog(fileName, mode, {});
+}
+
+void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names) {
+    MarqNames = std::move(names);
     RemovePlainFile(fileName);
     MarqLog.Create(fileName);
     if (mode < 3)
@@ -393,6 +401,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         MarqLog.Write(text);
         if (returnCode == -1 || returnCode == 3 || returnCode == 4) {
             MarqLog.Close();
+            MarqNames.clear();
             throw Exception(text);
         }
     }
@@ -418,6 +427,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         WriteCorrelations(np, covariance);
     MarqLog.WriteLine();
     MarqLog.Close();
+    MarqNames.clear();
 }
 
 } // namespace zelt

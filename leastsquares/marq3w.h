@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zelt {
 
@@ -31,6 +32,10 @@ inline constexpr std::int32_t LambdaUp = 4;
 inline constexpr std::int32_t DiagonalBoost = 5;
 // After an accepted step, S <= this ends the run with code 0 (default 1e-15).
 inline constexpr std::int32_t SumSqTarget = 6;
+
+// A diagonal element of the normal matrix at or below this freezes its parameter for the
+// iteration: the data do not move it.
+inline constexpr long double MarqDiagonalGuard = 1e-20L;
 
 // The model value f(x; P) for the first np parameters of p (slots above np carry the caller's
 // fixed values). A model that cannot compute a value sets ok to false; it never sets it true.
@@ -74,6 +79,10 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 // Creates (or empties) the minimisation log file `fileName` and keeps it open for the run and
 // the report; mode < 3 writes an opening line of 84 "=". Failure raises EInOutError.
 void MarqOpenLog(const std::string& fileName, std::int32_t mode);
+// The same, with the names the log and the report give parameters 1, 2, ... of the run (those
+// beyond the list keep theirs: "log10(n_1)", "Te", then "b3", "b4", ...) until MarqReport
+// closes the log.
+void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names);
 
 // Appends the report of a run to the minimisation log and closes it: the stop reason of
 // returnCode, then each parameter's value and standard error sqrt(S / (n - np) * C(i, i))

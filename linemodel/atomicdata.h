@@ -181,6 +181,11 @@ public:
     void CalcBranchingFractions();
     // The model branching fraction with self-absorption of the selected line number x.
     long double ModelBF(const TParamVector& p, long double x);
+    // The model's fractions for the populations now in Levels: the optical depth and escape
+    // factor of every selected line for the slots PathLength, GasTemperature and AtomMass of
+    // `setup`, and the fractions among the lines of each upper level; the result is appended to
+    // the cache under `key`. Sets SumAEff of the levels and BFFit of the lines.
+    void ComputeFractions(const TParamVector& key, const TParamVector& setup);
     bool FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
                      std::int32_t& index) const;
     void AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values);

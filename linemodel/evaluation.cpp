@@ -8,6 +8,7 @@
 #include "leastsquares/marq3w.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitrun.h"
 #include "linemodel/gridmodel.h"
 
 #include <algorithm>
@@ -17,47 +18,6 @@
 #include <optional>
 
 namespace zelt {
-
-namespace {
-
-// Empties the model cache when an evaluation run ends, also by an exception, so that no record
-// outlives the lines and levels it was computed for.
-class PrecalcScope {
-public:
-    explicit PrecalcScope(TAtomicData& data) : data_(data) {}
-    PrecalcScope(const PrecalcScope&) = delete;
-    PrecalcScope& operator=(const PrecalcScope&) = delete;
-    ~PrecalcScope() { data_.ClearPrecalc(); }
-
-private:
-    TAtomicData& data_;
-};
-
-} // namespace
-
-// The constants of the selected lines for the gas temperature and mass of p, kept while a fit
-// evaluates the model and dropped when it ends, also by an exception. Constants that raise a
-// floating-point fault are not kept: the model meets the fault itself and names its cause.
-class TLineConstantsScope {
-public:
-    TLineConstantsScope(TAtomicData& data, const TParamVector& p) : data_(data) {
-        FpReset();
-        data.lineVelocity_ = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
-                                             static_cast<double>(Slot(p, AtomMass)));
-        data.lineConstants_.clear();
-        for (const TLine& line : data.SelectedLines)
-            data.lineConstants_.push_back(LineConstants(line.Data, data.lineVelocity_));
-        if (FpPending())
-            data.lineConstants_.clear();
-        FpReset();
-    }
-    TLineConstantsScope(const TLineConstantsScope&) = delete;
-    TLineConstantsScope& operator=(const TLineConstantsScope&) = delete;
-    ~TLineConstantsScope() { data_.lineConstants_.clear(); }
-
-private:
-    TAtomicData& data_;
-};
 
 namespace {
 
@@ -225,56 +185,20 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     ClearPrecalc();
     PrecalcScope scope(*this);
     const TLineConstantsScope constants(*this, p);
-    const std::int32_t n = SelectedLines.size();
-    if (n > TDataVector::Size)
-        throw ERangeError(Format("%d lines are selected, but a fit takes at most %d lines.",
-                                 {n, TDataVector::Size}));
-    TFitResult result;
-    TParamVector& params = result.Params;
-    params = p;
-    // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
-    TDataVector x, y, weights, fitted;
-    TDataVector& covariance = result.Covariance;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const double measured = SelectedLines[i].BFMeasured;
-        x[i + 1] = i;
-        y[i + 1] = measured;
-        if (noise != 0)
-            y[i + 1] += GaussRandom(0, noise, Random);
-        weights[i + 1] = measured > 0 ? 1 : 0;
-    }
-    TMarqControl control;
-    std::int32_t defaultIterationLimit = 0;
-    MarqDefaults(control, defaultIterationLimit);
     const TMarqModel model = [this](std::int32_t, const TParamVector& q, bool&, long double point) {
         return ModelBF(q, point);
     };
     const TMarqDerivatives derivatives =
         [this](std::int32_t j, const TDataVector& points, std::int32_t np, const TParamVector& q,
                TParamVector& dy, bool& ok) { ModelDerivatives(j, points, np, q, dy, ok); };
-    long double& sumOfSquares = result.SumOfSquares;
-    std::int32_t& code = result.ReturnCode;
-    MarqOpenLog(logPath, 1);
-    try {
-        MarqMinimize(control, iterationLimit, 1, n, x, y, weights, fitCount, params, sumOfSquares,
-                     covariance, fitted, code, model, derivatives);
-    } catch (...) {
-        // The report closes the log. For a run cut short it raises "no minimization was
-        // started", which would hide the cause: the run's own error is the one passed on.
-        try {
-            MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
-        } catch (const Exception&) {
-        }
-        throw;
-    }
-    MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
-
-    // Evaluate the fitted vector once more, so that the fractions shown belong to it.
-    ClearPrecalc();
-    for (std::int32_t i = 0; i < n; ++i)
-        SelectedLines[i].BFFit = static_cast<double>(ModelBF(params, i));
+    TFitResult result =
+        FitFractions(*this, p, iterationLimit, fitCount, noise, logPath, model, derivatives);
+    TParamVector& params = result.Params;
+    const long double sumOfSquares = result.SumOfSquares;
+    const std::int32_t n = SelectedLines.size();
+    const TDataVector& covariance = result.Covariance;
     Slot(params, ResultRSS) = sumOfSquares;
-    Slot(params, ResultCode) = code;
+    Slot(params, ResultCode) = result.ReturnCode;
     // Standard uncertainty of fitted slot k: sqrt(S / (N - NF) C_kk).
     if (n > 2 && fitCount > 0) {
         for (std::int32_t k = 1; k <= fitCount; ++k)
