@@ -210,6 +210,9 @@ public:
     // Appends the result line (and first the column header) of a map or fit.
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode);
+    // Appends a result line of `levels` populated levels, first the column header when no
+    // result line has been written since the last species change.
+    void AddResultLine(TReportList& out, std::int32_t levels, const std::string& line);
 
 private:
     void ShowMessage(const std::string& text) const;
@@ -227,6 +230,9 @@ private:
     CheckedVector<TLineConstants> lineConstants_;
     double lineVelocity_ = 0;
 };
+
+// The procedure column of a fit's result line: "fit:" and the word of the minimiser's result code.
+std::string FitProcedure(std::int32_t code);
 
 // Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
 // tau at its centre: 1 at tau = 0, falling off as 2 / (1 + tau). Inline, and in two steps

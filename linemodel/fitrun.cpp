@@ -40,7 +40,7 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
         y[i + 1] = measured;
         if (noise != 0)
             y[i + 1] += GaussRandom(0, noise, data.Random);
-        weights[i + 1] = measured > 0 ? 1 : 0;
+        weights[i + 1] = FitWeight(data.SelectedLines[i]);
     }
     TMarqControl control;
     std::int32_t defaultIterationLimit = 0;
@@ -61,13 +61,16 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    EvaluateFitted(data, params, fitCount, model);
+    return result;
+}
 
-    // Evaluate the fitted vector once more, so that the fractions shown belong to it.
+void EvaluateFitted(TAtomicData& data, const TParamVector& params, std::int32_t fitCount,
+                    const TMarqModel& model) {
     data.ClearPrecalc();
     bool ok = true;
-    for (std::int32_t i = 0; i < n; ++i)
+    for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
         data.SelectedLines[i].BFFit = static_cast<double>(model(fitCount, params, ok, i));
-    return result;
 }
 
 } // namespace zelt

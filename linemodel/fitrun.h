@@ -38,11 +38,16 @@ private:
     TAtomicData& data_;
 };
 
+// The weight of a line in a fit: 1, or 0 for a line without a measured fraction.
+inline long double FitWeight(const TLine& line) {
+    return line.BFMeasured > 0 ? 1 : 0;
+}
+
 // Fits the first fitCount slots of `start` to the measured fractions of the selected lines
 // (lines without one get weight 0; Gaussian noise of amplitude `noise` added when not 0) with
 // the minimiser, its iteration log and report in the log file `logPath` (parameter names
-// `names`, empty for the minimiser's own), then evaluates the model once more at the fitted
-// vector so that BFFit of the lines belongs to it. The result holds the fitted vector, sum of
+// `names`, empty for the minimiser's own), then evaluates the model at the fitted vector once
+// more (EvaluateFitted). The result holds the fitted vector, sum of
 // squares, result code and covariance; its uncertainties are left to the caller. More than
 // 100 selected lines raise ERangeError before the run; an exception of the run passes on once
 // the report has closed the log.
@@ -50,5 +55,10 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
                         std::int32_t fitCount, double noise, const std::string& logPath,
                         const TMarqModel& model, const TMarqDerivatives& derivatives,
                         const std::vector<std::string>& names = {});
+
+// Evaluates `model` at `params` afresh (the cache emptied first), so that BFFit of the lines and
+// the level populations belong to that vector.
+void EvaluateFitted(TAtomicData& data, const TParamVector& params, std::int32_t fitCount,
+                    const TMarqModel& model);
 
 } // namespace zelt
