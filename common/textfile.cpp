@@ -198,6 +198,16 @@ bool TextReader::SeekEof() {
     return Eof();
 }
 
+bool TextReader::SeekEoln() {
+    for (int c = Peek();; c = Peek()) {
+        if (c == kEndOfFile || c == '\n' || (c == '\r' && PeekAt(1) == '\n'))
+            return true;
+        if (!IsBlank(c))
+            return false;
+        Get();
+    }
+}
+
 std::string TextReader::ReadToken(int maxLength) {
     while (IsBlank(Peek()))
         Get();

@@ -43,6 +43,9 @@ public:
     // Skips characters of code 32 or less (blanks, tabs, line ends) and tells whether the end
     // of the file follows.
     bool SeekEof();
+    // Skips the characters of code 32 or less on the current line and tells whether the line
+    // (LF, or CR LF) or the file ends there; the line end stays unread.
+    bool SeekEoln();
 
     // The next number: characters of code 32 or less are skipped across lines; then at most 64
     // (ReadReal) or 32 (ReadInt) characters of code above 32 form the token, and the character

@@ -6,6 +6,7 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/chocho.h"
+#include "leastsquares/marqguard.h"
 
 #include <cfenv>
 #include <cmath>

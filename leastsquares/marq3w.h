@@ -33,10 +33,6 @@ inline constexpr std::int32_t DiagonalBoost = 5;
 // After an accepted step, S <= this ends the run with code 0 (default 1e-15).
 inline constexpr std::int32_t SumSqTarget = 6;
 
-// A diagonal element of the normal matrix at or below this freezes its parameter for the
-// iteration: the data do not move it.
-inline constexpr long double MarqDiagonalGuard = 1e-20L;
-
 // The model value f(x; P) for the first np parameters of p (slots above np carry the caller's
 // fixed values). A model that cannot compute a value sets ok to false; it never sets it true.
 using TMarqModel =

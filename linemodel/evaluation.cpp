@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/fitrun.h"
@@ -117,12 +118,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
+    MapQuality = JudgeMap(*this, p);
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode);
+    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
     Append(*report, lines);
 }
 
@@ -191,8 +193,9 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     const TMarqDerivatives derivatives =
         [this](std::int32_t j, const TDataVector& points, std::int32_t np, const TParamVector& q,
                TParamVector& dy, bool& ok) { ModelDerivatives(j, points, np, q, dy, ok); };
-    TFitResult result =
-        FitFractions(*this, p, iterationLimit, fitCount, noise, logPath, model, derivatives);
+    std::vector<bool> frozen;
+    TFitResult result = FitFractions(*this, p, iterationLimit, fitCount, noise, logPath, model,
+                                     derivatives, frozen);
     TParamVector& params = result.Params;
     const long double sumOfSquares = result.SumOfSquares;
     const std::int32_t n = SelectedLines.size();
@@ -206,6 +209,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
+    result.Quality = JudgeFit(*this, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -215,7 +219,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode);
+        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
+                     &result.Quality);
     }
     Append(*report, lines);
     return result;

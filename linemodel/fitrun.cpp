@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/normal.h"
 
@@ -23,7 +24,7 @@ TLineConstantsScope::TLineConstantsScope(TAtomicData& data, const TParamVector& 
 TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32_t iterationLimit,
                         std::int32_t fitCount, double noise, const std::string& logPath,
                         const TMarqModel& model, const TMarqDerivatives& derivatives,
-                        const std::vector<std::string>& names) {
+                        std::vector<bool>& frozen, const std::vector<std::string>& names) {
     const std::int32_t n = data.SelectedLines.size();
     if (n > TDataVector::Size)
         throw ERangeError(Format("%d lines are selected, but a fit takes at most %d lines.",
@@ -61,6 +62,9 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    // Before the fractions are set for the fitted vector: the derivatives leave those of the
+    // last vector they tried.
+    frozen = MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
     EvaluateFitted(data, params, fitCount, model);
     return result;
 }

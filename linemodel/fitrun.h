@@ -47,14 +47,15 @@ inline long double FitWeight(const TLine& line) {
 // (lines without one get weight 0; Gaussian noise of amplitude `noise` added when not 0) with
 // the minimiser, its iteration log and report in the log file `logPath` (parameter names
 // `names`, empty for the minimiser's own), then evaluates the model at the fitted vector once
-// more (EvaluateFitted). The result holds the fitted vector, sum of
-// squares, result code and covariance; its uncertainties are left to the caller. More than
+// more (EvaluateFitted). `frozen` receives for each fitted slot whether the minimiser's guard
+// holds it fixed at the fitted vector (MarqFrozenParameters). The result holds the fitted vector,
+// sum of squares, result code and covariance; its uncertainties are left to the caller. More than
 // 100 selected lines raise ERangeError before the run; an exception of the run passes on once
 // the report has closed the log.
 TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32_t iterationLimit,
                         std::int32_t fitCount, double noise, const std::string& logPath,
                         const TMarqModel& model, const TMarqDerivatives& derivatives,
-                        const std::vector<std::string>& names = {});
+                        std::vector<bool>& frozen, const std::vector<std::string>& names = {});
 
 // Evaluates `model` at `params` afresh (the cache emptied first), so that BFFit of the lines and
 // the level populations belong to that vector.

@@ -5,6 +5,7 @@
 #include "common/fpcheck.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
 #include "linemodel/region.h"
 
@@ -22,26 +23,6 @@ namespace {
 constexpr long double kLogStep = 1e-3L;
 constexpr long double kLn10 = std::numbers::ln10_v<long double>;
 
-// The levels the minimiser could not move at the fitted vector q: those whose diagonal of the
-// normal matrix, sum_j w_j (df_j / dlog10 n_k)^2, lies at or below its guard (a level that is
-// the lower level of no line, or whose lines stay optically thin however it moves).
-std::vector<bool> FrozenLevels(TFreeLevelsModel& model, const TParamVector& q) {
-    const CheckedVector<TLine>& lines = model.Data().SelectedLines;
-    std::vector<long double> diagonal(static_cast<std::size_t>(model.Levels()), 0);
-    TDataVector x;
-    TParamVector dy;
-    for (std::int32_t i = 0; i < lines.size(); ++i) {
-        x[i + 1] = i;
-        model.Derivatives(i + 1, x, q, dy);
-        for (std::int32_t k = 1; k <= model.Levels(); ++k)
-            diagonal[static_cast<std::size_t>(k - 1)] += dy[k] * dy[k] * FitWeight(lines[i]);
-    }
-    std::vector<bool> frozen;
-    for (const long double d : diagonal)
-        frozen.push_back(std::islessequal(d, MarqDiagonalGuard));
-    return frozen;
-}
-
 // The minimiser's sum of squares sum_j w_j (measured - model)^2 at q.
 long double SumOfSquares(TFreeLevelsModel& model, const TParamVector& q) {
     const CheckedVector<TLine>& lines = model.Data().SelectedLines;
@@ -54,14 +35,15 @@ long double SumOfSquares(TFreeLevelsModel& model, const TParamVector& q) {
 }
 
 // The levels whose density the data determine at the fitted vector q (sum of squares S, nu
-// degrees of freedom). Besides a frozen level, one whose absorption the data cannot tell from
-// none is not: with its density 0 (its lines thin, the others as fitted) the sum of squares
-// stays within S (1 + F(1, nu; 0.683) / nu), the one-parameter bound at one standard deviation.
-// Such a level's lines are optically thin and give at most an upper bound on its density,
-// which the fit's linearised uncertainty would hide behind a small +-.
+// degrees of freedom). Not a level the minimiser's guard held fixed (`frozen`: one that is the
+// lower level of no line, or whose lines stay thin wherever it moves), nor one whose absorption
+// the data cannot tell from none: with its density 0 (its lines thin, the others as fitted) the sum
+// of squares stays within S (1 + F(1, nu; 0.683) / nu), the one-parameter bound at one standard
+// deviation. Such a level's lines are optically thin and give at most an upper bound on its
+// density, which the fit's linearised uncertainty would hide behind a small +-.
 std::vector<bool> DeterminedLevels(TFreeLevelsModel& model, const TParamVector& q, long double sum,
-                                   std::int32_t nu) {
-    std::vector<bool> determined = FrozenLevels(model, q);
+                                   std::int32_t nu, std::vector<bool> frozen) {
+    std::vector<bool>& determined = frozen;
     determined.flip();
     if (nu < 1)
         return determined;
@@ -85,7 +67,7 @@ std::string LevelName(std::int32_t k) {
 TFreeLevelsModel::TFreeLevelsModel(TAtomicData& data, const TParamVector& setup)
     : data_(data), setup_(setup) {
     const std::int32_t boltzmax = TruncToInt(Slot(setup, BoltzmannLevels));
-    levels_ = std::clamp(boltzmax, 0, data.Levels.size());
+    levels_ = data.PopulatedLevels(setup);
     if (levels_ < 1)
         throw Exception(
             Format("Free lower levels: no level is populated (Boltzmax = %d).", {boltzmax}));
@@ -188,14 +170,15 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TParamVector& st
         [&model](std::int32_t j, const TDataVector& x, std::int32_t, const TParamVector& q,
                  TParamVector& dy, bool&) { model.Derivatives(j, x, q, dy); };
     TFreeLevelsFit result;
-    result.Fit =
-        FitFractions(data, start, iterationLimit, levels, 0, logPath, trial, derivatives, names);
+    std::vector<bool> frozen;
+    result.Fit = FitFractions(data, start, iterationLimit, levels, 0, logPath, trial, derivatives,
+                              frozen, names);
     const TParamVector& q = result.Fit.Params;
 
     result.Parameters = levels;
     result.DegreesOfFreedom = IndependentFractions(data.SelectedLines) - levels;
     const std::vector<bool> determined =
-        DeterminedLevels(model, q, result.Fit.SumOfSquares, result.DegreesOfFreedom);
+        DeterminedLevels(model, q, result.Fit.SumOfSquares, result.DegreesOfFreedom, frozen);
     // The tests of DeterminedLevels evaluated other vectors.
     EvaluateFitted(data, q, levels, trial);
     const bool scaled = result.DegreesOfFreedom >= 1;
