@@ -10,7 +10,6 @@
 
 #include <cfenv>
 #include <cmath>
-#include <filesystem>
 #include <string>
 #include <utility>
 
@@ -55,19 +54,6 @@ std::string DashRule(int n) {
         RaiseIndexError(n, 0, kRuleWidth);
     return std::string(static_cast<std::size_t>(n), '-') +
            std::string(static_cast<std::size_t>(kRuleWidth - n), ' ');
-}
-
-// Removes an earlier log that is a plain file (no link, no device), so that the log is written
-// to a new file rather than into the old one emptied: ext4 writes a file emptied by truncation
-// out to disk when it is closed (its guard for files rewritten in place), which made every fit
-// wait milliseconds for the disk. Whatever cannot be removed is emptied by Create as before.
-void RemovePlainFile(const std::string& fileName) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path path = PathFromUtf8(fileName);
-    if (fs::symlink_status(path, error).type() == fs::file_type::regular &&
-        fs::hard_link_count(path, error) == 1)
-        fs::remove(path, error);
 }
 
 // The state of one call of MarqMinimize.
@@ -384,8 +370,9 @@ void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names) {
     MarqNames = std::move(names);
-    RemovePlainFile(fileName);
-    MarqLog.Create(fileName);
+    // The log lives in a temporary folder: a link put in its place is replaced, never written
+    // through. It is scratch, so it is not flushed to the disk, which would hold up every fit.
+    MarqLog.Create(fileName, {TLinkPolicy::Replace, false});
     if (mode < 3)
         MarqLog.WriteLine(std::string(84, '='));
 }

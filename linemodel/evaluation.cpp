@@ -15,7 +15,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace zelt {
@@ -24,13 +23,14 @@ namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-    std::ifstream stream(PathFromUtf8(fileName), std::ios::binary);
+    const std::string text = ReadFileBytes(fileName);
     std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t length = end - start;
+        lines.push_back(
+            text.substr(start, end > start && text[end - 1] == '\r' ? length - 1 : length));
+        start = end + 1;
     }
     return lines;
 }
@@ -157,14 +157,16 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         scratch.push_back(model->NewScratch());
     CheckedVector<double> cells(CheckedMul(rows, columns));
     CheckedVector<TResidualRange> rowResiduals(rows);
-    // Each row clears its thread's flags and reports a fault as a row to be done again on the
-    // scalar path; the first such row in row order ends the parallel part.
+    // Each row clears its thread's flags and reports a fault, or a row the grid model leaves to
+    // the point-by-point path, as a row to be done again on the scalar path; the first such row
+    // in row order ends the parallel part.
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
         TGridModel::TScratch& own = scratch[worker];
-        model->SetTemperature(temperatures[r], own);
+        if (!model->Row(temperatures[r], own))
+            return false;
         for (std::int32_t c = 0; c < columns; ++c) {
-            const long double rss = model->Residual(c, own);
+            const long double rss = own.Residuals[c];
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }

@@ -7,7 +7,50 @@
 #include "linemodel/absorption.h"
 #include "linemodel/normal.h"
 
+#include <algorithm>
+
 namespace zelt {
+
+// The weight of each line's measured fraction in the fit: 0 without a measured fraction; else 1,
+// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
+// With x_l = I_l lambda_l and X the sum of x_l over the lines of the upper level, BF_i = x_i / X
+// and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
+// its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
+// it carries no information and gets weight 0.
+CheckedVector<long double> FractionWeights(const TAtomicData& data) {
+    const CheckedVector<TLine>& lines = data.SelectedLines;
+    CheckedVector<long double> weights(lines.size());
+    bool uncertain = true;
+    CheckedVector<long double> levelVariance(data.Levels.size());
+    CheckedVector<std::int32_t> levelLines(data.Levels.size());
+    for (const TLine& line : lines) {
+        if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
+            uncertain = false;
+        const long double u =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        levelVariance[line.UpperLevel] += u * u;
+        ++levelLines[line.UpperLevel];
+    }
+    for (std::int32_t i = 0; i < lines.size(); ++i) {
+        const TLine& line = lines[i];
+        if (!(line.BFMeasured > 0))
+            continue;
+        if (!uncertain) {
+            weights[i] = 1;
+            continue;
+        }
+        if (levelLines[line.UpperLevel] == 1)
+            continue;
+        const long double own =
+            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
+        const long double bf = line.BFMeasured, sum = data.Levels[line.UpperLevel].SumIL;
+        const long double others = std::max(levelVariance[line.UpperLevel] - own * own, 0.0L);
+        const long double variance =
+            ((1 - bf) * (1 - bf) * own * own + bf * bf * others) / (sum * sum);
+        weights[i] = 1 / variance;
+    }
+    return weights;
+}
 
 TLineConstantsScope::TLineConstantsScope(TAtomicData& data, const TParamVector& p) : data_(data) {
     FpReset();
@@ -32,7 +75,8 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
     TFitResult result;
     TParamVector& params = result.Params;
     params = start;
-    // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
+    // Entry j + 1 belongs to line j.
+    const CheckedVector<long double> lineWeights = FractionWeights(data);
     TDataVector x, y, weights, fitted;
     TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {
@@ -41,7 +85,7 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
         y[i + 1] = measured;
         if (noise != 0)
             y[i + 1] += GaussRandom(0, noise, data.Random);
-        weights[i + 1] = FitWeight(data.SelectedLines[i]);
+        weights[i + 1] = lineWeights[i];
     }
     TMarqControl control;
     std::int32_t defaultIterationLimit = 0;

@@ -38,13 +38,12 @@ private:
     TAtomicData& data_;
 };
 
-// The weight of a line in a fit: 1, or 0 for a line without a measured fraction.
-inline long double FitWeight(const TLine& line) {
-    return line.BFMeasured > 0 ? 1 : 0;
-}
+// The weight of each line's measured fraction in a fit: 0 without a measured fraction; else 1,
+// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
+CheckedVector<long double> FractionWeights(const TAtomicData& data);
 
 // Fits the first fitCount slots of `start` to the measured fractions of the selected lines
-// (lines without one get weight 0; Gaussian noise of amplitude `noise` added when not 0) with
+// (weighted by FractionWeights; Gaussian noise of amplitude `noise` added when not 0) with
 // the minimiser, its iteration log and report in the log file `logPath` (parameter names
 // `names`, empty for the minimiser's own), then evaluates the model at the fitted vector once
 // more (EvaluateFitted). `frozen` receives for each fitted slot whether the minimiser's guard

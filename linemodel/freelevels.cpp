@@ -26,10 +26,11 @@ constexpr long double kLn10 = std::numbers::ln10_v<long double>;
 // The minimiser's sum of squares sum_j w_j (measured - model)^2 at q.
 long double SumOfSquares(TFreeLevelsModel& model, const TParamVector& q) {
     const CheckedVector<TLine>& lines = model.Data().SelectedLines;
+    const CheckedVector<long double> weights = FractionWeights(model.Data());
     long double sum = 0;
     for (std::int32_t i = 0; i < lines.size(); ++i) {
         const long double difference = lines[i].BFMeasured - model.Fraction(q, i);
-        sum += difference * difference * FitWeight(lines[i]);
+        sum += difference * difference * weights[i];
     }
     return sum;
 }
@@ -312,6 +313,31 @@ void WriteFreeLevelsResults(TAtomicData& data, const TFreeLevelsFit& fit, TRepor
                        Format("%s %s %s %5s %5s %.3e %s  %s",
                               {totalText, UncertaintyText(totalUncertainty), values, "free", "free",
                                fit.Fit.SumOfSquares, fileName, procedure}));
+}
+
+std::vector<std::string> FreeLevelsTable(const TAtomicData& data, const TFreeLevelsFit& fit) {
+    const auto plusMinus = [](const std::optional<long double>& u, const char* pattern) {
+        return u ? Format(std::string(" \xB1 ") + pattern, {*u}) : std::string();
+    };
+    std::vector<std::string> lines;
+    for (const TFreeLevel& level : fit.Levels) {
+        const TLevel& own = data.Levels[level.Level];
+        std::string line = Format("%s %s %s J=%s: ", {LevelName(level.Level + 1), own.Configuration,
+                                                      own.Term, FloatToStr(own.J)});
+        if (!level.Determined) {
+            lines.push_back(line + "not determined");
+            continue;
+        }
+        line += Format("n = %.3e", {level.Density}) + plusMinus(level.Uncertainty, "%.3e") + " m-3";
+        if (level.Level > 0)
+            line +=
+                Format(", n/n_1 = %.4f", {level.Ratio}) + plusMinus(level.RatioUncertainty, "%.4f");
+        if (level.Temperature)
+            line += Format(", Boltzmann T = %.0f", {*level.Temperature}) +
+                    plusMinus(level.TemperatureUncertainty, "%.0f") + " K";
+        lines.push_back(line);
+    }
+    return lines;
 }
 
 } // namespace zelt

@@ -18,6 +18,8 @@ constexpr int kLevelHeaderLines = 3;
 // Sizes of the atomic and molecular tables that the line table store starts with.
 constexpr std::int32_t kAtomCapacity = 1000;
 constexpr std::int32_t kMolCapacity = 500;
+// Level files of real species hold a few thousand levels, well under a megabyte.
+constexpr TReadLimit kLevelFileLimit{16 * kMegabyte, "a level file"};
 
 // The statistical weight g = 2J + 1 of a level read from `line` of the file. A J beyond half the
 // range of a double has no weight that a double can hold.
@@ -50,7 +52,7 @@ void TAtomicData::ChangeSpecies(const std::string& levelsFile, const std::string
 
 void TAtomicData::LoadLevels(const std::string& fileName) {
     TextReader reader;
-    reader.Open(fileName);
+    reader.Open(fileName, kLevelFileLimit);
     for (int i = 0; i < kLevelHeaderLines; ++i)
         reader.SkipLine();
     Levels.clear();

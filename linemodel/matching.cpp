@@ -12,6 +12,10 @@ namespace {
 
 // Match flag of TTextBase::FindNearest: the record's wavelength equals the key.
 constexpr std::uint8_t kExactMatch = 1;
+// Every measured line matches a database line of one species, of which a spectrum shows a few
+// hundred; a selected line takes some 400 bytes, so the count bounds the memory too.
+constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
+constexpr std::int32_t kMaxMeasuredLines = 10000;
 
 } // namespace
 
@@ -43,7 +47,7 @@ void TAtomicData::ImportLines(const std::string& fileName) {
         throw Exception("No species is loaded: there is no line table to match \"" + fileName +
                         "\" against.");
     TextReader reader;
-    reader.Open(fileName);
+    reader.Open(fileName, kMeasurementLimit);
     // A file that breaks the two-column layout is refused as a whole: a missing intensity would
     // take the next line's wavelength, a third column would be dropped unseen, and a line
     // measured twice would count twice in its fractions.
@@ -57,6 +61,10 @@ void TAtomicData::ImportLines(const std::string& fileName) {
     std::map<double, int> linesRead; // wavelength -> its line in the file
     // Trailing blank lines end the file quietly instead of being read as a line at 0 nm.
     while (!reader.SeekEof()) {
+        if (SelectedLines.size() == kMaxMeasuredLines)
+            throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit "
+                                     "for %s",
+                                     {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
         const int lineNumber = reader.LineNumber();
         const double wavelength = reader.ReadReal();
         if (reader.SeekEoln())

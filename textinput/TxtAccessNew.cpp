@@ -15,6 +15,9 @@ constexpr int kHeaderLinesAtom = 5;
 constexpr int kHeaderLinesMol = 4;
 // The runtime's error code for reading a file that is not open for input.
 constexpr int kFileNotOpenForInput = 104;
+// The largest line tables (every line of a species, from a complete compilation) take tens of
+// megabytes.
+constexpr TReadLimit kTableFileLimit{128 * kMegabyte, "a line table"};
 
 // The molecule and band names of a file such as "m_CN_B-X.txt": the text between the first and
 // second "_" and the text from there to the first "." (CN and B-X). With a single "_" the
@@ -56,7 +59,7 @@ TTextFile::~TTextFile() {
 void TTextFile::OpenRead() {
     if (isOpen_)
         return;
-    reader_.Open(fileName_);
+    reader_.Open(fileName_, kTableFileLimit);
     isOpen_ = true;
     isInput_ = true;
 }

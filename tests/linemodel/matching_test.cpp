@@ -147,6 +147,19 @@ TEST_F(ImportLines, PassesOnReadingErrors) {
     EXPECT_EQ(data.SelectedLines.size(), 1);
 }
 
+// A measurement takes memory by its lines (a database record each) and time by its bytes: both
+// are bounded.
+TEST_F(ImportLines, RefusesMeasurementsPastTheirBounds) {
+    // Past 16 MB a measurement is refused before it is read; a line measured twice is refused
+    // before the count of lines could reach its bound.
+    const std::string name = species.Measurement("500.10 1\r\n");
+    std::filesystem::resize_file(name, 16 << 20 | 1);
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.ImportLines(name); }),
+              "Cannot read file \"" + name +
+                  "\": it is larger than 16 MB, the limit for a "
+                  "measurement file");
+}
+
 TEST(ImportLinesWithoutSpecies, RaisesAClearError) {
     test::SmallSpecies species;
     TAtomicData data(nullptr);

@@ -1,0 +1,104 @@
+#include "spectrum/measurement.h"
+
+#include "common/convert.h"
+#include "common/textfile.h"
+#include "linemodel/atomicdata.h"
+#include "spectrum/delimited.h"
+#include "spectrum/specieslines.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <map>
+
+namespace zelt {
+
+namespace {
+
+std::vector<std::string_view> SplitTabs(std::string_view line) {
+    std::vector<std::string_view> fields;
+    for (std::size_t start = 0;;) {
+        const std::size_t tab = line.find('\t', start);
+        fields.push_back(line.substr(start, tab - start));
+        if (tab == std::string_view::npos)
+            return fields;
+        start = tab + 1;
+    }
+}
+
+} // namespace
+
+std::string MeasurementText(const std::vector<TMeasuredLine>& lines) {
+    std::string text;
+    for (const TMeasuredLine& line : lines)
+        text += ShortestReal(line.Wavelength) + " " + ShortestReal(line.Intensity) + "\r\n";
+    return text;
+}
+
+void WriteMeasurement(const std::string& fileName, const std::vector<TMeasuredLine>& lines) {
+    const std::string text = MeasurementText(lines);
+    TextWriter writer;
+    writer.Create(fileName);
+    writer.Write(text);
+    writer.Close();
+}
+
+std::string LineTableFor(const std::string& measurementFile) {
+    std::string stem = measurementFile;
+    if (LowerCase(stem).ends_with(".txt"))
+        stem.resize(stem.size() - 4);
+    return stem + ".lines.tsv";
+}
+
+bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile) {
+    for (TLine& line : data.SelectedLines)
+        line.IntensityUncertainty = 0;
+    const std::filesystem::path path = PathFromUtf8(LineTableFor(measurementFile));
+    std::error_code error;
+    if (!std::filesystem::is_regular_file(path, error) ||
+        std::filesystem::file_size(path, error) > kMaxTableBytes)
+        return false;
+    std::ifstream stream(path, std::ios::binary);
+    const std::string bytes{std::istreambuf_iterator<char>(stream),
+                            std::istreambuf_iterator<char>()};
+    std::map<double, std::pair<double, double>> rows; // wavelength -> intensity, uncertainty
+    std::size_t wavelength = 0, intensity = 0, uncertainty = 0;
+    bool titled = false;
+    for (std::size_t start = 0; start < bytes.size();) {
+        std::size_t end = bytes.find('\n', start);
+        if (end == std::string::npos)
+            end = bytes.size();
+        const std::vector<std::string_view> fields =
+            SplitTabs(TrimBlanks(std::string_view(bytes).substr(start, end - start)));
+        start = end + 1;
+        if (!titled) {
+            const auto column = [&](std::string_view title) {
+                return static_cast<std::size_t>(std::find(fields.begin(), fields.end(), title) -
+                                                fields.begin());
+            };
+            wavelength = column("wavelength_nm");
+            intensity = column("intensity");
+            uncertainty = column("u_intensity");
+            if (std::max({wavelength, intensity, uncertainty}) >= fields.size())
+                return false;
+            titled = true;
+            continue;
+        }
+        double w = 0, i = 0, u = 0;
+        if (std::max({wavelength, intensity, uncertainty}) < fields.size() &&
+            TryStrToFloat(fields[wavelength], w) && TryStrToFloat(fields[intensity], i) &&
+            TryStrToFloat(fields[uncertainty], u) && u > 0)
+            rows[w] = {i, u};
+    }
+    for (const TLine& line : data.SelectedLines) {
+        const auto row = rows.find(line.Data.Wavelength);
+        if (row == rows.end() || row->second.first != line.Intensity)
+            return false;
+    }
+    for (TLine& line : data.SelectedLines)
+        line.IntensityUncertainty = rows.at(line.Data.Wavelength).second;
+    return true;
+}
+
+} // namespace zelt

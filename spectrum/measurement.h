@@ -1,0 +1,34 @@
+#pragma once
+// Measurement files made by the import: one line per measured line, its database wavelength and
+// its intensity in the program's unit, as the measurement reader reads them back.
+
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+class TAtomicData;
+
+struct TMeasuredLine {
+    double Wavelength = 0;  // nm, the database line's exact value
+    double Intensity = 0;   // the program's unit: energy per time, relative
+    double Uncertainty = 0; // standard uncertainty of the intensity; 0 when none is known
+};
+
+// The file's bytes: "wavelength intensity" and CR LF per line, each number in the shortest form
+// that reads back as the same double. A number that is not finite raises EInvalidOp.
+std::string MeasurementText(const std::vector<TMeasuredLine>& lines);
+void WriteMeasurement(const std::string& fileName, const std::vector<TMeasuredLine>& lines);
+
+// The table the import writes beside a measurement file, "name.lines.tsv" beside "name.txt":
+// tab-separated with a title row, its columns "wavelength_nm", "intensity" and "u_intensity"
+// carry the intensities' standard uncertainties, which the strict two columns cannot.
+std::string LineTableFor(const std::string& measurementFile);
+
+// Sets IntensityUncertainty of every selected line from the table beside the measurement file.
+// The table fits when it has a row for every selected line with the same wavelength and the
+// same intensity (both as written); otherwise, or without a table, every uncertainty stays 0
+// and the result is false.
+bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile);
+
+} // namespace zelt

@@ -1,0 +1,28 @@
+#pragma once
+// The database lines of the current species that can be measured: those with a transition
+// probability above 0, in ascending wavelength, each with whether the level file holds its two
+// levels (the measurement reader needs both).
+
+#include "linemodel/atomicdata.h"
+
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+struct TSpeciesLine {
+    TAtomRecord Data;
+    bool HasLevels = false; // exactly one level of the level file has each of its two energies
+};
+
+// The lines of the species loaded in `data`; none before a species is loaded.
+std::vector<TSpeciesLine> SpeciesLines(const TAtomicData& data);
+
+// "Ar I": the element and ion of the lines, or "the species" when there are none.
+std::string SpeciesName(const std::vector<TSpeciesLine>& lines);
+
+// The wavelength as the line table gives it, in the shortest form that reads back as the same
+// double ("696.5431"); the measurement reader matches lines by that exact value.
+std::string ShortestReal(double value);
+
+} // namespace zelt
