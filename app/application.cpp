@@ -140,6 +140,13 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
     });
 }
 
+TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
+    return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
+        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                    logPath, outcome.Report);
+    });
+}
+
 TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                             const TCommandSettings& settings, TReportKind report,
                             const std::string& logPath, const TSeriesHooks& hooks) {

@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/shownmap.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
 #include <functional>
 #include <string>
@@ -38,6 +39,11 @@ struct TMapOutcome : TOutcome {
 
 struct TFitOutcome : TOutcome {
     TFitResult Result;
+};
+
+// "Fit" with free lower levels.
+struct TFreeLevelsOutcome : TOutcome {
+    TFreeLevelsRun Run;
 };
 
 enum class TSeriesCommand { Map, Fit };
@@ -108,6 +114,8 @@ public:
     // from the configuration at each run, in place of those in `settings`.
     TMapOutcome Map(TCommandSettings settings, TReportKind report);
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
+    // "Fit" with the density of every populated lower level free (see RunFreeLevels).
+    TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);
     // Reads and maps or fits every file in turn; a file that fails is recorded and the series
     // goes on. Each fitted file gives the result line it would give read and fitted alone.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,

@@ -40,6 +40,7 @@ struct TOptions {
     std::string LogPath;
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
+    bool FreeLevels = false;      // fit the density of every populated lower level
     std::int32_t Threads = 0;     // of the map; 0: one per core
 
     TReportKind ReportKind() const {
@@ -133,6 +134,12 @@ public:
         AppendTable();
     }
 
+    // The free result line, the F-test and a table of the levels.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit) {
+        PrintLines(out_, fit.Report);
+        PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
+        AppendTable();
+    }
     // Every file of the batch in turn: a file that fails is named with its error and the
     // batch goes on; the status is 1 when one failed.
     int Batch(TSeriesCommand command, const TCommandSettings& settings) {
@@ -240,6 +247,9 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
+    command->add_flag("--free-levels", o.FreeLevels,
+                      "after the Boltzmann fit, fit the density of every populated lower level "
+                      "and the F-test of the two");
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))
         ->capture_default_str();
@@ -321,6 +331,10 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
             throw CLI::ValidationError("--format tsv",
                                        "takes neither --table nor --report iteration");
+        if (o.FreeLevels && (o.Format == "tsv" || o.Report == "iteration" || batchFit->parsed()))
+            throw CLI::ValidationError("--free-levels",
+                                       "takes neither --format tsv nor --report iteration, and "
+                                       "is not for batch");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -362,6 +376,11 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 if (!frontEnd.Show(outcome))
                     return 1;
                 frontEnd.MapResult(outcome);
+            } else if (o.FreeLevels) {
+                const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
+                if (!frontEnd.Show(outcome))
+                    return 1;
+                frontEnd.FreeLevelsResult(outcome);
             } else {
                 const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
                 if (!frontEnd.Show(outcome))

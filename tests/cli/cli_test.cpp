@@ -252,6 +252,25 @@ TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
     EXPECT_NE(log.out.find("Minimization report : "), std::string::npos);
 }
 
+TEST_F(CliTest, FreeLevelsPrintTheFreeLineTheFTestAndTheLevels) {
+    const std::string demo = std::string(ZELT_SOURCE_DIR) + "/data/measurements/argon_5e16.txt";
+    const TRun run = Cli("fit '" + demo + "' --fit-temperature --free-levels");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::istringstream out(run.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 7u) << run.out;
+    EXPECT_EQ(lines[1], "7.164E+016 6.054E+014  4.917E+016 5.207E+014 1.641E+016 2.436E+014 "
+                        "2.930E+015 1.082E+014 3.125E+015 1.558E+014  free  free 7.113E-005 "
+                        "argon_5e16.txt  fit:OK");
+    EXPECT_EQ(lines[2], "Boltzmann S = 2.199E-004 (2 parameters), free S = 7.113E-005 (4 levels, "
+                        "nu = 15): F = 15.68, p = 0.0002");
+    EXPECT_EQ(lines[4], "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.641E+016 \u00B1 2.436E+014 m-3, "
+                        "n/n_1 = 0.3338 \u00B1 0.0038, Boltzmann T = 1489 \u00B1 29 K");
+    EXPECT_EQ(Cli("fit '" + demo + "' --free-levels --format tsv").status, 2);
+}
+
 TEST_F(CliTest, DefaultsComeFromTheConfigurationAsTheWindowShowsThem) {
     WriteIni(
         "[_Fit]\r\nFromDensity=2.54e16\r\nCount=0x20\r\n[_Iteration]\r\nToTemperature=12345.6\r\n");
