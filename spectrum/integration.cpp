@@ -336,17 +336,13 @@ bool FitProfiles(const TRawSpectrum& s, std::size_t first, std::size_t last, con
     return true;
 }
 
-std::string Nanometres(double wavelength) {
-    return ShortestReal(wavelength);
-}
-
 std::string WavelengthList(const std::vector<double>& wavelengths) {
     std::string list;
     for (std::size_t i = 0; i < wavelengths.size(); ++i)
         list += (i == 0                        ? ""
                  : i + 1 == wavelengths.size() ? " and "
                                                : ", ") +
-                Nanometres(wavelengths[i]);
+                ShortestReal(wavelengths[i]);
     return list;
 }
 
