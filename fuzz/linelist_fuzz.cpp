@@ -5,7 +5,7 @@
 // table beside it read back as the same lines with their uncertainties.
 
 #include "common/textfile.h"
-#include "fuzz/fuzzsupport.h"
+#include "fuzz/demospecies.h"
 #include "spectrum/linelist.h"
 
 #include <cmath>
@@ -14,32 +14,17 @@
 #include <set>
 #include <string>
 
-namespace {
-
 using namespace zelt;
 using namespace zelt::fuzz;
 
-struct TDemoSpecies {
-    TAtomicData model{nullptr};
-    std::vector<TSpeciesLine> lines;
-    TScratchFolder folder{"linelist"};
-
-    TDemoSpecies() {
-        const std::string database = ZELT_SOURCE_DIR "/data/";
-        model.ChangeSpecies(database + "Ar_levels.txt", database, "Ar,I");
-        lines = SpeciesLines(model);
-    }
-};
-
-} // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TDemoSpecies species;
+    static TDemoLines species;
+    static TScratchFolder folder("linelist");
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     const TLineListOptions options;
     TLineList list;
     if (!EndsCalmly(
-            [&] { list = MatchLineList(ParseDelimited(bytes, "fuzz"), species.lines, options); }))
+            [&] { list = MatchLineList(ParseDelimited(bytes, "fuzz"), species.Lines, options); }))
         return 0;
     Require(list.Matches.size() == list.Lines.size(), "matches and lines apart");
     std::set<double> matched;
@@ -50,7 +35,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
                 "a line matched beyond the tolerance");
         Require(matched.insert(line.Wavelength).second, "a line matched twice");
     }
-    const std::string measurement = species.folder.File("list.txt");
+    const std::string measurement = folder.File("list.txt");
     WriteMeasurement(measurement, list.Lines);
     {
         const std::string table = LineListTable(list);
@@ -59,11 +44,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         writer.Write(table);
         writer.Close();
     }
-    species.model.ImportLines(measurement);
-    Require(species.model.SelectedLines.size() == static_cast<std::int32_t>(list.Lines.size()),
+    species.Model.ImportLines(measurement);
+    Require(species.Model.SelectedLines.size() == static_cast<std::int32_t>(list.Lines.size()),
             "the measurement file does not read back whole");
     const bool uncertain = !list.Lines.empty() && list.Lines.front().Uncertainty > 0;
-    Require(ReadUncertainties(species.model, measurement) || list.Lines.empty() || !uncertain,
+    Require(ReadUncertainties(species.Model, measurement) || list.Lines.empty() || !uncertain,
             "the table beside the measurement does not fit it");
     return 0;
 }

@@ -4,7 +4,7 @@
 // steadily; every line with an intensity has finite, non-negative numbers and a window inside
 // the spectrum; and the measurement file made of them reads back as the same lines.
 
-#include "fuzz/fuzzsupport.h"
+#include "fuzz/demospecies.h"
 #include "spectrum/integration.h"
 
 #include <cmath>
@@ -16,18 +16,6 @@ namespace {
 
 using namespace zelt;
 using namespace zelt::fuzz;
-
-struct TDemoSpecies {
-    TAtomicData model{nullptr};
-    std::vector<TSpeciesLine> lines;
-
-    TDemoSpecies() {
-        const std::string database = ZELT_SOURCE_DIR "/data/";
-        model.ChangeSpecies(database + "Ar_levels.txt", database, "Ar,I");
-        lines = SpeciesLines(model);
-        Require(lines.size() == 29, "the demo species has not its 29 lines");
-    }
-};
 
 void CheckSpectrum(const TRawSpectrum& s) {
     Require(s.Pixels() >= kMinPixels && s.Counts.size() == s.Pixels() && s.Raw.size() == s.Pixels(),
@@ -66,7 +54,7 @@ void CheckIntegration(const TRawSpectrum& s, const TIntegration& result, TAtomic
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    static TDemoSpecies species;
+    static TDemoLines species;
     static TMemoryFile measurement("measurement");
     const std::string_view bytes(reinterpret_cast<const char*>(data), size);
     TRawSpectrum spectrum;
@@ -74,9 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     CheckSpectrum(spectrum);
     TIntegration result;
-    if (!EndsCalmly([&] { result = IntegrateLines(spectrum, species.lines, {}); }))
+    if (!EndsCalmly([&] { result = IntegrateLines(spectrum, species.Lines, {}); }))
         return 0;
-    Require(result.Lines.size() == species.lines.size(), "lines lost in the integration");
-    CheckIntegration(spectrum, result, species.model, measurement);
+    Require(result.Lines.size() == species.Lines.size(), "lines lost in the integration");
+    CheckIntegration(spectrum, result, species.Model, measurement);
     return 0;
 }
