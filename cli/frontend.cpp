@@ -1,22 +1,20 @@
 #include "cli/frontend.h"
 
+#include "app/application.h"
+#include "app/commands.h"
+#include "app/datafolders.h"
+#include "app/listing.h"
+#include "app/tables.h"
+#include "app/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
-#include "common/format.h"
-#include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
-#include "shell/commands.h"
-#include "shell/datafolders.h"
-#include "shell/series.h"
-#include "shell/tables.h"
-#include "shell/tsv.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
-#include <filesystem>
 #include <optional>
 #include <ostream>
 
@@ -24,15 +22,8 @@ namespace zelt {
 
 namespace {
 
-namespace fs = std::filesystem;
-
-// An input/output error of the species change, which the window shows as "File error: " and
-// the error's text, outside the common error report.
-struct TSpeciesError : Exception {
-    using Exception::Exception;
-};
-
-// The options of one run, filled by CLI11.
+// The options of one run, filled by CLI11; the settings of the configuration's table go to
+// TCommandSettings.
 struct TOptions {
     std::string Ini;
     std::string Species;
@@ -46,6 +37,10 @@ struct TOptions {
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
     std::int32_t Threads = 0;     // of the map; 0: one per core
+
+    TReportKind ReportKind() const {
+        return Report == "iteration" ? ReportFitIteration : ReportFinalResults;
+    }
 };
 
 // The value of "--name VALUE" or "--name=VALUE" before CLI11 parses, so that the defaults of
@@ -61,130 +56,105 @@ std::string PreviewOption(int argc, char** argv, const std::string& name, std::s
     return fallback;
 }
 
-std::vector<std::string> SpeciesSections(const TConfigStore& store) {
-    std::vector<std::string> species;
-    for (const std::string& section : store.ReadSections())
-        if (section.empty() || section.front() != '_')
-            species.push_back(section);
-    return species;
-}
-
 void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
         out << Cp1252ToUtf8(line) << '\n';
 }
 
-// The measurement files of a folder as the window's file list shows them: "*.txt", sorted
-// without regard to case.
-std::vector<std::string> MeasurementFiles(const std::string& path) {
-    const fs::path folder = PathFromUtf8(path);
-    if (!fs::is_directory(folder))
-        return {path};
-    std::vector<std::string> files;
-    for (const auto& entry : fs::directory_iterator(folder)) {
-        std::string name = Utf8FromPath(entry.path().filename());
-        std::string lower = name;
-        std::transform(lower.begin(), lower.end(), lower.begin(),
-                       [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-        if (entry.is_regular_file() && lower.size() > 4 && lower.ends_with(".txt"))
-            files.push_back(Utf8FromPath(entry.path()));
-    }
-    auto caseless = [](const std::string& a, const std::string& b) {
-        return std::lexicographical_compare(
-            a.begin(), a.end(), b.begin(), b.end(),
-            [](unsigned char x, unsigned char y) { return std::tolower(x) < std::tolower(y); });
-    };
-    std::sort(files.begin(), files.end(), caseless);
-    return files;
-}
-
 class TFrontEnd {
 public:
-    TFrontEnd(std::ostream& out, std::ostream& err)
-        : out_(out), err_(err),
-          model_([this](const std::string& text) { err_ << Cp1252ToUtf8(text) << '\n'; }) {}
+    TFrontEnd(TZeltApp& app, const TOptions& options, std::ostream& out, std::ostream& err)
+        : app_(app), options_(options), out_(out), err_(err) {}
 
-    void Species(const TConfigStore& store) {
-        for (const std::string& name : SpeciesSections(store))
-            out_ << name << '\n';
-    }
-
-    void Load(const TConfigStore& store, const std::string& species) {
-        try {
-            LoadSpecies(model_, store, species);
-        } catch (const EInOutError& e) {
-            throw TSpeciesError("File error: " + e.message());
-        }
+    // The messages of an outcome, then its error, on the error stream (`file` before the error
+    // in a batch); true when the command was done.
+    bool Show(const TOutcome& outcome, const std::string& file = {}) {
+        for (const std::string& message : outcome.Messages)
+            err_ << message << '\n';
+        if (!outcome.Done && !outcome.Error.empty())
+            err_ << (file.empty() ? "" : file + ": ") << outcome.Error << '\n';
+        return outcome.Done;
     }
 
     void Levels() {
         std::vector<std::string> list;
-        model_.ListLevels(list);
+        app_.AtomicData().ListLevels(list);
         PrintLines(out_, list);
     }
 
-    void Lines(bool all) {
+    void Lines() {
         std::vector<std::string> list;
-        model_.ListLines(all, list);
+        app_.AtomicData().ListLines(options_.All, list);
         PrintLines(out_, list);
     }
 
-    // Reads a measurement file as the window does: the lines, and their fractions when there
-    // are at least two. Returns whether the fractions were computed.
-    bool Read(const std::string& file) {
-        model_.ImportLines(file);
-        if (model_.SelectedLines.size() < 2)
-            return false;
-        model_.CalcBranchingFractions();
-        return true;
+    void Table() {
+        const TAtomicData& model = app_.AtomicData();
+        out_ << Cp1252ToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
     }
 
-    void Table(bool fractions) {
-        out_ << Cp1252ToUtf8(TableText(LineTable(model_, fractions), "\n"));
-    }
-
-    void Map(const std::string& file, const TCommandSettings& settings, const TOptions& options) {
-        model_.MapThreads = options.Threads;
-        TReportList report;
-        const std::string name = Utf8FromPath(PathFromUtf8(file).filename());
-        const TParamVector p = RunMap(model_, settings, name, report, ReportFinalResults);
+    void MapResult(const TMapOutcome& map) {
+        const TAtomicData& model = app_.AtomicData();
+        const std::string name = FileNameOf(app_.CurrentFile());
         std::optional<TMapRegion> region;
-        if (options.RegionPercent > 0)
-            region = MapRegion(model_.RSSMap, model_.MapRange,
-                               RegionDegreesOfFreedom(model_.SelectedLines),
-                               options.RegionPercent / 100);
-        if (options.Format == "tsv") {
-            PrintRow(model_.ResultValues(p, TParamVector{}, 2, MapMode), name,
+        if (options_.RegionPercent > 0)
+            region =
+                MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines),
+                          options_.RegionPercent / 100);
+        if (options_.Format == "tsv") {
+            PrintRow(model.ResultValues(map.Params, TParamVector{}, 2, MapMode), name,
                      region ? &*region : nullptr);
         } else {
-            PrintLines(out_, report);
+            PrintLines(out_, map.Report);
             if (region)
                 out_ << RegionText(*region) << '\n';
         }
-        if (!options.RssFile.empty()) {
+        if (!options_.RssFile.empty()) {
             TextWriter writer;
-            writer.Create(options.RssFile);
-            writer.Write(MapText(model_.RSSMap, model_.MapRange));
+            writer.Create(options_.RssFile);
+            writer.Write(MapText(model.RSSMap, model.MapRange));
             writer.Close();
         }
-        AppendTable(options);
+        AppendTable();
     }
 
     // `x`: the file's abscissa in a batch, a column of --format tsv.
-    void Fit(const std::string& file, const TCommandSettings& settings, const TOptions& options,
-             std::optional<double> x = std::nullopt) {
-        TReportList report;
-        const std::int32_t kind =
-            options.Report == "iteration" ? ReportFitIteration : ReportFinalResults;
-        const std::string name = Utf8FromPath(PathFromUtf8(file).filename());
-        const TFitResult fit = RunFit(model_, settings, name, options.LogPath, report, kind);
-        if (options.Format == "tsv")
-            PrintRow(model_.ResultValues(fit.Params, fit.Uncertainty,
-                                         TruncToInt(Slot(fit.Params, FitCount)), FitMode),
-                     name, nullptr, x);
+    void FitResult(const TFitOutcome& fit, std::optional<double> x = std::nullopt) {
+        const TFitResult& result = fit.Result;
+        if (options_.Format == "tsv")
+            PrintRow(app_.AtomicData().ResultValues(result.Params, result.Uncertainty,
+                                                    TruncToInt(Slot(result.Params, FitCount)),
+                                                    FitMode),
+                     FileNameOf(app_.CurrentFile()), nullptr, x);
         else
-            PrintLines(out_, report);
-        AppendTable(options);
+            PrintLines(out_, fit.Report);
+        AppendTable();
+    }
+
+    // Every file of the batch in turn: a file that fails is named with its error and the
+    // batch goes on; the status is 1 when one failed.
+    int Batch(TSeriesCommand command, const TCommandSettings& settings) {
+        int status = 0;
+        const auto done = [&](const TSeries& series, const TSeriesFile& file) {
+            const bool mapped = command == TSeriesCommand::Map;
+            try {
+                if (!Show(file.Read, file.Path) ||
+                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path))
+                    status = 1;
+                else if (mapped)
+                    MapResult(file.Map);
+                else
+                    FitResult(file.Fit, series.Axis.X[series.Entries.size() - 1]);
+            } catch (const std::exception& e) {
+                err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
+                status = 1;
+            }
+        };
+        TSeriesHooks hooks;
+        hooks.Done = done;
+        app_.RunSeries(BatchFiles(options_.Paths), command, settings, options_.ReportKind(),
+                       options_.LogPath, hooks);
+        return status;
     }
 
 private:
@@ -197,27 +167,19 @@ private:
         out_ << TsvRow(values, fileName, region, x);
     }
 
-    void AppendTable(const TOptions& options) {
-        if (!options.Table)
+    void AppendTable() {
+        if (!options_.Table)
             return;
         out_ << '\n';
-        Table(true);
+        Table();
     }
 
+    TZeltApp& app_;
+    const TOptions& options_;
     std::ostream& out_;
     std::ostream& err_;
-    TAtomicData model_;
     bool tsvHeaderWritten_ = false;
 };
-
-// The rule of the window's edit boxes: a number with "." as the decimal point, above 0.
-const CLI::Validator PositiveReal(
-    [](std::string& text) {
-        double value = 0;
-        return TryStrToFloat(text, value) && value > 0 ? std::string()
-                                                       : "not a positive number: " + text;
-    },
-    "POSITIVE");
 
 // A confidence level in percent.
 const CLI::Validator LevelPercent(
@@ -238,39 +200,29 @@ void AddFormatOption(CLI::App* command, TOptions& o) {
         ->capture_default_str();
 }
 
-// A real option in place of an edit box: checked by the edits' rule and converted as the window
-// converts the edit's text.
-void AddRealOption(CLI::App* command, const std::string& name, long double& target,
-                   const char* pattern, const std::string& description) {
-    command
-        ->add_option_function<std::string>(
-            name, [&target](const std::string& text) { target = EditReal(text); }, description)
-        ->type_name("FLOAT")
-        ->default_str(Format(pattern, {target}))
-        ->check(PositiveReal);
-}
-
-void AddAbsorptionOptions(CLI::App* command, TCommandSettings& s) {
-    AddRealOption(command, "--gas-temperature", s.GasTemperature, "%.0f", "gas temperature (K)");
-    AddRealOption(command, "--path", s.Path, "%.3f", "absorption path (m)");
+// The options in place of the edit boxes of the command (UsedByMap or UsedByFit): checked by
+// the edits' rule, converted as the window converts the edit's text, the configured value as
+// the default.
+void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
+    for (const TSetting& setting : Settings()) {
+        if ((setting.Use & use) == 0)
+            continue;
+        const CLI::Validator positive(
+            [&setting](std::string& text) { return RefusalText(setting, text); },
+            setting.Kind == TSettingKind::Integer ? "POSITIVE INT" : "POSITIVE");
+        command
+            ->add_option_function<std::string>(
+                std::string(setting.Option),
+                [&s, &setting](const std::string& text) { SetFromText(s, setting, text); },
+                std::string(setting.Help))
+            ->type_name(setting.Kind == TSettingKind::Integer ? "INT" : "FLOAT")
+            ->default_str(SettingText(setting, s))
+            ->check(positive);
+    }
 }
 
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
-    AddRealOption(command, "--from-density", s.FromDensity, "%3.1e",
-                  "first density n_1 of the grid (m-3)");
-    AddRealOption(command, "--to-density", s.ToDensity, "%3.1e",
-                  "last density n_1 of the range (m-3)");
-    command->add_option("--density-points", s.DensityPoints, "density points")
-        ->default_str(Format("%d", {s.DensityPoints}))
-        ->check(CLI::PositiveNumber);
-    AddRealOption(command, "--from-temperature", s.FromTemperature, "%.0f",
-                  "first temperature T_exc (K)");
-    AddRealOption(command, "--to-temperature", s.ToTemperature, "%.0f",
-                  "last temperature of the range (K)");
-    command->add_option("--temperature-points", s.TemperaturePoints, "temperature points")
-        ->default_str(Format("%d", {s.TemperaturePoints}))
-        ->check(CLI::PositiveNumber);
-    AddAbsorptionOptions(command, s);
+    AddSettingOptions(command, s, UsedByMap);
     command->add_option("--threads", o.Threads, "threads that share the rows of the map")
         ->default_str("one per core")
         ->check(CLI::PositiveNumber);
@@ -284,14 +236,8 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
-    AddRealOption(command, "--density", s.FitDensity, "%3.1e", "start density n_1 (m-3)");
-    AddRealOption(command, "--temperature", s.FitTemperature, "%.0f",
-                  "start temperature T_exc (K)");
+    AddSettingOptions(command, s, UsedByFit);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
-    command->add_option("--max-iterations", s.MaxIterations, "maximum number of iterations")
-        ->default_str(Format("%d", {s.MaxIterations}))
-        ->check(CLI::PositiveNumber);
-    AddAbsorptionOptions(command, s);
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))
         ->capture_default_str();
@@ -313,11 +259,12 @@ int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
 int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
     TOptions o;
     o.Ini = PreviewOption(argc, argv, "--ini", UserConfigFile());
-    const TConfigStore store(o.Ini);
-    const std::vector<std::string> species = SpeciesSections(store);
+    TZeltApp zelt(o.Ini);
+    zelt.SetStoreMeasurementFolder(false);
+    const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
     o.LogPath = FitLogPath();
-    TCommandSettings s = ReadSettings(store, o.Species);
+    TCommandSettings s = ReadSettings(zelt.Config(), o.Species);
 
     CLI::App app("Zelt Fit: density and excitation temperature from self-absorbed branching "
                  "fractions",
@@ -361,60 +308,45 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         return Usage(app, e, err);
     }
 
-    TFrontEnd frontEnd(out, err);
+    TFrontEnd frontEnd(zelt, o, out, err);
     try {
-        FpReset();
         if (speciesCommand->parsed()) {
-            frontEnd.Species(store);
+            for (const std::string& name : species)
+                out << name << '\n';
             return 0;
         }
         if (std::find(species.begin(), species.end(), o.Species) == species.end())
             throw Exception("No species section \"" + o.Species + "\" in \"" + o.Ini + "\"");
-        const TCommandSettings settings = s;
-        frontEnd.Load(store, o.Species);
+        zelt.AtomicData().MapThreads = o.Threads;
+        if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
+            return 1;
         if (levels->parsed()) {
             frontEnd.Levels();
         } else if (lines->parsed()) {
-            frontEnd.Lines(o.All);
-        } else if (table->parsed()) {
-            frontEnd.Table(frontEnd.Read(o.File));
-        } else if (map->parsed()) {
-            frontEnd.Read(o.File);
-            frontEnd.Map(o.File, settings, o);
-        } else if (fit->parsed()) {
-            frontEnd.Read(o.File);
-            frontEnd.Fit(o.File, settings, o);
+            frontEnd.Lines();
+        } else if (batchMap->parsed() || batchFit->parsed()) {
+            return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
+                                  s);
         } else {
-            std::vector<std::string> files, names;
-            for (const std::string& path : o.Paths)
-                for (const std::string& file : MeasurementFiles(path)) {
-                    files.push_back(file);
-                    names.push_back(Utf8FromPath(PathFromUtf8(file).filename()));
-                }
-            // A fitted series places each file over the number in its name, as the window does.
-            const TSeriesAxis axis = SeriesAxis(names);
-            int status = 0;
-            for (std::size_t i = 0; i < files.size(); ++i) {
-                try {
-                    FpReset();
-                    frontEnd.Read(files[i]);
-                    if (batchMap->parsed())
-                        frontEnd.Map(files[i], settings, o);
-                    else
-                        frontEnd.Fit(files[i], settings, o, axis.X[i]);
-                } catch (const std::exception& e) {
-                    err << files[i] << ": " << ErrorReportText(Cp1252ToUtf8(e.what())) << '\n';
-                    status = 1;
-                }
+            if (!frontEnd.Show(zelt.ReadMeasurement(o.File)))
+                return 1;
+            if (table->parsed()) {
+                frontEnd.Table();
+            } else if (map->parsed()) {
+                const TMapOutcome outcome = zelt.Map(s, ReportFinalResults);
+                if (!frontEnd.Show(outcome))
+                    return 1;
+                frontEnd.MapResult(outcome);
+            } else {
+                const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
+                if (!frontEnd.Show(outcome))
+                    return 1;
+                frontEnd.FitResult(outcome);
             }
-            return status;
         }
         return 0;
-    } catch (const TSpeciesError& e) {
-        err << Cp1252ToUtf8(e.what()) << '\n';
-        return 1;
     } catch (const std::exception& e) {
-        err << ErrorReportText(Cp1252ToUtf8(e.what())) << '\n';
+        err << ErrorReportText(MessageText(e.what())) << '\n';
         return 1;
     }
 }

@@ -31,6 +31,21 @@ function(zelt_add_test name)
     endif()
 endfunction()
 
+# zelt_add_gui_test(name SOURCES ... DEPENDS ...): a GoogleTest program with an offscreen
+# QApplication (the main of tests/shell/gui_main.cpp) and a temporary home, run by CTest.
+function(zelt_add_gui_test name)
+    cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})
+    find_package(Qt6 REQUIRED COMPONENTS Widgets Test)
+    add_executable(${name} ${ARG_SOURCES})
+    target_compile_options(${name} PRIVATE ${ZELT_WARNINGS})
+    target_link_libraries(${name} PRIVATE ${ARG_DEPENDS} zelt_gui_test_main)
+    target_include_directories(${name} PRIVATE ${PROJECT_SOURCE_DIR})
+    target_compile_definitions(${name} PRIVATE ZELT_SOURCE_DIR="${PROJECT_SOURCE_DIR}"
+                                               ZELT_BINARY_DIR="${CMAKE_BINARY_DIR}")
+    gtest_discover_tests(${name} DISCOVERY_TIMEOUT 60
+        PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen")
+endfunction()
+
 # zelt_add_benchmark(name SOURCES ... [DEPENDS ...])
 function(zelt_add_benchmark name)
     cmake_parse_arguments(ARG "" "" "SOURCES;DEPENDS" ${ARGN})

@@ -27,7 +27,8 @@ inline long double FpSqrt(long double x) {
 }
 inline long double FpExp(long double x) {
     const long double y = std::exp(x);
-    if (std::isinf(y) && std::isfinite(x))
+    // Only a positive argument can overflow; the model's escape factors have negative ones.
+    if (x > 0 && std::isinf(y) && std::isfinite(x))
         std::feraiseexcept(FE_OVERFLOW);
     return y;
 }

@@ -2,6 +2,7 @@
 
 #include "common/errors.h"
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -15,7 +16,11 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 constexpr int kEndOfFile = -1;
 constexpr char kEofMark = 26;
-// The runtime's error code for a number that cannot be read.
+// The runtime's error codes: file not found, access denied, disk read error, a number that
+// cannot be read.
+constexpr int kFileNotFound = 2;
+constexpr int kAccessDenied = 5;
+constexpr int kReadError = 100;
 constexpr int kInvalidNumericInput = 106;
 
 bool IsBlank(int c) {
@@ -99,7 +104,57 @@ bool ParseInt(const std::string& token, std::int32_t& value) {
     return result.ec == std::errc() && result.ptr == token.data() + token.size();
 }
 
+[[noreturn]] void RaiseTooLarge(const std::string& fileName, const TReadLimit& limit) {
+    throw EInOutError("Cannot read file \"" + fileName + "\": it is larger than " +
+                          std::to_string(limit.Bytes / kMegabyte) + " MB, the limit for " +
+                          limit.What,
+                      kReadError);
+}
+
+// The open regular file, or the reader's error: a pipe or a device could block the reader or
+// never end, and a folder holds no text.
+TFileHandle OpenRegularFile(const std::string& fileName, const TReadLimit& limit) {
+    TFileHandle file;
+    TFileStatus status;
+    const std::string quoted = "Cannot open file \"" + fileName + "\": ";
+    if (!file.OpenForReading(fileName)) {
+        const int error = errno;
+        if (error == ENOENT)
+            throw EInOutError(quoted + "file not found", kFileNotFound);
+        // Windows opens no folder at all.
+        if (FileStatus(fileName, true, status) && status.Kind == TFileKind::Folder)
+            throw EInOutError(quoted + "it is a folder", kAccessDenied);
+        throw EInOutError(quoted + ErrorText(error), kAccessDenied);
+    }
+    if (!file.Status(status))
+        throw EInOutError(quoted + ErrorText(errno), kAccessDenied);
+    if (status.Kind == TFileKind::Folder)
+        throw EInOutError(quoted + "it is a folder", kAccessDenied);
+    if (status.Kind != TFileKind::Regular)
+        throw EInOutError(quoted + "it is not a regular file", kAccessDenied);
+    if (status.Size > limit.Bytes)
+        RaiseTooLarge(fileName, limit);
+    return file;
+}
+
 } // namespace
+
+std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) {
+    const TFileHandle file = OpenRegularFile(fileName, limit);
+    std::string content;
+    std::string chunk(kBufferSize, '\0');
+    for (;;) {
+        const long long got = file.Read(chunk.data(), chunk.size());
+        if (got < 0)
+            throw EInOutError("Cannot read file \"" + fileName + "\": " + ErrorText(errno),
+                              kReadError);
+        if (got == 0)
+            return content;
+        if (content.size() + static_cast<std::uint64_t>(got) > limit.Bytes)
+            RaiseTooLarge(fileName, limit);
+        content.append(chunk.data(), static_cast<std::size_t>(got));
+    }
+}
 
 std::filesystem::path PathFromUtf8(const std::string& fileName) {
     return std::filesystem::path(
@@ -124,19 +179,12 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return delimited ? folder + name : folder + "/" + name;
 }
 
-void TextReader::Open(const std::string& fileName) {
+void TextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     Close();
     fileName_ = fileName;
-    const auto path = PathFromUtf8(fileName);
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (std::filesystem::is_directory(status))
-        throw EInOutError("Cannot open file \"" + fileName + "\": it is a folder", 5);
-    if (!std::filesystem::exists(status))
-        throw EInOutError("Cannot open file \"" + fileName + "\": file not found", 2);
-    stream_.open(path, std::ios::binary);
-    if (!stream_.is_open())
-        throw EInOutError("Cannot open file \"" + fileName + "\": " + std::strerror(errno), 5);
+    file_ = OpenRegularFile(fileName, limit);
+    limit_ = limit;
+    taken_ = 0;
     // Left uninitialised: only the bytes read from the file are ever looked at.
     if (!buffer_)
         buffer_ = std::make_unique_for_overwrite<char[]>(kBufferSize);
@@ -146,23 +194,30 @@ void TextReader::Open(const std::string& fileName) {
 }
 
 void TextReader::Close() {
-    if (stream_.is_open())
-        stream_.close();
-    stream_.clear();
+    file_.Close();
 }
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.
 bool TextReader::Fill() {
-    if (!stream_.is_open() || atEnd_)
+    if (!file_.IsOpen() || atEnd_)
         return false;
     const std::size_t kept = filled_ - position_;
     std::memmove(buffer_.get(), buffer_.get() + position_, kept);
     position_ = 0;
-    filled_ = kept + static_cast<std::size_t>(stream_.rdbuf()->sgetn(
-                         buffer_.get() + kept, static_cast<std::streamsize>(kBufferSize - kept)));
+    const long long got = file_.Read(buffer_.get() + kept, kBufferSize - kept);
     // A file that gave nothing more is not asked again: every field read past the end (a whole
-    // record after the last line) would cost a system call.
-    atEnd_ = filled_ == kept;
+    // record after the last line) would cost a system call. A failed file reads as ended to
+    // the readers that take errors for the end of their table.
+    atEnd_ = got <= 0;
+    if (got < 0)
+        throw EInOutError("Cannot read file \"" + fileName_ + "\": " + ErrorText(errno),
+                          kReadError);
+    taken_ += static_cast<std::uint64_t>(got);
+    if (taken_ > limit_.Bytes) {
+        atEnd_ = true;
+        RaiseTooLarge(fileName_, limit_);
+    }
+    filled_ = kept + static_cast<std::size_t>(got);
     return !atEnd_;
 }
 
@@ -196,6 +251,16 @@ bool TextReader::SeekEof() {
     while (IsBlank(Peek()))
         Get();
     return Eof();
+}
+
+bool TextReader::SeekEoln() {
+    for (int c = Peek();; c = Peek()) {
+        if (c == kEndOfFile || c == '\n' || (c == '\r' && PeekAt(1) == '\n'))
+            return true;
+        if (!IsBlank(c))
+            return false;
+        Get();
+    }
 }
 
 std::string TextReader::ReadToken(int maxLength) {
@@ -268,31 +333,8 @@ void TextReader::SkipLine() {
     }
 }
 
-TextWriter::~TextWriter() {
-    if (stream_.is_open())
-        stream_.close();
-}
-
-void TextWriter::Create(const std::string& fileName) {
-    if (stream_.is_open())
-        stream_.close();
-    stream_.clear();
-    fileName_ = fileName;
-    stream_.open(PathFromUtf8(fileName), std::ios::binary | std::ios::trunc);
-    if (!stream_.is_open())
-        throw EInOutError("Cannot create file \"" + fileName + "\": " + std::strerror(errno), 5);
-}
-
-void TextWriter::Check(const char* operation) {
-    if (!stream_)
-        throw EInOutError("Cannot " + std::string(operation) + " file \"" + fileName_ + "\"", 5);
-}
-
-void TextWriter::Write(std::string_view text) {
-    if (!stream_.is_open())
-        throw EInOutError("File \"" + fileName_ + "\" is not open for writing", 103);
-    stream_.write(text.data(), static_cast<std::streamsize>(text.size()));
-    Check("write");
+void TextWriter::Create(const std::string& fileName, TSaveOptions options) {
+    file_.Open(fileName, options);
 }
 
 void TextWriter::WriteLine(std::string_view text) {
@@ -301,13 +343,8 @@ void TextWriter::WriteLine(std::string_view text) {
 }
 
 void TextWriter::Close() {
-    if (!stream_.is_open())
-        return;
-    stream_.flush();
-    const bool flushed = static_cast<bool>(stream_);
-    stream_.close();
-    if (!flushed || !stream_)
-        throw EInOutError("Cannot write file \"" + fileName_ + "\"", 5);
+    if (file_.IsOpen())
+        file_.Commit();
 }
 
 } // namespace zelt

@@ -2,11 +2,14 @@
 // Sequential single-byte text files. The reader follows the rules of the database and
 // measurement files: numbers are blank-delimited tokens that may cross line ends, "." is the
 // decimal point, a number read at the end of the file is 0; fixed-width text fields stop at
-// the line end. The writer ends every line with CR LF.
+// the line end. The writer ends every line with CR LF and puts the file in place whole
+// (TSafeFile).
+
+#include "common/safefile.h"
+#include "common/sysfile.h"
 
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -27,13 +30,28 @@ std::string_view TrimBlanks(std::string_view text);
 // delimiter (so an empty folder gives "/name", as the drive root would).
 std::string JoinPath(const std::string& folder, const std::string& name);
 
+// The most a reader takes in from one file, and what the file is called in the message past
+// that bound. Readers hold what they read, so the bound keeps a hostile file from taking all
+// the memory.
+struct TReadLimit {
+    std::uint64_t Bytes;
+    const char* What; // "a measurement file"
+};
+inline constexpr std::uint64_t kMegabyte = 1 << 20;
+inline constexpr TReadLimit kTextFileLimit{256 * kMegabyte, "a text file"};
+
+// The whole content of a regular file, refused as TextReader::Open refuses files.
+std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
+
 class TextReader {
 public:
-    // Opens the file read-only at its start. A missing file, a folder or a file that cannot
-    // be read raises EInOutError naming the file.
-    void Open(const std::string& fileName);
+    // Opens the file read-only at its start. Only a regular file is read: a missing file, a
+    // folder, a device or a pipe (which could block or never end), a file larger than the limit
+    // or one that cannot be read raises EInOutError naming the file. A file that grows past the
+    // limit while it is read raises when the reading gets there.
+    void Open(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
     void Close();
-    bool IsOpen() const { return stream_.is_open(); }
+    bool IsOpen() const { return file_.IsOpen(); }
     const std::string& FileName() const { return fileName_; }
     // Line of the next character to be read, counted from 1.
     int LineNumber() const { return line_; }
@@ -43,6 +61,9 @@ public:
     // Skips characters of code 32 or less (blanks, tabs, line ends) and tells whether the end
     // of the file follows.
     bool SeekEof();
+    // Skips the characters of code 32 or less on the current line and tells whether the line
+    // (LF, or CR LF) or the file ends there; the line end stays unread.
+    bool SeekEoln();
 
     // The next number: characters of code 32 or less are skipped across lines; then at most 64
     // (ReadReal) or 32 (ReadInt) characters of code above 32 form the token, and the character
@@ -73,7 +94,9 @@ private:
     [[noreturn]] void RaiseInvalid(const std::string& token);
 
     std::string fileName_;
-    std::ifstream stream_;
+    TFileHandle file_;
+    TReadLimit limit_ = kTextFileLimit;
+    std::uint64_t taken_ = 0; // bytes read from the file so far
     std::unique_ptr<char[]> buffer_;
     std::size_t position_ = 0;
     std::size_t filled_ = 0;
@@ -81,29 +104,24 @@ private:
     int line_ = 1;
 };
 
+// A text file written whole: the file named takes the new content only at Close, and a writer
+// dropped before (an error on the way) leaves the old file as it was.
 class TextWriter {
 public:
-    TextWriter() = default;
-    TextWriter(const TextWriter&) = delete;
-    TextWriter& operator=(const TextWriter&) = delete;
-    ~TextWriter();
-
-    // Creates the file, or empties an existing one. Failure raises EInOutError naming the file.
-    void Create(const std::string& fileName);
+    // Starts the file (TSafeFile::Open); failure raises EInOutError naming the file.
+    void Create(const std::string& fileName, TSaveOptions options = {});
     // Writes the bytes as they are; a failed write raises EInOutError.
-    void Write(std::string_view text);
+    void Write(std::string_view text) { file_.Write(text); }
     // Writes the text followed by CR LF.
     void WriteLine(std::string_view text = {});
-    // Flushes and closes; a failure raises EInOutError. Nothing happens when not open.
+    // Puts the file in place (TSafeFile::Commit); a failure raises EInOutError and leaves the
+    // old file. Nothing happens when not open.
     void Close();
-    bool IsOpen() const { return stream_.is_open(); }
-    const std::string& FileName() const { return fileName_; }
+    bool IsOpen() const { return file_.IsOpen(); }
+    const std::string& FileName() const { return file_.FileName(); }
 
 private:
-    void Check(const char* operation);
-
-    std::string fileName_;
-    std::ofstream stream_;
+    TSafeFile file_;
 };
 
 } // namespace zelt

@@ -8,8 +8,8 @@
 // the bytes themselves go straight into the first view. A write replaces the file by a rename,
 // which needs a real folder: the file lies in a folder of /dev/shm, in memory.
 
+#include "app/configstore.h"
 #include "fuzz/fuzzsupport.h"
-#include "shell/configstore.h"
 
 #include <algorithm>
 #include <cctype>

@@ -6,10 +6,10 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/chocho.h"
+#include "leastsquares/marqguard.h"
 
 #include <cfenv>
 #include <cmath>
-#include <filesystem>
 #include <string>
 
 namespace zelt {
@@ -21,8 +21,6 @@ TextWriter MarqLog;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
-// A normal-matrix diagonal at or below this freezes its parameter for the iteration.
-constexpr long double kDiagonalGuard = 1e-20L;
 // A damping of exactly 0 restarts from this value before it is raised.
 constexpr long double kLambdaRestart = 1e-19L;
 constexpr int kRuleWidth = 80;
@@ -51,19 +49,6 @@ std::string DashRule(int n) {
         RaiseIndexError(n, 0, kRuleWidth);
     return std::string(static_cast<std::size_t>(n), '-') +
            std::string(static_cast<std::size_t>(kRuleWidth - n), ' ');
-}
-
-// Removes an earlier log that is a plain file (no link, no device), so that the log is written
-// to a new file rather than into the old one emptied: ext4 writes a file emptied by truncation
-// out to disk when it is closed (its guard for files rewritten in place), which made every fit
-// wait milliseconds for the disk. Whatever cannot be removed is emptied by Create as before.
-void RemovePlainFile(const std::string& fileName) {
-    namespace fs = std::filesystem;
-    std::error_code error;
-    const fs::path path = PathFromUtf8(fileName);
-    if (fs::symlink_status(path, error).type() == fs::file_type::regular &&
-        fs::hard_link_count(path, error) == 1)
-        fs::remove(path, error);
 }
 
 // The state of one call of MarqMinimize.
@@ -158,7 +143,7 @@ bool TMarqRun::NormalEquations() {
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
         // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
-        if (std::islessequal(a_[At(i, i)], kDiagonalGuard)) {
+        if (std::islessequal(a_[At(i, i)], MarqDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;
@@ -375,8 +360,9 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
-    RemovePlainFile(fileName);
-    MarqLog.Create(fileName);
+    // The log lives in a temporary folder: a link put in its place is replaced, never written
+    // through. It is scratch, so it is not flushed to the disk, which would hold up every fit.
+    MarqLog.Create(fileName, {TLinkPolicy::Replace, false});
     if (mode < 3)
         MarqLog.WriteLine(std::string(84, '='));
 }

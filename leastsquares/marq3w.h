@@ -71,8 +71,10 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
                   TDataVector& fitted, std::int32_t& returnCode, const TMarqModel& model,
                   const TMarqDerivatives& derivatives);
 
-// Creates (or empties) the minimisation log file `fileName` and keeps it open for the run and
-// the report; mode < 3 writes an opening line of 84 "=". Failure raises EInOutError.
+// Starts the minimisation log file `fileName` for the run and the report; mode < 3 writes an
+// opening line of 84 "=". The file takes its content when the report closes it, as a new file
+// in the place of the name: a link or a hard link there is replaced, never written through.
+// Failure raises EInOutError.
 void MarqOpenLog(const std::string& fileName, std::int32_t mode);
 
 // Appends the report of a run to the minimisation log and closes it: the stop reason of

@@ -23,10 +23,10 @@ inline double Population(long double density, long double weightRatio, long doub
 }
 
 // S = lambda^5 gk A / (8 pi h c gi), so that K = n S h / lambda = n lambda^4 gk A / (8 pi c gi) is
-// the absorption coefficient integrated over wavelength (m-1 times m); lambda in m.
+// the absorption coefficient integrated over wavelength (m-1 times m); lambda in m. lambda^5 is a
+// powl, as 10^x is (see PowerOfTen).
 inline double LineStrength(long double lambda, const TAtomRecord& data) {
-    const long double lambda2 = lambda * lambda;
-    return static_cast<double>(lambda2 * lambda2 * lambda *
+    return static_cast<double>(std::pow(lambda, 5.0L) *
                                (static_cast<long double>(data.Gk) / data.Gi) / kEightPiHC *
                                static_cast<long double>(data.Aki));
 }

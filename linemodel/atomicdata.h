@@ -6,6 +6,7 @@
 #include "common/checked.h"
 #include "common/fpcheck.h"
 #include "leastsquares/marqdef.h"
+#include "linemodel/fitquality.h"
 #include "linemodel/normal.h"
 #include "linemodel/precalcstore.h"
 #include "textinput/DataFld.h"
@@ -123,6 +124,7 @@ struct TFitResult {
     TDataVector Covariance;
     long double SumOfSquares = 0;
     std::int32_t ReturnCode = -1;
+    TFitQuality Quality; // how far the result can be trusted
 };
 
 // The numbers of one result line.
@@ -157,6 +159,9 @@ public:
     std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
     std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
+    TFitQuality MapQuality;              // the judgement of the last map
+    // Warnings of the last ImportLines about lines it kept (a negative intensity).
+    std::vector<std::string> ImportWarnings;
 
     // A new species: empties SelectedLines (their level indices belong to the old species),
     // resets the result-header counter, then loads the levels and the line table.
@@ -204,32 +209,44 @@ public:
     // The numbers of the result line of a map or fit, from the populations in Levels.
     TResultValues ResultValues(const TParamVector& p, const TParamVector& u, std::int32_t np,
                                std::int32_t mode) const;
-    // Appends the result line (and first the column header) of a map or fit.
+    // Appends the result line (and first the column header) of a map or fit; a judgement
+    // given puts its procedure text in place of the one of the mode and result code.
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
-                      const std::string& fileName, std::int32_t np, std::int32_t mode);
+                      const std::string& fileName, std::int32_t np, std::int32_t mode,
+                      const TFitQuality* quality = nullptr);
+    // The number of levels that get a Boltzmann population: slot BoltzmannLevels, but never
+    // more than there are levels.
+    std::int32_t PopulatedLevels(const TParamVector& p) const;
 
 private:
     void ShowMessage(const std::string& text) const;
-    std::int32_t PopulatedLevels(const TParamVector& p) const;
     void ComputeModel(const TParamVector& p);
     friend class TLineConstantsScope;
     std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
                                    const CheckedVector<double>& temperatures,
                                    TResidualRange& residuals);
     std::string OpticalDepthFault(const TParamVector& p) const;
-    std::int32_t FindLevel(double energy, const char* missing, const char* several) const;
+    std::int32_t FindLevel(double energy, const char* missing, const char* several,
+                           const std::string& where) const;
 
     TShowMessage showMessage_;
+    std::string levelsFile_; // the file of Levels, for the messages of ImportLines
     // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
     CheckedVector<TLineConstants> lineConstants_;
     double lineVelocity_ = 0;
 };
 
 // Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
-// tau at its centre: 1 at tau = 0, falling off as 2 / (1 + tau). Inline, and in two steps
-// (the exponential, then the factor from it), because the map takes the exponentials of all
-// lines first: the library's exponential resets the x87 control word, which makes any x87
-// arithmetic still in flight wait, so the arithmetic around it is better done apart.
+// tau at its centre: Mewe's approximation (Br. J. Appl. Phys. 18 (1967) 107), the one of the
+// branching-fraction method of Schulze et al. (J. Phys. D 41 (2008) 065206). It is 1 at
+// tau = 0, about 1 / (1 + tau) up to tau ~ 100 and 2 / (1 + tau) far beyond 1000. Against the
+// exact factor of a homogeneous source seen along its line of sight (tools/escapefactor.h) it
+// is low for tau from 1e-3 to 1e3 by up to 57 % (tau ~ 110), or 0.23 (tau ~ 1.4): a fit puts
+// each line at 0.35 to 0.44 times the depth that the exact factor would give (docs/MODEL.md).
+// Inline, and in two steps (the exponential, then the factor from it), because the map takes
+// the exponentials of all lines first: the library's exponential resets the x87 control word,
+// which makes any x87 arithmetic still in flight wait, so the arithmetic around it is better
+// done apart.
 inline long double EscapeExponential(double tau) {
     return FpExp(-0.001L * tau);
 }

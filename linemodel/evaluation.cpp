@@ -6,6 +6,7 @@
 #include "common/parallel.h"
 #include "common/textfile.h"
 #include "leastsquares/marq3w.h"
+#include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 #include "linemodel/gridmodel.h"
@@ -13,7 +14,6 @@
 #include <algorithm>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <optional>
 
 namespace zelt {
@@ -104,13 +104,14 @@ namespace {
 
 // The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
 std::vector<std::string> ReadTextLines(const std::string& fileName) {
-    std::ifstream stream(PathFromUtf8(fileName), std::ios::binary);
+    const std::string text = ReadFileBytes(fileName);
     std::vector<std::string> lines;
-    std::string line;
-    while (std::getline(stream, line)) {
-        if (!line.empty() && line.back() == '\r')
-            line.pop_back();
-        lines.push_back(line);
+    for (std::size_t start = 0; start < text.size();) {
+        const std::size_t end = std::min(text.find('\n', start), text.size());
+        const std::size_t length = end - start;
+        lines.push_back(
+            text.substr(start, end > start && text[end - 1] == '\r' ? length - 1 : length));
+        start = end + 1;
     }
     return lines;
 }
@@ -198,12 +199,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
+    MapQuality = JudgeMap(*this, p);
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode);
+    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
     Append(*report, lines);
 }
 
@@ -236,14 +238,16 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         scratch.push_back(model->NewScratch());
     CheckedVector<double> cells(CheckedMul(rows, columns));
     CheckedVector<TResidualRange> rowResiduals(rows);
-    // Each row clears its thread's flags and reports a fault as a row to be done again on the
-    // scalar path; the first such row in row order ends the parallel part.
+    // Each row clears its thread's flags and reports a fault, or a row the grid model leaves to
+    // the point-by-point path, as a row to be done again on the scalar path; the first such row
+    // in row order ends the parallel part.
     const std::int32_t done = RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
         FpReset();
         TGridModel::TScratch& own = scratch[worker];
-        model->SetTemperature(temperatures[r], own);
+        if (!model->Row(temperatures[r], own))
+            return false;
         for (std::int32_t c = 0; c < columns; ++c) {
-            const long double rss = model->Residual(c, own);
+            const long double rss = own.Residuals[c];
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }
@@ -310,6 +314,10 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         throw;
     }
     MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
+    // Before the fractions are set for the fitted vector: the derivatives leave those of the
+    // last vector they tried.
+    const std::vector<bool> frozen =
+        MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
 
     // Evaluate the fitted vector once more, so that the fractions shown belong to it.
     ClearPrecalc();
@@ -324,6 +332,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
+    result.Quality = JudgeFit(*this, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -333,7 +342,8 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode);
+        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
+                     &result.Quality);
     }
     Append(*report, lines);
     return result;

@@ -8,7 +8,6 @@
 #include <cstdint>
 #include <cstring>
 #include <limits>
-#include <math.h>
 
 namespace zelt {
 
@@ -20,13 +19,14 @@ inline double ExtendedQuotient(double a, double b) {
     return static_cast<double>(static_cast<long double>(a) / b);
 }
 
-// 10^x in extended precision; glibc's exp10l is as exact as powl(10, x) and seven times faster.
+// 10^x in extended precision. The model's powers (10^x here, lambda^5 in LineStrength) are
+// taken by powl, the most accurate of the candidates: glibc's exp10l is mis-rounded about twice
+// as often, MinGW-w64 has no exp10l, and a chain of products such as (l^2)^2 l rounds three times.
+// powl also is the one function of both C runtimes, so Linux and Windows compute the same bits.
+// The model's other exponentials are exp of a single argument (the Boltzmann and escape factors),
+// and the T^4 of the result lines is a powl already.
 inline long double PowerOfTen(long double x) {
-#ifdef __GLIBC__
-    return ::exp10l(x);
-#else
     return std::pow(10.0L, x);
-#endif
 }
 
 // The 80 bits of an x87 extended real: the 64-bit significand (its leading bit explicit) and 16

@@ -3,13 +3,24 @@
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace zelt {
 
+namespace {
+
+// Columns of a row computed together: each step runs over all lines and columns of the block
+// before the next, so that a line's constants stay in registers across the columns and the
+// exponentials follow one another; the block's values stay in the first-level cache.
+constexpr std::int32_t kBlockColumns = 64;
+
+} // namespace
+
 TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
                        const CheckedVector<double>& logDensities)
-    : path_(Slot(p, PathLength)), degreesOfFreedom_(CheckedSub(data.SelectedLines.size(), 2)) {
+    : columns_(logDensities.size()), path_(Slot(p, PathLength)),
+      degreesOfFreedom_(CheckedSub(data.SelectedLines.size(), 2)) {
     const std::int32_t populated =
         std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, data.Levels.size());
     for (std::int32_t j = 0; j < populated; ++j) {
@@ -28,105 +39,134 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
     for (std::int32_t& index : upperIndex)
         index = -1;
     for (const TLine& line : data.SelectedLines) {
-        TGridLine grid{};
-        grid.Constants = LineConstants(line.Data, velocity);
-        grid.A = line.Data.Aki;
-        grid.Measured = line.BFMeasured;
         std::int32_t& upper = upperIndex[line.UpperLevel];
         if (upper < 0)
             upper = upperLevels_++;
-        grid.Upper = upper;
-        grid.Lower = line.LowerLevel;
-        const double lowerPopulation = data.Levels[line.LowerLevel].Population;
+        const TDepthLine depth{LineConstants(line.Data, velocity), line.Data.Aki, line.LowerLevel};
+        TGridLine grid{line.BFMeasured, upper, TSource::Populated, 0};
         if (line.LowerLevel >= populated) {
-            grid.Kind = TLower::Unpopulated;
-            grid.FixedReduced = Reduced(grid, lowerPopulation);
+            grid.Source = TSource::Fixed;
+            grid.Index = static_cast<std::int32_t>(fixedReduced_.size());
+            fixedReduced_.push_back(Reduced(depth, data.Levels[line.LowerLevel].Population));
         } else if (line.LowerLevel == 0) {
-            grid.Kind = TLower::First;
-            grid.First = firstLevelLines_++;
+            // n_1 = density (g_1 / g_1) exp(-0 / kT) in every row whose kT is a positive number.
+            grid.Source = TSource::First;
+            grid.Index = firstLevelLines_++;
+            for (const long double density : densities_)
+                firstLevelReduced_.push_back(
+                    Reduced(depth, Population(density, weightRatios_[0], 1.0L)));
         } else {
-            grid.Kind = TLower::Populated;
+            grid.Index = static_cast<std::int32_t>(populatedLines_.size());
+            populatedLines_.push_back(depth);
         }
         lines_.push_back(grid);
     }
-    // n_1 = density (g_1 / g_1) exp(-0 / kT) in every row whose kT is a positive number.
-    for (const long double density : densities_)
-        for (const TGridLine& line : lines_)
-            if (line.Kind == TLower::First)
-                firstLevelReduced_.push_back(
-                    Reduced(line, Population(density, weightRatios_[0], 1.0L)));
 }
 
 // A EscapeFactor(tau) of a line for the population (m-3) of its lower level.
-double TGridModel::Reduced(const TGridLine& line, double lowerPopulation) const {
+double TGridModel::Reduced(const TDepthLine& line, double lowerPopulation) const {
     return ReducedTransitionProbability(
         line.A, EscapeFactor(OpticalDepth(line.Constants, std::fabs(lowerPopulation), path_)));
 }
 
 TGridModel::TScratch TGridModel::NewScratch() const {
+    const std::size_t block = kBlockColumns;
     TScratch scratch;
+    scratch.Residuals.resize(columns_);
     scratch.Boltzmann.resize(energyTerms_.size());
-    scratch.Populations.resize(energyTerms_.size());
-    scratch.Depths.resize(lines_.size());
-    scratch.Exponentials.resize(lines_.size());
+    scratch.Populations.resize(energyTerms_.size() * block);
+    scratch.Populated.resize(populatedLines_.size() * block);
+    for (const double reduced : fixedReduced_)
+        scratch.Fixed.insert(scratch.Fixed.end(), block, reduced);
     scratch.Reduced.resize(lines_.size());
-    scratch.SumAEff.resize(upperLevels_);
+    scratch.SumAEff.resize(static_cast<std::size_t>(upperLevels_));
+    scratch.Exponentials.resize(populatedLines_.size() * block);
     return scratch;
 }
 
-void TGridModel::SetTemperature(double temperature, TScratch& scratch) const {
+bool TGridModel::Row(double temperature, TScratch& scratch) const {
     const long double absolute = std::fabs(static_cast<long double>(temperature));
-    for (std::int32_t j = 0; j < energyTerms_.size(); ++j)
+    for (std::size_t j = 0; j < energyTerms_.size(); ++j)
         scratch.Boltzmann[j] = BoltzmannFactor(energyTerms_[j], kBoltzmann * absolute);
-    scratch.FirstLevelUnity = !scratch.Boltzmann.empty() && scratch.Boltzmann[0] == 1;
+    if (!scratch.Boltzmann.empty() && scratch.Boltzmann[0] != 1)
+        return false;
+    for (std::int32_t first = 0; first < columns_; first += kBlockColumns)
+        Block(first, std::min(kBlockColumns, columns_ - first), scratch);
+    return true;
 }
 
-long double TGridModel::Residual(std::int32_t column, TScratch& scratch) const {
-    const long double density = densities_[column];
-    for (std::int32_t j = 0; j < weightRatios_.size(); ++j)
-        scratch.Populations[j] = Population(density, weightRatios_[j], scratch.Boltzmann[j]);
-    // The lines whose reduced transition probability is not known beforehand: their optical
-    // depths, then their exponentials, each for all lines (see EscapeExponential).
-    const auto computed = [&](const TGridLine& line) {
-        return line.Kind == TLower::Populated ||
-               (line.Kind == TLower::First && !scratch.FirstLevelUnity);
-    };
-    for (std::int32_t i = 0; i < lines_.size(); ++i) {
+// The optical depths of the lines from the populated levels above the first in the block's
+// columns, then their reduced transition probabilities, into TScratch::Populated. The
+// exponentials run apart from the arithmetic around them: the library's exponential sets the
+// x87 control word, which makes any x87 arithmetic still in flight wait.
+void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const TLineConstants constants = populatedLines_[k].Constants;
+        const double* population =
+            &scratch.Populations[populatedLines_[k].Lower * std::size_t{kBlockColumns}];
+        double* tau = &scratch.Populated[k * kBlockColumns];
+        for (std::int32_t c = 0; c < count; ++c)
+            tau[c] = OpticalDepth(constants, std::fabs(population[c]), path_);
+    }
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const double* tau = &scratch.Populated[k * kBlockColumns];
+        long double* exponential = &scratch.Exponentials[k * kBlockColumns];
+        for (std::int32_t c = 0; c < count; ++c)
+            exponential[c] = EscapeExponential(tau[c]);
+    }
+    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        const long double a = populatedLines_[k].A;
+        double* value = &scratch.Populated[k * kBlockColumns];
+        const long double* exponential = &scratch.Exponentials[k * kBlockColumns];
+        for (std::int32_t c = 0; c < count; ++c)
+            value[c] = ReducedTransitionProbability(a, EscapeFactor(value[c], exponential[c]));
+    }
+}
+
+// The residuals of `count` columns from column `first` on.
+void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch) const {
+    // The first level's lines take their values from firstLevelReduced_.
+    for (std::size_t j = 1; j < weightRatios_.size(); ++j) {
+        const long double weight = weightRatios_[j], boltzmann = scratch.Boltzmann[j];
+        double* population = &scratch.Populations[j * kBlockColumns];
+        for (std::int32_t c = 0; c < count; ++c)
+            population[c] = Population(densities_[first + c], weight, boltzmann);
+    }
+    ReduceLines(count, scratch);
+    for (std::size_t i = 0; i < lines_.size(); ++i) {
         const TGridLine& line = lines_[i];
-        if (computed(line))
-            scratch.Depths[i] =
-                OpticalDepth(line.Constants, std::fabs(scratch.Populations[line.Lower]), path_);
+        const std::size_t row = static_cast<std::size_t>(line.Index);
+        switch (line.Source) {
+        case TSource::Fixed:
+            scratch.Reduced[i] = &scratch.Fixed[row * kBlockColumns];
+            break;
+        case TSource::First:
+            scratch.Reduced[i] = &firstLevelReduced_[row * columns_ + first];
+            break;
+        case TSource::Populated:
+            scratch.Reduced[i] = &scratch.Populated[row * kBlockColumns];
+            break;
+        }
     }
-    for (std::int32_t i = 0; i < lines_.size(); ++i)
-        if (computed(lines_[i]))
-            scratch.Exponentials[i] = EscapeExponential(scratch.Depths[i]);
-    for (std::int32_t i = 0; i < lines_.size(); ++i) {
-        const TGridLine& line = lines_[i];
-        if (computed(line))
-            scratch.Reduced[i] = ReducedTransitionProbability(
-                line.A, EscapeFactor(scratch.Depths[i], scratch.Exponentials[i]));
-        else if (line.Kind == TLower::First)
-            scratch.Reduced[i] = firstLevelReduced_[column * firstLevelLines_ + line.First];
-        else
-            scratch.Reduced[i] = line.FixedReduced;
+    for (std::int32_t c = 0; c < count; ++c) {
+        for (double& sum : scratch.SumAEff)
+            sum = 0;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            double& sum = scratch.SumAEff[lines_[i].Upper];
+            sum = ExtendedSum(sum, scratch.Reduced[i][c]);
+        }
+        long double rss = 0;
+        for (std::size_t i = 0; i < lines_.size(); ++i) {
+            const double sumAEff = scratch.SumAEff[lines_[i].Upper];
+            const double reduced = scratch.Reduced[i][c];
+            const double fraction = sumAEff <= 0 ? -1 : ExtendedQuotient(reduced, sumAEff);
+            const long double difference = static_cast<long double>(fraction) - lines_[i].Measured;
+            rss += difference * difference;
+        }
+        if (degreesOfFreedom_ > 0)
+            rss /= degreesOfFreedom_;
+        scratch.Residuals[first + c] = rss;
     }
-    for (double& sum : scratch.SumAEff)
-        sum = 0;
-    for (std::int32_t i = 0; i < lines_.size(); ++i) {
-        double& sum = scratch.SumAEff[lines_[i].Upper];
-        sum = ExtendedSum(sum, scratch.Reduced[i]);
-    }
-    long double rss = 0;
-    for (std::int32_t i = 0; i < lines_.size(); ++i) {
-        const TGridLine& line = lines_[i];
-        const double sumAEff = scratch.SumAEff[line.Upper];
-        const double fraction = sumAEff <= 0 ? -1 : ExtendedQuotient(scratch.Reduced[i], sumAEff);
-        const long double difference = static_cast<long double>(fraction) - line.Measured;
-        rss += difference * difference;
-    }
-    if (degreesOfFreedom_ > 0)
-        rss /= degreesOfFreedom_;
-    return rss;
 }
 
 } // namespace zelt

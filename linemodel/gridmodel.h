@@ -1,27 +1,31 @@
 #pragma once
-// The residual of the map, grid point after grid point: the operations of ModelBF and CalcRSS
-// in their order and precision, but without the model cache and without allocating, and with
-// what stays the same over the grid computed once: each line's strength and Doppler width, the
-// densities of the grid columns, the Boltzmann factors of each grid row, and the whole reduced
-// transition probability of a line whose lower level the model does not populate (the same at
-// every grid point) or is the first level (the same in every row of a column, as the first
-// level's Boltzmann factor is exp(-0) = 1).
+// The residuals of the map, a grid row at a time: the operations of ModelBF and CalcRSS in their
+// order and precision, but without the model cache and without allocating, and with what stays
+// the same over the grid computed once: each line's strength and Doppler width, the densities
+// of the grid columns, the Boltzmann factors of each grid row, and the whole reduced transition
+// probability of a line whose lower level the model does not populate (the same at every grid
+// point) or is the first level (the same in every row of a column, as the first level's
+// Boltzmann factor is exp(-0) = 1).
 
 #include "linemodel/atomicdata.h"
+
+#include <vector>
 
 namespace zelt {
 
 class TGridModel {
 public:
-    // One worker's scratch for a row of the grid.
+    // One worker's scratch for a row of the grid. Its arrays hold a block of columns each; the
+    // model sizes them and indexes them only within those sizes.
     struct TScratch {
-        CheckedVector<long double> Boltzmann;    // of the populated levels at the row's temperature
-        bool FirstLevelUnity = false;            // the first level's Boltzmann factor is 1
-        CheckedVector<double> Populations;       // m-3, of the populated levels
-        CheckedVector<double> Depths;            // optical depth tau of every line
-        CheckedVector<long double> Exponentials; // exp(-0.001 tau) of every line
-        CheckedVector<double> Reduced;           // s-1, A EscapeFactor(tau) of every line
-        CheckedVector<double> SumAEff;           // s-1, of every upper level
+        CheckedVector<long double> Residuals;  // CalcRSS(p, 2) of every column of the last row
+        std::vector<long double> Boltzmann;    // of the populated levels at the row's temperature
+        std::vector<double> Populations;       // m-3, [level][column of the block]
+        std::vector<double> Populated;         // tau, then A EscapeFactor(tau), of those lines
+        std::vector<long double> Exponentials; // exp(-0.001 tau) of the lines being computed
+        std::vector<double> Fixed;             // s-1, the fixed A EscapeFactor(tau), repeated
+        std::vector<const double*> Reduced;    // per line: its reduced values in the block
+        std::vector<double> SumAEff;           // s-1, of every upper level
     };
 
     // The model of the lines and levels of `data` for the slots GasTemperature, PathLength,
@@ -32,32 +36,40 @@ public:
                const CheckedVector<double>& logDensities);
 
     TScratch NewScratch() const;
-    // The Boltzmann factors of a grid row at `temperature` (K, its absolute value is used).
-    void SetTemperature(double temperature, TScratch& scratch) const;
-    // CalcRSS(p, 2) at grid column `column` and the temperature last set.
-    long double Residual(std::int32_t column, TScratch& scratch) const;
+    // CalcRSS(p, 2) at every grid column and `temperature` (K, its absolute value is used), into
+    // scratch.Residuals. Returns false, having computed nothing, when the first level's
+    // Boltzmann factor is not 1 (kT is 0 or no number), for the point-by-point path to do.
+    bool Row(double temperature, TScratch& scratch) const;
 
 private:
-    enum class TLower { Unpopulated, First, Populated };
-    struct TGridLine {
+    // A line whose optical depth the model computes.
+    struct TDepthLine {
         TLineConstants Constants;
-        long double A;   // s-1
-        double Measured; // BFMeasured
-        TLower Kind;
-        std::int32_t Lower;  // index of the lower level
-        std::int32_t Upper;  // index of the upper level in TScratch::SumAEff
-        std::int32_t First;  // index among the lines from the first level
-        double FixedReduced; // the reduced transition probability of an unpopulated lower level
+        double A;           // s-1
+        std::int32_t Lower; // index of the lower level
+    };
+    // Where the reduced transition probability of a line comes from.
+    enum class TSource { Fixed, First, Populated };
+    struct TGridLine {
+        double Measured;    // BFMeasured
+        std::int32_t Upper; // index of the upper level in TScratch::SumAEff
+        TSource Source;
+        std::int32_t Index; // among the lines of its source
     };
 
-    double Reduced(const TGridLine& line, double lowerPopulation) const;
+    double Reduced(const TDepthLine& line, double lowerPopulation) const;
+    void Block(std::int32_t first, std::int32_t count, TScratch& scratch) const;
+    void ReduceLines(std::int32_t count, TScratch& scratch) const;
 
-    CheckedVector<TGridLine> lines_;
-    CheckedVector<long double> weightRatios_, energyTerms_; // g_j / g_1, -e (E_j - E_1)
-    CheckedVector<long double> densities_;                  // m-3, of the columns
-    // The reduced transition probabilities of the lines from the first level, column by column.
-    CheckedVector<double> firstLevelReduced_;
+    std::vector<TGridLine> lines_;
+    std::vector<TDepthLine> populatedLines_;              // from populated levels but the first
+    std::vector<double> fixedReduced_;                    // s-1, of the unpopulated lower levels
+    std::vector<long double> weightRatios_, energyTerms_; // g_j / g_1, -e (E_j - E_1)
+    std::vector<long double> densities_;                  // m-3, of the columns
+    // The reduced transition probabilities of the lines from the first level, line by line.
+    std::vector<double> firstLevelReduced_;
     std::int32_t firstLevelLines_ = 0;
+    std::int32_t columns_ = 0;
     std::int32_t upperLevels_ = 0;
     long double path_ = 0;
     std::int32_t degreesOfFreedom_ = 0;

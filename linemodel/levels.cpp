@@ -18,6 +18,8 @@ constexpr int kLevelHeaderLines = 3;
 // Sizes of the atomic and molecular tables that the line table store starts with.
 constexpr std::int32_t kAtomCapacity = 1000;
 constexpr std::int32_t kMolCapacity = 500;
+// Level files of real species hold a few thousand levels, well under a megabyte.
+constexpr TReadLimit kLevelFileLimit{16 * kMegabyte, "a level file"};
 
 // The statistical weight g = 2J + 1 of a level read from `line` of the file. A J beyond half the
 // range of a double has no weight that a double can hold.
@@ -50,10 +52,11 @@ void TAtomicData::ChangeSpecies(const std::string& levelsFile, const std::string
 
 void TAtomicData::LoadLevels(const std::string& fileName) {
     TextReader reader;
-    reader.Open(fileName);
+    reader.Open(fileName, kLevelFileLimit);
     for (int i = 0; i < kLevelHeaderLines; ++i)
         reader.SkipLine();
     Levels.clear();
+    levelsFile_ = fileName;
     while (!reader.Eof()) {
         TLevel level;
         level.Configuration = std::string(TrimBlanks(reader.ReadField(kConfigurationWidth)));
@@ -81,8 +84,18 @@ void TAtomicData::LoadLineBase(const std::string& folder, const std::string& sou
     const std::vector<std::string> items = SplitCommaText(source);
     if (items.size() != 2)
         throw Exception("Wrong source in ini file. ");
-    LineBase = std::make_unique<TTextBase>(kAtomCapacity, kMolCapacity);
-    LineBase->Load(folder, {items[0]}, {}, {items[1]}, {}, false, false);
+    // The store passes over a table it cannot open, which for one species is no table at all.
+    const std::string tableFile = folder + "/" + items[0] + "_" + items[1] + ".txt";
+    try {
+        TextReader probe;
+        probe.Open(tableFile);
+    } catch (const EInOutError& e) {
+        throw EInOutError(e.message() + " (the line table of Lines=" + source + ")", e.errorCode());
+    }
+    // Made current only once loaded, so that a table that fails leaves the previous one.
+    auto table = std::make_unique<TTextBase>(kAtomCapacity, kMolCapacity);
+    table->Load(folder, {items[0]}, {}, {items[1]}, {}, false, false);
+    LineBase = std::move(table);
 }
 
 void TAtomicData::ListLevels(std::vector<std::string>& list) const {

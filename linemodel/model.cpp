@@ -57,8 +57,6 @@ void TAtomicData::CalcBranchingFractions() {
     FpCheck("CalcBranchingFractions");
 }
 
-// The number of levels that get a Boltzmann population: slot BoltzmannLevels, but never more
-// than there are levels.
 std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
     return std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, Levels.size());
 }

@@ -10,32 +10,6 @@
 
 namespace zelt {
 
-namespace {
-
-// The procedure column of a fit: "fit:" and the word of the minimiser's result code.
-std::string FitProcedure(std::int32_t code) {
-    switch (code) {
-    case -1:
-        return "fit:not started";
-    case 0:
-        return "fit:sum reached";
-    case 1:
-        return "fit:lambda reached";
-    case 2:
-        return "fit:itercount reached";
-    case 3:
-        return "fit:false residuum";
-    case 4:
-        return "fit:false hessian";
-    case 5:
-        return "fit:OK";
-    default:
-        return Format("%s %d", {"fit:", code});
-    }
-}
-
-} // namespace
-
 TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVector& u,
                                         std::int32_t np, std::int32_t mode) const {
     const std::int32_t populated = PopulatedLevels(p);
@@ -82,10 +56,13 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
 }
 
 void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
-                               const std::string& fileName, std::int32_t np, std::int32_t mode) {
+                               const std::string& fileName, std::int32_t np, std::int32_t mode,
+                               const TFitQuality* quality) {
     if (out == nullptr)
         throw Exception("Lines not assigned.");
-    const TResultValues result = ResultValues(p, u, np, mode);
+    TResultValues result = ResultValues(p, u, np, mode);
+    if (quality != nullptr)
+        result.Procedure = quality->Procedure;
     std::string values, header;
     for (std::int32_t j = 0; j < result.Densities.size(); ++j) {
         values += Format(" %.3e %.3e", {result.Densities[j], result.Uncertainties[j]});

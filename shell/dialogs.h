@@ -28,33 +28,6 @@ public:
     virtual QString SaveImageFileName(const QString& folder) = 0;
 };
 
-// Passes every box and dialog on to `shown`; while collecting, it keeps the errors and the
-// messages of orderly stops as texts instead, so that a command run for many files in turn
-// does not wait at a box for each.
-class TCollectingDialogs : public TDialogs {
-public:
-    struct TCollected {
-        QStringList Errors, Messages;
-    };
-
-    explicit TCollectingDialogs(TDialogs& shown) : shown_(shown) {}
-    // Starts or ends collecting; either empties what was collected.
-    void Collect(bool on);
-    // What was collected since the last call, which empties it.
-    TCollected Take();
-
-    void Error(const QString& text) override;
-    void Message(const QString& text) override;
-    QString OpenFileName(const QString& folder, const QString& file) override;
-    QString SaveFileName(const QString& folder) override;
-    QString SaveImageFileName(const QString& folder) override;
-
-private:
-    TDialogs& shown_;
-    bool collecting_ = false;
-    TCollected collected_;
-};
-
 // The real boxes and dialogs, owned by `parent`.
 class TBoxDialogs : public TDialogs {
 public:

@@ -4,11 +4,8 @@
 // report memo and the status bar. Every command runs to completion in its handler; errors end
 // the command and are shown by the common error report, and the window stays usable.
 
-#include "linemodel/atomicdata.h"
-#include "shell/commands.h"
-#include "shell/configstore.h"
+#include "app/application.h"
 #include "shell/dialogs.h"
-#include "shell/shownmap.h"
 
 #include <QMainWindow>
 #include <QVector>
@@ -39,9 +36,6 @@ class TSeriesPage;
 class TSeriesRun;
 class TZeltChart;
 
-// The largest map the window computes: 20 million grid points (160 MB of residuals).
-inline constexpr long long MaxMapPoints = 20'000'000;
-
 // The checks before the window exists: the necessary files, copied on the first run. False,
 // after the missing-files message, when the program cannot start.
 bool PassNecessaryFilesCheck(TDialogs& dialogs, const std::string& userFolder,
@@ -59,7 +53,8 @@ public:
     TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* parent = nullptr);
     ~TMainForm() override;
 
-    TAtomicData& AtomicData() { return atomicData_; }
+    TZeltApp& App() { return app_; }
+    TAtomicData& AtomicData() { return app_.AtomicData(); }
     const std::string& DatabaseFolder() const { return databaseFolder_; }
     const QString& CurrentFile() const { return currentFile_; }
     const QString& OpenDialogFolder() const { return openDialogFolder_; }
@@ -69,7 +64,7 @@ public:
     void ReadBtnClick(TSender sender);
     void NextFileClick();
     void FileListBoxClick();
-    // "Recalculate BF": raises "Not enough lines for Zelt method." with fewer than 2 lines.
+    // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     void RecalculateBF();
     // The commit of an edited intensity: stores it and recomputes the fractions; false when
     // the text is not a number (the user stays in the cell).
@@ -116,13 +111,22 @@ private:
     void SetTabOrder();
     void FormCreate();
     void FillEdits();
+    TNumberEdit* Edit(const TSetting& setting) const;
     void FillSpecies();
     void FillTableRows();
     void RebuildRowColours();
     void PointFileList(const QString& folder, const QString& fileName);
     void ShowPosition();
     void ReportError(const std::exception& error);
+    // The boxes of an outcome (none while a series runs, which lists them itself); true when
+    // the command was done.
+    bool ShowOutcome(const TOutcome& outcome);
+    // What the window shows after a read and after a fit.
+    bool ShowRead(const TOutcome& outcome);
+    bool ShowFit(const TFitOutcome& outcome);
+    // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
+    TReportKind ReportKind() const;
     void AppendReport(const TReportList& report);
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
@@ -130,14 +134,12 @@ private:
     void SaveText(const std::string& text);
     void Guarded(const std::function<void()>& command);
 
-    TCollectingDialogs dialogs_;
-    TConfigStore config_;
-    TAtomicData atomicData_;
+    TDialogs& dialogs_;
+    TZeltApp app_;
     std::string databaseFolder_;
     QString openDialogFolder_;
     QString currentFile_;
     QString fileListFolder_;
-    TShownMap shownMap_;
     bool closed_ = false;
 
     QTabWidget* tablePages_ = nullptr;

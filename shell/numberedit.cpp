@@ -1,16 +1,14 @@
 #include "shell/numberedit.h"
 
-#include "common/convert.h"
-
 #include <QFocusEvent>
 #include <QTimer>
 
-#include <cstdint>
-
 namespace zelt {
 
-TNumberEdit::TNumberEdit(TKind kind, const QString& caption, QWidget* parent)
-    : QLineEdit(parent), kind_(kind), caption_(caption) {
+TNumberEdit::TNumberEdit(const TSetting& setting, QWidget* parent)
+    : QLineEdit(parent), setting_(setting) {
+    setObjectName(QString::fromLatin1(setting.EditName.data(),
+                                      static_cast<qsizetype>(setting.EditName.size())));
     connect(this, &QLineEdit::textChanged, this, [this] {
         if (marked_ && HoldsPositiveNumber())
             SetMarked(false);
@@ -18,21 +16,11 @@ TNumberEdit::TNumberEdit(TKind kind, const QString& caption, QWidget* parent)
 }
 
 bool TNumberEdit::HoldsPositiveNumber() const {
-    const std::string value = text().toStdString();
-    if (kind_ == TKind::Integer) {
-        std::int32_t number = 0;
-        return TryStrToInt(value, number) && number > 0;
-    }
-    double number = 0;
-    return TryStrToFloat(value, number) && number > 0;
+    return zelt::HoldsPositiveNumber(setting_.Kind, text().toStdString());
 }
 
 QString TNumberEdit::Complaint() const {
-    if (HoldsPositiveNumber())
-        return QString();
-    const QString what = kind_ == TKind::Integer ? QStringLiteral("a whole number above 0")
-                                                 : QStringLiteral("a number above 0");
-    return QStringLiteral("%1: \"%2\" is not %3.").arg(caption_, text(), what);
+    return QString::fromStdString(RefusalText(setting_, text().toStdString()));
 }
 
 void TNumberEdit::SetMarked(bool marked) {

@@ -1,8 +1,10 @@
 #pragma once
-// An edit box for a positive number. Leaving it with a text that is not a positive number
-// (a real or a decimal integer, by kind) is refused: the focus goes back to the box, the text
+// The edit box of a number setting (app/settings.h). Leaving it with a text that is not a
+// positive number of the setting's kind is refused: the focus goes back to the box, the text
 // stays as it is, and the box is marked in red with the reason as its tool tip until its text
 // is a positive number again.
+
+#include "app/settings.h"
 
 #include <QLineEdit>
 
@@ -11,11 +13,9 @@ namespace zelt {
 class TNumberEdit : public QLineEdit {
     Q_OBJECT
 public:
-    enum class TKind { Float, Integer };
-
-    // `caption` names the box in the reason for a refusal.
-    TNumberEdit(TKind kind, const QString& caption, QWidget* parent = nullptr);
-    TKind Kind() const { return kind_; }
+    // Named after the setting's edit box; its caption names the box in the reason for a refusal.
+    explicit TNumberEdit(const TSetting& setting, QWidget* parent = nullptr);
+    const TSetting& Setting() const { return setting_; }
     // True when the text is a number of the box's kind and greater than zero.
     bool HoldsPositiveNumber() const;
     // Why the text is refused, or empty while it is a positive number:
@@ -33,8 +33,7 @@ protected:
 private:
     void SetMarked(bool marked);
 
-    TKind kind_;
-    QString caption_;
+    const TSetting& setting_;
     bool marked_ = false;
 };
 

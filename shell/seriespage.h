@@ -2,7 +2,7 @@
 // The page "Series": the plot of a measurement series over its files, a line saying how far it
 // got, and the files that were not fitted or were read only in part.
 
-#include "shell/series.h"
+#include "app/series.h"
 
 #include <QWidget>
 

@@ -1,13 +1,13 @@
 #include "shell/seriesrun.h"
 
-#include "common/fpcheck.h"
+#include "app/commands.h"
+#include "app/listing.h"
 #include "shell/dialogs.h"
-#include "shell/filelistbox.h"
-#include "shell/main.h"
 #include "shell/seriespage.h"
 
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMainWindow>
 #include <QPointer>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -16,21 +16,20 @@
 
 namespace zelt {
 
-TSeriesRun::TSeriesRun(TMainForm& window, TCollectingDialogs& dialogs, TFileListBox* files,
-                       QTabWidget* plotPages, TSeriesPage* page, QList<QWidget*> commands)
-    : QObject(&window), window_(window), dialogs_(dialogs), files_(files), plotPages_(plotPages),
+TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
+                       TSeriesPage* page, QList<QWidget*> commands)
+    : QObject(&window), window_(window), app_(app), dialogs_(dialogs), plotPages_(plotPages),
       page_(page), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("SeriesRun"));
 }
 
-void TSeriesRun::Run() {
-    if (running_ || files_->count() == 0)
+void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettings& settings,
+                     TReportKind report, const std::function<void(const TSeriesFile&)>& showFile) {
+    if (running_ || files.empty())
         return;
-    names_.clear();
-    for (int row = 0; row < files_->count(); ++row)
-        names_.push_back(files_->item(row)->text().toStdString());
-    axis_ = SeriesAxis(names_);
-    entries_.clear();
+    series_ = {};
+    series_.Files = files;
+    live_ = &series_;
     running_ = true;
     stopRequested_ = closeRequested_ = false;
 
@@ -44,23 +43,25 @@ void TSeriesRun::Run() {
         }
     QApplication::setOverrideCursor(Qt::WaitCursor);
     qApp->installEventFilter(this);
-    dialogs_.Collect(true);
     plotPages_->setCurrentWidget(page_);
-    ShowSeries();
 
-    for (current_ = 0; current_ < names_.size() && !stopRequested_; ++current_) {
-        TSeriesEntry entry;
-        entry.File = names_[current_];
-        entry.X = axis_.X[current_];
+    TSeriesHooks hooks;
+    hooks.Starting = [this](const TSeries& series) {
+        live_ = &series;
         ShowProgress();
-        FitFile(entry);
-        entries_.push_back(std::move(entry));
+        ShowSeries();
+    };
+    hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
+        live_ = &series;
+        showFile(file);
         ShowSeries();
         // Between two files: the plot and the progress are drawn, and an Escape comes in.
         QApplication::processEvents();
-    }
+    };
+    hooks.StopRequested = [this] { return stopRequested_; };
+    series_ = app_.RunSeries(files, TSeriesCommand::Fit, settings, report, FitLogPath(), hooks);
+    live_ = &series_;
 
-    dialogs_.Collect(false);
     qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
     for (QWidget* widget : disabled)
@@ -70,7 +71,7 @@ void TSeriesRun::Run() {
     running_ = false;
     window_.statusBar()->clearMessage();
     ShowSeries();
-    const std::vector<std::string> problems = SeriesProblems(entries_);
+    const std::vector<std::string> problems = SeriesProblems(series_.Entries);
     if (!problems.empty()) {
         QString text = Summary() + QStringLiteral(".\n");
         for (const std::string& line : problems)
@@ -79,44 +80,6 @@ void TSeriesRun::Run() {
     }
     if (closeRequested_)
         window_.close();
-}
-
-// The read and the fit run as the user's click in the list and "Fit" run them; the boxes they
-// would show are collected into the entry.
-void TSeriesRun::FitFile(TSeriesEntry& entry) {
-    const QString name = QString::fromStdString(entry.File);
-    const QList<QListWidgetItem*> items = files_->findItems(name, Qt::MatchExactly);
-    if (items.isEmpty()) {
-        entry.Problem = "the file is no longer in the folder";
-        return;
-    }
-    files_->setCurrentItem(items.first());
-    window_.FileListBoxClick();
-    const TCollectingDialogs::TCollected read = dialogs_.Take();
-    for (const QString& message : read.Messages)
-        entry.Notes.push_back(message.toStdString());
-    if (!read.Errors.isEmpty()) {
-        entry.Problem = read.Errors.join(QLatin1Char(' ')).toStdString();
-        return;
-    }
-    const std::optional<TFitResult> fit = window_.Fit();
-    const TCollectingDialogs::TCollected fitted = dialogs_.Take();
-    for (const QString& message : fitted.Messages)
-        entry.Notes.push_back(message.toStdString());
-    if (!fit) {
-        entry.Problem = fitted.Errors.join(QLatin1Char(' ')).toStdString();
-        return;
-    }
-    try {
-        FpReset();
-        const std::int32_t fitCount = TruncToInt(Slot(fit->Params, FitCount));
-        entry.Values =
-            window_.AtomicData().ResultValues(fit->Params, fit->Uncertainty, fitCount, FitMode);
-        entry.TemperatureFitted = fitCount == 2;
-        entry.Fitted = true;
-    } catch (const std::exception& error) {
-        entry.Problem = error.what();
-    }
 }
 
 bool TSeriesRun::eventFilter(QObject* object, QEvent* event) {
@@ -146,15 +109,17 @@ bool TSeriesRun::eventFilter(QObject* object, QEvent* event) {
 
 void TSeriesRun::RequestStop() {
     stopRequested_ = true;
-    if (current_ < names_.size())
+    if (live_->Entries.size() < live_->Files.size())
         ShowProgress();
 }
 
+// The file being read and fitted: the first not done.
 void TSeriesRun::ShowProgress() {
+    const std::size_t current = live_->Entries.size();
     QString text = QStringLiteral("Fit %1/%2: %3")
-                       .arg(current_ + 1)
-                       .arg(names_.size())
-                       .arg(QString::fromStdString(names_[current_]));
+                       .arg(current + 1)
+                       .arg(live_->Files.size())
+                       .arg(QString::fromStdString(FileNameOf(live_->Files[current])));
     text += stopRequested_ ? QStringLiteral("    stopping after this file")
                            : QStringLiteral("    Escape: stop after this file");
     window_.statusBar()->showMessage(text);
@@ -166,9 +131,10 @@ QString TSeriesRun::Summary() const {
     const auto files = [](std::size_t n) {
         return n == 1 ? QStringLiteral("1 file") : QStringLiteral("%1 files").arg(n);
     };
+    const std::vector<TSeriesEntry>& entries = live_->Entries;
     const auto fitted = static_cast<std::size_t>(std::count_if(
-        entries_.begin(), entries_.end(), [](const TSeriesEntry& entry) { return entry.Fitted; }));
-    const std::size_t done = entries_.size(), count = names_.size();
+        entries.begin(), entries.end(), [](const TSeriesEntry& entry) { return entry.Fitted; }));
+    const std::size_t done = entries.size(), count = live_->Files.size();
     if (done == count)
         return QStringLiteral("%1, %2 fitted").arg(files(count)).arg(fitted);
     if (running_)
@@ -180,7 +146,7 @@ QString TSeriesRun::Summary() const {
 }
 
 void TSeriesRun::ShowSeries() {
-    page_->Show(axis_, entries_, Summary());
+    page_->Show(live_->Axis, live_->Entries, Summary());
 }
 
 } // namespace zelt

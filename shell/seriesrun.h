@@ -1,65 +1,64 @@
 #pragma once
-// "Fit all files": every file of the file list in the list's order is read as a click in the
-// list reads it and fitted as "Fit" fits it, each result line going to the report. A file that
-// cannot be read or fitted is recorded and the series goes on; the boxes its read or fit
-// would show are collected and listed once at the end and on the page "Series". Between two
+// "Fit all files" in the window: the application's series over the files of the list, each
+// file read and fitted as a click in the list and "Fit" would, each result line going to the
+// report. A file that cannot be read or fitted is recorded and the series goes on; the boxes
+// its read or fit would show are listed once at the end and on the page "Series". Between two
 // files the window takes its events: the progress in the status bar is drawn, the plot pages
 // can be looked at, and Escape stops the series after the current file. Every other command
 // and setting is disabled meanwhile, and closing the window waits for the current file.
 
-#include "shell/series.h"
+#include "app/application.h"
 
 #include <QList>
 #include <QObject>
 #include <QString>
 
+#include <functional>
 #include <string>
 #include <vector>
 
+class QMainWindow;
 class QTabWidget;
 class QWidget;
 
 namespace zelt {
 
-class TCollectingDialogs;
-class TFileListBox;
-class TMainForm;
+class TDialogs;
 class TSeriesPage;
 
 class TSeriesRun : public QObject {
     Q_OBJECT
 public:
-    // The series of `window`'s file list `files` shown on `page` of `plotPages`; `commands`
-    // are disabled while it runs.
-    TSeriesRun(TMainForm& window, TCollectingDialogs& dialogs, TFileListBox* files,
-               QTabWidget* plotPages, TSeriesPage* page, QList<QWidget*> commands);
+    // The series of `window`, whose status bar shows the progress, on `page` of `plotPages`;
+    // `commands` are disabled while it runs.
+    TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
+               TSeriesPage* page, QList<QWidget*> commands);
 
-    void Run();
+    // Fits the files (full paths) in turn; `showFile` shows each file's outcome in the window.
+    void Run(const std::vector<std::string>& files, const TCommandSettings& settings,
+             TReportKind report, const std::function<void(const TSeriesFile&)>& showFile);
     bool Running() const { return running_; }
     // The files done so far, in the list's order.
-    const std::vector<TSeriesEntry>& Entries() const { return entries_; }
+    const std::vector<TSeriesEntry>& Entries() const { return live_->Entries; }
 
 protected:
     bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
-    void FitFile(TSeriesEntry& entry);
     void RequestStop();
     void ShowProgress();
     QString Summary() const;
     void ShowSeries();
 
-    TMainForm& window_;
-    TCollectingDialogs& dialogs_;
-    TFileListBox* files_;
+    QMainWindow& window_;
+    TZeltApp& app_;
+    TDialogs& dialogs_;
     QTabWidget* plotPages_;
     TSeriesPage* page_;
     QList<QWidget*> commands_;
 
-    std::vector<std::string> names_; // of the files in the list when the series began
-    TSeriesAxis axis_;
-    std::vector<TSeriesEntry> entries_;
-    std::size_t current_ = 0; // the file being read and fitted
+    TSeries series_;                 // the last series, when it has ended
+    const TSeries* live_ = &series_; // the series being run, or the last
     bool running_ = false;
     bool stopRequested_ = false;
     bool closeRequested_ = false;

@@ -1,6 +1,6 @@
 // Program entry of the window program: the necessary-files check, then the main window.
 
-#include "shell/datafolders.h"
+#include "app/datafolders.h"
 #include "shell/dialogs.h"
 #include "shell/main.h"
 

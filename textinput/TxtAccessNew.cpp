@@ -1,5 +1,6 @@
 #include "textinput/TxtAccessNew.h"
 
+#include "common/format.h"
 #include "textinput/scaling.h"
 
 #include <algorithm>
@@ -14,6 +15,9 @@ constexpr int kHeaderLinesAtom = 5;
 constexpr int kHeaderLinesMol = 4;
 // The runtime's error code for reading a file that is not open for input.
 constexpr int kFileNotOpenForInput = 104;
+// The largest line tables (every line of a species, from a complete compilation) take tens of
+// megabytes.
+constexpr TReadLimit kTableFileLimit{128 * kMegabyte, "a line table"};
 
 // The molecule and band names of a file such as "m_CN_B-X.txt": the text between the first and
 // second "_" and the text from there to the first "." (CN and B-X). With a single "_" the
@@ -33,6 +37,13 @@ std::pair<std::string, std::string> NamesFromFileName(const std::string& fileNam
             name.substr(second + 1, std::min<std::size_t>(dot - second - 1, 4))};
 }
 
+// A fixed-width field holds at most one word: no text after the blanks that follow its first.
+bool OneWord(std::string_view field) {
+    const std::string_view text = TrimBlanks(field);
+    return std::none_of(text.begin(), text.end(),
+                        [](char c) { return static_cast<unsigned char>(c) <= ' '; });
+}
+
 } // namespace
 
 TTextFile::TTextFile(std::string fileName) : fileName_(std::move(fileName)) {}
@@ -48,7 +59,7 @@ TTextFile::~TTextFile() {
 void TTextFile::OpenRead() {
     if (isOpen_)
         return;
-    reader_.Open(fileName_);
+    reader_.Open(fileName_, kTableFileLimit);
     isOpen_ = true;
     isInput_ = true;
 }
@@ -153,10 +164,20 @@ void TAtomFile::ReadStateTexts(TAtomRecord& record) {
 }
 
 bool TAtomFile::ReadRecord(TAtomRecord& record) {
+    const int line = IsOpen() && IsInput() ? Input().LineNumber() : 0;
+    // What the row breaks of the fixed columns: a row written with blanks in other places
+    // shifts numbers into the text fields and back, and would read as a valid record.
+    const char* misplaced = nullptr;
+    const auto expect = [&](bool holds, const char* what) {
+        if (!holds && misplaced == nullptr)
+            misplaced = what;
+    };
     try {
         ReadText2(record.Element);
-        SkipSeparator(1);
+        expect(static_cast<unsigned char>(SkipSeparator(1)) <= ' ',
+               "a blank in column 3, after the element in columns 1-2");
         ReadText4(record.Ion);
+        expect(OneWord(record.Ion), "one word for the ion in columns 4-7");
         ReadFloat(record.Wavelength);
         ReadFloat(record.Value1);
         ReadFloat(record.Aki);
@@ -166,6 +187,7 @@ bool TAtomFile::ReadRecord(TAtomRecord& record) {
         ReadFloatDef(record.LogGf, 0);
         SkipSeparator(1);
         ReadText4(record.Code);
+        expect(OneWord(record.Code), "one word for the 4-character code after log gf");
         ReadFloat(record.ELower);
         ReadFloat(record.EUpper);
         ReadFloat(record.Value4);
@@ -186,10 +208,15 @@ bool TAtomFile::ReadRecord(TAtomRecord& record) {
                                   &record.Text2, &record.Text3, &record.Text4})
             *text = std::string(TrimBlanks(*text));
         record.Order = 1;
-        return true;
     } catch (const std::exception&) {
         return false;
     }
+    if (misplaced != nullptr)
+        throw TxtError("Line " + std::to_string(line) + " of the line table \"" + FileName() +
+                       "\" is not in the fixed columns: expected " + misplaced +
+                       " (read element \"" + record.Element + "\", ion \"" + record.Ion +
+                       "\", wavelength " + FloatToStr(record.Wavelength) + " nm)");
+    return true;
 }
 
 void TMolFile::OpenRead() {

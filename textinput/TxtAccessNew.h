@@ -101,7 +101,9 @@ public:
     // Opens the file and skips its five header lines.
     void OpenRead() override;
     // Reads one data line; false when it is not a valid record (empty element field,
-    // wavelength not above 0, end of file). Nothing is raised.
+    // wavelength not above 0, end of file). A valid record whose row is not in the fixed
+    // columns (no blank in column 3, two words in the ion or the code field) raises TxtError
+    // naming the file, the line and what was expected.
     bool ReadRecord(TAtomRecord& record);
 
 private:

@@ -1,15 +1,16 @@
 #!/usr/bin/env bash
-# Checks the package of tools/package.sh: the menu entry and the metainfo validate; the package
-# unpacked into a scratch folder runs from there, and installed with apt it runs from /usr (it
-# is removed again at the end). Each time zeltfit-cli fits the demo measurements, and the window
-# starts offscreen with a fresh home, makes its first-run copy of zeltfit.ini and stays up until
-# it is stopped.
+# Checks the package of tools/package.sh: the menu entry and the metainfo validate, the copyright
+# file passes lintian's copyright checks (tools/check-copyright.sh); the package unpacked into a
+# scratch folder runs from there, and installed with apt it runs from /usr (it is removed again
+# at the end). Each time zeltfit-cli fits the demo measurements, and the window starts offscreen
+# with a fresh home, makes its first-run copy of zeltfit.ini and stays up until it is stopped.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
 tools/install-deps.sh desktop-file-utils appstream
 
-deb=build-package/zeltfit_1.0.0_amd64.deb
+version=$(sed -n 's/^project(ZeltFit VERSION \([0-9.]*\) .*/\1/p' CMakeLists.txt)
+deb=build-package/zeltfit_${version}_amd64.deb
 app=org.zeltfit.ZeltFit
 scratch=$(mktemp -d)
 trap 'rm -rf "$scratch"' EXIT
@@ -20,10 +21,12 @@ share="$usr/share/Zelt fit 1.0"
 desktop-file-validate "$usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$app.metainfo.xml"
 for file in "share/icons/hicolor/scalable/apps/$app.svg" share/man/man1/zeltfit-cli.1.gz \
+    share/man/man1/zeltfit.1.gz share/doc/zeltfit/copyright share/doc/zeltfit/MODEL.md \
     "share/Zelt fit 1.0/Ar_I.txt" "share/Zelt fit 1.0/measurements/argon_1e16.txt"; do
     [ -f "$usr/$file" ] || { echo "Not in the package: /usr/$file"; exit 1; }
 done
 echo "Depends: $(dpkg-deb --field "$deb" Depends)"
+tools/check-copyright.sh "$deb"
 
 # The template names the installed database; the run from the scratch folder gets a copy that
 # names the unpacked one.

@@ -10,6 +10,7 @@ packages=(
     libcli11-dev libboost-math-dev
     googletest libgtest-dev libbenchmark-dev
     clang-format
+    man-db python3-yaml
     "$@"
 )
 

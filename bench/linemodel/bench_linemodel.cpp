@@ -1,11 +1,14 @@
 // Speed of the two main computations on the demo argon spectrum (29 lines, 14 levels): the
 // residual map (200 x 200 and 1000 x 1000, on one thread and on every core) and a
-// two-parameter fit, timed by the wall clock, as the user waits for them; and of the confidence
-// region taken from a map. With repetitions each also reports its best repetition ("min"), the
-// figure the NumPy and SciPy references print (bench/references/compare.sh runs them all).
+// two-parameter fit, timed by the wall clock, as the user waits for them; the exponentials of
+// the map alone, the floor of its arithmetic; and the confidence region taken from a map. With
+// repetitions each also reports its best repetition ("min"), the figure the NumPy and SciPy
+// references print (bench/references/compare.sh runs them all).
 
+#include "linemodel/absorption.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/extended.h"
 #include "linemodel/region.h"
 
 #include <benchmark/benchmark.h>
@@ -60,6 +63,66 @@ BENCHMARK(BM_Map)
     ->Args({200, 1})
     ->Args({200, 0})
     ->Args({1000, 0})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", Smallest);
+
+// The optical depths tau at which the 200 x 200 demo map takes an exponential: every grid point
+// and every line whose lower level is populated but not the first (the map computes the other
+// lines' escape factors once per column or once for the map), in the map's order and precision.
+std::vector<double> MapDepths() {
+    constexpr std::int32_t points = 200;
+    TAtomicData data(nullptr);
+    LoadDemo(data);
+    const TParamVector p = DemoParams();
+    const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
+                                            static_cast<double>(Slot(p, AtomMass)));
+    const auto step = [](long double from, double to) {
+        return static_cast<double>((to - from) / points);
+    };
+    const std::int32_t populated = static_cast<std::int32_t>(Slot(p, BoltzmannLevels));
+    std::vector<double> depths;
+    for (const double temperature : GridValues(500, step(500, 4000), points)) {
+        for (const double logDensity : GridValues(15, step(15, 18), points)) {
+            for (const TLine& line : data.SelectedLines) {
+                if (line.LowerLevel == 0 || line.LowerLevel >= populated)
+                    continue;
+                const TLevel& first = data.Levels[0];
+                const TLevel& lower = data.Levels[line.LowerLevel];
+                const long double boltzmann = BoltzmannFactor(
+                    -kElementaryCharge * (static_cast<long double>(lower.Energy) - first.Energy),
+                    kBoltzmann * temperature);
+                const double n = Population(PowerOfTen(logDensity),
+                                            static_cast<long double>(lower.G) / first.G, boltzmann);
+                depths.push_back(
+                    OpticalDepth(LineConstants(line.Data, velocity), n, Slot(p, PathLength)));
+            }
+        }
+    }
+    return depths;
+}
+
+// The floor of the map's arithmetic: the one extended exponential exp(-0.001 tau) per line and
+// grid point that the model asks for, alone, over the 200 x 200 demo map's own depths (840,000
+// exponentials), on one thread and shared among two.
+void BM_MapExponentials(benchmark::State& state) {
+    static const std::vector<double> depths = MapDepths();
+    const std::size_t threads = static_cast<std::size_t>(state.threads());
+    const std::size_t share = (depths.size() + threads - 1) / threads;
+    const std::size_t from = share * static_cast<std::size_t>(state.thread_index());
+    const std::size_t to = std::min(depths.size(), from + share);
+    std::vector<long double> exponentials(to - from);
+    for (auto _ : state) {
+        for (std::size_t i = from; i < to; ++i)
+            exponentials[i - from] = EscapeExponential(depths[i]);
+        benchmark::DoNotOptimize(exponentials.data());
+        benchmark::ClobberMemory();
+    }
+    state.SetItemsProcessed(state.iterations() * static_cast<std::int64_t>(to - from));
+}
+BENCHMARK(BM_MapExponentials)
+    ->Threads(1)
+    ->Threads(2)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->ComputeStatistics("min", Smallest);

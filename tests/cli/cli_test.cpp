@@ -1,8 +1,8 @@
+#include "app/commands.h"
+#include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
 #include "linemodel/region.h"
-#include "shell/commands.h"
-#include "shell/tables.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -285,6 +285,12 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_EQ(Cli("frobnicate").status, 2);
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
+
+    // The window's size guard: refused before the grid is allocated.
+    const TRun huge = Cli("map '" + Path("spectra/a.txt") +
+                          "' --density-points 100000 --temperature-points 100000");
+    EXPECT_EQ(huge.status, 1);
+    EXPECT_EQ(huge.err, "A map of 100000 x 100000 points is too large for the memory.\n");
 
     const TRun missing = Cli("fit '" + Path("none.txt") + "'");
     EXPECT_EQ(missing.status, 1);

@@ -189,6 +189,26 @@ TEST_F(MarqLogTest, FailedRunsEndTheReportAndRaise) {
     EXPECT_THROW(MarqReport(0, 5, 2, 1, Params({1, 2}), Matrix({1, 0, 0, 1})), EInOutError);
 }
 
+// In a shared temporary folder anyone can put a link or a hard link where the log goes: the log
+// replaces it and never writes the file behind it.
+TEST(MarqLogFileTest, ALinkAtTheLogsNameIsReplacedNotFollowed) {
+    namespace fs = std::filesystem;
+    const fs::path folder = fs::temp_directory_path() / "zelt_marqlog_links";
+    fs::remove_all(folder);
+    fs::create_directory(folder);
+    std::ofstream(folder / "victim.txt") << "keep";
+    fs::create_symlink(folder / "victim.txt", folder / "zeltfit.txt");
+    fs::create_hard_link(folder / "victim.txt", folder / "hard.txt");
+    for (const char* name : {"zeltfit.txt", "hard.txt"}) {
+        MarqOpenLog((folder / name).string(), 3);
+        MarqReport(2, 1, 1, 0, Params({1}), Matrix({1}));
+        EXPECT_EQ(ReadBytes(folder / name).substr(0, 4), "\r\nMi");
+    }
+    EXPECT_FALSE(fs::is_symlink(folder / "zeltfit.txt"));
+    EXPECT_EQ(ReadBytes(folder / "victim.txt"), "keep");
+    fs::remove_all(folder);
+}
+
 TEST(MarqLogFileTest, FileErrorsAreInputOutputErrors) {
     EXPECT_THROW(MarqOpenLog("/nonexistent-folder/zeltfit.txt", 1), EInOutError);
     // A full device fails when the report flushes the log.

@@ -145,6 +145,19 @@ TEST(LoadLineBase, ReadsTheTableOfTheTwoNames) {
     EXPECT_EQ(test::ErrorText<Exception>([&] { data.LoadLineBase(folder, "Ar,I,x"); }),
               "Wrong source in ini file. ");
     EXPECT_EQ(data.LineBase.get(), loaded);
+    // A table file that is missing, or not in its columns, is an error that keeps the table.
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.LoadLineBase(folder, "Ar,Itest"); }),
+              "Cannot open file \"" + folder +
+                  "/Ar_Itest.txt\": file not found (the line table "
+                  "of Lines=Ar,Itest)");
+    test::TempFolder bad;
+    bad.Write("Ar_I.txt", test::kTableHeader + "Ar I 696.5431 1\r\n");
+    EXPECT_EQ(test::ErrorText<TxtError>([&] { data.LoadLineBase(bad.Folder(), "Ar,I"); }),
+              "Line 6 of the line table \"" + bad.Folder() +
+                  "/Ar_I.txt\" is not in the fixed "
+                  "columns: expected one word for the ion in columns 4-7 (read element \"Ar\", ion "
+                  "\"I 69\", wavelength 6.5431 nm)");
+    EXPECT_EQ(data.LineBase.get(), loaded);
 
     Texts list;
     data.ListLines(false, list);

@@ -71,13 +71,18 @@ TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
     ExpectSameMap(one, Map(demo, argon, 23, 17, 0), "argon, every core");
     ExpectSameMap(one, Map(demo, argon, 23, 17, 5), "argon, 5 threads");
     ExpectPointByPoint(demo, argon, one);
+    // Rows computed in several blocks of columns, the last one short.
+    const TMapResult wide = Map(demo, argon, 150, 3, 1);
+    ExpectSameMap(wide, Map(demo, argon, 150, 3, 2), "argon, 150 columns");
+    ExpectPointByPoint(demo, argon, wide);
 
     for (std::uint64_t seed = 1; seed <= 40; ++seed) {
         TAtomicData data(nullptr);
         const TParamVector p = test::RandomSpecies(data, seed);
         const std::string what = "species " + std::to_string(seed);
-        const TMapResult single = Map(data, p, 9, 7, 1);
-        ExpectSameMap(single, Map(data, p, 9, 7, 3), what);
+        const int columns = seed % 4 == 0 ? 70 : 9;
+        const TMapResult single = Map(data, p, columns, 7, 1);
+        ExpectSameMap(single, Map(data, p, columns, 7, 3), what);
         ExpectPointByPoint(data, p, single);
     }
 }

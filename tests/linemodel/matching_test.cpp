@@ -29,7 +29,7 @@ protected:
 };
 
 TEST_F(ImportLines, MatchesWavelengthsAndLevelsExactly) {
-    Import("500.1 12.5 first line\r\n490.40\t3e1\r\n");
+    Import("500.1 12.5  \r\n490.40\t3e1\r\n");
     ASSERT_EQ(data.SelectedLines.size(), 2);
     const TLine& first = data.SelectedLines[0];
     EXPECT_EQ(first.Data.Wavelength, 500.1);
@@ -44,13 +44,32 @@ TEST_F(ImportLines, MatchesWavelengthsAndLevelsExactly) {
     EXPECT_EQ(data.SelectedLines[1].UpperLevel, 3);
     EXPECT_EQ(data.SelectedLines[1].LowerLevel, 1);
     EXPECT_TRUE(messages.texts.empty());
+}
 
-    // The same wavelength twice gives two lines; a missing intensity comes from the next line,
-    // whose rest is skipped.
-    Import("480.30 1\r\n480.30 2\r\n520.20\r\n7 8 9\r\n500.10 4\r\n");
-    EXPECT_EQ(Wavelengths(), (std::vector<double>{480.3, 480.3, 520.2, 500.1}));
-    EXPECT_EQ(data.SelectedLines[2].Intensity, 7);
-    EXPECT_EQ(data.SelectedLines[3].Intensity, 4);
+// A line listed twice would count twice in its fractions, a missing intensity would take the
+// next line's wavelength, a third column would go unseen: the file is refused, naming the line.
+TEST_F(ImportLines, RefusesARecordThatIsNotOneWavelengthAndOneIntensity) {
+    const std::string file = species.folder.File("measured.txt");
+    const std::string rule = "\", line %d: a measurement line holds a wavelength and an "
+                             "intensity, each line once";
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { Import("480.30 1\r\n500.1 2\r\n480.3 2\r\n"); }),
+              "Wavelength 480.3 of line 1 listed again in file \"" + file + Format(rule, {3}));
+    EXPECT_EQ(data.SelectedLines.size(), 0);
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { Import("480.30 1\r\n696.5431\r\n7 8\r\n"); }),
+              "Missing intensity after the wavelength 696.5431 in file \"" + file +
+                  Format(rule, {2}));
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { Import("480.30 1\r\n\r\n500.10 4 0.2\r\n"); }),
+              "Third column \"0.2\" in file \"" + file + Format(rule, {3}));
+    EXPECT_EQ(data.SelectedLines.size(), 0);
+    EXPECT_TRUE(messages.texts.empty());
+
+    // A negative intensity (left by a background subtraction) is kept with a warning.
+    Import("500.10 -2.5\r\n520.20 5\r\n");
+    EXPECT_EQ(data.SelectedLines.size(), 2);
+    EXPECT_EQ(data.ImportWarnings,
+              Texts{"Negative intensity -2.5 at 500.1 nm in file \"" + file +
+                    "\", line 1: its branching fraction is not physical, and fits of this file "
+                    "are flagged."});
 }
 
 TEST_F(ImportLines, StopsWithAMessageAtAWavelengthNotInTheTable) {
@@ -65,10 +84,8 @@ TEST_F(ImportLines, EndsQuietlyAtTheEndOfTheText) {
     // Trailing blank lines were once read as a line at 0 nm that was not found.
     Import("500.10 1\r\n480.30 2\r\n\r\n  \r\n\t\r\n");
     EXPECT_EQ(data.SelectedLines.size(), 2);
-    // A file that ends inside a record reads the missing intensity as 0.
-    Import("500.10 1\r\n480.30");
-    ASSERT_EQ(data.SelectedLines.size(), 2);
-    EXPECT_EQ(data.SelectedLines[1].Intensity, 0);
+    // A file that ends inside a record is missing an intensity.
+    EXPECT_THROW(Import("500.10 1\r\n480.30"), EInOutError);
     EXPECT_TRUE(messages.texts.empty());
 }
 
@@ -81,7 +98,11 @@ TEST_F(ImportLines, RemovesALineWhoseLevelsAreUnknown) {
                        test::LevelLine("d", "3F", 2, "3.2")));
     messages.texts.clear();
     EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n480.30 1\r\n520.20 1\r\n"); }),
-              "Upper level was not found. Import was stopped.");
+              "Upper level was not found. Import was stopped. File \"" +
+                  species.folder.File("measured.txt") +
+                  "\", line 2: the line at 480.3 nm, upper level energy 3.2 eV, is not in the "
+                  "level file \"" +
+                  species.folder.File("cut.txt") + "\".");
     EXPECT_EQ(Wavelengths(), std::vector<double>{500.1});
 
     // Without level b the lower level of 520.20 is unknown.
@@ -90,7 +111,11 @@ TEST_F(ImportLines, RemovesALineWhoseLevelsAreUnknown) {
                                                         test::LevelLine("a", "1S", 2, "0.0") +
                                                         test::LevelLine("c", "3D", 1, "3.0")));
     EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n520.20 1\r\n"); }),
-              "Lower level was not found. Import was stopped.");
+              "Lower level was not found. Import was stopped. File \"" +
+                  species.folder.File("measured.txt") +
+                  "\", line 2: the line at 520.2 nm, lower level energy 0.1 eV, is not in the "
+                  "level file \"" +
+                  species.folder.File("nob.txt") + "\".");
     EXPECT_EQ(Wavelengths(), std::vector<double>{500.1});
     EXPECT_TRUE(messages.texts.empty());
 }
@@ -99,11 +124,17 @@ TEST_F(ImportLines, RefusesLevelsThatShareAnEnergy) {
     // LoadLevels never keeps two levels of one energy; the checks stay for levels set otherwise.
     data.Levels.push_back(data.Levels[2]);
     EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n"); }),
-              "Several upper levels with the same energy. Import was stopped.");
+              "Several upper levels with the same energy. Import was stopped. File \"" +
+                  species.folder.File("measured.txt") +
+                  "\", line 1: the line at 500.1 nm, upper level energy 3 eV, belongs to "
+                  "several levels of the level file \"" +
+                  species.levelsFile + "\".");
     data.Levels.resize(4);
     data.Levels.push_back(data.Levels[0]);
-    EXPECT_EQ(test::ErrorText<Exception>([&] { Import("500.10 1\r\n"); }),
-              "Several lower levels with the same energy. Import was stopped.");
+    EXPECT_NE(test::ErrorText<Exception>([&] {
+                  Import("500.10 1\r\n");
+              }).find("Several lower levels with the same energy. Import was stopped. File"),
+              std::string::npos);
     EXPECT_EQ(data.SelectedLines.size(), 0);
 }
 
@@ -114,6 +145,19 @@ TEST_F(ImportLines, PassesOnReadingErrors) {
     EXPECT_NE(message.find("measured.txt"), std::string::npos) << message;
     EXPECT_NE(message.find("line 2"), std::string::npos) << message;
     EXPECT_EQ(data.SelectedLines.size(), 1);
+}
+
+// A measurement takes memory by its lines (a database record each) and time by its bytes: both
+// are bounded.
+TEST_F(ImportLines, RefusesMeasurementsPastTheirBounds) {
+    // Past 16 MB a measurement is refused before it is read; a line measured twice is refused
+    // before the count of lines could reach its bound.
+    const std::string name = species.Measurement("500.10 1\r\n");
+    std::filesystem::resize_file(name, 16 << 20 | 1);
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.ImportLines(name); }),
+              "Cannot read file \"" + name +
+                  "\": it is larger than 16 MB, the limit for a "
+                  "measurement file");
 }
 
 TEST(ImportLinesWithoutSpecies, RaisesAClearError) {

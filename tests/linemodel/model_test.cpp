@@ -1,11 +1,14 @@
 #include "common/fpcheck.h"
+#include "linemodel/absorption.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/extended.h"
 
 #include "modelfiles.h"
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <cmath>
 
 namespace zelt {
@@ -197,6 +200,34 @@ TEST(ExtendedArithmetic, FractionsOfStoredDoublesAreExtendedQuotientsRounded) {
     // Without absorption path the model forms the same quotient from SumAEff.
     EXPECT_EQ(data.ModelBF(test::ModelParams(18, 1000, 0), 0), 0x1.54dac763ef3eap-5L);
     EXPECT_EQ(data.Levels[2].SumAEff, sum);
+}
+
+TEST(ExtendedArithmetic, PowersAreTakenByPowl) {
+    // The 680.9701 nm line of an argon-like species: lambda^5 as (lambda^2)^2 lambda is 1.19 ulp
+    // low and puts the extended S halfway between two doubles; powl's correctly rounded power
+    // gives the S that rounds up.
+    TAtomRecord record;
+    record.Wavelength = 680.9701;
+    record.Gk = 1;
+    record.Gi = 5;
+    record.Aki = 1.129e7;
+    const long double lambda = record.Wavelength * kNanometre;
+    const TRealBits bits = BitsOf(lambda);
+    ASSERT_EQ(bits.SignAndExponent, 0x3fea);
+    ASSERT_EQ(bits.Significand, 0xb6cbe8b09c466993);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(LineStrength(lambda, record)), 0x3fb0f45fb740e623);
+    EXPECT_EQ(std::bit_cast<std::uint64_t>(LineConstants(record, 500).Strength),
+              0x3fb0f45fb740e623);
+
+    // 10^x bit for bit as powl(10, x), over the densities of maps and fits and beyond (glibc's
+    // exp10l differs at 13 of these arguments).
+    TUniformRandom random(21);
+    for (int i = 0; i < 300; ++i) {
+        const long double x = i < 100 ? 14 + 0.05L * i : -40 + 80 * random.Next();
+        const TRealBits power = BitsOf(PowerOfTen(x)), expected = BitsOf(powl(10.0L, x));
+        ASSERT_EQ(power.Significand, expected.Significand) << static_cast<double>(x);
+        ASSERT_EQ(power.SignAndExponent, expected.SignAndExponent) << static_cast<double>(x);
+    }
 }
 
 TEST(EscapeFactor, FallsFromOneAsTheDepthGrows) {

@@ -3,9 +3,10 @@
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 
+#include "app/commands.h"
+#include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
-#include "shell/tables.h"
 
 #include <QApplication>
 #include <QComboBox>
@@ -296,6 +297,7 @@ TEST_F(CommandsTest, SavedMapAndReadOutAreThoseOfThePlotAfterAFit) {
     Window().Fit();
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     EXPECT_EQ(model.RSSMap[0][0], 0); // the fit's own grid
+    EXPECT_EQ(Z(15, 1000), best);     // the plot goes on showing the map
     Window().SaveMapClick();
     EXPECT_EQ(test::TTestFolders::Read(file), map);
     EXPECT_TRUE(map.startsWith("T/K \\ log10 n_1\t15\t16\r\n1000\t")) << map.toStdString();

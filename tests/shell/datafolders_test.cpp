@@ -1,4 +1,4 @@
-#include "shell/datafolders.h"
+#include "app/datafolders.h"
 #include "shell/main.h"
 #include "tests/shell/guitest.h"
 

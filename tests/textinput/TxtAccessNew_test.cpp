@@ -187,6 +187,37 @@ TEST(TAtomFile, HostileFilesEndReadingCalmly) {
     EXPECT_EQ(records[0].Gi, -1);
 }
 
+// A row written with single blanks reads, by the fixed columns, as a valid record of element
+// "Ar", ion "I 69" at 6.5431 nm: it is refused, naming the file, the line and the column.
+TEST(TAtomFile, RefusesARowThatIsNotInTheFixedColumns) {
+    TempFolder folder;
+    const std::string row = " 14352.6566 0.064 7 0 -0.85 B+ 11.54835433 13.32785693 2 1 5 3 x\r\n";
+    const auto refusal = [&](const std::string& text) {
+        const std::string name = folder.Write("Ar_I.txt", kAtomHeader + AtomLine("500") + text);
+        try {
+            ReadAll(name);
+        } catch (const TxtError& e) {
+            return std::string(e.what()).substr(
+                ("Line 7 of the line table \"" + name + "\"").size());
+        }
+        return std::string("no error");
+    };
+    EXPECT_EQ(refusal("Ar I 696.5431" + row),
+              " is not in the fixed columns: expected one word for the ion in columns 4-7 (read "
+              "element \"Ar\", ion \"I 69\", wavelength 6.5431 nm)");
+    EXPECT_EQ(refusal("ArI  696.5431" + row),
+              " is not in the fixed columns: expected a blank in column 3, after the element in "
+              "columns 1-2 (read element \"Ar\", ion \"69\", wavelength 6.5431 nm)");
+    AtomLineFields code;
+    code.code = "B 11";
+    code.eLower = ".5";
+    EXPECT_EQ(refusal(AtomLine(code)),
+              " is not in the fixed columns: expected one word for the 4-character code after log "
+              "gf (read element \"Fe\", ion \"I\", wavelength 500 nm)");
+    // An empty line still ends the table quietly, whatever follows it.
+    EXPECT_EQ(refusal("\r\nAr I 696.5431" + row), "no error");
+}
+
 TEST(TAtomFile, HundredDigitTokenIsReadIn64CharacterPieces) {
     TempFolder folder;
     AtomLineFields f;

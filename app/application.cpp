@@ -1,0 +1,191 @@
+#include "app/application.h"
+
+#include "app/commands.h"
+#include "app/listing.h"
+#include "common/codepage.h"
+#include "common/errors.h"
+#include "common/fpcheck.h"
+
+#include <new>
+
+namespace zelt {
+
+namespace {
+
+// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
+bool IsUtf8(const std::string& text) {
+    for (std::size_t i = 0; i < text.size();) {
+        const auto byte = static_cast<unsigned char>(text[i]);
+        const std::size_t length = byte < 0x80                    ? 1
+                                   : byte >= 0xC2 && byte <= 0xDF ? 2
+                                   : byte >= 0xE0 && byte <= 0xEF ? 3
+                                   : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                                  : 0;
+        if (length == 0 || i + length > text.size())
+            return false;
+        for (std::size_t k = 1; k < length; ++k)
+            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+                return false;
+        const auto second = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
+        if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second > 0x9F) ||
+            (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second > 0x8F))
+            return false;
+        i += length;
+    }
+    return true;
+}
+
+// A series entry's problem and notes from the outcome of one of its steps; false when the
+// step failed.
+bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
+    entry.Notes.insert(entry.Notes.end(), outcome.Messages.begin(), outcome.Messages.end());
+    if (!outcome.Done)
+        entry.Problem = outcome.Error;
+    return outcome.Done;
+}
+
+} // namespace
+
+std::string MessageText(const std::string& text) {
+    return IsUtf8(text) ? text : Cp1252ToUtf8(text);
+}
+
+TZeltApp::TZeltApp(const std::string& configFile)
+    : config_(configFile),
+      model_([this](const std::string& text) { messages_.push_back(MessageText(text)); }) {}
+
+// Runs a command with the floating-point flags reset; its error ends it and becomes the
+// outcome's Error, and the messages of orderly stops it showed are the outcome's Messages.
+template <class TResult, class TCommand> TResult TZeltApp::Guard(TCommand&& command) {
+    TResult outcome;
+    messages_.clear();
+    try {
+        FpReset();
+        command(outcome);
+    } catch (const std::bad_alloc&) {
+        outcome.Done = false;
+        outcome.Error = ErrorReportText("Not enough memory for this command");
+    } catch (const std::exception& error) {
+        outcome.Done = false;
+        outcome.Error = ErrorReportText(MessageText(error.what()));
+    }
+    outcome.Messages.insert(outcome.Messages.begin(), messages_.begin(), messages_.end());
+    messages_.clear();
+    return outcome;
+}
+
+TCommandSettings TZeltApp::WithSpeciesKeys(TCommandSettings settings) const {
+    ReadSpeciesKeys(settings, config_.View(), species_);
+    return settings;
+}
+
+std::vector<std::string> TZeltApp::SpeciesList() const {
+    return SpeciesSections(config_);
+}
+
+TCommandSettings TZeltApp::ConfiguredSettings() const {
+    return ReadSettings(config_, species_);
+}
+
+TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
+    species_ = species;
+    return Guard<TOutcome>([&](TOutcome& outcome) {
+        try {
+            LoadSpecies(model_, config_, species);
+        } catch (const EInOutError& error) {
+            outcome.Done = false;
+            outcome.Messages.push_back("File error: " + MessageText(error.what()));
+        }
+    });
+}
+
+TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
+    currentFile_ = file;
+    return Guard<TOutcome>([&](TOutcome&) {
+        model_.ImportLines(file);
+        if (HasFractions(model_))
+            model_.CalcBranchingFractions();
+        if (storeMeasurementFolder_)
+            config_.WriteString(FilesMeasurements.Section, FilesMeasurements.Key, FolderOf(file));
+    });
+}
+
+TOutcome TZeltApp::RecalculateBF() {
+    return Guard<TOutcome>([&](TOutcome&) {
+        RequireFractions(model_);
+        model_.CalcBranchingFractions();
+    });
+}
+
+TOutcome TZeltApp::SizeMap(const TCommandSettings& settings) {
+    return Guard<TOutcome>([&](TOutcome&) {
+        CheckMapSize(settings);
+        model_.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+    });
+}
+
+TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report) {
+    return Guard<TMapOutcome>([&](TMapOutcome& outcome) {
+        outcome.Params = RunMap(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                outcome.Report, report);
+        shownMap_.Show(model_.RSSMap, model_.MapRange);
+    });
+}
+
+TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
+                          const std::string& logPath) {
+    return Guard<TFitOutcome>([&](TFitOutcome& outcome) {
+        outcome.Result = RunFit(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                logPath, outcome.Report, report);
+    });
+}
+
+TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
+                            const TCommandSettings& settings, TReportKind report,
+                            const std::string& logPath, const TSeriesHooks& hooks) {
+    TSeries series;
+    series.Files = files;
+    std::vector<std::string> names;
+    for (const std::string& file : files)
+        names.push_back(FileNameOf(file));
+    series.Axis = SeriesAxis(names);
+    for (std::size_t i = 0; i < files.size(); ++i) {
+        if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
+            series.Stopped = true;
+            break;
+        }
+        if (hooks.Starting)
+            hooks.Starting(series);
+        TSeriesFile file;
+        file.Path = files[i];
+        TSeriesEntry entry;
+        entry.File = names[i];
+        entry.X = series.Axis.X[i];
+        file.Read = ReadMeasurement(files[i]);
+        if (Record(entry, file.Read)) {
+            if (command == TSeriesCommand::Map) {
+                file.Map = Map(settings, report);
+                Record(entry, file.Map);
+            } else {
+                file.Fit = Fit(settings, report, logPath);
+                if (Record(entry, file.Fit)) {
+                    const TFitOutcome values = Guard<TFitOutcome>([&](TFitOutcome&) {
+                        const TFitResult& fit = file.Fit.Result;
+                        const std::int32_t fitCount = TruncToInt(Slot(fit.Params, FitCount));
+                        entry.Values =
+                            model_.ResultValues(fit.Params, fit.Uncertainty, fitCount, FitMode);
+                        entry.TemperatureFitted = fitCount == 2;
+                        entry.Fitted = true;
+                    });
+                    Record(entry, values);
+                }
+            }
+        }
+        series.Entries.push_back(std::move(entry));
+        if (hooks.Done)
+            hooks.Done(series, file);
+    }
+    return series;
+}
+
+} // namespace zelt

@@ -1,0 +1,130 @@
+#pragma once
+// The application without its window: the configuration, the line model, the map on screen
+// and the current measurement file, and the commands of the program. Each command returns an
+// outcome, what the window shows in its boxes and report and zeltfit-cli prints, instead of
+// showing anything itself; the window and zeltfit-cli only call these and show the outcome.
+//
+// To add a command: a member that runs it inside Guard (which resets the floating-point flags
+// and turns an error into the outcome's Error) and returns a TOutcome, or a type derived from
+// it that carries the command's result.
+
+#include "app/configstore.h"
+#include "app/series.h"
+#include "app/settings.h"
+#include "app/shownmap.h"
+#include "linemodel/atomicdata.h"
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// What a command did.
+struct TOutcome {
+    // False when the command failed: Error holds the text of the common error report, or, for
+    // a species that cannot be loaded, Messages holds "File error: " and the reason.
+    bool Done = true;
+    std::string Error;                 // UTF-8, with the report's full stop
+    std::vector<std::string> Messages; // UTF-8: the boxes of orderly stops, in order
+    TReportList Report;                // Windows-1252: the lines appended to the report
+};
+
+// "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
+// residual in ResultRSS and ResultCode.
+struct TMapOutcome : TOutcome {
+    TParamVector Params;
+};
+
+struct TFitOutcome : TOutcome {
+    TFitResult Result;
+};
+
+enum class TSeriesCommand { Map, Fit };
+
+// One file of a series: the outcome of its read and, once it was read, of its map or fit.
+struct TSeriesFile {
+    std::string Path;
+    TOutcome Read;
+    TMapOutcome Map;
+    TFitOutcome Fit;
+};
+
+// A series so far: the files in their order, their abscissa, the entries of those done.
+struct TSeries {
+    std::vector<std::string> Files;
+    TSeriesAxis Axis;
+    std::vector<TSeriesEntry> Entries;
+    bool Stopped = false; // ended by StopRequested before the last file
+};
+
+// What a front end does while a series runs. Any of them may be empty.
+struct TSeriesHooks {
+    std::function<void(const TSeries& series)> Starting;                      // before each file
+    std::function<void(const TSeries& series, const TSeriesFile& file)> Done; // after each file
+    std::function<bool()> StopRequested; // asked after each file: true ends the series
+};
+
+// The text of a core message for the screen: UTF-8 as it is (file names), anything else
+// as Windows-1252 (the database's texts).
+std::string MessageText(const std::string& text);
+
+class TZeltApp {
+public:
+    explicit TZeltApp(const std::string& configFile);
+    TZeltApp(const TZeltApp&) = delete;
+    TZeltApp& operator=(const TZeltApp&) = delete;
+
+    TConfigStore& Config() { return config_; }
+    const TConfigStore& Config() const { return config_; }
+    TAtomicData& AtomicData() { return model_; }
+    const TAtomicData& AtomicData() const { return model_; }
+    // The last map, which the plot shows; a fit does not change it.
+    const TShownMap& ShownMap() const { return shownMap_; }
+    // The species section chosen last.
+    const std::string& Species() const { return species_; }
+    // The full path of the measurement file read last (or being read).
+    const std::string& CurrentFile() const { return currentFile_; }
+    // Whether a read stores its file's folder in the configuration (the window's next start
+    // opens there); on by default. zeltfit-cli leaves the configuration as it is.
+    void SetStoreMeasurementFolder(bool on) { storeMeasurementFolder_ = on; }
+
+    // The species sections of the configuration in file order.
+    std::vector<std::string> SpeciesList() const;
+    // The map, fit and absorption settings as the configuration holds them, through the edit
+    // boxes' text forms, with the current species' keys.
+    TCommandSettings ConfiguredSettings() const;
+
+    // Loads the level file and line table of a species section (the selected lines go).
+    TOutcome ChangeSpecies(const std::string& species);
+    // Reads a measurement file, computes the fractions when there are at least two lines and
+    // stores the file's folder as the measurement folder (see SetStoreMeasurementFolder).
+    TOutcome ReadMeasurement(const std::string& file);
+    // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
+    TOutcome RecalculateBF();
+    // Sizes the residual grid for the settings' points, as at start-up.
+    TOutcome SizeMap(const TCommandSettings& settings);
+    // "Create map" and "Fit" of the current lines; the species keys (m, Boltzmax) are read
+    // from the configuration at each run, in place of those in `settings`.
+    TMapOutcome Map(TCommandSettings settings, TReportKind report);
+    TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
+    // Reads and maps or fits every file in turn; a file that fails is recorded and the series
+    // goes on. Each fitted file gives the result line it would give read and fitted alone.
+    TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
+                      const TCommandSettings& settings, TReportKind report,
+                      const std::string& logPath, const TSeriesHooks& hooks = {});
+
+private:
+    template <class TResult, class TCommand> TResult Guard(TCommand&& command);
+    TCommandSettings WithSpeciesKeys(TCommandSettings settings) const;
+
+    TConfigStore config_;
+    TAtomicData model_;
+    TShownMap shownMap_;
+    std::string species_;
+    std::string currentFile_;
+    bool storeMeasurementFolder_ = true;
+    std::vector<std::string> messages_; // of the command running
+};
+
+} // namespace zelt

@@ -1,0 +1,56 @@
+#pragma once
+// What the map and fit commands read from the configuration and hand to the line model. The
+// window and the command-line front end share these, so the same inputs give the same numbers.
+
+#include "app/configstore.h"
+#include "app/settings.h"
+#include "linemodel/atomicdata.h"
+
+#include <cstdint>
+#include <string>
+
+namespace zelt {
+
+// The largest map a command computes: 20 million grid points (160 MB of residuals).
+inline constexpr long long MaxMapPoints = 20'000'000;
+// Raises "A map of D x T points is too large for the memory" for a grid beyond MaxMapPoints,
+// before anything is allocated.
+void CheckMapSize(const TCommandSettings& settings);
+
+// The range arguments of CalcMap: log10 of the first and the last density, taken in extended
+// precision, and the first and the last temperature, each rounded to a double.
+struct TMapArguments {
+    double FromLogDensity, ToLogDensity, FromTemperature, ToTemperature;
+};
+TMapArguments MapArguments(const TCommandSettings& settings);
+
+// The parameter vector of "Create map": gas temperature, path, mass in kg, populated levels.
+TParamVector MapParameters(const TCommandSettings& settings);
+// The parameter vector of "Fit": the map's slots plus log10 of the start density, the start
+// temperature, the number of fitted slots (1, or 2 with the temperature) and the iterations.
+TParamVector FitParameters(const TCommandSettings& settings);
+
+// Branching fractions need at least two selected lines (a single line's fraction is always 1).
+bool HasFractions(const TAtomicData& model);
+// Raises "Not enough lines for Zelt method." unless HasFractions. "Recalculate BF", "Create map"
+// and "Fit" refuse that way before they change anything, so the last map and fractions stay.
+void RequireFractions(const TAtomicData& model);
+
+// "Create map": checks the size, empties the model cache, sizes RSSMap and computes the map; the
+// report lines are appended to `report`. The returned vector holds the best grid point and the
+// smallest and largest residual in ResultRSS and ResultCode.
+TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
+                    const std::string& fileName, TReportList& report, std::int32_t reportKind);
+// "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, and fits the
+// selected lines.
+TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
+                  const std::string& logPath, TReportList& report, std::int32_t reportKind);
+
+// The fit log "zeltfit.txt" in the system's temporary-files folder.
+std::string FitLogPath();
+
+// Loads the species named by a configuration section: its level file and line table from the
+// database folder of section _Files.
+void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species);
+
+} // namespace zelt

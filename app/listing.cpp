@@ -1,0 +1,91 @@
+#include "app/listing.h"
+
+#include "common/textfile.h"
+
+#include <algorithm>
+#include <cctype>
+#include <filesystem>
+
+namespace zelt {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+char Lower(char c) {
+    return static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+}
+
+// Without regard to case; names equal so are ordered by their bytes, so the order is one.
+bool CaselessLess(const std::string& a, const std::string& b) {
+    const auto caseless = [](char x, char y) { return Lower(x) < Lower(y); };
+    if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), caseless))
+        return true;
+    if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), caseless))
+        return false;
+    return a < b;
+}
+
+bool IsMeasurementName(const std::string& name) {
+    static const std::string extension = ".txt";
+    if (name.empty() || name.front() == '.' || name.size() <= extension.size())
+        return false;
+    return std::equal(extension.begin(), extension.end(), name.end() - 4,
+                      [](char x, char y) { return x == Lower(y); });
+}
+
+} // namespace
+
+bool IsSpeciesSection(const std::string& section) {
+    return section.empty() || section.front() != '_';
+}
+
+std::vector<std::string> SpeciesSections(const TConfigStore& store) {
+    std::vector<std::string> species;
+    for (const std::string& section : store.ReadSections())
+        if (IsSpeciesSection(section))
+            species.push_back(section);
+    return species;
+}
+
+std::vector<std::string> MeasurementNames(const std::string& folder) {
+    std::vector<std::string> names;
+    std::error_code error;
+    fs::directory_iterator entries(PathFromUtf8(folder), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const std::string name = Utf8FromPath(entries->path().filename());
+        std::error_code ignored;
+        if (IsMeasurementName(name) && entries->is_regular_file(ignored))
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), CaselessLess);
+    return names;
+}
+
+std::string FolderOf(const std::string& file) {
+    std::error_code error;
+    fs::path path = fs::absolute(PathFromUtf8(file), error);
+    if (error)
+        path = PathFromUtf8(file);
+    return Utf8FromPath(path.lexically_normal().parent_path());
+}
+
+std::string FileNameOf(const std::string& file) {
+    return Utf8FromPath(PathFromUtf8(file).filename());
+}
+
+std::vector<std::string> BatchFiles(const std::vector<std::string>& paths) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (!fs::is_directory(PathFromUtf8(path), error)) {
+            files.push_back(path);
+            continue;
+        }
+        for (const std::string& name : MeasurementNames(path))
+            files.push_back(JoinPath(path, name));
+    }
+    return files;
+}
+
+} // namespace zelt

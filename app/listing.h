@@ -1,0 +1,32 @@
+#pragma once
+// What the window's lists and zeltfit-cli offer: the species sections of the configuration and
+// the measurement files of a folder.
+
+#include "app/configstore.h"
+
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// A species is every section whose name does not begin with "_".
+bool IsSpeciesSection(const std::string& section);
+// The species sections in file order.
+std::vector<std::string> SpeciesSections(const TConfigStore& store);
+
+// The names of the measurement files of a folder as the file list shows them: the regular
+// files whose names end in ".txt" in any case, without the hidden ones (a name beginning with
+// "."), sorted without regard to case. A folder that cannot be read has none.
+std::vector<std::string> MeasurementNames(const std::string& folder);
+
+// The folder of a file as the file list and the configuration hold it: the absolute path
+// without the file's name and without the delimiter before it (a root keeps its delimiter).
+std::string FolderOf(const std::string& file);
+// The file's name without its folder, as the result lines name it.
+std::string FileNameOf(const std::string& file);
+
+// The files of a batch: each path that is a folder gives its measurement files in the list's
+// order, any other path stands for itself.
+std::vector<std::string> BatchFiles(const std::vector<std::string>& paths);
+
+} // namespace zelt

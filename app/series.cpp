@@ -1,0 +1,159 @@
+#include "app/series.h"
+
+#include "app/tsv.h"
+
+#include <cctype>
+#include <charconv>
+
+namespace zelt {
+
+namespace {
+
+// A name read as texts and numbers: Texts[0] Numbers[0] Texts[1] ... Numbers[n-1] Texts[n].
+struct TNamePattern {
+    std::vector<std::string> Texts{std::string()};
+    std::vector<double> Numbers;
+};
+
+bool IsDigit(const std::string& text, std::size_t i) {
+    return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) != 0;
+}
+
+std::size_t DigitsEnd(const std::string& text, std::size_t i) {
+    while (IsDigit(text, i))
+        ++i;
+    return i;
+}
+
+// The end of the number that starts at `i`: digits, then "." and digits, then an exponent
+// ("e" or "E", an optional sign, digits); `i` itself where no digit stands there.
+std::size_t NumberEnd(const std::string& text, std::size_t i) {
+    std::size_t end = DigitsEnd(text, i);
+    if (end == i)
+        return i;
+    if (end < text.size() && text[end] == '.' && IsDigit(text, end + 1))
+        end = DigitsEnd(text, end + 1);
+    if (end < text.size() && (text[end] == 'e' || text[end] == 'E')) {
+        std::size_t digits = end + 1;
+        if (digits < text.size() && (text[digits] == '+' || text[digits] == '-'))
+            ++digits;
+        if (IsDigit(text, digits))
+            end = DigitsEnd(text, digits);
+    }
+    return end;
+}
+
+std::string WithoutExtension(const std::string& name) {
+    const std::string extension = ".txt";
+    if (name.size() <= extension.size())
+        return name;
+    const std::string tail = name.substr(name.size() - extension.size());
+    for (std::size_t i = 0; i < tail.size(); ++i)
+        if (std::tolower(static_cast<unsigned char>(tail[i])) != extension[i])
+            return name;
+    return name.substr(0, name.size() - extension.size());
+}
+
+TNamePattern Pattern(const std::string& fileName) {
+    const std::string name = WithoutExtension(fileName);
+    TNamePattern pattern;
+    for (std::size_t i = 0; i < name.size();) {
+        const std::size_t end = NumberEnd(name, i);
+        double value = 0;
+        // A number beyond the range of a double stays text.
+        if (end > i &&
+            std::from_chars(name.data() + i, name.data() + end, value).ec == std::errc()) {
+            pattern.Numbers.push_back(value);
+            pattern.Texts.emplace_back();
+        } else {
+            pattern.Texts.back().append(name, i, std::max(end, i + 1) - i);
+        }
+        i = std::max(end, i + 1);
+    }
+    return pattern;
+}
+
+std::string Trimmed(const std::string& text) {
+    const char* separators = " _-+.,;=";
+    const std::size_t first = text.find_first_not_of(separators);
+    if (first == std::string::npos)
+        return {};
+    return text.substr(first, text.find_last_not_of(separators) - first + 1);
+}
+
+// The number of the patterns that makes the abscissa, or -1 when the names give none.
+int AxisNumber(const std::vector<TNamePattern>& patterns) {
+    if (patterns.empty() || patterns[0].Numbers.empty())
+        return -1;
+    for (const TNamePattern& pattern : patterns)
+        if (pattern.Texts != patterns[0].Texts)
+            return -1;
+    const int count = static_cast<int>(patterns[0].Numbers.size());
+    for (int k = count - 1; k >= 0; --k)
+        for (const TNamePattern& pattern : patterns)
+            if (pattern.Numbers[static_cast<std::size_t>(k)] != patterns[0].Numbers[k])
+                return k;
+    return count - 1;
+}
+
+// Tabs and line ends of a message would break the table's rows.
+std::string OnOneLine(std::string text) {
+    for (char& c : text)
+        if (c == '\t' || c == '\r' || c == '\n')
+            c = ' ';
+    return text;
+}
+
+} // namespace
+
+TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames) {
+    std::vector<TNamePattern> patterns;
+    for (const std::string& name : fileNames)
+        patterns.push_back(Pattern(name));
+    TSeriesAxis axis;
+    const int k = AxisNumber(patterns);
+    axis.FromNames = k >= 0;
+    for (std::size_t i = 0; i < patterns.size(); ++i)
+        axis.X.push_back(axis.FromNames ? patterns[i].Numbers[static_cast<std::size_t>(k)]
+                                        : static_cast<double>(i + 1));
+    if (axis.FromNames) {
+        const std::vector<std::string>& texts = patterns[0].Texts;
+        axis.Caption = Trimmed(texts[static_cast<std::size_t>(k) + 1]);
+        if (axis.Caption.empty())
+            axis.Caption = Trimmed(texts[static_cast<std::size_t>(k)]);
+    }
+    return axis;
+}
+
+std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries) {
+    std::vector<std::string> lines;
+    for (const TSeriesEntry& entry : entries) {
+        for (const std::string& note : entry.Notes)
+            lines.push_back(entry.File + ": " + note);
+        if (!entry.Fitted)
+            lines.push_back(entry.File + ", not fitted: " + entry.Problem);
+    }
+    return lines;
+}
+
+std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std::string& lineEnd) {
+    std::string text = TsvLine(
+        {"File", "x", "n_1/m-3", "u(n_1)/m-3", "T/K", "u(T)/K", "RSS", "Procedure"}, lineEnd);
+    for (const TSeriesEntry& entry : entries) {
+        std::vector<std::string> fields = {entry.File, TsvNumber(entry.X)};
+        if (entry.Fitted) {
+            const TResultValues& v = entry.Values;
+            for (const long double value : {v.Densities[0], v.Uncertainties[0], v.Temperature,
+                                            v.TemperatureUncertainty, v.RSS})
+                fields.push_back(TsvNumber(static_cast<double>(value)));
+            fields.push_back(v.Procedure);
+        } else {
+            fields.insert(fields.end(), 5, std::string());
+            fields.push_back("not fitted: " + OnOneLine(entry.Problem));
+        }
+        text += TsvLine(fields, lineEnd);
+    }
+    return text;
+}
+
+} // namespace zelt

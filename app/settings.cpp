@@ -1,0 +1,166 @@
+#include "app/settings.h"
+
+#include "common/convert.h"
+#include "common/errors.h"
+#include "common/format.h"
+
+#include <array>
+
+namespace zelt {
+
+namespace {
+
+using S = TCommandSettings;
+constexpr TSettingKind Real = TSettingKind::Real, Integer = TSettingKind::Integer;
+constexpr unsigned Both = UsedByMap | UsedByFit;
+
+const std::array<TSetting, 13> Table = {{
+    {"_Iteration", "FromDensity", Real, 1e15, "%3.1e", "FromDensityEdit", "Map density from (m-3)",
+     "--from-density", "first density n_1 of the grid (m-3)", UsedByMap, &S::FromDensity, nullptr},
+    {"_Iteration", "ToDensity", Real, 1e18, "%3.1e", "ToDensityEdit", "Map density to (m-3)",
+     "--to-density", "last density n_1 of the range (m-3)", UsedByMap, &S::ToDensity, nullptr},
+    {"_Iteration", "DensityPoints", Integer, 50, "%d", "PointsDensityEdit", "Map density points",
+     "--density-points", "density points", UsedByMap, nullptr, &S::DensityPoints},
+    {"_Iteration", "FromTemperature", Real, 1000, "%.0f", "FromTempEdit",
+     "Map temperature from (K)", "--from-temperature", "first temperature T_exc (K)", UsedByMap,
+     &S::FromTemperature, nullptr},
+    {"_Iteration", "ToTemperature", Real, 50000, "%.0f", "ToTempEdit", "Map temperature to (K)",
+     "--to-temperature", "last temperature of the range (K)", UsedByMap, &S::ToTemperature,
+     nullptr},
+    {"_Iteration", "TemperaturePoints", Integer, 50, "%d", "PointsTempEdit",
+     "Map temperature points", "--temperature-points", "temperature points", UsedByMap, nullptr,
+     &S::TemperaturePoints},
+    {"_Fit", "FromDensity", Real, 1e16, "%3.1e", "FitDensityEdit", "Fit density n_1 (m-3)",
+     "--density", "start density n_1 (m-3)", UsedByFit, &S::FitDensity, nullptr},
+    {"_Fit", "FromTemperature", Real, 1000, "%.0f", "FitTempEdit", "Fit T_exc (K)", "--temperature",
+     "start temperature T_exc (K)", UsedByFit, &S::FitTemperature, nullptr},
+    {"_Fit", "Count", Integer, 50, "%d", "MaxIterEdit", "Max iteration number", "--max-iterations",
+     "maximum number of iterations", UsedByFit, nullptr, &S::MaxIterations},
+    {"_Parameters", "Tn", Real, 300, "%.0f", "TnEdit", "Gas temperature (K)", "--gas-temperature",
+     "gas temperature (K)", Both, &S::GasTemperature, nullptr},
+    {"_Parameters", "Path", Real, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
+     "absorption path (m)", Both, &S::Path, nullptr},
+    {"", "m", Real, 0, "", "", "", "", "", 0, &S::AtomicMass, nullptr},
+    {"", "Boltzmax", Integer, 1, "", "", "", "", "", 0, nullptr, &S::Boltzmax},
+}};
+
+std::string Text(std::string_view text) {
+    return std::string(text);
+}
+
+} // namespace
+
+std::span<const TSetting> Settings() {
+    return Table;
+}
+
+const TSetting& SettingOfEdit(std::string_view editName) {
+    for (const TSetting& setting : Table)
+        if (!editName.empty() && setting.EditName == editName)
+            return setting;
+    throw ERangeError("No setting of the edit box \"" + Text(editName) + "\"");
+}
+
+long double EditReal(const std::string& text) {
+    long double value = 0;
+    if (!TryStrToExtended(text, value))
+        throw EConvertError(Format("'%s' is not a valid floating point value", {text}));
+    return value;
+}
+
+std::int32_t EditInteger(const std::string& text) {
+    std::int32_t value = 0;
+    if (!TryStrToInt(text, value))
+        throw EConvertError(Format("'%s' is not a valid integer value", {text}));
+    return value;
+}
+
+bool HoldsPositiveNumber(TSettingKind kind, std::string_view text) {
+    if (kind == TSettingKind::Integer) {
+        std::int32_t number = 0;
+        return TryStrToInt(text, number) && number > 0;
+    }
+    double number = 0;
+    return TryStrToFloat(text, number) && number > 0;
+}
+
+std::string RefusalText(const TSetting& setting, std::string_view text) {
+    if (HoldsPositiveNumber(setting.Kind, text))
+        return {};
+    const char* what =
+        setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
+    return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
+}
+
+std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {
+    const std::string section = Text(setting.Section), key = Text(setting.Key);
+    if (setting.Kind == TSettingKind::Integer)
+        return Format("%d", {config.ReadInteger(section, key, static_cast<int>(setting.Default))});
+    return Format(setting.Pattern, {config.ReadFloat(section, key, setting.Default)});
+}
+
+std::string SettingText(const TSetting& setting, const TCommandSettings& settings) {
+    if (setting.Kind == TSettingKind::Integer)
+        return Format("%d", {settings.*setting.Integer});
+    return Format(setting.Pattern, {settings.*setting.Real});
+}
+
+void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text) {
+    if (setting.Kind == TSettingKind::Integer)
+        settings.*setting.Integer = EditInteger(text);
+    else
+        settings.*setting.Real = EditReal(text);
+}
+
+bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+    const std::string section = Text(setting.Section), key = Text(setting.Key);
+    if (setting.Kind == TSettingKind::Integer) {
+        std::int32_t value = 0;
+        if (!TryStrToInt(text, value))
+            return false;
+        store.WriteInteger(section, key, value);
+    } else {
+        double value = 0;
+        if (!TryStrToFloat(text, value))
+            return false;
+        store.WriteFloat(section, key, value);
+    }
+    return true;
+}
+
+void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
+                     const std::string& species) {
+    for (const TSetting& setting : Table) {
+        if (!setting.InSpeciesSection())
+            continue;
+        const std::string key = Text(setting.Key);
+        if (setting.Kind == TSettingKind::Integer)
+            settings.*setting.Integer =
+                config.ReadInteger(species, key, static_cast<int>(setting.Default));
+        else
+            settings.*setting.Real = config.ReadFloat(species, key, setting.Default);
+    }
+}
+
+TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species) {
+    const TConfigView config = store.View();
+    TCommandSettings settings;
+    for (const TSetting& setting : Table) {
+        if (setting.InSpeciesSection())
+            continue;
+        const std::string text = ConfiguredText(setting, config);
+        if (setting.Kind == TSettingKind::Integer) {
+            settings.*setting.Integer = EditInteger(text);
+            continue;
+        }
+        // A value next to the largest double may round to a text beyond it: it stays as read.
+        long double value =
+            config.ReadFloat(Text(setting.Section), Text(setting.Key), setting.Default);
+        TryStrToExtended(text, value);
+        settings.*setting.Real = value;
+    }
+    ReadSpeciesKeys(settings, config, species);
+    return settings;
+}
+
+} // namespace zelt

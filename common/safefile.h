@@ -1,0 +1,76 @@
+#pragma once
+// Files written so that they survive. The new content goes to a fresh file beside the target,
+// is flushed to the disk and renamed over the target in one step, the way SQLite and git commit
+// their files: a full disk, a killed process or a second writer at the same moment leaves the
+// old file or the new one, never a part of either.
+
+#include "common/sysfile.h"
+
+#include <string>
+#include <string_view>
+
+namespace zelt {
+
+// What a save does with a symbolic link in the target's place.
+enum class TLinkPolicy {
+    // The file the link points to is replaced and the link stays: the user's own files.
+    Follow,
+    // The link itself is replaced and what it points to is never written: files in a folder
+    // that others could have put the link into.
+    Replace,
+};
+
+struct TSaveOptions {
+    TLinkPolicy Links = TLinkPolicy::Follow;
+    // The new file and its rename reach the disk before the save is done. Off only for scratch
+    // files that are worth nothing after a crash.
+    bool Sync = true;
+};
+
+class TSafeFile {
+public:
+    TSafeFile() = default;
+    TSafeFile(const TSafeFile&) = delete;
+    TSafeFile& operator=(const TSafeFile&) = delete;
+    // A save not committed is dropped: the target stays as it was.
+    ~TSafeFile() { Discard(); }
+
+    // Starts a save of the file: a new temporary file with a name nobody else can have taken
+    // is made in the target's folder. An existing device or pipe (/dev/stdout) is written into
+    // directly, as there is nothing to rename over it. A folder in the target's place, a file
+    // the user may not write, or a folder that takes no new file raises EInOutError
+    // "Cannot create file "name": reason".
+    void Open(const std::string& fileName, TSaveOptions options = {});
+    // Appends the bytes; a failed write raises as Commit does.
+    void Write(std::string_view bytes);
+    // Puts the written file in the target's place, with the mode and owner of the file it
+    // replaces (a new file gets mode 0666 less the umask). A failure raises EInOutError
+    // "Cannot write file "name": reason" (the system's text, "No space left on device"),
+    // removes the temporary file and leaves the target as it was.
+    void Commit();
+    // Drops a save under way; nothing when none is.
+    void Discard() noexcept;
+
+    bool IsOpen() const { return file_.IsOpen(); }
+    const std::string& FileName() const { return fileName_; }
+
+private:
+    void RequireOpen() const;
+    void Flush();
+    [[noreturn]] void RaiseCreate(int error);
+    [[noreturn]] void RaiseWrite(int error);
+
+    std::string fileName_;  // as the caller named it, for the messages
+    std::string target_;    // the name that the new file takes
+    std::string temporary_; // empty while writing straight into a device or pipe
+    TSaveOptions options_;
+    bool replaces_ = false; // an existing file is replaced: its mode and owner carry over
+    TFileStatus replaced_;
+    TFileHandle file_;
+    std::string buffer_;
+};
+
+// Saves the whole content at once, as TSafeFile does.
+void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});
+
+} // namespace zelt

@@ -1,0 +1,377 @@
+// The controls of the main window and their layout.
+
+#include "common/convert.h"
+#include "common/format.h"
+#include "shell/filelistbox.h"
+#include "shell/linetable.h"
+#include "shell/main.h"
+#include "shell/numberedit.h"
+#include "shell/regionoverlay.h"
+#include "shell/seriespage.h"
+#include "shell/seriesrun.h"
+#include "shell/windowtext.h"
+#include "widgets/chart.h"
+#include "widgets/contourplot.h"
+#include "widgets/seriesplot.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGridLayout>
+#include <QGroupBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QListWidget>
+#include <QMenu>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QTabWidget>
+#include <QVBoxLayout>
+
+namespace zelt {
+
+namespace {
+
+// Sizes of the design, the start sizes of the splitters; the layouts stretch from there.
+constexpr int DesignWidth = 1636, DesignHeight = 768;
+constexpr int TableDesignWidth = 737;
+constexpr int CommandStripHeight = 47;
+constexpr int LowerAreaHeight = 339;
+constexpr int SplitterHandle = 8;
+
+QFont PixelFont(const QString& family, int pixels, bool bold = false, bool fixedPitch = false) {
+    QFont font(family);
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    if (fixedPitch) {
+        font.setStyleHint(QFont::Monospace);
+        font.setFixedPitch(true);
+    }
+    return font;
+}
+
+QLabel* BoldLabel(const QString& text) {
+    auto* label = new QLabel(text);
+    QFont font = label->font();
+    font.setBold(true);
+    label->setFont(font);
+    return label;
+}
+
+TNumberEdit* NumberEdit(const char* name) {
+    auto* edit = new TNumberEdit(SettingOfEdit(name));
+    edit->setMinimumWidth(70);
+    edit->setMaximumWidth(110);
+    return edit;
+}
+
+QPushButton* Button(const char* name, const QString& caption) {
+    auto* button = new QPushButton(caption);
+    button->setObjectName(QString::fromLatin1(name));
+    button->setAutoDefault(false);
+    return button;
+}
+
+// A caption above its edit box.
+QWidget* Labelled(const QString& caption, QWidget* edit) {
+    auto* box = new QWidget;
+    auto* layout = new QVBoxLayout(box);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(1);
+    auto* label = new QLabel(caption);
+    label->setBuddy(edit);
+    layout->addWidget(label);
+    layout->addWidget(edit);
+    return box;
+}
+
+} // namespace
+
+void TMainForm::CreateControls() {
+    setWindowTitle(Caption());
+    setFont(PixelFont(QStringLiteral("Tahoma"), 12));
+    resize(DesignWidth, DesignHeight);
+
+    // The upper area with the command strip beneath it, and the lower area, share the height
+    // through a splitter; a taller window gives its extra height to the upper area.
+    auto* upper = new QWidget;
+    auto* layout = new QVBoxLayout(upper);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->setSpacing(0);
+    layout->addWidget(CreateUpperArea(), 1);
+    layout->addWidget(CreateCommandStrip(), 0);
+    auto* areas = new QSplitter(Qt::Vertical);
+    areas->setObjectName(QStringLiteral("AreaSplitter"));
+    areas->setHandleWidth(SplitterHandle);
+    areas->setChildrenCollapsible(false);
+    areas->addWidget(upper);
+    areas->addWidget(CreateLowerArea());
+    areas->setStretchFactor(0, 1);
+    areas->setStretchFactor(1, 0);
+    areas->setSizes({DesignHeight - LowerAreaHeight - SplitterHandle, LowerAreaHeight});
+    setCentralWidget(areas);
+
+    positionPanel_ = new QLabel;
+    positionPanel_->setObjectName(QStringLiteral("PositionPanel"));
+    // 500 pixels where the window has room, as narrow as its text on a small screen, so that the
+    // panels to its right keep theirs.
+    positionPanel_->setMinimumWidth(positionPanel_->fontMetrics().horizontalAdvance(
+        QStringLiteral("  File 000/000 in folder")));
+    positionPanel_->setMaximumWidth(500);
+    mousePanel_ = new QLabel;
+    mousePanel_->setObjectName(QStringLiteral("MousePanel"));
+    mousePanel_->setMinimumWidth(mousePanel_->fontMetrics().horizontalAdvance(
+        QStringLiteral("log n_1   00.000  -  temperature 00000.000  ")));
+    // The residual under the mouse, beside its coordinates.
+    mapValuePanel_ = new QLabel;
+    mapValuePanel_->setObjectName(QStringLiteral("MapValuePanel"));
+    statusBar()->addWidget(positionPanel_, 1);
+    statusBar()->addWidget(mousePanel_, 0);
+    statusBar()->addWidget(mapValuePanel_, 1);
+    statusBar()->setSizeGripEnabled(true);
+    // A refused edit box says why where the user looks: its red mark and the status bar.
+    for (TNumberEdit* edit : findChildren<TNumberEdit*>())
+        connect(edit, &TNumberEdit::ComplaintChanged, this, [this](const QString& complaint) {
+            if (complaint.isEmpty())
+                statusBar()->clearMessage();
+            else
+                statusBar()->showMessage(complaint);
+        });
+
+    SetTabOrder();
+    QWidget::setTabOrder(mapBtn_, regionOverlay_->LevelBox());
+}
+
+QWidget* TMainForm::CreateUpperArea() {
+    auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setHandleWidth(SplitterHandle);
+    splitter->setChildrenCollapsible(false);
+
+    tablePages_ = new QTabWidget;
+    tablePages_->setObjectName(QStringLiteral("TablePageControl"));
+    tablePages_->setTabPosition(QTabWidget::South);
+    grid_ = new TLineTable;
+    grid_->setObjectName(QStringLiteral("StringGrid1"));
+    grid_->setFont(PixelFont(QStringLiteral("Tahoma"), 13));
+    grid_->SetEditRules(
+        [](const QString& text) {
+            double value = 0;
+            return TryStrToFloat(text.toStdString(), value);
+        },
+        [this](int row, const QString& text) { CommitIntensity(row, text); });
+    const QFont listFont = PixelFont(QStringLiteral("Courier New"), 13, true, true);
+    linesBox_ = new QListWidget;
+    linesBox_->setObjectName(QStringLiteral("LinesBox"));
+    linesBox_->setFont(listFont);
+    linesBox_->setUniformItemSizes(true);
+    levelsBox_ = new QListWidget;
+    levelsBox_->setObjectName(QStringLiteral("LevelsBox"));
+    levelsBox_->setFont(listFont);
+    levelsBox_->setUniformItemSizes(true);
+    tablePages_->addTab(grid_, QStringLiteral("Selected lines"));
+    tablePages_->addTab(linesBox_, QStringLiteral("Database lines"));
+    tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
+
+    plotPages_ = new QTabWidget;
+    plotPages_->setObjectName(QStringLiteral("PlotPageControl"));
+    plotPages_->setTabPosition(QTabWidget::South);
+    chart_ = new TZeltChart;
+    chart_->setObjectName(QStringLiteral("ZeltChart"));
+    connect(chart_, &TZeltChart::MouseAt, this, [this](double x, double y) {
+        mousePanel_->setText(FromStd(Format("wavelength %8.5f  -  Zelt %6.3f", {x, y})));
+        mapValuePanel_->clear();
+    });
+    AddImageMenu(chart_);
+    sumPage_ = new QWidget;
+    sumPage_->setObjectName(QStringLiteral("SumPage"));
+    auto* sumLayout = new QVBoxLayout(sumPage_);
+    sumLayout->setContentsMargins(0, 0, 0, 0);
+    contourPlot_ = new TContourPlot;
+    contourPlot_->setObjectName(QStringLiteral("ContourPlot"));
+    contourPlot_->SetValueCallback(
+        [this](double x, double y) { return ContourPlotEstimateZVal(x, y); });
+    connect(contourPlot_, &TContourPlot::MouseAt, this, [this](double x, double y) {
+        mousePanel_->setText(FromStd(Format("log n_1 %8.3f  -  temperature %8.3f", {x, y})));
+        const double rss = app_.ShownMap().ValueAt(x, y);
+        mapValuePanel_->setText(rss < 0 ? QString() : FromStd(Format("RSS %.3e", {rss})));
+    });
+    AddImageMenu(contourPlot_, [this](QMenu& menu) {
+        menu.addAction(QStringLiteral("Save map…"), this, [this] { SaveMapClick(); })
+            ->setEnabled(!app_.ShownMap().Empty());
+    });
+    regionOverlay_ = new TRegionOverlay(contourPlot_, statusBar(), this);
+    sumLayout->addWidget(contourPlot_);
+    plotPages_->addTab(chart_, QStringLiteral("Branching fractions"));
+    plotPages_->addTab(sumPage_, QStringLiteral("Sum"));
+    seriesPage_ = new TSeriesPage;
+    seriesPage_->setObjectName(QStringLiteral("SeriesPage"));
+    AddImageMenu(seriesPage_->Plot(), [this](QMenu& menu) {
+        menu.addAction(QStringLiteral("Save series…"), this, [this] { SaveSeriesClick(); })
+            ->setEnabled(!seriesRun_->Entries().empty());
+    });
+    plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
+    commandAreas_.append(tablePages_);
+
+    splitter->addWidget(tablePages_);
+    splitter->addWidget(plotPages_);
+    splitter->setStretchFactor(0, 1);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({TableDesignWidth, DesignWidth - TableDesignWidth - SplitterHandle});
+    return splitter;
+}
+
+QWidget* TMainForm::CreateCommandStrip() {
+    auto* strip = new QWidget;
+    strip->setFixedHeight(CommandStripHeight);
+    auto* layout = new QHBoxLayout(strip);
+    layout->setContentsMargins(8, 6, 8, 6);
+    elementListBox_ = new QComboBox;
+    elementListBox_->setObjectName(QStringLiteral("ElementListBox"));
+    elementListBox_->setEditable(false);
+    elementListBox_->setMinimumWidth(145);
+    connect(elementListBox_, &QComboBox::currentIndexChanged, this,
+            [this] { ElementListBoxChange(); });
+    readBtn_ = Button("ReadBtn", QStringLiteral("Read intensities"));
+    connect(readBtn_, &QPushButton::clicked, this, [this] { ReadBtnClick(TSender::ReadBtn); });
+    nextBtn_ = Button("NextBtn", QStringLiteral("Next file"));
+    connect(nextBtn_, &QPushButton::clicked, this, [this] { NextFileClick(); });
+    recalculateBtn_ = Button("Button4", QStringLiteral("Recalculate BF"));
+    connect(recalculateBtn_, &QPushButton::clicked, this, [this] { RecalculateBF(); });
+    saveTableBtn_ = Button("Button1", QStringLiteral("Save table"));
+    connect(saveTableBtn_, &QPushButton::clicked, this, [this] { Button1Click(); });
+    for (QWidget* control : std::initializer_list<QWidget*>{elementListBox_, readBtn_, nextBtn_,
+                                                            recalculateBtn_, saveTableBtn_})
+        layout->addWidget(control);
+    layout->addStretch(1);
+    allLinesCheckBox_ = new QCheckBox(QStringLiteral("All lines in list"), strip);
+    allLinesCheckBox_->setObjectName(QStringLiteral("AllLinesCheckBox"));
+    allLinesCheckBox_->hide();
+    monteCarloBtn_ = Button("Button5", QStringLiteral("Monte Carlo"));
+    monteCarloBtn_->setParent(strip);
+    monteCarloBtn_->hide();
+    connect(monteCarloBtn_, &QPushButton::clicked, this, [this] { Button5Click(); });
+    commandAreas_.append(strip);
+    return strip;
+}
+
+// The groups of settings in a row, and beneath them the report memo across the whole width, so
+// that a result line with all its populated levels can be read without scrolling sideways.
+QWidget* TMainForm::CreateLowerArea() {
+    auto* area = new QWidget;
+    auto* column = new QVBoxLayout(area);
+    column->setContentsMargins(4, 0, 4, 4);
+    auto* layout = new QHBoxLayout;
+    column->addLayout(layout, 0);
+
+    auto* map = new QGroupBox(QStringLiteral("Map"));
+    map->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
+    auto* mapLayout = new QGridLayout(map);
+    fromDensityEdit_ = NumberEdit("FromDensityEdit");
+    toDensityEdit_ = NumberEdit("ToDensityEdit");
+    pointsDensityEdit_ = NumberEdit("PointsDensityEdit");
+    fromTempEdit_ = NumberEdit("FromTempEdit");
+    toTempEdit_ = NumberEdit("ToTempEdit");
+    pointsTempEdit_ = NumberEdit("PointsTempEdit");
+    mapLayout->addWidget(BoldLabel(QStringLiteral("Density n_1 (m-3)")), 0, 0, 1, 3);
+    mapLayout->addWidget(Labelled(QStringLiteral("From"), fromDensityEdit_), 1, 0);
+    mapLayout->addWidget(Labelled(QStringLiteral("To"), toDensityEdit_), 1, 1);
+    mapLayout->addWidget(Labelled(QStringLiteral("Points"), pointsDensityEdit_), 1, 2);
+    mapLayout->addWidget(BoldLabel(QStringLiteral("Temperature T_exc (K)")), 2, 0, 1, 3);
+    mapLayout->addWidget(Labelled(QStringLiteral("From"), fromTempEdit_), 3, 0);
+    mapLayout->addWidget(Labelled(QStringLiteral("To"), toTempEdit_), 3, 1);
+    mapLayout->addWidget(Labelled(QStringLiteral("Points"), pointsTempEdit_), 3, 2);
+    mapBtn_ = Button("MapBtn", QStringLiteral("Create map"));
+    connect(mapBtn_, &QPushButton::clicked, this, [this] { Iterate(); });
+    mapLayout->addWidget(mapBtn_, 4, 0, 1, 2);
+    mapLayout->addWidget(regionOverlay_->LevelBox(), 4, 2);
+    mapLayout->setRowStretch(5, 1);
+    layout->addWidget(map);
+
+    auto* fit = new QGroupBox(QStringLiteral("Fit"));
+    auto* fitLayout = new QVBoxLayout(fit);
+    fitDensityEdit_ = NumberEdit("FitDensityEdit");
+    fitTempCheckBox_ = new QCheckBox(QStringLiteral("Fit T_exc (K)"));
+    fitTempCheckBox_->setObjectName(QStringLiteral("FitTempCheckBox"));
+    fitTempEdit_ = NumberEdit("FitTempEdit");
+    maxIterEdit_ = NumberEdit("MaxIterEdit");
+    fitBtn_ = Button("FitBtn", QStringLiteral("Fit"));
+    connect(fitBtn_, &QPushButton::clicked, this, [this] { Fit(); });
+    fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
+    fitLayout->addWidget(fitTempCheckBox_);
+    fitLayout->addWidget(fitTempEdit_);
+    fitLayout->addWidget(Labelled(QStringLiteral("Max iteration number"), maxIterEdit_));
+    fitLayout->addWidget(fitBtn_);
+    fitLayout->addStretch(1);
+    layout->addWidget(fit);
+
+    auto* absorption = new QGroupBox(QStringLiteral("Absorption"));
+    auto* absorptionLayout = new QVBoxLayout(absorption);
+    pathEdit_ = NumberEdit("PathEdit");
+    tnEdit_ = NumberEdit("TnEdit");
+    absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
+    absorptionLayout->addWidget(Labelled(QStringLiteral("Gas temperature (K)"), tnEdit_));
+    absorptionLayout->addStretch(1);
+    layout->addWidget(absorption);
+
+    auto* files = new QGroupBox(QStringLiteral("Files"));
+    auto* filesLayout = new QVBoxLayout(files);
+    fileListBox_ = new TFileListBox;
+    fileListBox_->setObjectName(QStringLiteral("FileListBox"));
+    fileListBox_->setMinimumWidth(150);
+    // As tall as the groups beside it: the report below gets the rest.
+    fileListBox_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    fileListBox_->setMinimumHeight(50);
+    connect(fileListBox_, &TFileListBox::Chosen, this, [this] { FileListBoxClick(); });
+    filesLayout->addWidget(fileListBox_);
+    fitAllBtn_ = Button("FitAllBtn", QStringLiteral("Fit all files"));
+    fitAllBtn_->setToolTip(QStringLiteral(
+        "Reads and fits every file of the list in turn with the settings of the \"Fit\" group; "
+        "the page \"Series\" shows the results. Escape stops after the current file."));
+    connect(fitAllBtn_, &QPushButton::clicked, this, [this] { FitAllClick(); });
+    filesLayout->addWidget(fitAllBtn_);
+    layout->addWidget(files, 1);
+
+    auto* reportColumn = new QVBoxLayout;
+    auto* reportLabel = new QLabel(QStringLiteral("Report"));
+    reportComboBox_ = new QComboBox;
+    reportComboBox_->setObjectName(QStringLiteral("ReportComboBox"));
+    reportComboBox_->addItems({QStringLiteral("final results"), QStringLiteral("fit iteration")});
+    reportComboBox_->setCurrentIndex(0);
+    reportLabel->setBuddy(reportComboBox_);
+    saveButton_ = Button("SaveButton", QStringLiteral("Save report"));
+    connect(saveButton_, &QPushButton::clicked, this, [this] { SaveButtonClick(); });
+    reportColumn->addWidget(reportLabel);
+    reportColumn->addWidget(reportComboBox_);
+    reportColumn->addWidget(saveButton_);
+    reportColumn->addStretch(1);
+    layout->addLayout(reportColumn);
+
+    reportsMemo_ = new QPlainTextEdit;
+    reportsMemo_->setObjectName(QStringLiteral("ReportsMemo"));
+    reportsMemo_->setFont(PixelFont(QStringLiteral("Courier New"), 12, false, true));
+    reportsMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
+    reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    reportsMemo_->setMinimumHeight(60);
+    column->addWidget(reportsMemo_, 1);
+    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_;
+    return area;
+}
+
+void TMainForm::SetTabOrder() {
+    const std::initializer_list<QWidget*> order = {
+        elementListBox_,  readBtn_,        nextBtn_,           recalculateBtn_,  saveTableBtn_,
+        tablePages_,      grid_,           linesBox_,          levelsBox_,       plotPages_,
+        fromDensityEdit_, toDensityEdit_,  pointsDensityEdit_, fromTempEdit_,    toTempEdit_,
+        pointsTempEdit_,  mapBtn_,         fitDensityEdit_,    fitTempCheckBox_, fitTempEdit_,
+        maxIterEdit_,     fitBtn_,         pathEdit_,          tnEdit_,          fileListBox_,
+        fitAllBtn_,       reportComboBox_, saveButton_,        reportsMemo_};
+    QWidget* previous = nullptr;
+    for (QWidget* widget : order) {
+        if (previous != nullptr)
+            QWidget::setTabOrder(previous, widget);
+        previous = widget;
+    }
+}
+
+} // namespace zelt

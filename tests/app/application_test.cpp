@@ -1,0 +1,214 @@
+// The commands of the application type without a window: what each returns for the window and
+// zeltfit-cli to show, on the bundled argon database and demo spectra.
+
+#include "app/application.h"
+#include "app/commands.h"
+#include "app/datafolders.h"
+#include "app/listing.h"
+#include "app/tables.h"
+#include "tests/common/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+
+namespace zelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = ZELT_SOURCE_DIR "/data";
+const std::string kDemo = kData + "/measurements/argon_5e16.txt";
+
+class ApplicationTest : public ::testing::Test {
+protected:
+    void SetUp() override {
+        folder_.Write("zeltfit.ini", "[_Files]\r\nDatabase=" + kData +
+                                         "\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n[_Extra]\r\n"
+                                         "[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n"
+                                         "m=39.948\r\nBoltzmax=4\r\n[Cu I]\r\nLines=Cu\r\n");
+        ASSERT_TRUE(app_.ChangeSpecies("Ar I").Done);
+        settings_ = app_.ConfiguredSettings();
+        settings_.DensityPoints = settings_.TemperaturePoints = 2;
+    }
+
+    test::TempFolder folder_;
+    TZeltApp app_{folder_.File("zeltfit.ini")};
+    TCommandSettings settings_;
+};
+
+TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
+    EXPECT_EQ(app_.SpeciesList(), (std::vector<std::string>{"Ar I", "Cu I"}));
+    const TOutcome read = app_.ReadMeasurement(kDemo);
+    EXPECT_TRUE(read.Done && read.Messages.empty() && read.Report.empty());
+    EXPECT_EQ(TConfigStore(folder_.File("zeltfit.ini")).ReadString("_Files", "Measurements", ""),
+              kData + "/measurements");
+    EXPECT_TRUE(app_.ShownMap().Empty());
+
+    const TMapOutcome map = app_.Map(settings_, ReportFinalResults);
+    ASSERT_TRUE(map.Done) << map.Error;
+    ASSERT_EQ(map.Report.size(), 2u);
+    EXPECT_TRUE(map.Report[1].ends_with(" argon_5e16.txt  map")) << map.Report[1];
+    const TAtomicData& model = app_.AtomicData();
+    EXPECT_EQ(app_.ShownMap().Text(), MapText(model.RSSMap, model.MapRange));
+    const double best = app_.ShownMap().ValueAt(15, 1000);
+    EXPECT_EQ(best, model.RSSMap[0][0]);
+
+    settings_.FitTemperatureOn = true;
+    const TFitOutcome fit = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(fit.Done) << fit.Error;
+    // The column header came with the map's line.
+    ASSERT_EQ(fit.Report.size(), 1u);
+    EXPECT_TRUE(fit.Report[0].ends_with(" argon_5e16.txt  fit:itercount reached"));
+    EXPECT_NE(fit.Report[0].find("  4.966E+016 6.653E+014 "), std::string::npos);
+    EXPECT_EQ(fit.Result.ReturnCode,
+              static_cast<std::int32_t>(Slot(fit.Result.Params, ResultCode)));
+    // The fit empties the model's grid; the map on screen stays the map's.
+    EXPECT_EQ(model.RSSMap[0][0], 0);
+    EXPECT_EQ(app_.ShownMap().ValueAt(15, 1000), best);
+}
+
+TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
+    // The size guard, before anything is allocated; the same text in zeltfit-cli.
+    ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
+    settings_.DensityPoints = settings_.TemperaturePoints = 100000;
+    for (const TOutcome& outcome :
+         {static_cast<TOutcome>(app_.Map(settings_, ReportFinalResults)),
+          static_cast<TOutcome>(app_.Fit(settings_, ReportFinalResults, folder_.File("f.log")))}) {
+        EXPECT_FALSE(outcome.Done);
+        EXPECT_EQ(outcome.Error, "A map of 100000 x 100000 points is too large for the memory.");
+        EXPECT_TRUE(outcome.Report.empty());
+    }
+
+    const std::string missing = folder_.File("none.txt");
+    const TOutcome unread = app_.ReadMeasurement(missing);
+    EXPECT_FALSE(unread.Done);
+    EXPECT_EQ(unread.Error, "Cannot open file \"" + missing + "\": file not found.");
+
+    // An orderly stop: the message, and the lines before it stay.
+    const TOutcome part =
+        app_.ReadMeasurement(folder_.Write("part.txt", "696.5431 500\n500.1 3\n"));
+    EXPECT_TRUE(part.Done);
+    EXPECT_EQ(part.Messages, std::vector<std::string>{"Wavelength 500.100000 was not found. "
+                                                      "Import was stopped. Check used specie or "
+                                                      "wavelength precision."});
+    EXPECT_EQ(app_.AtomicData().SelectedLines.size(), 1);
+    EXPECT_EQ(app_.RecalculateBF().Error, "Not enough lines for Zelt method.");
+    settings_.DensityPoints = settings_.TemperaturePoints = 2;
+    EXPECT_EQ(app_.Map(settings_, ReportFinalResults).Error, "Not enough lines for Zelt method.");
+
+    const TOutcome species = app_.ChangeSpecies("Cu I");
+    EXPECT_FALSE(species.Done);
+    EXPECT_EQ(species.Error, "");
+    ASSERT_EQ(species.Messages.size(), 1u);
+    EXPECT_TRUE(species.Messages[0].starts_with("File error: ")) << species.Messages[0];
+    EXPECT_EQ(app_.Species(), "Cu I");
+}
+
+TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
+    const std::vector<std::string> files = {kData + "/measurements/argon_1e16.txt",
+                                            folder_.Write("argon_3e16.txt", "Wavelength 1\n"),
+                                            kDemo};
+    settings_.FitTemperatureOn = true;
+    std::vector<std::string> started;
+    TSeriesHooks hooks;
+    hooks.Starting = [&](const TSeries& series) {
+        started.push_back(FileNameOf(series.Files[series.Entries.size()]));
+    };
+    TReportList report;
+    hooks.Done = [&](const TSeries&, const TSeriesFile& file) {
+        report.insert(report.end(), file.Fit.Report.begin(), file.Fit.Report.end());
+    };
+    const TSeries series = app_.RunSeries(files, TSeriesCommand::Fit, settings_, ReportFinalResults,
+                                          folder_.File("fit.log"), hooks);
+    EXPECT_EQ(started,
+              (std::vector<std::string>{"argon_1e16.txt", "argon_3e16.txt", "argon_5e16.txt"}));
+    EXPECT_EQ(series.Axis.X, (std::vector<double>{1e16, 3e16, 5e16}));
+    ASSERT_EQ(series.Entries.size(), 3u);
+    EXPECT_FALSE(series.Stopped);
+    EXPECT_FALSE(series.Entries[1].Fitted);
+    EXPECT_EQ(series.Entries[1].Problem,
+              "Invalid numeric input \"Wavelength\" in file \"" + files[1] + "\", line 1.");
+    EXPECT_TRUE(series.Entries[2].Fitted);
+
+    // The result lines of each file read and fitted alone (after the series' column header).
+    TReportList alone;
+    for (const std::size_t i : {0, 2}) {
+        ASSERT_TRUE(app_.ReadMeasurement(files[i]).Done);
+        const TFitOutcome fit = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+        alone.insert(alone.end(), fit.Report.begin(), fit.Report.end());
+    }
+    ASSERT_EQ(report.size(), 3u);
+    EXPECT_EQ(TReportList(report.begin() + 1, report.end()), alone);
+
+    int asked = 0;
+    hooks = {};
+    hooks.StopRequested = [&] { return ++asked == 1; };
+    const TSeries stopped = app_.RunSeries(files, TSeriesCommand::Map, settings_,
+                                           ReportFinalResults, folder_.File("fit.log"), hooks);
+    EXPECT_TRUE(stopped.Stopped);
+    EXPECT_EQ(stopped.Entries.size(), 1u);
+}
+
+TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
+    test::TempFolder folder;
+    TConfigStore store(folder.File("zeltfit.ini"));
+    std::vector<std::string> shown;
+    for (const TSetting& setting : Settings())
+        if (!setting.InSpeciesSection())
+            shown.push_back(ConfiguredText(setting, store.View()));
+    // With no configuration file, in the window's fill order.
+    EXPECT_EQ(shown, (std::vector<std::string>{"1.0E+015", "1.0E+018", "50", "1000", "50000", "50",
+                                               "1.0E+016", "1000", "50", "300", "1.000"}));
+
+    const TSetting& from = SettingOfEdit("FromDensityEdit");
+    EXPECT_TRUE(StoreText(store, from, "2.5E+016"));
+    EXPECT_FALSE(StoreText(store, SettingOfEdit("PointsTempEdit"), "2.5"));
+    EXPECT_EQ(folder.Read("zeltfit.ini"), "[_Iteration]\r\nFromDensity=2.5E16\r\n");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "-2"),
+              "Absorption path (m): \"-2\" is not a number above 0.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PointsTempEdit"), "2.5"),
+              "Map temperature points: \"2.5\" is not a whole number above 0.");
+    EXPECT_EQ(RefusalText(from, "0x10"),
+              "Map density from (m-3): \"0x10\" is not a number above 0.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("MaxIterEdit"), "0x10"), "");
+    EXPECT_THROW(SettingOfEdit("NoEdit"), ERangeError);
+}
+
+TEST(Listing, MeasurementFilesOfAFolder) {
+    test::TempFolder folder;
+    for (const char* name : {"c.txt", "B.TXT", "a.txt", ".hidden.txt", "notes.dat", ".txt"})
+        folder.Write(name, "");
+    fs::create_directory(folder.File("d.txt"));
+    EXPECT_EQ(MeasurementNames(folder.Path()),
+              (std::vector<std::string>{"a.txt", "B.TXT", "c.txt"}));
+    EXPECT_EQ(BatchFiles({folder.Path(), "x.dat"}),
+              (std::vector<std::string>{folder.File("a.txt"), folder.File("B.TXT"),
+                                        folder.File("c.txt"), "x.dat"}));
+    EXPECT_EQ(FolderOf(folder.File("a.txt")), folder.Path());
+    EXPECT_EQ(FolderOf("/a.txt"), "/");
+    EXPECT_EQ(MessageText("caf\xC3\xA9 \xB1"), "caf\xC3\x83\xC2\xA9 \xC2\xB1");
+    EXPECT_EQ(MessageText("caf\xC3\xA9"), "caf\xC3\xA9");
+}
+
+#ifndef _WIN32
+// The XDG rules: a relative XDG_DATA_HOME is ignored, duplicates and the user's own folder
+// are no common folders.
+TEST(Listing, SystemFoldersByTheXdgVariables) {
+    setenv("HOME", "/home/u", 1);
+    setenv("XDG_DATA_HOME", "relative/share", 1);
+    setenv("XDG_DATA_DIRS", "/opt/share/:relative:/home/u/.local/share:/opt/share", 1);
+    EXPECT_EQ(UserDataFolder(), "/home/u/.local/share/Zelt fit 1.0");
+    const std::vector<std::string> common = CommonDataFolders();
+    ASSERT_EQ(common.size(), 2u);
+    EXPECT_EQ(common[0],
+              fs::read_symlink("/proc/self/exe").parent_path().string() + "/../share/Zelt fit 1.0");
+    EXPECT_EQ(common[1], "/opt/share/Zelt fit 1.0");
+    unsetenv("XDG_DATA_DIRS");
+    EXPECT_EQ(CommonDataFolders().back(), "/usr/share/Zelt fit 1.0");
+}
+#endif
+
+} // namespace
+} // namespace zelt

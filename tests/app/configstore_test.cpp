@@ -1,0 +1,132 @@
+#include "app/configstore.h"
+#include "common/errors.h"
+#include "tests/common/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+
+namespace zelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+class ConfigStoreTest : public ::testing::Test {
+protected:
+    void WriteFile(const std::string& text) { folder_.Write("zeltfit.ini", text); }
+    std::string FileText() const { return folder_.Read("zeltfit.ini"); }
+
+    test::TempFolder folder_;
+    std::string file_ = folder_.File("zeltfit.ini");
+};
+
+TEST_F(ConfigStoreTest, MissingFileGivesDefaults) {
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadString("_Files", "Measurements", "C:\\"), "C:\\");
+    EXPECT_EQ(store.ReadInteger("_Fit", "Count", 50), 50);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromDensity", 1e15), 1e15);
+    EXPECT_TRUE(store.ReadSections().empty());
+}
+
+TEST_F(ConfigStoreTest, SectionsInFileOrderAndNamesWithoutCase) {
+    WriteFile("[_Files]\r\nDatabase=C:\\Data\\Atoms, new\r\n[Fe]\r\nLines=Fe, I\r\n"
+              "[_Extra]\r\n[Ar I]\r\nm=39.948\r\n[Cu]\r\n");
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadSections(),
+              (std::vector<std::string>{"_Files", "Fe", "_Extra", "Ar I", "Cu"}));
+    EXPECT_EQ(store.ReadString("_files", "DATABASE", ""), "C:\\Data\\Atoms, new");
+    EXPECT_EQ(store.ReadString("fe", "lines", ""), "Fe, I");
+    EXPECT_EQ(store.ReadFloat("AR I", "M", 0), 39.948);
+}
+
+TEST_F(ConfigStoreTest, LinesOutsideSectionsAreSkipped) {
+    // Keys before the first section belong to none; those after a section line without a name or
+    // bracket stay in the section before. Writes leave the sections as they were.
+    WriteFile("Version=2\r\n[_Files]\r\nDatabase=/data\r\n[Fe\r\nLevels=Fe_levels.txt\r\n"
+              "[Ar]\r\nm=39.948\r\n[ ]\r\nBoltzmax=3\r\n");
+    TConfigStore store(file_);
+    for (const char* folder : {"/spectra/a", "/spectra/b"}) {
+        EXPECT_EQ(store.ReadSections(), (std::vector<std::string>{"_Files", "Ar"}));
+        EXPECT_EQ(store.ReadString("_Files", "Levels", ""), "Fe_levels.txt");
+        EXPECT_EQ(store.ReadFloat("Ar", "m", 0), 39.948);
+        EXPECT_EQ(store.ReadInteger("Ar", "Boltzmax", 1), 3);
+        store.WriteString("_Files", "Measurements", folder);
+    }
+    EXPECT_EQ(store.ReadSections(), (std::vector<std::string>{"_Files", "Ar"}));
+    EXPECT_EQ(store.ReadString("_Files", "Measurements", ""), "/spectra/b");
+}
+
+TEST_F(ConfigStoreTest, NumbersAndTheirDefaults) {
+    WriteFile("[_Iteration]\nDensityPoints=0x20\nTemperaturePoints=12abc\nFromDensity=2.54e16\n"
+              "ToDensity=\nFromTemperature=1,5\nToTemperature= 12345.6 \nCount=0x\n");
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "DensityPoints", 50), 32);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "TemperaturePoints", 50), 50);
+    EXPECT_EQ(store.ReadInteger("_Iteration", "Count", 7), 7);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromDensity", 1e15), 2.54e16);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "ToDensity", 1e18), 1e18);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "FromTemperature", 1000), 1000);
+    EXPECT_EQ(store.ReadFloat("_Iteration", "ToTemperature", 50000), 12345.6);
+}
+
+TEST_F(ConfigStoreTest, WritesReplaceTheFileAtOnceInShortestForm) {
+    WriteFile("; comment kept\r\n[_Files]\r\nDatabase=/data\r\n[Fe]\r\nm=55.845\r\n");
+    TConfigStore store(file_);
+    store.WriteFloat("_Iteration", "FromDensity", 1e15);
+    store.WriteFloat("_Iteration", "ToTemperature", 50000);
+    store.WriteFloat("_Parameters", "Path", 0.5);
+    store.WriteInteger("_Fit", "Count", 50);
+    store.WriteString("_files", "Measurements", "/home/user/spectra, 2026");
+    // Another reader sees every key at once.
+    const TConfigStore other(file_);
+    EXPECT_EQ(other.ReadString("_Iteration", "FromDensity", ""), "1E15");
+    EXPECT_EQ(other.ReadString("_Iteration", "ToTemperature", ""), "50000");
+    EXPECT_EQ(other.ReadString("_Parameters", "Path", ""), "0.5");
+    EXPECT_EQ(other.ReadInteger("_Fit", "Count", 0), 50);
+    EXPECT_EQ(other.ReadString("_Files", "Measurements", ""), "/home/user/spectra, 2026");
+    EXPECT_EQ(other.ReadSections(),
+              (std::vector<std::string>{"_Files", "Fe", "_Iteration", "_Parameters", "_Fit"}));
+    const std::string text = FileText();
+    EXPECT_NE(text.find("; comment kept\r\n"), std::string::npos);
+    EXPECT_NE(text.find("\r\nFromDensity=1E15\r\n"), std::string::npos);
+    EXPECT_EQ(text.find("\n\n"), std::string::npos); // every line ends with CR LF
+    EXPECT_FALSE(fs::exists(file_ + ".tmp"));
+}
+
+TEST_F(ConfigStoreTest, WritesChangeOnlyTheirValuesByteForByte) {
+    WriteFile("; Zelt Fit settings\r\n\r\n[_Files]\r\nDatabase = /data/atoms   \r\n"
+              "; measured in the lab\r\nMeasurements=/old\r\n\r\n"
+              "[Fe]\nm=55.845\nM=99\n\n"
+              "[_Fit]\r\nCount=\r\n; the start values\r\n\r\n"
+              "[Cu]\r\nLines=Cu,I");
+    TConfigStore store(file_);
+    store.WriteString("_files", "MEASUREMENTS", "/home/user/spectra, 2026");
+    store.WriteString("_Files", "Database", "/atoms");
+    store.WriteInteger("_Fit", "Count", 50);
+    store.WriteFloat("_Fit", "FromDensity", 1e16);
+    store.WriteString("Cu", "m", "63.546");
+    store.WriteFloat("_Parameters", "Path", 0.5);
+    EXPECT_EQ(FileText(), "; Zelt Fit settings\r\n\r\n[_Files]\r\nDatabase = /atoms   \r\n"
+                          "; measured in the lab\r\nMeasurements=/home/user/spectra, 2026\r\n\r\n"
+                          "[Fe]\nm=55.845\nM=99\n\n"
+                          "[_Fit]\r\nCount=50\r\nFromDensity=1E16\r\n; the start values\r\n\r\n"
+                          "[Cu]\r\nLines=Cu,I\r\nm=63.546\r\n[_Parameters]\r\nPath=0.5\r\n");
+    // The first of two keys of one name is the one read, as the profile-file service does.
+    EXPECT_EQ(store.ReadFloat("fe", "m", 0), 55.845);
+    EXPECT_EQ(store.ReadString("_Files", "Database", ""), "/atoms");
+    EXPECT_THROW(store.WriteString("_Files", "Measurements", "/a\r\n[_Fit]"), Exception);
+
+    // A last line ending in a carriage return alone gets its line feed, and keeps its value.
+    WriteFile("[Cu]\r\nLines=Cu,I\r");
+    store.WriteString("_Files", "Measurements", "/b");
+    EXPECT_EQ(FileText(), "[Cu]\r\nLines=Cu,I\r\n[_Files]\r\nMeasurements=/b\r\n");
+    EXPECT_EQ(store.ReadString("Cu", "Lines", ""), "Cu,I");
+}
+
+TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
+    TConfigStore store(folder_.File("missing/zeltfit.ini"));
+    EXPECT_THROW(store.WriteInteger("_Fit", "Count", 1), EInOutError);
+}
+
+} // namespace
+} // namespace zelt

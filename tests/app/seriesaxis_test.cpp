@@ -1,0 +1,50 @@
+// The number in the file names of a series, and the caption of its axis.
+
+#include "app/series.h"
+
+#include <gtest/gtest.h>
+
+namespace zelt {
+namespace {
+
+struct TCase {
+    std::vector<std::string> Names;
+    std::vector<double> X;
+    std::string Caption;
+};
+
+TEST(SeriesAxis, TheNumberThatChangesFromFileToFile) {
+    const TCase cases[] = {
+        {{"ar_0.5kW.txt", "ar_0.75kW.txt", "ar_10kW.TXT"}, {0.5, 0.75, 10}, "kW"},
+        // A density is one number; with nothing after it the text before it is the caption.
+        {{"argon_1e16.txt", "argon_2E+17.txt", "argon_5e-3.txt"}, {1e16, 2e17, 5e-3}, "argon"},
+        // The date stays the same; of a run number and a power the last is taken.
+        {{"2024-03-05_ar_0.5kW.txt", "2024-03-05_ar_2kW.txt"}, {0.5, 2}, "kW"},
+        {{"run1_p=10Pa.txt", "run2_p=20Pa.txt"}, {10, 20}, "Pa"},
+        // "-" is no sign; the exponent needs digits ("eV" is text).
+        {{"ar-2eV.txt", "ar-3eV.txt"}, {2, 3}, "eV"},
+        {{"only_7.5kW.txt"}, {7.5}, "kW"},
+    };
+    for (const TCase& c : cases) {
+        const TSeriesAxis axis = SeriesAxis(c.Names);
+        EXPECT_TRUE(axis.FromNames) << c.Names[0];
+        EXPECT_EQ(axis.X, c.X) << c.Names[0];
+        EXPECT_EQ(axis.Caption, c.Caption) << c.Names[0];
+    }
+}
+
+TEST(SeriesAxis, PositionsWhereTheNamesDoNotShareOnePattern) {
+    for (const std::vector<std::string>& names :
+         {std::vector<std::string>{"ar_1kW.txt", "morning.txt"},
+          std::vector<std::string>{"ar_1kW.txt", "Ar_2kW.txt"},
+          std::vector<std::string>{"ar_1kW.txt", "ar_2kW_3.txt"}}) {
+        const TSeriesAxis axis = SeriesAxis(names);
+        EXPECT_FALSE(axis.FromNames) << names[1];
+        EXPECT_EQ(axis.X, (std::vector<double>{1, 2}));
+        EXPECT_EQ(axis.Caption, "");
+    }
+    EXPECT_TRUE(SeriesAxis({}).X.empty());
+}
+
+} // namespace
+} // namespace zelt

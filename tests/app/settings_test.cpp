@@ -1,0 +1,65 @@
+#include "app/commands.h"
+#include "common/errors.h"
+#include "tests/common/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+
+namespace zelt {
+namespace {
+
+long double Extended(const char* text) {
+    return std::strtold(text, nullptr);
+}
+
+TEST(CommandSettingsTest, EnteredRealsFillTheirSlotsInExtendedPrecision) {
+    test::TempFolder folder;
+    const TConfigStore store(folder.Write(
+        "zeltfit.ini", "[_Fit]\r\nFromDensity=2.5E+016\r\nFromTemperature=1234\r\n"
+                       "[_Parameters]\r\nTn=661\r\nPath=0.168\r\n[Ar I]\r\nm=39.948\r\n"));
+    const TParamVector p = FitParameters(ReadSettings(store, "Ar I"));
+    EXPECT_EQ(Slot(p, LogDensity), std::log10(Extended("2.5E+016")));
+    EXPECT_EQ(Slot(p, Temperature), Extended("1234"));
+    EXPECT_EQ(Slot(p, GasTemperature), Extended("661"));
+    EXPECT_EQ(Slot(p, PathLength), Extended("0.168"));
+    EXPECT_NE(Slot(p, PathLength), static_cast<long double>(0.168));
+    EXPECT_EQ(Slot(p, AtomMass), 39.948 * 1.6605402e-27L);
+
+    // The edits' texts take the same road.
+    TCommandSettings edits;
+    edits.FitDensity = EditReal("2.5E+016");
+    edits.Path = EditReal("0.168");
+    const TParamVector q = FitParameters(edits);
+    EXPECT_EQ(Slot(q, LogDensity), Slot(p, LogDensity));
+    EXPECT_EQ(Slot(q, PathLength), Slot(p, PathLength));
+    try {
+        EditReal("1,5");
+        ADD_FAILURE() << "no error";
+    } catch (const EConvertError& e) {
+        EXPECT_STREQ(e.what(), "'1,5' is not a valid floating point value");
+    }
+}
+
+TEST(CommandSettingsTest, MapRangeIsRoundedToDoublesAfterTheLogarithm) {
+    TCommandSettings s;
+    s.FromDensity = EditReal("3.0E+015");
+    s.ToDensity = EditReal("0");
+    s.FromTemperature = EditReal("0.168");
+    try {
+        MapArguments(s);
+        ADD_FAILURE() << "no error";
+    } catch (const EZeroDivide& e) {
+        EXPECT_STREQ(e.what(),
+                     "Floating point division by zero in log10 of the density range of the map");
+    }
+    s.ToDensity = EditReal("7.0E+017");
+    const TMapArguments range = MapArguments(s);
+    EXPECT_EQ(range.FromLogDensity, static_cast<double>(std::log10(3e15L)));
+    EXPECT_EQ(range.ToLogDensity, static_cast<double>(std::log10(7e17L)));
+    EXPECT_EQ(range.FromTemperature, static_cast<double>(0.168L));
+}
+
+} // namespace
+} // namespace zelt
