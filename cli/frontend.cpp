@@ -1,5 +1,7 @@
 #include "cli/frontend.h"
 
+#include "cli/import.h"
+
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
@@ -249,7 +251,8 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
     err << e.what() << '\n'
         << "Usage: " << app.get_name()
-        << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
+        << " [--ini FILE] [--species NAME] "
+           "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"
         << "Run with --help for more information.\n";
     return 2;
 }
@@ -295,6 +298,8 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto* batchFit = batch->add_subcommand("fit", "fit each file");
     batchFit->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddFitOptions(batchFit, s, o);
+    TImportCommand import;
+    import.Add(app);
 
     try {
         app.parse(argc, argv);
@@ -320,6 +325,8 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         zelt.AtomicData().MapThreads = o.Threads;
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;
+        if (import.Parsed())
+            return import.Run(zelt, out, err);
         if (levels->parsed()) {
             frontEnd.Levels();
         } else if (lines->parsed()) {

@@ -18,7 +18,7 @@ struct TDemoLines {
     TDemoLines() {
         const std::string database = ZELT_SOURCE_DIR "/data/";
         Model.ChangeSpecies(database + "Ar_levels.txt", database, "Ar,I");
-        Lines = SpeciesLines(Model);
+        Lines = MeasurableLines(Model);
         Require(Lines.size() == 29, "the demo species has not its 29 lines");
     }
 };

@@ -17,7 +17,7 @@ bool OneLevelAt(const CheckedVector<TLevel>& levels, double energy) {
 
 } // namespace
 
-std::vector<TSpeciesLine> SpeciesLines(const TAtomicData& data) {
+std::vector<TSpeciesLine> MeasurableLines(const TAtomicData& data) {
     std::vector<TSpeciesLine> lines;
     if (!data.LineBase)
         return lines;

@@ -16,7 +16,7 @@ struct TSpeciesLine {
 };
 
 // The lines of the species loaded in `data`; none before a species is loaded.
-std::vector<TSpeciesLine> SpeciesLines(const TAtomicData& data);
+std::vector<TSpeciesLine> MeasurableLines(const TAtomicData& data);
 
 // "Ar I": the element and ion of the lines, or "the species" when there are none.
 std::string SpeciesName(const std::vector<TSpeciesLine>& lines);

@@ -46,7 +46,7 @@ public:
         Slot(p, AtomMass) = 39.948L * 1.6605402e-27L;
         Slot(p, BoltzmannLevels) = 4;
         const std::vector<TSyntheticLine> lines = ModelLines(species_, p, 2e5);
-        lines_ = SpeciesLines(species_);
+        lines_ = MeasurableLines(species_);
         std::vector<std::string> texts;
         for (int k = 0; k < kDistinct; ++k) {
             TSyntheticOptions options;

@@ -21,7 +21,7 @@ public:
         data.ImportLines(DemoFile("measurements/argon_5e16.txt"));
         truth = ModelParams(kLogDensity, 1500);
         lines = ModelLines(data, truth, 2e5);
-        species = SpeciesLines(data);
+        species = MeasurableLines(data);
     }
     // The photons of the line at `wavelength` over that wavelength: the intensity it should get.
     double TrueIntensity(double wavelength) const {
