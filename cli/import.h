@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // zeltfit-cli import and import-lines: raw spectra and line lists made measurement files.
 

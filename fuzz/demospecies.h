@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo argon species of the source tree for the fuzz targets of the import: its level file
 // and line table loaded once, as the program loads a species, and its lines that can be

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as a user's line list, read as a delimited table and matched
 // to the lines of the demo argon species (loaded once at start-up). The match ends with lines
 // or an error with a message; every matched line is a database line with its levels, within

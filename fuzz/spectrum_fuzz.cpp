@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as a raw spectrum, read as a delimited table and integrated
 // against the lines of the demo argon species (loaded once at start-up), as the import does. The
 // read and the integration end with a result or an error with a message; the spectrum rises

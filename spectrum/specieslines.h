@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The database lines of the current species that can be measured: those with a transition
 // probability above 0, in ascending wavelength, each with whether the level file holds its two

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the import of raw spectra: one 3648-pixel spectrum of the demo argon species read
 // from its semicolon-separated export, its 29 lines integrated, the measurement file and the
 // table beside it written; and a folder of 1000 such spectra.

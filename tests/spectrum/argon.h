@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo species argon I and synthetic spectra of it made by the model: the 29 lines of the
 // demo measurements at n(1s5) = 5e16 m-3 and T_exc = 1500 K.
