@@ -31,6 +31,24 @@ struct TOutcome {
     TReportList Report;                // Windows-1252: the lines appended to the report
 };
 
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
+// line list the tolerance (nm) and whether its intensities are photon counts.
+struct TImportSettings {
+    double Window = 0;
+    std::string Response;
+    bool SumBlends = false;
+    double Tolerance = 0.03;
+    bool Photons = false;
+};
+
+// What an import did: the files written, the table of its lines (tab-separated) and what was
+// done, one sentence each.
+struct TImportOutcome : TOutcome {
+    std::string Measurement, Table, TableText;
+    std::vector<std::string> Notes;
+};
+
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
 // residual in ResultRSS and ResultCode.
 struct TMapOutcome : TOutcome {
@@ -121,6 +139,16 @@ public:
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
                       const std::string& logPath, const TSeriesHooks& hooks = {});
+
+    // Imports a raw spectrum against the current species (spectrum/integration.h): writes the
+    // measurement file folder/NAME.txt and the table of what was integrated beside it
+    // (LineTableFor), NAME the spectrum's file name without its extension.
+    TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
+    // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
+    // measurement file and the table of the matches with their uncertainties the same way.
+    TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
 
 private:
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);

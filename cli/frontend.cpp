@@ -1,5 +1,7 @@
 #include "cli/frontend.h"
 
+#include "cli/import.h"
+
 #include "app/about.h"
 #include "app/application.h"
 #include "app/commands.h"
@@ -267,7 +269,8 @@ int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
     else
         err << e.what() << '\n';
     err << "Usage: " << app.get_name()
-        << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
+        << " [--ini FILE] [--species NAME] "
+           "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"
         << "Run with --help for more information.\n";
     return 2;
 }
@@ -324,6 +327,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     auto* batchFit = batch->add_subcommand("fit", "fit each file");
     batchFit->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddFitOptions(batchFit, s, o);
+    TImportCommand import;
+    import.Add(app);
 
     try {
         app.parse(argc, argv);
@@ -353,6 +358,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
         zelt.AtomicData().MapThreads = o.Threads;
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;
+        if (import.Parsed())
+            return import.Run(zelt, out, err);
         if (levels->parsed()) {
             frontEnd.Levels();
         } else if (lines->parsed()) {

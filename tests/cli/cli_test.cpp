@@ -404,3 +404,37 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
 
 } // namespace
 } // namespace zelt
+
+namespace zelt {
+namespace {
+
+// The demo spectrum through import, then fit; a line list that cannot be matched is refused
+// with its candidates and exit status 1.
+TEST_F(CliTest, ImportMakesMeasurementFilesThatFit) {
+    const TRun import =
+        Cli("import '" + kDatabase + "/spectra/argon_5e16.csv' --out '" + Path("out") + "'");
+    ASSERT_EQ(import.status, 0) << import.err;
+    EXPECT_NE(import.out.find("29 lines of Ar I: 18 integrated, 8 shared, 2 blend, 1 below "
+                              "detection limit.\n"),
+              std::string::npos)
+        << import.out;
+    EXPECT_NE(import.out.find("not calibrated (no spectral response was given)."),
+              std::string::npos);
+    EXPECT_NE(
+        import.out.find("Written: " + Path("out/argon_5e16.txt") + " and argon_5e16.lines.tsv\n"),
+        std::string::npos);
+    EXPECT_TRUE(fs::exists(Path("out/argon_5e16.lines.tsv")));
+    const TRun fit = Cli("fit '" + Path("out/argon_5e16.txt") + "' --fit-temperature");
+    EXPECT_NE(fit.out.find(" argon_5e16.txt  fit:"), std::string::npos) << fit.out << fit.err;
+
+    Write("list.txt", "696.54 500\n772.40 200\n");
+    const TRun refused = Cli("import-lines '" + Path("list.txt") + "' --out '" + Path("out") + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("line 2: 772.4 nm is ambiguous within 0.03 nm: 772.3761 "
+                               "(-0.0239 nm), 772.4207 (+0.0207 nm)."),
+              std::string::npos)
+        << refused.err;
+}
+
+} // namespace
+} // namespace zelt
