@@ -9,6 +9,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
+#include "shell/commandgate.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
@@ -83,6 +84,11 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
     : QMainWindow(parent), dialogs_(dialogs), app_(configFile) {
     CreateControls();
     seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
+    QList<TNumberEdit*> edits;
+    for (const TSetting& setting : Settings())
+        if (!setting.InSpeciesSection())
+            edits.append(Edit(setting));
+    gate_ = std::make_unique<TCommandGate>(*grid_, edits, *statusBar());
     FormCreate();
 }
 
@@ -236,6 +242,8 @@ void TMainForm::ShowBranchingFractions() {
 }
 
 void TMainForm::RecalculateBF() {
+    if (!gate_->Open())
+        return;
     if (ShowOutcome(app_.RecalculateBF()))
         ShowBranchingFractions();
 }
@@ -279,6 +287,8 @@ void TMainForm::RebuildRowColours() {
 }
 
 void TMainForm::ReadBtnClick(TSender sender) {
+    if (!gate_->Open())
+        return;
     if (sender == TSender::ReadBtn) {
         const QString chosen = dialogs_.OpenFileName(openDialogFolder_, currentFile_);
         if (chosen.isEmpty()) {
@@ -334,7 +344,7 @@ void TMainForm::ShowPosition() {
 
 void TMainForm::NextFileClick() {
     const int count = fileListBox_->count();
-    if (count == 0)
+    if (count == 0 || !gate_->Open())
         return;
     const int next = (fileListBox_->currentRow() + 1) % count;
     fileListBox_->setCurrentRow(next);
@@ -347,6 +357,10 @@ void TMainForm::FileListBoxClick() {
     const int row = fileListBox_->currentRow();
     if (fileListBox_->count() == 0 || row < 0)
         return;
+    if (!gate_->Open()) {
+        PointFileList(fileListFolder_, FromStd(FileNameOf(currentFile_.toStdString())));
+        return;
+    }
     currentFile_ = FromStd(
         JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     ReadBtnClick(TSender::FileListBox);
@@ -387,6 +401,8 @@ void TMainForm::ShowMap(const TParamVector& p) {
 }
 
 void TMainForm::Iterate() {
+    if (!gate_->Open())
+        return;
     const TBusyCursor busy;
     Guarded([this] {
         const TMapOutcome outcome = app_.Map(SettingsFromWindow(), ReportKind());
@@ -400,8 +416,10 @@ void TMainForm::Iterate() {
 }
 
 std::optional<TFitResult> TMainForm::Fit() {
-    const TBusyCursor busy;
     std::optional<TFitResult> result;
+    if (!gate_->Open())
+        return result;
+    const TBusyCursor busy;
     Guarded([&] {
         const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), FitLogPath());
         if (ShowFit(outcome))
@@ -420,7 +438,7 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome) {
 }
 
 void TMainForm::FitAllClick() {
-    if (seriesRun_->Running() || fileListBox_->count() == 0)
+    if (seriesRun_->Running() || fileListBox_->count() == 0 || !gate_->Open())
         return;
     std::vector<std::string> files;
     for (int row = 0; row < fileListBox_->count(); ++row)

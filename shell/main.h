@@ -27,6 +27,7 @@ class QTabWidget;
 
 namespace zelt {
 
+class TCommandGate;
 class TContourPlot;
 class TFileListBox;
 class TLineTable;
@@ -153,6 +154,7 @@ private:
     TRegionOverlay* regionOverlay_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    std::unique_ptr<TCommandGate> gate_;
     // What starts a command or changes a setting: disabled while a series runs.
     QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;

@@ -33,6 +33,11 @@ void TNumberEdit::SetMarked(bool marked) {
     emit ComplaintChanged(marked ? Complaint() : QString());
 }
 
+void TNumberEdit::Refuse() {
+    SetMarked(true);
+    setFocus(Qt::OtherFocusReason);
+}
+
 // Switching to another window or opening a menu is no leaving of the box.
 void TNumberEdit::focusOutEvent(QFocusEvent* event) {
     QLineEdit::focusOutEvent(event);

@@ -22,6 +22,8 @@ public:
     // Absorption path (m): "-2" is not a number above 0.
     QString Complaint() const;
     bool Marked() const { return marked_; }
+    // Marks the box with its reason and takes the focus back to it.
+    void Refuse();
 
 signals:
     // The box was marked (with the reason) or its mark removed (with an empty text).

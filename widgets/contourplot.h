@@ -62,6 +62,10 @@ public:
     QCPColorScale* ColourScale() const { return scale_; }
     double CrossX() const;
     double CrossY() const;
+    // The cross-hair shows from the first press on the map until the next range is set; a
+    // saved image leaves it out.
+    bool CrossHairShown() const;
+    void SetCrossHairShown(bool shown);
 
 signals:
     // The data coordinates under the mouse.
@@ -83,8 +87,8 @@ private:
     QCPRange scaleRange_{-10, 1};
 };
 
-// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other);
-// raises EInOutError when the file cannot be written.
+// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other),
+// without the map's cross-hair; raises EInOutError when the file cannot be written.
 void SavePlotImage(QCustomPlot& plot, const QString& fileName);
 
 } // namespace zelt

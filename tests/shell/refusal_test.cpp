@@ -1,0 +1,102 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "tests/shell/windowtest.h"
+
+#include <QApplication>
+#include <QPlainTextEdit>
+#include <QStatusBar>
+#include <QTest>
+
+namespace zelt {
+namespace {
+
+// What a command click does while a text it would not take waits in a cell or an edit box.
+class RefusalTest : public test::WindowTest {
+protected:
+    void SetUp() override {
+        folders_.WriteConfig();
+        folders_.WriteMeasurement("other.txt", "696.5431 10\r\n727.2936 20\r\n");
+        Open();
+        ReadThroughDialog(folders_.WriteMeasurement("five.txt", test::FiveLines));
+        Window().show();
+        QApplication::setActiveWindow(&Window());
+    }
+    QString Memo() { return Control<QPlainTextEdit>("ReportsMemo")->toPlainText(); }
+    QString Status() { return Window().statusBar()->currentMessage(); }
+    void Click(const char* button) {
+        QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
+        QApplication::processEvents();
+    }
+    QLineEdit* EditIntensity(int row, const QString& text) {
+        Grid()->setCurrentCell(row, 1);
+        Grid()->editItem(Grid()->item(row, 1));
+        auto* editor = qobject_cast<QLineEdit*>(QApplication::focusWidget());
+        EXPECT_NE(editor, nullptr);
+        if (editor != nullptr)
+            editor->setText(text);
+        return editor;
+    }
+};
+
+TEST_F(RefusalTest, ARefusedIntensityStopsCommandsAndFileReads) {
+    QLineEdit* editor = EditIntensity(2, "1,5");
+    ASSERT_NE(editor, nullptr);
+    const QString why = "Intensity of 727.2936: \"1,5\" is not a number.";
+    for (const char* button : {"MapBtn", "FitBtn", "Button4", "FitAllBtn", "NextBtn"}) {
+        Click(button);
+        EXPECT_EQ(Status(), why) << button;
+        EXPECT_EQ(QApplication::focusWidget(), editor) << button;
+    }
+    auto* files = Control<QListWidget>("FileListBox");
+    ASSERT_EQ(ListItems("FileListBox"), (QStringList{"five.txt", "other.txt"}));
+    QTest::mouseClick(files->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      files->visualItemRect(files->item(1)).center());
+    QApplication::processEvents();
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/five.txt");
+    EXPECT_EQ(files->currentRow(), 0);
+    EXPECT_EQ(editor->text(), "1,5");
+    EXPECT_EQ(Memo(), "");
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+
+    // An accepted text still in the cell is committed before the command runs.
+    editor->setText("1000");
+    Window().RecalculateBF();
+    EXPECT_FALSE(Grid()->Editing());
+    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Row(1)[3], "0.4207");
+}
+
+TEST_F(RefusalTest, ARefusedEditBoxStopsTheCommand) {
+    auto* path = Control<TNumberEdit>("PathEdit");
+    for (const char* text : {"abc", "-0.05", "1e400"}) {
+        path->setText(text);
+        for (const char* button : {"MapBtn", "FitBtn"}) {
+            Control<QPushButton>(button)->setFocus();
+            Click(button);
+            EXPECT_EQ(QApplication::focusWidget(), path) << text << button;
+            EXPECT_TRUE(path->Marked()) << text;
+            EXPECT_EQ(Status(), path->Complaint()) << text;
+        }
+    }
+    EXPECT_EQ(Status(), "Absorption path (m): \"1e400\" is beyond the range of a real number.");
+    EXPECT_EQ(Memo(), "");
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+}
+
+// A click on a cell that cannot be edited, in another row, leaves nothing for typing to change.
+TEST_F(RefusalTest, TypingGoesOnlyIntoTheSelectedCell) {
+    TLineTable* grid = Grid();
+    grid->setFocus();
+    grid->setCurrentCell(2, 1);
+    QTest::mouseClick(grid->viewport(), Qt::LeftButton, Qt::NoModifier,
+                      grid->visualRect(grid->model()->index(4, 3)).center());
+    QTest::keyClicks(grid, "7");
+    QApplication::processEvents();
+    EXPECT_FALSE(grid->Editing());
+    EXPECT_EQ(Row(2)[1], "400");
+    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Row(4)[1], "500");
+}
+
+} // namespace
+} // namespace zelt
