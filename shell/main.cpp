@@ -39,6 +39,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTime>
 
 #include <array>
 #include <cmath>
@@ -215,6 +216,7 @@ void TMainForm::ElementListBoxChange() {
 }
 
 void TMainForm::ClearResults() {
+    fitShown_ = false;
     grid_->SetRowCount(1);
     chart_->ClearSeries();
     chart_->Redraw();
@@ -234,7 +236,8 @@ void TMainForm::ShowBranchingFractions() {
         for (int c = 2; c <= 4; ++c)
             grid_->SetCellText(c, r, FromStd(texts[static_cast<std::size_t>(c)]));
         chart_->AddFree(x, line.BFTheory);
-        chart_->AddFitted(x, line.BFFit);
+        if (fitShown_)
+            chart_->AddFitted(x, line.BFFit);
         chart_->AddMeasured(x, line.BFMeasured, BarColour(line.UpperLevel));
     }
     chart_->Redraw();
@@ -255,6 +258,10 @@ bool TMainForm::CommitIntensity(int row, const QString& text) {
     if (row < 1 || row > AtomicData().SelectedLines.size())
         return true;
     AtomicData().SelectedLines[row - 1].Intensity = value;
+    // A fit of the intensities before the edit no longer belongs to the table.
+    fitShown_ = false;
+    for (TLine& line : AtomicData().SelectedLines)
+        line.BFFit = 0;
     // The commit of a cell reports nothing: with a single line the fractions stay as they are.
     if (app_.RecalculateBF().Done)
         ShowBranchingFractions();
@@ -397,6 +404,10 @@ void TMainForm::ShowMap(const TParamVector& p) {
     contourPlot_->SetScaleRange(contourPlot_->LowIso(), contourPlot_->HighIso());
     contourPlot_->SetBestPoint(static_cast<double>(Slot(p, LogDensity)),
                                static_cast<double>(Slot(p, Temperature)));
+    // The map stays when another file is read: its caption says which file and when.
+    contourPlot_->SetCaption(QStringLiteral("%1, %2").arg(
+        FromStd(FileNameOf(app_.CurrentFile())), QTime::currentTime().toString("HH:mm:ss")));
+    mapValuePanel_->clear();
     contourPlot_->Redraw();
 }
 
@@ -411,6 +422,7 @@ void TMainForm::Iterate() {
             return;
         ShowMap(outcome.Params);
         regionOverlay_->ShowMap(AtomicData());
+        fitShown_ = true;
         ShowBranchingFractions();
     });
 }
@@ -433,6 +445,7 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome) {
     if (!ShowOutcome(outcome))
         return false;
     regionOverlay_->ShowFit(outcome.Result, AtomicData());
+    fitShown_ = true;
     ShowBranchingFractions();
     return true;
 }

@@ -142,6 +142,8 @@ private:
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
+    // The chart shows fitted fractions only while they belong to the intensities in the table.
+    bool fitShown_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;

@@ -114,6 +114,14 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     best_->setPen(QPen(Qt::black, 1.5));
     best_->setBrush(Qt::white);
     best_->setVisible(false);
+    caption_ = new QCPItemText(this);
+    caption_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    caption_->position->setCoords(0.01, 0.02);
+    caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    caption_->setFont(AxisFont());
+    caption_->setBrush(QColor(255, 255, 255, 200));
+    caption_->setPadding(QMargins(3, 1, 3, 1));
+    caption_->setVisible(false);
     addLayer(QStringLiteral("crosshair"), layer(QStringLiteral("main")), limAbove);
     setCurrentLayer(QStringLiteral("crosshair"));
     haloX_ = CrossLine(this, QPen(Qt::white, 3));
@@ -173,6 +181,15 @@ void TContourPlot::SetScaleRange(double low, double high) {
 void TContourPlot::SetBestPoint(double x, double y) {
     best_->position->setCoords(x, y);
     best_->setVisible(true);
+}
+
+void TContourPlot::SetCaption(const QString& caption) {
+    caption_->setText(caption);
+    caption_->setVisible(!caption.isEmpty());
+}
+
+QString TContourPlot::Caption() const {
+    return caption_->visible() ? caption_->text() : QString();
 }
 
 bool TContourPlot::HasBestPoint() const {

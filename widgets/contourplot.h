@@ -48,6 +48,9 @@ public:
     // Marks the grid point with the smallest residual.
     void SetBestPoint(double x, double y);
     bool HasBestPoint() const;
+    // The line in the map's upper left corner that names what it shows.
+    void SetCaption(const QString& caption);
+    QString Caption() const;
     // Asks every sampled value through the callback and redraws.
     void Redraw();
 
@@ -82,6 +85,7 @@ private:
     QCPItemStraightLine* haloX_;
     QCPItemStraightLine* haloY_;
     QCPItemTracer* best_;
+    QCPItemText* caption_;
     TValueCallback callback_;
     double lowIso_ = -1, highIso_ = 1;
     QCPRange scaleRange_{-10, 1};

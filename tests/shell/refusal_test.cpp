@@ -1,8 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/shell/windowtest.h"
+#include "widgets/contourplot.h"
 
 #include <QApplication>
 #include <QPlainTextEdit>
+#include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
 
@@ -96,6 +98,29 @@ TEST_F(RefusalTest, TypingGoesOnlyIntoTheSelectedCell) {
     EXPECT_EQ(Row(2)[1], "400");
     EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
     EXPECT_EQ(Row(4)[1], "500");
+}
+
+// Fitted fractions only while they belong to the table; a map names the file it was made of.
+TEST_F(RefusalTest, NoStalePictures) {
+    Control<QLineEdit>("PointsDensityEdit")->setText("3");
+    Control<QLineEdit>("PointsTempEdit")->setText("3");
+    ASSERT_TRUE(Window().Fit().has_value()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(Chart()->Fitted()->dataCount(), 5);
+    EXPECT_TRUE(Window().CommitIntensity(2, "1000"));
+    EXPECT_EQ(Chart()->Fitted()->dataCount(), 0);
+    EXPECT_EQ(Row(1)[4], "0.0000");
+
+    auto* plot = Control<TContourPlot>("ContourPlot");
+    EXPECT_EQ(plot->Caption(), "");
+    Window().Iterate();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_TRUE(QRegularExpression("^five\\.txt, \\d\\d:\\d\\d:\\d\\d$")
+                    .match(plot->Caption())
+                    .hasMatch())
+        << plot->Caption().toStdString();
+    ReadThroughDialog(folders_.Measurements() + "/other.txt");
+    EXPECT_TRUE(plot->Caption().startsWith("five.txt, "));
+    EXPECT_EQ(Chart()->Fitted()->dataCount(), 0);
 }
 
 } // namespace
