@@ -160,7 +160,33 @@ void TMainForm::FormClose() {
     }
 }
 
+bool TMainForm::MayClose() {
+    const bool series = seriesUnsaved_ && !seriesRun_->Entries().empty();
+    if (!reportUnsaved_ && !series)
+        return true;
+    const QString what = reportUnsaved_ && series ? QStringLiteral("The report and the series have")
+                         : reportUnsaved_         ? QStringLiteral("The report has")
+                                                  : QStringLiteral("The series has");
+    switch (dialogs_.AskUnsaved(what + QStringLiteral(" not been saved. Save before closing?"))) {
+    case TDialogs::TUnsavedChoice::Discard:
+        return true;
+    case TDialogs::TUnsavedChoice::Cancel:
+        return false;
+    case TDialogs::TUnsavedChoice::Save:
+        break;
+    }
+    if (reportUnsaved_)
+        SaveButtonClick();
+    if (series)
+        SaveSeriesClick();
+    return !reportUnsaved_ && !seriesUnsaved_;
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !MayClose()) {
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
         FormClose();
@@ -387,6 +413,7 @@ TReportKind TMainForm::ReportKind() const {
 }
 
 void TMainForm::AppendReport(const TReportList& report) {
+    reportUnsaved_ = reportUnsaved_ || !report.empty();
     for (const std::string& line : report)
         reportsMemo_->appendPlainText(FromCp1252(line));
     // The caret at the start of the last line, so that the view shows the lines' beginnings.
@@ -457,6 +484,7 @@ void TMainForm::FitAllClick() {
     for (int row = 0; row < fileListBox_->count(); ++row)
         files.push_back(
             JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
+    seriesUnsaved_ = true;
     Guarded([&] {
         seriesRun_->Run(files, SettingsFromWindow(), ReportKind(), [this](const TSeriesFile& file) {
             if (ShowRead(file.Read))
@@ -475,16 +503,19 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
     return app_.ShownMap().ValueAt(x, y);
 }
 
-void TMainForm::SaveText(const std::string& text) {
+bool TMainForm::SaveText(const std::string& text) {
     const QString fileName = dialogs_.SaveFileName(openDialogFolder_);
     if (fileName.isEmpty())
-        return;
+        return false;
+    bool saved = false;
     Guarded([&] {
         TextWriter writer;
         writer.Create(fileName.toStdString());
         writer.Write(text);
         writer.Close();
+        saved = true;
     });
+    return saved;
 }
 
 void TMainForm::SaveButtonClick() {
@@ -493,7 +524,8 @@ void TMainForm::SaveButtonClick() {
     if (!document->isEmpty())
         for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
             text += Utf8ToCp1252(block.text().toStdString()) + "\r\n";
-    SaveText(text);
+    if (SaveText(text))
+        reportUnsaved_ = false;
 }
 
 void TMainForm::Button1Click() {
@@ -513,8 +545,9 @@ void TMainForm::SaveMapClick() {
 }
 
 void TMainForm::SaveSeriesClick() {
-    if (!seriesRun_->Entries().empty())
-        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries())));
+    if (!seriesRun_->Entries().empty() &&
+        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries()))))
+        seriesUnsaved_ = false;
 }
 
 void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore) {

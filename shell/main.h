@@ -132,7 +132,10 @@ private:
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
-    void SaveText(const std::string& text);
+    // True when the text was written.
+    bool SaveText(const std::string& text);
+    // Before the window closes: asks about a report or series not saved; false to stay open.
+    bool MayClose();
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -144,6 +147,9 @@ private:
     bool closed_ = false;
     // The chart shows fitted fractions only while they belong to the intensities in the table.
     bool fitShown_ = false;
+    // Results shown since they were last saved.
+    bool reportUnsaved_ = false;
+    bool seriesUnsaved_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;

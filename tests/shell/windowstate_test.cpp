@@ -12,7 +12,7 @@ namespace zelt {
 namespace {
 
 // What a command click does while a text it would not take waits in a cell or an edit box.
-class RefusalTest : public test::WindowTest {
+class WindowStateTest : public test::WindowTest {
 protected:
     void SetUp() override {
         folders_.WriteConfig();
@@ -39,7 +39,7 @@ protected:
     }
 };
 
-TEST_F(RefusalTest, ARefusedIntensityStopsCommandsAndFileReads) {
+TEST_F(WindowStateTest, ARefusedIntensityStopsCommandsAndFileReads) {
     QLineEdit* editor = EditIntensity(2, "1,5");
     ASSERT_NE(editor, nullptr);
     const QString why = "Intensity of 727.2936: \"1,5\" is not a number.";
@@ -68,7 +68,7 @@ TEST_F(RefusalTest, ARefusedIntensityStopsCommandsAndFileReads) {
     EXPECT_EQ(Row(1)[3], "0.4207");
 }
 
-TEST_F(RefusalTest, ARefusedEditBoxStopsTheCommand) {
+TEST_F(WindowStateTest, ARefusedEditBoxStopsTheCommand) {
     auto* path = Control<TNumberEdit>("PathEdit");
     for (const char* text : {"abc", "-0.05", "1e400"}) {
         path->setText(text);
@@ -86,7 +86,7 @@ TEST_F(RefusalTest, ARefusedEditBoxStopsTheCommand) {
 }
 
 // A click on a cell that cannot be edited, in another row, leaves nothing for typing to change.
-TEST_F(RefusalTest, TypingGoesOnlyIntoTheSelectedCell) {
+TEST_F(WindowStateTest, TypingGoesOnlyIntoTheSelectedCell) {
     TLineTable* grid = Grid();
     grid->setFocus();
     grid->setCurrentCell(2, 1);
@@ -101,7 +101,7 @@ TEST_F(RefusalTest, TypingGoesOnlyIntoTheSelectedCell) {
 }
 
 // Fitted fractions only while they belong to the table; a map names the file it was made of.
-TEST_F(RefusalTest, NoStalePictures) {
+TEST_F(WindowStateTest, NoStalePictures) {
     Control<QLineEdit>("PointsDensityEdit")->setText("3");
     Control<QLineEdit>("PointsTempEdit")->setText("3");
     ASSERT_TRUE(Window().Fit().has_value()) << dialogs_.Errors.join("|").toStdString();
@@ -121,6 +121,23 @@ TEST_F(RefusalTest, NoStalePictures) {
     ReadThroughDialog(folders_.Measurements() + "/other.txt");
     EXPECT_TRUE(plot->Caption().startsWith("five.txt, "));
     EXPECT_EQ(Chart()->Fitted()->dataCount(), 0);
+}
+
+TEST_F(WindowStateTest, ClosingAsksAboutAnUnsavedReport) {
+    using TChoice = TDialogs::TUnsavedChoice;
+    ASSERT_TRUE(Window().Fit().has_value());
+    dialogs_.UnsavedAnswers = {TChoice::Cancel, TChoice::Save};
+    Window().close();
+    EXPECT_TRUE(Window().isVisible());
+    ASSERT_EQ(dialogs_.Unsaved, QStringList{"The report has not been saved. Save before closing?"});
+
+    const QString file = folders_.Root() + "/report.txt";
+    dialogs_.SaveAnswers.append(file);
+    Window().close();
+    EXPECT_FALSE(Window().isVisible());
+    EXPECT_EQ(QString::fromLatin1(test::TTestFolders::Read(file)).count("\r\n"),
+              Memo().count('\n') + 1);
+    EXPECT_EQ(dialogs_.Unsaved.size(), 2);
 }
 
 } // namespace
