@@ -83,7 +83,12 @@ QColor BarColour(std::int32_t upperLevel) {
 
 TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), app_(configFile) {
+    // Every number the window shows reads with '.', whatever the user's locale: the plots take
+    // their tick labels' locale from the widget.
+    QLocale::setDefault(QLocale::c());
     CreateControls();
+    for (QCustomPlot* plot : findChildren<QCustomPlot*>())
+        plot->setLocale(QLocale::c());
     seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
     QList<TNumberEdit*> edits;
     for (const TSetting& setting : Settings())
@@ -96,7 +101,6 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate() {
-    QLocale::setDefault(QLocale::c());
     const TConfigView config = app_.Config().View();
     databaseFolder_ =
         config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);

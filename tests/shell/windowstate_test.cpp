@@ -15,6 +15,8 @@ namespace {
 class WindowStateTest : public test::WindowTest {
 protected:
     void SetUp() override {
+        // A user whose locale writes decimal commas.
+        QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
         folders_.WriteConfig();
         folders_.WriteMeasurement("other.txt", "696.5431 10\r\n727.2936 20\r\n");
         Open();
@@ -112,8 +114,13 @@ TEST_F(WindowStateTest, NoStalePictures) {
 
     auto* plot = Control<TContourPlot>("ContourPlot");
     EXPECT_EQ(plot->Caption(), "");
+    Control<QLineEdit>("FromTempEdit")->setText("1000");
+    Control<QLineEdit>("ToTempEdit")->setText("1500");
     Window().Iterate();
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    plot->replot();
+    EXPECT_TRUE(plot->yAxis->tickVectorLabels().contains("1200")) << "no group separator";
+    EXPECT_FALSE(plot->xAxis->tickVectorLabels().join("").contains(','));
     EXPECT_TRUE(QRegularExpression("^five\\.txt, \\d\\d:\\d\\d:\\d\\d$")
                     .match(plot->Caption())
                     .hasMatch())
