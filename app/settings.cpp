@@ -89,7 +89,8 @@ std::string RefusalText(const TSetting& setting, std::string_view text) {
     if (HoldsPositiveNumber(setting.Kind, text))
         return {};
     // A real in the form of a number that still does not convert lies beyond a double's range.
-    static const std::regex realForm(R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
+    static const std::regex realForm(
+        R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
     if (setting.Kind == TSettingKind::Real &&
         std::regex_match(text.begin(), text.end(), realForm)) {
         double number = 0;

@@ -121,9 +121,8 @@ TEST_F(WindowStateTest, NoStalePictures) {
     plot->replot();
     EXPECT_TRUE(plot->yAxis->tickVectorLabels().contains("1200")) << "no group separator";
     EXPECT_FALSE(plot->xAxis->tickVectorLabels().join("").contains(','));
-    EXPECT_TRUE(QRegularExpression("^five\\.txt, \\d\\d:\\d\\d:\\d\\d$")
-                    .match(plot->Caption())
-                    .hasMatch())
+    EXPECT_TRUE(
+        QRegularExpression("^five\\.txt, \\d\\d:\\d\\d:\\d\\d$").match(plot->Caption()).hasMatch())
         << plot->Caption().toStdString();
     ReadThroughDialog(folders_.Measurements() + "/other.txt");
     EXPECT_TRUE(plot->Caption().startsWith("five.txt, "));
