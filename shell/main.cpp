@@ -16,6 +16,7 @@
 #include "shell/regionoverlay.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/windowmemory.h"
 #include "shell/windowtext.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
@@ -95,7 +96,10 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
         if (!setting.InSpeciesSection())
             edits.append(Edit(setting));
     gate_ = std::make_unique<TCommandGate>(*grid_, edits, *statusBar());
+    memory_ = std::make_unique<TWindowMemory>(
+        FromStd(JoinPath(FolderOf(configFile), "zeltfit-window.ini")));
     FormCreate();
+    memory_->Restore(*this);
 }
 
 TMainForm::~TMainForm() = default;
@@ -193,6 +197,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
     }
     if (!closed_) {
         closed_ = true;
+        memory_->Store(*this);
         FormClose();
     }
     event->accept();
@@ -507,8 +512,9 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
     return app_.ShownMap().ValueAt(x, y);
 }
 
-bool TMainForm::SaveText(const std::string& text) {
-    const QString fileName = dialogs_.SaveFileName(openDialogFolder_);
+bool TMainForm::SaveText(const std::string& text, const QString& kind) {
+    const QString fileName = dialogs_.SaveFileName(
+        memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".txt")));
     if (fileName.isEmpty())
         return false;
     bool saved = false;
@@ -518,6 +524,7 @@ bool TMainForm::SaveText(const std::string& text) {
         writer.Write(text);
         writer.Close();
         saved = true;
+        memory_->Saved(kind, fileName);
     });
     return saved;
 }
@@ -528,7 +535,7 @@ void TMainForm::SaveButtonClick() {
     if (!document->isEmpty())
         for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
             text += Utf8ToCp1252(block.text().toStdString()) + "\r\n";
-    if (SaveText(text))
+    if (SaveText(text, QStringLiteral("report")))
         reportUnsaved_ = false;
 }
 
@@ -540,17 +547,17 @@ void TMainForm::Button1Click() {
             row[static_cast<std::size_t>(c)] = Utf8ToCp1252(grid_->CellText(c, r).toStdString());
         rows.push_back(row);
     }
-    SaveText(TableText(rows));
+    SaveText(TableText(rows), QStringLiteral("table"));
 }
 
 void TMainForm::SaveMapClick() {
     if (!app_.ShownMap().Empty())
-        SaveText(app_.ShownMap().Text());
+        SaveText(app_.ShownMap().Text(), QStringLiteral("map"));
 }
 
 void TMainForm::SaveSeriesClick() {
     if (!seriesRun_->Entries().empty() &&
-        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries()))))
+        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries())), QStringLiteral("series")))
         seriesUnsaved_ = false;
 }
 
@@ -559,9 +566,14 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
     connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
         menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
-            const QString fileName = dialogs_.SaveImageFileName(openDialogFolder_);
+            const QString kind = QStringLiteral("image");
+            const QString fileName = dialogs_.SaveImageFileName(
+                memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
             if (!fileName.isEmpty())
-                Guarded([&] { SavePlotImage(*plot, fileName); });
+                Guarded([&] {
+                    SavePlotImage(*plot, fileName);
+                    memory_->Saved(kind, fileName);
+                });
         });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });

@@ -35,6 +35,7 @@ class TNumberEdit;
 class TRegionOverlay;
 class TSeriesPage;
 class TSeriesRun;
+class TWindowMemory;
 class TZeltChart;
 
 // The checks before the window exists: the necessary files, copied on the first run. False,
@@ -133,7 +134,7 @@ private:
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
     // True when the text was written.
-    bool SaveText(const std::string& text);
+    bool SaveText(const std::string& text, const QString& kind);
     // Before the window closes: asks about a report or series not saved; false to stay open.
     bool MayClose();
     void Guarded(const std::function<void()>& command);
@@ -163,6 +164,7 @@ private:
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
     std::unique_ptr<TCommandGate> gate_;
+    std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.
     QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;

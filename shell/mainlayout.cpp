@@ -145,6 +145,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("UpperSplitter"));
     splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 

@@ -3,6 +3,7 @@
 #include "widgets/contourplot.h"
 
 #include <QApplication>
+#include <QComboBox>
 #include <QPlainTextEdit>
 #include <QRegularExpression>
 #include <QStatusBar>
@@ -144,6 +145,27 @@ TEST_F(WindowStateTest, ClosingAsksAboutAnUnsavedReport) {
     EXPECT_EQ(QString::fromLatin1(test::TTestFolders::Read(file)).count("\r\n"),
               Memo().count('\n') + 1);
     EXPECT_EQ(dialogs_.Unsaved.size(), 2);
+}
+
+TEST_F(WindowStateTest, SaveFoldersLevelAndTickRememberedBesideTheConfiguration) {
+    Control<QLineEdit>("PointsDensityEdit")->setText("3");
+    Control<QLineEdit>("PointsTempEdit")->setText("3");
+    Window().Iterate();
+    dialogs_.SaveAnswers.append(folders_.Root() + "/m.txt");
+    Window().SaveMapClick();
+    Window().SaveMapClick();
+    Window().Button1Click();
+    EXPECT_EQ(dialogs_.SaveFolders, (QStringList{folders_.Measurements() + "/five_map.txt",
+                                                 folders_.Root() + "/five_map.txt",
+                                                 folders_.Measurements() + "/five_table.txt"}));
+    Control<QComboBox>("RegionLevelBox")->setCurrentIndex(2);
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().close();
+    EXPECT_FALSE(test::TTestFolders::Read(folders_.ConfigFile()).contains("Window"));
+
+    Open();
+    EXPECT_EQ(Control<QComboBox>("RegionLevelBox")->currentIndex(), 2);
+    EXPECT_TRUE(Control<QCheckBox>("FitTempCheckBox")->isChecked());
 }
 
 } // namespace
