@@ -16,6 +16,7 @@
 #include "shell/regionoverlay.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/windowhelp.h"
 #include "shell/windowmemory.h"
 #include "shell/windowtext.h"
 #include "widgets/chart.h"
@@ -88,6 +89,7 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
     // their tick labels' locale from the widget.
     QLocale::setDefault(QLocale::c());
     CreateControls();
+    AddControlHelp(*this);
     for (QCustomPlot* plot : findChildren<QCustomPlot*>())
         plot->setLocale(QLocale::c());
     seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);

@@ -168,5 +168,20 @@ TEST_F(WindowStateTest, SaveFoldersLevelAndTickRememberedBesideTheConfiguration)
     EXPECT_TRUE(Control<QCheckBox>("FitTempCheckBox")->isChecked());
 }
 
+TEST_F(WindowStateTest, ToolTipsShortcutsAndEnterInAGroup) {
+    EXPECT_EQ(Control<QPushButton>("MapBtn")->toolTip(),
+              "Computes the residual map over the density and temperature grid (Ctrl+M)");
+    EXPECT_EQ(Control<QPushButton>("SaveButton")->shortcut(), QKeySequence("Ctrl+S"));
+    EXPECT_EQ(Control<QLineEdit>("PathEdit")->toolTip(),
+              "Absorption path (m): absorption path (m), a number above 0");
+    auto* points = Control<QLineEdit>("PointsTempEdit");
+    Control<QLineEdit>("PointsDensityEdit")->setText("3");
+    points->setText("3");
+    points->setFocus();
+    QTest::keyClick(points, Qt::Key_Return);
+    EXPECT_TRUE(Memo().startsWith("n_tot/m-3")) << Memo().toStdString();
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+}
+
 } // namespace
 } // namespace zelt
