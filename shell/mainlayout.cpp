@@ -146,6 +146,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("UpperSplitter"));
     splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 
