@@ -5,9 +5,14 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
+#include "common/safefile.h"
+#include "common/textfile.h"
+#include "spectrum/integration.h"
+#include "spectrum/linelist.h"
 
 #include <algorithm>
 #include <new>
+#include <optional>
 
 namespace zelt {
 
@@ -49,6 +54,12 @@ bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
 
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
     return outcome.Done && row && row->Quality.Flagged();
+}
+
+bool Flagged(const TFreeLevelsOutcome& outcome) {
+    const std::vector<TFreeLevel>& levels = outcome.Run.Free.Levels;
+    return outcome.Done && std::any_of(levels.begin(), levels.end(),
+                                       [](const TFreeLevel& level) { return !level.Determined; });
 }
 
 std::string MessageText(const std::string& text) {
@@ -112,6 +123,7 @@ TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
         model_.ImportLines(file);
         for (const std::string& warning : model_.ImportWarnings)
             outcome.Warnings.push_back(MessageText(warning));
+        ReadUncertainties(model_, file);
         if (HasFractions(model_))
             model_.CalcBranchingFractions();
         if (storeMeasurementFolder_)
@@ -139,7 +151,7 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report) {
         outcome.Params = RunMap(model_, settings, FileNameOf(currentFile_), outcome.Report, report);
         shownMap_.Show(model_.RSSMap, model_.MapRange);
         outcome.Quality = model_.MapQuality;
-        outcome.Row = MapRow(model_, outcome.Params, outcome.Quality, FileNameOf(currentFile_),
+        outcome.Row = MapRow(model_, outcome.Params, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, false));
         results_.push_back(*outcome.Row);
     });
@@ -154,6 +166,13 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
         outcome.Row = FitRow(model_, outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
         results_.push_back(*outcome.Row);
+    });
+}
+
+TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
+    return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
+        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                    logPath, outcome.Report);
     });
 }
 
@@ -203,6 +222,55 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
             hooks.Done(series, file);
     }
     return series;
+}
+
+namespace {
+
+// folder/NAME.txt for the file folder/NAME.ext.
+std::string MeasurementIn(const std::string& folder, const std::string& file) {
+    std::string name = FileNameOf(file);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return JoinPath(folder, name + ".txt");
+}
+
+} // namespace
+
+TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        std::optional<TResponse> response;
+        if (!settings.Response.empty())
+            response.emplace(settings.Response, TResponseUnit::PerPhoton);
+        TIntegrationOptions options;
+        options.Window = settings.Window;
+        options.SumBlends = settings.SumBlends;
+        options.Response = response ? &*response : nullptr;
+        const TIntegration result =
+            IntegrateLines(ReadSpectrum(file, {}), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = IntegrationTable(result);
+        WriteMeasurement(outcome.Measurement, result.Measurement());
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = result.Notes;
+    });
+}
+
+TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        TLineListOptions options;
+        options.Tolerance = settings.Tolerance;
+        options.Intensities = settings.Photons ? TIntensityUnit::Photons : TIntensityUnit::Energy;
+        const TLineList list = MatchLineList(ReadDelimited(file), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = LineListTable(list);
+        WriteMeasurement(outcome.Measurement, list.Lines);
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = list.Notes;
+    });
 }
 
 } // namespace zelt

@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/shownmap.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
 #include <functional>
 #include <optional>
@@ -33,6 +34,24 @@ struct TOutcome {
     TReportList Report; // Windows-1252: the lines appended to the report
 };
 
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
+// line list the tolerance (nm) and whether its intensities are photon counts.
+struct TImportSettings {
+    double Window = 0;
+    std::string Response;
+    bool SumBlends = false;
+    double Tolerance = 0.03;
+    bool Photons = false;
+};
+
+// What an import did: the files written, the table of its lines (tab-separated) and what was
+// done, one sentence each.
+struct TImportOutcome : TOutcome {
+    std::string Measurement, Table, TableText;
+    std::vector<std::string> Notes;
+};
+
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
 // residual in ResultRSS and ResultCode; its judgement and row.
 struct TMapOutcome : TOutcome {
@@ -47,9 +66,16 @@ struct TFitOutcome : TOutcome {
     std::optional<TResultRow> Row; // absent when the fit was not done
 };
 
+// "Fit" with free lower levels.
+struct TFreeLevelsOutcome : TOutcome {
+    TFreeLevelsRun Run;
+};
+
 // Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
 // status 3.
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
+// The same for a fit with free levels: a level whose density the data do not determine.
+bool Flagged(const TFreeLevelsOutcome& outcome);
 
 enum class TSeriesCommand { Map, Fit };
 
@@ -119,6 +145,8 @@ public:
     // from the configuration at each run, in place of those in `settings`.
     TMapOutcome Map(TCommandSettings settings, TReportKind report);
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
+    // "Fit" with the density of every populated lower level free (see RunFreeLevels).
+    TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);
     // The row of every map and fit done since the start, in order ("Save results...").
     const std::vector<TResultRow>& Results() const { return results_; }
     // Reads and maps or fits every file in turn, in the natural order of their names
@@ -127,6 +155,16 @@ public:
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
                       const std::string& logPath, const TSeriesHooks& hooks = {});
+
+    // Imports a raw spectrum against the current species (spectrum/integration.h): writes the
+    // measurement file folder/NAME.txt and the table of what was integrated beside it
+    // (LineTableFor), NAME the spectrum's file name without its extension.
+    TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
+    // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
+    // measurement file and the table of the matches with their uncertainties the same way.
+    TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
 
 private:
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);

@@ -1,5 +1,6 @@
 #include "app/resultrow.h"
 
+#include "app/commands.h"
 #include "app/tsv.h"
 #include "common/format.h"
 #include "common/version.h"
@@ -34,25 +35,23 @@ TProvenance Provenance(const TConfigView& config, const std::string& species,
     return provenance;
 }
 
-TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const TFitQuality& quality,
-                  const std::string& fileName, TProvenance provenance) {
+TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::string& fileName,
+                  TProvenance provenance) {
     TResultRow row;
-    row.Values = model.ResultValues(p, TParamVector{}, 2, MapMode);
-    row.Values.Procedure = quality.Procedure;
+    row.Values = MapResultValues(model, p);
     row.FileName = fileName;
-    row.Quality = quality;
+    row.Quality = model.MapQuality;
     row.Provenance = std::move(provenance);
     return row;
 }
 
 TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
                   TProvenance provenance) {
-    const std::int32_t fitCount = TruncToInt(Slot(fit.Params, FitCount));
     TResultRow row;
-    row.Values = model.ResultValues(fit.Params, fit.Uncertainty, fitCount, FitMode);
-    row.Values.Procedure = fit.Quality.Procedure;
+    row.Values = FitResultValues(model, fit);
     if (fit.Quality.Quoted) {
-        row.Quoted = model.ResultValues(fit.Params, *fit.Quality.Quoted, fitCount, FitMode);
+        row.Quoted = model.ResultValues(fit.Params, *fit.Quality.Quoted,
+                                        TruncToInt(Slot(fit.Params, FitCount)), FitMode);
         row.Quoted->Procedure = fit.Quality.Procedure;
     }
     row.FileName = fileName;

@@ -1,5 +1,8 @@
 #include "cli/frontend.h"
 
+#include "cli/import.h"
+
+#include "app/about.h"
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
@@ -9,12 +12,14 @@
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/sysfile.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <ostream>
 
@@ -32,10 +37,12 @@ struct TOptions {
     std::vector<std::string> Paths;
     bool Table = false;
     std::string RssFile;
+    bool RssFolder = false; // batch map: RssFile is the folder of one grid per measurement
     std::string Report = "final";
     std::string LogPath;
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
+    bool FreeLevels = false;      // fit the density of every populated lower level
     std::int32_t Threads = 0;     // of the map; 0: one per core
 
     TReportKind ReportKind() const {
@@ -97,6 +104,7 @@ public:
 
     void MapResult(const TMapOutcome& map) {
         const TAtomicData& model = app_.AtomicData();
+        const std::string name = FileNameOf(app_.CurrentFile());
         std::optional<TMapRegion> region;
         if (options_.RegionPercent > 0)
             region =
@@ -111,10 +119,12 @@ public:
                 out_ << RegionText(*region) << '\n';
         }
         if (!options_.RssFile.empty()) {
-            TextWriter writer;
-            writer.Create(options_.RssFile);
-            writer.Write(MapText(model.RSSMap, model.MapRange));
-            writer.Close();
+            // In a batch each measurement's grid gets a file of its own, "argon_5e16.rss".
+            const std::string rssFile =
+                options_.RssFolder
+                    ? JoinPath(options_.RssFile, name.substr(0, name.rfind('.')) + ".rss")
+                    : options_.RssFile;
+            SaveFile(rssFile, MapText(model.RSSMap, model.MapRange));
         }
         AppendTable();
     }
@@ -126,6 +136,13 @@ public:
             PrintRow(*fit.Row, nullptr, x);
         else
             PrintLines(out_, fit.Report);
+        AppendTable();
+    }
+
+    // The free result line, the F-test and a table of the levels.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit) {
+        PrintLines(out_, fit.Report);
+        PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
         AppendTable();
     }
 
@@ -252,6 +269,9 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
+    command->add_flag("--free-levels", o.FreeLevels,
+                      "after the Boltzmann fit, fit the density of every populated lower level "
+                      "and the F-test of the two");
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))
         ->capture_default_str();
@@ -261,16 +281,21 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    err << e.what() << '\n'
-        << "Usage: " << app.get_name()
-        << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
+    // A word where the subcommand goes is named, not taken for a missing subcommand.
+    const std::vector<std::string> extra = app.remaining();
+    if (app.get_subcommands().empty() && !extra.empty() &&
+        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+        err << "Unknown subcommand \"" << extra.front() << "\"\n";
+    else
+        err << e.what() << '\n';
+    err << "Usage: " << app.get_name()
+        << " [--ini FILE] [--species NAME] "
+           "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"
         << "Run with --help for more information.\n";
     return 2;
 }
 
-} // namespace
-
-int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     TOptions o;
     o.Ini = PreviewOption(argc, argv, "--ini", UserConfigFile());
     // On an account that never started the window, the first run's copy of zeltfit.ini is
@@ -278,16 +303,29 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
     if (o.Ini == UserConfigFile())
         CheckNecessaryFiles();
     TZeltApp zelt(o.Ini);
+    // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
+    // says it at its start.
+    if (!zelt.Config().Readable())
+        err << ErrorReportText(MessageText(zelt.Config().Problem())) << '\n';
     zelt.SetStoreMeasurementFolder(false);
     const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
-    o.LogPath = FitLogPath();
+    try {
+        o.LogPath = FitLogPath();
+    } catch (const EInOutError&) {
+        // Left empty: a fit then says why there is no folder for its log.
+    }
     TCommandSettings s = ReadSettings(zelt.Config(), o.Species);
 
     CLI::App app("Zelt Fit: density and excitation temperature from self-absorbed branching "
                  "fractions",
                  "zeltfit-cli");
     app.require_subcommand(1);
+    // CLI11 ends the text with a line end of its own.
+    std::string version = VersionLine("zeltfit-cli") + "\n\n" + AboutText();
+    version.pop_back();
+    app.set_version_flag("--version", version,
+                         "print the version, the licence and how to cite the program");
     // The same options on every system: on Windows too an argument that begins with "/" is a
     // path, not an option.
     app.allow_windows_style_options(false);
@@ -313,6 +351,8 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto* batchFit = batch->add_subcommand("fit", "fit each file");
     batchFit->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddFitOptions(batchFit, s, o);
+    TImportCommand import;
+    import.Add(app);
 
     try {
         app.parse(argc, argv);
@@ -320,6 +360,10 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
             throw CLI::ValidationError("--format tsv",
                                        "takes neither --table nor --report iteration");
+        if (o.FreeLevels && (o.Format == "tsv" || o.Report == "iteration" || batchFit->parsed()))
+            throw CLI::ValidationError("--free-levels",
+                                       "takes neither --format tsv nor --report iteration, and "
+                                       "is not for batch");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -338,11 +382,19 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         zelt.AtomicData().MapThreads = o.Threads;
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;
+        if (import.Parsed())
+            return import.Run(zelt, out, err);
         if (levels->parsed()) {
             frontEnd.Levels();
         } else if (lines->parsed()) {
             frontEnd.Lines();
         } else if (batchMap->parsed() || batchFit->parsed()) {
+            o.RssFolder = batchMap->parsed() && !o.RssFile.empty();
+            TFileStatus status;
+            if (o.RssFolder &&
+                !(FileStatus(o.RssFile, true, status) && status.Kind == TFileKind::Folder))
+                throw Exception("batch map --rss takes a folder for one grid per measurement: \"" +
+                                o.RssFile + "\" is no folder");
             return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
                                   s);
         } else {
@@ -359,6 +411,13 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
                 frontEnd.MapResult(outcome);
                 return Flagged(outcome, outcome.Row) ? 3 : 0;
             }
+            if (o.FreeLevels) {
+                const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
+                if (!frontEnd.Show(outcome))
+                    return 1;
+                frontEnd.FreeLevelsResult(outcome);
+                return Flagged(outcome) ? 3 : 0;
+            }
             const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
             if (!frontEnd.Show(outcome))
                 return 1;
@@ -370,6 +429,19 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         err << ErrorReportText(MessageText(e.what())) << '\n';
         return 1;
     }
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const int status = RunCommands(argc, argv, out, err);
+    // Results lost on a full disk or /dev/full must not pass for success.
+    out.flush();
+    if (!out) {
+        err << "Cannot write the standard output: " << ErrorText(errno) << ".\n";
+        return 1;
+    }
+    return status;
 }
 
 } // namespace zelt

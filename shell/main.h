@@ -28,6 +28,7 @@ class QTabWidget;
 
 namespace zelt {
 
+class TCommandGate;
 class TContourPlot;
 class TFileListBox;
 class TLineTable;
@@ -36,6 +37,7 @@ class TRegionOverlay;
 class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
+class TWindowMemory;
 class TZeltChart;
 
 // The checks before the window exists: the necessary files, copied on the first run. False,
@@ -138,7 +140,11 @@ private:
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
-    void SaveText(const std::string& text);
+    // True when the text was written; `kind` and `suffix` make the name the dialog offers.
+    bool SaveText(const std::string& text, const QString& kind,
+                  const QString& suffix = QStringLiteral(".txt"));
+    // Before the window closes: asks about a report or series not saved; false to stay open.
+    bool MayClose();
     // The cells of the line table as it shows them, in Windows-1252.
     std::vector<TTableRow> GridRows() const;
     void Guarded(const std::function<void()>& command);
@@ -150,6 +156,11 @@ private:
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
+    // The chart shows fitted fractions only while they belong to the intensities in the table.
+    bool fitShown_ = false;
+    // Results shown since they were last saved.
+    bool reportUnsaved_ = false;
+    bool seriesUnsaved_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;
@@ -163,6 +174,8 @@ private:
     TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    std::unique_ptr<TCommandGate> gate_;
+    std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.
     QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;

@@ -2,6 +2,7 @@
 
 #include "common/convert.h"
 #include "common/format.h"
+#include "shell/aboutbox.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/main.h"
@@ -146,6 +147,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("UpperSplitter"));
     splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 
@@ -249,6 +251,7 @@ QWidget* TMainForm::CreateCommandStrip() {
              elementListBox_, readBtn_, nextBtn_, recalculateBtn_, saveTableBtn_, saveTableTsvBtn_})
         layout->addWidget(control);
     layout->addStretch(1);
+    layout->addWidget(CreateAboutButton(this));
     allLinesCheckBox_ = new QCheckBox(QStringLiteral("All lines in list"), strip);
     allLinesCheckBox_->setObjectName(QStringLiteral("AllLinesCheckBox"));
     allLinesCheckBox_->hide();

@@ -1,5 +1,6 @@
 // "Fit all files": the demo spectra and one bad file, fitted as one file at a time would be.
 
+#include "app/tsv.h"
 #include "shell/seriesrun.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/seriesplot.h"
@@ -94,8 +95,8 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
               "argon_1e16.txt\t1.0000000000000000e+16\t1.0154099926829810e+16\t"
               "2.9565884884703988e+14\t1.4801399981448728e+03\t8.2826784501388616e+01\t"
               "1.3419742599756030e-04\tfit:itercount reached\tfile names\targon\n"
-              "argon_3e16.txt\t3.0000000000000000e+16\t\t\t\t\t\tnot fitted: " +
-                  bad.toStdString() +
+              "argon_3e16.txt\t3.0000000000000000e+16\t\t\t\t\t\t" +
+                  TsvField("not fitted: " + bad.toStdString()) +
                   "\tfile names\targon\n"
                   "argon_4e16.txt\t4.0000000000000000e+16\t1.0005802451829170e-05\t"
                   "6.5794808849610308e-06\t1.5844467352629636e+04\t2.8557751923276575e-01\t"
