@@ -8,7 +8,9 @@
 namespace zelt {
 
 std::string TsvField(const std::string& field) {
-    if (field.find_first_of("\t\r\n\"") == std::string::npos)
+    // A quote inside a field is read as it stands; only one that opens the field would be taken
+    // for quoting.
+    if (field.find_first_of("\t\r\n") == std::string::npos && !field.starts_with('"'))
         return field;
     std::string quoted = "\"";
     for (const char c : field)

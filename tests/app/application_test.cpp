@@ -211,11 +211,11 @@ TEST(Listing, SystemFoldersByTheXdgVariables) {
 }
 #endif
 
-// A file name with a tab, a newline or a quote stays one field of one row.
+// A file name with a tab, a newline or an opening quote stays one field of one row.
 TEST(TsvLine, QuotesFieldsThatWouldBreakTheRow) {
     EXPECT_EQ(TsvLine({"1.0", "a\tb.txt", "fit:OK"}), "1.0\t\"a\tb.txt\"\tfit:OK\n");
-    EXPECT_EQ(TsvLine({"new\nline \"x\".txt", "m\xC3\xBCller.txt"}),
-              "\"new\nline \"\"x\"\".txt\"\tm\xC3\xBCller.txt\n");
+    EXPECT_EQ(TsvLine({"new\nline \"x\".txt", "\"q\".txt", "m\xC3\xBCller \"y\".txt"}),
+              "\"new\nline \"\"x\"\".txt\"\t\"\"\"q\"\".txt\"\tm\xC3\xBCller \"y\".txt\n");
 }
 
 } // namespace
