@@ -91,6 +91,48 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
                           fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
 }
 
+TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
+    TResultValues values = model.ResultValues(p, TParamVector{}, 2, MapMode);
+    values.Procedure = model.MapQuality.Procedure;
+    return values;
+}
+
+TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
+    TResultValues values = model.ResultValues(fit.Params, fit.Uncertainty,
+                                              TruncToInt(Slot(fit.Params, FitCount)), FitMode);
+    values.Procedure = fit.Quality.Procedure;
+    return values;
+}
+
+TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
+                             const std::string& fileName, const std::string& logPath,
+                             TReportList& report) {
+    CheckMapSize(settings);
+    RequireFractions(model);
+    model.ClearPrecalc();
+    model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+    const TParamVector p = FitParameters(settings);
+    TFreeLevelsRun run = FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)),
+                                       TruncToInt(Slot(p, FitCount)), {}, logPath);
+    WriteFreeLevelsResults(model, run.Free, report, fileName);
+    report.push_back(ComparisonText(run));
+    return run;
+}
+
+std::string ComparisonText(const TFreeLevelsRun& run) {
+    if (!run.Comparison)
+        return "No F-test: the Boltzmann fit failed (" + run.BoltzmannError + ")";
+    const TModelComparison& c = *run.Comparison;
+    const std::string sums =
+        Format("Boltzmann S = %.3e (%d parameters), free S = %.3e (%d levels, nu = %d)",
+               {c.BoltzmannSum, c.BoltzmannParameters, c.FreeSum, c.FreeParameters,
+                c.FreeDegreesOfFreedom});
+    if (!c.Applicable)
+        return sums + ": no F-test, " + c.Reason;
+    return sums + Format(c.PValue >= 1e-4L ? ": F = %.2f, p = %.4f" : ": F = %.2f, p = %.1e",
+                         {c.F, c.PValue});
+}
+
 std::string FitLogPath() {
     return JoinPath(UserTemporaryFolder(), "zeltfit.txt");
 }

@@ -174,6 +174,12 @@ TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     EXPECT_EQ(RefusalText(from, "0x10"),
               "Map density from (m-3): \"0x10\" is not a number above 0.");
     EXPECT_EQ(RefusalText(SettingOfEdit("MaxIterEdit"), "0x10"), "");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "1e400"),
+              "Absorption path (m): \"1e400\" is beyond the range of a real number.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), " -.5E-999 "),
+              "Absorption path (m): \" -.5E-999 \" is beyond the range of a real number.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "1e400x"),
+              "Absorption path (m): \"1e400x\" is not a number above 0.");
     EXPECT_THROW(SettingOfEdit("NoEdit"), ERangeError);
 }
 
