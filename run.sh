@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds the program and starts it.
+# Installs what is missing, builds the window and zeltfit-cli (not the tests) and starts the
+# window.
 set -euo pipefail
 cd "$(dirname "$0")"
 
 tools/install-deps.sh
-cmake -S . -B build
-cmake --build build -j2
+cmake --preset default
+cmake --build build -j2 --target zeltfit zeltfit-cli
 exec build/bin/zeltfit "$@"

@@ -6,6 +6,6 @@ cd "$(dirname "$0")"
 tools/install-deps.sh
 tools/check-format.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo
+cmake --preset default
 cmake --build build -j "$(nproc)"
 QT_QPA_PLATFORM=offscreen ctest --test-dir build --output-on-failure -j "$(nproc)"

@@ -5,8 +5,13 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
+#include "common/safefile.h"
+#include "common/textfile.h"
+#include "spectrum/integration.h"
+#include "spectrum/linelist.h"
 
 #include <new>
+#include <optional>
 
 namespace zelt {
 
@@ -103,6 +108,7 @@ TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     currentFile_ = file;
     return Guard<TOutcome>([&](TOutcome&) {
         model_.ImportLines(file);
+        ReadUncertainties(model_, file);
         if (HasFractions(model_))
             model_.CalcBranchingFractions();
         if (storeMeasurementFolder_)
@@ -140,6 +146,13 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
     });
 }
 
+TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
+    return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
+        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                    logPath, outcome.Report);
+    });
+}
+
 TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                             const TCommandSettings& settings, TReportKind report,
                             const std::string& logPath, const TSeriesHooks& hooks) {
@@ -172,8 +185,7 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
                     const TFitOutcome values = Guard<TFitOutcome>([&](TFitOutcome&) {
                         const TFitResult& fit = file.Fit.Result;
                         const std::int32_t fitCount = TruncToInt(Slot(fit.Params, FitCount));
-                        entry.Values =
-                            model_.ResultValues(fit.Params, fit.Uncertainty, fitCount, FitMode);
+                        entry.Values = FitResultValues(model_, fit);
                         entry.TemperatureFitted = fitCount == 2;
                         entry.Fitted = true;
                     });
@@ -186,6 +198,55 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
             hooks.Done(series, file);
     }
     return series;
+}
+
+namespace {
+
+// folder/NAME.txt for the file folder/NAME.ext.
+std::string MeasurementIn(const std::string& folder, const std::string& file) {
+    std::string name = FileNameOf(file);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return JoinPath(folder, name + ".txt");
+}
+
+} // namespace
+
+TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        std::optional<TResponse> response;
+        if (!settings.Response.empty())
+            response.emplace(settings.Response, TResponseUnit::PerPhoton);
+        TIntegrationOptions options;
+        options.Window = settings.Window;
+        options.SumBlends = settings.SumBlends;
+        options.Response = response ? &*response : nullptr;
+        const TIntegration result =
+            IntegrateLines(ReadSpectrum(file, {}), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = IntegrationTable(result);
+        WriteMeasurement(outcome.Measurement, result.Measurement());
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = result.Notes;
+    });
+}
+
+TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        TLineListOptions options;
+        options.Tolerance = settings.Tolerance;
+        options.Intensities = settings.Photons ? TIntensityUnit::Photons : TIntensityUnit::Energy;
+        const TLineList list = MatchLineList(ReadDelimited(file), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = LineListTable(list);
+        WriteMeasurement(outcome.Measurement, list.Lines);
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = list.Notes;
+    });
 }
 
 } // namespace zelt

@@ -13,6 +13,7 @@
 #include "app/settings.h"
 #include "app/shownmap.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
 #include <functional>
 #include <string>
@@ -30,6 +31,24 @@ struct TOutcome {
     TReportList Report;                // Windows-1252: the lines appended to the report
 };
 
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
+// line list the tolerance (nm) and whether its intensities are photon counts.
+struct TImportSettings {
+    double Window = 0;
+    std::string Response;
+    bool SumBlends = false;
+    double Tolerance = 0.03;
+    bool Photons = false;
+};
+
+// What an import did: the files written, the table of its lines (tab-separated) and what was
+// done, one sentence each.
+struct TImportOutcome : TOutcome {
+    std::string Measurement, Table, TableText;
+    std::vector<std::string> Notes;
+};
+
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
 // residual in ResultRSS and ResultCode.
 struct TMapOutcome : TOutcome {
@@ -38,6 +57,11 @@ struct TMapOutcome : TOutcome {
 
 struct TFitOutcome : TOutcome {
     TFitResult Result;
+};
+
+// "Fit" with free lower levels.
+struct TFreeLevelsOutcome : TOutcome {
+    TFreeLevelsRun Run;
 };
 
 enum class TSeriesCommand { Map, Fit };
@@ -108,11 +132,23 @@ public:
     // from the configuration at each run, in place of those in `settings`.
     TMapOutcome Map(TCommandSettings settings, TReportKind report);
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
+    // "Fit" with the density of every populated lower level free (see RunFreeLevels).
+    TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);
     // Reads and maps or fits every file in turn; a file that fails is recorded and the series
     // goes on. Each fitted file gives the result line it would give read and fitted alone.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
                       const std::string& logPath, const TSeriesHooks& hooks = {});
+
+    // Imports a raw spectrum against the current species (spectrum/integration.h): writes the
+    // measurement file folder/NAME.txt and the table of what was integrated beside it
+    // (LineTableFor), NAME the spectrum's file name without its extension.
+    TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
+    // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
+    // measurement file and the table of the matches with their uncertainties the same way.
+    TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
 
 private:
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);

@@ -5,6 +5,7 @@
 #include "common/format.h"
 
 #include <array>
+#include <regex>
 
 namespace zelt {
 
@@ -87,6 +88,16 @@ bool HoldsPositiveNumber(TSettingKind kind, std::string_view text) {
 std::string RefusalText(const TSetting& setting, std::string_view text) {
     if (HoldsPositiveNumber(setting.Kind, text))
         return {};
+    // A real in the form of a number that still does not convert lies beyond a double's range.
+    static const std::regex realForm(
+        R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
+    if (setting.Kind == TSettingKind::Real &&
+        std::regex_match(text.begin(), text.end(), realForm)) {
+        double number = 0;
+        if (!TryStrToFloat(text, number))
+            return Format("%s: \"%s\" is beyond the range of a real number.",
+                          {setting.Caption, text});
+    }
     const char* what =
         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
@@ -112,20 +123,26 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
             return false;
-        store.WriteInteger(section, key, value);
+        ini.SetValue(section, key, std::to_string(value));
     } else {
         double value = 0;
         if (!TryStrToFloat(text, value))
             return false;
-        store.WriteFloat(section, key, value);
+        ini.SetValue(section, key, FloatToStr(value));
     }
     return true;
+}
+
+bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+    bool stored = true;
+    store.Update([&](TIniText& ini) { stored = StoreText(ini, setting, text); });
+    return stored;
 }
 
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,

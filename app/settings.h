@@ -100,6 +100,8 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
 // Stores an edit's text under the setting's key, a real in the shortest general form; false,
 // storing nothing, when the text is not a number of the setting's kind.
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text);
+// The same into a text being edited, so that the keys of a close go in one replacement.
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);
 
 // The settings as the window shows them after start-up: each configured value passes through
 // its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K

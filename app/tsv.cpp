@@ -7,10 +7,19 @@
 
 namespace zelt {
 
+std::string TsvField(const std::string& field) {
+    if (field.find_first_of("\t\r\n\"") == std::string::npos)
+        return field;
+    std::string quoted = "\"";
+    for (const char c : field)
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    return quoted + "\"";
+}
+
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i)
-        row.append(i == 0 ? "" : "\t").append(fields[i]);
+        row.append(i == 0 ? "" : "\t").append(TsvField(fields[i]));
     return row + lineEnd;
 }
 

@@ -189,6 +189,11 @@ public:
     void CalcBranchingFractions();
     // The model branching fraction with self-absorption of the selected line number x.
     long double ModelBF(const TParamVector& p, long double x);
+    // The model's fractions for the populations now in Levels: the optical depth and escape
+    // factor of every selected line for the slots PathLength, GasTemperature and AtomMass of
+    // `setup`, and the fractions among the lines of each upper level; the result is appended to
+    // the cache under `key`. Sets SumAEff of the levels and BFFit of the lines.
+    void ComputeFractions(const TParamVector& key, const TParamVector& setup);
     bool FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
                      std::int32_t& index) const;
     void AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values);
@@ -215,6 +220,9 @@ public:
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode,
                       const TFitQuality* quality = nullptr);
+    // Appends a result line of `levels` populated levels, first the column header when no
+    // result line has been written since the last species change.
+    void AddResultLine(TReportList& out, std::int32_t levels, const std::string& line);
     // The number of levels that get a Boltzmann population: slot BoltzmannLevels, but never
     // more than there are levels.
     std::int32_t PopulatedLevels(const TParamVector& p) const;

@@ -45,15 +45,16 @@ void TAtomicData::CalcBranchingFractions() {
                 continue;
             level.SumA = ExtendedSum(level.SumA, line.Data.Aki);
             // Intensity times wavelength turns an energy intensity into a photon rate.
-            level.SumIL += static_cast<long double>(line.Intensity) * line.Data.Wavelength;
+            level.SumIL = static_cast<double>(
+                level.SumIL + static_cast<long double>(line.Intensity) * line.Data.Wavelength);
         }
     }
     for (TLine& line : SelectedLines) {
         const TLevel& upper = Levels[line.UpperLevel];
         line.BFTheory = upper.SumA <= 0 ? -1 : ExtendedQuotient(line.Data.Aki, upper.SumA);
         if (upper.SumIL > 0)
-            line.BFMeasured =
-                static_cast<long double>(line.Intensity) * line.Data.Wavelength / upper.SumIL;
+            line.BFMeasured = static_cast<double>(static_cast<long double>(line.Intensity) *
+                                                  line.Data.Wavelength / upper.SumIL);
     }
     FpCheck("CalcBranchingFractions");
 }
@@ -63,7 +64,7 @@ std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
 }
 
 // Where a fault of the optical depths comes from: the first line with a statistical weight gi
-// of 0, or else the gas temperature and mass that set the Doppler width.
+// of 0, or else the gas temperature and mass of p that set the Doppler width.
 std::string TAtomicData::OpticalDepthFault(const TParamVector& p) const {
     for (const TLine& line : SelectedLines)
         if (line.Data.Gi == 0)
@@ -90,12 +91,9 @@ long double TAtomicData::Density(long double logDensity) {
     return power;
 }
 
-// Evaluates the model for p: level populations, the optical depth and escape factor of every
-// selected line and the branching fractions among the lines of each upper level; the result
-// is appended to the cache.
+// Evaluates the model for p: the Boltzmann populations of the levels, then the fractions.
 void TAtomicData::ComputeModel(const TParamVector& p) {
     const long double temperature = std::fabs(Slot(p, Temperature));
-    const long double path = Slot(p, PathLength);
     const std::int32_t populated = PopulatedLevels(p);
     const long double density = Density(Slot(p, LogDensity));
     // Boltzmann distribution from the first level, energies in eV.
@@ -111,8 +109,13 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
     if (FpPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
                        {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
-    const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
-                                            static_cast<double>(Slot(p, AtomMass)));
+    ComputeFractions(p, p);
+}
+
+void TAtomicData::ComputeFractions(const TParamVector& key, const TParamVector& setup) {
+    const long double path = Slot(setup, PathLength);
+    const double velocity = ThermalVelocity(static_cast<double>(Slot(setup, GasTemperature)),
+                                            static_cast<double>(Slot(setup, AtomMass)));
     // The constants of a fit's lines when they were computed for this velocity.
     const bool known = lineConstants_.size() == SelectedLines.size() && lineVelocity_ == velocity;
     // BFFit as scratch: the optical depth tau of each line, then its absorption-reduced
@@ -133,7 +136,7 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
             ReducedTransitionProbability(line.Data.Aki, EscapeFactor(line.BFFit, exponentials_[i]));
     }
     if (FpPending())
-        FpCheck(OpticalDepthFault(p));
+        FpCheck(OpticalDepthFault(setup));
     for (TLevel& level : Levels)
         level.SumAEff = 0;
     for (const TLine& line : SelectedLines) {
@@ -145,7 +148,7 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         line.BFFit = sumAEff <= 0 ? -1 : ExtendedQuotient(line.BFFit, sumAEff);
     }
     FpCheck("the model branching fractions");
-    TPrecalcRecord& record = PrecalcStore.Append(p, SelectedLines.size());
+    TPrecalcRecord& record = PrecalcStore.Append(key, SelectedLines.size());
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
         record.Values[i] = SelectedLines[i].BFFit;
 }

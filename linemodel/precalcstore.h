@@ -5,6 +5,7 @@
 
 #include "common/checked.h"
 #include "leastsquares/marqdef.h"
+#include "linemodel/extended.h"
 
 #include <array>
 #include <cstdint>
@@ -77,6 +78,20 @@ private:
     std::int32_t count_ = 0;
     std::uint64_t generation_ = 0;
 };
+
+// The line number x of a model callback: x truncated toward zero. For 0 <= x < 2^31 (the
+// minimiser passes whole numbers) it is read from the bits of x, x = significand
+// 2^(exponent - 63), because truncating an extended real in the x87 unit switches its rounding
+// mode twice, which stalls the unit; other numbers go through the checked conversion.
+inline std::int32_t PointIndex(const long double& x) {
+    const TRealBits bits = BitsOf(x);
+    if (bits.SignAndExponent < TRealBits::Bias)
+        return 0;
+    const int exponent = bits.SignAndExponent - TRealBits::Bias;
+    if (exponent <= 30)
+        return static_cast<std::int32_t>(bits.Significand >> (63 - exponent));
+    return TruncToInt(x);
+}
 
 // True when the slots first .. last - 1 of both vectors are equal (as extended reals).
 bool SameSlots(const TParamVector& a, const TParamVector& b, std::int32_t first, std::int32_t last);

@@ -27,6 +27,7 @@ class QTabWidget;
 
 namespace zelt {
 
+class TCommandGate;
 class TContourPlot;
 class TFileListBox;
 class TLineTable;
@@ -34,6 +35,7 @@ class TNumberEdit;
 class TRegionOverlay;
 class TSeriesPage;
 class TSeriesRun;
+class TWindowMemory;
 class TZeltChart;
 
 // The checks before the window exists: the necessary files, copied on the first run. False,
@@ -131,7 +133,10 @@ private:
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
-    void SaveText(const std::string& text);
+    // True when the text was written.
+    bool SaveText(const std::string& text, const QString& kind);
+    // Before the window closes: asks about a report or series not saved; false to stay open.
+    bool MayClose();
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -141,6 +146,11 @@ private:
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
+    // The chart shows fitted fractions only while they belong to the intensities in the table.
+    bool fitShown_ = false;
+    // Results shown since they were last saved.
+    bool reportUnsaved_ = false;
+    bool seriesUnsaved_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;
@@ -153,6 +163,8 @@ private:
     TRegionOverlay* regionOverlay_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    std::unique_ptr<TCommandGate> gate_;
+    std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.
     QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;

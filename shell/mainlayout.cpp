@@ -2,6 +2,7 @@
 
 #include "common/convert.h"
 #include "common/format.h"
+#include "shell/aboutbox.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/main.h"
@@ -145,6 +146,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("UpperSplitter"));
     splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 
@@ -244,6 +246,7 @@ QWidget* TMainForm::CreateCommandStrip() {
                                                             recalculateBtn_, saveTableBtn_})
         layout->addWidget(control);
     layout->addStretch(1);
+    layout->addWidget(CreateAboutButton(this));
     allLinesCheckBox_ = new QCheckBox(QStringLiteral("All lines in list"), strip);
     allLinesCheckBox_->setObjectName(QStringLiteral("AllLinesCheckBox"));
     allLinesCheckBox_->hide();

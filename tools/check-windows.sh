@@ -18,8 +18,7 @@ export WINEPREFIX="$PWD/$build/wine" WINEARCH=win64 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 unset DISPLAY WAYLAND_DISPLAY
 
-cmake -S . -B "$build" -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release \
-    -DZELT_CORE_ONLY=ON -DZELT_GTEST_SOURCE=/usr/src/googletest
+cmake --preset windows
 cmake --build "$build" -j "$(nproc)"
 
 [ -d "$WINEPREFIX" ] || "$wine" wineboot --init

@@ -11,7 +11,6 @@ tools/install-deps.sh
 tools/install-deps.sh dpkg-dev file
 
 build=build-package
-cmake -S . -B "$build" -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
-    -DZELT_PACKAGE=ON -DZELT_BENCHMARKS=OFF
+cmake --preset package
 cmake --build "$build" -j "$(nproc)"
 (cd "$build" && cpack -G DEB)

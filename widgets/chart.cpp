@@ -187,7 +187,7 @@ void TZeltChart::ScaleWavelengthAxis() {
     if (!found)
         return;
     // Room of half a bar spacing on each side, and some for a single line.
-    double margin = bars.size() > 1 ? range.size() / (bars.size() - 1) / 2 : 1.0;
+    double margin = bars.size() > 1 ? range.size() / static_cast<double>(bars.size() - 1) / 2 : 1.0;
     margin = std::max(margin, range.size() * 0.05);
     xAxis->setRange(range.lower - margin, range.upper + margin);
 }

@@ -16,6 +16,9 @@ python=(env -u OPENBLAS_CORETYPE -u OPENBLAS_L2_SIZE /usr/bin/python3)
 demo=data/measurements/argon_5e16.txt
 
 tools/install-deps.sh python3-numpy python3-scipy
+# The benchmarks are off by default.
+cmake -S . -B "$build" -DZELT_BENCHMARKS=ON >/dev/null
+cmake --build "$build" -j "$(nproc)" --target bench_linemodel zeltfit-cli
 
 "$build/bin/bench_linemodel" --benchmark_repetitions=5 --benchmark_report_aggregates_only=true \
     2>/dev/null | grep -E "^Benchmark|_median|_min"

@@ -251,7 +251,8 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
         expected += QByteArray::fromStdString(Utf8ToCp1252(line.toStdString())) + "\r\n";
     EXPECT_EQ(test::TTestFolders::Read(report), expected);
     EXPECT_TRUE(expected.startsWith("n_tot/m-3 \xB1u(n_tot)"));
-    EXPECT_EQ(dialogs_.SaveFolders.value(0), Window().OpenDialogFolder());
+    EXPECT_EQ(dialogs_.SaveFolders.value(0),
+              Window().OpenDialogFolder() + "/argon_5e16_report.txt");
 
     const QString table = folders_.Root() + "/table.txt";
     Grid()->SetCellText(1, 1, "6.2100"); // as typed into the cell

@@ -74,7 +74,8 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     dialogs_.SaveAnswers.append(saved);
     Window().FitAllClick();
     Window().SaveSeriesClick();
-    // The numbers of zeltfit-cli batch fit --format tsv for the same files and settings.
+    // The numbers of zeltfit-cli batch fit --format tsv for the same files and settings, each
+    // procedure as its result line says it.
     EXPECT_EQ(test::TTestFolders::Read(saved).toStdString(),
               "File\tx\tn_1/m-3\tu(n_1)/m-3\tT/K\tu(T)/K\tRSS\tProcedure\r\n"
               "argon_1e16.txt\t1.0000000000000000e+16\t1.0154099926829810e+16\t"
@@ -88,7 +89,7 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
                   "\r\n"
                   "argon_4e16.txt\t4.0000000000000000e+16\t1.0005802451829170e-05\t"
                   "6.5794808849610308e-06\t1.5844467352629636e+04\t2.8557751923276575e-01\t"
-                  "2.4466355847342211e-01\tfit:OK\r\n"
+                  "2.4466355847342211e-01\tfit:n_1 not determined\r\n"
                   "argon_5e16.txt\t5.0000000000000000e+16\t4.9657113527333008e+16\t"
                   "6.6527488296599525e+14\t1.4848295098776355e+03\t2.9492760619573922e+01\t"
                   "2.1985822230541219e-04\tfit:itercount reached\r\n");
