@@ -6,8 +6,8 @@
 #include "app/commands.h"
 #include "app/listing.h"
 #include "app/series.h"
-#include "common/errors.h"
 #include "app/tsv.h"
+#include "common/errors.h"
 #include "common/safefile.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
@@ -18,6 +18,7 @@
 #include <pybind11/stl.h>
 
 #include <algorithm>
+#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -100,7 +101,8 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
                 found = &setting;
         }
         if (found == nullptr) {
-            PyErr_SetString(PyExc_TypeError, ("unexpected keyword argument '" + name + "'").c_str());
+            PyErr_SetString(PyExc_TypeError,
+                            ("unexpected keyword argument '" + name + "'").c_str());
             throw py::error_already_set();
         }
         if (!py::isinstance<py::int_>(value) && !py::isinstance<py::float_>(value))
@@ -171,8 +173,7 @@ public:
         app_->SetStoreMeasurementFolder(false);
         const std::vector<std::string> sections = app_->SpeciesList();
         if (std::find(sections.begin(), sections.end(), species) == sections.end())
-            Raise(Errors().InputError,
-                  "No species section \"" + species + "\" in \"" + ini + "\"");
+            Raise(Errors().InputError, "No species section \"" + species + "\" in \"" + ini + "\"");
         Check(app_->ChangeSpecies(species));
     }
 
@@ -186,6 +187,9 @@ public:
             py::gil_scoped_release release;
             outcome = app_->ReadMeasurement(file);
         }
+        // The outcome holds only the text: a file that cannot be opened is an OSError.
+        if (!outcome.Done && !std::ifstream(file))
+            Raise(Errors().FileError, outcome.Error);
         Check(outcome);
     }
 
@@ -196,7 +200,8 @@ public:
                     const std::string& name) {
         if (wavelengths.ndim() != 1 || intensities.ndim() != 1 ||
             wavelengths.size() != intensities.size() ||
-            (uncertainties && (uncertainties->ndim() != 1 || uncertainties->size() != wavelengths.size())))
+            (uncertainties &&
+             (uncertainties->ndim() != 1 || uncertainties->size() != wavelengths.size())))
             Raise(Errors().InputError,
                   "wavelengths, intensities and uncertainties must be 1-D arrays of one length");
         std::string text;
@@ -254,8 +259,8 @@ public:
     // The rows of zeltfit-cli batch fit --format tsv for `files` (the x from `axisFiles`, the
     // whole batch, so that a part of it gets the same x) and, per failed file, its path and
     // error.
-    py::tuple BatchRows(const std::vector<std::string>& files, const std::vector<std::string>& axisFiles,
-                        const py::kwargs& keywords) {
+    py::tuple BatchRows(const std::vector<std::string>& files,
+                        const std::vector<std::string>& axisFiles, const py::kwargs& keywords) {
         const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
         std::vector<std::string> names;
         for (const std::string& file : axisFiles)
@@ -318,11 +323,11 @@ PYBIND11_MODULE(_zeltfit, m) {
         return py::reinterpret_steal<py::object>(
             PyErr_NewExceptionWithDoc(name, doc, bases.ptr(), nullptr));
     };
-    errors.InputError = derived("zeltfit.InputError",
-                                "Data or arguments the program refuses (a ValueError).",
-                                PyExc_ValueError);
-    errors.FileError = derived("zeltfit.FileError",
-                               "A file that cannot be read or written (an OSError).", PyExc_OSError);
+    errors.InputError =
+        derived("zeltfit.InputError", "Data or arguments the program refuses (a ValueError).",
+                PyExc_ValueError);
+    errors.FileError = derived(
+        "zeltfit.FileError", "A file that cannot be read or written (an OSError).", PyExc_OSError);
     m.attr("Error") = errors.Error;
     m.attr("InputError") = errors.InputError;
     m.attr("FileError") = errors.FileError;
@@ -364,8 +369,8 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def_property_readonly(
             "covariance",
             [](const TFit& f) {
-                const std::int32_t n = static_cast<std::int32_t>(
-                    Slot(f.Result.Params, TParamSlot::FitCount));
+                const std::int32_t n =
+                    static_cast<std::int32_t>(Slot(f.Result.Params, TParamSlot::FitCount));
                 py::array_t<double> c({n, n});
                 for (std::int32_t i = 0; i < n; ++i)
                     for (std::int32_t k = 0; k < n; ++k)
@@ -453,8 +458,8 @@ PYBIND11_MODULE(_zeltfit, m) {
             "The confidence region at `level` (e.g. 0.683): its extent in log10 n_1 and T_exc.");
 
     py::class_<TSpecies>(m, "Species", "A species of a configuration file and its measurement.")
-        .def(py::init<const std::string&, const std::string&>(), py::arg("ini"),
-             py::arg("species"), "Loads the species section `species` of the file `ini`.")
+        .def(py::init<const std::string&, const std::string&>(), py::arg("ini"), py::arg("species"),
+             "Loads the species section `species` of the file `ini`.")
         .def_property_readonly("ini", &TSpecies::Ini)
         .def_property_readonly("name", &TSpecies::Name)
         .def_property_readonly("species_list", &TSpecies::SpeciesList,

@@ -6,6 +6,7 @@ demo measurements) and the built package on PYTHONPATH.
 
 import io
 import os
+import pathlib
 import subprocess
 import tempfile
 import threading
@@ -56,8 +57,8 @@ class BitForBit(unittest.TestCase):
         species.read(FILES[2])
         self.assertEqual(species.fit().n_1, from_arrays)
         grid = species.map(density_points=20, temperature_points=10)
-        self.assertEqual(grid.rss.shape, (11, 21))
-        self.assertEqual(len(grid.log_density), 21)
+        self.assertEqual(grid.rss.shape, (10, 20))
+        self.assertEqual(len(grid.log_density), 20)
         expected = cli_tsv("map", FILES[2], "--density-points", "20", "--temperature-points", "10")
         self.assertEqual(grid.n_1, expected["n_1/m-3"][0])
         region = grid.region(0.683)
@@ -101,7 +102,7 @@ class Threads(unittest.TestCase):
             logs = [os.path.join(folder, f"{i}.txt") for i in range(4)]
             paths = [FILES[i % 3] for i in range(4)]
             serial = [fit(p, log) for p, log in zip(paths, logs)]
-            serial_logs = [open(log, "rb").read() for log in logs]
+            serial_logs = [pathlib.Path(log).read_bytes() for log in logs]
             results = [None] * 4
             threads = [threading.Thread(target=lambda i=i: results.__setitem__(
                 i, fit(paths[i], logs[i]))) for i in range(4)]
@@ -110,7 +111,7 @@ class Threads(unittest.TestCase):
             for thread in threads:
                 thread.join()
             self.assertEqual(results, serial)
-            self.assertEqual([open(log, "rb").read() for log in logs], serial_logs)
+            self.assertEqual([pathlib.Path(log).read_bytes() for log in logs], serial_logs)
 
 
 class Cluster(unittest.TestCase):
