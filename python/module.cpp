@@ -378,7 +378,8 @@ PYBIND11_MODULE(_zeltfit, m) {
                             static_cast<double>(f.Result.Covariance[i * n + k + 1]);
                 return c;
             },
-            "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted).")
+            "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted), the inverse "
+            "of the unscaled normal matrix: scale it by RSS / nu for the uncertainties.")
         .def_property_readonly(
             "return_code", [](const TFit& f) { return f.Result.ReturnCode; },
             "The minimiser's result code.")
