@@ -18,9 +18,11 @@ namespace zelt {
 namespace {
 
 // The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
-TextWriter MarqLog;
+// One per thread: a fit opens, writes and closes its log on the thread it runs on, so fits on
+// several threads at once (the Python module's) each write their own.
+thread_local TextWriter MarqLog;
 // The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
-std::vector<std::string> MarqNames;
+thread_local std::vector<std::string> MarqNames;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
