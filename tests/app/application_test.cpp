@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The commands of the application type without a window: what each returns for the window and
 // zeltfit-cli to show, on the bundled argon database and demo spectra.
 
