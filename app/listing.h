@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window's lists and zeltfit-cli offer: the species sections of the configuration and
 // the measurement files of a folder.

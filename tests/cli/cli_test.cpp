@@ -230,9 +230,11 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
 }
 
 TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
+    const std::string ini = folder_.Read("zeltfit.ini");
     const TRun run = Cli("fit '" + Path("spectra/a.txt") +
                          "' --fit-temperature --temperature 1200 --log '" + Path("fit.log") + "'");
     EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(folder_.Read("zeltfit.ini"), ini); // the measurement folder is the window's to store
 
     TAtomicData model = Model();
     model.ImportLines(Path("spectra/a.txt"));
