@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/application.h"
 
 #include "app/commands.h"
@@ -181,10 +182,7 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
                             const std::string& logPath, const TSeriesHooks& hooks) {
     TSeries series;
     series.Files = files;
-    std::stable_sort(series.Files.begin(), series.Files.end(),
-                     [](const std::string& a, const std::string& b) {
-                         return NaturalLess(FileNameOf(a), FileNameOf(b));
-                     });
+    SortNaturally(series.Files);
     std::vector<std::string> names;
     for (const std::string& file : series.Files)
         names.push_back(FileNameOf(file));

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The application without its window: the configuration, the line model, the map on screen
 // and the current measurement file, and the commands of the program. Each command returns an

@@ -1,5 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/listing.h"
 
+#include "app/series.h"
 #include "common/textfile.h"
 
 #include <algorithm>
@@ -85,7 +87,14 @@ std::vector<std::string> BatchFiles(const std::vector<std::string>& paths) {
         for (const std::string& name : MeasurementNames(path))
             files.push_back(JoinPath(path, name));
     }
+    SortNaturally(files);
     return files;
+}
+
+void SortNaturally(std::vector<std::string>& files) {
+    std::stable_sort(files.begin(), files.end(), [](const std::string& a, const std::string& b) {
+        return NaturalLess(FileNameOf(a), FileNameOf(b));
+    });
 }
 
 } // namespace zelt

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window's lists and zeltfit-cli offer: the species sections of the configuration and
 // the measurement files of a folder.
@@ -25,8 +26,11 @@ std::string FolderOf(const std::string& file);
 // The file's name without its folder, as the result lines name it.
 std::string FileNameOf(const std::string& file);
 
-// The files of a batch: each path that is a folder gives its measurement files in the list's
-// order, any other path stands for itself.
+// Files (paths) in the natural order of their names (NaturalLess): ar_9kW before ar_10kW.
+void SortNaturally(std::vector<std::string>& files);
+
+// The files of a batch in the natural order of their names: each path that is a folder gives
+// its measurement files, any other path stands for itself.
 std::vector<std::string> BatchFiles(const std::vector<std::string>& paths);
 
 } // namespace zelt

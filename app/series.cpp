@@ -1,6 +1,6 @@
 #include "app/series.h"
 
-#include "app/tsv.h"
+#include "app/tsvfields.h"
 
 #include <cctype>
 #include <charconv>
@@ -137,6 +137,14 @@ std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries
                 lines.push_back(entry.File + ", flagged: " + problem);
     }
     return lines;
+}
+
+TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
+    return {axis.X.at(i), axis.FromNames, axis.Caption};
+}
+
+const char* AbscissaOrigin(const TRowAbscissa& x) {
+    return x.FromNames ? "file names" : "position";
 }
 
 bool NaturalLess(const std::string& a, const std::string& b) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every setting of zeltfit.ini in one table: its section and key, kind, default, the pattern
 // its edit box shows it in, the box, and the command-line option that takes its place. The

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's data folders on Linux and other POSIX systems, by the XDG Base Directory rules:
 // the user's folder is $XDG_DATA_HOME (else $HOME/.local/share), the common ones are the
 // folders of $XDG_DATA_DIRS (else /usr/local/share and /usr/share). Relative paths in those

@@ -1,6 +1,6 @@
 #include "app/tables.h"
 
-#include "app/tsv.h"
+#include "app/tsvfields.h"
 #include "common/format.h"
 
 namespace zelt {

@@ -3,44 +3,11 @@
 #include "common/format.h"
 
 #include <algorithm>
-#include <charconv>
 #include <vector>
 
 namespace zelt {
 
-std::string TsvField(const std::string& field) {
-    if (field.find_first_of("\t\r\n\"") == std::string::npos)
-        return field;
-    std::string quoted = "\"";
-    for (const char c : field)
-        quoted += c == '"' ? "\"\"" : std::string(1, c);
-    return quoted + "\"";
-}
-
-std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd) {
-    std::string row;
-    for (std::size_t i = 0; i < fields.size(); ++i)
-        row.append(i == 0 ? "" : "\t").append(TsvField(fields[i]));
-    return row + lineEnd;
-}
-
-std::string TsvNumber(double value) {
-    char buffer[32];
-    const auto end =
-        std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16).ptr;
-    return std::string(buffer, end);
-}
-
-TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
-    return {axis.X.at(i), axis.FromNames, axis.Caption};
-}
-
-const char* AbscissaOrigin(const TRowAbscissa& x) {
-    return x.FromNames ? "file names" : "position";
-}
-
-std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX,
-                      const std::string& lineEnd) {
+std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, bool withX) {
     std::vector<std::string> names = {"n_tot/m-3", "u(n_tot)/m-3"};
     for (std::int32_t j = 1; j <= levels; ++j) {
         names.push_back("n_" + std::to_string(j) + "/m-3");
@@ -51,7 +18,15 @@ std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX,
         names.insert(names.end(), {"Region/%", "DoF", "RSS limit", "log10 n_1 from", "log10 n_1 to",
                                    "T from/K", "T to/K", "Cut by grid"});
     if (withX)
-        names.insert(names.end(), {"x", "x from", "x text"});
+        names.push_back("x");
+    return names;
+}
+
+std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX,
+                      const std::string& lineEnd) {
+    std::vector<std::string> names = ResultColumns(levels, withRegion, withX);
+    if (withX)
+        names.insert(names.end(), {"x from", "x text"});
     const std::vector<std::string> conditions = ConditionColumns();
     names.insert(names.end(), conditions.begin(), conditions.end());
     return TsvLine(names, lineEnd);

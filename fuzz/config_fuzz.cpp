@@ -9,6 +9,8 @@
 // which needs a real folder: the file lies in a folder of /dev/shm, in memory.
 
 #include "app/configstore.h"
+#include "app/listing.h"
+#include "app/settings.h"
 #include "common/textfile.h"
 #include "fuzz/fuzzsupport.h"
 
@@ -29,31 +31,25 @@ using namespace zelt::fuzz;
 enum class TKind { Text, Integer, Float };
 
 struct TKey {
-    const char* section; // nullptr: every species section
-    const char* key;
+    std::string section; // empty: every species section
+    std::string key;
     TKind kind;
 };
 
-// Every key the program reads, with its type, but for the measurement folder, which the target
-// writes.
-constexpr TKey kKeys[] = {
-    {"_Files", "Database", TKind::Text},
-    {"_Iteration", "FromDensity", TKind::Float},
-    {"_Iteration", "ToDensity", TKind::Float},
-    {"_Iteration", "DensityPoints", TKind::Integer},
-    {"_Iteration", "FromTemperature", TKind::Float},
-    {"_Iteration", "ToTemperature", TKind::Float},
-    {"_Iteration", "TemperaturePoints", TKind::Integer},
-    {"_Fit", "FromDensity", TKind::Float},
-    {"_Fit", "FromTemperature", TKind::Float},
-    {"_Fit", "Count", TKind::Integer},
-    {"_Parameters", "Tn", TKind::Float},
-    {"_Parameters", "Path", TKind::Float},
-    {nullptr, "Levels", TKind::Text},
-    {nullptr, "Lines", TKind::Text},
-    {nullptr, "m", TKind::Float},
-    {nullptr, "Boltzmax", TKind::Integer},
-};
+// Every key the program reads, with its type (the settings table and the text keys), but for
+// the measurement folder, which the target writes.
+const std::vector<TKey>& Keys() {
+    static const std::vector<TKey> keys = [] {
+        std::vector<TKey> list;
+        for (const TTextSetting& text : {FilesDatabase, SpeciesLevels, SpeciesLines})
+            list.push_back({text.Section, text.Key, TKind::Text});
+        for (const TSetting& setting : Settings())
+            list.push_back({std::string(setting.Section), std::string(setting.Key),
+                            setting.Kind == TSettingKind::Integer ? TKind::Integer : TKind::Float});
+        return list;
+    }();
+    return keys;
+}
 
 // Stands for a missing key: no value line of a file can hold a line feed.
 const std::string kMissing = "\n";
@@ -68,10 +64,6 @@ struct TView {
     bool operator==(const TView&) const = default;
 };
 
-bool IsSpecies(const std::string& section) {
-    return !section.starts_with("_");
-}
-
 // Reads the key as the program does: a text, an integer or a float.
 void ReadKey(const TConfigView& store, const std::string& section, const TKey& key, TView& view) {
     if (key.kind == TKind::Text) {
@@ -80,7 +72,7 @@ void ReadKey(const TConfigView& store, const std::string& section, const TKey& k
         view.numbers.push_back(store.ReadInteger(section, key.key, -7));
     } else {
         const double value = store.ReadFloat(section, key.key, -7.5);
-        RequireFinite(value, key.key);
+        RequireFinite(value, key.key.c_str());
         view.numbers.push_back(value);
     }
 }
@@ -89,13 +81,13 @@ TView Read(const TConfigView& store) {
     TView view;
     view.sections = store.ReadSections();
     view.measurements = store.ReadString("_Files", "Measurements", kMissing);
-    for (const TKey& key : kKeys) {
-        if (key.section != nullptr) {
+    for (const TKey& key : Keys()) {
+        if (!key.section.empty()) {
             ReadKey(store, key.section, key, view);
             continue;
         }
         for (const std::string& section : view.sections)
-            if (IsSpecies(section))
+            if (IsSpeciesSection(section))
                 ReadKey(store, section, key, view);
     }
     return view;

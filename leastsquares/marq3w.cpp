@@ -18,9 +18,11 @@ namespace zelt {
 namespace {
 
 // The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
-TextWriter MarqLog;
+// One per thread: a fit opens, writes and closes its log on the thread it runs on, so fits on
+// several threads at once (the Python module's) each write their own.
+thread_local TextWriter MarqLog;
 // The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
-std::vector<std::string> MarqNames;
+thread_local std::vector<std::string> MarqNames;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
@@ -66,8 +68,9 @@ public:
         : control_(control), printLevel_(printLevel), n_(n), x_(x), y_(y), w_(w), np_(np), p_(p),
           sumOfSquares_(sumOfSquares), model_(model), derivatives_(derivatives) {}
 
-    // Runs the iterations from a starting S; returns the stop code (0, 1, 2, 4 or 5).
-    std::int32_t Iterate(long double sOld, std::int32_t iterationLimit);
+    // Runs the iterations from a starting S; returns the stop code (any but MarqNotStarted and
+    // MarqModelFailed).
+    TMarqCode Iterate(long double sOld, std::int32_t iterationLimit);
     // S at the current parameters; fills the residuals. A model failure stops the pass
     // after adding the failing point's term and leaves ok_ false.
     long double SumOfSquares();
@@ -198,13 +201,13 @@ bool TMarqRun::ParametersChanged(const TParamVector& pOld) const {
     return unchanged < np_;
 }
 
-std::int32_t TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
+TMarqCode TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
     long double lambda = control_[LambdaStart];
     TParamVector pOld;
     for (std::int32_t iteration = 1;; iteration = CheckedAdd(iteration, 1)) {
         sumOfSquares_ = sOld;
         if (!NormalEquations())
-            return 4;
+            return MarqDerivativesFailed;
         bool firstTrial = true;
         for (;;) {
             for (std::int32_t i = 1; i <= np_; ++i)
@@ -227,17 +230,17 @@ std::int32_t TMarqRun::Iterate(long double sOld, std::int32_t iterationLimit) {
             FpCheck("the damping factor lambda of the minimiser");
         }
         if (!ParametersChanged(pOld))
-            return 5;
+            return MarqNotChanging;
         if (printLevel_ > 0)
             LogIteration(1, iteration);
-        std::int32_t code = -1;
+        TMarqCode code = MarqNotStarted;
         if (std::islessequal(sOld, control_[SumSqTarget]))
-            code = 0;
+            code = MarqSumReached;
         if (lambda >= control_[LambdaMax])
-            code = 1;
+            code = MarqLambdaReached;
         if (iteration == iterationLimit)
-            code = 2;
-        if (code >= 0)
+            code = MarqIterationsReached;
+        if (code != MarqNotStarted)
             return code;
     }
 }
@@ -283,19 +286,19 @@ void TMarqRun::FittedValues(TDataVector& fitted) {
 
 const char* ReturnCodeText(std::int32_t returnCode) {
     switch (returnCode) {
-    case -1:
+    case MarqNotStarted:
         return "no minimization was started";
-    case 0:
+    case MarqSumReached:
         return "given sum of squeres was achieved";
-    case 1:
+    case MarqLambdaReached:
         return "given maximum lambda was achieved";
-    case 2:
+    case MarqIterationsReached:
         return "given number of iteration was achieved";
-    case 3:
+    case MarqModelFailed:
         return "residuum is false";
-    case 4:
+    case MarqDerivativesFailed:
         return "hessian is false";
-    case 5:
+    case MarqNotChanging:
         return "parameters are not changing";
     default:
         return nullptr;
@@ -341,7 +344,7 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
                   TParamVector& p, long double& sumOfSquares, TDataVector& covariance,
                   TDataVector& fitted, std::int32_t& returnCode, const TMarqModel& model,
                   const TMarqDerivatives& derivatives) {
-    returnCode = -1;
+    returnCode = MarqNotStarted;
     if (n > kMaxPoints)
         throw ERangeError(Format("MarqMinimize: %d data points, at most %d", {n, kMaxPoints}));
     if (np < 1 || np > kMaxParameters)
@@ -352,13 +355,13 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
     const long double sStart = run.StartingSumOfSquares();
     sumOfSquares = sStart;
     if (!run.ModelOk()) {
-        returnCode = 3;
+        returnCode = MarqModelFailed;
         return;
     }
     run.LogIteration(0, 0);
-    const std::int32_t code = run.Iterate(sStart, iterationLimit);
+    const TMarqCode code = run.Iterate(sStart, iterationLimit);
     returnCode = code;
-    if (code == 4)
+    if (code == MarqDerivativesFailed)
         return;
     run.CovarianceMatrix(covariance);
     run.FittedValues(fitted);
@@ -387,7 +390,8 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         MarqLog.Write(Format("return code :%3d", {returnCode}));
     } else {
         MarqLog.Write(text);
-        if (returnCode == -1 || returnCode == 3 || returnCode == 4) {
+        if (returnCode == MarqNotStarted || returnCode == MarqModelFailed ||
+            returnCode == MarqDerivativesFailed) {
             MarqLog.Close();
             MarqNames.clear();
             throw Exception(text);

@@ -33,6 +33,17 @@ inline constexpr std::int32_t DiagonalBoost = 5;
 // After an accepted step, S <= this ends the run with code 0 (default 1e-15).
 inline constexpr std::int32_t SumSqTarget = 6;
 
+// The return codes of MarqMinimize (its returnCode argument keeps its integer type).
+enum TMarqCode : std::int32_t {
+    MarqNotStarted = -1,       // no minimisation was started, or an exception ended it
+    MarqSumReached = 0,        // S reached SumSqTarget
+    MarqLambdaReached = 1,     // lambda reached LambdaMax
+    MarqIterationsReached = 2, // the iteration limit was reached
+    MarqModelFailed = 3,       // the model failed at the starting point
+    MarqDerivativesFailed = 4, // the derivatives failed
+    MarqNotChanging = 5        // an accepted step left every parameter unchanged
+};
+
 // The model value f(x; P) for the first np parameters of p (slots above np carry the caller's
 // fixed values). A model that cannot compute a value sets ok to false; it never sets it true.
 using TMarqModel =

@@ -202,6 +202,7 @@ public:
     // Mean squared difference of model and measured fractions per degree of freedom.
     long double CalcRSS(const TParamVector& p, std::int32_t np);
     void InitMap(std::int32_t temperaturePoints, std::int32_t densityPoints);
+    // The map appends its result line whatever `reportKind` says (the kind is a fit's choice).
     void CalcMap(std::int32_t densityPoints, std::int32_t temperaturePoints, TParamVector& p,
                  double fromLogDensity, double toLogDensity, double fromTemperature,
                  double toTemperature, const std::string& fileName, TMapRange& range,

@@ -77,7 +77,8 @@ void TAtomicData::InitMap(std::int32_t temperaturePoints, std::int32_t densityPo
 void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePoints,
                           TParamVector& p, double fromLogDensity, double toLogDensity,
                           double fromTemperature, double toTemperature, const std::string& fileName,
-                          TMapRange& range, TReportList* report, std::int32_t /*reportKind*/) {
+                          TMapRange& range, TReportList* report,
+                          [[maybe_unused]] std::int32_t reportKind) {
     FpReset();
     const double temperatureStep = static_cast<double>(
         (static_cast<long double>(toTemperature) - fromTemperature) / temperaturePoints);

@@ -2,6 +2,7 @@
 
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "leastsquares/marq3w.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/region.h"
@@ -211,19 +212,19 @@ std::string FlagWords(std::uint32_t flags) {
 
 std::string FitProcedure(std::int32_t code) {
     switch (code) {
-    case -1:
+    case MarqNotStarted:
         return "fit:not started";
-    case 0:
+    case MarqSumReached:
         return "fit:sum reached";
-    case 1:
+    case MarqLambdaReached:
         return "fit:lambda reached";
-    case 2:
+    case MarqIterationsReached:
         return "fit:itercount reached";
-    case 3:
+    case MarqModelFailed:
         return "fit:false residuum";
-    case 4:
+    case MarqDerivativesFailed:
         return "fit:false hessian";
-    case 5:
+    case MarqNotChanging:
         return "fit:OK";
     default:
         return Format("%s %d", {"fit:", code});

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The window's texts from the program's: the core and the files hold Windows-1252, the
 // application layer's outcomes and file names UTF-8.

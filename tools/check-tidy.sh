@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs clang-tidy with the checks of .clang-tidy over the product sources (the core, the
 # application layer, zeltfit-cli, the window and the widgets; not the tests, benchmarks or fuzz
 # targets) of a build's compilation database (default build/). Any finding fails.
@@ -10,4 +11,4 @@ tools/install-deps.sh clang-tidy
 build=${1:-build}
 [ -f "$build/compile_commands.json" ] || cmake --preset default
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
-    "^$PWD/(common|textinput|leastsquares|linemodel|app|cli|shell|widgets|tools)/[^/]+\.cpp$"
+    "^$PWD/(common|textinput|leastsquares|linemodel|spectrum|app|cli|shell|widgets|tools)/[^/]+\.cpp$"

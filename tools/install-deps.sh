@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build and the tests need, only when one is missing; further
-# packages named as arguments (tools/fuzz-smoke.sh asks for clang's, bench/references/compare.sh
-# for NumPy and SciPy) likewise.
+# packages named as arguments (tools/fuzz-smoke.sh asks for clang's, tools/check-tidy.sh for
+# clang-tidy, bench/references/compare.sh for NumPy and SciPy) likewise.
 set -euo pipefail
 
 packages=(
@@ -11,6 +11,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang-format
     man-db python3-yaml
+    pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-matplotlib
     "$@"
 )
 

@@ -237,11 +237,13 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
 }
 
 TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
+    const std::string ini = folder_.Read("zeltfit.ini");
     const TRun run = Cli("fit '" + Path("spectra/a.txt") +
                          "' --fit-temperature --temperature 1200 --log '" + Path("fit.log") + "'");
     // The made-up fractions of a.txt ask for less absorption than none: the fit runs to a
     // density at which no line absorbs, flagged.
     EXPECT_EQ(run.status, 3) << run.err;
+    EXPECT_EQ(folder_.Read("zeltfit.ini"), ini); // the measurement folder is the window's to store
 
     TAtomicData model = Model();
     model.ImportLines(Path("spectra/a.txt"));

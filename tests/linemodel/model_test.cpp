@@ -149,6 +149,12 @@ TEST_F(Model, CachesOneResultPerParameterVector) {
     EXPECT_THROW(data.ModelBF(p, -1), ERangeError);
     data.ClearPrecalc();
     EXPECT_EQ(data.PrecalcStore.size(), 0);
+    // A record stored from outside is the model's answer for its vector.
+    TPreCalcDataArray stored(4);
+    stored[3] = 0.25;
+    data.AddPrecalc(p, stored);
+    EXPECT_EQ(data.ModelBF(p, 3), 0.25L);
+    data.ClearPrecalc();
 
     // Older records are found as well as the latest, with 0 and -0 as one value.
     for (int k = 1; k <= 6; ++k) {
