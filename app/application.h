@@ -17,6 +17,7 @@
 #include "linemodel/freelevels.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -29,7 +30,9 @@ struct TOutcome {
     bool Done = true;
     std::string Error;                 // UTF-8, with the report's full stop
     std::vector<std::string> Messages; // UTF-8: the boxes of orderly stops, in order
-    TReportList Report;                // Windows-1252: the lines appended to the report
+    // UTF-8: what the command noticed and went on with (a negative intensity of a read).
+    std::vector<std::string> Warnings;
+    TReportList Report; // Windows-1252: the lines appended to the report
 };
 
 // The settings of an import: the window's width (nm, 0: measured), a spectral response file
@@ -51,19 +54,29 @@ struct TImportOutcome : TOutcome {
 };
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
-// residual in ResultRSS and ResultCode.
+// residual in ResultRSS and ResultCode; its judgement and row.
 struct TMapOutcome : TOutcome {
     TParamVector Params;
+    TFitQuality Quality;
+    std::optional<TResultRow> Row; // absent when the map was not done
 };
 
+// A fit's result with its judgement (Result.Quality) and row.
 struct TFitOutcome : TOutcome {
     TFitResult Result;
+    std::optional<TResultRow> Row; // absent when the fit was not done
 };
 
 // "Fit" with free lower levels.
 struct TFreeLevelsOutcome : TOutcome {
     TFreeLevelsRun Run;
 };
+
+// Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
+// status 3.
+bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
+// The same for a fit with free levels: a level whose density the data do not determine.
+bool Flagged(const TFreeLevelsOutcome& outcome);
 
 enum class TSeriesCommand { Map, Fit };
 
@@ -135,7 +148,10 @@ public:
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
     // "Fit" with the density of every populated lower level free (see RunFreeLevels).
     TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);
-    // Reads and maps or fits every file in turn; a file that fails is recorded and the series
+    // The row of every map and fit done since the start, in order ("Save results...").
+    const std::vector<TResultRow>& Results() const { return results_; }
+    // Reads and maps or fits every file in turn, in the natural order of their names
+    // (NaturalLess); a file that fails is recorded and the series
     // goes on. Each fitted file gives the result line it would give read and fitted alone.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
@@ -162,6 +178,7 @@ private:
     std::string currentFile_;
     bool storeMeasurementFolder_ = true;
     std::vector<std::string> messages_; // of the command running
+    std::vector<TResultRow> results_;
 };
 
 } // namespace zelt

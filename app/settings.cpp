@@ -42,8 +42,10 @@ const std::array<TSetting, 13> Table = {{
      "gas temperature (K)", Both, &S::GasTemperature, nullptr},
     {"_Parameters", "Path", Real, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
      "absorption path (m)", Both, &S::Path, nullptr},
-    {"", "m", Real, 0, "", "", "", "", "", 0, &S::AtomicMass, nullptr},
-    {"", "Boltzmax", Integer, 1, "", "", "", "", "", 0, nullptr, &S::Boltzmax},
+    {"", "m", Real, 0, "", "", "", "", "the atomic mass in u, a number above 0", 0, &S::AtomicMass,
+     nullptr},
+    {"", "Boltzmax", Integer, 1, "", "", "", "",
+     "a whole number, the levels with a Boltzmann population", 0, nullptr, &S::Boltzmax},
 }};
 
 std::string Text(std::string_view text) {
@@ -157,6 +159,32 @@ void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
                 config.ReadInteger(species, key, static_cast<int>(setting.Default));
         else
             settings.*setting.Real = config.ReadFloat(species, key, setting.Default);
+    }
+}
+
+void CheckSpeciesKeys(const TConfigView& config, const std::string& species,
+                      const std::string& fileName) {
+    // A value cannot hold a line end, so this default tells a missing key from an empty one.
+    const std::string missing = "\n";
+    for (const TSetting& setting : Table) {
+        if (!setting.InSpeciesSection())
+            continue;
+        const std::string key = Text(setting.Key);
+        const std::string value = config.ReadString(species, key, missing);
+        bool valid = false;
+        if (setting.Kind == TSettingKind::Integer) {
+            std::int32_t number = 0;
+            valid = value == missing || TryStrToInt(value, number);
+        } else {
+            double number = 0;
+            valid = TryStrToFloat(value, number) && number > 0;
+        }
+        if (valid)
+            continue;
+        const std::string where = Format("%s in section [%s] of \"%s\"", {key, species, fileName});
+        throw Exception(value == missing ? Format("No key %s: expected %s", {where, setting.Help})
+                                         : Format("Invalid value \"%s\" of %s: expected %s",
+                                                  {value, where, setting.Help}));
     }
 }
 

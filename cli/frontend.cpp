@@ -78,6 +78,8 @@ public:
     bool Show(const TOutcome& outcome, const std::string& file = {}) {
         for (const std::string& message : outcome.Messages)
             err_ << message << '\n';
+        for (const std::string& warning : outcome.Warnings)
+            err_ << warning << '\n';
         if (!outcome.Done && !outcome.Error.empty())
             err_ << (file.empty() ? "" : file + ": ") << outcome.Error << '\n';
         return outcome.Done;
@@ -108,8 +110,9 @@ public:
             region =
                 MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines),
                           options_.RegionPercent / 100);
+        ShowProblems(*map.Row);
         if (options_.Format == "tsv") {
-            PrintRow(MapResultValues(model, map.Params), name, region ? &*region : nullptr);
+            PrintRow(*map.Row, region ? &*region : nullptr);
         } else {
             PrintLines(out_, map.Report);
             if (region)
@@ -126,11 +129,11 @@ public:
         AppendTable();
     }
 
-    // `x`: the file's abscissa in a batch, a column of --format tsv.
-    void FitResult(const TFitOutcome& fit, std::optional<double> x = std::nullopt) {
+    // `x`: the file's abscissa in a batch, columns of --format tsv.
+    void FitResult(const TFitOutcome& fit, const TRowAbscissa* x = nullptr) {
+        ShowProblems(*fit.Row);
         if (options_.Format == "tsv")
-            PrintRow(FitResultValues(app_.AtomicData(), fit.Result), FileNameOf(app_.CurrentFile()),
-                     nullptr, x);
+            PrintRow(*fit.Row, nullptr, x);
         else
             PrintLines(out_, fit.Report);
         AppendTable();
@@ -142,20 +145,28 @@ public:
         PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
         AppendTable();
     }
+
     // Every file of the batch in turn: a file that fails is named with its error and the
-    // batch goes on; the status is 1 when one failed.
+    // batch goes on; the status is 1 when one failed, else 3 when a result was flagged.
     int Batch(TSeriesCommand command, const TCommandSettings& settings) {
         int status = 0;
         const auto done = [&](const TSeries& series, const TSeriesFile& file) {
             const bool mapped = command == TSeriesCommand::Map;
             try {
                 if (!Show(file.Read, file.Path) ||
-                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path))
+                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path)) {
                     status = 1;
-                else if (mapped)
+                    return;
+                }
+                if (mapped) {
                     MapResult(file.Map);
-                else
-                    FitResult(file.Fit, series.Axis.X[series.Entries.size() - 1]);
+                } else {
+                    const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
+                    FitResult(file.Fit, &x);
+                }
+                if (status == 0 &&
+                    (mapped ? Flagged(file.Map, file.Map.Row) : Flagged(file.Fit, file.Fit.Row)))
+                    status = 3;
             } catch (const std::exception& e) {
                 err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
                 status = 1;
@@ -170,12 +181,20 @@ public:
 
 private:
     // A row of --format tsv, after the header row the first time.
-    void PrintRow(const TResultValues& values, const std::string& fileName,
-                  const TMapRegion* region, std::optional<double> x = std::nullopt) {
-        if (!tsvHeaderWritten_)
-            out_ << TsvHeader(values.Densities.size(), region != nullptr, x.has_value());
+    void PrintRow(const TResultRow& row, const TMapRegion* region,
+                  const TRowAbscissa* x = nullptr) {
+        if (!tsvHeaderWritten_) {
+            tsvLevels_ = row.Values.Densities.size();
+            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr);
+        }
         tsvHeaderWritten_ = true;
-        out_ << TsvRow(values, fileName, region, x);
+        out_ << TsvRow(row, tsvLevels_, region, x);
+    }
+
+    // Why a result is flagged, a line per problem on the error stream.
+    void ShowProblems(const TResultRow& row) {
+        for (const std::string& problem : row.Quality.Problems)
+            err_ << row.FileName << ": " << problem << '\n';
     }
 
     void AppendTable() {
@@ -190,6 +209,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool tsvHeaderWritten_ = false;
+    std::int32_t tsvLevels_ = 0;
 };
 
 // A confidence level in percent.
@@ -278,6 +298,10 @@ int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
 int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     TOptions o;
     o.Ini = PreviewOption(argc, argv, "--ini", UserConfigFile());
+    // On an account that never started the window, the first run's copy of zeltfit.ini is
+    // made here as the window makes it.
+    if (o.Ini == UserConfigFile())
+        CheckNecessaryFiles();
     TZeltApp zelt(o.Ini);
     // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
     // says it at its start.
@@ -378,22 +402,27 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 return 1;
             if (table->parsed()) {
                 frontEnd.Table();
-            } else if (map->parsed()) {
+                return 0;
+            }
+            if (map->parsed()) {
                 const TMapOutcome outcome = zelt.Map(s, ReportFinalResults);
                 if (!frontEnd.Show(outcome))
                     return 1;
                 frontEnd.MapResult(outcome);
-            } else if (o.FreeLevels) {
+                return Flagged(outcome, outcome.Row) ? 3 : 0;
+            }
+            if (o.FreeLevels) {
                 const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
                 if (!frontEnd.Show(outcome))
                     return 1;
                 frontEnd.FreeLevelsResult(outcome);
-            } else {
-                const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
-                if (!frontEnd.Show(outcome))
-                    return 1;
-                frontEnd.FitResult(outcome);
+                return Flagged(outcome) ? 3 : 0;
             }
+            const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
+            if (!frontEnd.Show(outcome))
+                return 1;
+            frontEnd.FitResult(outcome);
+            return Flagged(outcome, outcome.Row) ? 3 : 0;
         }
         return 0;
     } catch (const std::exception& e) {

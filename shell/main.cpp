@@ -4,6 +4,7 @@
 #include "app/datafolders.h"
 #include "app/listing.h"
 #include "app/tables.h"
+#include "app/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
@@ -14,6 +15,7 @@
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/windowhelp.h"
@@ -361,6 +363,7 @@ bool TMainForm::ShowRead(const TOutcome& outcome) {
     if (HasFractions(AtomicData()))
         ShowBranchingFractions();
     tablePages_->setCurrentIndex(0);
+    resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
     currentFile_ = FromStd(file);
     setWindowTitle(Caption() + QStringLiteral(" - ") + currentFile_);
@@ -468,6 +471,7 @@ void TMainForm::Iterate() {
         regionOverlay_->ShowMap(AtomicData());
         fitShown_ = true;
         ShowBranchingFractions();
+        resultStatus_->Show(*outcome.Row);
     });
 }
 
@@ -491,6 +495,7 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome) {
     regionOverlay_->ShowFit(outcome.Result, AtomicData());
     fitShown_ = true;
     ShowBranchingFractions();
+    resultStatus_->Show(*outcome.Row);
     return true;
 }
 
@@ -520,9 +525,9 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
     return app_.ShownMap().ValueAt(x, y);
 }
 
-bool TMainForm::SaveText(const std::string& text, const QString& kind) {
-    const QString fileName = dialogs_.SaveFileName(
-        memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".txt")));
+bool TMainForm::SaveText(const std::string& text, const QString& kind, const QString& suffix) {
+    const QString fileName =
+        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, currentFile_, suffix));
     if (fileName.isEmpty())
         return false;
     bool saved = false;
@@ -547,7 +552,7 @@ void TMainForm::SaveButtonClick() {
         reportUnsaved_ = false;
 }
 
-void TMainForm::Button1Click() {
+std::vector<TTableRow> TMainForm::GridRows() const {
     std::vector<TTableRow> rows;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         TTableRow row;
@@ -555,7 +560,20 @@ void TMainForm::Button1Click() {
             row[static_cast<std::size_t>(c)] = Utf8ToCp1252(grid_->CellText(c, r).toStdString());
         rows.push_back(row);
     }
-    SaveText(TableText(rows), QStringLiteral("table"));
+    return rows;
+}
+
+void TMainForm::Button1Click() {
+    SaveText(TableText(GridRows()), QStringLiteral("table"));
+}
+
+void TMainForm::SaveTableTsvClick() {
+    SaveText(TableTsvText(GridRows()), QStringLiteral("table"), QStringLiteral(".tsv"));
+}
+
+void TMainForm::SaveResultsClick() {
+    SaveText(Utf8ToCp1252(ResultsTableText(app_.Results())), QStringLiteral("results"),
+             QStringLiteral(".tsv"));
 }
 
 void TMainForm::SaveMapClick() {

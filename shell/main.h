@@ -5,6 +5,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "app/application.h"
+#include "app/tables.h"
 #include "shell/dialogs.h"
 
 #include <QMainWindow>
@@ -33,6 +34,7 @@ class TFileListBox;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
+class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
 class TWindowMemory;
@@ -87,6 +89,11 @@ public:
     // "Save report": the memo's lines; "Save table": the table's cells.
     void SaveButtonClick();
     void Button1Click();
+    // "Save table (TSV)…": the table's cells for spreadsheets, titles with units, no leading
+    // tab; "Save results…": the row of every map and fit so far with its judgement and
+    // conditions (ResultsTableText).
+    void SaveTableTsvClick();
+    void SaveResultsClick();
     // "Save map…" of the map's context menu: the residual grid the plot shows, as a table;
     // unavailable before the first map.
     void SaveMapClick();
@@ -133,10 +140,13 @@ private:
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
-    // True when the text was written.
-    bool SaveText(const std::string& text, const QString& kind);
+    // True when the text was written; `kind` and `suffix` make the name the dialog offers.
+    bool SaveText(const std::string& text, const QString& kind,
+                  const QString& suffix = QStringLiteral(".txt"));
     // Before the window closes: asks about a report or series not saved; false to stay open.
     bool MayClose();
+    // The cells of the line table as it shows them, in Windows-1252.
+    std::vector<TTableRow> GridRows() const;
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -161,6 +171,7 @@ private:
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
     TRegionOverlay* regionOverlay_ = nullptr;
+    TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
     std::unique_ptr<TCommandGate> gate_;
@@ -173,6 +184,8 @@ private:
     QPushButton* nextBtn_ = nullptr;
     QPushButton* recalculateBtn_ = nullptr;
     QPushButton* saveTableBtn_ = nullptr;
+    QPushButton* saveTableTsvBtn_ = nullptr;
+    QPushButton* saveResultsBtn_ = nullptr;
     QPlainTextEdit* reportsMemo_ = nullptr;
     TNumberEdit* fromDensityEdit_ = nullptr;
     TNumberEdit* toDensityEdit_ = nullptr;

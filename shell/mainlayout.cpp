@@ -9,6 +9,7 @@
 #include "shell/main.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/windowtext.h"
@@ -243,8 +244,12 @@ QWidget* TMainForm::CreateCommandStrip() {
     connect(recalculateBtn_, &QPushButton::clicked, this, [this] { RecalculateBF(); });
     saveTableBtn_ = Button("Button1", QStringLiteral("Save table"));
     connect(saveTableBtn_, &QPushButton::clicked, this, [this] { Button1Click(); });
-    for (QWidget* control : std::initializer_list<QWidget*>{elementListBox_, readBtn_, nextBtn_,
-                                                            recalculateBtn_, saveTableBtn_})
+    saveTableTsvBtn_ = Button("SaveTableTsvButton", QStringLiteral("Save table (TSV)…"));
+    saveTableTsvBtn_->setToolTip(
+        QStringLiteral("The table for spreadsheets and pandas: titles with units, no leading tab"));
+    connect(saveTableTsvBtn_, &QPushButton::clicked, this, [this] { SaveTableTsvClick(); });
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             elementListBox_, readBtn_, nextBtn_, recalculateBtn_, saveTableBtn_, saveTableTsvBtn_})
         layout->addWidget(control);
     layout->addStretch(1);
     layout->addWidget(CreateAboutButton(this));
@@ -348,6 +353,12 @@ QWidget* TMainForm::CreateLowerArea() {
     reportColumn->addWidget(reportLabel);
     reportColumn->addWidget(reportComboBox_);
     reportColumn->addWidget(saveButton_);
+    saveResultsBtn_ = Button("SaveResultsButton", QStringLiteral("Save results…"));
+    saveResultsBtn_->setToolTip(QStringLiteral(
+        "Every map and fit so far as a table: the result line's numbers, the uncertainties to "
+        "quote, the flags and the conditions that made each result"));
+    connect(saveResultsBtn_, &QPushButton::clicked, this, [this] { SaveResultsClick(); });
+    reportColumn->addWidget(saveResultsBtn_);
     reportColumn->addStretch(1);
     layout->addLayout(reportColumn);
 
@@ -358,7 +369,9 @@ QWidget* TMainForm::CreateLowerArea() {
     reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     reportsMemo_->setMinimumHeight(60);
     column->addWidget(reportsMemo_, 1);
-    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_;
+    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_
+                  << saveResultsBtn_;
+    resultStatus_ = new TResultStatus(statusBar(), reportsMemo_, this);
     return area;
 }
 

@@ -269,6 +269,44 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
     EXPECT_EQ(rows[30], "");
 }
 
+// The status bar says what to quote of a sound fit and why a flagged one cannot be trusted;
+// "Save results…" keeps both rows with their conditions, "Save table (TSV)…" the table for
+// pandas.
+TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().Fit();
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
+              "To quote: n_1 = 4.966E+016 \u00B1 8.384E+014 m-3, T_exc = 1485 \u00B1 37 K (nu - NF "
+              "= 17), S = 2.199E-004, S/(N-2) = 8.143E-006");
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    Control<QLineEdit>("PathEdit")->setText("1e-12");
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(false);
+    Window().Fit();
+    const QString flagged = Window().statusBar()->currentMessage();
+    EXPECT_TRUE(flagged.startsWith("fit:n_1 not determined. log10 n_1: the data do not move it"))
+        << flagged.toStdString();
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), flagged);
+
+    const QString results = folders_.Root() + "/results.tsv";
+    dialogs_.SaveAnswers.append(results);
+    Window().SaveResultsClick();
+    const QList<QByteArray> rows = test::TTestFolders::Read(results).split('\n');
+    ASSERT_EQ(rows.size(), 4) << rows.join('\n').toStdString();
+    EXPECT_TRUE(rows[0].startsWith("n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\t"));
+    EXPECT_TRUE(rows[1].contains("\targon_5e16.txt\tfit:itercount reached\t"));
+    EXPECT_TRUE(rows[2].contains("\targon_5e16.txt\tfit:n_1 not determined\t"));
+    EXPECT_TRUE(rows[2].contains("\tn_1 not determined\tAr I\t"));
+    EXPECT_TRUE(rows[2].contains("\t9.9999999999999998e-13\t")); // the path, m
+
+    const QString table = folders_.Root() + "/table.tsv";
+    dialogs_.SaveAnswers.append(table);
+    Window().SaveTableTsvClick();
+    const QList<QByteArray> lines = test::TTestFolders::Read(table).split('\n');
+    EXPECT_EQ(lines[0], "Wavelength/nm\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy/eV\t"
+                        "Upper state\tLower energy/eV\tLower state\r");
+    EXPECT_TRUE(lines[1].startsWith("667.7282\t6.211\t")) << lines[1].toStdString();
+}
+
 TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
     Window().Iterate();
     const QStringList memo = MemoLines();
