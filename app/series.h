@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A measurement series: the files of a folder fitted one after another, each result placed over
 // the number its file name carries (ar_0.5kW.txt, ar_0.75kW.txt, ... over 0.5, 0.75, ... kW).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Result rows for spreadsheets and pandas: one header row, then one tab-separated row per map or
 // fit with every number of the result line written to 17 significant digits, so that it reads
