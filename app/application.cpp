@@ -6,8 +6,14 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
+#include "common/safefile.h"
+#include "common/textfile.h"
+#include "spectrum/integration.h"
+#include "spectrum/linelist.h"
 
+#include <algorithm>
 #include <new>
+#include <optional>
 
 namespace zelt {
 
@@ -47,6 +53,16 @@ bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
 
 } // namespace
 
+bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
+    return outcome.Done && row && row->Quality.Flagged();
+}
+
+bool Flagged(const TFreeLevelsOutcome& outcome) {
+    const std::vector<TFreeLevel>& levels = outcome.Run.Free.Levels;
+    return outcome.Done && std::any_of(levels.begin(), levels.end(),
+                                       [](const TFreeLevel& level) { return !level.Determined; });
+}
+
 std::string MessageText(const std::string& text) {
     return IsUtf8(text) ? text : Cp1252ToUtf8(text);
 }
@@ -76,7 +92,9 @@ template <class TResult, class TCommand> TResult TZeltApp::Guard(TCommand&& comm
 }
 
 TCommandSettings TZeltApp::WithSpeciesKeys(TCommandSettings settings) const {
-    ReadSpeciesKeys(settings, config_.View(), species_);
+    const TConfigView config = config_.View();
+    CheckSpeciesKeys(config, species_, config_.FileName());
+    ReadSpeciesKeys(settings, config, species_);
     return settings;
 }
 
@@ -102,8 +120,11 @@ TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
 
 TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     currentFile_ = file;
-    return Guard<TOutcome>([&](TOutcome&) {
+    return Guard<TOutcome>([&](TOutcome& outcome) {
         model_.ImportLines(file);
+        for (const std::string& warning : model_.ImportWarnings)
+            outcome.Warnings.push_back(MessageText(warning));
+        ReadUncertainties(model_, file);
         if (HasFractions(model_))
             model_.CalcBranchingFractions();
         if (storeMeasurementFolder_)
@@ -127,17 +148,32 @@ TOutcome TZeltApp::SizeMap(const TCommandSettings& settings) {
 
 TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report) {
     return Guard<TMapOutcome>([&](TMapOutcome& outcome) {
-        outcome.Params = RunMap(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
-                                outcome.Report, report);
+        settings = WithSpeciesKeys(settings);
+        outcome.Params = RunMap(model_, settings, FileNameOf(currentFile_), outcome.Report, report);
         shownMap_.Show(model_.RSSMap, model_.MapRange);
+        outcome.Quality = model_.MapQuality;
+        outcome.Row = MapRow(model_, outcome.Params, FileNameOf(currentFile_),
+                             Provenance(config_.View(), species_, settings, false));
+        results_.push_back(*outcome.Row);
     });
 }
 
 TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
                           const std::string& logPath) {
     return Guard<TFitOutcome>([&](TFitOutcome& outcome) {
-        outcome.Result = RunFit(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
-                                logPath, outcome.Report, report);
+        settings = WithSpeciesKeys(settings);
+        outcome.Result =
+            RunFit(model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
+        outcome.Row = FitRow(model_, outcome.Result, FileNameOf(currentFile_),
+                             Provenance(config_.View(), species_, settings, true));
+        results_.push_back(*outcome.Row);
+    });
+}
+
+TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
+    return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
+        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
+                                    logPath, outcome.Report);
     });
 }
 
@@ -146,11 +182,15 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
                             const std::string& logPath, const TSeriesHooks& hooks) {
     TSeries series;
     series.Files = files;
+    std::stable_sort(series.Files.begin(), series.Files.end(),
+                     [](const std::string& a, const std::string& b) {
+                         return NaturalLess(FileNameOf(a), FileNameOf(b));
+                     });
     std::vector<std::string> names;
-    for (const std::string& file : files)
+    for (const std::string& file : series.Files)
         names.push_back(FileNameOf(file));
     series.Axis = SeriesAxis(names);
-    for (std::size_t i = 0; i < files.size(); ++i) {
+    for (std::size_t i = 0; i < series.Files.size(); ++i) {
         if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
             series.Stopped = true;
             break;
@@ -158,11 +198,13 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
         if (hooks.Starting)
             hooks.Starting(series);
         TSeriesFile file;
-        file.Path = files[i];
+        file.Path = series.Files[i];
         TSeriesEntry entry;
         entry.File = names[i];
         entry.X = series.Axis.X[i];
-        file.Read = ReadMeasurement(files[i]);
+        entry.XFromNames = series.Axis.FromNames;
+        entry.XText = series.Axis.Caption;
+        file.Read = ReadMeasurement(file.Path);
         if (Record(entry, file.Read)) {
             if (command == TSeriesCommand::Map) {
                 file.Map = Map(settings, report);
@@ -170,14 +212,9 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
             } else {
                 file.Fit = Fit(settings, report, logPath);
                 if (Record(entry, file.Fit)) {
-                    const TFitOutcome values = Guard<TFitOutcome>([&](TFitOutcome&) {
-                        const TFitResult& fit = file.Fit.Result;
-                        const std::int32_t fitCount = TruncToInt(Slot(fit.Params, FitCount));
-                        entry.Values = FitResultValues(model_, fit);
-                        entry.TemperatureFitted = fitCount == 2;
-                        entry.Fitted = true;
-                    });
-                    Record(entry, values);
+                    entry.Row = *file.Fit.Row;
+                    entry.TemperatureFitted = settings.FitTemperatureOn;
+                    entry.Fitted = true;
                 }
             }
         }
@@ -186,6 +223,55 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
             hooks.Done(series, file);
     }
     return series;
+}
+
+namespace {
+
+// folder/NAME.txt for the file folder/NAME.ext.
+std::string MeasurementIn(const std::string& folder, const std::string& file) {
+    std::string name = FileNameOf(file);
+    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
+        name.resize(dot);
+    return JoinPath(folder, name + ".txt");
+}
+
+} // namespace
+
+TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        std::optional<TResponse> response;
+        if (!settings.Response.empty())
+            response.emplace(settings.Response, TResponseUnit::PerPhoton);
+        TIntegrationOptions options;
+        options.Window = settings.Window;
+        options.SumBlends = settings.SumBlends;
+        options.Response = response ? &*response : nullptr;
+        const TIntegration result =
+            IntegrateLines(ReadSpectrum(file, {}), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = IntegrationTable(result);
+        WriteMeasurement(outcome.Measurement, result.Measurement());
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = result.Notes;
+    });
+}
+
+TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
+                                        const TImportSettings& settings) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        TLineListOptions options;
+        options.Tolerance = settings.Tolerance;
+        options.Intensities = settings.Photons ? TIntensityUnit::Photons : TIntensityUnit::Energy;
+        const TLineList list = MatchLineList(ReadDelimited(file), MeasurableLines(model_), options);
+        outcome.Measurement = MeasurementIn(folder, file);
+        outcome.Table = LineTableFor(outcome.Measurement);
+        outcome.TableText = LineListTable(list);
+        WriteMeasurement(outcome.Measurement, list.Lines);
+        SaveFile(outcome.Table, outcome.TableText);
+        outcome.Notes = list.Notes;
+    });
 }
 
 } // namespace zelt

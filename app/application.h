@@ -14,8 +14,10 @@
 #include "app/settings.h"
 #include "app/shownmap.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,18 +30,53 @@ struct TOutcome {
     bool Done = true;
     std::string Error;                 // UTF-8, with the report's full stop
     std::vector<std::string> Messages; // UTF-8: the boxes of orderly stops, in order
-    TReportList Report;                // Windows-1252: the lines appended to the report
+    // UTF-8: what the command noticed and went on with (a negative intensity of a read).
+    std::vector<std::string> Warnings;
+    TReportList Report; // Windows-1252: the lines appended to the report
+};
+
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
+// line list the tolerance (nm) and whether its intensities are photon counts.
+struct TImportSettings {
+    double Window = 0;
+    std::string Response;
+    bool SumBlends = false;
+    double Tolerance = 0.03;
+    bool Photons = false;
+};
+
+// What an import did: the files written, the table of its lines (tab-separated) and what was
+// done, one sentence each.
+struct TImportOutcome : TOutcome {
+    std::string Measurement, Table, TableText;
+    std::vector<std::string> Notes;
 };
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
-// residual in ResultRSS and ResultCode.
+// residual in ResultRSS and ResultCode; its judgement and row.
 struct TMapOutcome : TOutcome {
     TParamVector Params;
+    TFitQuality Quality;
+    std::optional<TResultRow> Row; // absent when the map was not done
 };
 
+// A fit's result with its judgement (Result.Quality) and row.
 struct TFitOutcome : TOutcome {
     TFitResult Result;
+    std::optional<TResultRow> Row; // absent when the fit was not done
 };
+
+// "Fit" with free lower levels.
+struct TFreeLevelsOutcome : TOutcome {
+    TFreeLevelsRun Run;
+};
+
+// Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
+// status 3.
+bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
+// The same for a fit with free levels: a level whose density the data do not determine.
+bool Flagged(const TFreeLevelsOutcome& outcome);
 
 enum class TSeriesCommand { Map, Fit };
 
@@ -109,11 +146,26 @@ public:
     // from the configuration at each run, in place of those in `settings`.
     TMapOutcome Map(TCommandSettings settings, TReportKind report);
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
-    // Reads and maps or fits every file in turn; a file that fails is recorded and the series
+    // "Fit" with the density of every populated lower level free (see RunFreeLevels).
+    TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);
+    // The row of every map and fit done since the start, in order ("Save results...").
+    const std::vector<TResultRow>& Results() const { return results_; }
+    // Reads and maps or fits every file in turn, in the natural order of their names
+    // (NaturalLess); a file that fails is recorded and the series
     // goes on. Each fitted file gives the result line it would give read and fitted alone.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
                       const std::string& logPath, const TSeriesHooks& hooks = {});
+
+    // Imports a raw spectrum against the current species (spectrum/integration.h): writes the
+    // measurement file folder/NAME.txt and the table of what was integrated beside it
+    // (LineTableFor), NAME the spectrum's file name without its extension.
+    TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
+    // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
+    // measurement file and the table of the matches with their uncertainties the same way.
+    TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
+                                  const TImportSettings& settings);
 
 private:
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
@@ -126,6 +178,7 @@ private:
     std::string currentFile_;
     bool storeMeasurementFolder_ = true;
     std::vector<std::string> messages_; // of the command running
+    std::vector<TResultRow> results_;
 };
 
 } // namespace zelt

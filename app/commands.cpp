@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/constants.h"
 
@@ -87,7 +88,7 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          fileName, logPath, &report, reportKind);
+                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
 }
 
 TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
@@ -103,10 +104,37 @@ TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
     return values;
 }
 
+TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
+                             const std::string& fileName, const std::string& logPath,
+                             TReportList& report) {
+    CheckMapSize(settings);
+    RequireFractions(model);
+    model.ClearPrecalc();
+    model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+    const TParamVector p = FitParameters(settings);
+    TFreeLevelsRun run = FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)),
+                                       TruncToInt(Slot(p, FitCount)), {}, logPath);
+    WriteFreeLevelsResults(model, run.Free, report, fileName);
+    report.push_back(ComparisonText(run));
+    return run;
+}
+
+std::string ComparisonText(const TFreeLevelsRun& run) {
+    if (!run.Comparison)
+        return "No F-test: the Boltzmann fit failed (" + run.BoltzmannError + ")";
+    const TModelComparison& c = *run.Comparison;
+    const std::string sums =
+        Format("Boltzmann S = %.3e (%d parameters), free S = %.3e (%d levels, nu = %d)",
+               {c.BoltzmannSum, c.BoltzmannParameters, c.FreeSum, c.FreeParameters,
+                c.FreeDegreesOfFreedom});
+    if (!c.Applicable)
+        return sums + ": no F-test, " + c.Reason;
+    return sums + Format(c.PValue >= 1e-4L ? ": F = %.2f, p = %.4f" : ": F = %.2f, p = %.1e",
+                         {c.F, c.PValue});
+}
+
 std::string FitLogPath() {
-    std::error_code error;
-    const std::string folder = Utf8FromPath(std::filesystem::temp_directory_path(error));
-    return JoinPath(error ? std::string() : folder, "zeltfit.txt");
+    return JoinPath(UserTemporaryFolder(), "zeltfit.txt");
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {

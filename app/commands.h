@@ -5,6 +5,7 @@
 #include "app/configstore.h"
 #include "app/settings.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
 #include <cstdint>
 #include <string>
@@ -42,7 +43,7 @@ void RequireFractions(const TAtomicData& model);
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
 // "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, and fits the
-// selected lines.
+// selected lines. An empty `logPath` stands for FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 
@@ -52,7 +53,19 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
 TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p);
 TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 
-// The fit log "zeltfit.txt" in the system's temporary-files folder.
+// "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
+// settings, the free fit of the Boltzmax levels from it and the F-test; the free result line
+// and the line of the F-test are appended to `report`.
+TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
+                             const std::string& fileName, const std::string& logPath,
+                             TReportList& report);
+
+// The line of the F-test of a free fit, e.g. "Boltzmann S = 2.199E-004 (2 parameters), free
+// S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005).
+std::string ComparisonText(const TFreeLevelsRun& run);
+
+// The fit log "zeltfit.txt" in the user's own temporary folder (UserTemporaryFolder), whose
+// EInOutError it passes on.
 std::string FitLogPath();
 
 // Loads the species named by a configuration section: its level file and line table from the

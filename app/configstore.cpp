@@ -3,39 +3,58 @@
 #include "app/initext.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/filelock.h"
 #include "common/format.h"
+#include "common/safefile.h"
 #include "common/textfile.h"
-
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 
 namespace zelt {
 
 namespace {
 
-// Values are single-byte texts taken as bytes: no code-page conversion. A missing file reads
-// as empty, so every key takes its default.
-TIniText Load(const std::string& fileName) {
-    std::ifstream in(PathFromUtf8(fileName), std::ios::binary);
-    if (!in)
-        return TIniText();
-    std::ostringstream content;
-    content << in.rdbuf();
-    return TIniText(content.str());
+// A configuration is a few kilobytes; the bound keeps a device or a huge file from filling the
+// memory.
+constexpr TReadLimit kConfigurationLimit{16 * kMegabyte, "a configuration file"};
+
+// The bytes of the file; a missing file reads as empty, so every key takes its default.
+std::string ReadConfiguration(const std::string& fileName) {
+    TFileStatus status;
+    if (FileStatus(fileName, true, status) && status.Kind == TFileKind::Missing)
+        return {};
+    return ReadFileBytes(fileName, kConfigurationLimit);
 }
 
-void Save(const std::string& fileName, const TIniText& ini) {
-    const std::string temporary = fileName + ".tmp";
-    TextWriter writer;
-    writer.Create(temporary);
-    writer.Write(ini.Text());
-    writer.Close();
-    std::error_code error;
-    std::filesystem::rename(PathFromUtf8(temporary), PathFromUtf8(fileName), error);
-    if (error) {
-        std::filesystem::remove(PathFromUtf8(temporary), error);
-        throw EInOutError("Cannot replace the configuration file \"" + fileName + "\"");
+// Why the file must not be replaced by what the program makes of it; empty when it may be.
+// `readable` is false when the file is read as empty for it.
+std::string ProblemOf(const std::string& fileName, bool& readable) {
+    readable = false;
+    try {
+        const std::string bytes = ReadConfiguration(fileName);
+        // UTF-16 (with its byte-order mark) or any NUL byte: the text is not in the single-byte
+        // code page the file is read in, and a rewrite would mix two encodings.
+        if (bytes.starts_with("\xFF\xFE") || bytes.starts_with("\xFE\xFF") ||
+            bytes.find('\0') != std::string::npos)
+            return "The configuration file \"" + fileName +
+                   "\" is no single-byte text (UTF-16?): it is read as empty and never written";
+        readable = true;
+        TFileStatus status;
+        if (FileStatus(fileName, true, status) && status.Kind == TFileKind::Regular &&
+            !IsWritable(fileName))
+            return "The configuration file \"" + fileName +
+                   "\" is read-only: changed settings are not saved";
+    } catch (const EInOutError& error) {
+        return error.message() + ": the configuration is read as empty and never written";
+    }
+    return {};
+}
+
+// Values are single-byte texts taken as bytes: no code-page conversion. A file that cannot be
+// read gives every key its default; the store's problem says why.
+TIniText Load(const std::string& fileName) {
+    try {
+        return TIniText(ReadConfiguration(fileName));
+    } catch (const EInOutError&) {
+        return TIniText();
     }
 }
 
@@ -62,10 +81,11 @@ std::vector<std::string> TConfigView::ReadSections() const {
     return ini_.Sections();
 }
 
-TConfigStore::TConfigStore(std::string fileName) : fileName_(std::move(fileName)) {}
+TConfigStore::TConfigStore(std::string fileName)
+    : fileName_(std::move(fileName)), problem_(ProblemOf(fileName_, readable_)) {}
 
 TConfigView TConfigStore::View() const {
-    return TConfigView(Load(fileName_));
+    return TConfigView(readable_ ? Load(fileName_) : TIniText());
 }
 
 std::string TConfigStore::ReadString(const std::string& section, const std::string& key,
@@ -87,11 +107,23 @@ std::vector<std::string> TConfigStore::ReadSections() const {
     return View().ReadSections();
 }
 
+bool TConfigStore::Update(const std::function<void(TIniText&)>& edit) {
+    if (!problem_.empty())
+        return false;
+    // Under the lock, so that a second window closing at the same moment reads this one's file
+    // and not the one before it.
+    const TFileLock lock(fileName_);
+    TIniText ini(ReadConfiguration(fileName_));
+    const std::string before = ini.Text();
+    edit(ini);
+    if (ini.Text() != before)
+        SaveFile(fileName_, ini.Text());
+    return true;
+}
+
 void TConfigStore::WriteString(const std::string& section, const std::string& key,
                                const std::string& value) {
-    TIniText ini = Load(fileName_);
-    ini.SetValue(section, key, value);
-    Save(fileName_, ini);
+    Update([&](TIniText& ini) { ini.SetValue(section, key, value); });
 }
 
 void TConfigStore::WriteInteger(const std::string& section, const std::string& key,

@@ -3,11 +3,14 @@
 // profile-file service: every read sees the file as it is on disk now, and every write
 // replaces the file at once, changing nothing in it but the one value (TIniText). Sections keep
 // their file order, names are compared without regard to case, and values are taken as they stand
-// (no lists, no escapes, no quotes).
+// (no lists, no escapes, no quotes). A file that cannot be read, is no single-byte text or is
+// read-only is never written (Problem says why); every change is one locked read-modify-write
+// that replaces the file whole (TSafeFile), so two windows closing at once lose nothing.
 
 #include "app/initext.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -37,6 +40,11 @@ public:
     explicit TConfigStore(std::string fileName);
 
     const std::string& FileName() const { return fileName_; }
+    // Why the file is kept as it was found at the start, for the user to be told once; empty
+    // when it may be written.
+    const std::string& Problem() const { return problem_; }
+    // False when the file is there but read as empty (unreadable, or no single-byte text).
+    bool Readable() const { return readable_; }
 
     // The file as it is on disk now; a missing file reads as empty, so every key takes its
     // default.
@@ -49,9 +57,11 @@ public:
     double ReadFloat(const std::string& section, const std::string& key, double def) const;
     std::vector<std::string> ReadSections() const;
 
-    // Each write stores the key at once: the file is written beside itself and then renamed
-    // over the old one, so a crash never leaves a half-written configuration. A file that
-    // cannot be written raises EInOutError.
+    // Changes the file as it is on disk now by `edit`, under the lock, in one replacement; false
+    // (nothing written) when the store has a problem. A file that cannot be written raises
+    // EInOutError and stays as it was.
+    bool Update(const std::function<void(TIniText&)>& edit);
+    // Each write stores one key at once, by Update.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);
     // Written in the shortest general form: 1E15, 50000, 0.5.
@@ -59,6 +69,8 @@ public:
 
 private:
     std::string fileName_;
+    bool readable_ = true;
+    std::string problem_;
 };
 
 } // namespace zelt

@@ -132,17 +132,43 @@ std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries
             lines.push_back(entry.File + ": " + note);
         if (!entry.Fitted)
             lines.push_back(entry.File + ", not fitted: " + entry.Problem);
+        else
+            for (const std::string& problem : entry.Row.Quality.Problems)
+                lines.push_back(entry.File + ", flagged: " + problem);
     }
     return lines;
 }
 
+bool NaturalLess(const std::string& a, const std::string& b) {
+    const TNamePattern x = Pattern(a), y = Pattern(b);
+    const auto caseless = [](const std::string& p, const std::string& q) {
+        return std::lexicographical_compare(
+            p.begin(), p.end(), q.begin(), q.end(),
+            [](unsigned char c, unsigned char d) { return std::tolower(c) < std::tolower(d); });
+    };
+    // Texts[0] Numbers[0] Texts[1] ...: the first part in which the two differ decides.
+    for (std::size_t i = 0; i < std::min(x.Texts.size(), y.Texts.size()); ++i) {
+        if (caseless(x.Texts[i], y.Texts[i]))
+            return true;
+        if (caseless(y.Texts[i], x.Texts[i]))
+            return false;
+        if (i < x.Numbers.size() && i < y.Numbers.size() && x.Numbers[i] != y.Numbers[i])
+            return x.Numbers[i] < y.Numbers[i];
+    }
+    return x.Numbers.size() < y.Numbers.size();
+}
+
 std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std::string& lineEnd) {
-    std::string text = TsvLine(
-        {"File", "x", "n_1/m-3", "u(n_1)/m-3", "T/K", "u(T)/K", "RSS", "Procedure"}, lineEnd);
+    std::vector<std::string> header = {"File",   "x",   "n_1/m-3",   "u(n_1)/m-3", "T/K",
+                                       "u(T)/K", "RSS", "Procedure", "x from",     "x text"};
+    const std::vector<std::string> conditions = ConditionColumns();
+    header.insert(header.end(), conditions.begin(), conditions.end());
+    std::string text = TsvLine(header, lineEnd);
     for (const TSeriesEntry& entry : entries) {
         std::vector<std::string> fields = {entry.File, TsvNumber(entry.X)};
+        const TRowAbscissa x{entry.X, entry.XFromNames, entry.XText};
         if (entry.Fitted) {
-            const TResultValues& v = entry.Values;
+            const TResultValues& v = entry.Row.Values;
             for (const long double value : {v.Densities[0], v.Uncertainties[0], v.Temperature,
                                             v.TemperatureUncertainty, v.RSS})
                 fields.push_back(TsvNumber(static_cast<double>(value)));
@@ -150,6 +176,11 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
         } else {
             fields.insert(fields.end(), 5, std::string());
             fields.push_back("not fitted: " + OnOneLine(entry.Problem));
+        }
+        fields.insert(fields.end(), {AbscissaOrigin(x), entry.XText});
+        if (entry.Fitted) {
+            const std::vector<std::string> more = ConditionFields(entry.Row);
+            fields.insert(fields.end(), more.begin(), more.end());
         }
         text += TsvLine(fields, lineEnd);
     }

@@ -3,6 +3,7 @@
 // the number its file name carries (ar_0.5kW.txt, ar_0.75kW.txt, ... over 0.5, 0.75, ... kW).
 // The window's "Fit all files" and zeltfit-cli's batch share the rule for that number.
 
+#include "app/resultrow.h"
 #include "linemodel/atomicdata.h"
 
 #include <string>
@@ -31,25 +32,34 @@ struct TSeriesAxis {
 // separators "_-.,;=" at its ends ("kW"); where that is empty, the text before it ("argon").
 TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames);
 
+// The order of the files of a series: names compared as the texts and numbers of the rule
+// above, numbers by value and texts without regard to case, so that ar_2kW comes before
+// ar_2.75kW and ar_9 before ar_10; names that compare equal so keep their order.
+bool NaturalLess(const std::string& a, const std::string& b);
+
 // One file of a series: its result when it was fitted, otherwise why not.
 struct TSeriesEntry {
     std::string File; // the name without its folder
     double X = 0;
+    bool XFromNames = false; // X is the number in the names (else the file's position)
+    std::string XText;       // the names' text beside that number (TSeriesAxis::Caption)
     bool Fitted = false;
-    TResultValues Values;           // the result line's numbers, when fitted
+    TResultRow Row;                 // the result, when fitted
     bool TemperatureFitted = false; // T_exc was a fitted parameter
     std::string Problem;            // why it was not fitted
     std::vector<std::string> Notes; // messages of orderly stops while it was read
 };
 
-// A line for each file that was not fitted ("bad.txt, not fitted: why") and for each message
-// of an orderly stop while a file was read ("part.txt: message"), in the order of the files.
+// A line for each file that was not fitted ("bad.txt, not fitted: why"), for each problem of
+// a flagged result ("thin.txt, flagged: why") and for each message of an orderly stop while a
+// file was read ("part.txt: message"), in the order of the files.
 std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries);
 
-// The saved series: a header row "File, x, n_1/m-3, u(n_1)/m-3, T/K, u(T)/K, RSS, Procedure"
-// (tab-separated) and a row per entry, the numbers to 17 significant digits as in --format
-// tsv; an entry that was not fitted has empty number fields after x and "not fitted: " and
-// its problem as the procedure. Every row ends with `lineEnd`.
+// The saved series: a header row "File, x, n_1/m-3, u(n_1)/m-3, T/K, u(T)/K, RSS, Procedure,
+// x from, x text" and the columns of the conditions (ConditionColumns), tab-separated, and a
+// row per entry, the numbers to 17 significant digits as in --format tsv; an entry that was
+// not fitted has empty fields after x and "not fitted: " and its problem as the procedure.
+// Every row ends with `lineEnd`.
 std::string SeriesTableText(const std::vector<TSeriesEntry>& entries,
                             const std::string& lineEnd = "\r\n");
 

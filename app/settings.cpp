@@ -6,6 +6,7 @@
 #include "common/format.h"
 
 #include <array>
+#include <regex>
 
 namespace zelt {
 
@@ -41,8 +42,10 @@ const std::array<TSetting, 13> Table = {{
      "gas temperature (K)", Both, &S::GasTemperature, nullptr},
     {"_Parameters", "Path", Real, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
      "absorption path (m)", Both, &S::Path, nullptr},
-    {"", "m", Real, 0, "", "", "", "", "", 0, &S::AtomicMass, nullptr},
-    {"", "Boltzmax", Integer, 1, "", "", "", "", "", 0, nullptr, &S::Boltzmax},
+    {"", "m", Real, 0, "", "", "", "", "the atomic mass in u, a number above 0", 0, &S::AtomicMass,
+     nullptr},
+    {"", "Boltzmax", Integer, 1, "", "", "", "",
+     "a whole number, the levels with a Boltzmann population", 0, nullptr, &S::Boltzmax},
 }};
 
 std::string Text(std::string_view text) {
@@ -88,6 +91,16 @@ bool HoldsPositiveNumber(TSettingKind kind, std::string_view text) {
 std::string RefusalText(const TSetting& setting, std::string_view text) {
     if (HoldsPositiveNumber(setting.Kind, text))
         return {};
+    // A real in the form of a number that still does not convert lies beyond a double's range.
+    static const std::regex realForm(
+        R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
+    if (setting.Kind == TSettingKind::Real &&
+        std::regex_match(text.begin(), text.end(), realForm)) {
+        double number = 0;
+        if (!TryStrToFloat(text, number))
+            return Format("%s: \"%s\" is beyond the range of a real number.",
+                          {setting.Caption, text});
+    }
     const char* what =
         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
@@ -113,20 +126,26 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
             return false;
-        store.WriteInteger(section, key, value);
+        ini.SetValue(section, key, std::to_string(value));
     } else {
         double value = 0;
         if (!TryStrToFloat(text, value))
             return false;
-        store.WriteFloat(section, key, value);
+        ini.SetValue(section, key, FloatToStr(value));
     }
     return true;
+}
+
+bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
+    bool stored = true;
+    store.Update([&](TIniText& ini) { stored = StoreText(ini, setting, text); });
+    return stored;
 }
 
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
@@ -140,6 +159,32 @@ void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
                 config.ReadInteger(species, key, static_cast<int>(setting.Default));
         else
             settings.*setting.Real = config.ReadFloat(species, key, setting.Default);
+    }
+}
+
+void CheckSpeciesKeys(const TConfigView& config, const std::string& species,
+                      const std::string& fileName) {
+    // A value cannot hold a line end, so this default tells a missing key from an empty one.
+    const std::string missing = "\n";
+    for (const TSetting& setting : Table) {
+        if (!setting.InSpeciesSection())
+            continue;
+        const std::string key = Text(setting.Key);
+        const std::string value = config.ReadString(species, key, missing);
+        bool valid = false;
+        if (setting.Kind == TSettingKind::Integer) {
+            std::int32_t number = 0;
+            valid = value == missing || TryStrToInt(value, number);
+        } else {
+            double number = 0;
+            valid = TryStrToFloat(value, number) && number > 0;
+        }
+        if (valid)
+            continue;
+        const std::string where = Format("%s in section [%s] of \"%s\"", {key, species, fileName});
+        throw Exception(value == missing ? Format("No key %s: expected %s", {where, setting.Help})
+                                         : Format("Invalid value \"%s\" of %s: expected %s",
+                                                  {value, where, setting.Help}));
     }
 }
 

@@ -101,11 +101,18 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
 // Stores an edit's text under the setting's key, a real in the shortest general form; false,
 // storing nothing, when the text is not a number of the setting's kind.
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text);
+// The same into a text being edited, so that the keys of a close go in one replacement.
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);
 
 // The settings as the window shows them after start-up: each configured value passes through
 // its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K
 // ("%.0f"). The species keys come from the section `species`.
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species);
+// Raises, naming the key, the section and the file, when a species key holds what no map or
+// fit can use: an m that is missing, not a number or not above 0, a Boltzmax that is not a
+// whole number of 32 bits (ReadSpeciesKeys would take the default for either).
+void CheckSpeciesKeys(const TConfigView& config, const std::string& species,
+                      const std::string& fileName);
 // The species keys (m, Boltzmax) of `species` as they stand in the configuration now.
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
                      const std::string& species);

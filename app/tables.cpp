@@ -1,5 +1,6 @@
 #include "app/tables.h"
 
+#include "app/tsv.h"
 #include "common/format.h"
 
 namespace zelt {
@@ -65,6 +66,19 @@ std::string TableText(const std::vector<TTableRow>& rows, const std::string& lin
         for (const std::string& cell : row)
             text.append("\t").append(cell);
         text += lineEnd;
+    }
+    return text;
+}
+
+std::string TableTsvText(const std::vector<TTableRow>& rows, const std::string& lineEnd) {
+    std::string text;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+        const TTableRow& row =
+            r == 0 ? TTableRow{"Wavelength/nm", "Intensity",       "BF free",
+                               "BF meas",       "BF fit",          "Upper energy/eV",
+                               "Upper state",   "Lower energy/eV", "Lower state"}
+                   : rows[r];
+        text += TsvLine(std::vector<std::string>(row.begin(), row.end()), lineEnd);
     }
     return text;
 }

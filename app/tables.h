@@ -35,6 +35,11 @@ std::vector<TTableRow> LineTable(const TAtomicData& model, bool fractions);
 // The saved table: every cell preceded by a tab, each row ended by `lineEnd`.
 std::string TableText(const std::vector<TTableRow>& rows, const std::string& lineEnd = "\r\n");
 
+// The line table for spreadsheets and pandas: the same cells tab-separated without the saved
+// table's leading tab, the titles with their units ("Wavelength/nm", "Upper energy/eV", ...),
+// each row ended by `lineEnd`.
+std::string TableTsvText(const std::vector<TTableRow>& rows, const std::string& lineEnd = "\r\n");
+
 // The residual map as a tab-separated table: the log10 densities of the grid columns as the
 // column heads, the temperatures of the grid rows as the row heads, each row ended by
 // `lineEnd`.

@@ -2,15 +2,27 @@
 
 #include "common/format.h"
 
+#include <algorithm>
 #include <charconv>
 #include <vector>
 
 namespace zelt {
 
+std::string TsvField(const std::string& field) {
+    // A quote inside a field is read as it stands; only one that opens the field would be taken
+    // for quoting.
+    if (field.find_first_of("\t\r\n") == std::string::npos && !field.starts_with('"'))
+        return field;
+    std::string quoted = "\"";
+    for (const char c : field)
+        quoted += c == '"' ? "\"\"" : std::string(1, c);
+    return quoted + "\"";
+}
+
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd) {
     std::string row;
     for (std::size_t i = 0; i < fields.size(); ++i)
-        row.append(i == 0 ? "" : "\t").append(fields[i]);
+        row.append(i == 0 ? "" : "\t").append(TsvField(fields[i]));
     return row + lineEnd;
 }
 
@@ -21,7 +33,16 @@ std::string TsvNumber(double value) {
     return std::string(buffer, end);
 }
 
-std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX) {
+TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
+    return {axis.X.at(i), axis.FromNames, axis.Caption};
+}
+
+const char* AbscissaOrigin(const TRowAbscissa& x) {
+    return x.FromNames ? "file names" : "position";
+}
+
+std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX,
+                      const std::string& lineEnd) {
     std::vector<std::string> names = {"n_tot/m-3", "u(n_tot)/m-3"};
     for (std::int32_t j = 1; j <= levels; ++j) {
         names.push_back("n_" + std::to_string(j) + "/m-3");
@@ -32,20 +53,24 @@ std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX) {
         names.insert(names.end(), {"Region/%", "DoF", "RSS limit", "log10 n_1 from", "log10 n_1 to",
                                    "T from/K", "T to/K", "Cut by grid"});
     if (withX)
-        names.push_back("x");
-    return TsvLine(names);
+        names.insert(names.end(), {"x", "x from", "x text"});
+    const std::vector<std::string> conditions = ConditionColumns();
+    names.insert(names.end(), conditions.begin(), conditions.end());
+    return TsvLine(names, lineEnd);
 }
 
-std::string TsvRow(const TResultValues& values, const std::string& fileName,
-                   const TMapRegion* region, std::optional<double> x) {
+std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion* region,
+                   const TRowAbscissa* x, const std::string& lineEnd) {
     const auto number = [](long double value) { return TsvNumber(static_cast<double>(value)); };
+    const TResultValues& values = row.Values;
     std::vector<std::string> fields = {number(values.Total), number(values.TotalUncertainty)};
-    for (std::int32_t j = 0; j < values.Densities.size(); ++j) {
-        fields.push_back(number(values.Densities[j]));
-        fields.push_back(number(values.Uncertainties[j]));
+    for (std::int32_t j = 0; j < levels; ++j) {
+        const bool own = j < values.Densities.size();
+        fields.push_back(own ? number(values.Densities[j]) : std::string());
+        fields.push_back(own ? number(values.Uncertainties[j]) : std::string());
     }
     fields.insert(fields.end(), {number(values.Temperature), number(values.TemperatureUncertainty),
-                                 number(values.RSS), fileName, values.Procedure});
+                                 number(values.RSS), row.FileName, values.Procedure});
     if (region != nullptr) {
         fields.push_back(FloatToStr(region->Level * 100));
         fields.push_back(std::to_string(region->DegreesOfFreedom));
@@ -57,9 +82,21 @@ std::string TsvRow(const TResultValues& values, const std::string& fileName,
         else
             fields.insert(fields.end(), 6, "");
     }
-    if (x)
-        fields.push_back(TsvNumber(*x));
-    return TsvLine(fields);
+    if (x != nullptr)
+        fields.insert(fields.end(), {TsvNumber(x->X), AbscissaOrigin(*x), x->Text});
+    const std::vector<std::string> conditions = ConditionFields(row);
+    fields.insert(fields.end(), conditions.begin(), conditions.end());
+    return TsvLine(fields, lineEnd);
+}
+
+std::string ResultsTableText(const std::vector<TResultRow>& rows, const std::string& lineEnd) {
+    std::int32_t levels = 0;
+    for (const TResultRow& row : rows)
+        levels = std::max(levels, row.Values.Densities.size());
+    std::string text = TsvHeader(levels, false, false, lineEnd);
+    for (const TResultRow& row : rows)
+        text += TsvRow(row, levels, nullptr, nullptr, lineEnd);
+    return text;
 }
 
 } // namespace zelt

@@ -1,9 +1,10 @@
 #pragma once
 // Result rows for spreadsheets and pandas: one header row, then one tab-separated row per map or
 // fit with every number of the result line written to 17 significant digits, so that it reads
-// back as the double it was.
+// back as the double it was, followed by the result's judgement and conditions.
 
-#include "linemodel/atomicdata.h"
+#include "app/resultrow.h"
+#include "app/series.h"
 #include "linemodel/region.h"
 
 #include <cstdint>
@@ -16,18 +17,41 @@ namespace zelt {
 // A number in scientific notation with 17 significant digits, "." as the decimal point.
 std::string TsvNumber(double value);
 
-// The fields joined by tabs, then `lineEnd`.
+// The field as it stands, or in double quotes (with its quotes doubled) when it holds a tab or a
+// line end or begins with a quote, as spreadsheets and pandas read such fields: a file name with a
+// tab or a newline in it stays one field of one row.
+std::string TsvField(const std::string& field);
+// The fields (TsvField) joined by tabs, then `lineEnd`.
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd = "\n");
 
-// The column names: the result line's (densities of `levels` populated levels), then those
-// of the confidence region when `withRegion` is set, then "x" (a series' abscissa, see
-// SeriesAxis) when `withX` is set. Ends with a line end.
-std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX = false);
+// Where a series puts a result (see SeriesAxis): the number, and whether it is the number in the
+// file names (with the text beside it there, its unit, e.g. "kW") or the file's position.
+struct TRowAbscissa {
+    double X = 0;
+    bool FromNames = false;
+    std::string Text;
+};
+// The abscissa of file i of a series.
+TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
+// "file names" or "position".
+const char* AbscissaOrigin(const TRowAbscissa& x);
 
-// One row: the result line's numbers, the file name and the procedure, then the region's
-// columns when `region` is given (empty after the degrees of freedom where there is none),
-// then `x` when given.
-std::string TsvRow(const TResultValues& values, const std::string& fileName,
-                   const TMapRegion* region, std::optional<double> x = std::nullopt);
+// The column names: the result line's (densities of `levels` populated levels), then those
+// of the confidence region when `withRegion` is set, then "x", "x from" and "x text" (a
+// series' abscissa) when `withX` is set, then ConditionColumns. Ends with a line end.
+std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX = false,
+                      const std::string& lineEnd = "\n");
+
+// One row under TsvHeader(levels, ...): the result line's numbers (empty fields for levels
+// beyond the row's own), the file name and the procedure, then the region's columns when
+// `region` is given (empty after the degrees of freedom where there is none), then the
+// abscissa when given, then the conditions.
+std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion* region = nullptr,
+                   const TRowAbscissa* x = nullptr, const std::string& lineEnd = "\n");
+
+// The window's "Save results...": TsvHeader for the most populated levels among `rows`, then a
+// row per result, each ended by `lineEnd`.
+std::string ResultsTableText(const std::vector<TResultRow>& rows,
+                             const std::string& lineEnd = "\r\n");
 
 } // namespace zelt

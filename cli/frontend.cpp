@@ -1,5 +1,8 @@
 #include "cli/frontend.h"
 
+#include "cli/import.h"
+
+#include "app/about.h"
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
@@ -9,12 +12,14 @@
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/sysfile.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
 
 #include <CLI/CLI.hpp>
 
 #include <algorithm>
+#include <cerrno>
 #include <optional>
 #include <ostream>
 
@@ -32,10 +37,12 @@ struct TOptions {
     std::vector<std::string> Paths;
     bool Table = false;
     std::string RssFile;
+    bool RssFolder = false; // batch map: RssFile is the folder of one grid per measurement
     std::string Report = "final";
     std::string LogPath;
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
+    bool FreeLevels = false;      // fit the density of every populated lower level
     std::int32_t Threads = 0;     // of the map; 0: one per core
 
     TReportKind ReportKind() const {
@@ -71,6 +78,8 @@ public:
     bool Show(const TOutcome& outcome, const std::string& file = {}) {
         for (const std::string& message : outcome.Messages)
             err_ << message << '\n';
+        for (const std::string& warning : outcome.Warnings)
+            err_ << warning << '\n';
         if (!outcome.Done && !outcome.Error.empty())
             err_ << (file.empty() ? "" : file + ": ") << outcome.Error << '\n';
         return outcome.Done;
@@ -101,46 +110,63 @@ public:
             region =
                 MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines),
                           options_.RegionPercent / 100);
+        ShowProblems(*map.Row);
         if (options_.Format == "tsv") {
-            PrintRow(MapResultValues(model, map.Params), name, region ? &*region : nullptr);
+            PrintRow(*map.Row, region ? &*region : nullptr);
         } else {
             PrintLines(out_, map.Report);
             if (region)
                 out_ << RegionText(*region) << '\n';
         }
         if (!options_.RssFile.empty()) {
-            TextWriter writer;
-            writer.Create(options_.RssFile);
-            writer.Write(MapText(model.RSSMap, model.MapRange));
-            writer.Close();
+            // In a batch each measurement's grid gets a file of its own, "argon_5e16.rss".
+            const std::string rssFile =
+                options_.RssFolder
+                    ? JoinPath(options_.RssFile, name.substr(0, name.rfind('.')) + ".rss")
+                    : options_.RssFile;
+            SaveFile(rssFile, MapText(model.RSSMap, model.MapRange));
         }
         AppendTable();
     }
 
-    // `x`: the file's abscissa in a batch, a column of --format tsv.
-    void FitResult(const TFitOutcome& fit, std::optional<double> x = std::nullopt) {
+    // `x`: the file's abscissa in a batch, columns of --format tsv.
+    void FitResult(const TFitOutcome& fit, const TRowAbscissa* x = nullptr) {
+        ShowProblems(*fit.Row);
         if (options_.Format == "tsv")
-            PrintRow(FitResultValues(app_.AtomicData(), fit.Result), FileNameOf(app_.CurrentFile()),
-                     nullptr, x);
+            PrintRow(*fit.Row, nullptr, x);
         else
             PrintLines(out_, fit.Report);
         AppendTable();
     }
 
+    // The free result line, the F-test and a table of the levels.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit) {
+        PrintLines(out_, fit.Report);
+        PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
+        AppendTable();
+    }
+
     // Every file of the batch in turn: a file that fails is named with its error and the
-    // batch goes on; the status is 1 when one failed.
+    // batch goes on; the status is 1 when one failed, else 3 when a result was flagged.
     int Batch(TSeriesCommand command, const TCommandSettings& settings) {
         int status = 0;
         const auto done = [&](const TSeries& series, const TSeriesFile& file) {
             const bool mapped = command == TSeriesCommand::Map;
             try {
                 if (!Show(file.Read, file.Path) ||
-                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path))
+                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path)) {
                     status = 1;
-                else if (mapped)
+                    return;
+                }
+                if (mapped) {
                     MapResult(file.Map);
-                else
-                    FitResult(file.Fit, series.Axis.X[series.Entries.size() - 1]);
+                } else {
+                    const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
+                    FitResult(file.Fit, &x);
+                }
+                if (status == 0 &&
+                    (mapped ? Flagged(file.Map, file.Map.Row) : Flagged(file.Fit, file.Fit.Row)))
+                    status = 3;
             } catch (const std::exception& e) {
                 err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
                 status = 1;
@@ -155,12 +181,20 @@ public:
 
 private:
     // A row of --format tsv, after the header row the first time.
-    void PrintRow(const TResultValues& values, const std::string& fileName,
-                  const TMapRegion* region, std::optional<double> x = std::nullopt) {
-        if (!tsvHeaderWritten_)
-            out_ << TsvHeader(values.Densities.size(), region != nullptr, x.has_value());
+    void PrintRow(const TResultRow& row, const TMapRegion* region,
+                  const TRowAbscissa* x = nullptr) {
+        if (!tsvHeaderWritten_) {
+            tsvLevels_ = row.Values.Densities.size();
+            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr);
+        }
         tsvHeaderWritten_ = true;
-        out_ << TsvRow(values, fileName, region, x);
+        out_ << TsvRow(row, tsvLevels_, region, x);
+    }
+
+    // Why a result is flagged, a line per problem on the error stream.
+    void ShowProblems(const TResultRow& row) {
+        for (const std::string& problem : row.Quality.Problems)
+            err_ << row.FileName << ": " << problem << '\n';
     }
 
     void AppendTable() {
@@ -175,6 +209,7 @@ private:
     std::ostream& out_;
     std::ostream& err_;
     bool tsvHeaderWritten_ = false;
+    std::int32_t tsvLevels_ = 0;
 };
 
 // A confidence level in percent.
@@ -234,6 +269,9 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
+    command->add_flag("--free-levels", o.FreeLevels,
+                      "after the Boltzmann fit, fit the density of every populated lower level "
+                      "and the F-test of the two");
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))
         ->capture_default_str();
@@ -243,29 +281,51 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    err << e.what() << '\n'
-        << "Usage: " << app.get_name()
-        << " [--ini FILE] [--species NAME] species|levels|lines|table|map|fit|batch ...\n"
+    // A word where the subcommand goes is named, not taken for a missing subcommand.
+    const std::vector<std::string> extra = app.remaining();
+    if (app.get_subcommands().empty() && !extra.empty() &&
+        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
+        err << "Unknown subcommand \"" << extra.front() << "\"\n";
+    else
+        err << e.what() << '\n';
+    err << "Usage: " << app.get_name()
+        << " [--ini FILE] [--species NAME] "
+           "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"
         << "Run with --help for more information.\n";
     return 2;
 }
 
-} // namespace
-
-int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     TOptions o;
     o.Ini = PreviewOption(argc, argv, "--ini", UserConfigFile());
+    // On an account that never started the window, the first run's copy of zeltfit.ini is
+    // made here as the window makes it.
+    if (o.Ini == UserConfigFile())
+        CheckNecessaryFiles();
     TZeltApp zelt(o.Ini);
+    // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
+    // says it at its start.
+    if (!zelt.Config().Readable())
+        err << ErrorReportText(MessageText(zelt.Config().Problem())) << '\n';
     zelt.SetStoreMeasurementFolder(false);
     const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
-    o.LogPath = FitLogPath();
+    try {
+        o.LogPath = FitLogPath();
+    } catch (const EInOutError&) {
+        // Left empty: a fit then says why there is no folder for its log.
+    }
     TCommandSettings s = ReadSettings(zelt.Config(), o.Species);
 
     CLI::App app("Zelt Fit: density and excitation temperature from self-absorbed branching "
                  "fractions",
                  "zeltfit-cli");
     app.require_subcommand(1);
+    // CLI11 ends the text with a line end of its own.
+    std::string version = VersionLine("zeltfit-cli") + "\n\n" + AboutText();
+    version.pop_back();
+    app.set_version_flag("--version", version,
+                         "print the version, the licence and how to cite the program");
     // The same options on every system: on Windows too an argument that begins with "/" is a
     // path, not an option.
     app.allow_windows_style_options(false);
@@ -291,6 +351,8 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
     auto* batchFit = batch->add_subcommand("fit", "fit each file");
     batchFit->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddFitOptions(batchFit, s, o);
+    TImportCommand import;
+    import.Add(app);
 
     try {
         app.parse(argc, argv);
@@ -298,6 +360,10 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
             throw CLI::ValidationError("--format tsv",
                                        "takes neither --table nor --report iteration");
+        if (o.FreeLevels && (o.Format == "tsv" || o.Report == "iteration" || batchFit->parsed()))
+            throw CLI::ValidationError("--free-levels",
+                                       "takes neither --format tsv nor --report iteration, and "
+                                       "is not for batch");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -316,11 +382,19 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
         zelt.AtomicData().MapThreads = o.Threads;
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;
+        if (import.Parsed())
+            return import.Run(zelt, out, err);
         if (levels->parsed()) {
             frontEnd.Levels();
         } else if (lines->parsed()) {
             frontEnd.Lines();
         } else if (batchMap->parsed() || batchFit->parsed()) {
+            o.RssFolder = batchMap->parsed() && !o.RssFile.empty();
+            TFileStatus status;
+            if (o.RssFolder &&
+                !(FileStatus(o.RssFile, true, status) && status.Kind == TFileKind::Folder))
+                throw Exception("batch map --rss takes a folder for one grid per measurement: \"" +
+                                o.RssFile + "\" is no folder");
             return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
                                   s);
         } else {
@@ -328,23 +402,46 @@ int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) 
                 return 1;
             if (table->parsed()) {
                 frontEnd.Table();
-            } else if (map->parsed()) {
+                return 0;
+            }
+            if (map->parsed()) {
                 const TMapOutcome outcome = zelt.Map(s, ReportFinalResults);
                 if (!frontEnd.Show(outcome))
                     return 1;
                 frontEnd.MapResult(outcome);
-            } else {
-                const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
+                return Flagged(outcome, outcome.Row) ? 3 : 0;
+            }
+            if (o.FreeLevels) {
+                const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.FitResult(outcome);
+                frontEnd.FreeLevelsResult(outcome);
+                return Flagged(outcome) ? 3 : 0;
             }
+            const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
+            if (!frontEnd.Show(outcome))
+                return 1;
+            frontEnd.FitResult(outcome);
+            return Flagged(outcome, outcome.Row) ? 3 : 0;
         }
         return 0;
     } catch (const std::exception& e) {
         err << ErrorReportText(MessageText(e.what())) << '\n';
         return 1;
     }
+}
+
+} // namespace
+
+int RunCommandLine(int argc, char** argv, std::ostream& out, std::ostream& err) {
+    const int status = RunCommands(argc, argv, out, err);
+    // Results lost on a full disk or /dev/full must not pass for success.
+    out.flush();
+    if (!out) {
+        err << "Cannot write the standard output: " << ErrorText(errno) << ".\n";
+        return 1;
+    }
+    return status;
 }
 
 } // namespace zelt

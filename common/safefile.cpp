@@ -23,11 +23,16 @@ constexpr int kFileNotOpen = 103;
 // ".name.XXXXXXXX" beside the target: hidden from listings, and with a random part that nobody
 // can guess ahead, so that no one can have put a link or a file of their own there.
 std::string TemporaryName(const std::string& target) {
-    thread_local std::mt19937_64 random{std::random_device{}()};
+    // Drawn afresh from the system for each name: a generator's state would be copied into
+    // every child process, which would then all try the same names.
+    std::random_device device;
+    std::uint64_t bits = (static_cast<std::uint64_t>(device()) << 32) | device();
     static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
     std::string suffix(8, '0');
-    for (char& c : suffix)
-        c = kDigits[random() % (sizeof kDigits - 1)];
+    for (char& c : suffix) {
+        c = kDigits[bits % (sizeof kDigits - 1)];
+        bits /= sizeof kDigits - 1;
+    }
     const std::size_t start = NameStart(target);
     return target.substr(0, start) + "." + target.substr(start, kNameBytes) + "." + suffix;
 }
@@ -102,7 +107,7 @@ void TSafeFile::Commit() {
         RaiseWrite(error);
     if (temporary_.empty())
         return;
-    if (!ReplaceFile(temporary_, target_))
+    if (!RenameOver(temporary_, target_))
         RaiseWrite(errno);
     temporary_.clear();
     // The new file is in place now; a folder that cannot be flushed may lose the rename in a

@@ -86,7 +86,7 @@ std::size_t NameStart(const std::string& fileName);
 std::string FolderOfFile(const std::string& fileName);
 
 // Renames `from` over `to` in one step: the name `to` always names the old or the new file.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameOver(const std::string& from, const std::string& to);
 // Removes a file; failures are ignored (it is only ever a temporary file of our own).
 void RemoveFile(const std::string& fileName);
 // Flushes the entries of a folder to the disk, so a rename in it survives a crash. Systems that

@@ -11,6 +11,7 @@
 #include "app/configstore.h"
 #include "app/listing.h"
 #include "app/settings.h"
+#include "common/textfile.h"
 #include "fuzz/fuzzsupport.h"
 
 #include <algorithm>
@@ -143,6 +144,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
         return 0;
     TConfigStore store(file);
     const std::string value = ValueFrom(bytes);
+    if (!store.Problem().empty()) {
+        // A file the store refuses (no single-byte text) is never written.
+        EndsCalmly([&] { store.WriteString("_Files", "Measurements", value); });
+        Require(ReadFileBytes(file) == bytes, "a refused configuration file was written");
+        return 0;
+    }
     if (!EndsCalmly([&] { store.WriteString("_Files", "Measurements", value); }))
         return 0;
     TView after;

@@ -11,13 +11,18 @@
 #include <cfenv>
 #include <cmath>
 #include <string>
+#include <utility>
 
 namespace zelt {
 
 namespace {
 
 // The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
-TextWriter MarqLog;
+// One per thread: a fit opens, writes and closes its log on the thread it runs on, so fits on
+// several threads at once (the Python module's) each write their own.
+thread_local TextWriter MarqLog;
+// The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
+thread_local std::vector<std::string> MarqNames;
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
@@ -36,6 +41,8 @@ std::int32_t RowMajor(std::int32_t i, std::int32_t k, std::int32_t np) {
 }
 
 std::string ParameterName(std::int32_t i) {
+    if (i >= 1 && i <= static_cast<std::int32_t>(MarqNames.size()))
+        return MarqNames[static_cast<std::size_t>(i - 1)];
     if (i == 1)
         return "log10(n_1)";
     if (i == 2)
@@ -361,6 +368,11 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
+    MarqOpenLog(fileName, mode, {});
+}
+
+void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names) {
+    MarqNames = std::move(names);
     // The log lives in a temporary folder: a link put in its place is replaced, never written
     // through. It is scratch, so it is not flushed to the disk, which would hold up every fit.
     MarqLog.Create(fileName, {TLinkPolicy::Replace, false});
@@ -381,6 +393,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         if (returnCode == MarqNotStarted || returnCode == MarqModelFailed ||
             returnCode == MarqDerivativesFailed) {
             MarqLog.Close();
+            MarqNames.clear();
             throw Exception(text);
         }
     }
@@ -406,6 +419,7 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         WriteCorrelations(np, covariance);
     MarqLog.WriteLine();
     MarqLog.Close();
+    MarqNames.clear();
 }
 
 } // namespace zelt

@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace zelt {
 
@@ -87,6 +88,10 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
 // in the place of the name: a link or a hard link there is replaced, never written through.
 // Failure raises EInOutError.
 void MarqOpenLog(const std::string& fileName, std::int32_t mode);
+// The same, with the names the log and the report give parameters 1, 2, ... of the run (those
+// beyond the list keep theirs: "log10(n_1)", "Te", then "b3", "b4", ...) until MarqReport
+// closes the log.
+void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names);
 
 // Appends the report of a run to the minimisation log and closes it: the stop reason of
 // returnCode, then each parameter's value and standard error sqrt(S / (n - np) * C(i, i))

@@ -12,6 +12,7 @@
 #include "textinput/DataFld.h"
 #include "textinput/TxtAccessNew.h"
 
+#include <array>
 #include <cmath>
 #include <cstdint>
 #include <functional>
@@ -188,6 +189,11 @@ public:
     void CalcBranchingFractions();
     // The model branching fraction with self-absorption of the selected line number x.
     long double ModelBF(const TParamVector& p, long double x);
+    // The model's fractions for the populations now in Levels: the optical depth and escape
+    // factor of every selected line for the slots PathLength, GasTemperature and AtomMass of
+    // `setup`, and the fractions among the lines of each upper level; the result is appended to
+    // the cache under `key`. Sets SumAEff of the levels and BFFit of the lines.
+    void ComputeFractions(const TParamVector& key, const TParamVector& setup);
     bool FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,
                      std::int32_t& index) const;
     void AddPrecalc(const TParamVector& p, const TPreCalcDataArray& values);
@@ -215,6 +221,9 @@ public:
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode,
                       const TFitQuality* quality = nullptr);
+    // Appends a result line of `levels` populated levels, first the column header when no
+    // result line has been written since the last species change.
+    void AddResultLine(TReportList& out, std::int32_t levels, const std::string& line);
     // The number of levels that get a Boltzmann population: slot BoltzmannLevels, but never
     // more than there are levels.
     std::int32_t PopulatedLevels(const TParamVector& p) const;
@@ -222,6 +231,12 @@ public:
 private:
     void ShowMessage(const std::string& text) const;
     void ComputeModel(const TParamVector& p);
+    // 10^logDensity, m-3.
+    long double Density(long double logDensity);
+    // The index of p's record in PrecalcStore, computed on a miss.
+    std::int32_t ModelRecord(const TParamVector& p);
+    // ModelBF's value from the record of its vector.
+    long double RecordValue(std::int32_t record, std::int32_t point) const;
     friend class TLineConstantsScope;
     std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
                                    const CheckedVector<double>& temperatures,
@@ -235,6 +250,25 @@ private:
     // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
     CheckedVector<TLineConstants> lineConstants_;
     double lineVelocity_ = 0;
+    CheckedVector<long double> exponentials_; // ComputeModel's exp(-0.001 tau) of every line
+    // The last few log densities of the model and their finite powers of ten: a fit's
+    // derivatives in slot 2 keep the log density of the vector tried before, and powl is slow.
+    struct TRecentPower {
+        long double LogDensity = 0, Power = 0;
+        bool Known = false;
+    };
+    std::array<TRecentPower, 3> recentPowers_{};
+    std::int32_t nextPower_ = 0;
+    // The records of the derivatives' neighbours of the vector they were last taken at (slot 1
+    // up and down, slot 2 up and down), valid while the store keeps its generation: the
+    // minimiser asks for the derivatives of every point at one vector, and the neighbours'
+    // records serve them all without a look-up.
+    struct TNeighbours {
+        TPrecalcStore::TModelKey Key;
+        std::uint64_t Generation = 0;
+        bool Valid = false;
+        std::array<std::int32_t, 4> Records{};
+    } neighbours_;
 };
 
 // Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
@@ -244,10 +278,10 @@ private:
 // exact factor of a homogeneous source seen along its line of sight (tools/escapefactor.h) it
 // is low for tau from 1e-3 to 1e3 by up to 57 % (tau ~ 110), or 0.23 (tau ~ 1.4): a fit puts
 // each line at 0.35 to 0.44 times the depth that the exact factor would give (docs/MODEL.md).
-// Inline, and in two steps (the exponential, then the factor from it), because the map takes
-// the exponentials of all lines first: the library's exponential resets the x87 control word,
-// which makes any x87 arithmetic still in flight wait, so the arithmetic around it is better
-// done apart.
+// Inline, and in two steps (the exponential, then the factor from it), because the map and the
+// model take the exponentials of all lines first: the library's exponential resets the x87
+// control word, which makes any x87 arithmetic still in flight wait, so the arithmetic around
+// it is better done apart.
 inline long double EscapeExponential(double tau) {
     return FpExp(-0.001L * tau);
 }

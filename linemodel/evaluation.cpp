@@ -9,6 +9,7 @@
 #include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitrun.h"
 #include "linemodel/gridmodel.h"
 
 #include <algorithm>
@@ -17,88 +18,6 @@
 #include <optional>
 
 namespace zelt {
-
-namespace {
-
-// Empties the model cache when an evaluation run ends, also by an exception, so that no record
-// outlives the lines and levels it was computed for.
-class PrecalcScope {
-public:
-    explicit PrecalcScope(TAtomicData& data) : data_(data) {}
-    PrecalcScope(const PrecalcScope&) = delete;
-    PrecalcScope& operator=(const PrecalcScope&) = delete;
-    ~PrecalcScope() { data_.ClearPrecalc(); }
-
-private:
-    TAtomicData& data_;
-};
-
-// The weight of each line's measured fraction in the fit: 0 without a measured fraction; else 1,
-// or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
-// With x_l = I_l lambda_l and X the sum of x_l over the lines of the upper level, BF_i = x_i / X
-// and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
-// its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
-// it carries no information and gets weight 0.
-CheckedVector<long double> FractionWeights(const TAtomicData& data) {
-    const CheckedVector<TLine>& lines = data.SelectedLines;
-    CheckedVector<long double> weights(lines.size());
-    bool uncertain = true;
-    CheckedVector<long double> levelVariance(data.Levels.size());
-    CheckedVector<std::int32_t> levelLines(data.Levels.size());
-    for (const TLine& line : lines) {
-        if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
-            uncertain = false;
-        const long double u =
-            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
-        levelVariance[line.UpperLevel] += u * u;
-        ++levelLines[line.UpperLevel];
-    }
-    for (std::int32_t i = 0; i < lines.size(); ++i) {
-        const TLine& line = lines[i];
-        if (!(line.BFMeasured > 0))
-            continue;
-        if (!uncertain) {
-            weights[i] = 1;
-            continue;
-        }
-        if (levelLines[line.UpperLevel] == 1)
-            continue;
-        const long double own =
-            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
-        const long double bf = line.BFMeasured, sum = data.Levels[line.UpperLevel].SumIL;
-        const long double others = std::max(levelVariance[line.UpperLevel] - own * own, 0.0L);
-        const long double variance =
-            ((1 - bf) * (1 - bf) * own * own + bf * bf * others) / (sum * sum);
-        weights[i] = 1 / variance;
-    }
-    return weights;
-}
-
-} // namespace
-
-// The constants of the selected lines for the gas temperature and mass of p, kept while a fit
-// evaluates the model and dropped when it ends, also by an exception. Constants that raise a
-// floating-point fault are not kept: the model meets the fault itself and names its cause.
-class TLineConstantsScope {
-public:
-    TLineConstantsScope(TAtomicData& data, const TParamVector& p) : data_(data) {
-        FpReset();
-        data.lineVelocity_ = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
-                                             static_cast<double>(Slot(p, AtomMass)));
-        data.lineConstants_.clear();
-        for (const TLine& line : data.SelectedLines)
-            data.lineConstants_.push_back(LineConstants(line.Data, data.lineVelocity_));
-        if (FpPending())
-            data.lineConstants_.clear();
-        FpReset();
-    }
-    TLineConstantsScope(const TLineConstantsScope&) = delete;
-    TLineConstantsScope& operator=(const TLineConstantsScope&) = delete;
-    ~TLineConstantsScope() { data_.lineConstants_.clear(); }
-
-private:
-    TAtomicData& data_;
-};
 
 namespace {
 
@@ -271,61 +190,21 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     ClearPrecalc();
     PrecalcScope scope(*this);
     const TLineConstantsScope constants(*this, p);
-    const std::int32_t n = SelectedLines.size();
-    if (n > TDataVector::Size)
-        throw ERangeError(Format("%d lines are selected, but a fit takes at most %d lines.",
-                                 {n, TDataVector::Size}));
-    TFitResult result;
-    TParamVector& params = result.Params;
-    params = p;
-    // Entry j + 1 belongs to line j; lines without a measured fraction get weight 0.
-    const CheckedVector<long double> lineWeights = FractionWeights(*this);
-    TDataVector x, y, weights, fitted;
-    TDataVector& covariance = result.Covariance;
-    for (std::int32_t i = 0; i < n; ++i) {
-        const double measured = SelectedLines[i].BFMeasured;
-        x[i + 1] = i;
-        y[i + 1] = measured;
-        if (noise != 0)
-            y[i + 1] += GaussRandom(0, noise, Random);
-        weights[i + 1] = lineWeights[i];
-    }
-    TMarqControl control;
-    std::int32_t defaultIterationLimit = 0;
-    MarqDefaults(control, defaultIterationLimit);
     const TMarqModel model = [this](std::int32_t, const TParamVector& q, bool&, long double point) {
         return ModelBF(q, point);
     };
     const TMarqDerivatives derivatives =
         [this](std::int32_t j, const TDataVector& points, std::int32_t np, const TParamVector& q,
                TParamVector& dy, bool& ok) { ModelDerivatives(j, points, np, q, dy, ok); };
-    long double& sumOfSquares = result.SumOfSquares;
-    std::int32_t& code = result.ReturnCode;
-    MarqOpenLog(logPath, 1);
-    try {
-        MarqMinimize(control, iterationLimit, 1, n, x, y, weights, fitCount, params, sumOfSquares,
-                     covariance, fitted, code, model, derivatives);
-    } catch (...) {
-        // The report closes the log. For a run cut short it raises "no minimization was
-        // started", which would hide the cause: the run's own error is the one passed on.
-        try {
-            MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
-        } catch (const Exception&) {
-        }
-        throw;
-    }
-    MarqReport(code, n, fitCount, sumOfSquares, params, covariance);
-    // Before the fractions are set for the fitted vector: the derivatives leave those of the
-    // last vector they tried.
-    const std::vector<bool> frozen =
-        MarqFrozenParameters(n, x, weights, fitCount, params, derivatives);
-
-    // Evaluate the fitted vector once more, so that the fractions shown belong to it.
-    ClearPrecalc();
-    for (std::int32_t i = 0; i < n; ++i)
-        SelectedLines[i].BFFit = static_cast<double>(ModelBF(params, i));
+    std::vector<bool> frozen;
+    TFitResult result = FitFractions(*this, p, iterationLimit, fitCount, noise, logPath, model,
+                                     derivatives, frozen);
+    TParamVector& params = result.Params;
+    const long double sumOfSquares = result.SumOfSquares;
+    const std::int32_t n = SelectedLines.size();
+    const TDataVector& covariance = result.Covariance;
     Slot(params, ResultRSS) = sumOfSquares;
-    Slot(params, ResultCode) = code;
+    Slot(params, ResultCode) = result.ReturnCode;
     // Standard uncertainty of fitted slot k: sqrt(S / (N - NF) C_kk).
     if (n > 2 && fitCount > 0) {
         for (std::int32_t k = 1; k <= fitCount; ++k)
@@ -348,27 +227,6 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     }
     Append(*report, lines);
     return result;
-}
-
-void TAtomicData::ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t /*np*/,
-                                   const TParamVector& p, TParamVector& dy, bool& /*ok*/) {
-    TParamVector q = p;
-    for (const TParamSlot slot : {LogDensity, Temperature}) {
-        const long double saved = Slot(q, slot);
-        const long double step = 0.01L * saved / 2;
-        // A slot at exactly 0 has no relative step: its derivative is taken as 0, and the
-        // minimiser's guard for a vanishing diagonal holds it for this iteration.
-        if (step == 0) {
-            Slot(dy, slot) = 0;
-            continue;
-        }
-        Slot(q, slot) = saved + step;
-        const long double above = ModelBF(q, x[j]);
-        Slot(q, slot) = saved - step;
-        const long double below = ModelBF(q, x[j]);
-        Slot(dy, slot) = (above - below) / (step * 2);
-        Slot(q, slot) = saved;
-    }
 }
 
 } // namespace zelt

@@ -202,6 +202,14 @@ const char* const kHeldByGuard = "the data do not move it (the minimiser's guard
 
 } // namespace
 
+std::string FlagWords(std::uint32_t flags) {
+    std::string words;
+    for (const TFlagWords& flag : kFlagWords)
+        if (flags & flag.Flag)
+            words += (words.empty() ? "" : "; ") + std::string(flag.Words);
+    return words;
+}
+
 std::string FitProcedure(std::int32_t code) {
     switch (code) {
     case MarqNotStarted:

@@ -69,6 +69,10 @@ struct TFitQuality {
 // dE / (k T_exc) >= 1e-3.
 inline constexpr long double ResolvedExponent = 1e-3L;
 
+// The few words of each problem among `flags`, "; " between them ("T_exc not determined;
+// negative intensity"); empty for none.
+std::string FlagWords(std::uint32_t flags);
+
 // The procedure column of a sound fit: "fit:" and the word of the minimiser's result code
 // ("fit:OK" for 5), or "fit: " and the code when it has no word.
 std::string FitProcedure(std::int32_t code);

@@ -35,14 +35,17 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
     // Upper levels in order of their first line, numbered for TScratch::SumAEff.
-    CheckedVector<std::int32_t> upperIndex(data.Levels.size());
+    CheckedVector<std::int32_t> upperIndex(data.Levels.size()), upperLines(data.Levels.size());
     for (std::int32_t& index : upperIndex)
         index = -1;
+    for (const TLine& line : data.SelectedLines)
+        ++upperLines[line.UpperLevel];
     for (const TLine& line : data.SelectedLines) {
         std::int32_t& upper = upperIndex[line.UpperLevel];
         if (upper < 0)
             upper = upperLevels_++;
-        const TDepthLine depth{LineConstants(line.Data, velocity), line.Data.Aki, line.LowerLevel};
+        const TDepthLine depth{LineConstants(line.Data, velocity), line.Data.Aki, line.LowerLevel,
+                               upperLines[line.UpperLevel] == 1 && line.Data.Aki >= 1};
         TGridLine grid{line.BFMeasured, upper, TSource::Populated, 0};
         if (line.LowerLevel >= populated) {
             grid.Source = TSource::Fixed;
@@ -109,6 +112,8 @@ void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
             tau[c] = OpticalDepth(constants, std::fabs(population[c]), path_);
     }
     for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+        if (populatedLines_[k].Alone)
+            continue;
         const double* tau = &scratch.Populated[k * kBlockColumns];
         long double* exponential = &scratch.Exponentials[k * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
@@ -117,6 +122,15 @@ void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
     for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
         const long double a = populatedLines_[k].A;
         double* value = &scratch.Populated[k * kBlockColumns];
+        if (populatedLines_[k].Alone) {
+            // Any positive value gives the fraction 1; a depth below 0, infinite or no number
+            // is computed.
+            for (std::int32_t c = 0; c < count; ++c)
+                value[c] = std::isfinite(value[c]) && value[c] >= 0
+                               ? 1
+                               : ReducedTransitionProbability(a, EscapeFactor(value[c]));
+            continue;
+        }
         const long double* exponential = &scratch.Exponentials[k * kBlockColumns];
         for (std::int32_t c = 0; c < count; ++c)
             value[c] = ReducedTransitionProbability(a, EscapeFactor(value[c], exponential[c]));

@@ -47,6 +47,10 @@ private:
         TLineConstants Constants;
         double A;           // s-1
         std::int32_t Lower; // index of the lower level
+        // The only line from its upper level, with A >= 1 s-1: its fraction A EscapeFactor(tau)
+        // divided by itself is 1 for every finite depth tau >= 0, as EscapeFactor(tau) >=
+        // 1 / (1 + tau) keeps the product a positive double, and the exponential is not needed.
+        bool Alone;
     };
     // Where the reduced transition probability of a line comes from.
     enum class TSource { Fixed, First, Populated };

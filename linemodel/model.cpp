@@ -14,11 +14,12 @@ namespace zelt {
 
 namespace {
 
-// The line number x of ModelBF: x truncated toward zero. For 0 <= x < 2^31 (the minimiser
-// passes whole numbers) it is read from the bits of x, x = significand 2^(exponent - 63),
-// because truncating an extended real in the x87 unit switches its rounding mode twice, which
-// stalls the unit; other numbers go through the checked conversion.
-std::int32_t PointIndex(const long double& x) {
+// x truncated toward zero, for the line number x of ModelBF and the count of populated levels.
+// For 0 <= x < 2^31 (the minimiser passes whole numbers) it is read from the bits of x,
+// x = significand 2^(exponent - 63), because truncating an extended real in the x87 unit
+// switches its rounding mode twice, which stalls the unit; other numbers go through the
+// checked conversion.
+std::int32_t TruncatedIndex(const long double& x) {
     const TRealBits bits = BitsOf(x);
     if (bits.SignAndExponent < TRealBits::Bias)
         return 0;
@@ -59,11 +60,11 @@ void TAtomicData::CalcBranchingFractions() {
 }
 
 std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
-    return std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, Levels.size());
+    return std::clamp(TruncatedIndex(Slot(p, BoltzmannLevels)), 0, Levels.size());
 }
 
 // Where a fault of the optical depths comes from: the first line with a statistical weight gi
-// of 0, or else the gas temperature and mass that set the Doppler width.
+// of 0, or else the gas temperature and mass of p that set the Doppler width.
 std::string TAtomicData::OpticalDepthFault(const TParamVector& p) const {
     for (const TLine& line : SelectedLines)
         if (line.Data.Gi == 0)
@@ -73,14 +74,28 @@ std::string TAtomicData::OpticalDepthFault(const TParamVector& p) const {
                   {FloatToStr(Slot(p, GasTemperature)), FloatToStr(Slot(p, AtomMass))});
 }
 
-// Evaluates the model for p: level populations, the optical depth and escape factor of every
-// selected line and the branching fractions among the lines of each upper level; the result
-// is appended to the cache.
+long double TAtomicData::Density(long double logDensity) {
+    const TRealBits bits = BitsOf(logDensity);
+    for (const TRecentPower& recent : recentPowers_) {
+        const TRealBits known = BitsOf(recent.LogDensity);
+        if (recent.Known && known.Significand == bits.Significand &&
+            known.SignAndExponent == bits.SignAndExponent)
+            return recent.Power;
+    }
+    const long double power = PowerOfTen(logDensity);
+    // An infinite power is computed again, so that its overflow flag is raised each time.
+    if (std::isfinite(power)) {
+        recentPowers_[nextPower_] = {logDensity, power, true};
+        nextPower_ = (nextPower_ + 1) % static_cast<std::int32_t>(recentPowers_.size());
+    }
+    return power;
+}
+
+// Evaluates the model for p: the Boltzmann populations of the levels, then the fractions.
 void TAtomicData::ComputeModel(const TParamVector& p) {
     const long double temperature = std::fabs(Slot(p, Temperature));
-    const long double path = Slot(p, PathLength);
     const std::int32_t populated = PopulatedLevels(p);
-    const long double density = PowerOfTen(Slot(p, LogDensity));
+    const long double density = Density(Slot(p, LogDensity));
     // Boltzmann distribution from the first level, energies in eV.
     for (std::int32_t j = 0; j < populated; ++j) {
         const TLevel& first = Levels[0];
@@ -94,21 +109,34 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
     if (FpPending())
         FpCheck(Format("the level populations (log10 density %s, temperature %s K)",
                        {FloatToStr(Slot(p, LogDensity)), FloatToStr(Slot(p, Temperature))}));
-    const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
-                                            static_cast<double>(Slot(p, AtomMass)));
+    ComputeFractions(p, p);
+}
+
+void TAtomicData::ComputeFractions(const TParamVector& key, const TParamVector& setup) {
+    const long double path = Slot(setup, PathLength);
+    const double velocity = ThermalVelocity(static_cast<double>(Slot(setup, GasTemperature)),
+                                            static_cast<double>(Slot(setup, AtomMass)));
     // The constants of a fit's lines when they were computed for this velocity.
     const bool known = lineConstants_.size() == SelectedLines.size() && lineVelocity_ == velocity;
+    // BFFit as scratch: the optical depth tau of each line, then its absorption-reduced
+    // transition probability. The exponentials of all lines are taken in a pass of their own
+    // (see EscapeExponential).
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
         TLine& line = SelectedLines[i];
         const TLineConstants constants =
             known ? lineConstants_[i] : LineConstants(line.Data, velocity);
-        const double tau =
-            OpticalDepth(constants, std::fabs(Levels[line.LowerLevel].Population), path);
-        // Scratch: the absorption-reduced transition probability of the line.
-        line.BFFit = ReducedTransitionProbability(line.Data.Aki, EscapeFactor(tau));
+        line.BFFit = OpticalDepth(constants, std::fabs(Levels[line.LowerLevel].Population), path);
+    }
+    exponentials_.resize(SelectedLines.size());
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
+        exponentials_[i] = EscapeExponential(SelectedLines[i].BFFit);
+    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
+        TLine& line = SelectedLines[i];
+        line.BFFit =
+            ReducedTransitionProbability(line.Data.Aki, EscapeFactor(line.BFFit, exponentials_[i]));
     }
     if (FpPending())
-        FpCheck(OpticalDepthFault(p));
+        FpCheck(OpticalDepthFault(setup));
     for (TLevel& level : Levels)
         level.SumAEff = 0;
     for (const TLine& line : SelectedLines) {
@@ -120,19 +148,66 @@ void TAtomicData::ComputeModel(const TParamVector& p) {
         line.BFFit = sumAEff <= 0 ? -1 : ExtendedQuotient(line.BFFit, sumAEff);
     }
     FpCheck("the model branching fractions");
-    TPrecalcRecord& record = PrecalcStore.Append(p, SelectedLines.size());
+    TPrecalcRecord& record = PrecalcStore.Append(key, SelectedLines.size());
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
         record.Values[i] = SelectedLines[i].BFFit;
 }
 
+std::int32_t TAtomicData::ModelRecord(const TParamVector& p) {
+    const std::int32_t index = PrecalcStore.FindModelSlots(p);
+    if (index >= 0)
+        return index;
+    ComputeModel(p);
+    return PrecalcStore.size() - 1;
+}
+
+long double TAtomicData::RecordValue(std::int32_t record, std::int32_t point) const {
+    return PrecalcStore[record].Values[point];
+}
+
 long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
-    const std::int32_t point = PointIndex(x);
-    std::int32_t index = PrecalcStore.FindModelSlots(p);
-    if (index < 0) {
-        ComputeModel(p);
-        index = PrecalcStore.size() - 1;
+    const std::int32_t point = TruncatedIndex(x);
+    return RecordValue(ModelRecord(p), point);
+}
+
+void TAtomicData::ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t /*np*/,
+                                   const TParamVector& p, TParamVector& dy, bool& /*ok*/) {
+    const std::int32_t point = TruncatedIndex(x[j]);
+    TPrecalcStore::TModelKey key;
+    const bool known = TPrecalcStore::TModelKey::Of(p, key) && neighbours_.Valid &&
+                       neighbours_.Generation == PrecalcStore.Generation() &&
+                       neighbours_.Key == key;
+    // Until all four records are known, none counts as known (a model fault may end the loop).
+    if (!known)
+        neighbours_.Valid = false;
+    TParamVector q = p;
+    for (const TParamSlot slot : {LogDensity, Temperature}) {
+        const long double saved = Slot(q, slot);
+        const long double step = 0.01L * saved / 2;
+        // A slot at exactly 0 has no relative step: its derivative is taken as 0, and the
+        // minimiser's guard for a vanishing diagonal holds it for this iteration.
+        if (step == 0) {
+            Slot(dy, slot) = 0;
+            continue;
+        }
+        std::int32_t* records = &neighbours_.Records[slot == LogDensity ? 0 : 2];
+        // ModelBF(p with the slot moved by `offset`), from its record.
+        const auto value = [&](long double offset, std::int32_t& record) {
+            if (!known) {
+                Slot(q, slot) = saved + offset;
+                record = ModelRecord(q);
+                Slot(q, slot) = saved;
+            }
+            return RecordValue(record, point);
+        };
+        const long double above = value(step, records[0]);
+        const long double below = value(-step, records[1]);
+        Slot(dy, slot) = (above - below) / (step * 2);
     }
-    return PrecalcStore[index].Values[point];
+    if (!known && TPrecalcStore::TModelKey::Of(p, neighbours_.Key)) {
+        neighbours_.Generation = PrecalcStore.Generation();
+        neighbours_.Valid = true;
+    }
 }
 
 bool TAtomicData::FindPrecalc(const TParamVector& p, std::int32_t first, std::int32_t count,

@@ -63,18 +63,25 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
     TResultValues result = ResultValues(p, u, np, mode);
     if (quality != nullptr)
         result.Procedure = quality->Procedure;
-    std::string values, header;
-    for (std::int32_t j = 0; j < result.Densities.size(); ++j) {
+    std::string values;
+    for (std::int32_t j = 0; j < result.Densities.size(); ++j)
         values += Format(" %.3e %.3e", {result.Densities[j], result.Uncertainties[j]});
-        header += Format("   n_%d/m-3   \xB1u(n_%d)", {j + 1, j + 1});
+    AddResultLine(*out, result.Densities.size(),
+                  Format("%.3e %.3e %s %5.0f %5.0f %.3e %s  %s",
+                         {result.Total, result.TotalUncertainty, values, result.Temperature,
+                          result.TemperatureUncertainty, result.RSS, fileName, result.Procedure}));
+}
+
+void TAtomicData::AddResultLine(TReportList& out, std::int32_t levels, const std::string& line) {
+    if (ResultHeaderCount == 0) {
+        std::string header;
+        for (std::int32_t j = 1; j <= levels; ++j)
+            header += Format("   n_%d/m-3   \xB1u(n_%d)", {j, j});
+        out.push_back(Format("n_tot/m-3 \xB1u(n_tot) %s   T/K  u(T)       RSS Filename  Procedure",
+                             {header}));
     }
-    if (ResultHeaderCount == 0)
-        out->push_back(Format("n_tot/m-3 \xB1u(n_tot) %s   T/K  u(T)       RSS Filename  Procedure",
-                              {header}));
     ResultHeaderCount = CheckedAdd(ResultHeaderCount, 1);
-    out->push_back(Format("%.3e %.3e %s %5.0f %5.0f %.3e %s  %s",
-                          {result.Total, result.TotalUncertainty, values, result.Temperature,
-                           result.TemperatureUncertainty, result.RSS, fileName, result.Procedure}));
+    out.push_back(line);
 }
 
 } // namespace zelt

@@ -38,6 +38,15 @@ QString TBoxDialogs::SaveImageFileName(const QString& folder) {
                        QStringLiteral("png"));
 }
 
+TDialogs::TUnsavedChoice TBoxDialogs::AskUnsaved(const QString& text) {
+    const QMessageBox::StandardButton answer = QMessageBox::warning(
+        parent_, Caption(), text, QMessageBox::Save | QMessageBox::Discard | QMessageBox::Cancel,
+        QMessageBox::Save);
+    if (answer == QMessageBox::Save)
+        return TUnsavedChoice::Save;
+    return answer == QMessageBox::Discard ? TUnsavedChoice::Discard : TUnsavedChoice::Cancel;
+}
+
 // The platform's dialog asks before replacing an existing file: that question protects the
 // user's files and stays.
 QString TBoxDialogs::AskSaveFile(const QString& folder, const QString& filter,

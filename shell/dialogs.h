@@ -12,6 +12,8 @@ namespace zelt {
 
 class TDialogs {
 public:
+    enum class TUnsavedChoice { Save, Discard, Cancel };
+
     virtual ~TDialogs() = default;
 
     // The common error report: a stop icon, an OK button, the caption "Zelt Fit". `text` is
@@ -26,6 +28,8 @@ public:
     virtual QString SaveFileName(const QString& folder) = 0;
     // A file for a plot image: PNG, PDF or SVG.
     virtual QString SaveImageFileName(const QString& folder) = 0;
+    // The question before results that were not saved are lost: Save, Discard or Cancel.
+    virtual TUnsavedChoice AskUnsaved(const QString& text) = 0;
 };
 
 // The real boxes and dialogs, owned by `parent`.
@@ -39,6 +43,7 @@ public:
     QString OpenFileName(const QString& folder, const QString& file) override;
     QString SaveFileName(const QString& folder) override;
     QString SaveImageFileName(const QString& folder) override;
+    TUnsavedChoice AskUnsaved(const QString& text) override;
 
 private:
     QString AskSaveFile(const QString& folder, const QString& filter, const QString& suffix);

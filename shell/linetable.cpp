@@ -112,6 +112,27 @@ bool TLineTable::HoldsRefusedEdit() const {
     return editor != nullptr && accept_ && !accept_(editor->text());
 }
 
+QString TLineTable::EditComplaint() const {
+    const QLineEdit* editor = OpenEditor();
+    if (editor == nullptr)
+        return {};
+    return QStringLiteral("Intensity of %1: \"%2\" is not a number.")
+        .arg(CellText(0, currentRow()), editor->text());
+}
+
+void TLineTable::FocusEditor() {
+    if (QLineEdit* editor = OpenEditor())
+        editor->setFocus(Qt::OtherFocusReason);
+}
+
+void TLineTable::CommitOpenEdit() {
+    QLineEdit* editor = OpenEditor();
+    if (editor == nullptr || HoldsRefusedEdit())
+        return;
+    commitData(editor);
+    closeEditor(editor, QAbstractItemDelegate::NoHint);
+}
+
 bool TLineTable::MaySelectAt(const QPoint& position) const {
     const bool fixed =
         position.x() < panes_->FrozenWidth() || position.y() < panes_->FrozenHeight();
@@ -143,9 +164,17 @@ void TLineTable::scrollTo(const QModelIndex& index, ScrollHint hint) {
 // A click on a fixed cell or outside the intensity column, or anywhere while the open editor
 // holds a text that is not accepted, does not move the selection. The click has already taken
 // the focus from an open editor, so a valid edit is committed first, and a refused one takes
-// the focus back.
+// the focus back. A click on a cell of another row that cannot be edited leaves no cell
+// selected: typing would otherwise go into the intensity of the row selected before.
 void TLineTable::mousePressEvent(QMouseEvent* event) {
-    if (!MaySelectAt(event->position().toPoint())) {
+    const QPoint at = event->position().toPoint();
+    if (!MaySelectAt(at)) {
+        const int row = rowAt(at.y());
+        if (!HoldsRefusedEdit() && row >= 1 && row != currentRow() &&
+            at.y() >= panes_->FrozenHeight()) {
+            setCurrentIndex(QModelIndex());
+            clearSelection();
+        }
         event->accept();
         return;
     }
@@ -187,6 +216,11 @@ void TLineTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     const QRect textRect = option.rect.adjusted(dx, dy, 0, 0);
     painter->drawText(textRect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                       index.data(Qt::DisplayRole).toString());
+    // The cell that typing goes into is framed, since the row colours hide the selection.
+    if (index == table_->currentIndex() && table_->Editable(index)) {
+        painter->setPen(QPen(QColor(0, 80, 200), 2));
+        painter->drawRect(option.rect.adjusted(1, 1, -1, -1));
+    }
     painter->restore();
 }
 

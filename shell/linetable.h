@@ -48,6 +48,11 @@ public:
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
     // True while the open editor holds a text that may not be committed.
     bool HoldsRefusedEdit() const;
+    // Why the open editor's text is refused: Intensity of 727.2936: "1,5" is not a number.
+    QString EditComplaint() const;
+    void FocusEditor();
+    // Commits and closes the open editor when its text is accepted.
+    void CommitOpenEdit();
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;

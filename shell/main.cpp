@@ -4,17 +4,22 @@
 #include "app/datafolders.h"
 #include "app/listing.h"
 #include "app/tables.h"
+#include "app/tsv.h"
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
+#include "shell/commandgate.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/windowhelp.h"
+#include "shell/windowmemory.h"
 #include "shell/windowtext.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
@@ -38,6 +43,7 @@
 #include <QTabWidget>
 #include <QTextBlock>
 #include <QTextDocument>
+#include <QTime>
 
 #include <array>
 #include <cmath>
@@ -81,15 +87,30 @@ QColor BarColour(std::int32_t upperLevel) {
 
 TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* parent)
     : QMainWindow(parent), dialogs_(dialogs), app_(configFile) {
+    // Every number the window shows reads with '.', whatever the user's locale: the plots take
+    // their tick labels' locale from the widget.
+    QLocale::setDefault(QLocale::c());
     CreateControls();
+    AddControlHelp(*this);
+    for (QCustomPlot* plot : findChildren<QCustomPlot*>())
+        plot->setLocale(QLocale::c());
     seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
+    QList<TNumberEdit*> edits;
+    for (const TSetting& setting : Settings())
+        if (!setting.InSpeciesSection())
+            edits.append(Edit(setting));
+    gate_ = std::make_unique<TCommandGate>(*grid_, edits, *statusBar());
+    memory_ = std::make_unique<TWindowMemory>(
+        FromStd(JoinPath(FolderOf(configFile), "zeltfit-window.ini")));
     FormCreate();
+    memory_->Restore(*this);
 }
 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate() {
-    QLocale::setDefault(QLocale::c());
+    if (!app_.Config().Problem().empty())
+        dialogs_.Message(FromStd(app_.Config().Problem()));
     const TConfigView config = app_.Config().View();
     databaseFolder_ =
         config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
@@ -144,18 +165,49 @@ void TMainForm::FillEdits() {
 
 void TMainForm::FormClose() {
     try {
-        for (const TSetting& setting : Settings())
-            if (!setting.InSpeciesSection() &&
-                !StoreText(app_.Config(), setting, Edit(setting)->text().toStdString()))
-                return;
+        // All keys in one replacement of the file; the first text that is no number ends the
+        // keys stored, as it ended the writes one key at a time.
+        app_.Config().Update([&](TIniText& ini) {
+            for (const TSetting& setting : Settings())
+                if (!setting.InSpeciesSection() &&
+                    !StoreText(ini, setting, Edit(setting)->text().toStdString()))
+                    return;
+        });
     } catch (const std::exception& error) {
         ReportError(error);
     }
 }
 
+bool TMainForm::MayClose() {
+    const bool series = seriesUnsaved_ && !seriesRun_->Entries().empty();
+    if (!reportUnsaved_ && !series)
+        return true;
+    const QString what = reportUnsaved_ && series ? QStringLiteral("The report and the series have")
+                         : reportUnsaved_         ? QStringLiteral("The report has")
+                                                  : QStringLiteral("The series has");
+    switch (dialogs_.AskUnsaved(what + QStringLiteral(" not been saved. Save before closing?"))) {
+    case TDialogs::TUnsavedChoice::Discard:
+        return true;
+    case TDialogs::TUnsavedChoice::Cancel:
+        return false;
+    case TDialogs::TUnsavedChoice::Save:
+        break;
+    }
+    if (reportUnsaved_)
+        SaveButtonClick();
+    if (series)
+        SaveSeriesClick();
+    return !reportUnsaved_ && !seriesUnsaved_;
+}
+
 void TMainForm::closeEvent(QCloseEvent* event) {
+    if (!closed_ && !MayClose()) {
+        event->ignore();
+        return;
+    }
     if (!closed_) {
         closed_ = true;
+        memory_->Store(*this);
         FormClose();
     }
     event->accept();
@@ -209,6 +261,7 @@ void TMainForm::ElementListBoxChange() {
 }
 
 void TMainForm::ClearResults() {
+    fitShown_ = false;
     grid_->SetRowCount(1);
     chart_->ClearSeries();
     chart_->Redraw();
@@ -228,7 +281,8 @@ void TMainForm::ShowBranchingFractions() {
         for (int c = 2; c <= 4; ++c)
             grid_->SetCellText(c, r, FromStd(texts[static_cast<std::size_t>(c)]));
         chart_->AddFree(x, line.BFTheory);
-        chart_->AddFitted(x, line.BFFit);
+        if (fitShown_)
+            chart_->AddFitted(x, line.BFFit);
         chart_->AddMeasured(x, line.BFMeasured, BarColour(line.UpperLevel));
     }
     chart_->Redraw();
@@ -236,6 +290,8 @@ void TMainForm::ShowBranchingFractions() {
 }
 
 void TMainForm::RecalculateBF() {
+    if (!gate_->Open())
+        return;
     if (ShowOutcome(app_.RecalculateBF()))
         ShowBranchingFractions();
 }
@@ -247,6 +303,10 @@ bool TMainForm::CommitIntensity(int row, const QString& text) {
     if (row < 1 || row > AtomicData().SelectedLines.size())
         return true;
     AtomicData().SelectedLines[row - 1].Intensity = value;
+    // A fit of the intensities before the edit no longer belongs to the table.
+    fitShown_ = false;
+    for (TLine& line : AtomicData().SelectedLines)
+        line.BFFit = 0;
     // The commit of a cell reports nothing: with a single line the fractions stay as they are.
     if (app_.RecalculateBF().Done)
         ShowBranchingFractions();
@@ -279,6 +339,8 @@ void TMainForm::RebuildRowColours() {
 }
 
 void TMainForm::ReadBtnClick(TSender sender) {
+    if (!gate_->Open())
+        return;
     if (sender == TSender::ReadBtn) {
         const QString chosen = dialogs_.OpenFileName(openDialogFolder_, currentFile_);
         if (chosen.isEmpty()) {
@@ -301,6 +363,7 @@ bool TMainForm::ShowRead(const TOutcome& outcome) {
     if (HasFractions(AtomicData()))
         ShowBranchingFractions();
     tablePages_->setCurrentIndex(0);
+    resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
     currentFile_ = FromStd(file);
     setWindowTitle(Caption() + QStringLiteral(" - ") + currentFile_);
@@ -334,7 +397,7 @@ void TMainForm::ShowPosition() {
 
 void TMainForm::NextFileClick() {
     const int count = fileListBox_->count();
-    if (count == 0)
+    if (count == 0 || !gate_->Open())
         return;
     const int next = (fileListBox_->currentRow() + 1) % count;
     fileListBox_->setCurrentRow(next);
@@ -347,6 +410,10 @@ void TMainForm::FileListBoxClick() {
     const int row = fileListBox_->currentRow();
     if (fileListBox_->count() == 0 || row < 0)
         return;
+    if (!gate_->Open()) {
+        PointFileList(fileListFolder_, FromStd(FileNameOf(currentFile_.toStdString())));
+        return;
+    }
     currentFile_ = FromStd(
         JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     ReadBtnClick(TSender::FileListBox);
@@ -366,6 +433,7 @@ TReportKind TMainForm::ReportKind() const {
 }
 
 void TMainForm::AppendReport(const TReportList& report) {
+    reportUnsaved_ = reportUnsaved_ || !report.empty();
     for (const std::string& line : report)
         reportsMemo_->appendPlainText(FromCp1252(line));
     // The caret at the start of the last line, so that the view shows the lines' beginnings.
@@ -383,10 +451,16 @@ void TMainForm::ShowMap(const TParamVector& p) {
     contourPlot_->SetScaleRange(contourPlot_->LowIso(), contourPlot_->HighIso());
     contourPlot_->SetBestPoint(static_cast<double>(Slot(p, LogDensity)),
                                static_cast<double>(Slot(p, Temperature)));
+    // The map stays when another file is read: its caption says which file and when.
+    contourPlot_->SetCaption(QStringLiteral("%1, %2").arg(
+        FromStd(FileNameOf(app_.CurrentFile())), QTime::currentTime().toString("HH:mm:ss")));
+    mapValuePanel_->clear();
     contourPlot_->Redraw();
 }
 
 void TMainForm::Iterate() {
+    if (!gate_->Open())
+        return;
     const TBusyCursor busy;
     Guarded([this] {
         const TMapOutcome outcome = app_.Map(SettingsFromWindow(), ReportKind());
@@ -395,15 +469,19 @@ void TMainForm::Iterate() {
             return;
         ShowMap(outcome.Params);
         regionOverlay_->ShowMap(AtomicData());
+        fitShown_ = true;
         ShowBranchingFractions();
+        resultStatus_->Show(*outcome.Row);
     });
 }
 
 std::optional<TFitResult> TMainForm::Fit() {
-    const TBusyCursor busy;
     std::optional<TFitResult> result;
+    if (!gate_->Open())
+        return result;
+    const TBusyCursor busy;
     Guarded([&] {
-        const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), FitLogPath());
+        const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), {});
         if (ShowFit(outcome))
             result = outcome.Result;
     });
@@ -415,17 +493,20 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome) {
     if (!ShowOutcome(outcome))
         return false;
     regionOverlay_->ShowFit(outcome.Result, AtomicData());
+    fitShown_ = true;
     ShowBranchingFractions();
+    resultStatus_->Show(*outcome.Row);
     return true;
 }
 
 void TMainForm::FitAllClick() {
-    if (seriesRun_->Running() || fileListBox_->count() == 0)
+    if (seriesRun_->Running() || fileListBox_->count() == 0 || !gate_->Open())
         return;
     std::vector<std::string> files;
     for (int row = 0; row < fileListBox_->count(); ++row)
         files.push_back(
             JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
+    seriesUnsaved_ = true;
     Guarded([&] {
         seriesRun_->Run(files, SettingsFromWindow(), ReportKind(), [this](const TSeriesFile& file) {
             if (ShowRead(file.Read))
@@ -444,16 +525,21 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
     return app_.ShownMap().ValueAt(x, y);
 }
 
-void TMainForm::SaveText(const std::string& text) {
-    const QString fileName = dialogs_.SaveFileName(openDialogFolder_);
+bool TMainForm::SaveText(const std::string& text, const QString& kind, const QString& suffix) {
+    const QString fileName =
+        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, currentFile_, suffix));
     if (fileName.isEmpty())
-        return;
+        return false;
+    bool saved = false;
     Guarded([&] {
         TextWriter writer;
         writer.Create(fileName.toStdString());
         writer.Write(text);
         writer.Close();
+        saved = true;
+        memory_->Saved(kind, fileName);
     });
+    return saved;
 }
 
 void TMainForm::SaveButtonClick() {
@@ -462,10 +548,11 @@ void TMainForm::SaveButtonClick() {
     if (!document->isEmpty())
         for (QTextBlock block = document->begin(); block.isValid(); block = block.next())
             text += Utf8ToCp1252(block.text().toStdString()) + "\r\n";
-    SaveText(text);
+    if (SaveText(text, QStringLiteral("report")))
+        reportUnsaved_ = false;
 }
 
-void TMainForm::Button1Click() {
+std::vector<TTableRow> TMainForm::GridRows() const {
     std::vector<TTableRow> rows;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         TTableRow row;
@@ -473,17 +560,31 @@ void TMainForm::Button1Click() {
             row[static_cast<std::size_t>(c)] = Utf8ToCp1252(grid_->CellText(c, r).toStdString());
         rows.push_back(row);
     }
-    SaveText(TableText(rows));
+    return rows;
+}
+
+void TMainForm::Button1Click() {
+    SaveText(TableText(GridRows()), QStringLiteral("table"));
+}
+
+void TMainForm::SaveTableTsvClick() {
+    SaveText(TableTsvText(GridRows()), QStringLiteral("table"), QStringLiteral(".tsv"));
+}
+
+void TMainForm::SaveResultsClick() {
+    SaveText(Utf8ToCp1252(ResultsTableText(app_.Results())), QStringLiteral("results"),
+             QStringLiteral(".tsv"));
 }
 
 void TMainForm::SaveMapClick() {
     if (!app_.ShownMap().Empty())
-        SaveText(app_.ShownMap().Text());
+        SaveText(app_.ShownMap().Text(), QStringLiteral("map"));
 }
 
 void TMainForm::SaveSeriesClick() {
-    if (!seriesRun_->Entries().empty())
-        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries())));
+    if (!seriesRun_->Entries().empty() &&
+        SaveText(Utf8ToCp1252(SeriesTableText(seriesRun_->Entries())), QStringLiteral("series")))
+        seriesUnsaved_ = false;
 }
 
 void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore) {
@@ -491,9 +592,14 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
     connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
         menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
-            const QString fileName = dialogs_.SaveImageFileName(openDialogFolder_);
+            const QString kind = QStringLiteral("image");
+            const QString fileName = dialogs_.SaveImageFileName(
+                memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
             if (!fileName.isEmpty())
-                Guarded([&] { SavePlotImage(*plot, fileName); });
+                Guarded([&] {
+                    SavePlotImage(*plot, fileName);
+                    memory_->Saved(kind, fileName);
+                });
         });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });

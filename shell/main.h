@@ -5,6 +5,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "app/application.h"
+#include "app/tables.h"
 #include "shell/dialogs.h"
 
 #include <QMainWindow>
@@ -27,13 +28,16 @@ class QTabWidget;
 
 namespace zelt {
 
+class TCommandGate;
 class TContourPlot;
 class TFileListBox;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
+class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
+class TWindowMemory;
 class TZeltChart;
 
 // The checks before the window exists: the necessary files, copied on the first run. False,
@@ -85,6 +89,11 @@ public:
     // "Save report": the memo's lines; "Save table": the table's cells.
     void SaveButtonClick();
     void Button1Click();
+    // "Save table (TSV)…": the table's cells for spreadsheets, titles with units, no leading
+    // tab; "Save results…": the row of every map and fit so far with its judgement and
+    // conditions (ResultsTableText).
+    void SaveTableTsvClick();
+    void SaveResultsClick();
     // "Save map…" of the map's context menu: the residual grid the plot shows, as a table;
     // unavailable before the first map.
     void SaveMapClick();
@@ -131,7 +140,13 @@ private:
     void ShowMap(const TParamVector& p);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
-    void SaveText(const std::string& text);
+    // True when the text was written; `kind` and `suffix` make the name the dialog offers.
+    bool SaveText(const std::string& text, const QString& kind,
+                  const QString& suffix = QStringLiteral(".txt"));
+    // Before the window closes: asks about a report or series not saved; false to stay open.
+    bool MayClose();
+    // The cells of the line table as it shows them, in Windows-1252.
+    std::vector<TTableRow> GridRows() const;
     void Guarded(const std::function<void()>& command);
 
     TDialogs& dialogs_;
@@ -141,6 +156,11 @@ private:
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
+    // The chart shows fitted fractions only while they belong to the intensities in the table.
+    bool fitShown_ = false;
+    // Results shown since they were last saved.
+    bool reportUnsaved_ = false;
+    bool seriesUnsaved_ = false;
 
     QTabWidget* tablePages_ = nullptr;
     QTabWidget* plotPages_ = nullptr;
@@ -151,8 +171,11 @@ private:
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
     TRegionOverlay* regionOverlay_ = nullptr;
+    TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    std::unique_ptr<TCommandGate> gate_;
+    std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.
     QList<QWidget*> commandAreas_;
     QPushButton* monteCarloBtn_ = nullptr;
@@ -161,6 +184,8 @@ private:
     QPushButton* nextBtn_ = nullptr;
     QPushButton* recalculateBtn_ = nullptr;
     QPushButton* saveTableBtn_ = nullptr;
+    QPushButton* saveTableTsvBtn_ = nullptr;
+    QPushButton* saveResultsBtn_ = nullptr;
     QPlainTextEdit* reportsMemo_ = nullptr;
     TNumberEdit* fromDensityEdit_ = nullptr;
     TNumberEdit* toDensityEdit_ = nullptr;

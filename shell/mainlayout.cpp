@@ -3,11 +3,13 @@
 
 #include "common/convert.h"
 #include "common/format.h"
+#include "shell/aboutbox.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
 #include "shell/main.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/windowtext.h"
@@ -146,6 +148,7 @@ void TMainForm::CreateControls() {
 
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
+    splitter->setObjectName(QStringLiteral("UpperSplitter"));
     splitter->setHandleWidth(SplitterHandle);
     splitter->setChildrenCollapsible(false);
 
@@ -241,10 +244,15 @@ QWidget* TMainForm::CreateCommandStrip() {
     connect(recalculateBtn_, &QPushButton::clicked, this, [this] { RecalculateBF(); });
     saveTableBtn_ = Button("Button1", QStringLiteral("Save table"));
     connect(saveTableBtn_, &QPushButton::clicked, this, [this] { Button1Click(); });
-    for (QWidget* control : std::initializer_list<QWidget*>{elementListBox_, readBtn_, nextBtn_,
-                                                            recalculateBtn_, saveTableBtn_})
+    saveTableTsvBtn_ = Button("SaveTableTsvButton", QStringLiteral("Save table (TSV)…"));
+    saveTableTsvBtn_->setToolTip(
+        QStringLiteral("The table for spreadsheets and pandas: titles with units, no leading tab"));
+    connect(saveTableTsvBtn_, &QPushButton::clicked, this, [this] { SaveTableTsvClick(); });
+    for (QWidget* control : std::initializer_list<QWidget*>{
+             elementListBox_, readBtn_, nextBtn_, recalculateBtn_, saveTableBtn_, saveTableTsvBtn_})
         layout->addWidget(control);
     layout->addStretch(1);
+    layout->addWidget(CreateAboutButton(this));
     allLinesCheckBox_ = new QCheckBox(QStringLiteral("All lines in list"), strip);
     allLinesCheckBox_->setObjectName(QStringLiteral("AllLinesCheckBox"));
     allLinesCheckBox_->hide();
@@ -345,6 +353,12 @@ QWidget* TMainForm::CreateLowerArea() {
     reportColumn->addWidget(reportLabel);
     reportColumn->addWidget(reportComboBox_);
     reportColumn->addWidget(saveButton_);
+    saveResultsBtn_ = Button("SaveResultsButton", QStringLiteral("Save results…"));
+    saveResultsBtn_->setToolTip(QStringLiteral(
+        "Every map and fit so far as a table: the result line's numbers, the uncertainties to "
+        "quote, the flags and the conditions that made each result"));
+    connect(saveResultsBtn_, &QPushButton::clicked, this, [this] { SaveResultsClick(); });
+    reportColumn->addWidget(saveResultsBtn_);
     reportColumn->addStretch(1);
     layout->addLayout(reportColumn);
 
@@ -355,7 +369,9 @@ QWidget* TMainForm::CreateLowerArea() {
     reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
     reportsMemo_->setMinimumHeight(60);
     column->addWidget(reportsMemo_, 1);
-    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_;
+    commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_
+                  << saveResultsBtn_;
+    resultStatus_ = new TResultStatus(statusBar(), reportsMemo_, this);
     return area;
 }
 

@@ -1,5 +1,7 @@
 #include "shell/numberedit.h"
 
+#include "common/format.h"
+
 #include <QFocusEvent>
 #include <QTimer>
 
@@ -9,6 +11,7 @@ TNumberEdit::TNumberEdit(const TSetting& setting, QWidget* parent)
     : QLineEdit(parent), setting_(setting) {
     setObjectName(QString::fromLatin1(setting.EditName.data(),
                                       static_cast<qsizetype>(setting.EditName.size())));
+    setToolTip(Help());
     connect(this, &QLineEdit::textChanged, this, [this] {
         if (marked_ && HoldsPositiveNumber())
             SetMarked(false);
@@ -17,6 +20,12 @@ TNumberEdit::TNumberEdit(const TSetting& setting, QWidget* parent)
 
 bool TNumberEdit::HoldsPositiveNumber() const {
     return zelt::HoldsPositiveNumber(setting_.Kind, text().toStdString());
+}
+
+QString TNumberEdit::Help() const {
+    const char* range =
+        setting_.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
+    return QString::fromStdString(Format("%s: %s, %s", {setting_.Caption, setting_.Help, range}));
 }
 
 QString TNumberEdit::Complaint() const {
@@ -29,8 +38,13 @@ void TNumberEdit::SetMarked(bool marked) {
     if (marked)
         colours.setColor(QPalette::Base, QColor(255, 215, 215));
     setPalette(colours);
-    setToolTip(marked ? Complaint() : QString());
+    setToolTip(marked ? Complaint() : Help());
     emit ComplaintChanged(marked ? Complaint() : QString());
+}
+
+void TNumberEdit::Refuse() {
+    SetMarked(true);
+    setFocus(Qt::OtherFocusReason);
 }
 
 // Switching to another window or opening a menu is no leaving of the box.

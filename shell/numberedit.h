@@ -22,6 +22,11 @@ public:
     // Absorption path (m): "-2" is not a number above 0.
     QString Complaint() const;
     bool Marked() const { return marked_; }
+    // The tool tip while the text is accepted: Absorption path (m): absorption path (m), a
+    // number above 0.
+    QString Help() const;
+    // Marks the box with its reason and takes the focus back to it.
+    void Refuse();
 
 signals:
     // The box was marked (with the reason) or its mark removed (with an empty text).

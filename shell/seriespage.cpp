@@ -57,11 +57,11 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
     for (const TSeriesEntry& entry : entries) {
         if (!entry.Fitted)
             continue;
-        const TResultValues& v = entry.Values;
-        series.Points.append({entry.X, static_cast<double>(v.Densities[0]),
-                              static_cast<double>(v.Uncertainties[0]), entry.TemperatureFitted,
-                              static_cast<double>(v.Temperature),
-                              static_cast<double>(v.TemperatureUncertainty)});
+        const TResultValues& v = entry.Row.Values;
+        series.Points.append(
+            {entry.X, static_cast<double>(v.Densities[0]), static_cast<double>(v.Uncertainties[0]),
+             entry.TemperatureFitted, static_cast<double>(v.Temperature),
+             static_cast<double>(v.TemperatureUncertainty), entry.Row.Quality.Flagged()});
     }
     plot_->Show(series);
 

@@ -59,7 +59,8 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
         QApplication::processEvents();
     };
     hooks.StopRequested = [this] { return stopRequested_; };
-    series_ = app_.RunSeries(files, TSeriesCommand::Fit, settings, report, FitLogPath(), hooks);
+    // The log's folder is found by each fit, which reports when there is none.
+    series_ = app_.RunSeries(files, TSeriesCommand::Fit, settings, report, {}, hooks);
     live_ = &series_;
 
     qApp->removeEventFilter(this);

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum/delimited.h"
 
 #include "common/convert.h"
@@ -86,11 +87,12 @@ std::vector<std::string_view> SplitFields(std::string_view text, char separator)
 bool ParseNumber(std::string_view field, char decimal, double& value) {
     if (decimal == '.')
         return TryStrToFloat(field, value);
-    std::string text(field);
-    if (text.find('.') != std::string::npos)
+    // A number is short: longer fields are no numbers, and need no copy.
+    char text[64];
+    if (field.size() > sizeof text || field.find('.') != std::string_view::npos)
         return false;
-    std::replace(text.begin(), text.end(), ',', '.');
-    return TryStrToFloat(text, value);
+    std::replace_copy(field.begin(), field.end(), text, ',', '.');
+    return TryStrToFloat(std::string_view(text, field.size()), value);
 }
 
 bool AllNumbers(const std::vector<std::string_view>& fields, char decimal) {

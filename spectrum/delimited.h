@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Tables of numbers as spectrometer programs and spreadsheets write them: one row per line,
 // the columns separated by tabs, semicolons, commas or blanks, "." or "," as the decimal

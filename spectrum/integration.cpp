@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum/integration.h"
 
 #include "common/errors.h"
@@ -336,17 +337,13 @@ bool FitProfiles(const TRawSpectrum& s, std::size_t first, std::size_t last, con
     return true;
 }
 
-std::string Nanometres(double wavelength) {
-    return ShortestReal(wavelength);
-}
-
 std::string WavelengthList(const std::vector<double>& wavelengths) {
     std::string list;
     for (std::size_t i = 0; i < wavelengths.size(); ++i)
         list += (i == 0                        ? ""
                  : i + 1 == wavelengths.size() ? " and "
                                                : ", ") +
-                Nanometres(wavelengths[i]);
+                ShortestReal(wavelengths[i]);
     return list;
 }
 

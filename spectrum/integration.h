@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Line intensities from a raw spectrum: every database line of the species inside the spectrum is
 // integrated over a window around it, less a straight background fitted to the pixels beside the

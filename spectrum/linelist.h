@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A user's own list of measured lines: approximate wavelengths, intensities and, where given,
 // their uncertainties, in any delimited form (delimited.h), each matched to the nearest

@@ -1,6 +1,8 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum/measurement.h"
 
 #include "common/convert.h"
+#include "common/safefile.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
 #include "spectrum/delimited.h"
@@ -37,11 +39,7 @@ std::string MeasurementText(const std::vector<TMeasuredLine>& lines) {
 }
 
 void WriteMeasurement(const std::string& fileName, const std::vector<TMeasuredLine>& lines) {
-    const std::string text = MeasurementText(lines);
-    TextWriter writer;
-    writer.Create(fileName);
-    writer.Write(text);
-    writer.Close();
+    SaveFile(fileName, MeasurementText(lines));
 }
 
 std::string LineTableFor(const std::string& measurementFile) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Measurement files made by the import: one line per measured line, its database wavelength and
 // its intensity in the program's unit, as the measurement reader reads them back.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The instrument's line profile as a pseudo-Voigt: (1 - eta) times a Gaussian plus eta times a
 // Lorentzian, both of full width at half maximum w (nm), of unit area.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Raw spectra: the wavelength and the counts of every pixel, as a spectrometer's program writes
 // them in a delimited text file (delimited.h). The semicolon-separated "Wave;Sample;Dark;

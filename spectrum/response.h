@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The relative spectral response of a spectrometer: a two-column file of wavelength and relative
 // sensitivity, interpolated linearly between its points.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum/specieslines.h"
 
 #include "common/errors.h"
@@ -17,7 +18,7 @@ bool OneLevelAt(const CheckedVector<TLevel>& levels, double energy) {
 
 } // namespace
 
-std::vector<TSpeciesLine> SpeciesLines(const TAtomicData& data) {
+std::vector<TSpeciesLine> MeasurableLines(const TAtomicData& data) {
     std::vector<TSpeciesLine> lines;
     if (!data.LineBase)
         return lines;

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The database lines of the current species that can be measured: those with a transition
 // probability above 0, in ascending wavelength, each with whether the level file holds its two
@@ -16,7 +17,7 @@ struct TSpeciesLine {
 };
 
 // The lines of the species loaded in `data`; none before a species is loaded.
-std::vector<TSpeciesLine> SpeciesLines(const TAtomicData& data);
+std::vector<TSpeciesLine> MeasurableLines(const TAtomicData& data);
 
 // "Ar I": the element and ion of the lines, or "the species" when there are none.
 std::string SpeciesName(const std::vector<TSpeciesLine>& lines);

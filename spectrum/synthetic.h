@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Synthetic raw spectra made from the program's own model, for tests, benchmarks and the demo:
 // lines of known photon counts with a Gaussian or pseudo-Voigt instrument profile on a sloped

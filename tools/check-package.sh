@@ -65,5 +65,7 @@ installed="/usr/share/Zelt fit 1.0"
 /usr/bin/zeltfit-cli --ini "$installed/zeltfit.ini" batch fit "$installed/measurements" \
     --fit-temperature | diff -u tools/demo-batch-fit.txt -
 echo "/usr/bin/zeltfit-cli: demo measurements fitted"
+(cd / && /usr/bin/python3 -c "import zeltfit; print(zeltfit.Species)") >/dev/null
+echo "python3: import zeltfit"
 mkdir "$scratch/installed"
 StartsAndCopiesTemplate /usr/bin/zeltfit "$installed" "$scratch/installed"

@@ -35,9 +35,10 @@ appdata="$("$wine" winepath -u "$roaming" | tr -d '\r')/Zelt fit 1.0"
 mkdir -p "$appdata"
 cp "$share/zeltfit.ini" "$appdata/"
 [ "$(cli species)" = "Ar I" ] || { echo "zeltfit-cli.exe did not read $appdata/zeltfit.ini"; exit 1; }
-# Every printed number is the one Linux prints. MinGW-w64's powl(10, x), which stands in for
-# glibc's exp10l, is a few units in the last place off, so the densities the minimiser tries
-# differ in their last bits, and its exact "parameters are not changing" test ends the fit of
-# argon_1e16.txt at another iteration: "fit:OK" in place of "fit:itercount reached".
+# Every printed number is the one Linux prints. MinGW-w64's powl is less exact than glibc's
+# (10^x up to a hundred units in the last place off, a whole power multiplied out), so the
+# densities the minimiser tries differ in their last bits, and its exact "parameters are not
+# changing" test ends the fit of argon_1e16.txt at another iteration: "fit:OK" in place of
+# "fit:itercount reached".
 cli batch fit "$share/measurements" --fit-temperature | diff -u tools/demo-batch-fit-windows.txt -
 echo "zeltfit-cli.exe: user data folder found, demo measurements fitted to the numbers of Linux"

@@ -11,6 +11,7 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang-format
     man-db python3-yaml
+    pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-matplotlib
     "$@"
 )
 

@@ -5,7 +5,8 @@
 //
 // The files data/measurements/argon_1e16.txt, argon_5e16.txt and argon_2e17.txt list the
 // wavelength, exactly as written in Ar_I.txt, and the intensity of every line of the table
-// whose lower level is one of the four 1s levels.
+// whose lower level is one of the four 1s levels. data/spectra/argon_5e16.csv is the raw
+// spectrum of the second, as a spectrometer's program exports it.
 
 #include "common/errors.h"
 #include "common/format.h"
@@ -13,6 +14,7 @@
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/normal.h"
+#include "spectrum/synthetic.h"
 
 #include <algorithm>
 #include <cmath>
@@ -100,6 +102,23 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUnifo
     return intensities;
 }
 
+// The raw spectrum at n(1s5) = 5e16 m-3: 3648 pixels from 660 to 1160 nm, lines of 0.4 nm
+// (FWHM) of up to 2e5 photons, a dark of 1000 counts and a sloped background with read-out and
+// Poisson noise, as a "Wave;Sample;Dark;Reference" export with decimal commas.
+void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& dataFolder) {
+    TSyntheticOptions options;
+    options.Dark = 1000;
+    options.Seed = kSeed;
+    const TRawSpectrum spectrum = SyntheticSpectrum(ModelLines(data, p, 2e5), options);
+    const std::string folder = dataFolder + "/spectra";
+    std::filesystem::create_directories(PathFromUtf8(folder));
+    TextWriter writer;
+    writer.Create(folder + "/argon_5e16.csv");
+    writer.Write(SemicolonExport(spectrum, options.Dark));
+    writer.Close();
+    std::cout << folder << "/argon_5e16.csv: " << spectrum.Pixels() << " pixels\n";
+}
+
 void MakeDemo(const std::string& dataFolder) {
     TAtomicData data([](const std::string& text) { std::cerr << text << "\n"; });
     data.ChangeSpecies(dataFolder + "/Ar_levels.txt", dataFolder + "/", "Ar,I");
@@ -126,6 +145,8 @@ void MakeDemo(const std::string& dataFolder) {
                              Format("%.3f", {intensities[static_cast<std::size_t>(i)]}));
         writer.Close();
         std::cout << fileName << ": " << data.SelectedLines.size() << " lines\n";
+        if (spectrum.Density == 5e16)
+            MakeSpectrum(data, p, dataFolder);
     }
 }
 

@@ -3,6 +3,7 @@
 #include "common/errors.h"
 #include "widgets/scaleticker.h"
 
+#include <QScopeGuard>
 #include <QSvgGenerator>
 
 #include <cmath>
@@ -113,6 +114,14 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     best_->setPen(QPen(Qt::black, 1.5));
     best_->setBrush(Qt::white);
     best_->setVisible(false);
+    caption_ = new QCPItemText(this);
+    caption_->position->setType(QCPItemPosition::ptAxisRectRatio);
+    caption_->position->setCoords(0.01, 0.02);
+    caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+    caption_->setFont(AxisFont());
+    caption_->setBrush(QColor(255, 255, 255, 200));
+    caption_->setPadding(QMargins(3, 1, 3, 1));
+    caption_->setVisible(false);
     addLayer(QStringLiteral("crosshair"), layer(QStringLiteral("main")), limAbove);
     setCurrentLayer(QStringLiteral("crosshair"));
     haloX_ = CrossLine(this, QPen(Qt::white, 3));
@@ -123,6 +132,7 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     MoveCrossHair(0, 0);
 
     SetDataRange(0, 1, 0, 1);
+    scale_->setVisible(false);
     ShowScale(std::numeric_limits<double>::infinity());
     connect(this, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
         if (event->button() == Qt::LeftButton)
@@ -139,6 +149,7 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
 }
 
 void TContourPlot::SetDataRange(double fromX, double toX, double fromY, double toY) {
+    SetCrossHairShown(false);
     map_->data()->setRange(QCPRange(fromX, toX), QCPRange(fromY, toY));
     // The smallest displayable range.
     const auto widen = [](double from, double to) {
@@ -172,6 +183,15 @@ void TContourPlot::SetBestPoint(double x, double y) {
     best_->setVisible(true);
 }
 
+void TContourPlot::SetCaption(const QString& caption) {
+    caption_->setText(caption);
+    caption_->setVisible(!caption.isEmpty());
+}
+
+QString TContourPlot::Caption() const {
+    return caption_->visible() ? caption_->text() : QString();
+}
+
 bool TContourPlot::HasBestPoint() const {
     return best_->visible();
 }
@@ -180,12 +200,14 @@ void TContourPlot::Redraw() {
     QCPColorMapData* data = map_->data();
     const double none = std::numeric_limits<double>::quiet_NaN();
     double smallestPositive = std::numeric_limits<double>::infinity();
+    bool anyDrawn = false;
     for (int i = 0; i < PivotResolution; ++i)
         for (int j = 0; j < PivotResolution; ++j) {
             double x = 0, y = 0;
             data->cellToCoord(i, j, &x, &y);
             const double z = callback_ ? callback_(x, y) : -1;
             const bool drawn = z >= lowIso_ && z >= 0;
+            anyDrawn = anyDrawn || drawn;
             if (drawn && z > 0)
                 smallestPositive = std::min(smallestPositive, z);
             data->setCell(i, j, drawn ? z : none);
@@ -201,6 +223,8 @@ void TContourPlot::Redraw() {
                     data->setCell(i, j, colours.lower);
     map_->setDataScaleType(logarithmic ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
     map_->setDataRange(colours);
+    // Before the first map (or with nothing drawn) the scale would show a range of nothing.
+    scale_->setVisible(anyDrawn);
     ShowScale(smallestPositive);
     replot();
 }
@@ -224,7 +248,17 @@ double TContourPlot::CrossY() const {
     return crossY_->point1->coords().y();
 }
 
+bool TContourPlot::CrossHairShown() const {
+    return crossX_->visible();
+}
+
+void TContourPlot::SetCrossHairShown(bool shown) {
+    for (QCPItemStraightLine* line : {haloX_, crossX_, haloY_, crossY_})
+        line->setVisible(shown);
+}
+
 void TContourPlot::MoveCrossHair(double x, double y) {
+    SetCrossHairShown(true);
     for (QCPItemStraightLine* line : {haloX_, crossX_}) {
         line->point1->setCoords(x, 0);
         line->point2->setCoords(x, 1);
@@ -237,6 +271,14 @@ void TContourPlot::MoveCrossHair(double x, double y) {
 }
 
 void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
+    auto* map = qobject_cast<TContourPlot*>(&plot);
+    const bool crossHair = map != nullptr && map->CrossHairShown();
+    if (crossHair)
+        map->SetCrossHairShown(false);
+    const auto restore = qScopeGuard([&] {
+        if (crossHair)
+            map->SetCrossHairShown(true);
+    });
     const QString suffix = QFileInfo(fileName).suffix().toLower();
     bool saved = false;
     if (suffix == QStringLiteral("pdf")) {

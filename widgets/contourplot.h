@@ -48,6 +48,9 @@ public:
     // Marks the grid point with the smallest residual.
     void SetBestPoint(double x, double y);
     bool HasBestPoint() const;
+    // The line in the map's upper left corner that names what it shows.
+    void SetCaption(const QString& caption);
+    QString Caption() const;
     // Asks every sampled value through the callback and redraws.
     void Redraw();
 
@@ -62,6 +65,10 @@ public:
     QCPColorScale* ColourScale() const { return scale_; }
     double CrossX() const;
     double CrossY() const;
+    // The cross-hair shows from the first press on the map until the next range is set; a
+    // saved image leaves it out.
+    bool CrossHairShown() const;
+    void SetCrossHairShown(bool shown);
 
 signals:
     // The data coordinates under the mouse.
@@ -78,13 +85,14 @@ private:
     QCPItemStraightLine* haloX_;
     QCPItemStraightLine* haloY_;
     QCPItemTracer* best_;
+    QCPItemText* caption_;
     TValueCallback callback_;
     double lowIso_ = -1, highIso_ = 1;
     QCPRange scaleRange_{-10, 1};
 };
 
-// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other);
-// raises EInOutError when the file cannot be written.
+// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other),
+// without the map's cross-hair; raises EInOutError when the file cannot be written.
 void SavePlotImage(QCustomPlot& plot, const QString& fileName);
 
 } // namespace zelt

@@ -30,6 +30,16 @@ QCPGraph* PointSeries(QCPAxis* x, QCPAxis* y, const QString& name,
     return graph;
 }
 
+// Points without line or fill, for flagged results.
+QCPGraph* HollowPoints(QCPAxis* x, QCPAxis* y, const QString& name,
+                       QCPScatterStyle::ScatterShape shape, const QColor& colour) {
+    auto* graph = new QCPGraph(x, y);
+    graph->setName(name);
+    graph->setLineStyle(QCPGraph::lsNone);
+    graph->setScatterStyle(QCPScatterStyle(shape, QPen(colour, 1.5), Qt::white, 8));
+    return graph;
+}
+
 QCPErrorBars* ErrorBars(QCPGraph* graph, const QColor& colour) {
     auto* bars = new QCPErrorBars(graph->keyAxis(), graph->valueAxis());
     bars->setDataPlottable(graph);
@@ -39,11 +49,12 @@ QCPErrorBars* ErrorBars(QCPGraph* graph, const QColor& colour) {
     return bars;
 }
 
-// From the lowest value less its uncertainty to the highest plus its own, with room around.
+// From the lowest value less its uncertainty to the highest plus its own, with room around;
+// a flagged value (-1507 K, 1e308 K) does not stretch the axis.
 QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const TSeriesPlot::TPoint& p : points) {
-        if (temperature && !p.WithTemperature)
+        if ((temperature && !p.WithTemperature) || p.Flagged)
             continue;
         const double value = temperature ? p.Temperature : p.Density;
         const double u = temperature ? p.TemperatureUncertainty : p.DensityUncertainty;
@@ -77,6 +88,10 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     temperatures_ = PointSeries(xAxis, yAxis2, QStringLiteral("T_exc"), QCPScatterStyle::ssSquare,
                                 TemperatureColour);
     temperatureBars_ = ErrorBars(temperatures_, TemperatureColour);
+    flaggedDensities_ = HollowPoints(xAxis, yAxis, QStringLiteral("n_1 flagged"),
+                                     QCPScatterStyle::ssCircle, DensityColour);
+    flaggedTemperatures_ = HollowPoints(xAxis, yAxis2, QStringLiteral("T_exc flagged"),
+                                        QCPScatterStyle::ssSquare, TemperatureColour);
 
     PlaceLegendAbove(*this);
 
@@ -91,7 +106,17 @@ void TSeriesPlot::Show(const TSeries& series) {
     std::stable_sort(points.begin(), points.end(),
                      [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
     QVector<double> xs, densities, densityErrors, temperatureXs, temperatures, temperatureErrors;
+    QVector<double> flaggedXs, flaggedDensities, flaggedTemperatureXs, flaggedTemperatures;
     for (const TPoint& p : points) {
+        if (p.Flagged) {
+            flaggedXs.append(p.X);
+            flaggedDensities.append(p.Density);
+            if (p.WithTemperature) {
+                flaggedTemperatureXs.append(p.X);
+                flaggedTemperatures.append(p.Temperature);
+            }
+            continue;
+        }
         xs.append(p.X);
         densities.append(p.Density);
         densityErrors.append(p.DensityUncertainty);
@@ -105,14 +130,21 @@ void TSeriesPlot::Show(const TSeries& series) {
     densityBars_->setData(densityErrors);
     temperatures_->setData(temperatureXs, temperatures, true);
     temperatureBars_->setData(temperatureErrors);
-    const bool withTemperature = !temperatureXs.isEmpty();
+    flaggedDensities_->setData(flaggedXs, flaggedDensities, true);
+    flaggedTemperatures_->setData(flaggedTemperatureXs, flaggedTemperatures, true);
+    const bool withTemperature = !temperatureXs.isEmpty() || !flaggedTemperatureXs.isEmpty();
     temperatures_->setVisible(withTemperature);
     temperatureBars_->setVisible(withTemperature);
     yAxis2->setVisible(withTemperature);
-    if (withTemperature)
-        temperatures_->addToLegend();
-    else
-        temperatures_->removeFromLegend();
+    const auto inLegend = [](QCPGraph* graph, bool shown) {
+        if (shown)
+            graph->addToLegend();
+        else
+            graph->removeFromLegend();
+    };
+    inLegend(temperatures_, withTemperature);
+    inLegend(flaggedDensities_, !flaggedXs.isEmpty());
+    inLegend(flaggedTemperatures_, !flaggedTemperatureXs.isEmpty());
 
     xAxis->setLabel(series.Caption);
     names_.clear();

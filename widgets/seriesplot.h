@@ -2,7 +2,8 @@
 // The plot of a measurement series: the fitted density n_1 of each file with its standard
 // uncertainty as error bars on the left axis and, where it was fitted, T_exc with its own on
 // the right axis, over the files' abscissae: numbers taken from the file names, or positions
-// labelled with the names.
+// labelled with the names. A flagged result (one the data do not support) is drawn hollow,
+// without error bars, and left out of the value axes' ranges.
 
 #include <QMap>
 #include <QString>
@@ -20,6 +21,7 @@ public:
         double Density = 0, DensityUncertainty = 0; // m-3
         bool WithTemperature = false;
         double Temperature = 0, TemperatureUncertainty = 0; // K
+        bool Flagged = false;
     };
     struct TSeries {
         QString Caption; // of the abscissa
@@ -37,6 +39,8 @@ public:
 
     QCPGraph* Densities() const { return densities_; }
     QCPGraph* Temperatures() const { return temperatures_; }
+    QCPGraph* FlaggedDensities() const { return flaggedDensities_; }
+    QCPGraph* FlaggedTemperatures() const { return flaggedTemperatures_; }
 
 private:
     void ScaleAxes(const TSeries& series);
@@ -47,6 +51,8 @@ private:
     QCPErrorBars* densityBars_;
     QCPGraph* temperatures_;
     QCPErrorBars* temperatureBars_;
+    QCPGraph* flaggedDensities_;
+    QCPGraph* flaggedTemperatures_;
     QVector<QString> names_;
 };
 

@@ -1,7 +1,8 @@
 // Speed of the two main computations on the demo argon spectrum (29 lines, 14 levels): the
 // residual map (200 x 200 and 1000 x 1000, on one thread and on every core) and a
-// two-parameter fit, timed by the wall clock, as the user waits for them; the exponentials of
-// the map alone, the floor of its arithmetic; and the confidence region taken from a map. With
+// two-parameter fit, and beside it the fit of the four free lower levels, timed by the wall
+// clock, as the user waits for them; the exponentials of the map alone, the floor of its
+// arithmetic; and the confidence region taken from a map. With
 // repetitions each also reports its best repetition ("min"), the figure the NumPy and SciPy
 // references print (bench/references/compare.sh runs them all).
 
@@ -9,6 +10,7 @@
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
+#include "linemodel/freelevels.h"
 #include "linemodel/region.h"
 
 #include <benchmark/benchmark.h>
@@ -155,6 +157,38 @@ void BM_FitTwoParameters(benchmark::State& state) {
     std::filesystem::remove(log);
 }
 BENCHMARK(BM_FitTwoParameters)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->ComputeStatistics("min", Smallest);
+
+// The free fit of the four 1s levels alone (command 0), from the populations of the
+// two-parameter fit, and the whole command (1): the two-parameter fit, the free fit from it and
+// the F-test.
+void BM_FitFreeLevels(benchmark::State& state) {
+    TAtomicData data(nullptr);
+    LoadDemo(data);
+    const std::string log =
+        (std::filesystem::temp_directory_path() / "zelt-bench-free.txt").string();
+    data.FitLines(DemoParams(), 50, 2, 0, "argon_5e16.txt", log, nullptr, 0);
+    TParamVector start;
+    for (std::int32_t k = 1; k <= 4; ++k)
+        start[k] = std::log10(static_cast<long double>(data.Levels[k - 1].Population));
+    TFreeLevelsModel model(data, DemoParams());
+    for (auto _ : state) {
+        if (state.range(0) == 0) {
+            const TFreeLevelsFit fit = FitFreeLevelsFrom(model, start, 50, log);
+            benchmark::DoNotOptimize(fit.Fit.SumOfSquares);
+        } else {
+            const TFreeLevelsRun run = FitFreeLevels(data, DemoParams(), 50, 2, {}, log);
+            benchmark::DoNotOptimize(run.Comparison->PValue);
+        }
+    }
+    std::filesystem::remove(log);
+}
+BENCHMARK(BM_FitFreeLevels)
+    ->ArgName("command")
+    ->Arg(0)
+    ->Arg(1)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->ComputeStatistics("min", Smallest);

@@ -7,6 +7,7 @@
 #include "app/datafolders.h"
 #include "app/listing.h"
 #include "app/tables.h"
+#include "app/tsv.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -174,6 +175,12 @@ TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     EXPECT_EQ(RefusalText(from, "0x10"),
               "Map density from (m-3): \"0x10\" is not a number above 0.");
     EXPECT_EQ(RefusalText(SettingOfEdit("MaxIterEdit"), "0x10"), "");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "1e400"),
+              "Absorption path (m): \"1e400\" is beyond the range of a real number.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), " -.5E-999 "),
+              "Absorption path (m): \" -.5E-999 \" is beyond the range of a real number.");
+    EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "1e400x"),
+              "Absorption path (m): \"1e400x\" is not a number above 0.");
     EXPECT_THROW(SettingOfEdit("NoEdit"), ERangeError);
 }
 
@@ -212,6 +219,13 @@ TEST(Listing, SystemFoldersByTheXdgVariables) {
     EXPECT_EQ(CommonDataFolders().back(), "/usr/share/Zelt fit 1.0");
 }
 #endif
+
+// A file name with a tab, a newline or an opening quote stays one field of one row.
+TEST(TsvLine, QuotesFieldsThatWouldBreakTheRow) {
+    EXPECT_EQ(TsvLine({"1.0", "a\tb.txt", "fit:OK"}), "1.0\t\"a\tb.txt\"\tfit:OK\n");
+    EXPECT_EQ(TsvLine({"new\nline \"x\".txt", "\"q\".txt", "m\xC3\xBCller \"y\".txt"}),
+              "\"new\nline \"\"x\"\".txt\"\t\"\"\"q\"\".txt\"\tm\xC3\xBCller \"y\".txt\n");
+}
 
 } // namespace
 } // namespace zelt

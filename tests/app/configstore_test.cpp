@@ -2,6 +2,12 @@
 #include "common/errors.h"
 #include "tests/common/tempfolder.h"
 
+#ifndef _WIN32
+#include "tests/common/childprocess.h"
+
+#include <sys/stat.h>
+#endif
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -127,6 +133,72 @@ TEST_F(ConfigStoreTest, UnwritableFolderRaisesInOutError) {
     TConfigStore store(folder_.File("missing/zeltfit.ini"));
     EXPECT_THROW(store.WriteInteger("_Fit", "Count", 1), EInOutError);
 }
+
+#ifndef _WIN32
+// Two windows closing at the same moment, each storing all its keys: both survive whole, and
+// what a third party wrote (the species sections) is never lost.
+TEST_F(ConfigStoreTest, TwoProcessesClosingAtOnceLoseNothing) {
+    std::string species;
+    for (int i = 0; i < 2000; ++i)
+        species += "[Species " + std::to_string(i) + "]\r\nLines=X" + std::to_string(i) + ",I\r\n";
+    WriteFile("[_Files]\r\nDatabase=/atoms\r\n" + species);
+    const auto close = [&](const char* section) {
+        return test::Spawn([&] {
+            TConfigStore store(file_);
+            for (int round = 0; round < 20; ++round)
+                store.Update([&](TIniText& ini) {
+                    for (int key = 0; key < 10; ++key)
+                        ini.SetValue(section, "Key" + std::to_string(key), std::to_string(round));
+                });
+            return 0;
+        });
+    };
+    const pid_t first = close("_Fit"), second = close("_Iteration");
+    EXPECT_EQ(test::Wait(first), 0);
+    EXPECT_EQ(test::Wait(second), 0);
+    const TConfigStore store(file_);
+    EXPECT_EQ(store.ReadString("_Files", "Database", ""), "/atoms");
+    EXPECT_EQ(store.ReadString("Species 1999", "Lines", ""), "X1999,I");
+    EXPECT_EQ(store.ReadString("_Fit", "Key9", ""), "19");
+    EXPECT_EQ(store.ReadString("_Iteration", "Key9", ""), "19");
+}
+
+// A file the program cannot read, cannot decode or may not write is kept byte for byte, and
+// the store says why; one that is a link stays a link.
+TEST_F(ConfigStoreTest, FilesItCannotTakeAreNeverWritten) {
+    const std::string utf16("\xFF\xFE[\0_\0F\0i\0t\0]\0", 12);
+    WriteFile(utf16);
+    TConfigStore undecodable(file_);
+    EXPECT_EQ(undecodable.Problem(), "The configuration file \"" + file_ +
+                                         "\" is no single-byte text (UTF-16?): it is read as "
+                                         "empty and never written");
+    EXPECT_FALSE(undecodable.Readable());
+    undecodable.WriteInteger("_Fit", "Count", 5);
+    EXPECT_EQ(FileText(), utf16);
+
+    WriteFile("[_Fit]\r\nCount=7\r\n");
+    ASSERT_EQ(::chmod(folder_.Path().c_str(), 0777), 0);
+    for (const mode_t mode : {0200, 0444}) {
+        ASSERT_EQ(::chmod(file_.c_str(), mode), 0);
+        // As another user: root may read and write any file.
+        const pid_t child = test::Spawn([&] {
+            if (::setuid(65534) != 0)
+                return 2;
+            TConfigStore store(file_);
+            store.WriteInteger("_Fit", "Count", 5);
+            return store.Problem().empty() ? 1 : store.Readable() ? 10 : 20;
+        });
+        EXPECT_EQ(test::Wait(child), mode == 0200 ? 20 : 10);
+        EXPECT_EQ(FileText(), "[_Fit]\r\nCount=7\r\n");
+    }
+    ASSERT_EQ(::chmod(file_.c_str(), 0644), 0);
+    fs::rename(file_, folder_.File("real.ini"));
+    fs::create_symlink("real.ini", file_);
+    TConfigStore(file_).WriteInteger("_Fit", "Count", 5);
+    EXPECT_TRUE(fs::is_symlink(file_));
+    EXPECT_EQ(folder_.Read("real.ini"), "[_Fit]\r\nCount=5\r\n");
+}
+#endif
 
 } // namespace
 } // namespace zelt

@@ -2,6 +2,7 @@
 #include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
+#include "common/version.h"
 #include "linemodel/region.h"
 #include "tests/common/tempfolder.h"
 
@@ -46,19 +47,21 @@ protected:
         Write("spectra/c.txt", "696.5431 500\n727.2936 oops\n");
         Write("spectra/notes.dat", "not a measurement\n");
     }
-    void WriteIni(const std::string& extra) {
+    void WriteIni(const std::string& extra,
+                  const std::string& speciesKeys = "m=39.948\r\nBoltzmax=4\r\n") {
         Write("zeltfit.ini", "[_Files]\r\nDatabase=" + kDatabase +
                                  "\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n" + extra +
-                                 "[_Extra]\r\n[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n"
-                                 "m=39.948\r\nBoltzmax=4\r\n[Cu I]\r\nLines=Cu\r\n");
+                                 "[_Extra]\r\n[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n" +
+                                 speciesKeys + "[Cu I]\r\nLines=Cu\r\n");
     }
     void Write(const std::string& name, const std::string& text) { folder_.Write(name, text); }
     std::string Path(const std::string& name) const { return folder_.File(name); }
 
-    TRun Cli(const std::string& args) const {
+    TRun Cli(const std::string& args) const { return Run("--ini '" + ini_ + "' " + args); }
+    TRun Run(const std::string& args, const std::string& environment = {}) const {
         const std::string errFile = Path("stderr.txt");
-        const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' " +
-                                    args + " 2>'" + errFile + "'";
+        const std::string command =
+            environment + " '" + ZELT_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
         TRun run;
         FILE* pipe = popen(command.c_str(), "r");
         char buffer[4096];
@@ -187,20 +190,24 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
                              "' --fit-temperature";
     const std::vector<std::string> lines = Split(Cli(args).out, '\n');
     const TRun tsv = Cli(args + " --format tsv");
-    EXPECT_EQ(tsv.status, 0) << tsv.err;
+    EXPECT_EQ(tsv.status, 3) << tsv.err; // a.txt runs to a density that absorbs nothing
     const std::vector<std::string> rows = Split(tsv.out, '\n');
     ASSERT_EQ(rows.size(), 3u) << tsv.out;
     ASSERT_EQ(lines.size(), 3u);
-    EXPECT_EQ(rows[0], "n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\tu(n_1)/m-3\tn_2/m-3\tu(n_2)/m-3\t"
-                       "n_3/m-3\tu(n_3)/m-3\tn_4/m-3\tu(n_4)/m-3\tT/K\tu(T)/K\tRSS\tFilename\t"
-                       "Procedure\tx");
+    EXPECT_TRUE(rows[0].starts_with(
+        "n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\tu(n_1)/m-3\tn_2/m-3\tu(n_2)/m-3\tn_3/m-3\t"
+        "u(n_3)/m-3\tn_4/m-3\tu(n_4)/m-3\tT/K\tu(T)/K\tRSS\tFilename\tProcedure\tx\tx from\t"
+        "x text\tS\tS/(N-2)\tnu\tnu-NF\tQuoted u(n_1)/m-3\tQuoted u(T)/K\tchi2/nu\tFlags\t"
+        "Species\t"))
+        << rows[0];
     for (std::size_t i = 1; i < rows.size(); ++i) {
         const std::vector<std::string> fields = Split(rows[i], '\t');
+        // The procedure, last on the result line, may hold blanks.
         std::vector<std::string> tokens;
         for (const std::string& token : Split(lines[i], ' '))
             if (!token.empty())
                 tokens.push_back(token);
-        ASSERT_EQ(fields.size(), 16u) << rows[i];
+        ASSERT_EQ(fields.size(), 45u) << rows[i];
         // A flagged fit's procedure has blanks in it ("fit:n_1 not determined").
         ASSERT_GE(tokens.size(), 15u) << lines[i];
         for (std::size_t k = 15; k < tokens.size(); ++k)
@@ -221,9 +228,10 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
     const TRun map = Cli("map '" + Path("spectra/a.txt") + "' --format tsv --region 68.3");
     const std::vector<std::string> mapRows = Split(map.out, '\n');
     ASSERT_EQ(mapRows.size(), 2u) << map.out;
-    EXPECT_TRUE(mapRows[0].ends_with("\tProcedure\tRegion/%\tDoF\tRSS limit\tlog10 n_1 from\t"
-                                     "log10 n_1 to\tT from/K\tT to/K\tCut by grid"));
-    EXPECT_EQ(Split(mapRows[1], '\t').size(), 23u);
+    EXPECT_NE(mapRows[0].find("\tProcedure\tRegion/%\tDoF\tRSS limit\tlog10 n_1 from\t"
+                              "log10 n_1 to\tT from/K\tT to/K\tCut by grid\tS\t"),
+              std::string::npos);
+    EXPECT_EQ(Split(mapRows[1], '\t').size(), 50u);
     EXPECT_NE(mapRows[1].find("\ta.txt\tmap\t68.3\t2\t"), std::string::npos) << mapRows[1];
     EXPECT_EQ(Cli("fit x --format tsv --table").status, 2);
 }
@@ -232,7 +240,9 @@ TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
     const std::string ini = folder_.Read("zeltfit.ini");
     const TRun run = Cli("fit '" + Path("spectra/a.txt") +
                          "' --fit-temperature --temperature 1200 --log '" + Path("fit.log") + "'");
-    EXPECT_EQ(run.status, 0) << run.err;
+    // The made-up fractions of a.txt ask for less absorption than none: the fit runs to a
+    // density at which no line absorbs, flagged.
+    EXPECT_EQ(run.status, 3) << run.err;
     EXPECT_EQ(folder_.Read("zeltfit.ini"), ini); // the measurement folder is the window's to store
 
     TAtomicData model = Model();
@@ -248,9 +258,28 @@ TEST_F(CliTest, FitMatchesTheCoreAndWritesItsLog) {
 
     const TRun log = Cli("fit '" + Path("spectra/a.txt") + "' --report iteration --log '" +
                          Path("fit.log") + "'");
-    EXPECT_EQ(log.status, 0) << log.err;
+    EXPECT_EQ(log.status, 3) << log.err;
     EXPECT_EQ(log.out.substr(0, 84), std::string(84, '='));
     EXPECT_NE(log.out.find("Minimization report : "), std::string::npos);
+}
+
+TEST_F(CliTest, FreeLevelsPrintTheFreeLineTheFTestAndTheLevels) {
+    const std::string demo = std::string(ZELT_SOURCE_DIR) + "/data/measurements/argon_5e16.txt";
+    const TRun run = Cli("fit '" + demo + "' --fit-temperature --free-levels");
+    EXPECT_EQ(run.status, 0) << run.err;
+    std::istringstream out(run.out);
+    std::vector<std::string> lines;
+    for (std::string line; std::getline(out, line);)
+        lines.push_back(line);
+    ASSERT_EQ(lines.size(), 7u) << run.out;
+    EXPECT_EQ(lines[1], "7.164E+016 6.054E+014  4.917E+016 5.207E+014 1.641E+016 2.436E+014 "
+                        "2.930E+015 1.082E+014 3.125E+015 1.558E+014  free  free 7.113E-005 "
+                        "argon_5e16.txt  fit:OK");
+    EXPECT_EQ(lines[2], "Boltzmann S = 2.199E-004 (2 parameters), free S = 7.113E-005 (4 levels, "
+                        "nu = 15): F = 15.68, p = 0.0002");
+    EXPECT_EQ(lines[4], "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.641E+016 \u00B1 2.436E+014 m-3, "
+                        "n/n_1 = 0.3338 \u00B1 0.0038, Boltzmann T = 1489 \u00B1 29 K");
+    EXPECT_EQ(Cli("fit '" + demo + "' --free-levels --format tsv").status, 2);
 }
 
 TEST_F(CliTest, DefaultsComeFromTheConfigurationAsTheWindowShowsThem) {
@@ -278,8 +307,60 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
     EXPECT_TRUE(lines[1].ends_with(" a.txt  fit:OK") ||
                 lines[1].find(" a.txt  fit:") != std::string::npos);
     EXPECT_NE(lines[2].find(" B.txt  fit:"), std::string::npos);
-    EXPECT_TRUE(run.err.starts_with(Path("spectra/c.txt") + ": Invalid numeric input \"oops\""))
+    EXPECT_NE(run.err.find("\n" + Path("spectra/c.txt") + ": Invalid numeric input \"oops\""),
+              std::string::npos)
         << run.err;
+}
+
+// Results that cannot be written are an error, and a configuration that is a device is refused
+// without reading it.
+TEST_F(CliTest, OutputThatCannotBeWrittenAndADeviceAsConfiguration) {
+    const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' fit '" +
+                                Path("spectra/a.txt") + "' >/dev/full 2>'" + Path("stderr.txt") +
+                                "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    // After the reasons of a.txt's flagged fit.
+    EXPECT_TRUE(folder_.Read("stderr.txt")
+                    .ends_with("\nCannot write the standard output: No space left on device.\n"))
+        << folder_.Read("stderr.txt");
+    const std::string zero = std::string("'") + ZELT_CLI_PATH + "' --ini /dev/zero species 2>'" +
+                             Path("stderr.txt") + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(zero.c_str())), 0);
+    EXPECT_EQ(folder_.Read("stderr.txt"),
+              "Cannot open file \"/dev/zero\": it is not a regular file: the configuration is "
+              "read as empty and never written.\n");
+}
+
+// A batch map writes one grid per measurement into the folder --rss names, never one file over
+// and over.
+TEST_F(CliTest, BatchMapWritesOneGridPerMeasurement) {
+    fs::create_directories(Path("grids"));
+    const std::string grid = " --density-points 4 --temperature-points 3 --rss '";
+    const TRun batch = Cli("batch map '" + Path("spectra/a.txt") + "' '" + Path("spectra/B.txt") +
+                           "'" + grid + Path("grids") + "'");
+    EXPECT_EQ(batch.status, 0) << batch.err;
+    const TRun single = Cli("map '" + Path("spectra/B.txt") + "'" + grid + Path("B.txt") + "'");
+    EXPECT_EQ(single.status, 0) << single.err;
+    EXPECT_TRUE(fs::exists(Path("grids/a.rss")));
+    EXPECT_EQ(folder_.Read("grids/B.rss"), folder_.Read("B.txt"));
+    const TRun refused =
+        Cli("batch map '" + Path("spectra/a.txt") + "'" + grid + Path("B.txt") + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_EQ(refused.err, "batch map --rss takes a folder for one grid per measurement: \"" +
+                               Path("B.txt") + "\" is no folder.\n");
+}
+
+TEST_F(CliTest, VersionNamesTheLicenceAndHowToCite) {
+    const TRun version = Cli("--version");
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.err, "");
+    EXPECT_TRUE(version.out.starts_with(std::string("zeltfit-cli (Zelt Fit) ") + ProgramVersion +
+                                        "\n\nDensity and excitation temperature"))
+        << version.out;
+    EXPECT_NE(version.out.find("Licence GPL-3.0-or-later"), std::string::npos);
+    EXPECT_NE(version.out.find("To cite: Zelt Fit " + std::string(ProgramVersion)),
+              std::string::npos);
+    EXPECT_TRUE(version.out.ends_with("J. Phys. D: Appl. Phys. 41 (2008) 065206.\n"));
 }
 
 TEST_F(CliTest, ExitStatusesAndMessages) {
@@ -287,7 +368,9 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
     EXPECT_EQ(Cli("map x --density-points 0").status, 2);
-    EXPECT_EQ(Cli("frobnicate").status, 2);
+    const TRun unknown = Cli("frobnicate");
+    EXPECT_EQ(unknown.status, 2);
+    EXPECT_EQ(unknown.err.substr(0, unknown.err.find('\n')), "Unknown subcommand \"frobnicate\"");
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 
@@ -331,6 +414,157 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     EXPECT_EQ(notFound.err, "Wavelength 500.100000 was not found. Import was stopped. Check used "
                             "specie or wavelength precision.\n");
     EXPECT_EQ(std::count(notFound.out.begin(), notFound.out.end(), '\n'), 3);
+}
+
+// A result the data cannot support names its problem in the procedure, says why on standard
+// error and exits with 3; the spectrum that supports its fit still says "fit:OK" with 0.
+TEST_F(CliTest, FlaggedResultsNameTheProblemAndExitWithThree) {
+    const std::string demo = " '" + kDatabase + "/measurements/argon_2e17.txt'";
+    Write("two.txt", "696.5431 381.634\r\n727.2936 161.595\r\n");
+    Write("zero.txt", "696.5431 0\r\n727.2936 0\r\n706.7218 -1\r\n738.3980 0\r\n");
+    const struct {
+        std::string args, procedure;
+        int status;
+    } cases[] = {
+        {"fit" + demo + " --fit-temperature", "argon_2e17.txt  fit:OK", 0},
+        {"fit" + demo + " --density 1e17 --temperature 1e5 --fit-temperature",
+         "-1507    12 1.672E-004 argon_2e17.txt  fit:T_exc not positive", 3},
+        {"fit" + demo + " --path 1e-12", "argon_2e17.txt  fit:n_1 not determined", 3},
+        {"fit" + demo + " --path 1e30", "argon_2e17.txt  fit:n_1 not determined", 3},
+        {"fit" + demo + " --gas-temperature 1e-300", "argon_2e17.txt  fit:n_1 not determined", 3},
+        {"fit" + demo + " --density 1e-308", "argon_2e17.txt  fit:n_1 not determined", 3},
+        {"fit" + demo + " --temperature 1e308 --fit-temperature",
+         "argon_2e17.txt  fit:T_exc not determined", 3},
+        {"fit '" + Path("two.txt") + "' --fit-temperature", "two.txt  fit:too few fractions", 3},
+        {"fit '" + Path("zero.txt") + "'", "zero.txt  fit:no information", 3},
+        {"map '" + Path("zero.txt") + "'", "zero.txt  map:no information", 3},
+        {"batch fit" + demo + " '" + Path("two.txt") + "' --fit-temperature",
+         "two.txt  fit:too few fractions", 3},
+    };
+    for (const auto& c : cases) {
+        const TRun run = Cli(c.args);
+        EXPECT_EQ(run.status, c.status) << c.args << "\n" << run.err;
+        EXPECT_TRUE(run.out.ends_with(c.procedure + "\n")) << c.args << "\n" << run.out;
+    }
+    EXPECT_EQ(Cli("fit" + demo + " --density 1e17 --temperature 1e5 --fit-temperature").err,
+              "argon_2e17.txt: T_exc = -1507 K is not above 0 K; the model takes its absolute "
+              "value.\n");
+    // A failed file weighs more than a flagged one.
+    EXPECT_EQ(Cli("batch fit '" + Path("zero.txt") + "' '" + Path("spectra/c.txt") + "'").status,
+              1);
+    // A negative intensity is read with a warning.
+    const TRun negative = Cli("table '" + Path("zero.txt") + "'");
+    EXPECT_EQ(negative.status, 0);
+    EXPECT_EQ(negative.err, "Negative intensity -1 at 706.7218 nm in file \"" + Path("zero.txt") +
+                                "\", line 3: its branching fraction is not physical, and fits of "
+                                "this file are flagged.\n");
+}
+
+TEST_F(CliTest, SpeciesKeysThatNoFitCanUseAreRefusedByName) {
+    const std::string fit = "fit '" + Path("spectra/a.txt") + "'";
+    const std::string where = " in section [Ar I] of \"" + ini_ + "\": expected ";
+    const std::string levels = "a whole number, the levels with a Boltzmann population.\n";
+    const std::string mass = "the atomic mass in u, a number above 0.\n";
+    const struct {
+        std::string keys, message;
+    } cases[] = {
+        {"m=39.948\r\nBoltzmax=x\r\n", "Invalid value \"x\" of Boltzmax" + where + levels},
+        {"m=39.948\r\nBoltzmax=2147483648\r\n",
+         "Invalid value \"2147483648\" of Boltzmax" + where + levels},
+        {"m=abc\r\nBoltzmax=4\r\n", "Invalid value \"abc\" of m" + where + mass},
+        {"m=0\r\n", "Invalid value \"0\" of m" + where + mass},
+        {"Boltzmax=4\r\n", "No key m" + where + mass},
+    };
+    for (const auto& c : cases) {
+        WriteIni("", c.keys);
+        const TRun run = Cli(fit);
+        EXPECT_EQ(run.status, 1) << c.keys;
+        EXPECT_EQ(run.err, c.message);
+        EXPECT_EQ(Cli("levels").status, 0); // the listings need no mass
+    }
+    WriteIni("", "m=39.948\r\nBoltzmax=0\r\n");
+    EXPECT_EQ(Cli(fit).status, 3); // no level populated: no information, but a valid value
+}
+
+// Python's csv module reads every row back with the conditions that made it; the files of a
+// batch come in the natural order of their names.
+TEST_F(CliTest, TsvRowsCarryTheirConditionsInNaturalOrder) {
+    if (!fs::exists("/usr/bin/python3"))
+        GTEST_SKIP() << "no /usr/bin/python3";
+    fs::create_directories(Path("power"));
+    const std::string spectrum = folder_.Read("spectra/B.txt");
+    for (const char* name : {"ar_10kW.txt", "ar_2.75kW.txt", "ar_2kW.txt", "ar_9kW.txt"})
+        Write(std::string("power/") + name, spectrum);
+    const TRun tsv = Cli("batch fit '" + Path("power") + "' --density 2e16 --format tsv");
+    Write("rows.tsv", tsv.out);
+    const std::string script =
+        "import csv\n"
+        "for r in csv.DictReader(open('" +
+        Path("rows.tsv") +
+        "'), delimiter='\\t'):\n"
+        "    print('|'.join(r[k] for k in ('Filename', 'x', 'x from', 'x text', 'Species', "
+        "'Database', 'Levels file', 'Lines file', 'm/u', 'Boltzmax', 'Tn/K', 'Path/m', "
+        "'Start n_1/m-3', 'Start T/K', 'T fitted', 'Max iterations', 'Map n_1 from/m-3', "
+        "'Version')))\n";
+    Write("read.py", script);
+    FILE* pipe = popen(("/usr/bin/python3 '" + Path("read.py") + "'").c_str(), "r");
+    std::string out;
+    char buffer[4096];
+    for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
+        out.append(buffer, n);
+    EXPECT_EQ(WEXITSTATUS(pclose(pipe)), 0);
+    const std::string conditions = "|Ar I|" + kDatabase +
+                                   "|Ar_levels.txt|Ar_I.txt|3.9948000000000000e+01|4|"
+                                   "4.0000000000000000e+02|5.0000000000000003e-02|"
+                                   "2.0000000000000000e+16|1.0000000000000000e+03|0|50||" +
+                                   ProgramVersion + "\n";
+    EXPECT_EQ(out, "ar_2kW.txt|2.0000000000000000e+00|file names|kW" + conditions +
+                       "ar_2.75kW.txt|2.7500000000000000e+00|file names|kW" + conditions +
+                       "ar_9kW.txt|9.0000000000000000e+00|file names|kW" + conditions +
+                       "ar_10kW.txt|1.0000000000000000e+01|file names|kW" + conditions);
+}
+
+// On an account where the window never ran, zeltfit-cli makes the first run's copy itself.
+TEST_F(CliTest, AFreshAccountGetsItsConfiguration) {
+    const std::string home = Path("home");
+    const TRun run = Run("species", "XDG_DATA_HOME='" + home + "' XDG_DATA_DIRS=/nonexistent");
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out, "Ar I\n");
+    EXPECT_TRUE(fs::exists(home + "/Zelt fit 1.0/zeltfit.ini"));
+}
+
+} // namespace
+} // namespace zelt
+
+namespace zelt {
+namespace {
+
+// The demo spectrum through import, then fit; a line list that cannot be matched is refused
+// with its candidates and exit status 1.
+TEST_F(CliTest, ImportMakesMeasurementFilesThatFit) {
+    const TRun import =
+        Cli("import '" + kDatabase + "/spectra/argon_5e16.csv' --out '" + Path("out") + "'");
+    ASSERT_EQ(import.status, 0) << import.err;
+    EXPECT_NE(import.out.find("29 lines of Ar I: 18 integrated, 8 shared, 2 blend, 1 below "
+                              "detection limit.\n"),
+              std::string::npos)
+        << import.out;
+    EXPECT_NE(import.out.find("not calibrated (no spectral response was given)."),
+              std::string::npos);
+    EXPECT_NE(
+        import.out.find("Written: " + Path("out/argon_5e16.txt") + " and argon_5e16.lines.tsv\n"),
+        std::string::npos);
+    EXPECT_TRUE(fs::exists(Path("out/argon_5e16.lines.tsv")));
+    const TRun fit = Cli("fit '" + Path("out/argon_5e16.txt") + "' --fit-temperature");
+    EXPECT_NE(fit.out.find(" argon_5e16.txt  fit:"), std::string::npos) << fit.out << fit.err;
+
+    Write("list.txt", "696.54 500\n772.40 200\n");
+    const TRun refused = Cli("import-lines '" + Path("list.txt") + "' --out '" + Path("out") + "'");
+    EXPECT_EQ(refused.status, 1);
+    EXPECT_NE(refused.err.find("line 2: 772.4 nm is ambiguous within 0.03 nm: 772.3761 "
+                               "(-0.0239 nm), 772.4207 (+0.0207 nm)."),
+              std::string::npos)
+        << refused.err;
 }
 
 } // namespace

@@ -268,6 +268,39 @@ TEST_F(Fit, DerivativesAreCentralDifferences) {
     EXPECT_EQ(dy[2], 0); // n_1 = 1 m-3 absorbs nothing at any temperature
 }
 
+TEST_F(Fit, DerivativesOfEveryPointAreThoseOfTheModelAtTheirVector) {
+    MeasureModel(ModelParams(17, 1500), "exact.txt");
+    // The central difference of ModelBF as the minimiser's derivatives define it.
+    const auto expected = [&](const TParamVector& p, int line, TParamSlot slot) {
+        const long double step = 0.01L * Slot(p, slot) / 2;
+        TParamVector above = p, below = p;
+        Slot(above, slot) = Slot(p, slot) + step;
+        Slot(below, slot) = Slot(p, slot) - step;
+        return (data.ModelBF(above, line) - data.ModelBF(below, line)) / (step * 2);
+    };
+    const auto expectAllPoints = [&](const TParamVector& p, const std::string& what) {
+        TDataVector x;
+        for (int j = 1; j <= data.SelectedLines.size(); ++j) {
+            x[j] = j - 1;
+            TParamVector dy;
+            bool ok = true;
+            data.ModelDerivatives(j, x, 2, p, dy, ok);
+            ASSERT_EQ(dy[1], expected(p, j - 1, LogDensity)) << what << ", point " << j;
+            ASSERT_EQ(dy[2], expected(p, j - 1, Temperature)) << what << ", point " << j;
+        }
+    };
+    TParamVector p = ModelParams(16.5, 1200);
+    expectAllPoints(p, "first vector");
+    Slot(p, Temperature) = 1300;
+    expectAllPoints(p, "second vector");
+    // An emptied store holds other records under the same numbers: the model of changed lines.
+    data.ClearPrecalc();
+    for (TLine& line : data.SelectedLines)
+        line.Data.Aki *= 1 + line.Data.Wavelength * 1e-3;
+    expectAllPoints(p, "new lines");
+    EXPECT_EQ(data.PrecalcStore.size(), 4);
+}
+
 TEST(DemoMeasurements, FitBackToTheirTrueValues) {
     // Made by zeltfit-makedemo at T_exc = 1500 K with 1 % noise on the intensities.
     const std::pair<const char*, double> files[] = {

@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <limits>
+
 namespace zelt {
 namespace {
 
@@ -75,6 +77,11 @@ TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
     const TMapResult wide = Map(demo, argon, 150, 3, 1);
     ExpectSameMap(wide, Map(demo, argon, 150, 3, 2), "argon, 150 columns");
     ExpectPointByPoint(demo, argon, wide);
+    // Depths below 0 and infinite ones, whose escape factors follow no rule of depths >= 0.
+    for (const long double path : {-1e-9L, std::numeric_limits<long double>::infinity()}) {
+        const TParamVector odd = test::ModelParams(0, 0, path, 4);
+        ExpectPointByPoint(demo, odd, Map(demo, odd, 23, 5, 2));
+    }
 
     for (std::uint64_t seed = 1; seed <= 40; ++seed) {
         TAtomicData data(nullptr);

@@ -218,18 +218,18 @@ TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
     const double low = Plot()->LowIso();
     const QString fitText = Grid()->CellText(4, 1);
 
+    // A text that is no number is refused before the fit starts: no box, nothing run.
     Control<QLineEdit>("MaxIterEdit")->setText("abc");
-    Window().Fit();
-    ASSERT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(dialogs_.Errors[0], "'abc' is not a valid integer value.");
+    EXPECT_FALSE(Window().Fit().has_value());
+    EXPECT_TRUE(dialogs_.Errors.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     Control<QLineEdit>("MaxIterEdit")->setText("50");
     Control<QLineEdit>("PointsDensityEdit")->setText("100000");
     Control<QLineEdit>("PointsTempEdit")->setText("100000");
     Window().Iterate();
-    ASSERT_EQ(dialogs_.Errors.size(), 2);
-    EXPECT_EQ(dialogs_.Errors[1], "A map of 100000 x 100000 points is too large for the memory.");
+    ASSERT_EQ(dialogs_.Errors.size(), 1);
+    EXPECT_EQ(dialogs_.Errors[0], "A map of 100000 x 100000 points is too large for the memory.");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Plot()->LowIso(), low);
     EXPECT_EQ(Grid()->CellText(4, 1), fitText);
@@ -251,7 +251,8 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
         expected += QByteArray::fromStdString(Utf8ToCp1252(line.toStdString())) + "\r\n";
     EXPECT_EQ(test::TTestFolders::Read(report), expected);
     EXPECT_TRUE(expected.startsWith("n_tot/m-3 \xB1u(n_tot)"));
-    EXPECT_EQ(dialogs_.SaveFolders.value(0), Window().OpenDialogFolder());
+    EXPECT_EQ(dialogs_.SaveFolders.value(0),
+              Window().OpenDialogFolder() + "/argon_5e16_report.txt");
 
     const QString table = folders_.Root() + "/table.txt";
     Grid()->SetCellText(1, 1, "6.2100"); // as typed into the cell
@@ -266,6 +267,44 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
     for (int r = 0; r < 30; ++r)
         EXPECT_EQ(rows[r].count('\t'), 9) << r;
     EXPECT_EQ(rows[30], "");
+}
+
+// The status bar says what to quote of a sound fit and why a flagged one cannot be trusted;
+// "Save results…" keeps both rows with their conditions, "Save table (TSV)…" the table for
+// pandas.
+TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().Fit();
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
+              "To quote: n_1 = 4.966E+016 \u00B1 8.384E+014 m-3, T_exc = 1485 \u00B1 37 K (nu - NF "
+              "= 17), S = 2.199E-004, S/(N-2) = 8.143E-006");
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    Control<QLineEdit>("PathEdit")->setText("1e-12");
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(false);
+    Window().Fit();
+    const QString flagged = Window().statusBar()->currentMessage();
+    EXPECT_TRUE(flagged.startsWith("fit:n_1 not determined. log10 n_1: the data do not move it"))
+        << flagged.toStdString();
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), flagged);
+
+    const QString results = folders_.Root() + "/results.tsv";
+    dialogs_.SaveAnswers.append(results);
+    Window().SaveResultsClick();
+    const QList<QByteArray> rows = test::TTestFolders::Read(results).split('\n');
+    ASSERT_EQ(rows.size(), 4) << rows.join('\n').toStdString();
+    EXPECT_TRUE(rows[0].startsWith("n_tot/m-3\tu(n_tot)/m-3\tn_1/m-3\t"));
+    EXPECT_TRUE(rows[1].contains("\targon_5e16.txt\tfit:itercount reached\t"));
+    EXPECT_TRUE(rows[2].contains("\targon_5e16.txt\tfit:n_1 not determined\t"));
+    EXPECT_TRUE(rows[2].contains("\tn_1 not determined\tAr I\t"));
+    EXPECT_TRUE(rows[2].contains("\t9.9999999999999998e-13\t")); // the path, m
+
+    const QString table = folders_.Root() + "/table.tsv";
+    dialogs_.SaveAnswers.append(table);
+    Window().SaveTableTsvClick();
+    const QList<QByteArray> lines = test::TTestFolders::Read(table).split('\n');
+    EXPECT_EQ(lines[0], "Wavelength/nm\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy/eV\t"
+                        "Upper state\tLower energy/eV\tLower state\r");
+    EXPECT_TRUE(lines[1].startsWith("667.7282\t6.211\t")) << lines[1].toStdString();
 }
 
 TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {

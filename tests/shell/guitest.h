@@ -36,9 +36,15 @@ public:
     }
 
     QString SaveImageFileName(const QString& folder) override { return SaveFileName(folder); }
+    // Discards unless the test queued other answers.
+    TUnsavedChoice AskUnsaved(const QString& text) override {
+        Unsaved.append(text);
+        return UnsavedAnswers.isEmpty() ? TUnsavedChoice::Discard : UnsavedAnswers.takeFirst();
+    }
 
     QStringList Errors, Messages, OpenFolders, OpenPresets, SaveFolders;
-    QStringList OpenAnswers, SaveAnswers;
+    QStringList OpenAnswers, SaveAnswers, Unsaved;
+    QList<TUnsavedChoice> UnsavedAnswers;
 };
 
 // The bundled database folder of the source tree.

@@ -10,6 +10,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
+#include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
 
@@ -104,6 +105,30 @@ TEST_F(WindowTest, ScreenshotsOfTheDemoSeries) {
     EXPECT_TRUE(Control<TSeriesPlot>("SeriesPlot")
                     ->toPixmap(640, 400)
                     .save(folder + "/zeltfit-series.png"));
+}
+
+// A series with a flagged result (two lines of one upper level, T_exc fitted): its point hollow
+// and outside the axes' ranges, its reasons beneath the plot, the status bar saying why.
+TEST_F(WindowTest, ScreenshotOfASeriesWithAFlaggedResult) {
+    folders_.WriteConfig("[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    for (const char* name : {"argon_1e16.txt", "argon_5e16.txt", "argon_2e17.txt"})
+        folders_.WriteMeasurement(
+            name,
+            test::TTestFolders::Read(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/") + name));
+    folders_.WriteMeasurement("argon_1e17.txt", "696.5431 381.634\r\n727.2936 161.595\r\n");
+    Open();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().show();
+    Window().FitAllClick();
+    Window().resize(1280, 800);
+    Save(Window(), "zeltfit-series-flagged.png");
+    Control<QListWidget>("FileListBox")->setCurrentRow(1);
+    Window().FileListBoxClick();
+    Window().Fit();
+    Save(Window(), "zeltfit-fit-flagged.png");
+    const TSeriesPlot* plot = Control<TSeriesPlot>("SeriesPlot");
+    EXPECT_EQ(plot->FlaggedTemperatures()->dataCount(), 1);
+    EXPECT_LT(plot->yAxis2->range().upper, 2000);
 }
 
 } // namespace

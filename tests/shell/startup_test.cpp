@@ -1,6 +1,10 @@
 #include "tests/shell/windowtest.h"
 
+#include "common/version.h"
+
 #include <QComboBox>
+#include <QDir>
+#include <QMessageBox>
 #include <QTabWidget>
 
 namespace zelt {
@@ -151,6 +155,24 @@ TEST_F(WindowTest, SpeciesChangeAfterAReadClearsTheTable) {
     EXPECT_EQ(Grid()->rowCount(), 1);
     EXPECT_TRUE(Chart()->Measured()->Bars().isEmpty());
     EXPECT_EQ(Window().AtomicData().ResultHeaderCount, 0);
+}
+
+TEST_F(WindowTest, AboutBoxGivesTheVersionTheLicenceAndTheCitation) {
+    Open();
+    Control<QPushButton>("AboutBtn")->click();
+    auto* box = Control<QMessageBox>("AboutBox");
+    ASSERT_NE(box, nullptr);
+    EXPECT_TRUE(box->isVisible());
+    EXPECT_EQ(box->windowTitle(), "About Zelt Fit");
+    EXPECT_EQ(box->text(), QStringLiteral("Zelt Fit ") + ProgramVersion);
+    const QString text = box->informativeText();
+    EXPECT_TRUE(text.contains("Licence GPL-3.0-or-later")) << text.toStdString();
+    EXPECT_TRUE(text.contains(QStringLiteral("To cite: Zelt Fit ") + ProgramVersion));
+    EXPECT_TRUE(text.endsWith("J. Phys. D: Appl. Phys. 41 (2008) 065206.")) << text.toStdString();
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    EXPECT_TRUE(box->grab().save(folder + "/zeltfit-about.png"));
+    box->close();
 }
 
 } // namespace

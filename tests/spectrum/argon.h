@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The demo species argon I and synthetic spectra of it made by the model: the 29 lines of the
 // demo measurements at n(1s5) = 5e16 m-3 and T_exc = 1500 K.
@@ -21,7 +22,7 @@ public:
         data.ImportLines(DemoFile("measurements/argon_5e16.txt"));
         truth = ModelParams(kLogDensity, 1500);
         lines = ModelLines(data, truth, 2e5);
-        species = SpeciesLines(data);
+        species = MeasurableLines(data);
     }
     // The photons of the line at `wavelength` over that wavelength: the intensity it should get.
     double TrueIntensity(double wavelength) const {

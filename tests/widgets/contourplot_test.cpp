@@ -101,6 +101,29 @@ TEST(ContourPlot, ResidualsColouredOnTheLogarithmicScaleTheyCanBeReadOff) {
     EXPECT_GT(lightest, 200);
 }
 
+// No scale before there is a map; the cross-hair neither in saved images nor on a new range.
+TEST(ContourPlot, NoScaleWithoutMapAndNoCrossHairInImages) {
+    TContourPlot plot;
+    plot.resize(300, 300);
+    plot.Redraw();
+    EXPECT_FALSE(plot.ColourScale()->visible());
+    plot.SetValueCallback([](double, double) { return 0.5; });
+    plot.SetDataRange(15, 17, 1000, 3000);
+    plot.Redraw();
+    EXPECT_TRUE(plot.ColourScale()->visible());
+
+    QTemporaryDir folder;
+    const QString with = folder.filePath("with.png"), without = folder.filePath("without.png");
+    EXPECT_FALSE(plot.CrossHairShown());
+    SavePlotImage(plot, without);
+    plot.SetCrossHairShown(true);
+    SavePlotImage(plot, with);
+    EXPECT_TRUE(plot.CrossHairShown());
+    EXPECT_EQ(QImage(with), QImage(without));
+    plot.SetDataRange(15, 16, 1000, 2000);
+    EXPECT_FALSE(plot.CrossHairShown());
+}
+
 TEST(ContourPlot, FlatMapsAndMapsOfZeros) {
     TContourPlot plot;
     plot.SetDataRange(15, 17, 1000, 3000);

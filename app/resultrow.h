@@ -1,0 +1,65 @@
+#pragma once
+// One result of a map or fit as a row of a table: the result line's numbers, how far they can
+// be trusted, the uncertainties to quote, and the conditions that made them (species, files,
+// settings, program version), so that a saved row can be judged and made again.
+
+#include "app/configstore.h"
+#include "app/settings.h"
+#include "linemodel/atomicdata.h"
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// The conditions of a map or fit.
+struct TProvenance {
+    std::string Species;
+    std::string Database;      // the database folder
+    std::string LevelsFile;    // the species' Levels value
+    std::string LinesFile;     // the line table's file, "Ar_I.txt" for Lines=Ar,I
+    bool Fit = false;          // a fit; otherwise a map
+    TCommandSettings Settings; // as the command ran, the species keys m and Boltzmax included
+};
+
+// The provenance of a command run with `settings` on `species` of the configuration.
+TProvenance Provenance(const TConfigView& config, const std::string& species,
+                       const TCommandSettings& settings, bool fit);
+
+struct TResultRow {
+    TResultValues Values; // the result line's numbers and procedure
+    std::string FileName; // the measurement file without its folder
+    TFitQuality Quality;
+    // The result line's numbers with the uncertainties to quote (TFitQuality::Quoted) in place
+    // of the line's; absent where there are none.
+    std::optional<TResultValues> Quoted;
+    TProvenance Provenance;
+};
+
+// The row of the model's last map (its judgement MapQuality), its populations belonging to the
+// map's best point p.
+TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::string& fileName,
+                  TProvenance provenance);
+// The row of a fit, its model's populations belonging to the fitted vector.
+TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
+                  TProvenance provenance);
+
+// One line on a result beside its result line: why a flagged one cannot be trusted ("fit:T_exc
+// not determined. T_exc: the data do not move it ..."), or what to quote of a sound fit
+// ("To quote: n_1 = 2.018E+017 ± 2.213E+015 m-3, T_exc = 1507 ± 15 K (nu - NF = 17), S =
+// 1.672E-004, S/(N-2) = 6.192E-006"), or a sound map's S/(N-2) and nu. UTF-8.
+std::string QualityText(const TResultRow& row);
+
+// The columns of the judgement and of the provenance, and a row's fields for them: numbers to
+// 17 significant digits, empty where the result has none (the start values of a map, the
+// grid of a fit, a quoted uncertainty that does not exist).
+//   S, S/(N-2), nu, nu-NF, Quoted u(n_1)/m-3, Quoted u(T)/K, chi2/nu, Flags,
+//   Species, Database, Levels file, Lines file, m/u, Boltzmax, Tn/K, Path/m,
+//   Start n_1/m-3, Start T/K, T fitted, Max iterations,
+//   Map n_1 from/m-3, Map n_1 to/m-3, Map n_1 points, Map T from/K, Map T to/K, Map T points,
+//   Version
+std::vector<std::string> ConditionColumns();
+std::vector<std::string> ConditionFields(const TResultRow& row);
+
+} // namespace zelt

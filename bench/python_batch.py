@@ -1,0 +1,65 @@
+"""Time per spectrum of a batch fit: zeltfit-cli, the module serially, batch_fit on threads and
+on a 2-worker LocalCluster, over COUNT copies of the demo measurements.
+
+    python3 bench/python_batch.py ZELTFIT-CLI SHARE-FOLDER COUNT
+"""
+
+import os
+import shutil
+import subprocess
+import sys
+import tempfile
+import time
+from concurrent.futures import ThreadPoolExecutor
+
+import zeltfit
+
+
+def timed(work):
+    start = time.perf_counter()
+    work()
+    return time.perf_counter() - start
+
+
+def main(cli, share, count):
+    ini = os.path.join(share, "zeltfit.ini")
+    demo = [os.path.join(share, "measurements", n)
+            for n in ("argon_1e16.txt", "argon_5e16.txt", "argon_2e17.txt")]
+    folder = tempfile.mkdtemp()
+    try:
+        files = []
+        for i in range(count):
+            files.append(os.path.join(folder, f"run_{i:05d}.txt"))
+            shutil.copyfile(demo[i % 3], files[-1])
+        fit = {"fit_temperature": True}
+        results = {
+            "zeltfit-cli batch fit": timed(lambda: subprocess.run(
+                [cli, "--ini", ini, "--species", "Ar I", "batch", "fit", folder,
+                 "--fit-temperature", "--format", "tsv"], check=True, stdout=subprocess.DEVNULL)),
+            "batch_fit, serial": timed(lambda: zeltfit.batch_fit(files, ini, "Ar I", **fit)),
+        }
+
+        def threads():
+            halves = [files[: count // 2], files[count // 2:]]
+            species = [zeltfit.Species(ini, "Ar I") for _ in halves]
+            with ThreadPoolExecutor(2) as pool:
+                list(pool.map(lambda s, h: s.batch_rows(h, files, **fit), species, halves))
+
+        results["2 threads"] = timed(threads)
+        from dask.distributed import Client, LocalCluster
+        with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
+                          dashboard_address=None, host="127.0.0.1") as cluster, \
+                Client(cluster) as client:
+            client.run(lambda: __import__("zeltfit"))
+            results["LocalCluster, 2 workers"] = timed(
+                lambda: zeltfit.batch_fit(files, ini, "Ar I", client=client, **fit))
+        serial = results["batch_fit, serial"]
+        print(f"{count} spectra, load average {os.getloadavg()[0]:.1f}")
+        for name, seconds in results.items():
+            print(f"{name:28s} {seconds / count * 1e3:8.3f} ms/spectrum  {serial / seconds:5.2f} x")
+    finally:
+        shutil.rmtree(folder)
+
+
+if __name__ == "__main__":
+    main(sys.argv[1], sys.argv[2], int(sys.argv[3]))

@@ -1,0 +1,484 @@
+// The zeltfit extension module: the application layer's species, measurements, maps and fits
+// for Python, their numbers as NumPy arrays. Every call works on its own TZeltApp, and the
+// maps and fits run without the interpreter's lock.
+
+#include "app/application.h"
+#include "app/commands.h"
+#include "app/listing.h"
+#include "app/series.h"
+#include "app/tsv.h"
+#include "common/errors.h"
+#include "common/safefile.h"
+#include "common/tempfolder.h"
+#include "common/textfile.h"
+#include "linemodel/region.h"
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <algorithm>
+#include <fstream>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace py = pybind11;
+
+namespace zelt {
+namespace {
+
+// The Python classes of the errors: Error, and beside it InputError (a ValueError) for what the
+// data or the arguments do not allow and FileError (an OSError) for files that cannot be read
+// or written.
+struct TErrors {
+    py::object Error, InputError, FileError;
+};
+TErrors& Errors() {
+    static TErrors errors;
+    return errors;
+}
+
+[[noreturn]] void Raise(const py::object& kind, const std::string& text) {
+    PyErr_SetString(kind.ptr(), text.c_str());
+    throw py::error_already_set();
+}
+
+// Raises the outcome's error when the command failed; a species that cannot be loaded is a
+// file error.
+void Check(const TOutcome& outcome) {
+    if (outcome.Done)
+        return;
+    if (!outcome.Error.empty())
+        Raise(Errors().InputError, outcome.Error);
+    std::string text;
+    for (const std::string& message : outcome.Messages)
+        text += (text.empty() ? "" : "\n") + message;
+    Raise(text.rfind("File error", 0) == 0 ? Errors().FileError : Errors().InputError, text);
+}
+
+std::vector<std::string> Utf8Lines(const TReportList& report) {
+    std::vector<std::string> lines;
+    for (const std::string& line : report)
+        lines.push_back(MessageText(line));
+    return lines;
+}
+
+py::array_t<double> Array(const CheckedVector<long double>& values) {
+    py::array_t<double> array(values.size());
+    for (std::int32_t i = 0; i < values.size(); ++i)
+        array.mutable_at(i) = static_cast<double>(values[i]);
+    return array;
+}
+
+// The keyword arguments of map and fit: the option names of zeltfit-cli with "_" for "-"
+// (from_density, path, ...), plus fit_temperature and log. Each number goes through the text
+// the option would have been given, so that it converts exactly as zeltfit-cli converts it.
+struct TCallSettings {
+    TCommandSettings Settings;
+    std::string Log;
+};
+
+TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs& keywords,
+                           unsigned use) {
+    TCallSettings call{configured, {}};
+    for (const auto& [key, value] : keywords) {
+        const std::string name = py::str(key);
+        if (use == UsedByFit && name == "fit_temperature") {
+            call.Settings.FitTemperatureOn = value.cast<bool>();
+            continue;
+        }
+        if (use == UsedByFit && name == "log") {
+            call.Log = py::str(value);
+            continue;
+        }
+        const TSetting* found = nullptr;
+        for (const TSetting& setting : Settings()) {
+            std::string option(setting.Option);
+            std::replace(option.begin(), option.end(), '-', '_');
+            if ((setting.Use & use) != 0 && option == "__" + name)
+                found = &setting;
+        }
+        if (found == nullptr) {
+            PyErr_SetString(PyExc_TypeError,
+                            ("unexpected keyword argument '" + name + "'").c_str());
+            throw py::error_already_set();
+        }
+        if (!py::isinstance<py::int_>(value) && !py::isinstance<py::float_>(value))
+            Raise(Errors().InputError, name + " takes a number");
+        const std::string text = py::str(value);
+        const std::string refusal = RefusalText(*found, text);
+        if (!refusal.empty())
+            Raise(Errors().InputError, refusal);
+        SetFromText(call.Settings, *found, text);
+    }
+    return call;
+}
+
+// The columns of a result row, as zeltfit-cli's --format tsv names them.
+py::list RowValues(const TResultValues& values, const std::string& fileName,
+                   std::optional<double> x) {
+    py::list row;
+    const auto number = [&row](long double value) { row.append(static_cast<double>(value)); };
+    number(values.Total);
+    number(values.TotalUncertainty);
+    for (std::int32_t j = 0; j < values.Densities.size(); ++j) {
+        number(values.Densities[j]);
+        number(values.Uncertainties[j]);
+    }
+    number(values.Temperature);
+    number(values.TemperatureUncertainty);
+    number(values.RSS);
+    row.append(fileName);
+    row.append(values.Procedure);
+    if (x)
+        row.append(*x);
+    return row;
+}
+
+// The column names of RowValues.
+std::vector<std::string> RowColumns(std::int32_t levels, bool withX) {
+    std::vector<std::string> columns;
+    std::string header = TsvHeader(levels, false, withX);
+    header.pop_back();
+    std::size_t start = 0;
+    for (std::size_t tab; (tab = header.find('\t', start)) != std::string::npos; start = tab + 1)
+        columns.push_back(header.substr(start, tab - start));
+    columns.push_back(header.substr(start));
+    return columns;
+}
+
+struct TFit {
+    std::string File;
+    TFitResult Result;
+    TResultValues Values;
+    std::vector<std::string> Report, Messages;
+};
+
+struct TMap {
+    std::string File;
+    TResultValues Values;
+    TMapRange Range;
+    CheckedVector<CheckedVector<double>> Grid;
+    std::int32_t DegreesOfFreedom = 0;
+    std::vector<std::string> Report, Messages;
+};
+
+// A species of a configuration file with the measurement read last.
+class TSpecies {
+public:
+    TSpecies(const std::string& ini, const std::string& species) : ini_(ini), species_(species) {
+        app_ = std::make_unique<TZeltApp>(ini);
+        app_->SetStoreMeasurementFolder(false);
+        const std::vector<std::string> sections = app_->SpeciesList();
+        if (std::find(sections.begin(), sections.end(), species) == sections.end())
+            Raise(Errors().InputError, "No species section \"" + species + "\" in \"" + ini + "\"");
+        Check(app_->ChangeSpecies(species));
+    }
+
+    const std::string& Ini() const { return ini_; }
+    const std::string& Name() const { return species_; }
+    std::vector<std::string> SpeciesList() const { return app_->SpeciesList(); }
+
+    void Read(const std::string& file) {
+        TOutcome outcome;
+        {
+            py::gil_scoped_release release;
+            outcome = app_->ReadMeasurement(file);
+        }
+        // The outcome holds only the text: a file that cannot be opened is an OSError.
+        if (!outcome.Done && !std::ifstream(file))
+            Raise(Errors().FileError, outcome.Error);
+        Check(outcome);
+    }
+
+    // A measurement of NumPy arrays: written as a measurement file into a private temporary
+    // folder and read from there, as the program reads every measurement.
+    void ReadArrays(const py::array_t<double>& wavelengths, const py::array_t<double>& intensities,
+                    const std::optional<py::array_t<double>>& uncertainties,
+                    const std::string& name) {
+        if (wavelengths.ndim() != 1 || intensities.ndim() != 1 ||
+            wavelengths.size() != intensities.size() ||
+            (uncertainties &&
+             (uncertainties->ndim() != 1 || uncertainties->size() != wavelengths.size())))
+            Raise(Errors().InputError,
+                  "wavelengths, intensities and uncertainties must be 1-D arrays of one length");
+        std::string text;
+        for (py::ssize_t i = 0; i < wavelengths.size(); ++i) {
+            text += TsvNumber(wavelengths.at(i)) + " " + TsvNumber(intensities.at(i));
+            if (uncertainties)
+                text += " " + TsvNumber(uncertainties->at(i));
+            text += "\n";
+        }
+        const std::string file = JoinPath(UserTemporaryFolder(), name);
+        SaveFile(file, text);
+        Read(file);
+    }
+
+    TFit Fit(const py::kwargs& keywords) {
+        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        TFit fit;
+        TFitOutcome outcome;
+        {
+            py::gil_scoped_release release;
+            outcome = app_->Fit(call.Settings, ReportFinalResults, call.Log);
+            if (outcome.Done)
+                fit.Values = FitResultValues(app_->AtomicData(), outcome.Result);
+        }
+        Check(outcome);
+        fit.File = FileNameOf(app_->CurrentFile());
+        fit.Result = outcome.Result;
+        fit.Report = Utf8Lines(outcome.Report);
+        fit.Messages = outcome.Messages;
+        return fit;
+    }
+
+    TMap Map(const py::kwargs& keywords) {
+        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByMap);
+        TMap map;
+        TMapOutcome outcome;
+        {
+            py::gil_scoped_release release;
+            outcome = app_->Map(call.Settings, ReportFinalResults);
+            if (outcome.Done) {
+                const TAtomicData& model = app_->AtomicData();
+                map.Values = MapResultValues(model, outcome.Params);
+                map.Range = model.MapRange;
+                map.Grid = model.RSSMap;
+                map.DegreesOfFreedom = RegionDegreesOfFreedom(model.SelectedLines);
+            }
+        }
+        Check(outcome);
+        map.File = FileNameOf(app_->CurrentFile());
+        map.Report = Utf8Lines(outcome.Report);
+        map.Messages = outcome.Messages;
+        return map;
+    }
+
+    // The rows of zeltfit-cli batch fit --format tsv for `files` (the x from `axisFiles`, the
+    // whole batch, so that a part of it gets the same x) and, per failed file, its path and
+    // error.
+    py::tuple BatchRows(const std::vector<std::string>& files,
+                        const std::vector<std::string>& axisFiles, const py::kwargs& keywords) {
+        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        std::vector<std::string> names;
+        for (const std::string& file : axisFiles)
+            names.push_back(FileNameOf(file));
+        const TSeriesAxis axis = SeriesAxis(names);
+        struct TRow {
+            TResultValues Values;
+            std::string Name;
+            std::size_t Index;
+        };
+        std::vector<TRow> rows;
+        std::vector<std::pair<std::string, std::string>> failures;
+        {
+            py::gil_scoped_release release;
+            TSeriesHooks hooks;
+            hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
+                const TOutcome& failed = !file.Read.Done ? file.Read : file.Fit;
+                if (!failed.Done) {
+                    std::string text = failed.Error;
+                    for (const std::string& message : failed.Messages)
+                        text += (text.empty() ? "" : "\n") + message;
+                    failures.emplace_back(file.Path, text);
+                    return;
+                }
+                rows.push_back({FitResultValues(app_->AtomicData(), file.Fit.Result),
+                                FileNameOf(file.Path), series.Entries.size() - 1});
+            };
+            app_->RunSeries(files, TSeriesCommand::Fit, call.Settings, ReportFinalResults, call.Log,
+                            hooks);
+        }
+        std::vector<std::string> columns;
+        py::list values;
+        for (const TRow& row : rows) {
+            if (columns.empty())
+                columns = RowColumns(row.Values.Densities.size(), true);
+            const std::string& name = row.Name;
+            const auto at = std::find(names.begin(), names.end(), name);
+            const std::size_t index = at == names.end() ? row.Index : at - names.begin();
+            values.append(RowValues(row.Values, name, axis.X.at(index)));
+        }
+        return py::make_tuple(columns, values, failures);
+    }
+
+private:
+    std::string ini_, species_;
+    std::unique_ptr<TZeltApp> app_;
+};
+
+} // namespace
+} // namespace zelt
+
+PYBIND11_MODULE(_zeltfit, m) {
+    using namespace zelt;
+    m.doc() = "Self-absorption branching-fraction fits of n_1 and T_exc.";
+    TErrors& errors = Errors();
+    errors.Error = py::reinterpret_borrow<py::object>(
+        PyErr_NewExceptionWithDoc("zeltfit.Error", "Every error of zeltfit.", nullptr, nullptr));
+    const auto derived = [&](const char* name, const char* doc, PyObject* base) {
+        py::tuple bases = py::make_tuple(errors.Error, py::handle(base));
+        return py::reinterpret_steal<py::object>(
+            PyErr_NewExceptionWithDoc(name, doc, bases.ptr(), nullptr));
+    };
+    errors.InputError =
+        derived("zeltfit.InputError", "Data or arguments the program refuses (a ValueError).",
+                PyExc_ValueError);
+    errors.FileError = derived(
+        "zeltfit.FileError", "A file that cannot be read or written (an OSError).", PyExc_OSError);
+    m.attr("Error") = errors.Error;
+    m.attr("InputError") = errors.InputError;
+    m.attr("FileError") = errors.FileError;
+    py::register_exception_translator([](std::exception_ptr error) {
+        try {
+            if (error)
+                std::rethrow_exception(error);
+        } catch (const EInOutError& e) {
+            PyErr_SetString(Errors().FileError.ptr(), MessageText(e.what()).c_str());
+        } catch (const Exception& e) {
+            PyErr_SetString(Errors().InputError.ptr(), MessageText(e.what()).c_str());
+        }
+    });
+
+    py::class_<TFit>(m, "FitResult", "The result of a fit.")
+        .def_readonly("file", &TFit::File, "The measurement's file name.")
+        .def_property_readonly(
+            "n_1", [](const TFit& f) { return static_cast<double>(f.Values.Densities[0]); },
+            "Density of the first level, m-3.")
+        .def_property_readonly(
+            "T_exc", [](const TFit& f) { return static_cast<double>(f.Values.Temperature); },
+            "Excitation temperature, K.")
+        .def_property_readonly(
+            "u_T_exc",
+            [](const TFit& f) { return static_cast<double>(f.Values.TemperatureUncertainty); },
+            "Standard uncertainty of T_exc, K.")
+        .def_property_readonly(
+            "n_tot", [](const TFit& f) { return static_cast<double>(f.Values.Total); },
+            "Total density, m-3.")
+        .def_property_readonly(
+            "densities", [](const TFit& f) { return Array(f.Values.Densities); },
+            "Densities of the populated levels n_1, n_2, ..., m-3.")
+        .def_property_readonly(
+            "uncertainties", [](const TFit& f) { return Array(f.Values.Uncertainties); },
+            "Their standard uncertainties, m-3.")
+        .def_property_readonly(
+            "rss", [](const TFit& f) { return static_cast<double>(f.Values.RSS); },
+            "Final sum of squares.")
+        .def_property_readonly(
+            "covariance",
+            [](const TFit& f) {
+                const std::int32_t n =
+                    static_cast<std::int32_t>(Slot(f.Result.Params, TParamSlot::FitCount));
+                py::array_t<double> c({n, n});
+                for (std::int32_t i = 0; i < n; ++i)
+                    for (std::int32_t k = 0; k < n; ++k)
+                        c.mutable_at(i, k) =
+                            static_cast<double>(f.Result.Covariance[i * n + k + 1]);
+                return c;
+            },
+            "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted), the inverse "
+            "of the unscaled normal matrix: scale it by RSS / nu for the uncertainties.")
+        .def_property_readonly(
+            "return_code", [](const TFit& f) { return f.Result.ReturnCode; },
+            "The minimiser's result code.")
+        .def_property_readonly(
+            "flags", [](const TFit& f) { return f.Result.Quality.Flags; },
+            "What is wrong with the result, one bit each; 0 for a sound result.")
+        .def_property_readonly(
+            "procedure", [](const TFit& f) { return f.Values.Procedure; },
+            "The procedure column, e.g. \"fit:OK\".")
+        .def_readonly("report", &TFit::Report, "The result lines of the report.")
+        .def_readonly("messages", &TFit::Messages, "Messages of orderly stops.")
+        .def(
+            "row",
+            [](const TFit& f) {
+                return py::make_tuple(RowColumns(f.Values.Densities.size(), false),
+                                      RowValues(f.Values, f.File, std::nullopt));
+            },
+            "The columns and values of zeltfit-cli fit --format tsv.");
+
+    py::class_<TMap>(m, "MapResult", "A residual map over log10 n_1 and T_exc.")
+        .def_readonly("file", &TMap::File)
+        .def_property_readonly(
+            "rss",
+            [](const TMap& map) {
+                const py::ssize_t rows = map.Grid.size();
+                const py::ssize_t columns = rows == 0 ? 0 : map.Grid[0].size();
+                py::array_t<double> a({rows, columns});
+                for (py::ssize_t t = 0; t < rows; ++t)
+                    for (py::ssize_t d = 0; d < columns; ++d)
+                        a.mutable_at(t, d) = map.Grid[t][d];
+                return a;
+            },
+            "The residuals, [temperature step][density step].")
+        .def_property_readonly(
+            "log_density",
+            [](const TMap& map) {
+                const std::int32_t n = map.Grid.size() == 0 ? 0 : map.Grid[0].size();
+                py::array_t<double> a(n);
+                for (std::int32_t d = 0; d < n; ++d)
+                    a.mutable_at(d) = map.Range.FromLogDensity + d * map.Range.LogDensityStep;
+                return a;
+            },
+            "The grid's log10 n_1 (n_1 in m-3).")
+        .def_property_readonly(
+            "temperature",
+            [](const TMap& map) {
+                py::array_t<double> a(map.Grid.size());
+                for (std::int32_t t = 0; t < map.Grid.size(); ++t)
+                    a.mutable_at(t) = map.Range.FromTemperature + t * map.Range.TemperatureStep;
+                return a;
+            },
+            "The grid's T_exc, K.")
+        .def_property_readonly(
+            "n_1", [](const TMap& map) { return static_cast<double>(map.Values.Densities[0]); },
+            "n_1 of the best grid point, m-3.")
+        .def_property_readonly(
+            "T_exc", [](const TMap& map) { return static_cast<double>(map.Values.Temperature); },
+            "T_exc of the best grid point, K.")
+        .def_readonly("report", &TMap::Report)
+        .def(
+            "region",
+            [](const TMap& map, double level) {
+                if (!(level > 0 && level < 1))
+                    Raise(Errors().InputError, "level must lie between 0 and 1");
+                const TMapRegion r = MapRegion(map.Grid, map.Range, map.DegreesOfFreedom, level);
+                py::dict d;
+                d["level"] = r.Level;
+                d["dof"] = r.DegreesOfFreedom;
+                d["exists"] = r.Exists;
+                d["rss_limit"] = r.Threshold;
+                d["log_density"] = py::make_tuple(r.FromLogDensity, r.ToLogDensity);
+                d["temperature"] = py::make_tuple(r.FromTemperature, r.ToTemperature);
+                d["cut_by_grid"] = r.CutByGrid;
+                return d;
+            },
+            py::arg("level"),
+            "The confidence region at `level` (e.g. 0.683): its extent in log10 n_1 and T_exc.");
+
+    py::class_<TSpecies>(m, "Species", "A species of a configuration file and its measurement.")
+        .def(py::init<const std::string&, const std::string&>(), py::arg("ini"), py::arg("species"),
+             "Loads the species section `species` of the file `ini`.")
+        .def_property_readonly("ini", &TSpecies::Ini)
+        .def_property_readonly("name", &TSpecies::Name)
+        .def_property_readonly("species_list", &TSpecies::SpeciesList,
+                               "The species sections of the configuration.")
+        .def("read", &TSpecies::Read, py::arg("path"), "Reads a measurement file.")
+        .def("read_arrays", &TSpecies::ReadArrays, py::arg("wavelengths"), py::arg("intensities"),
+             py::arg("uncertainties") = std::nullopt, py::arg("name") = "arrays.txt",
+             "Reads a measurement of wavelengths (nm), intensities and optional uncertainties.")
+        .def("fit", &TSpecies::Fit,
+             "Fits the measurement; keywords as zeltfit-cli's options: density (m-3, start), "
+             "temperature (K, start), fit_temperature, max_iterations, gas_temperature (K), "
+             "path (m), log (the minimisation log file).")
+        .def("map", &TSpecies::Map,
+             "Maps the residual; keywords from_density, to_density (m-3), density_points, "
+             "from_temperature, to_temperature (K), temperature_points, gas_temperature (K), "
+             "path (m).")
+        .def("batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("axis_files"),
+             "The rows of a batch fit of `files`, the x from the names of `axis_files`.");
+    m.def("batch_files", &BatchFiles, py::arg("paths"),
+          "The measurement files of files and folders, as a batch takes them.");
+}

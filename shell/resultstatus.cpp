@@ -1,0 +1,37 @@
+#include "shell/resultstatus.h"
+
+#include <QStatusBar>
+#include <QStringList>
+#include <QWidget>
+
+namespace zelt {
+
+TResultStatus::TResultStatus(QStatusBar* statusBar, QWidget* report, QObject* parent)
+    : QObject(parent), statusBar_(statusBar), report_(report) {}
+
+void TResultStatus::Show(const TResultRow& row) {
+    ShowText(QString::fromStdString(QualityText(row)), row.Quality.Flagged());
+}
+
+void TResultStatus::ShowWarnings(const std::vector<std::string>& warnings) {
+    if (warnings.empty())
+        return;
+    QStringList lines;
+    for (const std::string& warning : warnings)
+        lines.append(QString::fromStdString(warning));
+    ShowText(lines.join(QLatin1Char(' ')), true);
+}
+
+void TResultStatus::ShowText(const QString& text, bool onStatusBar) {
+    report_->setToolTip(text);
+    if (onStatusBar) {
+        statusBar_->showMessage(text);
+        shown_ = text;
+    } else if (!shown_.isEmpty() && statusBar_->currentMessage() == shown_) {
+        // A sound result leaves no earlier warning standing; others' messages stay.
+        statusBar_->clearMessage();
+        shown_.clear();
+    }
+}
+
+} // namespace zelt
