@@ -1,6 +1,6 @@
 #include "app/series.h"
 
-#include "app/tsv.h"
+#include "app/tsvfields.h"
 
 #include <cctype>
 #include <charconv>
