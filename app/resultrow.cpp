@@ -2,7 +2,7 @@
 #include "app/resultrow.h"
 
 #include "app/commands.h"
-#include "app/tsv.h"
+#include "app/tsvfields.h"
 #include "common/format.h"
 #include "common/version.h"
 #include "linemodel/commatext.h"

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/series.h"
 
-#include "app/tsv.h"
+#include "app/tsvfields.h"
 
 #include <cctype>
 #include <charconv>

@@ -6,6 +6,7 @@
 
 #include "app/resultrow.h"
 #include "app/series.h"
+#include "app/tsvfields.h"
 #include "linemodel/region.h"
 
 #include <cstdint>
@@ -15,27 +16,8 @@
 
 namespace zelt {
 
-// A number in scientific notation with 17 significant digits, "." as the decimal point.
-std::string TsvNumber(double value);
-
-// The field as it stands, or in double quotes (with its quotes doubled) when it holds a tab or a
-// line end or begins with a quote, as spreadsheets and pandas read such fields: a file name with a
-// tab or a newline in it stays one field of one row.
-std::string TsvField(const std::string& field);
-// The fields (TsvField) joined by tabs, then `lineEnd`.
-std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd = "\n");
-
-// Where a series puts a result (see SeriesAxis): the number, and whether it is the number in the
-// file names (with the text beside it there, its unit, e.g. "kW") or the file's position.
-struct TRowAbscissa {
-    double X = 0;
-    bool FromNames = false;
-    std::string Text;
-};
 // The abscissa of file i of a series.
 TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
-// "file names" or "position".
-const char* AbscissaOrigin(const TRowAbscissa& x);
 
 // The column names: the result line's (densities of `levels` populated levels), then those
 // of the confidence region when `withRegion` is set, then "x", "x from" and "x text" (a
