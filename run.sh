@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds the window and zeltfit-cli (not the tests) and starts the
 # window.
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the map and fit commands read from the configuration and hand to the line model. The
 // window and the command-line front end share these, so the same inputs give the same numbers.

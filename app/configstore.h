@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The configuration file zeltfit.ini, read and written one key at a time like the Windows
 // profile-file service: every read sees the file as it is on disk now, and every write

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's data folders: the user's own folder, which holds the zeltfit.ini that is read
 // and written, and the common folders that hold the installed templates. The first run on an

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The text of an INI file, read and edited the way the Windows profile-file service does: a
 // write changes the bytes of one value and nothing else, so comments, blank lines, the order of

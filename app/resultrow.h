@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // One result of a map or fit as a row of a table: the result line's numbers, how far they can
 // be trusted, the uncertainties to quote, and the conditions that made them (species, files,

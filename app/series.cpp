@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/series.h"
 
 #include "app/tsvfields.h"
@@ -137,14 +138,6 @@ std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries
                 lines.push_back(entry.File + ", flagged: " + problem);
     }
     return lines;
-}
-
-TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
-    return {axis.X.at(i), axis.FromNames, axis.Caption};
-}
-
-const char* AbscissaOrigin(const TRowAbscissa& x) {
-    return x.FromNames ? "file names" : "position";
 }
 
 bool NaturalLess(const std::string& a, const std::string& b) {

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // A measurement series: the files of a folder fitted one after another, each result placed over
 // the number its file name carries (ar_0.5kW.txt, ar_0.75kW.txt, ... over 0.5, 0.75, ... kW).
@@ -36,18 +37,6 @@ TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames);
 // above, numbers by value and texts without regard to case, so that ar_2kW comes before
 // ar_2.75kW and ar_9 before ar_10; names that compare equal so keep their order.
 bool NaturalLess(const std::string& a, const std::string& b);
-
-// Where a series puts a result: the number, and whether it is the number in the file names
-// (with the text beside it there, its unit, e.g. "kW") or the file's position.
-struct TRowAbscissa {
-    double X = 0;
-    bool FromNames = false;
-    std::string Text;
-};
-// The abscissa of file i of a series.
-TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
-// "file names" or "position".
-const char* AbscissaOrigin(const TRowAbscissa& x);
 
 // One file of a series: its result when it was fitted, otherwise why not.
 struct TSeriesEntry {

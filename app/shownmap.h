@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The residual grid that the contour plot shows. A fit empties and re-sizes the line model's
 // grid while the plot goes on showing the last map, so the window keeps its own copy of that

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The system's data folders from the Windows shell, for a Windows build without Qt: the
 // per-user and the all-users application-data folders (CSIDL_APPDATA and
 // CSIDL_COMMON_APPDATA), after the share folder beside the executable's folder as elsewhere.

@@ -1,11 +1,17 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tsv.h"
 
 #include "common/format.h"
 
 #include <algorithm>
+#include <charconv>
 #include <vector>
 
 namespace zelt {
+
+TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
+    return {axis.X.at(i), axis.FromNames, axis.Caption};
+}
 
 std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, bool withX) {
     std::vector<std::string> names = {"n_tot/m-3", "u(n_tot)/m-3"};

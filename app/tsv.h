@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Result rows for spreadsheets and pandas: one header row, then one tab-separated row per map or
 // fit with every number of the result line written to 17 significant digits, so that it reads
@@ -14,6 +15,9 @@
 #include <vector>
 
 namespace zelt {
+
+// The abscissa of file i of a series.
+TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
 
 // The names of the result line's columns (densities of `levels` populated levels), then of
 // the confidence region's when `withRegion` is set, then "x" (a series' abscissa) when `withX`

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/tsvfields.h"
 
 #include <charconv>
@@ -27,6 +28,10 @@ std::string TsvNumber(double value) {
     const auto end =
         std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::scientific, 16).ptr;
     return std::string(buffer, end);
+}
+
+const char* AbscissaOrigin(const TRowAbscissa& x) {
+    return x.FromNames ? "file names" : "position";
 }
 
 } // namespace zelt

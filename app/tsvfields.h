@@ -1,6 +1,7 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The fields of the program's tab-separated tables: numbers to 17 significant digits, so that
-// each reads back as the double it was, and texts that stay one field.
+// The fields of tab-separated rows: numbers to 17 significant digits, texts quoted where a tab or
+// a line end would break the row, and where a series puts a result.
 
 #include <string>
 #include <vector>
@@ -10,11 +11,21 @@ namespace zelt {
 // A number in scientific notation with 17 significant digits, "." as the decimal point.
 std::string TsvNumber(double value);
 
-// The field as it stands, or in double quotes (with its quotes doubled) when it holds a tab, a
-// line end or a quote, as spreadsheets and pandas read such fields: a file name with a tab or a
-// newline in it stays one field of one row.
+// The field as it stands, or in double quotes (with its quotes doubled) when it holds a tab or a
+// line end or begins with a quote, as spreadsheets and pandas read such fields: a file name with a
+// tab or a newline in it stays one field of one row.
 std::string TsvField(const std::string& field);
 // The fields (TsvField) joined by tabs, then `lineEnd`.
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd = "\n");
+
+// Where a series puts a result (see SeriesAxis): the number, and whether it is the number in the
+// file names (with the text beside it there, its unit, e.g. "kW") or the file's position.
+struct TRowAbscissa {
+    double X = 0;
+    bool FromNames = false;
+    std::string Text;
+};
+// "file names" or "position".
+const char* AbscissaOrigin(const TRowAbscissa& x);
 
 } // namespace zelt

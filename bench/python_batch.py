@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Time per spectrum of a batch fit: zeltfit-cli, the module serially, batch_fit on threads and
 on a 2-worker LocalCluster, over COUNT copies of the demo measurements.
 

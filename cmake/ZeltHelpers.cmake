@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Build helpers: one call makes a library with its alias, one a registered test.
 
 include(GoogleTest)

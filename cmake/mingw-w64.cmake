@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross build for 64-bit Windows with Debian's MinGW-w64 (g++-mingw-w64-x86-64-posix; its
 # long double is the 80-bit x87 type, as on Linux). The programs are linked statically, so
 # that they run under Wine or on Windows without the compiler's DLLs beside them, and CTest

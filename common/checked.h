@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Range-checked arrays and overflow-checked integer arithmetic: an index outside its array
 // raises ERangeError and an integer result outside 32 bits raises EIntOverflow, so nothing

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program holds its texts in the Windows-1252 code page, as its files store them ("±" is
 // the byte 0xB1). These convert to and from UTF-8 for the screen and the terminal.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Conversions of user texts (edit boxes, configuration values, command-line options) to
 // numbers, with "." as the decimal separator whatever the locale.

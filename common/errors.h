@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The program's exception classes. Every error carries the text the user is shown;
 // the window's error report adds nothing but a final full stop where one is missing.

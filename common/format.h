@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Number formatting as the program prints it: "." as decimal separator whatever the locale,
 // rounding half away from zero on the decimal digits (0.125 with two decimals is 0.13), and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Floating-point faults as exceptions. The arithmetic itself runs untrapped; the pending
 // IEEE flags are tested at the end of each computation, so an invalid operation, a division

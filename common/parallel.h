@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Rows of a computation shared among a few threads, for work whose rows are independent.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files written so that they survive. The new content goes to a fresh file beside the target,
 // is flushed to the disk and renamed over the target in one step, the way SQLite and git commit

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The system's file descriptors for the readers, the safe writer and the configuration lock: the
 // one place that knows what POSIX and Windows do differently. Names are UTF-8 texts; failures

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Sequential single-byte text files. The reader follows the rules of the database and
 // measurement files: numbers are blank-delimited tokens that may cross line ends, "." is the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as a species' atomic line table, loaded into a table store
 // with both diffraction-order copies, then searched. Whatever the bytes, the load ends calmly;
 // every record has a wavelength above 0, finite numbers and texts within their field widths; the

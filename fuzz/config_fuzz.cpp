@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as the configuration file. Every section and every key the
 // program reads is read, as text and as the program's type; then the measurement folder is
 // written, as the window stores it after each file read. Whatever the bytes, the reads end

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the fuzz targets share: the input as a file in memory that the readers open by name, a
 // folder of the process in memory for readers that take a folder, and the checks of what must

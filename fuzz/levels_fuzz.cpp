@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as a level file, read as the program reads a species'
 // levels and then listed as the "Database levels" view shows them. The read ends with levels or
 // an error with a message; the levels are finite, within their field widths and strictly

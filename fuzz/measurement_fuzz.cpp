@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // libFuzzer target: arbitrary bytes as a measurement file, read against the demo argon species
 // (its level file and line table, loaded once at start-up) as the window reads a file: the lines,
 // then their branching fractions when there are at least two. The read ends with lines or an

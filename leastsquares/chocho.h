@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Cholesky factorisation and solution for small symmetric matrices held as a packed lower
 // triangle (order at most 8). Neither operation stops on a singular or indefinite matrix: a

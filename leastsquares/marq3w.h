@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The least-squares engine: fits the first NP parameters of a caller's model y = f(x; P) to N
 // weighted points by minimising S(P) = sum_j W(j) * (Y(j) - f(X(j); P))^2 with Marquardt's

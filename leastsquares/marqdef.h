@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Shared vector types of the least-squares engine: fixed vectors of 80-bit reals indexed
 // from 1, every index bounds-tested.

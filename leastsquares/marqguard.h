@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The minimiser's guard against parameters the data do not move: when the diagonal of the
 // normal matrix, A(i, i) = sum_j w(j) (df(x(j))/dp(i))^2, is at or below MarqDiagonalGuard,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The steps of the self-absorption model, shared by the model of one parameter vector
 // (ComputeModel) and the model of the residual map, which computes the steps that do not change

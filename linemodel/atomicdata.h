@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The line model: the levels and database lines of the current species, the measured lines
 // matched to them, branching fractions with self-absorption, the residual map, the fit and the

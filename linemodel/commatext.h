@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The item lists of the configuration file, such as the species' "Lines=Fe,I".
 

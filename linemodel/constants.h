@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Physical constants of the line model, one set for the whole program. They are extended
 // reals so that the model's arithmetic keeps 80 bits until a result is stored.

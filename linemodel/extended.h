@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers for extended reals: arithmetic on values stored as doubles, done as the 80-bit x87
 // unit does it (the operation in extended precision, rounded to double once when the result is

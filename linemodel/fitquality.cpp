@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "linemodel/fitquality.h"
 
 #include "common/format.h"

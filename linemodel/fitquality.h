@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // How far the result of a map or a fit can be trusted: whether the data hold information on the
 // fitted parameters at all, whether the fitted temperature means anything, and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What every fit of the selected lines does around its model: the scopes that keep the model
 // cache and the lines' constants for one run, and the run of the minimiser on the measured

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fit mode "free lower levels". The Boltzmann model ties the populated lower levels to n_1 by
 //     n_k = n_1 (g_k / g_1) exp(-(E_k - E_1) e / (k T_exc)),

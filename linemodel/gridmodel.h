@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The residuals of the map, a grid row at a time: the operations of ModelBF and CalcRSS in their
 // order and precision, but without the model cache and without allocating, and with what stays

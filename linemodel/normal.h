@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Normal-distributed random numbers for the noise of test fits and of the demo measurements.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The cache of model results: the model's branching fractions for the parameter vectors a fit
 // has tried, so that the minimiser's one-line-at-a-time requests cost one model evaluation per

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The joint confidence region of log10 n_1 and T_exc. For a least-squares fit of p = 2
 // parameters with an unknown error scale the region at level 1 - alpha is

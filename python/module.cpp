@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The zeltfit extension module: the application layer's species, measurements, maps and fits
 // for Python, their numbers as NumPy arrays. Every call works on its own TZeltApp, and the
 // maps and fits run without the interpreter's lock.

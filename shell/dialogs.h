@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Every modal box and file dialog of the window goes through this interface, so that tests
 // replace it with one that records what would have been shown and never blocks.

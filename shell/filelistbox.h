@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The list of the measurement files of one folder. A click on an entry, the selected one
 // included (a user who edited intensities re-reads the file that way), Enter, and a change of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the first row and the first column of a table in place while the rest of it scrolls:
 // three views of the same model, drawn by the table's own delegate, lie over the table's top

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The table of selected lines: row 0 holds the column titles, row r >= 1 shows selected line
 // r - 1. Every cell is painted in its row's colour; the title row and the wavelength column

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The main window: the species and its database listings, the table and chart of the selected
 // lines with their branching fractions, the measurement files, the map and fit settings, the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The edit box of a number setting (app/settings.h). Leaving it with a text that is not a
 // positive number of the setting's kind is refused: the focus goes back to the box, the text

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The confidence region of n_1 and T_exc on the residual map: the outline of the map's region
 // at the level chosen beside "Create map", its extent in the status bar, and a two-parameter

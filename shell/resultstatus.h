@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window says about the last result beside its result line, outside the saved report:
 // the status bar tells why a flagged map or fit cannot be trusted (and a read's warnings); the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The page "Series": the plot of a measurement series over its files, a line saying how far it
 // got, and the files that were not fitted or were read only in part.

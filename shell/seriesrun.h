@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Fit all files" in the window: the application's series over the files of the list, each
 // file read and fitted as a click in the list and "Fit" would, each result line going to the

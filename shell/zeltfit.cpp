@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Program entry of the window program: the necessary-files check, then the main window.
 
 #include "app/datafolders.h"

@@ -556,7 +556,7 @@ void TIntegrator::Integrate(const TGroup& group) {
     }
     for (std::size_t c = 0; c < k; ++c) {
         const std::vector<std::size_t>& component = group.Components[c];
-        const double uncertainty = FpSqrt(variances[c]);
+        const double uncertainty = static_cast<double>(FpSqrt(variances[c]));
         std::vector<double> wavelengths;
         double sumA = 0;
         bool oneUpper = true;

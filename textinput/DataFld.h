@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The spectral line database in memory: a table of atomic lines and a table of molecular band
 // lines, each merged from the table files of a database folder, kept in ascending wavelength,

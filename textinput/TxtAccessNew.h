@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Readers of the database table files: TTextFile holds one sequential single-byte text file and
 // its reading primitives; TAtomFile and TMolFile turn the data lines of atomic line tables and

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Unit scaling of values read from table files, done without leaving a floating-point flag
 // behind: the product is formed in extended precision and tested before it becomes a double.

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Checks the package of tools/package.sh: the menu entry and the metainfo validate, the copyright
 # file passes lintian's copyright checks (tools/check-copyright.sh); the package unpacked into a
 # scratch folder runs from there, and installed with apt it runs from /usr (it is removed again

@@ -11,4 +11,4 @@ tools/install-deps.sh clang-tidy
 build=${1:-build}
 [ -f "$build/compile_commands.json" ] || cmake --preset default
 run-clang-tidy -quiet -j "$(nproc)" -p "$build" \
-    "^$PWD/(common|textinput|leastsquares|linemodel|spectrum|app|cli|shell|widgets|tools)/[^/]+\.cpp$"
+    "^$PWD/(common|textinput|leastsquares|linemodel|spectrum|app|cli|python|shell|widgets|tools)/[^/]+\.cpp$"

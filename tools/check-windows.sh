@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The core on Windows: builds common, textinput, leastsquares and linemodel (with the
 # configuration store) and their tests with MinGW-w64, GoogleTest from Debian's source
 # package, and runs every test program under Wine; then zeltfit-cli.exe finds its user data

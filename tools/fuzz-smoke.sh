@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang 14 (AddressSanitizer, UndefinedBehaviorSanitizer) into
 # build-fuzz/ and runs each for a while (30 s, or FUZZ_SECONDS) on a copy of its seed corpus.
 # Any crash, failed check, leak, sanitizer report or timeout fails the script; the input that

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian packages the build and the tests need, only when one is missing; further
 # packages named as arguments (tools/fuzz-smoke.sh asks for clang's, tools/check-tidy.sh for
 # clang-tidy, bench/references/compare.sh for NumPy and SciPy) likewise.

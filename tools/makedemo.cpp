@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Writes the demo measurement files of argon I: the model's branching fractions at three
 // densities of the metastable 1s5, turned into line intensities with 1 % noise.
 //

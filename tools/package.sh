@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Debian package: a Release build of everything and cpack, giving
 # build-package/zeltfit_VERSION_amd64.deb (the window and zeltfit-cli with their man pages, the
 # copyright file and the documentation, the share folder with the demo database and the template

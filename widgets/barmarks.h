@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The wavelength marks of the chart's bars. Each value is written upright, reading upwards, in
 // a strip above the plotting area and joined by a thin line to its bar's place on the area's

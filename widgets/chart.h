@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The branching-fraction chart: coloured bars of the measured fractions, blue diamonds of the
 // fitted ones and black dashes of the absorption-free ones over wavelength. The value axis is

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The residual map: a colour map sampled at 390 points per axis through a value callback, an
 // attached horizontal colour scale, a cross-hair that follows the dragged mouse and a mark on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Ticks and labels of the colour scale. On a logarithmic axis the ticks stand at 1, 2 and 5
 // times the powers of ten, or at the powers alone (every n-th one when there are many),

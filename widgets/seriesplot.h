@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The plot of a measurement series: the fitted density n_1 of each file with its standard
 // uncertainty as error bars on the left axis and, where it was fitted, T_exc with its own on

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A batch fit of 100 measurement files of 20 lines each through zeltfit-cli, process start
 // included (target: under 1 s).
 

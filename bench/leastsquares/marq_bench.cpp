@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Time of one complete fit of two parameters to 100 points with a fixed ripple as noise,
 // analytic derivatives, default controls, no log. The rational model shows the engine's own
 // cost; the decay model adds about 4000 evaluations of the 80-bit exponential.

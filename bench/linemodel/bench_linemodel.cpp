@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the two main computations on the demo argon spectrum (29 lines, 14 levels): the
 // residual map (200 x 200 and 1000 x 1000, on one thread and on every core) and a
 // two-parameter fit, and beside it the fit of the four free lower levels, timed by the wall

@@ -1,4 +1,5 @@
 #!/usr/bin/python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The two-parameter demo fit written as a user would with SciPy: the self-absorption
 branching-fraction model in NumPy float64, fitted by scipy.optimize.least_squares with
 MINPACK's Levenberg-Marquardt ('lm', forward-difference Jacobian). The speed reference of the

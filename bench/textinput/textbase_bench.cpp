@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Speed of the line table store: loading 200,000 atomic lines merged from 4 table files, and the
 // nearest-wavelength search in the loaded table.
 

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Fits the demo measurements on a local Dask cluster and plots n_1 against the series' x.
 
     python3 cluster_series.py ZELTFIT.INI MEASUREMENT-FOLDER FIGURE.png

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Self-absorption branching-fraction fits of n_1 and T_exc from Python.
 
 The numbers are those of zeltfit-cli, bit for bit. A Species loads a species section of a

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The number in the file names of a series, and the caption of its axis.
 
 #include "app/series.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/checked.h"
 #include "common/fpcheck.h"
 #include "leastsquares/marqdef.h"

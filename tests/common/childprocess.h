@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Child processes for the fault-injection tests: a step run where it may hang or be killed
 // without taking the test program with it.

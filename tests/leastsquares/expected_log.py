@@ -1,4 +1,5 @@
 #!/usr/bin/env python3
+# SPDX-License-Identifier: GPL-3.0-or-later
 """Writes data/fit_log.txt, the expected minimisation log of the fit in marqlog_test.cpp.
 
 An independent re-computation of the same Levenberg-Marquardt run in 40-digit decimal

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Fixed vectors written out in tests: slots 1, 2, ... take the listed values, the rest are 0.
 

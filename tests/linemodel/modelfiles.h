@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Files and species for the line model tests: a temporary folder, level files and line tables
 // in the program's layouts, and a small species whose numbers are easy to follow.

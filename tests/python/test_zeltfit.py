@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 """The zeltfit module against zeltfit-cli, its errors, threads and a 2-worker Dask cluster.
 
 Run with ZELTFIT_CLI (the program), ZELTFIT_SHARE (the share folder with zeltfit.ini and the

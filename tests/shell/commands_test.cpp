@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "linemodel/region.h"
 #include "shell/regionoverlay.h"
 #include "tests/shell/windowtest.h"
@@ -218,18 +219,18 @@ TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
     const double low = Plot()->LowIso();
     const QString fitText = Grid()->CellText(4, 1);
 
+    // A text that is no number is refused before the fit starts: no box, nothing run.
     Control<QLineEdit>("MaxIterEdit")->setText("abc");
-    Window().Fit();
-    ASSERT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(dialogs_.Errors[0], "'abc' is not a valid integer value.");
+    EXPECT_FALSE(Window().Fit().has_value());
+    EXPECT_TRUE(dialogs_.Errors.empty());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
     Control<QLineEdit>("MaxIterEdit")->setText("50");
     Control<QLineEdit>("PointsDensityEdit")->setText("100000");
     Control<QLineEdit>("PointsTempEdit")->setText("100000");
     Window().Iterate();
-    ASSERT_EQ(dialogs_.Errors.size(), 2);
-    EXPECT_EQ(dialogs_.Errors[1], "A map of 100000 x 100000 points is too large for the memory.");
+    ASSERT_EQ(dialogs_.Errors.size(), 1);
+    EXPECT_EQ(dialogs_.Errors[0], "A map of 100000 x 100000 points is too large for the memory.");
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Plot()->LowIso(), low);
     EXPECT_EQ(Grid()->CellText(4, 1), fitText);

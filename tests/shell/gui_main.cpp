@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Main of the GUI tests: an offscreen QApplication and a temporary home, so that no test opens
 // a window on the screen or touches the user's own data folder.
 

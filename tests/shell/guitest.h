@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Helpers of the window tests: dialogs that record instead of blocking, a temporary data
 // folder with a configuration, and measurement files of the bundled argon database.

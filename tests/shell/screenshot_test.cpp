@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Renders the window into PNGs under the build folder, for review: a demo file read, the demo
 // spectrum after a map and a fit on a small and a large screen, with either plot shown, and the
 // series of the demo folder.

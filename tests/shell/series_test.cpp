@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // "Fit all files": the demo spectra and one bad file, fitted as one file at a time would be.
 
 #include "app/tsv.h"

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The fixture of the window tests: a window on a temporary configuration with recording
 // dialogs, and access to its controls by their names.
