@@ -59,6 +59,11 @@ void Fill(const struct _stat64& st, TFileStatus& status) {
     status.Mode = st.st_mode & 0777;
     status.Size = static_cast<std::uint64_t>(st.st_size);
 }
+// One write(2)-like call: the bytes written, or -1 with errno set.
+long long WriteSome(int fd, const char* data, std::size_t size) {
+    return _write(fd, data, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
+}
+
 #else
 void Fill(const struct stat& st, TFileStatus& status) {
     if (S_ISREG(st.st_mode))
@@ -82,6 +87,15 @@ int OpenRetried(const std::string& name, int flags, mode_t mode = 0) {
         fd = ::open(name.c_str(), flags | O_CLOEXEC | O_NOCTTY, mode);
     } while (fd < 0 && errno == EINTR);
     return fd;
+}
+
+// One write(2), again when a signal interrupted it: the bytes written, or -1 with errno set.
+long long WriteSome(int fd, const char* data, std::size_t size) {
+    ssize_t written;
+    do {
+        written = ::write(fd, data, size);
+    } while (written < 0 && errno == EINTR);
+    return written;
 }
 
 bool FsyncRetried(int fd) {
@@ -114,6 +128,20 @@ std::string FolderOfFile(const std::string& fileName) {
     if (start == 0)
         return ".";
     return start == 1 ? fileName.substr(0, 1) : fileName.substr(0, start - 1);
+}
+
+bool TFileHandle::WriteAll(const char* data, std::size_t size) const {
+    while (size > 0) {
+        const long long written = WriteSome(fd_, data, size);
+        if (written <= 0) {
+            if (written == 0)
+                errno = EIO;
+            return false;
+        }
+        data += written;
+        size -= static_cast<std::size_t>(written);
+    }
+    return true;
 }
 
 TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
@@ -193,21 +221,6 @@ bool TFileHandle::Status(TFileStatus& status) const {
 
 long long TFileHandle::Read(char* buffer, std::size_t size) const {
     return _read(fd_, buffer, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-}
-
-bool TFileHandle::WriteAll(const char* data, std::size_t size) const {
-    while (size > 0) {
-        const int written =
-            _write(fd_, data, static_cast<unsigned>(std::min<std::size_t>(size, INT_MAX)));
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool TFileHandle::Sync() const {
@@ -331,22 +344,6 @@ long long TFileHandle::Read(char* buffer, std::size_t size) const {
         got = ::read(fd_, buffer, size);
     } while (got < 0 && errno == EINTR);
     return got;
-}
-
-bool TFileHandle::WriteAll(const char* data, std::size_t size) const {
-    while (size > 0) {
-        const ssize_t written = ::write(fd_, data, size);
-        if (written < 0 && errno == EINTR)
-            continue;
-        if (written <= 0) {
-            if (written == 0)
-                errno = EIO;
-            return false;
-        }
-        data += written;
-        size -= static_cast<std::size_t>(written);
-    }
-    return true;
 }
 
 bool TFileHandle::Sync() const {

@@ -13,25 +13,6 @@
 
 namespace zelt {
 
-namespace {
-
-// x truncated toward zero, for the line number x of ModelBF and the count of populated levels.
-// For 0 <= x < 2^31 (the minimiser passes whole numbers) it is read from the bits of x,
-// x = significand 2^(exponent - 63), because truncating an extended real in the x87 unit
-// switches its rounding mode twice, which stalls the unit; other numbers go through the
-// checked conversion.
-std::int32_t TruncatedIndex(const long double& x) {
-    const TRealBits bits = BitsOf(x);
-    if (bits.SignAndExponent < TRealBits::Bias)
-        return 0;
-    const int exponent = bits.SignAndExponent - TRealBits::Bias;
-    if (exponent <= 30)
-        return static_cast<std::int32_t>(bits.Significand >> (63 - exponent));
-    return TruncToInt(x);
-}
-
-} // namespace
-
 double ThermalVelocity(double gasTemperature, double mass) {
     return static_cast<double>(FpSqrt(kTwoBoltzmann * gasTemperature / mass));
 }
@@ -61,7 +42,7 @@ void TAtomicData::CalcBranchingFractions() {
 }
 
 std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
-    return std::clamp(TruncatedIndex(Slot(p, BoltzmannLevels)), 0, Levels.size());
+    return std::clamp(PointIndex(Slot(p, BoltzmannLevels)), 0, Levels.size());
 }
 
 // Where a fault of the optical depths comes from: the first line with a statistical weight gi
@@ -167,13 +148,13 @@ long double TAtomicData::RecordValue(std::int32_t record, std::int32_t point) co
 }
 
 long double TAtomicData::ModelBF(const TParamVector& p, long double x) {
-    const std::int32_t point = TruncatedIndex(x);
+    const std::int32_t point = PointIndex(x);
     return RecordValue(ModelRecord(p), point);
 }
 
 void TAtomicData::ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t /*np*/,
                                    const TParamVector& p, TParamVector& dy, bool& /*ok*/) {
-    const std::int32_t point = TruncatedIndex(x[j]);
+    const std::int32_t point = PointIndex(x[j]);
     TPrecalcStore::TModelKey key;
     const bool known = TPrecalcStore::TModelKey::Of(p, key) && neighbours_.Valid &&
                        neighbours_.Generation == PrecalcStore.Generation() &&

@@ -80,7 +80,8 @@ private:
     std::uint64_t generation_ = 0;
 };
 
-// The line number x of a model callback: x truncated toward zero. For 0 <= x < 2^31 (the
+// x truncated toward zero: the line number x of a model callback, or a count of populated
+// levels. For 0 <= x < 2^31 (the
 // minimiser passes whole numbers) it is read from the bits of x, x = significand
 // 2^(exponent - 63), because truncating an extended real in the x87 unit switches its rounding
 // mode twice, which stalls the unit; other numbers go through the checked conversion.

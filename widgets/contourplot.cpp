@@ -2,13 +2,17 @@
 #include "widgets/contourplot.h"
 
 #include "common/errors.h"
+#include "common/safefile.h"
 #include "widgets/scaleticker.h"
 
+#include <QBuffer>
+#include <QPdfWriter>
 #include <QScopeGuard>
 #include <QSvgGenerator>
 
 #include <cmath>
 #include <limits>
+#include <memory>
 
 namespace zelt {
 
@@ -280,27 +284,40 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
         if (crossHair)
             map->SetCrossHairShown(true);
     });
+    // The image is drawn into memory and saved by the one file writer, so that a full disk or a
+    // killed program leaves the old file, and a failure says why.
     const QString suffix = QFileInfo(fileName).suffix().toLower();
-    bool saved = false;
-    if (suffix == QStringLiteral("pdf")) {
-        saved = plot.savePdf(fileName);
-    } else if (suffix == QStringLiteral("svg")) {
-        QSvgGenerator generator;
-        generator.setFileName(fileName);
-        generator.setSize(plot.size());
-        generator.setViewBox(plot.rect());
-        QCPPainter painter;
-        saved = painter.begin(&generator);
-        if (saved) {
-            plot.toPainter(&painter, plot.width(), plot.height());
-            saved = painter.end();
+    QBuffer image;
+    image.open(QIODevice::WriteOnly);
+    bool drawn = false;
+    if (suffix == QStringLiteral("pdf") || suffix == QStringLiteral("svg")) {
+        std::unique_ptr<QPaintDevice> device;
+        if (suffix == QStringLiteral("pdf")) {
+            auto pdf = std::make_unique<QPdfWriter>(&image);
+            pdf->setPageSize(QPageSize(QSizeF(plot.size()), QPageSize::Point));
+            pdf->setPageMargins(QMarginsF());
+            pdf->setResolution(72);
+            device = std::move(pdf);
+        } else {
+            auto svg = std::make_unique<QSvgGenerator>();
+            svg->setOutputDevice(&image);
+            svg->setSize(plot.size());
+            svg->setViewBox(plot.rect());
+            device = std::move(svg);
         }
-        saved = saved && QFileInfo::exists(fileName);
+        QCPPainter painter;
+        drawn = painter.begin(device.get());
+        if (drawn) {
+            plot.toPainter(&painter, plot.width(), plot.height());
+            drawn = painter.end();
+        }
     } else {
-        saved = plot.savePng(fileName);
+        drawn = plot.toPixmap().save(&image, "PNG");
     }
-    if (!saved)
-        throw EInOutError("Cannot write the image file \"" + fileName.toStdString() + "\"");
+    if (!drawn)
+        throw EInOutError("Cannot draw the image for \"" + fileName.toStdString() + "\"");
+    const QByteArray& bytes = image.buffer();
+    SaveFile(fileName.toStdString(), std::string_view(bytes.constData(), bytes.size()));
 }
 
 } // namespace zelt

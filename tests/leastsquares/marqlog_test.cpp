@@ -2,6 +2,7 @@
 #include "leastsquares/marq3w.h"
 
 #include "common/errors.h"
+#include "tests/common/tempfolder.h"
 #include "tests/leastsquares/filled.h"
 
 #include <cmath>
@@ -195,20 +196,17 @@ TEST_F(MarqLogTest, FailedRunsEndTheReportAndRaise) {
 // replaces it and never writes the file behind it.
 TEST(MarqLogFileTest, ALinkAtTheLogsNameIsReplacedNotFollowed) {
     namespace fs = std::filesystem;
-    const fs::path folder = fs::temp_directory_path() / "zelt_marqlog_links";
-    fs::remove_all(folder);
-    fs::create_directory(folder);
-    std::ofstream(folder / "victim.txt") << "keep";
-    fs::create_symlink(folder / "victim.txt", folder / "zeltfit.txt");
-    fs::create_hard_link(folder / "victim.txt", folder / "hard.txt");
+    const test::TempFolder folder;
+    const std::string victim = folder.Write("victim.txt", "keep");
+    fs::create_symlink(victim, folder.File("zeltfit.txt"));
+    fs::create_hard_link(victim, folder.File("hard.txt"));
     for (const char* name : {"zeltfit.txt", "hard.txt"}) {
-        MarqOpenLog((folder / name).string(), 3);
+        MarqOpenLog(folder.File(name), 3);
         MarqReport(2, 1, 1, 0, Params({1}), Matrix({1}));
-        EXPECT_EQ(ReadBytes(folder / name).substr(0, 4), "\r\nMi");
+        EXPECT_EQ(folder.Read(name).substr(0, 4), "\r\nMi");
     }
-    EXPECT_FALSE(fs::is_symlink(folder / "zeltfit.txt"));
-    EXPECT_EQ(ReadBytes(folder / "victim.txt"), "keep");
-    fs::remove_all(folder);
+    EXPECT_FALSE(fs::is_symlink(folder.File("zeltfit.txt")));
+    EXPECT_EQ(folder.Read("victim.txt"), "keep");
 }
 #endif
 

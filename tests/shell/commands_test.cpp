@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "linemodel/region.h"
 #include "shell/regionoverlay.h"
+#include "shell/resultstatus.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 
@@ -286,8 +287,9 @@ TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
     const QString flagged = Window().statusBar()->currentMessage();
     EXPECT_TRUE(flagged.startsWith("fit:n_1 not determined. log10 n_1: the data do not move it"))
         << flagged.toStdString();
+    // The whole reason on the memo's and the status bar's tool tips.
     EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), flagged);
-
+    EXPECT_EQ(Window().statusBar()->toolTip(), flagged);
     const QString results = folders_.Root() + "/results.tsv";
     dialogs_.SaveAnswers.append(results);
     Window().SaveResultsClick();
@@ -306,6 +308,25 @@ TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
     EXPECT_EQ(lines[0], "Wavelength/nm\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy/eV\t"
                         "Upper state\tLower energy/eV\tLower state\r");
     EXPECT_TRUE(lines[1].startsWith("667.7282\t6.211\t")) << lines[1].toStdString();
+}
+
+// A reason longer than the status bar is cut to its width, marked by an ellipsis; both tool tips
+// hold all of it.
+TEST(ResultStatusTest, ALongReasonIsCutToTheBar) {
+    QStatusBar bar;
+    QPlainTextEdit memo;
+    bar.resize(300, 24);
+    bar.show();
+    TResultStatus status(&bar, &memo);
+    const QString reason = "Intensity of 696.5431 nm is negative (-2.5): the background was "
+                           "subtracted beyond the line; its fraction is negative.";
+    status.ShowWarnings({reason.toStdString()});
+    const QString cut = bar.currentMessage();
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026)) && reason.startsWith(cut.chopped(1)))
+        << cut.toStdString();
+    EXPECT_LE(bar.fontMetrics().horizontalAdvance(cut), bar.width());
+    EXPECT_EQ(bar.toolTip(), reason);
+    EXPECT_EQ(memo.toolTip(), reason);
 }
 
 TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
