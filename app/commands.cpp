@@ -36,7 +36,7 @@ void RequireFractions(const TAtomicData& model) {
 }
 
 void CheckMapSize(const TCommandSettings& settings) {
-    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > MaxMapPoints)
+    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > kMaxMapPoints)
         throw Exception(Format("A map of %d x %d points is too large for the memory",
                                {settings.DensityPoints, settings.TemperaturePoints}));
 }

@@ -14,8 +14,8 @@
 namespace zelt {
 
 // The largest map a command computes: 20 million grid points (160 MB of residuals).
-inline constexpr long long MaxMapPoints = 20'000'000;
-// Raises "A map of D x T points is too large for the memory" for a grid beyond MaxMapPoints,
+inline constexpr long long kMaxMapPoints = 20'000'000;
+// Raises "A map of D x T points is too large for the memory" for a grid beyond kMaxMapPoints,
 // before anything is allocated.
 void CheckMapSize(const TCommandSettings& settings);
 

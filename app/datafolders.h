@@ -12,7 +12,7 @@
 namespace zelt {
 
 // The folder's name below each data location.
-inline constexpr const char* DataFolderName = "Zelt fit 1.0";
+inline constexpr const char* kDataFolderName = "Zelt fit 1.0";
 
 // The per-user data folder (generic data location + "/Zelt fit 1.0"); empty when the system
 // gives none. The folder is not created.
@@ -39,7 +39,7 @@ bool CheckNecessaryFiles(const std::string& userFolder,
 bool CheckNecessaryFiles();
 
 // The message of a failed check. The "\n" is two characters of the text, not a line break.
-inline constexpr const char* MissingFilesMessage =
+inline constexpr const char* kMissingFilesMessage =
     "Necessary program files are missing. \\nProgram will be terminated.";
 
 } // namespace zelt

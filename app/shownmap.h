@@ -10,7 +10,7 @@
 
 namespace zelt {
 
-using TResidualGrid = CheckedVector<CheckedVector<double>>;
+using TResidualGrid = TCheckedVector<TCheckedVector<double>>;
 
 // The residual of the grid cell centred nearest to (log10 density, temperature), or -1 where
 // there is none. A map is there once one of its steps is not 0 (ranges may run downwards);

@@ -67,18 +67,18 @@ std::string ExecutableFolder() {
 } // namespace
 
 std::string UserDataFolder() {
-    return JoinPath(GenericDataHome(), DataFolderName);
+    return JoinPath(GenericDataHome(), kDataFolderName);
 }
 
 std::vector<std::string> CommonDataFolders() {
     std::vector<std::string> folders;
     const std::string program = ExecutableFolder();
     if (!program.empty())
-        folders.push_back(JoinPath(program + "/../share", DataFolderName));
+        folders.push_back(JoinPath(program + "/../share", kDataFolderName));
     const std::string user = GenericDataHome();
     for (const std::string& folder : GenericDataDirs())
         if (folder != user)
-            folders.push_back(JoinPath(folder, DataFolderName));
+            folders.push_back(JoinPath(folder, kDataFolderName));
     return folders;
 }
 

@@ -41,15 +41,15 @@ std::filesystem::path ExecutableFolder() {
 
 std::string UserDataFolder() {
     const std::string location = KnownFolder(FOLDERID_RoamingAppData);
-    return location.empty() ? std::string() : JoinPath(location, DataFolderName);
+    return location.empty() ? std::string() : JoinPath(location, kDataFolderName);
 }
 
 std::vector<std::string> CommonDataFolders() {
     std::vector<std::string> folders = {
-        JoinPath(Utf8FromPath(ExecutableFolder()) + "/../share", DataFolderName)};
+        JoinPath(Utf8FromPath(ExecutableFolder()) + "/../share", kDataFolderName)};
     const std::string common = KnownFolder(FOLDERID_ProgramData);
     if (!common.empty())
-        folders.push_back(JoinPath(common, DataFolderName));
+        folders.push_back(JoinPath(common, kDataFolderName));
     return folders;
 }
 

@@ -84,14 +84,14 @@ std::string TableTsvText(const std::vector<TTableRow>& rows, const std::string& 
     return text;
 }
 
-std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
+std::string MapText(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
                     const std::string& lineEnd) {
     std::string text = "T/K \\ log10 n_1";
     const int columns = map.empty() ? 0 : map[0].size();
     for (const double logDensity : GridValues(range.FromLogDensity, range.LogDensityStep, columns))
         text.append("\t").append(FloatToStr(logDensity));
     text += lineEnd;
-    const CheckedVector<double> temperatures =
+    const TCheckedVector<double> temperatures =
         GridValues(range.FromTemperature, range.TemperatureStep, map.size());
     for (int r = 0; r < map.size(); ++r) {
         text += FloatToStr(temperatures[r]);

@@ -44,7 +44,7 @@ std::string TableTsvText(const std::vector<TTableRow>& rows, const std::string& 
 // The residual map as a tab-separated table: the log10 densities of the grid columns as the
 // column heads, the temperatures of the grid rows as the row heads, each row ended by
 // `lineEnd`.
-std::string MapText(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
+std::string MapText(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
                     const std::string& lineEnd = "\r\n");
 
 } // namespace zelt

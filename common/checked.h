@@ -17,14 +17,14 @@ namespace zelt {
 [[noreturn]] void RaiseIndexError(long long index, long long low, long long high);
 
 // A growable array indexed from 0 whose every access is bounds-tested.
-template <class T> class CheckedVector {
+template <class T> class TCheckedVector {
 public:
     using value_type = T;
     using iterator = typename std::vector<T>::iterator;
     using const_iterator = typename std::vector<T>::const_iterator;
 
-    CheckedVector() = default;
-    explicit CheckedVector(int count) { resize(count); }
+    TCheckedVector() = default;
+    explicit TCheckedVector(int count) { resize(count); }
 
     int size() const { return static_cast<int>(items_.size()); }
     bool empty() const { return items_.empty(); }

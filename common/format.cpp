@@ -140,7 +140,7 @@ struct Specifier {
     char type = 0;
 };
 
-std::string FormatOne(const Specifier& field, const FormatArg& arg, std::string_view pattern) {
+std::string FormatOne(const Specifier& field, const TFormatArg& arg, std::string_view pattern) {
     const auto& value = arg.value();
     switch (field.type) {
     case 'd': {
@@ -180,7 +180,7 @@ std::string FormatOne(const Specifier& field, const FormatArg& arg, std::string_
 
 } // namespace
 
-std::string Format(std::string_view pattern, std::initializer_list<FormatArg> args) {
+std::string Format(std::string_view pattern, std::initializer_list<TFormatArg> args) {
     std::string out;
     auto next = args.begin();
     for (std::size_t i = 0; i < pattern.size(); ++i) {

@@ -13,14 +13,15 @@
 namespace zelt {
 
 // One argument of Format: an integer, a real or a text.
-class FormatArg {
+class TFormatArg {
 public:
     template <std::integral T>
-    requires(!std::same_as<T, bool>) FormatArg(T value) : value_(static_cast<long long>(value)) {}
-    template <std::floating_point T> FormatArg(T value) : value_(static_cast<long double>(value)) {}
-    FormatArg(const char* text) : value_(std::string(text)) {}
-    FormatArg(std::string text) : value_(std::move(text)) {}
-    FormatArg(std::string_view text) : value_(std::string(text)) {}
+    requires(!std::same_as<T, bool>) TFormatArg(T value) : value_(static_cast<long long>(value)) {}
+    template <std::floating_point T>
+    TFormatArg(T value) : value_(static_cast<long double>(value)) {}
+    TFormatArg(const char* text) : value_(std::string(text)) {}
+    TFormatArg(std::string text) : value_(std::move(text)) {}
+    TFormatArg(std::string_view text) : value_(std::string(text)) {}
 
     const std::variant<long long, long double, std::string>& value() const { return value_; }
 
@@ -37,7 +38,7 @@ private:
 //      and at least three digits,
 // and "%%" for a percent sign. A width right-aligns the field in blanks; "-" left-aligns it.
 // A wrong type, a missing argument or an unknown specifier raises EConvertError.
-std::string Format(std::string_view pattern, std::initializer_list<FormatArg> args);
+std::string Format(std::string_view pattern, std::initializer_list<TFormatArg> args);
 
 // The shortest general form of a real (configuration values): at most 15 significant digits,
 // fixed notation unless there are more than 15 digits before the point or the magnitude is

@@ -180,7 +180,7 @@ std::string JoinPath(const std::string& folder, const std::string& name) {
     return delimited ? folder + name : folder + "/" + name;
 }
 
-void TextReader::Open(const std::string& fileName, const TReadLimit& limit) {
+void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     Close();
     fileName_ = fileName;
     file_ = OpenRegularFile(fileName, limit);
@@ -194,12 +194,12 @@ void TextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     line_ = 1;
 }
 
-void TextReader::Close() {
+void TTextReader::Close() {
     file_.Close();
 }
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.
-bool TextReader::Fill() {
+bool TTextReader::Fill() {
     if (!file_.IsOpen() || atEnd_)
         return false;
     const std::size_t kept = filled_ - position_;
@@ -222,7 +222,7 @@ bool TextReader::Fill() {
     return !atEnd_;
 }
 
-int TextReader::PeekAt(std::size_t offset) {
+int TTextReader::PeekAt(std::size_t offset) {
     if (position_ + offset >= filled_ && !Fill())
         return kEndOfFile;
     if (position_ + offset >= filled_)
@@ -230,11 +230,11 @@ int TextReader::PeekAt(std::size_t offset) {
     return static_cast<unsigned char>(buffer_[position_ + offset]);
 }
 
-int TextReader::Peek() {
+int TTextReader::Peek() {
     return PeekAt(0);
 }
 
-int TextReader::Get() {
+int TTextReader::Get() {
     const int c = Peek();
     if (c != kEndOfFile) {
         ++position_;
@@ -244,17 +244,17 @@ int TextReader::Get() {
     return c;
 }
 
-bool TextReader::Eof() {
+bool TTextReader::Eof() {
     return Peek() == kEndOfFile;
 }
 
-bool TextReader::SeekEof() {
+bool TTextReader::SeekEof() {
     while (IsBlank(Peek()))
         Get();
     return Eof();
 }
 
-bool TextReader::SeekEoln() {
+bool TTextReader::SeekEoln() {
     for (int c = Peek();; c = Peek()) {
         if (c == kEndOfFile || c == '\n' || (c == '\r' && PeekAt(1) == '\n'))
             return true;
@@ -264,7 +264,7 @@ bool TextReader::SeekEoln() {
     }
 }
 
-std::string TextReader::ReadToken(int maxLength) {
+std::string TTextReader::ReadToken(int maxLength) {
     while (IsBlank(Peek()))
         Get();
     std::string token;
@@ -277,17 +277,17 @@ std::string TextReader::ReadToken(int maxLength) {
     return token;
 }
 
-void TextReader::RaiseInvalid(const std::string& token) {
+void TTextReader::RaiseInvalid(const std::string& token) {
     throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName_ +
                           "\", line " + std::to_string(line_),
                       kInvalidNumericInput);
 }
 
-bool TextReader::TryReadReal(double& value) {
+bool TTextReader::TryReadReal(double& value) {
     return ParseReal(ReadToken(64), value);
 }
 
-double TextReader::ReadReal() {
+double TTextReader::ReadReal() {
     const std::string token = ReadToken(64);
     double value = 0;
     if (!ParseReal(token, value))
@@ -295,11 +295,11 @@ double TextReader::ReadReal() {
     return value;
 }
 
-bool TextReader::TryReadInt(std::int32_t& value) {
+bool TTextReader::TryReadInt(std::int32_t& value) {
     return ParseInt(ReadToken(32), value);
 }
 
-std::int32_t TextReader::ReadInt() {
+std::int32_t TTextReader::ReadInt() {
     const std::string token = ReadToken(32);
     std::int32_t value = 0;
     if (!ParseInt(token, value))
@@ -307,7 +307,7 @@ std::int32_t TextReader::ReadInt() {
     return value;
 }
 
-std::string TextReader::ReadField(int width) {
+std::string TTextReader::ReadField(int width) {
     std::string field;
     while (static_cast<int>(field.size()) < width) {
         const int c = Peek();
@@ -324,26 +324,26 @@ std::string TextReader::ReadField(int width) {
     return field;
 }
 
-char TextReader::ReadChar() {
+char TTextReader::ReadChar() {
     const int c = Get();
     return c == kEndOfFile ? kEofMark : static_cast<char>(c);
 }
 
-void TextReader::SkipLine() {
+void TTextReader::SkipLine() {
     for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get()) {
     }
 }
 
-void TextWriter::Create(const std::string& fileName, TSaveOptions options) {
+void TTextWriter::Create(const std::string& fileName, TSaveOptions options) {
     file_.Open(fileName, options);
 }
 
-void TextWriter::WriteLine(std::string_view text) {
+void TTextWriter::WriteLine(std::string_view text) {
     Write(text);
     Write("\r\n");
 }
 
-void TextWriter::Close() {
+void TTextWriter::Close() {
     if (file_.IsOpen())
         file_.Commit();
 }

@@ -41,10 +41,10 @@ struct TReadLimit {
 inline constexpr std::uint64_t kMegabyte = 1 << 20;
 inline constexpr TReadLimit kTextFileLimit{256 * kMegabyte, "a text file"};
 
-// The whole content of a regular file, refused as TextReader::Open refuses files.
+// The whole content of a regular file, refused as TTextReader::Open refuses files.
 std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
 
-class TextReader {
+class TTextReader {
 public:
     // Opens the file read-only at its start. Only a regular file is read: a missing file, a
     // folder, a device or a pipe (which could block or never end), a file larger than the limit
@@ -107,7 +107,7 @@ private:
 
 // A text file written whole: the file named takes the new content only at Close, and a writer
 // dropped before (an error on the way) leaves the old file as it was.
-class TextWriter {
+class TTextWriter {
 public:
     // Starts the file (TSafeFile::Open); failure raises EInOutError naming the file.
     void Create(const std::string& fileName, TSaveOptions options = {});

@@ -17,7 +17,7 @@ namespace {
 using namespace zelt;
 using namespace zelt::fuzz;
 
-void CheckLevels(const CheckedVector<TLevel>& levels) {
+void CheckLevels(const TCheckedVector<TLevel>& levels) {
     for (std::int32_t i = 0; i < levels.size(); ++i) {
         const TLevel& level = levels[i];
         RequireField(level.Configuration, 23, true, "Configuration");

@@ -40,7 +40,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     WriteMeasurement(measurement, list.Lines);
     {
         const std::string table = LineListTable(list);
-        TextWriter writer;
+        TTextWriter writer;
         writer.Create(LineTableFor(measurement));
         writer.Write(table);
         writer.Close();

@@ -21,7 +21,7 @@ namespace {
 // The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
 // One per thread: a fit opens, writes and closes its log on the thread it runs on, so fits on
 // several threads at once (the Python module's) each write their own.
-thread_local TextWriter MarqLog;
+thread_local TTextWriter MarqLog;
 // The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
 thread_local std::vector<std::string> MarqNames;
 
@@ -152,7 +152,7 @@ bool TMarqRun::NormalEquations() {
     }
     for (std::int32_t i = 1; i <= np_; ++i) {
         // Quiet comparison: a diagonal that is not a number is not guarded, and raises no flag.
-        if (std::islessequal(a_[At(i, i)], MarqDiagonalGuard)) {
+        if (std::islessequal(a_[At(i, i)], kMarqDiagonalGuard)) {
             g_[i] = 0;
             for (std::int32_t k = 1; k < i; ++k)
                 a_[At(i, k)] = 0;

@@ -23,7 +23,7 @@ std::vector<bool> MarqFrozenParameters(std::int32_t n, const TDataVector& x, con
     FpCheck("the normal matrix at the fitted parameters");
     std::vector<bool> frozen;
     for (std::int32_t i = 1; i <= np; ++i)
-        frozen.push_back(std::islessequal(diagonal[i], MarqDiagonalGuard));
+        frozen.push_back(std::islessequal(diagonal[i], kMarqDiagonalGuard));
     return frozen;
 }
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The minimiser's guard against parameters the data do not move: when the diagonal of the
-// normal matrix, A(i, i) = sum_j w(j) (df(x(j))/dp(i))^2, is at or below MarqDiagonalGuard,
+// normal matrix, A(i, i) = sum_j w(j) (df(x(j))/dp(i))^2, is at or below kMarqDiagonalGuard,
 // MarqMinimize holds parameter i fixed for that iteration and puts 1 in its place, so the
 // covariance it returns gives that parameter the guard's variance 1, not one from the data.
 
@@ -12,7 +12,7 @@
 
 namespace zelt {
 
-inline constexpr long double MarqDiagonalGuard = 1e-20L;
+inline constexpr long double kMarqDiagonalGuard = 1e-20L;
 
 // For each of the parameters 1 .. np of p (entry i - 1 for parameter i): whether the guard
 // holds it fixed at p, with the n points x and weights w and the derivatives as the minimiser

@@ -114,7 +114,7 @@ struct TResidualRange {
 // The values of a map axis as the map evaluates them: first + k step, k = 0 .. points - 1,
 // built by adding the step one after another (each sum in extended precision, rounded to a
 // double), so the last value of the range itself is never reached.
-CheckedVector<double> GridValues(double first, double step, std::int32_t points);
+TCheckedVector<double> GridValues(double first, double step, std::int32_t points);
 
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
@@ -131,8 +131,8 @@ struct TFitResult {
 
 // The numbers of one result line.
 struct TResultValues {
-    CheckedVector<long double> Densities;        // m-3, the populated levels n_1, n_2, ...
-    CheckedVector<long double> Uncertainties;    // m-3, their standard uncertainties
+    TCheckedVector<long double> Densities;       // m-3, the populated levels n_1, n_2, ...
+    TCheckedVector<long double> Uncertainties;   // m-3, their standard uncertainties
     long double Total = 0, TotalUncertainty = 0; // m-3
     long double Temperature = 0, TemperatureUncertainty = 0; // K
     long double RSS = 0;                                     // slot ResultRSS
@@ -152,10 +152,10 @@ class TAtomicData {
 public:
     explicit TAtomicData(TShowMessage showMessage);
 
-    CheckedVector<TLevel> Levels;       // file order, energies strictly ascending
-    CheckedVector<TLine> SelectedLines; // measurement-file order
+    TCheckedVector<TLevel> Levels;       // file order, energies strictly ascending
+    TCheckedVector<TLine> SelectedLines; // measurement-file order
     TPrecalcStore PrecalcStore;
-    CheckedVector<CheckedVector<double>> RSSMap; // [temperature step][density step]
+    TCheckedVector<TCheckedVector<double>> RSSMap; // [temperature step][density step]
     TMapRange MapRange;
     std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change
     std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
@@ -239,8 +239,9 @@ private:
     // ModelBF's value from the record of its vector.
     long double RecordValue(std::int32_t record, std::int32_t point) const;
     friend class TLineConstantsScope;
-    std::int32_t MapRowsInParallel(const TParamVector& p, const CheckedVector<double>& logDensities,
-                                   const CheckedVector<double>& temperatures,
+    std::int32_t MapRowsInParallel(const TParamVector& p,
+                                   const TCheckedVector<double>& logDensities,
+                                   const TCheckedVector<double>& temperatures,
                                    TResidualRange& residuals);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
@@ -249,9 +250,9 @@ private:
     TShowMessage showMessage_;
     std::string levelsFile_; // the file of Levels, for the messages of ImportLines
     // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
-    CheckedVector<TLineConstants> lineConstants_;
+    TCheckedVector<TLineConstants> lineConstants_;
     double lineVelocity_ = 0;
-    CheckedVector<long double> exponentials_; // ComputeModel's exp(-0.001 tau) of every line
+    TCheckedVector<long double> exponentials_; // ComputeModel's exp(-0.001 tau) of every line
     // The last few log densities of the model and their finite powers of ten: a fit's
     // derivatives in slot 2 keep the log density of the vector tried before, and powl is slow.
     struct TRecentPower {

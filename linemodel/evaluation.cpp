@@ -42,8 +42,8 @@ void Append(TReportList& report, const TReportList& lines) {
 
 } // namespace
 
-CheckedVector<double> GridValues(double first, double step, std::int32_t points) {
-    CheckedVector<double> values(std::max(points, 0));
+TCheckedVector<double> GridValues(double first, double step, std::int32_t points) {
+    TCheckedVector<double> values(std::max(points, 0));
     double value = first;
     for (double& v : values) {
         v = value;
@@ -53,7 +53,7 @@ CheckedVector<double> GridValues(double first, double step, std::int32_t points)
 }
 
 long double TAtomicData::CalcRSS(const TParamVector& p, std::int32_t np) {
-    PrecalcScope scope(*this);
+    TPrecalcScope scope(*this);
     long double sum = 0;
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
         TLine& line = SelectedLines[i];
@@ -71,7 +71,7 @@ long double TAtomicData::CalcRSS(const TParamVector& p, std::int32_t np) {
 void TAtomicData::InitMap(std::int32_t temperaturePoints, std::int32_t densityPoints) {
     RSSMap.clear();
     RSSMap.resize(temperaturePoints);
-    for (CheckedVector<double>& row : RSSMap)
+    for (TCheckedVector<double>& row : RSSMap)
         row.resize(densityPoints);
 }
 
@@ -90,9 +90,9 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
                       toTemperature,  densityStep,  temperatureStep};
     MapRange = range;
     ClearPrecalc();
-    const CheckedVector<double> logDensities =
+    const TCheckedVector<double> logDensities =
         GridValues(fromLogDensity, densityStep, densityPoints);
-    const CheckedVector<double> temperatures =
+    const TCheckedVector<double> temperatures =
         GridValues(fromTemperature, temperatureStep, temperaturePoints);
     TResidualRange residuals;
     const std::int32_t scalarFrom = MapRowsInParallel(p, logDensities, temperatures, residuals);
@@ -131,8 +131,8 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
 }
 
 std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
-                                            const CheckedVector<double>& logDensities,
-                                            const CheckedVector<double>& temperatures,
+                                            const TCheckedVector<double>& logDensities,
+                                            const TCheckedVector<double>& temperatures,
                                             TResidualRange& residuals) {
     const std::int32_t columns = logDensities.size();
     // Rows that RSSMap cannot hold are left to the scalar path, which raises the range error.
@@ -154,11 +154,11 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
         return 0;
     }
     const std::int32_t workers = std::min(ThreadCount(MapThreads), rows);
-    CheckedVector<TGridModel::TScratch> scratch;
+    TCheckedVector<TGridModel::TScratch> scratch;
     for (std::int32_t worker = 0; worker < workers; ++worker)
         scratch.push_back(model->NewScratch());
-    CheckedVector<double> cells(CheckedMul(rows, columns));
-    CheckedVector<TResidualRange> rowResiduals(rows);
+    TCheckedVector<double> cells(CheckedMul(rows, columns));
+    TCheckedVector<TResidualRange> rowResiduals(rows);
     // Each row clears its thread's flags and reports a fault, or a row the grid model leaves to
     // the point-by-point path, as a row to be done again on the scalar path; the first such row
     // in row order ends the parallel part.
@@ -189,7 +189,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                                  std::int32_t reportKind) {
     FpReset();
     ClearPrecalc();
-    PrecalcScope scope(*this);
+    TPrecalcScope scope(*this);
     const TLineConstantsScope constants(*this, p);
     const TMarqModel model = [this](std::int32_t, const TParamVector& q, bool&, long double point) {
         return ModelBF(q, point);

@@ -35,7 +35,7 @@ bool Measured(const TLine& line) {
 }
 
 // The number of lines with a measured fraction per upper level.
-std::map<std::int32_t, std::int32_t> MeasuredLines(const CheckedVector<TLine>& lines) {
+std::map<std::int32_t, std::int32_t> MeasuredLines(const TCheckedVector<TLine>& lines) {
     std::map<std::int32_t, std::int32_t> count;
     for (const TLine& line : lines)
         if (Measured(line))
@@ -68,7 +68,7 @@ std::optional<long double> AbsorbingSpan(const TAtomicData& model, std::int32_t 
 // which counts sum_k (m_k - 1) independent data as the fractions do (weighted least squares
 // with a nuisance scale per level). Absent unless every line with a measured fraction has an
 // intensity uncertainty above 0 and a model fraction above 0.
-std::optional<long double> ChiSquare(const CheckedVector<TLine>& lines) {
+std::optional<long double> ChiSquare(const TCheckedVector<TLine>& lines) {
     struct TSums {
         long double QB = 0, BB = 0;
     };
@@ -132,13 +132,13 @@ public:
     // sign check has spoken, and without absorbing levels NoInformation.)
     bool TemperatureResolved() const {
         const std::optional<long double> span = AbsorbingSpan(model_, populated_);
-        return !span || temperature_ == 0 || Exponent(*span) >= ResolvedExponent;
+        return !span || temperature_ == 0 || Exponent(*span) >= kResolvedExponent;
     }
     std::string UnresolvedText() const {
         const long double span = AbsorbingSpan(model_, populated_).value_or(0);
         return Format("T_exc = %.0f K is beyond what the populations resolve: the absorbing levels "
                       "span %.4f eV, dE/(k T_exc) = %.1e, below %.1e.",
-                      {temperature_, span, Exponent(span), ResolvedExponent});
+                      {temperature_, span, Exponent(span), kResolvedExponent});
     }
 
     void CheckNegativeIntensities() {
@@ -292,7 +292,7 @@ TFitQuality JudgeFit(const TAtomicData& model, const TFitResult& fit, std::int32
 }
 
 TFitQuality JudgeMap(const TAtomicData& model, const TParamVector& p) {
-    TJudgement judgement(model, p, RegionParameters);
+    TJudgement judgement(model, p, kRegionParameters);
     TFitQuality& quality = judgement.Quality();
     const std::int32_t n = model.SelectedLines.size();
     const long double residual = Slot(p, ResultRSS);

@@ -68,7 +68,7 @@ struct TFitQuality {
 // T_exc counts as resolved when the populations of the absorbing levels, spread over dE in
 // energy, differ from their infinite-temperature limit g_j/g_1 by at least this share:
 // dE / (k T_exc) >= 1e-3.
-inline constexpr long double ResolvedExponent = 1e-3L;
+inline constexpr long double kResolvedExponent = 1e-3L;
 
 // The few words of each problem among `flags`, "; " between them ("T_exc not determined;
 // negative intensity"); empty for none.

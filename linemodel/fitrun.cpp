@@ -18,12 +18,12 @@ namespace zelt {
 // and u(BF_i)^2 = ((1 - BF_i)^2 u(x_i)^2 + BF_i^2 sum_{l != i} u(x_l)^2) / X^2. The only line of
 // its level has BF = 1 whatever it measures (up to rounding, which the weight would blow up):
 // it carries no information and gets weight 0.
-CheckedVector<long double> FractionWeights(const TAtomicData& data) {
-    const CheckedVector<TLine>& lines = data.SelectedLines;
-    CheckedVector<long double> weights(lines.size());
+TCheckedVector<long double> FractionWeights(const TAtomicData& data) {
+    const TCheckedVector<TLine>& lines = data.SelectedLines;
+    TCheckedVector<long double> weights(lines.size());
     bool uncertain = true;
-    CheckedVector<long double> levelVariance(data.Levels.size());
-    CheckedVector<std::int32_t> levelLines(data.Levels.size());
+    TCheckedVector<long double> levelVariance(data.Levels.size());
+    TCheckedVector<std::int32_t> levelLines(data.Levels.size());
     for (const TLine& line : lines) {
         if (line.BFMeasured > 0 && !(line.IntensityUncertainty > 0))
             uncertain = false;
@@ -77,7 +77,7 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
     TParamVector& params = result.Params;
     params = start;
     // Entry j + 1 belongs to line j.
-    const CheckedVector<long double> lineWeights = FractionWeights(data);
+    const TCheckedVector<long double> lineWeights = FractionWeights(data);
     TDataVector x, y, weights, fitted;
     TDataVector& covariance = result.Covariance;
     for (std::int32_t i = 0; i < n; ++i) {

@@ -14,12 +14,12 @@ namespace zelt {
 
 // Empties the model cache when an evaluation run ends, also by an exception, so that no record
 // outlives the lines and levels it was computed for.
-class PrecalcScope {
+class TPrecalcScope {
 public:
-    explicit PrecalcScope(TAtomicData& data) : data_(data) {}
-    PrecalcScope(const PrecalcScope&) = delete;
-    PrecalcScope& operator=(const PrecalcScope&) = delete;
-    ~PrecalcScope() { data_.ClearPrecalc(); }
+    explicit TPrecalcScope(TAtomicData& data) : data_(data) {}
+    TPrecalcScope(const TPrecalcScope&) = delete;
+    TPrecalcScope& operator=(const TPrecalcScope&) = delete;
+    ~TPrecalcScope() { data_.ClearPrecalc(); }
 
 private:
     TAtomicData& data_;
@@ -41,7 +41,7 @@ private:
 
 // The weight of each line's measured fraction in a fit: 0 without a measured fraction; else 1,
 // or 1 / u(BF)^2 when every line with a measured fraction carries an intensity uncertainty.
-CheckedVector<long double> FractionWeights(const TAtomicData& data);
+TCheckedVector<long double> FractionWeights(const TAtomicData& data);
 
 // Fits the first fitCount slots of `start` to the measured fractions of the selected lines
 // (weighted by FractionWeights; Gaussian noise of amplitude `noise` added when not 0) with

@@ -26,8 +26,8 @@ constexpr long double kLn10 = std::numbers::ln10_v<long double>;
 
 // The minimiser's sum of squares sum_j w_j (measured - model)^2 at q.
 long double SumOfSquares(TFreeLevelsModel& model, const TParamVector& q) {
-    const CheckedVector<TLine>& lines = model.Data().SelectedLines;
-    const CheckedVector<long double> weights = FractionWeights(model.Data());
+    const TCheckedVector<TLine>& lines = model.Data().SelectedLines;
+    const TCheckedVector<long double> weights = FractionWeights(model.Data());
     long double sum = 0;
     for (std::int32_t i = 0; i < lines.size(); ++i) {
         const long double difference = lines[i].BFMeasured - model.Fraction(q, i);
@@ -158,7 +158,7 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TParamVector& st
     const std::int32_t levels = model.Levels();
     FpReset();
     data.ClearPrecalc();
-    PrecalcScope scope(data);
+    TPrecalcScope scope(data);
     const TLineConstantsScope constants(data, model.Setup());
     // A fault at the start is raised with its cause; at a trial vector it only rejects the step.
     if (!data.SelectedLines.empty())
@@ -257,7 +257,7 @@ TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int3
         // it, those of p are made so.
         const TParamVector& boltzmann = run.Boltzmann ? run.Boltzmann->Params : p;
         if (!run.Boltzmann) {
-            PrecalcScope scope(data);
+            TPrecalcScope scope(data);
             data.ModelBF(p, 0);
         }
         for (std::int32_t k = 1; k <= levels; ++k) {

@@ -19,7 +19,7 @@ constexpr std::int32_t kBlockColumns = 64;
 } // namespace
 
 TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
-                       const CheckedVector<double>& logDensities)
+                       const TCheckedVector<double>& logDensities)
     : columns_(logDensities.size()), path_(Slot(p, PathLength)),
       degreesOfFreedom_(CheckedSub(data.SelectedLines.size(), 2)) {
     const std::int32_t populated =
@@ -36,7 +36,7 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
     const double velocity = ThermalVelocity(static_cast<double>(Slot(p, GasTemperature)),
                                             static_cast<double>(Slot(p, AtomMass)));
     // Upper levels in order of their first line, numbered for TScratch::SumAEff.
-    CheckedVector<std::int32_t> upperIndex(data.Levels.size()), upperLines(data.Levels.size());
+    TCheckedVector<std::int32_t> upperIndex(data.Levels.size()), upperLines(data.Levels.size());
     for (std::int32_t& index : upperIndex)
         index = -1;
     for (const TLine& line : data.SelectedLines)

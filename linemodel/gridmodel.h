@@ -19,7 +19,7 @@ public:
     // One worker's scratch for a row of the grid. Its arrays hold a block of columns each; the
     // model sizes them and indexes them only within those sizes.
     struct TScratch {
-        CheckedVector<long double> Residuals;  // CalcRSS(p, 2) of every column of the last row
+        TCheckedVector<long double> Residuals; // CalcRSS(p, 2) of every column of the last row
         std::vector<long double> Boltzmann;    // of the populated levels at the row's temperature
         std::vector<double> Populations;       // m-3, [level][column of the block]
         std::vector<double> Populated;         // tau, then A EscapeFactor(tau), of those lines
@@ -34,7 +34,7 @@ public:
     // m-3). A level index outside Levels raises a range error; a floating-point fault of what
     // it computes is left pending for the caller.
     TGridModel(const TAtomicData& data, const TParamVector& p,
-               const CheckedVector<double>& logDensities);
+               const TCheckedVector<double>& logDensities);
 
     TScratch NewScratch() const;
     // CalcRSS(p, 2) at every grid column and `temperature` (K, its absolute value is used), into

@@ -52,7 +52,7 @@ void TAtomicData::ChangeSpecies(const std::string& levelsFile, const std::string
 }
 
 void TAtomicData::LoadLevels(const std::string& fileName) {
-    TextReader reader;
+    TTextReader reader;
     reader.Open(fileName, kLevelFileLimit);
     for (int i = 0; i < kLevelHeaderLines; ++i)
         reader.SkipLine();
@@ -88,7 +88,7 @@ void TAtomicData::LoadLineBase(const std::string& folder, const std::string& sou
     // The store passes over a table it cannot open, which for one species is no table at all.
     const std::string tableFile = folder + "/" + items[0] + "_" + items[1] + ".txt";
     try {
-        TextReader probe;
+        TTextReader probe;
         probe.Open(tableFile);
     } catch (const EInOutError& e) {
         throw EInOutError(e.message() + " (the line table of Lines=" + source + ")", e.errorCode());

@@ -47,7 +47,7 @@ void TAtomicData::ImportLines(const std::string& fileName) {
     if (!LineBase)
         throw Exception("No species is loaded: there is no line table to match \"" + fileName +
                         "\" against.");
-    TextReader reader;
+    TTextReader reader;
     reader.Open(fileName, kMeasurementLimit);
     // A file that breaks the two-column layout is refused as a whole: a missing intensity would
     // take the next line's wavelength, a third column would be dropped unseen, and a line
@@ -117,7 +117,7 @@ void TAtomicData::ImportLines(const std::string& fileName) {
 }
 
 void TAtomicData::DumpLines(const std::string& fileName) const {
-    TextWriter writer;
+    TTextWriter writer;
     writer.Create(fileName);
     const std::int32_t count = LineBase ? LineBase->AtomCount() : 0;
     TAtomRecord record;

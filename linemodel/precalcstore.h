@@ -14,7 +14,7 @@
 
 namespace zelt {
 
-using TPreCalcDataArray = CheckedVector<double>;
+using TPreCalcDataArray = TCheckedVector<double>;
 
 // One cached model result: BFFit of every selected line for one parameter vector.
 struct TPrecalcRecord {
@@ -68,7 +68,7 @@ private:
     static constexpr int kBucketBits = 8;
     static std::size_t Bucket(std::uint64_t digest);
 
-    CheckedVector<TPrecalcRecord> records_;
+    TCheckedVector<TPrecalcRecord> records_;
     // The key of each record and a digest of it; records are chained by the digest's bucket,
     // newest first, so that a look-up compares the keys of a few records only.
     std::vector<TModelKey> keys_;

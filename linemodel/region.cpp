@@ -19,7 +19,7 @@ namespace {
 
 // 2/nu F(2, nu; level): the region's rise of the sum of squares relative to its minimum.
 long double Spread(std::int32_t nu, long double level) {
-    return static_cast<long double>(RegionParameters) / nu * FQuantile(nu, level);
+    return static_cast<long double>(kRegionParameters) / nu * FQuantile(nu, level);
 }
 
 // The map padded by one ring of points outside the region on every side, so that the outline
@@ -27,8 +27,8 @@ long double Spread(std::int32_t nu, long double level) {
 // are those of the padded grid: row r, column c is map point (r - 1, c - 1).
 class TPaddedGrid {
 public:
-    TPaddedGrid(const CheckedVector<CheckedVector<double>>& map, const CheckedVector<double>& xs,
-                const CheckedVector<double>& ys, const TMapRange& range, double threshold)
+    TPaddedGrid(const TCheckedVector<TCheckedVector<double>>& map, const TCheckedVector<double>& xs,
+                const TCheckedVector<double>& ys, const TMapRange& range, double threshold)
         : map_(map), xs_(xs), ys_(ys), xStep_(range.LogDensityStep), yStep_(range.TemperatureStep),
           threshold_(threshold) {}
 
@@ -53,7 +53,7 @@ private:
     }
     double Value(int r, int c) const { return map_[r - 1][c - 1]; }
     // Padding points lie one step before the first and after the last grid value.
-    static double Coordinate(const CheckedVector<double>& values, double step, int i) {
+    static double Coordinate(const TCheckedVector<double>& values, double step, int i) {
         if (i == 0)
             return values[0] - step;
         if (i == values.size() + 1)
@@ -64,9 +64,9 @@ private:
         return {Coordinate(xs_, xStep_, c), Coordinate(ys_, yStep_, r)};
     }
 
-    const CheckedVector<CheckedVector<double>>& map_;
-    const CheckedVector<double>& xs_;
-    const CheckedVector<double>& ys_;
+    const TCheckedVector<TCheckedVector<double>>& map_;
+    const TCheckedVector<double>& xs_;
+    const TCheckedVector<double>& ys_;
     double xStep_, yStep_;
     double threshold_;
 };
@@ -160,7 +160,7 @@ std::string AxisText(double value, double step) {
 
 } // namespace
 
-std::int32_t IndependentFractions(const CheckedVector<TLine>& lines) {
+std::int32_t IndependentFractions(const TCheckedVector<TLine>& lines) {
     std::map<std::int32_t, std::int32_t> measured; // upper level -> measured lines
     for (const TLine& line : lines)
         if (line.BFMeasured > 0)
@@ -171,15 +171,15 @@ std::int32_t IndependentFractions(const CheckedVector<TLine>& lines) {
     return count;
 }
 
-std::int32_t RegionDegreesOfFreedom(const CheckedVector<TLine>& lines) {
-    return IndependentFractions(lines) - RegionParameters;
+std::int32_t RegionDegreesOfFreedom(const TCheckedVector<TLine>& lines) {
+    return IndependentFractions(lines) - kRegionParameters;
 }
 
 long double FQuantile(std::int32_t nu, long double level) {
     if (nu < 1 || !(level > 0 && level < 1))
         throw ERangeError(
             Format("No F quantile for %d degrees of freedom at level %s", {nu, FloatToStr(level)}));
-    const boost::math::fisher_f_distribution<long double> distribution(RegionParameters, nu);
+    const boost::math::fisher_f_distribution<long double> distribution(kRegionParameters, nu);
     return boost::math::quantile(distribution, level);
 }
 
@@ -187,7 +187,7 @@ long double RegionFactor(std::int32_t nu, long double level) {
     return 1 + Spread(nu, level);
 }
 
-TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
+TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
                      std::int32_t nu, double level) {
     TMapRegion region;
     region.Level = level;
@@ -206,9 +206,10 @@ TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMap
     FpCheck("the threshold of the confidence region");
     region.Exists = true;
 
-    const CheckedVector<double> xs =
+    const TCheckedVector<double> xs =
         GridValues(range.FromLogDensity, range.LogDensityStep, columns);
-    const CheckedVector<double> ys = GridValues(range.FromTemperature, range.TemperatureStep, rows);
+    const TCheckedVector<double> ys =
+        GridValues(range.FromTemperature, range.TemperatureStep, rows);
     bool first = true;
     for (std::int32_t r = 0; r < rows; ++r)
         for (std::int32_t c = 0; c < columns; ++c) {
@@ -231,13 +232,13 @@ TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMap
 std::string RegionText(const TMapRegion& region, TRegionDetail detail) {
     std::string text = "Region " + FloatToStr(region.Level * 100) + " %: ";
     if (!region.Exists) {
-        const std::int32_t fractions = region.DegreesOfFreedom + RegionParameters;
+        const std::int32_t fractions = region.DegreesOfFreedom + kRegionParameters;
         if (region.DegreesOfFreedom >= 1)
             return text + "none, the map is empty";
         return text + Format("none, the measured lines give %d independent branching %s for %d "
                              "parameters (at least %d needed)",
                              {fractions, fractions == 1 ? "fraction" : "fractions",
-                              RegionParameters, RegionParameters + 1});
+                              kRegionParameters, kRegionParameters + 1});
     }
     if (detail == TRegionDetail::Full)
         text += Format("%d degrees of freedom, RSS <= %.3e, ",
@@ -255,7 +256,7 @@ std::string RegionText(const TMapRegion& region, TRegionDetail detail) {
 TOutline ConfidenceEllipse(const TFitResult& fit, std::int32_t nu, double level,
                            std::int32_t points) {
     // Slot FitCount keeps the number of fitted slots the fit was asked for.
-    if (Slot(fit.Params, FitCount) != RegionParameters || nu < 1 || points < 3)
+    if (Slot(fit.Params, FitCount) != kRegionParameters || nu < 1 || points < 3)
         return {};
     FpReset();
     const long double c11 = fit.Covariance[1], c12 = fit.Covariance[2], c22 = fit.Covariance[4];

@@ -17,7 +17,7 @@
 namespace zelt {
 
 // The number of parameters of a map and of a two-parameter fit.
-inline constexpr std::int32_t RegionParameters = 2;
+inline constexpr std::int32_t kRegionParameters = 2;
 // The levels the window offers: about one, two and three standard deviations.
 inline constexpr std::array<double, 3> RegionLevels = {0.683, 0.954, 0.997};
 
@@ -25,10 +25,10 @@ inline constexpr std::array<double, 3> RegionLevels = {0.683, 0.954, 0.997};
 // up to 1, so an upper level with m measured lines gives m - 1 of them. Lines without a
 // measured fraction (BFMeasured <= 0) are no observations: the fit gives them weight 0 and
 // they are not counted.
-std::int32_t IndependentFractions(const CheckedVector<TLine>& lines);
+std::int32_t IndependentFractions(const TCheckedVector<TLine>& lines);
 
 // nu = independent fractions - 2: the demo spectrum's 29 lines from 10 upper levels give 17.
-std::int32_t RegionDegreesOfFreedom(const CheckedVector<TLine>& lines);
+std::int32_t RegionDegreesOfFreedom(const TCheckedVector<TLine>& lines);
 
 // The quantile F(2, nu; level) of the F distribution (Boost.Math), level in (0, 1), nu >= 1.
 long double FQuantile(std::int32_t nu, long double level);
@@ -60,7 +60,7 @@ struct TMapRegion {
 // the cells with RSS <= RSS_min (1 + 2/nu F(2, nu; level)). Its outline runs through the
 // threshold, linearly interpolated between grid points, and along the border of the cells the
 // map shows where the region reaches the grid's edge.
-TMapRegion MapRegion(const CheckedVector<CheckedVector<double>>& map, const TMapRange& range,
+TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
                      std::int32_t nu, double level);
 
 // One line on the region: its level, nu, the threshold (Full only) and the extent, and "cut by

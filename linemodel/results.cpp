@@ -19,7 +19,7 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
     result.TemperatureUncertainty = u[2];
     result.RSS = Slot(p, ResultRSS);
     // Uncertainties of the level populations.
-    CheckedVector<long double>& uncertainty = result.Uncertainties;
+    TCheckedVector<long double>& uncertainty = result.Uncertainties;
     uncertainty.resize(populated);
     if (mode != MapMode) {
         for (std::int32_t j = 0; j < populated; ++j) {

@@ -66,7 +66,7 @@ std::vector<std::string> Utf8Lines(const TReportList& report) {
     return lines;
 }
 
-py::array_t<double> Array(const CheckedVector<long double>& values) {
+py::array_t<double> Array(const TCheckedVector<long double>& values) {
     py::array_t<double> array(values.size());
     for (std::int32_t i = 0; i < values.size(); ++i)
         array.mutable_at(i) = static_cast<double>(values[i]);
@@ -154,7 +154,7 @@ struct TMap {
     std::string File;
     TResultValues Values;
     TMapRange Range;
-    CheckedVector<CheckedVector<double>> Grid;
+    TCheckedVector<TCheckedVector<double>> Grid;
     std::int32_t DegreesOfFreedom = 0;
     std::vector<std::string> Report, Messages;
 };

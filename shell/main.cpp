@@ -72,7 +72,7 @@ bool PassNecessaryFilesCheck(TDialogs& dialogs, const std::string& userFolder,
                              const std::vector<std::string>& commonFolders) {
     if (CheckNecessaryFiles(userFolder, commonFolders))
         return true;
-    dialogs.Message(QString::fromLatin1(MissingFilesMessage));
+    dialogs.Message(QString::fromLatin1(kMissingFilesMessage));
     return false;
 }
 
@@ -533,7 +533,7 @@ bool TMainForm::SaveText(const std::string& text, const QString& kind, const QSt
         return false;
     bool saved = false;
     Guarded([&] {
-        TextWriter writer;
+        TTextWriter writer;
         writer.Create(fileName.toStdString());
         writer.Write(text);
         writer.Close();

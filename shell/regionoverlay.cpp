@@ -47,7 +47,7 @@ void TRegionOverlay::ShowMap(const TAtomicData& model) {
 
 void TRegionOverlay::ShowFit(const TFitResult& fit, const TAtomicData& model) {
     fitPoint_.reset();
-    if (Slot(fit.Params, FitCount) == RegionParameters) {
+    if (Slot(fit.Params, FitCount) == kRegionParameters) {
         const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
         for (std::size_t i = 0; i < RegionLevels.size(); ++i)
             ellipses_[i] = ConfidenceEllipse(fit, nu, RegionLevels[i]);

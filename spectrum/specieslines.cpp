@@ -11,7 +11,7 @@ namespace zelt {
 
 namespace {
 
-bool OneLevelAt(const CheckedVector<TLevel>& levels, double energy) {
+bool OneLevelAt(const TCheckedVector<TLevel>& levels, double energy) {
     return std::count_if(levels.begin(), levels.end(),
                          [energy](const TLevel& l) { return l.Energy == energy; }) == 1;
 }

@@ -27,7 +27,7 @@ public:
     std::int32_t Last() const { return last_; }
     // Record `index`; TxtError "Low limits" / "High limits" outside the array.
     const Record& At(std::int32_t index) const;
-    const CheckedVector<Record>& Records() const { return items_; }
+    const TCheckedVector<Record>& Records() const { return items_; }
 
     void Clear();
     void Add(Record record);
@@ -54,7 +54,7 @@ private:
     void Merge(const std::string& folder, const std::string& prefix,
                const std::vector<std::string>& names1, const std::vector<std::string>& names2);
 
-    CheckedVector<Record> items_;
+    TCheckedVector<Record> items_;
     std::int32_t capacity_;
     std::int32_t last_ = -1;
     // The name lists of the last complete load; empty lists before the first one, none while a

@@ -83,7 +83,7 @@ void TTextFile::Close() {
         writer_.Close();
 }
 
-TextReader& TTextFile::Input() {
+TTextReader& TTextFile::Input() {
     if (!isOpen_ || !isInput_)
         throw EInOutError("File \"" + fileName_ + "\" is not open for reading",
                           kFileNotOpenForInput);

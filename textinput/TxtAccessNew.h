@@ -83,14 +83,14 @@ public:
 
 protected:
     // The reader of a file open for input; EInOutError when the file is not open for reading.
-    TextReader& Input();
+    TTextReader& Input();
     // The next at most `width` characters of the current line; a reading error is raised.
     std::string ReadText(int width);
 
 private:
     std::string fileName_;
-    TextReader reader_;
-    TextWriter writer_;
+    TTextReader reader_;
+    TTextWriter writer_;
     bool isOpen_ = false;
     bool isInput_ = false;
 };

@@ -66,7 +66,7 @@ std::map<double, std::string> WavelengthTexts(const std::string& tableFile) {
 
 // Selects every table line whose lower level is one of the Boltzmann-populated levels.
 void SelectLines(TAtomicData& data, const std::string& scratchFile) {
-    TextWriter writer;
+    TTextWriter writer;
     writer.Create(scratchFile);
     TAtomRecord record;
     for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
@@ -113,7 +113,7 @@ void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& d
     const TRawSpectrum spectrum = SyntheticSpectrum(ModelLines(data, p, 2e5), options);
     const std::string folder = dataFolder + "/spectra";
     std::filesystem::create_directories(PathFromUtf8(folder));
-    TextWriter writer;
+    TTextWriter writer;
     writer.Create(folder + "/argon_5e16.csv");
     writer.Write(SemicolonExport(spectrum, options.Dark));
     writer.Close();
@@ -138,7 +138,7 @@ void MakeDemo(const std::string& dataFolder) {
         Slot(p, AtomMass) = kMass * kAtomicMassUnit;
         Slot(p, BoltzmannLevels) = kBoltzmannLevels;
         const std::vector<double> intensities = Intensities(data, p, random);
-        TextWriter writer;
+        TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
         for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)

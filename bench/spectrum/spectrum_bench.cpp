@@ -22,7 +22,7 @@ constexpr int kSpectra = 1000;
 constexpr int kDistinct = 10; // spectra of different noise, repeated through the folder
 
 void WriteFile(const std::string& fileName, const std::string& text) {
-    TextWriter writer;
+    TTextWriter writer;
     writer.Create(fileName);
     writer.Write(text);
     writer.Close();

@@ -11,14 +11,14 @@ namespace zelt {
 namespace {
 
 TEST(CheckedVectorTest, IndexOutsideRaisesRangeError) {
-    CheckedVector<double> v(3);
+    TCheckedVector<double> v(3);
     v[2] = 1.5;
     EXPECT_EQ(v[2], 1.5);
     EXPECT_EQ(v[0], 0.0);
     EXPECT_THROW(v[3], ERangeError);
     EXPECT_THROW(v[-1], ERangeError);
     EXPECT_THROW(v[static_cast<long long>(1) << 40], ERangeError);
-    CheckedVector<int> empty;
+    TCheckedVector<int> empty;
     EXPECT_THROW(empty.back(), ERangeError);
     EXPECT_THROW(empty.resize(-1), ERangeError);
     try {

@@ -17,7 +17,7 @@ using test::TempFolder;
 std::string OpenMessage(const std::string& fileName) {
     return test::RunGuarded([&]() -> std::string {
         try {
-            TextReader reader;
+            TTextReader reader;
             reader.Open(fileName, {kMegabyte, "a test file"});
             return "opened";
         } catch (const EInOutError& error) {
@@ -28,7 +28,7 @@ std::string OpenMessage(const std::string& fileName) {
 
 // Readers take regular files only: a pipe without a writer would block the open and a device
 // like /dev/zero never ends. Neither may hang, and a file past the bound is refused at once.
-TEST(TextReader, RefusesWhatIsNoRegularFileOrTooLargeWithoutWaiting) {
+TEST(TTextReader, RefusesWhatIsNoRegularFileOrTooLargeWithoutWaiting) {
     TempFolder folder;
     const std::string fifo = folder.File("fifo.txt");
     ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);

@@ -165,7 +165,7 @@ TEST_F(FreeLevels, AnOpticallyThinLevelIsNotDetermined) {
                          "thin.txt  fit:n_4 not determined");
 
     // A level that is the lower level of no selected line: the minimiser's guard freezes it.
-    CheckedVector<TLine> kept;
+    TCheckedVector<TLine> kept;
     for (const TLine& line : data.SelectedLines)
         if (line.LowerLevel != 3)
             kept.push_back(line);

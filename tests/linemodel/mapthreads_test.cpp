@@ -13,7 +13,7 @@ namespace zelt {
 namespace {
 
 struct TMapResult {
-    CheckedVector<CheckedVector<double>> Cells;
+    TCheckedVector<TCheckedVector<double>> Cells;
     TParamVector Params;
     TReportList Report;
     std::vector<double> Fractions; // BFFit of the lines afterwards

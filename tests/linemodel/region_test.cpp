@@ -56,10 +56,11 @@ protected:
         return (c * dx * dx - 2 * b * dx * dy + a * dy * dy) / (a * c - b * b);
     }
     // The map of S(theta) / (N - 2), N = 29, over `range` with nD x nT points.
-    CheckedVector<CheckedVector<double>> Map(const TMapRange& range, int nD, int nT) const {
-        CheckedVector<CheckedVector<double>> map(nT);
-        const CheckedVector<double> xs = GridValues(range.FromLogDensity, range.LogDensityStep, nD);
-        const CheckedVector<double> ys =
+    TCheckedVector<TCheckedVector<double>> Map(const TMapRange& range, int nD, int nT) const {
+        TCheckedVector<TCheckedVector<double>> map(nT);
+        const TCheckedVector<double> xs =
+            GridValues(range.FromLogDensity, range.LogDensityStep, nD);
+        const TCheckedVector<double> ys =
             GridValues(range.FromTemperature, range.TemperatureStep, nT);
         for (int r = 0; r < nT; ++r)
             for (const double x : xs)
