@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "leastsquares/chocho.h"
+#include "spectrum/background.h"
 #include "spectrum/profile.h"
 
 #include <algorithm>
@@ -32,11 +33,6 @@ constexpr std::size_t kMinBackgroundPixels = 2; // on each side of a window
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
 using TValues = std::vector<double>;
-
-std::size_t FirstAtOrAbove(const TValues& values, double x) {
-    return static_cast<std::size_t>(std::lower_bound(values.begin(), values.end(), x) -
-                                    values.begin());
-}
 
 double Median(TValues values) {
     const std::size_t middle = values.size() / 2;
@@ -147,103 +143,6 @@ std::optional<TWidth> MeasureWidth(const TRawSpectrum& s, const std::vector<TSpe
     width.Width = Median(widths);
     width.Shift = Median(shifts);
     return width;
-}
-
-// The pixels of one background band: up to `wanted` pixels from the window's edge outwards
-// (direction -1 below, +1 above), within `reach` nm, leaving out pixels inside another
-// line's window.
-struct TBand {
-    std::vector<std::size_t> Pixels;
-    bool AtEnd = false; // the spectrum ended before the band was full
-};
-
-TBand CollectBand(const TRawSpectrum& s, double edge, int direction, std::size_t wanted,
-                  double reach, const TValues& others, double halfWindow) {
-    TBand band;
-    const auto n = static_cast<std::ptrdiff_t>(s.Pixels());
-    std::ptrdiff_t i = static_cast<std::ptrdiff_t>(FirstAtOrAbove(s.Wavelengths, edge));
-    if (direction < 0)
-        --i;
-    else if (i < n && s.Wavelengths[static_cast<std::size_t>(i)] == edge)
-        ++i;
-    for (; band.Pixels.size() < wanted; i += direction) {
-        if (i < 0 || i >= n) {
-            band.AtEnd = true;
-            break;
-        }
-        const double wavelength = s.Wavelengths[static_cast<std::size_t>(i)];
-        if (std::abs(wavelength - edge) > reach)
-            break;
-        const std::size_t next = FirstAtOrAbove(others, wavelength);
-        const bool taken = (next < others.size() && others[next] - wavelength < halfWindow) ||
-                           (next > 0 && wavelength - others[next - 1] < halfWindow);
-        if (!taken)
-            band.Pixels.push_back(static_cast<std::size_t>(i));
-    }
-    return band;
-}
-
-// A straight line a + b (lambda - Mean) fitted to the band pixels by least squares, and the
-// variance of the pixels about it: s^2 = sum of squared residuals / (m - 2).
-struct TBackground {
-    double Mean = 0, A = 0, B = 0, Variance = 0, Sxx = 0;
-    std::size_t Points = 0;
-    double At(double wavelength) const { return A + B * (wavelength - Mean); }
-};
-
-TBackground FitBackground(const TRawSpectrum& s, const std::vector<std::size_t>& pixels) {
-    TBackground fit;
-    fit.Points = pixels.size();
-    const auto m = static_cast<double>(pixels.size());
-    for (const std::size_t i : pixels) {
-        fit.Mean += s.Wavelengths[i] / m;
-        fit.A += s.Counts[i] / m;
-    }
-    double sxy = 0;
-    for (const std::size_t i : pixels) {
-        const double x = s.Wavelengths[i] - fit.Mean;
-        fit.Sxx += x * x;
-        sxy += x * (s.Counts[i] - fit.A);
-    }
-    fit.B = sxy / fit.Sxx;
-    double squares = 0;
-    for (const std::size_t i : pixels) {
-        const double r = s.Counts[i] - fit.At(s.Wavelengths[i]);
-        squares += r * r;
-    }
-    fit.Variance = squares / (m - 2);
-    return fit;
-}
-
-// The counts in the pixels from `first` to `last` less the background, and their standard
-// uncertainty: the pixels' scatter s^2 and Poisson noise gain (counts - background) each, and
-// the background's own, s^2 (n^2 / m + X^2 / Sxx) with X the sum of (lambda - Mean) over them.
-struct TSum {
-    double Counts = 0, Variance = 0, PixelVariance = 0;
-};
-
-double BackgroundVariance(const TRawSpectrum& s, std::size_t first, std::size_t last,
-                          const TBackground& bg) {
-    double x = 0;
-    for (std::size_t i = first; i <= last; ++i)
-        x += s.Wavelengths[i] - bg.Mean;
-    const auto n = static_cast<double>(last - first + 1);
-    return bg.Variance * (n * n / static_cast<double>(bg.Points) + x * x / bg.Sxx);
-}
-
-TSum SumWindow(const TRawSpectrum& s, std::size_t first, std::size_t last, const TBackground& bg,
-               double gain) {
-    TSum sum;
-    double shot = 0;
-    for (std::size_t i = first; i <= last; ++i) {
-        const double line = s.Counts[i] - bg.At(s.Wavelengths[i]);
-        sum.Counts += line;
-        shot += gain * std::max(line, 0.0);
-    }
-    const auto n = static_cast<double>(last - first + 1);
-    sum.PixelVariance = bg.Variance + shot / n;
-    sum.Variance = n * bg.Variance + shot + BackgroundVariance(s, first, last, bg);
-    return sum;
 }
 
 // The instrument profile: the share of a line that falls into a pixel at a distance x from the
