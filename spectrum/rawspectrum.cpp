@@ -52,10 +52,8 @@ double WavelengthFactor(const TDelimitedTable& table, std::size_t column, TWavel
         std::string title;
         if (column < table.Names.size())
             title += LowerCase(table.Names[column]);
-        if (column < table.Units.size()) {
-            title += ' ';
-            title += LowerCase(table.Units[column]);
-        }
+        if (column < table.Units.size())
+            title += " " + LowerCase(table.Units[column]);
         found = UnitNamedIn(title);
         for (auto line = table.Text.begin(); !found && line != table.Text.end(); ++line) {
             const std::string lower = LowerCase(*line);
