@@ -156,9 +156,10 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
 void TContourPlot::SetDataRange(double fromX, double toX, double fromY, double toY) {
     SetCrossHairShown(false);
     map_->data()->setRange(QCPRange(fromX, toX), QCPRange(fromY, toY));
-    // The smallest displayable range.
+    // A range of no extent (equal ends) shows one unit either side, so that its tick labels
+    // differ.
     const auto widen = [](double from, double to) {
-        return std::abs(to - from) < 1e-10 ? QCPRange(from - 5e-11, from + 5e-11)
+        return std::abs(to - from) < 1e-10 ? QCPRange(from - 1, from + 1)
                                            : QCPRange(std::min(from, to), std::max(from, to));
     };
     xAxis->setRange(widen(fromX, toX));
