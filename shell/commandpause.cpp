@@ -2,12 +2,14 @@
 #include "shell/commandpause.h"
 
 #include <QApplication>
+#include <QKeyEvent>
 #include <QWidget>
 
 namespace zelt {
 
-TCommandPause::TCommandPause(const QList<QWidget*>& commands, QObject* filter)
-    : filter_(filter), focus_(QApplication::focusWidget()) {
+TCommandPause::TCommandPause(QWidget& window, const QList<QWidget*>& commands,
+                             std::function<void()> stop, QWidget* quiet)
+    : window_(window), stop_(std::move(stop)), quiet_(quiet), focus_(QApplication::focusWidget()) {
     // Disabling takes the focus away from the button; it comes back at the end.
     for (QWidget* widget : commands)
         if (widget->isEnabled()) {
@@ -15,17 +17,47 @@ TCommandPause::TCommandPause(const QList<QWidget*>& commands, QObject* filter)
             disabled_.append(widget);
         }
     QApplication::setOverrideCursor(Qt::WaitCursor);
-    qApp->installEventFilter(filter_);
+    qApp->installEventFilter(this);
 }
 
 TCommandPause::~TCommandPause() {
-    qApp->removeEventFilter(filter_);
+    qApp->removeEventFilter(this);
     QApplication::restoreOverrideCursor();
     for (const QPointer<QWidget>& widget : disabled_)
         if (widget)
             widget->setEnabled(true);
     if (focus_)
         focus_->setFocus();
+}
+
+bool TCommandPause::eventFilter(QObject* object, QEvent* event) {
+    switch (event->type()) {
+    case QEvent::KeyPress:
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+            stop_();
+            return true;
+        }
+        break;
+    case QEvent::ContextMenu:
+        return true;
+    case QEvent::MouseMove:
+        if (quiet_ != nullptr &&
+            (object == quiet_ ||
+             (object->isWidgetType() && quiet_->isAncestorOf(static_cast<QWidget*>(object)))))
+            return true;
+        break;
+    case QEvent::Close:
+        if (object == &window_) {
+            closeRequested_ = true;
+            stop_();
+            event->ignore();
+            return true;
+        }
+        break;
+    default:
+        break;
+    }
+    return QObject::eventFilter(object, event);
 }
 
 } // namespace zelt

@@ -5,7 +5,6 @@
 
 #include <QApplication>
 #include <QEventLoop>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QPushButton>
 #include <QStatusBar>
@@ -42,10 +41,10 @@ TMapOutcome TMapRun::Run(const TCommandSettings& settings, TReportKind report) {
     if (running_)
         return outcome;
     running_ = true;
-    closeRequested_ = false;
     cancelled_ = false;
     rowsDone_ = rows_ = 0;
-    std::optional<TCommandPause> pause(std::in_place, commands_, this);
+    std::optional<TCommandPause> pause(
+        std::in_place, window_, commands_, [this] { Cancel(); }, plot_);
     cancelBtn_->show();
     ShowProgress();
     progressTimer_->start();
@@ -65,9 +64,10 @@ TMapOutcome TMapRun::Run(const TCommandSettings& settings, TReportKind report) {
     progressTimer_->stop();
     cancelBtn_->hide();
     window_.statusBar()->clearMessage();
+    const bool close = pause->CloseRequested();
     pause.reset();
     running_ = false;
-    if (closeRequested_)
+    if (close)
         QTimer::singleShot(0, &window_, &QWidget::close);
     return outcome;
 }
@@ -75,35 +75,6 @@ TMapOutcome TMapRun::Run(const TCommandSettings& settings, TReportKind report) {
 void TMapRun::Cancel() {
     cancelled_ = true;
     ShowProgress();
-}
-
-bool TMapRun::eventFilter(QObject* object, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            Cancel();
-            return true;
-        }
-        break;
-    case QEvent::ContextMenu:
-        return true;
-    case QEvent::MouseMove:
-        if (object == plot_ ||
-            (object->isWidgetType() && plot_->isAncestorOf(static_cast<QWidget*>(object))))
-            return true;
-        break;
-    case QEvent::Close:
-        if (object == &window_) {
-            closeRequested_ = true;
-            Cancel();
-            event->ignore();
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QObject::eventFilter(object, event);
 }
 
 void TMapRun::ShowProgress() {

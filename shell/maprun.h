@@ -35,9 +35,6 @@ public:
     // Stops the running map at its next grid row.
     void Cancel();
 
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override;
-
 private:
     void ShowProgress();
 
@@ -48,7 +45,6 @@ private:
     QPushButton* cancelBtn_;
     QTimer* progressTimer_;
     bool running_ = false;
-    bool closeRequested_ = false;
     std::atomic<bool> cancelled_{false};
     std::atomic<std::int32_t> rowsDone_{0}, rows_{0};
 };

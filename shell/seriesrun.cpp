@@ -9,7 +9,6 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QKeyEvent>
 #include <QMainWindow>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -42,9 +41,10 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
     series_.Files = files;
     live_ = &series_;
     running_ = true;
-    stopRequested_ = closeRequested_ = false;
+    stopRequested_ = false;
 
-    std::optional<TCommandPause> pause(std::in_place, commands_, this);
+    std::optional<TCommandPause> pause(std::in_place, window_, commands_,
+                                       [this] { RequestStop(); });
     plotPages_->setCurrentWidget(page_);
 
     TReportList gathered;
@@ -79,6 +79,7 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
     if (last)
         showLast(*last);
 
+    const bool close = pause->CloseRequested();
     pause.reset();
     running_ = false;
     window_.statusBar()->clearMessage();
@@ -90,33 +91,8 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
             text += QStringLiteral("\n") + QString::fromStdString(line);
         dialogs_.Message(text);
     }
-    if (closeRequested_)
+    if (close)
         window_.close();
-}
-
-bool TSeriesRun::eventFilter(QObject* object, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            RequestStop();
-            return true;
-        }
-        break;
-    // The plots' menus would save images and tables of a series not yet complete.
-    case QEvent::ContextMenu:
-        return true;
-    case QEvent::Close:
-        if (object == &window_) {
-            closeRequested_ = true;
-            RequestStop();
-            event->ignore();
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QObject::eventFilter(object, event);
 }
 
 void TSeriesRun::RequestStop() {

@@ -46,9 +46,6 @@ public:
     // The files done so far, in the list's order.
     const std::vector<TSeriesEntry>& Entries() const { return live_->Entries; }
 
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override;
-
 private:
     void RequestStop();
     void ShowProgress();
@@ -66,7 +63,6 @@ private:
     const TSeries* live_ = &series_; // the series being run, or the last
     bool running_ = false;
     bool stopRequested_ = false;
-    bool closeRequested_ = false;
 };
 
 } // namespace zelt
