@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/lowerfold.h"
 
+#include <QEvent>
 #include <QSignalBlocker>
 #include <QSplitter>
 #include <QToolButton>
@@ -18,6 +19,13 @@ TLowerFold::TLowerFold(QSplitter* areas) : QObject(areas), areas_(areas), button
     Follow();
     connect(button_, &QToolButton::toggled, this, &TLowerFold::SetFolded);
     connect(areas_, &QSplitter::splitterMoved, this, &TLowerFold::Follow);
+    areas_->widget(areas_->count() - 1)->installEventFilter(this);
+}
+
+bool TLowerFold::eventFilter(QObject* object, QEvent* event) {
+    if (event->type() == QEvent::Resize)
+        Follow();
+    return QObject::eventFilter(object, event);
 }
 
 bool TLowerFold::Folded() const {

@@ -22,6 +22,10 @@ public:
     bool Folded() const;
     void SetFolded(bool folded);
 
+protected:
+    // The toggle follows the lower area's height, also when the splitter's state is restored.
+    bool eventFilter(QObject* object, QEvent* event) override;
+
 private:
     void Follow();
 

@@ -622,16 +622,19 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
-        menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
+        const auto saveImage = [this, plot](int dotsPerInch) {
             const QString kind = QStringLiteral("image");
             const QString fileName = dialogs_.SaveImageFileName(
                 memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
             if (!fileName.isEmpty())
                 Guarded([&] {
-                    SavePlotImage(*plot, fileName);
+                    SavePlotImage(*plot, fileName, dotsPerInch);
                     memory_->Saved(kind, fileName);
                 });
-        });
+        };
+        menu.addAction(QStringLiteral("Save image…"), this, [saveImage] { saveImage(0); });
+        menu.addAction(QStringLiteral("Save image for print (300 dpi)…"), this,
+                       [saveImage] { saveImage(300); });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
         if (addMore)

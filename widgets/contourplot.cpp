@@ -276,7 +276,7 @@ void TContourPlot::MoveCrossHair(double x, double y) {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
+void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch) {
     auto* map = qobject_cast<TContourPlot*>(&plot);
     const bool crossHair = map != nullptr && map->CrossHairShown();
     if (crossHair)
@@ -312,6 +312,13 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
             plot.toPainter(&painter, plot.width(), plot.height());
             drawn = painter.end();
         }
+    } else if (dotsPerInch > 0) {
+        constexpr double kScreenDotsPerInch = 96, kMetresPerInch = 0.0254;
+        QImage print = plot.toPixmap(0, 0, dotsPerInch / kScreenDotsPerInch).toImage();
+        const int dotsPerMetre = static_cast<int>(std::lround(dotsPerInch / kMetresPerInch));
+        print.setDotsPerMeterX(dotsPerMetre);
+        print.setDotsPerMeterY(dotsPerMetre);
+        drawn = print.save(&image, "PNG");
     } else {
         drawn = plot.toPixmap().save(&image, "PNG");
     }
