@@ -3,6 +3,7 @@
 
 #include "app/commands.h"
 #include "app/listing.h"
+#include "app/readproblem.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -120,7 +121,7 @@ TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
 
 TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     currentFile_ = file;
-    return Guard<TOutcome>([&](TOutcome& outcome) {
+    TOutcome read = Guard<TOutcome>([&](TOutcome& outcome) {
         model_.ImportLines(file);
         for (const std::string& warning : model_.ImportWarnings)
             outcome.Warnings.push_back(MessageText(warning));
@@ -130,6 +131,9 @@ TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
         if (storeMeasurementFolder_)
             config_.WriteString(FilesMeasurements.Section, FilesMeasurements.Key, FolderOf(file));
     });
+    if (!read.Done && !read.Error.empty())
+        read.Cause = MessageText(MeasurementFileProblem(file));
+    return read;
 }
 
 TOutcome TZeltApp::RecalculateBF() {
@@ -146,10 +150,34 @@ TOutcome TZeltApp::SizeMap(const TCommandSettings& settings) {
     });
 }
 
-TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report) {
+TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
+                          const std::function<bool(std::int32_t, std::int32_t)>& progress) {
     return Guard<TMapOutcome>([&](TMapOutcome& outcome) {
         settings = WithSpeciesKeys(settings);
-        outcome.Params = RunMap(model_, settings, FileNameOf(currentFile_), outcome.Report, report);
+        // What a map changes in the line model, put back when it is cancelled.
+        const TResidualGrid grid = model_.RSSMap;
+        const TMapRange range = model_.MapRange;
+        const TFitQuality quality = model_.MapQuality;
+        const TCheckedVector<TLevel> levels = model_.Levels;
+        const TCheckedVector<TLine> lines = model_.SelectedLines;
+        // The hook belongs to this map only, also when it ends with an error.
+        struct TProgressScope {
+            TAtomicData& Model;
+            ~TProgressScope() { Model.MapProgress = {}; }
+        } scope{model_};
+        model_.MapProgress = progress;
+        try {
+            outcome.Params =
+                RunMap(model_, settings, FileNameOf(currentFile_), outcome.Report, report);
+        } catch (const EAbort&) {
+            model_.RSSMap = grid;
+            model_.MapRange = range;
+            model_.MapQuality = quality;
+            model_.Levels = levels;
+            model_.SelectedLines = lines;
+            outcome.Cancelled = true;
+            throw;
+        }
         shownMap_.Show(model_.RSSMap, model_.MapRange);
         outcome.Quality = model_.MapQuality;
         outcome.Row = MapRow(model_, outcome.Params, FileNameOf(currentFile_),

@@ -33,6 +33,9 @@ struct TOutcome {
     // UTF-8: what the command noticed and went on with (a negative intensity of a read).
     std::vector<std::string> Warnings;
     TReportList Report; // Windows-1252: the lines appended to the report
+    // UTF-8: for a read that failed, what its file has that the reader does not take
+    // (MeasurementFileProblem), or empty.
+    std::string Cause;
 };
 
 // The settings of an import: the window's width (nm, 0: measured), a spectral response file
@@ -56,6 +59,7 @@ struct TImportOutcome : TOutcome {
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
 // residual in ResultRSS and ResultCode; its judgement and row.
 struct TMapOutcome : TOutcome {
+    bool Cancelled = false; // stopped by its progress hook: the previous map stays
     TParamVector Params;
     TFitQuality Quality;
     std::optional<TResultRow> Row; // absent when the map was not done
@@ -144,7 +148,11 @@ public:
     TOutcome SizeMap(const TCommandSettings& settings);
     // "Create map" and "Fit" of the current lines; the species keys (m, Boltzmax) are read
     // from the configuration at each run, in place of those in `settings`.
-    TMapOutcome Map(TCommandSettings settings, TReportKind report);
+    // `progress` (TAtomicData::MapProgress) may stop the map: the line model, the shown map and
+    // the results are then as they were before it. Map may run on a thread of its own while
+    // nothing else touches the application.
+    TMapOutcome Map(TCommandSettings settings, TReportKind report,
+                    const std::function<bool(std::int32_t, std::int32_t)>& progress = {});
     TFitOutcome Fit(TCommandSettings settings, TReportKind report, const std::string& logPath);
     // "Fit" with the density of every populated lower level free (see RunFreeLevels).
     TFreeLevelsOutcome FitFreeLevels(TCommandSettings settings, const std::string& logPath);

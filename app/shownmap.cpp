@@ -8,17 +8,30 @@
 namespace zelt {
 
 double MapCellValue(const TResidualGrid& grid, const TMapRange& range, double x, double y) {
-    if (range.LogDensityStep == 0 && range.TemperatureStep == 0)
+    if (!(range.LogDensityStep > 0) && !(range.TemperatureStep > 0))
         return -1;
-    const auto index = [](double value, double from, double step) {
-        return step == 0 ? 0.0 : std::nearbyint((value - from) / step);
-    };
-    const double column = index(x, range.FromLogDensity, range.LogDensityStep);
-    const double row = index(y, range.FromTemperature, range.TemperatureStep);
+    if (range.LogDensityStep == 0 || range.TemperatureStep == 0)
+        return -1;
+    const double column = std::nearbyint((x - range.FromLogDensity) / range.LogDensityStep);
+    const double row = std::nearbyint((y - range.FromTemperature) / range.TemperatureStep);
     if (!(column >= 0 && row >= 0) || grid.size() == 0 || row > grid.size() - 1 ||
         column > grid[0].size() - 1)
         return -1;
     return grid[static_cast<int>(row)][static_cast<int>(column)];
+}
+
+std::string MapDrawingProblem(const TMapRange& range) {
+    const bool densityFlat = range.FromLogDensity == range.ToLogDensity;
+    const bool temperatureFlat = range.FromTemperature == range.ToTemperature;
+    if (densityFlat || temperatureFlat)
+        return std::string(densityFlat && temperatureFlat ? "Both ranges have"
+                           : densityFlat                  ? "The density range has"
+                                                          : "The temperature range has") +
+               " equal ends: the map has no area to draw; its result is in the report.";
+    if (range.LogDensityStep < 0 && range.TemperatureStep < 0)
+        return "Both ranges run downwards (From above To): the map shows no residual and stays "
+               "grey; swap From and To to see it.";
+    return {};
 }
 
 void TShownMap::Show(const TResidualGrid& grid, const TMapRange& range) {

@@ -13,9 +13,13 @@ namespace zelt {
 using TResidualGrid = TCheckedVector<TCheckedVector<double>>;
 
 // The residual of the grid cell centred nearest to (log10 density, temperature), or -1 where
-// there is none. A map is there once one of its steps is not 0 (ranges may run downwards);
-// along an axis whose ends are equal the step is 0 and the single grid line is index 0.
+// there is none. Only a step above 0 places cells: a map whose ranges both run downwards shows
+// no residual, one range running downwards still gives indices from 0 up, and a range whose
+// ends are equal has no extent to draw a cell in.
 double MapCellValue(const TResidualGrid& grid, const TMapRange& range, double x, double y);
+// Why the plot of a computed map shows no residual (MapCellValue gives -1 everywhere), for the
+// status bar; empty when it shows them.
+std::string MapDrawingProblem(const TMapRange& range);
 
 class TShownMap {
 public:

@@ -76,6 +76,12 @@ public:
     using EMathError::EMathError;
 };
 
+// A long computation stopped at the user's request; what it changed is undone by its caller.
+class EAbort : public Exception {
+public:
+    using Exception::Exception;
+};
+
 // The text of the common error report: the message, with a "." appended when its last
 // character sorts after "." (a letter or a digit; "Not enough lines for Zelt method." and
 // "Wrong source in ini file. " stay as they are).

@@ -161,7 +161,10 @@ public:
     std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
     std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
-    TFitQuality MapQuality;              // the judgement of the last map
+    // Asked by CalcMap after each grid row, from any of its threads at once, with the rows done
+    // and the rows in all; false stops the map with EAbort "The map was cancelled.".
+    std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
+    TFitQuality MapQuality; // the judgement of the last map
     // Warnings of the last ImportLines about lines it kept (a negative intensity).
     std::vector<std::string> ImportWarnings;
 
@@ -242,7 +245,7 @@ private:
     std::int32_t MapRowsInParallel(const TParamVector& p,
                                    const TCheckedVector<double>& logDensities,
                                    const TCheckedVector<double>& temperatures,
-                                   TResidualRange& residuals);
+                                   TResidualRange& residuals, const std::function<void()>& rowDone);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
                            const std::string& where) const;

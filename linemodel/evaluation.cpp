@@ -14,6 +14,7 @@
 #include "linemodel/gridmodel.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <filesystem>
 #include <optional>
@@ -95,7 +96,13 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     const TCheckedVector<double> temperatures =
         GridValues(fromTemperature, temperatureStep, temperaturePoints);
     TResidualRange residuals;
-    const std::int32_t scalarFrom = MapRowsInParallel(p, logDensities, temperatures, residuals);
+    std::atomic<std::int32_t> rowsDone{0};
+    const auto rowDone = [&] {
+        if (MapProgress && !MapProgress(++rowsDone, temperatures.size()))
+            throw EAbort("The map was cancelled.");
+    };
+    const std::int32_t scalarFrom =
+        MapRowsInParallel(p, logDensities, temperatures, residuals, rowDone);
     // The rows from the first one the grid model could not do go the model cache's way, which
     // raises any fault with the full context of its grid point. The point before them is
     // evaluated once more, so that a fault leaves the fractions and populations of the last
@@ -113,6 +120,7 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
             RSSMap[r][c] = static_cast<double>(rss);
             residuals.Add(rss, r, c);
         }
+        rowDone();
     }
     // Once more at the best point, so that the fractions and populations shown belong to it.
     Slot(p, LogDensity) = residuals.Row < 0 ? fromLogDensity : logDensities[residuals.Column];
@@ -133,7 +141,8 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
 std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
                                             const TCheckedVector<double>& logDensities,
                                             const TCheckedVector<double>& temperatures,
-                                            TResidualRange& residuals) {
+                                            TResidualRange& residuals,
+                                            const std::function<void()>& rowDone) {
     const std::int32_t columns = logDensities.size();
     // Rows that RSSMap cannot hold are left to the scalar path, which raises the range error.
     std::int32_t rows = 0;
@@ -172,7 +181,10 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
             cells[r * columns + c] = static_cast<double>(rss);
             rowResiduals[r].Add(rss, r, c);
         }
-        return !FpPending();
+        if (FpPending())
+            return false;
+        rowDone();
+        return true;
     });
     FpReset();
     for (std::int32_t r = 0; r < done; ++r) {

@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/datafolders.h"
 #include "app/listing.h"
+#include "app/shownmap.h"
 #include "app/tables.h"
 #include "app/tsv.h"
 #include "common/codepage.h"
@@ -12,8 +13,10 @@
 #include "common/format.h"
 #include "common/textfile.h"
 #include "shell/commandgate.h"
+#include "shell/filedrop.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
+#include "shell/maprun.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
 #include "shell/resultstatus.h"
@@ -96,6 +99,8 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
     for (QCustomPlot* plot : findChildren<QCustomPlot*>())
         plot->setLocale(QLocale::c());
     seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
+    mapRun_ = new TMapRun(*this, app_, commandAreas_, contourPlot_);
+    new TFileDrop(*this, [this](const QString& path) { OpenDropped(path); });
     QList<TNumberEdit*> edits;
     for (const TSetting& setting : Settings())
         if (!setting.InSpeciesSection())
@@ -356,8 +361,11 @@ void TMainForm::ReadBtnClick(TSender sender) {
 
 bool TMainForm::ShowRead(const TOutcome& outcome) {
     ClearResults();
-    if (!ShowOutcome(outcome))
+    if (!ShowOutcome(outcome)) {
+        if (!outcome.Cause.empty())
+            statusBar()->showMessage(FromStd(outcome.Cause));
         return false;
+    }
     FillTableRows();
     AutoSizeColumns();
     RebuildRowColours();
@@ -420,6 +428,18 @@ void TMainForm::FileListBoxClick() {
     ReadBtnClick(TSender::FileListBox);
 }
 
+void TMainForm::OpenDropped(const QString& path) {
+    if (seriesRun_->Running() || mapRun_->Running() || !gate_->Open())
+        return;
+    if (QFileInfo(path).isDir()) {
+        PointFileList(path, QString());
+        ShowPosition();
+        return;
+    }
+    currentFile_ = path;
+    ReadBtnClick(TSender::FileListBox);
+}
+
 TCommandSettings TMainForm::SettingsFromWindow() const {
     TCommandSettings settings;
     for (const TSetting& setting : Settings())
@@ -460,11 +480,15 @@ void TMainForm::ShowMap(const TParamVector& p) {
 }
 
 void TMainForm::Iterate() {
-    if (!gate_->Open())
+    if (mapRun_->Running() || !gate_->Open())
         return;
-    const TBusyCursor busy;
     Guarded([this] {
-        const TMapOutcome outcome = app_.Map(SettingsFromWindow(), ReportKind());
+        const TCommandSettings settings = SettingsFromWindow();
+        const TMapOutcome outcome = mapRun_->Run(settings, ReportKind());
+        if (outcome.Cancelled) {
+            statusBar()->showMessage(QStringLiteral("Map cancelled: the previous map stays."));
+            return;
+        }
         AppendReport(outcome.Report);
         if (!ShowOutcome(outcome))
             return;
@@ -473,6 +497,8 @@ void TMainForm::Iterate() {
         fitShown_ = true;
         ShowBranchingFractions();
         resultStatus_->Show(*outcome.Row);
+        if (const std::string problem = MapDrawingProblem(AtomicData().MapRange); !problem.empty())
+            statusBar()->showMessage(FromStd(problem));
     });
 }
 
@@ -489,8 +515,9 @@ std::optional<TFitResult> TMainForm::Fit() {
     return result;
 }
 
-bool TMainForm::ShowFit(const TFitOutcome& outcome) {
-    AppendReport(outcome.Report);
+bool TMainForm::ShowFit(const TFitOutcome& outcome, bool withReport) {
+    if (withReport)
+        AppendReport(outcome.Report);
     if (!ShowOutcome(outcome))
         return false;
     regionOverlay_->ShowFit(outcome.Result, AtomicData());
@@ -509,11 +536,14 @@ void TMainForm::FitAllClick() {
             JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     seriesUnsaved_ = true;
     Guarded([&] {
-        seriesRun_->Run(files, SettingsFromWindow(), ReportKind(), [this](const TSeriesFile& file) {
-            if (ShowRead(file.Read))
-                ShowFit(file.Fit);
-            ShowPosition();
-        });
+        seriesRun_->Run(
+            files, SettingsFromWindow(), ReportKind(),
+            [this](const TReportList& report) { AppendReport(report); },
+            [this](const TSeriesFile& file) {
+                if (ShowRead(file.Read))
+                    ShowFit(file.Fit, false);
+                ShowPosition();
+            });
     });
 }
 
@@ -592,16 +622,19 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
-        menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
+        const auto saveImage = [this, plot](int dotsPerInch) {
             const QString kind = QStringLiteral("image");
             const QString fileName = dialogs_.SaveImageFileName(
                 memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
             if (!fileName.isEmpty())
                 Guarded([&] {
-                    SavePlotImage(*plot, fileName);
+                    SavePlotImage(*plot, fileName, dotsPerInch);
                     memory_->Saved(kind, fileName);
                 });
-        });
+        };
+        menu.addAction(QStringLiteral("Save image…"), this, [saveImage] { saveImage(0); });
+        menu.addAction(QStringLiteral("Save image for print (300 dpi)…"), this,
+                       [saveImage] { saveImage(300); });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
         if (addMore)

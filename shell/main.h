@@ -33,6 +33,7 @@ class TCommandGate;
 class TContourPlot;
 class TFileListBox;
 class TLineTable;
+class TMapRun;
 class TNumberEdit;
 class TRegionOverlay;
 class TResultStatus;
@@ -69,14 +70,17 @@ public:
     void ReadBtnClick(TSender sender);
     void NextFileClick();
     void FileListBoxClick();
+    // A file or folder dropped on the window: the file is read, the folder's files listed.
+    void OpenDropped(const QString& path);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     void RecalculateBF();
     // The commit of an edited intensity: stores it and recomputes the fractions; false when
     // the text is not a number (the user stays in the cell).
     bool CommitIntensity(int row, const QString& text);
 
-    // "Create map" and "Fit"; errors are reported and leave plot and table as they were. Fit
-    // returns its result, none after an error.
+    // "Create map" and "Fit"; errors are reported and leave plot and table as they were. The
+    // map runs off the window's thread (TMapRun) and may be cancelled. Fit returns its result,
+    // none after an error.
     void Iterate();
     std::optional<TFitResult> Fit();
     // "Fit all files": reads and fits every file of the list in turn (see TSeriesRun).
@@ -131,9 +135,10 @@ private:
     // The boxes of an outcome (none while a series runs, which lists them itself); true when
     // the command was done.
     bool ShowOutcome(const TOutcome& outcome);
-    // What the window shows after a read and after a fit.
+    // What the window shows after a read and after a fit (with its report lines, unless a
+    // series has appended them already).
     bool ShowRead(const TOutcome& outcome);
-    bool ShowFit(const TFitOutcome& outcome);
+    bool ShowFit(const TFitOutcome& outcome, bool withReport = true);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;
@@ -175,6 +180,7 @@ private:
     TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    TMapRun* mapRun_ = nullptr;
     std::unique_ptr<TCommandGate> gate_;
     std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.

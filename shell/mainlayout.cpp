@@ -6,6 +6,7 @@
 #include "shell/aboutbox.h"
 #include "shell/filelistbox.h"
 #include "shell/linetable.h"
+#include "shell/lowerfold.h"
 #include "shell/main.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
@@ -114,6 +115,7 @@ void TMainForm::CreateControls() {
     areas->setStretchFactor(1, 0);
     areas->setSizes({DesignHeight - LowerAreaHeight - SplitterHandle, LowerAreaHeight});
     setCentralWidget(areas);
+    plotPages_->setCornerWidget((new TLowerFold(areas))->Button(), Qt::BottomRightCorner);
 
     positionPanel_ = new QLabel;
     positionPanel_->setObjectName(QStringLiteral("PositionPanel"));

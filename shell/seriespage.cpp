@@ -3,6 +3,8 @@
 
 #include "widgets/seriesplot.h"
 
+#include <QCheckBox>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
@@ -31,11 +33,19 @@ TSeriesPage::TSeriesPage(QWidget* parent)
     problems_->setFixedHeight(problems_->fontMetrics().lineSpacing() * ProblemLinesShown +
                               2 * (problems_->frameWidth() + 4));
     problems_->setHidden(true);
+    auto* logarithmic = new QCheckBox(QStringLiteral("Logarithmic n_1 axis"));
+    logarithmic->setObjectName(QStringLiteral("LogDensityCheckBox"));
+    logarithmic->setToolTip(QStringLiteral("Shows n_1 on a logarithmic axis, for a series over "
+                                           "decades of density"));
+    connect(logarithmic, &QCheckBox::toggled, plot_, &TSeriesPlot::SetLogarithmicDensity);
+    auto* line = new QHBoxLayout;
+    line->addWidget(summary_, 1);
+    line->addWidget(logarithmic);
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(2);
     layout->addWidget(plot_, 1);
-    layout->addWidget(summary_);
+    layout->addLayout(line);
     layout->addWidget(problems_);
 }
 

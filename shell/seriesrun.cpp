@@ -3,19 +3,27 @@
 
 #include "app/commands.h"
 #include "app/listing.h"
+#include "shell/commandpause.h"
 #include "shell/dialogs.h"
 #include "shell/seriespage.h"
 
 #include <QApplication>
-#include <QKeyEvent>
+#include <QElapsedTimer>
 #include <QMainWindow>
-#include <QPointer>
 #include <QStatusBar>
 #include <QTabWidget>
 
 #include <algorithm>
+#include <optional>
 
 namespace zelt {
+
+namespace {
+
+// How often the series page and the report follow the files done.
+constexpr qint64 kShowMilliseconds = 250;
+
+} // namespace
 
 TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
                        TSeriesPage* page, QList<QWidget*> commands)
@@ -25,51 +33,54 @@ TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QT
 }
 
 void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettings& settings,
-                     TReportKind report, const std::function<void(const TSeriesFile&)>& showFile) {
+                     TReportKind report, const std::function<void(const TReportList&)>& showReport,
+                     const std::function<void(const TSeriesFile&)>& showLast) {
     if (running_ || files.empty())
         return;
     series_ = {};
     series_.Files = files;
     live_ = &series_;
     running_ = true;
-    stopRequested_ = closeRequested_ = false;
+    stopRequested_ = false;
 
-    // Disabling takes the focus away from the button; it comes back at the end.
-    const QPointer<QWidget> focus = QApplication::focusWidget();
-    QList<QWidget*> disabled;
-    for (QWidget* widget : commands_)
-        if (widget->isEnabled()) {
-            widget->setEnabled(false);
-            disabled.append(widget);
-        }
-    QApplication::setOverrideCursor(Qt::WaitCursor);
-    qApp->installEventFilter(this);
+    std::optional<TCommandPause> pause(std::in_place, window_, commands_,
+                                       [this] { RequestStop(); });
     plotPages_->setCurrentWidget(page_);
 
+    TReportList gathered;
+    std::optional<TSeriesFile> last;
+    QElapsedTimer sinceShown;
+    sinceShown.start();
+    const auto showGathered = [&] {
+        showReport(gathered);
+        gathered.clear();
+        ShowSeries();
+        sinceShown.restart();
+    };
     TSeriesHooks hooks;
     hooks.Starting = [this](const TSeries& series) {
         live_ = &series;
         ShowProgress();
-        ShowSeries();
     };
     hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
         live_ = &series;
-        showFile(file);
-        ShowSeries();
-        // Between two files: the plot and the progress are drawn, and an Escape comes in.
+        gathered.insert(gathered.end(), file.Fit.Report.begin(), file.Fit.Report.end());
+        last = file;
+        if (sinceShown.elapsed() >= kShowMilliseconds)
+            showGathered();
+        // Between two files: the progress is drawn, and an Escape comes in.
         QApplication::processEvents();
     };
     hooks.StopRequested = [this] { return stopRequested_; };
     // The log's folder is found by each fit, which reports when there is none.
     series_ = app_.RunSeries(files, TSeriesCommand::Fit, settings, report, {}, hooks);
     live_ = &series_;
+    showGathered();
+    if (last)
+        showLast(*last);
 
-    qApp->removeEventFilter(this);
-    QApplication::restoreOverrideCursor();
-    for (QWidget* widget : disabled)
-        widget->setEnabled(true);
-    if (focus)
-        focus->setFocus();
+    const bool close = pause->CloseRequested();
+    pause.reset();
     running_ = false;
     window_.statusBar()->clearMessage();
     ShowSeries();
@@ -80,33 +91,8 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
             text += QStringLiteral("\n") + QString::fromStdString(line);
         dialogs_.Message(text);
     }
-    if (closeRequested_)
+    if (close)
         window_.close();
-}
-
-bool TSeriesRun::eventFilter(QObject* object, QEvent* event) {
-    switch (event->type()) {
-    case QEvent::KeyPress:
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            RequestStop();
-            return true;
-        }
-        break;
-    // The plots' menus would save images and tables of a series not yet complete.
-    case QEvent::ContextMenu:
-        return true;
-    case QEvent::Close:
-        if (object == &window_) {
-            closeRequested_ = true;
-            RequestStop();
-            event->ignore();
-            return true;
-        }
-        break;
-    default:
-        break;
-    }
-    return QObject::eventFilter(object, event);
 }
 
 void TSeriesRun::RequestStop() {
@@ -125,8 +111,6 @@ void TSeriesRun::ShowProgress() {
     text += stopRequested_ ? QStringLiteral("    stopping after this file")
                            : QStringLiteral("    Escape: stop after this file");
     window_.statusBar()->showMessage(text);
-    // Drawn at once: the events wait until the file is done.
-    window_.statusBar()->repaint();
 }
 
 QString TSeriesRun::Summary() const {

@@ -35,15 +35,16 @@ public:
     TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
                TSeriesPage* page, QList<QWidget*> commands);
 
-    // Fits the files (full paths) in turn; `showFile` shows each file's outcome in the window.
+    // Fits the files (full paths) in turn. `showReport` appends the files' report lines, those
+    // gathered since its last call, a few times a second and at the end; `showLast` shows the
+    // last file done at the end. The window draws no file in between, which would take far
+    // longer than the fits.
     void Run(const std::vector<std::string>& files, const TCommandSettings& settings,
-             TReportKind report, const std::function<void(const TSeriesFile&)>& showFile);
+             TReportKind report, const std::function<void(const TReportList&)>& showReport,
+             const std::function<void(const TSeriesFile&)>& showLast);
     bool Running() const { return running_; }
     // The files done so far, in the list's order.
     const std::vector<TSeriesEntry>& Entries() const { return live_->Entries; }
-
-protected:
-    bool eventFilter(QObject* object, QEvent* event) override;
 
 private:
     void RequestStop();
@@ -62,7 +63,6 @@ private:
     const TSeries* live_ = &series_; // the series being run, or the last
     bool running_ = false;
     bool stopRequested_ = false;
-    bool closeRequested_ = false;
 };
 
 } // namespace zelt

@@ -95,7 +95,7 @@ TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(key
 void TColouredBars::AddBar(double key, double value, const QColor& colour) {
     const auto at = std::upper_bound(bars_.begin(), bars_.end(), key,
                                      [](double k, const TBar& bar) { return k < bar.Key; });
-    bars_.insert(at, TBar{key, value, colour});
+    bars_.insert(at, TBar{key, value, colour, key});
     addData(key, value);
     setWidth(BarWidthShare / static_cast<double>(bars_.size()));
 }
@@ -113,7 +113,37 @@ void TColouredBars::draw(QCPPainter* painter) {
     painter->setPen(pen());
     for (const TBar& bar : bars_) {
         painter->setBrush(bar.Colour);
-        painter->drawPolygon(getBarRect(bar.Key, bar.Value));
+        painter->drawPolygon(getBarRect(bar.Shown, bar.Value));
+    }
+}
+
+void TColouredBars::Dodge(double width) {
+    for (TBar& bar : bars_)
+        bar.Shown = bar.Key;
+    // Runs of bars that touch are laid side by side about the middle of their keys; a run that
+    // then touches its neighbour joins it, until none touches (at most one join per bar).
+    const qsizetype n = bars_.size();
+    for (qsizetype pass = 0; pass < n; ++pass) {
+        bool joined = false;
+        for (qsizetype first = 0; first < n;) {
+            qsizetype last = first;
+            while (last + 1 < n && bars_[last + 1].Shown - bars_[last].Shown < width * (1 - 1e-9))
+                ++last;
+            if (last > first) {
+                joined = true;
+                double middle = 0;
+                for (qsizetype i = first; i <= last; ++i)
+                    middle += bars_[i].Key;
+                middle /= static_cast<double>(last - first + 1);
+                for (qsizetype i = first; i <= last; ++i)
+                    bars_[i].Shown = middle + (static_cast<double>(i - first) -
+                                               static_cast<double>(last - first) / 2) *
+                                                  width;
+            }
+            first = last + 1;
+        }
+        if (!joined)
+            break;
     }
 }
 
@@ -156,6 +186,8 @@ void TZeltChart::ClearSeries() {
     free_->data()->clear();
     measured_->ClearBars();
     fitted_->data()->clear();
+    fittedPoints_.clear();
+    freePoints_.clear();
     marks_->Clear();
 }
 
@@ -165,11 +197,32 @@ void TZeltChart::AddMeasured(double wavelength, double fraction, const QColor& c
 }
 
 void TZeltChart::AddFitted(double wavelength, double fraction) {
+    fittedPoints_.append(QPointF(wavelength, fraction));
     fitted_->addData(wavelength, fraction);
 }
 
 void TZeltChart::AddFree(double wavelength, double fraction) {
+    freePoints_.append(QPointF(wavelength, fraction));
     free_->addData(wavelength, fraction);
+}
+
+void TZeltChart::FollowDodgedBars() {
+    const QVector<TColouredBars::TBar>& bars = measured_->Bars();
+    const auto shown = [&bars](double key) {
+        const auto at =
+            std::lower_bound(bars.begin(), bars.end(), key,
+                             [](const TColouredBars::TBar& bar, double k) { return bar.Key < k; });
+        return at != bars.end() && at->Key == key ? at->Shown : key;
+    };
+    for (const auto& [graph, points] :
+         {std::pair(fitted_, &fittedPoints_), std::pair(free_, &freePoints_)}) {
+        graph->data()->clear();
+        for (const QPointF& point : *points)
+            graph->addData(shown(point.x()), point.y());
+    }
+    marks_->Clear();
+    for (const TColouredBars::TBar& bar : bars)
+        marks_->Add(bar.Shown, QString::fromStdString(FloatToStr(bar.Key)));
 }
 
 void TZeltChart::ScaleWavelengthAxis() {
@@ -195,6 +248,9 @@ void TZeltChart::ScaleWavelengthAxis() {
 
 void TZeltChart::Redraw() {
     ScaleWavelengthAxis();
+    // The bars' width is a share of the plotting area, so in wavelengths it follows the axis.
+    measured_->Dodge(measured_->width() * xAxis->range().size());
+    FollowDodgedBars();
     axisRect()->setMinimumMargins(QMargins(0, marks_->StripHeight(), 0, 0));
     replot();
 }

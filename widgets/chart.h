@@ -5,6 +5,7 @@
 // fixed from 0 to 1; the wavelength axis follows the data.
 
 #include <QColor>
+#include <QPointF>
 #include <QVector>
 
 #include <qcustomplot.h>
@@ -23,12 +24,16 @@ public:
     struct TBar {
         double Key, Value;
         QColor Colour;
+        double Shown; // where the bar is drawn: its key, or beside bars closer than its width
     };
 
     TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis);
     void AddBar(double key, double value, const QColor& colour);
     void ClearBars();
     const QVector<TBar>& Bars() const { return bars_; }
+    // Draws bars closer than `width` (in keys) side by side about their keys' middle, so that
+    // none hides another; the others stay at their keys.
+    void Dodge(double width);
 
 protected:
     void draw(QCPPainter* painter) override;
@@ -62,11 +67,15 @@ signals:
 
 private:
     void ScaleWavelengthAxis();
+    // The fitted and free points, and the marks, where their bars are drawn.
+    void FollowDodgedBars();
 
     TColouredBars* measured_;
     QCPGraph* fitted_;
     QCPGraph* free_;
     TBarMarks* marks_;
+    // The fitted and the free points at their wavelengths, before FollowDodgedBars.
+    QVector<QPointF> fittedPoints_, freePoints_;
     int labelledHeight_ = -1;
 };
 

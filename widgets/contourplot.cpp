@@ -156,9 +156,10 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
 void TContourPlot::SetDataRange(double fromX, double toX, double fromY, double toY) {
     SetCrossHairShown(false);
     map_->data()->setRange(QCPRange(fromX, toX), QCPRange(fromY, toY));
-    // The smallest displayable range.
+    // A range of no extent (equal ends) shows one unit either side, so that its tick labels
+    // differ.
     const auto widen = [](double from, double to) {
-        return std::abs(to - from) < 1e-10 ? QCPRange(from - 5e-11, from + 5e-11)
+        return std::abs(to - from) < 1e-10 ? QCPRange(from - 1, from + 1)
                                            : QCPRange(std::min(from, to), std::max(from, to));
     };
     xAxis->setRange(widen(fromX, toX));
@@ -275,7 +276,7 @@ void TContourPlot::MoveCrossHair(double x, double y) {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
+void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch) {
     auto* map = qobject_cast<TContourPlot*>(&plot);
     const bool crossHair = map != nullptr && map->CrossHairShown();
     if (crossHair)
@@ -311,6 +312,13 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName) {
             plot.toPainter(&painter, plot.width(), plot.height());
             drawn = painter.end();
         }
+    } else if (dotsPerInch > 0) {
+        constexpr double kScreenDotsPerInch = 96, kMetresPerInch = 0.0254;
+        QImage print = plot.toPixmap(0, 0, dotsPerInch / kScreenDotsPerInch).toImage();
+        const int dotsPerMetre = static_cast<int>(std::lround(dotsPerInch / kMetresPerInch));
+        print.setDotsPerMeterX(dotsPerMetre);
+        print.setDotsPerMeterY(dotsPerMetre);
+        drawn = print.save(&image, "PNG");
     } else {
         drawn = plot.toPixmap().save(&image, "PNG");
     }

@@ -93,7 +93,9 @@ private:
 };
 
 // Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other),
-// without the map's cross-hair; raises EInOutError when the file cannot be written.
-void SavePlotImage(QCustomPlot& plot, const QString& fileName);
+// without the map's cross-hair; raises EInOutError when the file cannot be written. A PNG is
+// the plot as the screen shows it, or, with `dotsPerInch`, the same picture at that resolution
+// for print (the screen's pixels taken as 96 dpi) and marked with it.
+void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch = 0);
 
 } // namespace zelt

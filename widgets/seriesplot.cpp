@@ -52,18 +52,24 @@ QCPErrorBars* ErrorBars(QCPGraph* graph, const QColor& colour) {
 
 // From the lowest value less its uncertainty to the highest plus its own, with room around;
 // a flagged value (-1507 K, 1e308 K) does not stretch the axis.
-QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature) {
+// On a logarithmic axis the range holds the positive values only, a decade's tenth around them.
+QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature,
+                    bool logarithmic = false) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const TSeriesPlot::TPoint& p : points) {
         if ((temperature && !p.WithTemperature) || p.Flagged)
             continue;
         const double value = temperature ? p.Temperature : p.Density;
         const double u = temperature ? p.TemperatureUncertainty : p.DensityUncertainty;
-        low = std::min(low, value - u);
+        if (logarithmic && !(value > 0))
+            continue;
+        low = std::min(low, logarithmic && !(value - u > 0) ? value : value - u);
         high = std::max(high, value + u);
     }
     if (low > high)
-        return QCPRange(0, 1);
+        return logarithmic ? QCPRange(1e15, 1e18) : QCPRange(0, 1);
+    if (logarithmic)
+        return QCPRange(low / 1.26, high * 1.26);
     double room = (high - low) * 0.08;
     if (room == 0)
         room = high != 0 ? std::abs(high) * 0.05 : 1;
@@ -100,7 +106,22 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     connect(this, &QCustomPlot::afterLayout, this, [this] { SlantNamesWhereNeeded(); });
 }
 
+void TSeriesPlot::SetLogarithmicDensity(bool on) {
+    yAxis->setScaleType(on ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    if (on)
+        yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
+    else
+        yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    yAxis->ticker()->setTickCount(4);
+    Show(shown_);
+}
+
 void TSeriesPlot::Show(const TSeries& series) {
+    shown_ = series;
+    ScaleAxes(series);
+    // The two kinds of points a hundred and fiftieth of the axis apart, each error bar clear of
+    // the other's point.
+    const double apart = xAxis->range().size() / 150;
     QVector<TPoint> points = series.Points;
     // The error bars belong to the graph's points by index, and a graph keeps its points
     // sorted by abscissa.
@@ -118,11 +139,11 @@ void TSeriesPlot::Show(const TSeries& series) {
             }
             continue;
         }
-        xs.append(p.X);
+        xs.append(p.X - apart);
         densities.append(p.Density);
         densityErrors.append(p.DensityUncertainty);
         if (p.WithTemperature) {
-            temperatureXs.append(p.X);
+            temperatureXs.append(p.X + apart);
             temperatures.append(p.Temperature);
             temperatureErrors.append(p.TemperatureUncertainty);
         }
@@ -160,7 +181,6 @@ void TSeriesPlot::Show(const TSeries& series) {
         xAxis->setTicker(ticker);
         names_ = series.TickNames.values().toVector();
     }
-    ScaleAxes(series);
     replot();
 }
 
@@ -171,7 +191,7 @@ void TSeriesPlot::ScaleAxes(const TSeries& series) {
         room = span > 0 ? span * 0.05 : (series.ToX != 0 ? std::abs(series.ToX) * 0.05 : 1);
     }
     xAxis->setRange(series.FromX - room, series.ToX + room);
-    yAxis->setRange(ValueRange(series.Points, false));
+    yAxis->setRange(ValueRange(series.Points, false, LogarithmicDensity()));
     yAxis2->setRange(ValueRange(series.Points, true));
 }
 

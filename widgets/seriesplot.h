@@ -4,7 +4,8 @@
 // uncertainty as error bars on the left axis and, where it was fitted, T_exc with its own on
 // the right axis, over the files' abscissae: numbers taken from the file names, or positions
 // labelled with the names. A flagged result (one the data do not support) is drawn hollow,
-// without error bars, and left out of the value axes' ranges.
+// without error bars, and left out of the value axes' ranges. The n_1 points stand a little left
+// of their abscissa and the T_exc points a little right, so that both error bars read.
 
 #include <QMap>
 #include <QString>
@@ -37,6 +38,9 @@ public:
     explicit TSeriesPlot(QWidget* parent = nullptr);
 
     void Show(const TSeries& series);
+    // The n_1 axis logarithmic, for a series over decades of density; the series shown stays.
+    void SetLogarithmicDensity(bool on);
+    bool LogarithmicDensity() const { return yAxis->scaleType() == QCPAxis::stLogarithmic; }
 
     QCPGraph* Densities() const { return densities_; }
     QCPGraph* Temperatures() const { return temperatures_; }
@@ -55,6 +59,7 @@ private:
     QCPGraph* flaggedDensities_;
     QCPGraph* flaggedTemperatures_;
     QVector<QString> names_;
+    TSeries shown_;
 };
 
 } // namespace zelt

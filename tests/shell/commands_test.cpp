@@ -110,23 +110,40 @@ TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
 }
 
 TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
-    Control<QLineEdit>("FromDensityEdit")->setText("1.0E+017");
-    Control<QLineEdit>("ToDensityEdit")->setText("1.0E+015");
+    // One range running downwards: cells from index 0 up.
     Control<QLineEdit>("FromTempEdit")->setText("3000");
     Control<QLineEdit>("ToTempEdit")->setText("1000");
     Window().Iterate();
     const auto& map = Window().AtomicData().RSSMap;
-    EXPECT_EQ(Z(17, 3000), map[0][0]);
+    EXPECT_EQ(Z(15, 3000), map[0][0]);
     EXPECT_EQ(Z(16, 2000), map[1][1]);
-    EXPECT_EQ(Z(17.6, 3000), -1);
+    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
 
+    // Both: a grey map, and the status bar says why.
+    Control<QLineEdit>("FromDensityEdit")->setText("1.0E+017");
+    Control<QLineEdit>("ToDensityEdit")->setText("1.0E+015");
+    Window().Iterate();
+    EXPECT_EQ(map[0].size(), 2);
+    EXPECT_EQ(Z(17, 3000), -1);
+    EXPECT_EQ(Z(16, 2000), -1);
+    EXPECT_FALSE(Plot()->ColourScale()->visible());
+    EXPECT_EQ(Window().statusBar()->currentMessage(),
+              "Both ranges run downwards (From above To): the map shows no residual and stays "
+              "grey; swap From and To to see it.");
+
+    // Equal ends: nothing drawn, the axis labels distinct, the result in the report.
     Control<QLineEdit>("FromTempEdit")->setText("2000");
     Control<QLineEdit>("ToTempEdit")->setText("2000");
     Window().Iterate();
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     EXPECT_EQ(Window().AtomicData().MapRange.TemperatureStep, 0);
-    EXPECT_EQ(Z(16, 5000), map[0][1]);
-    EXPECT_EQ(Z(17, -100), map[0][0]);
+    EXPECT_EQ(Z(16, 2000), -1);
+    EXPECT_FALSE(Plot()->ColourScale()->visible());
+    EXPECT_EQ(Plot()->yAxis->range(), QCPRange(1999, 2001));
+    EXPECT_EQ(Window().statusBar()->currentMessage(),
+              "The temperature range has equal ends: the map has no area to draw; its result is "
+              "in the report.");
+    EXPECT_TRUE(MemoLines().last().endsWith(" argon_5e16.txt  map"));
 }
 
 TEST_F(CommandsTest, FitShowsResultLineAndFittedFractions) {

@@ -1,9 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "tests/shell/windowtest.h"
 
+#include <QApplication>
+#include <QDir>
 #include <QKeyEvent>
+#include <QMimeData>
+#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
+#include <QUrl>
 
 namespace zelt {
 namespace {
@@ -124,6 +129,53 @@ TEST_F(FilesTest, ReadErrorsKeepCaptionListAndPosition) {
     ASSERT_EQ(dialogs_.Messages.size(), 1);
     EXPECT_EQ(Grid()->rowCount(), 3);
     EXPECT_NE(Row(2)[3], "");
+}
+
+// A file dropped on the window is read and its folder listed; a folder dropped is listed.
+TEST_F(FilesTest, DroppedFilesAreReadAndDroppedFoldersListed) {
+    const auto drop = [this](const QString& path) {
+        QMimeData data;
+        data.setUrls({QUrl::fromLocalFile(path)});
+        QDragEnterEvent enter(QPoint(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Window(), &enter);
+        EXPECT_TRUE(enter.isAccepted());
+        QDropEvent dropped(QPointF(5, 5), Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(&Window(), &dropped);
+    };
+    QDir(folders_.Root()).mkpath("other");
+    const QString other = folders_.Root() + "/other";
+    test::TTestFolders::Write(other + "/x.txt", test::FiveLines);
+    test::TTestFolders::Write(other + "/y.txt", test::FiveLines);
+    drop(other + "/y.txt");
+    EXPECT_EQ(Window().windowTitle(), "Zelt Fit - " + other + "/y.txt");
+    EXPECT_EQ(Grid()->rowCount(), 6);
+    EXPECT_EQ(ListItems("FileListBox"), (QStringList{"x.txt", "y.txt"}));
+    EXPECT_EQ(Position(), "  File 2/2 in folder");
+
+    drop(folders_.Measurements());
+    EXPECT_EQ(ListItems("FileListBox"), (QStringList{"a.txt", "B.txt", "c.txt"}));
+    EXPECT_EQ(FileList()->currentRow(), -1);
+    Window().NextFileClick();
+    EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/a.txt");
+}
+
+// A read refused for a habit of another program says which one in the status bar, beside the
+// reader's own error.
+TEST_F(FilesTest, AFileThatFailsToReadSaysWhy) {
+    const std::pair<QByteArray, QString> cases[] = {
+        {"\xEF\xBB\xBF" + test::FiveLines,
+         "The file begins with a UTF-8 byte order mark: save it as plain text without one."},
+        {"696.5431 1000\r\n727,2936 400\r\n",
+         "Line 2 has a decimal comma (\"727,2936\"): numbers take '.' as the decimal separator."},
+        {"Wavelength Intensity\r\n" + test::FiveLines,
+         "Line 1 is a header line (\"Wavelength Intensity\"): a measurement file holds only "
+         "numbers, a wavelength and an intensity on each line."}};
+    for (const auto& [content, cause] : cases) {
+        ReadThroughDialog(folders_.WriteMeasurement("bad.txt", content));
+        EXPECT_EQ(dialogs_.Errors.size(), 1u);
+        EXPECT_EQ(Window().statusBar()->currentMessage(), cause);
+        dialogs_.Errors.clear();
+    }
 }
 
 } // namespace

@@ -14,6 +14,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QToolButton>
 
 namespace zelt {
 namespace {
@@ -58,6 +59,21 @@ TEST_F(WindowTest, ScreenshotsAfterAMapAndAFit) {
         Save(Window(), name + "-map.png");
         plots->setCurrentIndex(0);
         Save(Window(), name + "-chart.png");
+
+        // Folded, the plots take the lower area's height; unfolded, it comes back as it was.
+        auto* fold = Control<QToolButton>("LowerFoldBtn");
+        const int unfolded = plots->height(), memo = Control<QWidget>("ReportsMemo")->height();
+        fold->click();
+        Save(Window(), name + "-chart-folded.png");
+        EXPECT_EQ(fold->text(), "▴ Settings");
+        EXPECT_GE(plots->height(), unfolded + memo + 100);
+        EXPECT_TRUE(Control<QWidget>("MapBtn")->visibleRegion().isEmpty());
+        plots->setCurrentIndex(1);
+        Save(Window(), name + "-map-folded.png");
+        fold->click();
+        QApplication::processEvents();
+        EXPECT_EQ(plots->height(), unfolded);
+        EXPECT_FALSE(Control<QWidget>("MapBtn")->visibleRegion().isEmpty());
     }
 }
 

@@ -2,15 +2,20 @@
 // "Fit all files": the demo spectra and one bad file, fitted as one file at a time would be.
 
 #include "app/tsv.h"
+#include "common/codepage.h"
 #include "shell/seriesrun.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/seriesplot.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListWidget>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+
+#include <limits>
 
 namespace zelt {
 namespace {
@@ -114,6 +119,62 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_EQ(plot->FlaggedDensities()->dataCount(), 1);
     EXPECT_GT(plot->yAxis2->range().lower, 1000);
     EXPECT_LT(plot->yAxis2->range().upper, 2000);
+    // Each n_1 point a little left of its abscissa, each T_exc point as far right.
+    const double apart = plot->xAxis->range().size() / 150;
+    EXPECT_DOUBLE_EQ(plot->Densities()->data()->at(0)->key, 1e16 - apart);
+    EXPECT_DOUBLE_EQ(plot->Temperatures()->data()->at(0)->key, 1e16 + apart);
+
+    // A logarithmic n_1 axis over the decade of the sound points.
+    Control<QCheckBox>("LogDensityCheckBox")->setChecked(true);
+    EXPECT_EQ(plot->yAxis->scaleType(), QCPAxis::stLogarithmic);
+    EXPECT_GT(plot->yAxis->range().lower, 5e15);
+    EXPECT_LT(plot->yAxis->range().upper, 3e17);
+    EXPECT_EQ(plot->Densities()->dataCount(), 3);
+}
+
+// The window is drawn once at the end, not per file: "Fit all files" takes at most twice the
+// time of the application's series alone (what zeltfit-cli batch runs), with the same report.
+TEST_F(SeriesTest, FitAllFilesTakesAtMostTwiceTheBatchAndGivesItsReport) {
+    const QByteArray demo = test::TTestFolders::Read(
+        QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_2e17.txt"));
+    for (int i = 10; i < 210; ++i)
+        folders_.WriteMeasurement(QStringLiteral("argon_%1e17.txt").arg(i), demo);
+    OpenWithTemperatureFitted();
+    std::vector<std::string> files;
+    for (const QString& name : QDir(folders_.Measurements()).entryList(QDir::Files))
+        files.push_back((folders_.Measurements() + "/" + name).toStdString());
+
+    TZeltApp app(folders_.ConfigFile().toStdString());
+    app.SetStoreMeasurementFolder(false);
+    ASSERT_TRUE(app.ChangeSpecies("Ar I").Done);
+    TCommandSettings settings = app.ConfiguredSettings();
+    settings.FitTemperatureOn = true;
+    QString report;
+    TSeriesHooks hooks;
+    hooks.Done = [&](const TSeries&, const TSeriesFile& file) {
+        for (const std::string& line : file.Fit.Report)
+            report += QString::fromStdString(Cp1252ToUtf8(line)) + "\n";
+    };
+    // The faster of two runs each, the two taking turns: other programs on the machine slow
+    // one run or another, not both.
+    qint64 batch = std::numeric_limits<qint64>::max(), window = batch;
+    for (int round = 0; round < 2; ++round) {
+        QElapsedTimer clock;
+        clock.start();
+        const TSeries series =
+            app.RunSeries(files, TSeriesCommand::Fit, settings, ReportFinalResults, {}, hooks);
+        batch = std::min(batch, clock.nsecsElapsed());
+        ASSERT_EQ(series.Entries.size(), 205u);
+        clock.restart();
+        Window().FitAllClick();
+        window = std::min(window, clock.nsecsElapsed());
+        ASSERT_EQ(Entries().size(), 205u);
+    }
+    RecordProperty("window_ms", static_cast<int>(window / 1000000));
+    RecordProperty("batch_ms", static_cast<int>(batch / 1000000));
+    EXPECT_LE(window, 2 * batch) << window / 1e6 << " ms against " << batch / 1e6 << " ms";
+    EXPECT_EQ(Memo() + "\n", report);
+    EXPECT_TRUE(Window().windowTitle().endsWith("/argon_209e17.txt"));
 }
 
 TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhile) {

@@ -8,6 +8,7 @@
 #include <QRegularExpression>
 #include <QStatusBar>
 #include <QTest>
+#include <QToolButton>
 
 namespace zelt {
 namespace {
@@ -160,12 +161,20 @@ TEST_F(WindowStateTest, SaveFoldersLevelAndTickRememberedBesideTheConfiguration)
                                                  folders_.Measurements() + "/five_table.txt"}));
     Control<QComboBox>("RegionLevelBox")->setCurrentIndex(2);
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().show();
+    Control<QToolButton>("LowerFoldBtn")->click();
     Window().close();
     EXPECT_FALSE(test::TTestFolders::Read(folders_.ConfigFile()).contains("Window"));
 
     Open();
     EXPECT_EQ(Control<QComboBox>("RegionLevelBox")->currentIndex(), 2);
     EXPECT_TRUE(Control<QCheckBox>("FitTempCheckBox")->isChecked());
+    // The lower area folded away as it was left, the toggle saying so.
+    Window().show();
+    QApplication::processEvents();
+    EXPECT_EQ(Control<QToolButton>("LowerFoldBtn")->text(), "▴ Settings");
+    Control<QToolButton>("LowerFoldBtn")->click();
+    EXPECT_GT(Control<QWidget>("ReportsMemo")->height(), 50);
 }
 
 TEST_F(WindowStateTest, ToolTipsShortcutsAndEnterInAGroup) {

@@ -101,6 +101,37 @@ TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
     }
 }
 
+// Bars closer than a bar's width (772.3761 behind 772.4207) stand side by side about their
+// middle, the fitted and free points on them; bars far apart stay at their wavelengths.
+TEST(ZeltChart, NearCoincidentBarsStandSideBySide) {
+    TZeltChart chart;
+    chart.resize(600, 400);
+    for (double wavelength : {696.5431, 772.3761, 772.4207, 810.3693, 811.5311, 912.2967}) {
+        chart.AddMeasured(wavelength, 0.5, Qt::red);
+        chart.AddFitted(wavelength, 0.4);
+        chart.AddFree(wavelength, 0.3);
+    }
+    chart.Redraw();
+    const auto& bars = chart.Measured()->Bars();
+    const double width = chart.Measured()->width() * chart.xAxis->range().size();
+    EXPECT_EQ(bars[0].Shown, 696.5431);
+    EXPECT_EQ(bars[5].Shown, 912.2967);
+    EXPECT_DOUBLE_EQ(bars[1].Shown + bars[2].Shown, 772.3761 + 772.4207);
+    EXPECT_NEAR(bars[2].Shown - bars[1].Shown, width, 1e-9);
+    EXPECT_NEAR(bars[4].Shown - bars[3].Shown, width, 1e-9);
+    for (int i = 0; i < bars.size(); ++i) {
+        EXPECT_EQ(chart.Fitted()->data()->at(i)->key, bars[i].Shown) << i;
+        EXPECT_EQ(chart.Free()->data()->at(i)->key, bars[i].Shown) << i;
+    }
+    const QImage image = chart.toPixmap(600, 400).toImage();
+    const int y = static_cast<int>(chart.yAxis->coordToPixel(0.1));
+    // Both bars of the close pair show red beside each other.
+    for (int i : {1, 2})
+        EXPECT_EQ(image.pixelColor(static_cast<int>(chart.xAxis->coordToPixel(bars[i].Shown)), y),
+                  QColor(Qt::red));
+    EXPECT_EQ(chart.Marks()->TextRects().size(), 6);
+}
+
 TEST(ZeltChart, FractionLabelsNeverOverlapOnALowChart) {
     TZeltChart chart;
     chart.show();

@@ -121,6 +121,12 @@ TEST(ContourPlot, NoScaleWithoutMapAndNoCrossHairInImages) {
     SavePlotImage(plot, with);
     EXPECT_TRUE(plot.CrossHairShown());
     EXPECT_EQ(QImage(with), QImage(without));
+    // For print: the picture at 300 dpi (the screen's 96 dpi scaled), marked with it.
+    const QString print = folder.filePath("print.png");
+    SavePlotImage(plot, print, 300);
+    const QImage printed(print);
+    EXPECT_EQ(printed.size(), QSize(938, 938));
+    EXPECT_EQ(printed.dotsPerMeterX(), 11811);
     plot.SetDataRange(15, 16, 1000, 2000);
     EXPECT_FALSE(plot.CrossHairShown());
 }

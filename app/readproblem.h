@@ -1,0 +1,15 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Why a measurement file could not be read, in the terms of the editor that made it: the
+// reader's own error names a token and a line, this names the habit behind it.
+
+#include <string>
+
+namespace zelt {
+
+// What the measurement file has that its reader does not take, in one sentence (UTF-8): a UTF-8
+// byte order mark, a decimal comma or a header line, the first of these in the file; empty when
+// it has none (or cannot be opened).
+std::string MeasurementFileProblem(const std::string& path);
+
+} // namespace zelt
