@@ -32,12 +32,14 @@ namespace zelt {
 class TCommandGate;
 class TContourPlot;
 class TFileListBox;
+class TFreeLevelsView;
 class TLineTable;
 class TNumberEdit;
 class TRegionOverlay;
 class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
+class TSpectrumPage;
 class TWindowMemory;
 class TZeltChart;
 
@@ -134,6 +136,7 @@ private:
     // What the window shows after a read and after a fit.
     bool ShowRead(const TOutcome& outcome);
     bool ShowFit(const TFitOutcome& outcome);
+    bool ShowFreeFit(const TFreeLevelsOutcome& outcome);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;
@@ -175,6 +178,8 @@ private:
     TResultStatus* resultStatus_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
+    TSpectrumPage* spectrumPage_ = nullptr;
+    TFreeLevelsView* freeLevels_ = nullptr;
     std::unique_ptr<TCommandGate> gate_;
     std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.

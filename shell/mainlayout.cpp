@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "shell/aboutbox.h"
 #include "shell/filelistbox.h"
+#include "shell/freelevelsview.h"
 #include "shell/linetable.h"
 #include "shell/main.h"
 #include "shell/numberedit.h"
@@ -12,10 +13,12 @@
 #include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/spectrumpage.h"
 #include "shell/windowtext.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
+#include "widgets/spectrumplot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -176,6 +179,8 @@ QWidget* TMainForm::CreateUpperArea() {
     tablePages_->addTab(grid_, QStringLiteral("Selected lines"));
     tablePages_->addTab(linesBox_, QStringLiteral("Database lines"));
     tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
+    freeLevels_ = new TFreeLevelsView(this);
+    tablePages_->addTab(freeLevels_->Page(), QStringLiteral("Free levels"));
 
     plotPages_ = new QTabWidget;
     plotPages_->setObjectName(QStringLiteral("PlotPageControl"));
@@ -215,7 +220,14 @@ QWidget* TMainForm::CreateUpperArea() {
             ->setEnabled(!seriesRun_->Entries().empty());
     });
     plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
-    commandAreas_.append(tablePages_);
+    spectrumPage_ = new TSpectrumPage(app_, dialogs_, [this](const QString& file) {
+        currentFile_ = file;
+        ReadBtnClick(TSender::FileListBox);
+    });
+    spectrumPage_->setObjectName(QStringLiteral("SpectrumPage"));
+    AddImageMenu(spectrumPage_->Plot());
+    plotPages_->addTab(spectrumPage_, QStringLiteral("Spectrum"));
+    commandAreas_ << tablePages_ << spectrumPage_;
 
     splitter->addWidget(tablePages_);
     splitter->addWidget(plotPages_);
@@ -309,6 +321,7 @@ QWidget* TMainForm::CreateLowerArea() {
     fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
     fitLayout->addWidget(fitTempCheckBox_);
     fitLayout->addWidget(fitTempEdit_);
+    fitLayout->addWidget(freeLevels_->CheckBox());
     fitLayout->addWidget(Labelled(QStringLiteral("Max iteration number"), maxIterEdit_));
     fitLayout->addWidget(fitBtn_);
     fitLayout->addStretch(1);
