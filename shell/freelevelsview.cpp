@@ -21,11 +21,12 @@ QString Number(const std::optional<long double>& value, const char* pattern) {
 } // namespace
 
 TFreeLevelsView::TFreeLevelsView(QObject* parent)
-    : QObject(parent), checkBox_(new QCheckBox(QStringLiteral("Free lower levels"))),
-      page_(new QWidget), table_(new QTableWidget), comparison_(new QLabel) {
+    : QObject(parent), checkBox_(new QCheckBox(QStringLiteral("Free levels"))), page_(new QWidget),
+      table_(new QTableWidget), comparison_(new QLabel) {
     checkBox_->setObjectName(QStringLiteral("FreeLevelsCheckBox"));
     checkBox_->setToolTip(QStringLiteral(
-        "\"Fit\" fits the density of every populated lower level (Boltzmax of them) on its own, "
+        "Free lower levels: \"Fit\" fits the density of every populated lower level (Boltzmax of "
+        "them) on its own, "
         "starting from the Boltzmann fit of n_1 (and T_exc when ticked), and compares the two "
         "by an F-test"));
     page_->setObjectName(QStringLiteral("FreeLevelsPage"));
@@ -38,10 +39,11 @@ TFreeLevelsView::TFreeLevelsView(QObject* parent)
                                        QStringLiteral("n/n_1"), QStringLiteral("u"),
                                        QStringLiteral("Boltzmann T (K)"), QStringLiteral("u")});
     comparison_->setObjectName(QStringLiteral("FreeLevelsComparison"));
-    comparison_->setWordWrap(true);
     comparison_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // One line, cut where the page is narrow; the tool tip holds it whole.
+    comparison_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     comparison_->setText(QStringLiteral(
-        "Tick \"Free lower levels\" in the \"Fit\" group: \"Fit\" then shows the levels here."));
+        "Tick \"Free levels\" in the \"Fit\" group: \"Fit\" then shows the levels here."));
     auto* layout = new QVBoxLayout(page_);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->addWidget(table_, 1);
@@ -78,6 +80,7 @@ void TFreeLevelsView::Show(const TAtomicData& data, const TFreeLevelsRun& run,
     }
     table_->resizeColumnsToContents();
     comparison_->setText(comparison);
+    comparison_->setToolTip(comparison);
 }
 
 } // namespace zelt

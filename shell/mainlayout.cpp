@@ -321,9 +321,12 @@ QWidget* TMainForm::CreateLowerArea() {
     fitLayout->addWidget(Labelled(QStringLiteral("Density n_1 (m-3)"), fitDensityEdit_));
     fitLayout->addWidget(fitTempCheckBox_);
     fitLayout->addWidget(fitTempEdit_);
-    fitLayout->addWidget(freeLevels_->CheckBox());
     fitLayout->addWidget(Labelled(QStringLiteral("Max iteration number"), maxIterEdit_));
-    fitLayout->addWidget(fitBtn_);
+    // The mode beside the button it changes, so that the group grows no taller.
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(fitBtn_);
+    fitRow->addWidget(freeLevels_->CheckBox());
+    fitLayout->addLayout(fitRow);
     fitLayout->addStretch(1);
     layout->addWidget(fit);
 

@@ -10,9 +10,9 @@
 #include <QDir>
 #include <QDoubleSpinBox>
 #include <QFileInfo>
-#include <QGridLayout>
 #include <QHeaderView>
 #include <QLabel>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
 #include <QTabWidget>
@@ -95,22 +95,24 @@ void FillTable(QTableWidget& table, const QStringList& titles,
 TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
                              std::function<void(const QString&)> read, QWidget* parent)
     : QWidget(parent), app_(app), dialogs_(dialogs), read_(std::move(read)),
-      plot_(new TSpectrumPlot), table_(new QTableWidget), notesLabel_(new QLabel),
+      plot_(new TSpectrumPlot), table_(new QTableWidget), notes_(new QPlainTextEdit),
       windowEdit_(SpinBox("SpectrumWindowEdit", 0, 20, 0.05, 3)),
       sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))),
       toleranceEdit_(SpinBox("SpectrumToleranceEdit", 0.001, 1, 0.005, 3)),
       photonsBox_(new QCheckBox(QStringLiteral("Photon counts"))),
       responseBtn_(Button("SpectrumResponseBtn", QStringLiteral("Response…"))),
-      useBtn_(Button("UseIntensitiesBtn", QStringLiteral("Use these intensities"))) {
+      useBtn_(Button("UseIntensitiesBtn", QStringLiteral("Use these intensities"))),
+      spectrumOptions_(new QWidget), listOptions_(new QWidget) {
     plot_->setObjectName(QStringLiteral("SpectrumPlot"));
     table_->setObjectName(QStringLiteral("SpectrumLines"));
     table_->verticalHeader()->setVisible(false);
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    notesLabel_->setObjectName(QStringLiteral("SpectrumNotes"));
-    notesLabel_->setWordWrap(true);
-    notesLabel_->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    notesLabel_->setContentsMargins(4, 2, 4, 2);
-    notesLabel_->setText(QStringLiteral(
+    notes_->setObjectName(QStringLiteral("SpectrumNotes"));
+    notes_->setReadOnly(true);
+    // Three lines of what the import did; more scroll.
+    notes_->setFixedHeight(notes_->fontMetrics().lineSpacing() * 3 +
+                           2 * (notes_->frameWidth() + 4));
+    notes_->setPlainText(QStringLiteral(
         "Open a raw spectrum to integrate the lines of the species, or a list of your own "
         "wavelengths and intensities to match to the database."));
     windowEdit_->setSpecialValueText(QStringLiteral("measured"));
@@ -156,40 +158,45 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         Update();
     });
 
-    auto* controls = new QGridLayout;
-    controls->setContentsMargins(4, 4, 4, 0);
-    controls->addWidget(openSpectrum, 0, 0);
-    controls->addWidget(openList, 0, 1);
-    controls->addWidget(responseBtn_, 0, 2);
-    controls->addWidget(useBtn_, 0, 3, 1, 2);
+    auto* buttons = new QHBoxLayout;
+    for (QPushButton* button : {openSpectrum, openList, useBtn_})
+        buttons->addWidget(button);
+    buttons->addStretch(1);
+    // The options of a spectrum, or of a line list while one is shown.
     auto* windowLabel = new QLabel(QStringLiteral("Window (nm)"));
     windowLabel->setBuddy(windowEdit_);
+    auto* spectrumOptions = new QHBoxLayout(spectrumOptions_);
+    spectrumOptions->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{windowLabel, windowEdit_, sumBlendsBox_, responseBtn_})
+        spectrumOptions->addWidget(control);
+    spectrumOptions->addStretch(1);
     auto* toleranceLabel = new QLabel(QStringLiteral("Tolerance (nm)"));
     toleranceLabel->setBuddy(toleranceEdit_);
-    auto* windowRow = new QHBoxLayout;
-    windowRow->addWidget(windowLabel);
-    windowRow->addWidget(windowEdit_);
-    windowRow->addWidget(sumBlendsBox_);
-    windowRow->addSpacing(12);
-    windowRow->addWidget(toleranceLabel);
-    windowRow->addWidget(toleranceEdit_);
-    windowRow->addWidget(photonsBox_);
-    windowRow->addStretch(1);
-    controls->addLayout(windowRow, 1, 0, 1, 5);
-    controls->setColumnStretch(5, 1);
+    auto* listOptions = new QHBoxLayout(listOptions_);
+    listOptions->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{toleranceLabel, toleranceEdit_, photonsBox_})
+        listOptions->addWidget(control);
+    listOptions->addStretch(1);
+    listOptions_->hide();
+    auto* controls = new QVBoxLayout;
+    controls->setContentsMargins(4, 4, 4, 0);
+    controls->addLayout(buttons);
+    controls->addWidget(spectrumOptions_);
+    controls->addWidget(listOptions_);
 
     auto* lower = new QWidget;
     auto* lowerLayout = new QVBoxLayout(lower);
     lowerLayout->setContentsMargins(0, 0, 0, 0);
     lowerLayout->setSpacing(2);
-    lowerLayout->addWidget(notesLabel_);
+    lowerLayout->addWidget(notes_);
     lowerLayout->addWidget(table_, 1);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->setChildrenCollapsible(false);
     splitter->addWidget(plot_);
     splitter->addWidget(lower);
-    splitter->setStretchFactor(0, 3);
-    splitter->setStretchFactor(1, 2);
+    splitter->setSizes({350, 200});
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -246,9 +253,11 @@ bool TSpectrumPage::OfferImport(const QString& file) {
 }
 
 bool TSpectrumPage::Update() {
+    spectrumOptions_->setVisible(kind_ != TImportKind::LineList);
+    listOptions_->setVisible(kind_ == TImportKind::LineList);
     lines_.clear();
     tableText_.clear();
-    notes_.clear();
+    notesShown_.clear();
     bool done = false;
     if (kind_ == TImportKind::Spectrum) {
         const TSpectrumOutcome outcome = app_.IntegrateSpectrum(file_.toStdString(), Settings());
@@ -267,7 +276,7 @@ bool TSpectrumPage::Update() {
         plot_->Clear();
         table_->clear();
         table_->setRowCount(0);
-        notesLabel_->setText(
+        notes_->setPlainText(
             kind_ == TImportKind::None
                 ? QString()
                 : QStringLiteral("\"%1\" could not be imported.").arg(QFileInfo(file_).fileName()));
@@ -297,8 +306,7 @@ void TSpectrumPage::ShowSpectrum(const TSpectrumOutcome& outcome) {
     }
     const TRawSpectrum& spectrum = outcome.Spectrum;
     plot_->ShowSpectrum(QVector<double>(spectrum.Wavelengths.begin(), spectrum.Wavelengths.end()),
-                        QVector<double>(spectrum.Counts.begin(), spectrum.Counts.end()), marks,
-                        QFileInfo(file_).fileName());
+                        QVector<double>(spectrum.Counts.begin(), spectrum.Counts.end()), marks);
     FillTable(*table_,
               {QStringLiteral("Line (nm)"), QStringLiteral("Window (nm)"),
                QStringLiteral("Integral (counts)"), QStringLiteral("u"),
@@ -327,7 +335,7 @@ void TSpectrumPage::ShowList(const TLineListOutcome& outcome) {
              FromStd(Format("%.4e", {line.Intensity})),
              line.Uncertainty > 0 ? FromStd(Format("%.2e", {line.Uncertainty})) : QString()});
     }
-    plot_->ShowSticks(wavelengths, intensities, labels, QFileInfo(file_).fileName());
+    plot_->ShowSticks(wavelengths, intensities, labels);
     FillTable(*table_,
               {QStringLiteral("File line"), QStringLiteral("Given (nm)"),
                QStringLiteral("Database line (nm)"), QStringLiteral("Offset (nm)"),
@@ -339,11 +347,11 @@ void TSpectrumPage::ShowList(const TLineListOutcome& outcome) {
 }
 
 void TSpectrumPage::ShowNotes(const std::vector<std::string>& notes) {
-    notes_ = notes;
+    notesShown_ = notes;
     QStringList texts;
     for (const std::string& note : notes)
         texts.append(FromStd(note));
-    notesLabel_->setText(texts.join(QStringLiteral("\n")));
+    notes_->setPlainText(texts.join(QStringLiteral("\n")));
 }
 
 void TSpectrumPage::UseClick() {
@@ -354,8 +362,8 @@ void TSpectrumPage::UseClick() {
         source.dir().filePath(source.completeBaseName() + QStringLiteral(".txt")));
     if (fileName.isEmpty())
         return;
-    const TImportOutcome outcome =
-        app_.WriteImport(file_.toStdString(), fileName.toStdString(), lines_, tableText_, notes_);
+    const TImportOutcome outcome = app_.WriteImport(file_.toStdString(), fileName.toStdString(),
+                                                    lines_, tableText_, notesShown_);
     if (!outcome.Done) {
         dialogs_.Error(FromStd(outcome.Error));
         return;

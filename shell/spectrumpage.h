@@ -18,7 +18,7 @@
 
 class QCheckBox;
 class QDoubleSpinBox;
-class QLabel;
+class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
 
@@ -64,18 +64,20 @@ private:
     TImportKind kind_ = TImportKind::None;
     std::vector<TMeasuredLine> lines_;
     std::string tableText_;
-    std::vector<std::string> notes_;
+    std::vector<std::string> notesShown_;
     QString response_;
 
     TSpectrumPlot* plot_;
     QTableWidget* table_;
-    QLabel* notesLabel_;
+    QPlainTextEdit* notes_;
     QDoubleSpinBox* windowEdit_;
     QCheckBox* sumBlendsBox_;
     QDoubleSpinBox* toleranceEdit_;
     QCheckBox* photonsBox_;
     QPushButton* responseBtn_;
     QPushButton* useBtn_;
+    QWidget* spectrumOptions_;
+    QWidget* listOptions_;
 };
 
 } // namespace zelt

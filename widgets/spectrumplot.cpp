@@ -29,21 +29,6 @@ QColor WithAlpha(QColor colour, int alpha) {
     return colour;
 }
 
-// A label standing upright at the top of the plotting area, at x (nm).
-void Label(QCustomPlot& plot, double x, const QString& text, const QColor& colour) {
-    auto* label = new QCPItemText(&plot);
-    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    label->position->setCoords(x, 0.01);
-    label->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
-    label->setRotation(-90);
-    label->setText(text);
-    label->setColor(colour.darker(130));
-    QFont font = plot.font();
-    font.setPixelSize(10);
-    label->setFont(font);
-    label->setClipToAxisRect(true);
-}
-
 } // namespace
 
 TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
@@ -51,9 +36,6 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     xAxis->setLabel(QStringLiteral("Wavelength [nm]"));
     yAxis->setLabel(QStringLiteral("Counts"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
-    plotLayout()->insertRow(0);
-    caption_ = new QCPTextElement(this, QString());
-    plotLayout()->addElement(0, 0, caption_);
     counts_ = addGraph();
     counts_->setPen(QPen(SpectrumColour, 1));
     counts_->setName(QStringLiteral("spectrum"));
@@ -76,6 +58,7 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     axisRect()->setRangeDrag(Qt::Horizontal);
     axisRect()->setRangeZoom(Qt::Horizontal);
     connect(this, &QCustomPlot::mouseDoubleClick, this, [this] { ShowAll(); });
+    connect(this, &QCustomPlot::beforeReplot, this, [this] { SpreadLabels(); });
     connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
         emit MouseAt(xAxis->pixelToCoord(event->position().x()),
                      yAxis->pixelToCoord(event->position().y()));
@@ -99,16 +82,43 @@ QColor TSpectrumPlot::KindColour(TMarkKind kind) {
     return {140, 140, 140};
 }
 
-void TSpectrumPlot::Reset(const QString& caption) {
+void TSpectrumPlot::Reset() {
     clearItems();
+    labels_.clear();
     counts_->data()->clear();
     counts_->setLineStyle(QCPGraph::lsLine);
     marks_ = 0;
-    caption_->setText(caption);
+}
+
+// A label standing upright at the top of the plotting area, at x (nm).
+void TSpectrumPlot::AddLabel(double x, const QString& text, const QColor& colour) {
+    auto* label = new QCPItemText(this);
+    label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
+    label->position->setCoords(x, 0.01);
+    label->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
+    label->setRotation(-90);
+    label->setText(text);
+    label->setColor(colour.darker(130));
+    QFont font = this->font();
+    font.setPixelSize(10);
+    label->setFont(font);
+    labels_.append(label);
+}
+
+// From left to right, a label closer than its text's height to the last one shown is hidden.
+void TSpectrumPlot::SpreadLabels() {
+    double last = -1e300;
+    for (QCPItemText* label : labels_) {
+        const double x = xAxis->coordToPixel(label->position->key());
+        const bool shown = x - last >= QFontMetricsF(label->font()).height();
+        label->setVisible(shown);
+        if (shown)
+            last = x;
+    }
 }
 
 void TSpectrumPlot::Clear() {
-    Reset(QString());
+    Reset();
     wavelengths_ = QCPRange(0, 1);
     xAxis->setRange(wavelengths_);
     yAxis->setRange(0, 1);
@@ -133,13 +143,13 @@ void TSpectrumPlot::AddMark(const TMark& mark, double top) {
     tick->end->setCoords(mark.Centre, top);
     tick->setPen(QPen(colour, 1.5));
     if (!mark.Label.isEmpty())
-        Label(*this, mark.Centre, mark.Label, colour);
+        AddLabel(mark.Centre, mark.Label, colour);
     ++marks_;
 }
 
 void TSpectrumPlot::ShowSpectrum(const QVector<double>& wavelengths, const QVector<double>& counts,
-                                 const QVector<TMark>& marks, const QString& caption) {
-    Reset(caption);
+                                 const QVector<TMark>& marks) {
+    Reset();
     counts_->setData(wavelengths, counts, true);
     const auto [low, high] = std::minmax_element(counts.begin(), counts.end());
     const double bottom = counts.isEmpty() ? 0 : std::min(0.0, *low);
@@ -154,16 +164,15 @@ void TSpectrumPlot::ShowSpectrum(const QVector<double>& wavelengths, const QVect
 }
 
 void TSpectrumPlot::ShowSticks(const QVector<double>& wavelengths,
-                               const QVector<double>& intensities, const QStringList& labels,
-                               const QString& caption) {
-    Reset(caption);
+                               const QVector<double>& intensities, const QStringList& labels) {
+    Reset();
     counts_->setData(wavelengths, intensities);
     counts_->setLineStyle(QCPGraph::lsImpulse);
     const double high =
         intensities.isEmpty() ? 1 : *std::max_element(intensities.begin(), intensities.end());
     yAxis->setRange(0, high > 0 ? high * 1.3 : 1);
     for (qsizetype i = 0; i < wavelengths.size() && i < labels.size(); ++i)
-        Label(*this, wavelengths[i], labels[i], KindColour(TMarkKind::Integrated));
+        AddLabel(wavelengths[i], labels[i], KindColour(TMarkKind::Integrated));
     if (wavelengths.isEmpty()) {
         wavelengths_ = QCPRange(0, 1);
     } else {
@@ -175,6 +184,9 @@ void TSpectrumPlot::ShowSticks(const QVector<double>& wavelengths,
 }
 
 void TSpectrumPlot::ShowAll() {
+    std::sort(labels_.begin(), labels_.end(), [](const QCPItemText* a, const QCPItemText* b) {
+        return a->position->key() < b->position->key();
+    });
     xAxis->setRange(wavelengths_);
     replot();
 }

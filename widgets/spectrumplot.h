@@ -3,8 +3,10 @@
 // The plot of a raw spectrum for its import: the counts over wavelength, each database line
 // marked, its integration window shaded in the colour of what became of the line, the pixels of
 // its background lighter beside it, and the straight background drawn across the window. A line
-// list is drawn as sticks of its intensities at the database wavelengths. The mouse wheel zooms
-// the wavelength axis, dragging moves it, a double click shows the whole spectrum again.
+// list is drawn as sticks of its intensities at the database wavelengths. The lines' wavelengths
+// stand upright at the top, those that would cover another's left out until the axis is zoomed.
+// The mouse wheel zooms the wavelength axis, dragging moves it, a double click shows the whole
+// spectrum again.
 
 #include <QColor>
 #include <QString>
@@ -33,12 +35,12 @@ public:
 
     static QColor KindColour(TMarkKind kind);
 
-    // The spectrum with its marks; `caption` above the plot (the file's name).
+    // The spectrum with its marks.
     void ShowSpectrum(const QVector<double>& wavelengths, const QVector<double>& counts,
-                      const QVector<TMark>& marks, const QString& caption);
+                      const QVector<TMark>& marks);
     // A line list: a stick of `intensities[i]` at `wavelengths[i]`, labelled.
     void ShowSticks(const QVector<double>& wavelengths, const QVector<double>& intensities,
-                    const QStringList& labels, const QString& caption);
+                    const QStringList& labels);
     void Clear();
 
     QCPGraph* Counts() const { return counts_; }
@@ -49,12 +51,14 @@ signals:
     void MouseAt(double wavelength, double counts);
 
 private:
-    void Reset(const QString& caption);
+    void Reset();
     void AddMark(const TMark& mark, double top);
+    void AddLabel(double x, const QString& text, const QColor& colour);
+    void SpreadLabels();
     void ShowAll();
 
     QCPGraph* counts_;
-    QCPTextElement* caption_;
+    QVector<QCPItemText*> labels_; // in ascending wavelength
     QCPRange wavelengths_;
     int marks_ = 0;
 };

@@ -27,7 +27,7 @@ protected:
         Open();
     }
     TSpectrumPage* Page() { return Control<TSpectrumPage>("SpectrumPage"); }
-    QString Notes() { return Control<QLabel>("SpectrumNotes")->text(); }
+    QString Notes() { return Control<QPlainTextEdit>("SpectrumNotes")->toPlainText(); }
     QString Cell(const char* table, int row, int column) {
         const QTableWidgetItem* item = Control<QTableWidget>(table)->item(row, column);
         return item == nullptr ? QString() : item->text();
