@@ -275,18 +275,24 @@ void Write(TImportOutcome& outcome, const std::string& source, const std::string
 } // namespace
 
 TImportKind ImportKindOf(const std::string& file) {
+    // The question is asked after a read failed: whatever cannot be read offers no import.
+    TDelimitedTable table;
     try {
-        const TDelimitedTable table = ReadDelimited(file);
-        if (table.Columns.size() < 2)
-            return TImportKind::None;
-        if (table.Rows() < kMinSpectrumPixels)
-            return TImportKind::LineList;
-        SpectrumFromTable(table, {}, kMinSpectrumPixels);
-        return TImportKind::Spectrum;
+        table = ReadDelimited(file);
     } catch (const std::exception&) {
-        // Not a table of numbers, or wavelengths out of order: no import to offer.
         return TImportKind::None;
     }
+    if (table.Columns.size() < 2)
+        return TImportKind::None;
+    if (table.Rows() >= kMinSpectrumPixels) {
+        try {
+            SpectrumFromTable(table, {}, kMinSpectrumPixels);
+            return TImportKind::Spectrum;
+        } catch (const std::exception&) {
+            // Wavelengths out of order or repeated: the rows of a list.
+        }
+    }
+    return TImportKind::LineList;
 }
 
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,

@@ -67,8 +67,8 @@ struct TLineListOutcome : TOutcome {
 };
 
 // What a file that is no measurement file may be imported as: a table of at least
-// kMinSpectrumPixels ascending wavelengths is taken for a raw spectrum, a smaller one for a
-// line list; None when it reads as no table of numbers.
+// kMinSpectrumPixels ascending wavelengths is taken for a raw spectrum, any other table of two
+// or more columns for a line list; None when it reads as no such table of numbers.
 enum class TImportKind { None, Spectrum, LineList };
 inline constexpr std::size_t kMinSpectrumPixels = 64;
 TImportKind ImportKindOf(const std::string& file);

@@ -514,10 +514,13 @@ bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome) {
         return false;
     fitShown_ = true;
     ShowBranchingFractions();
-    freeLevels_->Show(AtomicData(), outcome.Run, FromCp1252(ComparisonText(outcome.Run)));
+    freeLevels_->Show(AtomicData(), outcome.Run,
+                      FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
+                          FromCp1252(ComparisonText(outcome.Run)));
     if (Flagged(outcome))
-        statusBar()->showMessage(QStringLiteral(
-            "A lower level is not determined: its lines are optically thin (see \"Free levels\")"));
+        statusBar()->showMessage(
+            QStringLiteral("A lower level is not determined: its lines are optically thin or were "
+                           "not measured (see \"Free levels\")"));
     return true;
 }
 

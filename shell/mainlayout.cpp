@@ -4,6 +4,7 @@
 #include "common/convert.h"
 #include "common/format.h"
 #include "shell/aboutbox.h"
+#include "shell/controls.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
 #include "shell/linetable.h"
@@ -70,13 +71,6 @@ TNumberEdit* NumberEdit(const char* name) {
     edit->setMinimumWidth(70);
     edit->setMaximumWidth(110);
     return edit;
-}
-
-QPushButton* Button(const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 // A caption above its edit box.

@@ -2,6 +2,7 @@
 #include "shell/spectrumpage.h"
 
 #include "common/format.h"
+#include "shell/controls.h"
 #include "shell/dialogs.h"
 #include "shell/windowtext.h"
 #include "widgets/spectrumplot.h"
@@ -66,11 +67,19 @@ QDoubleSpinBox* SpinBox(const char* name, double low, double high, double step, 
     return box;
 }
 
-QPushButton* Button(const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
+QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
+// The controls side by side in `row`, to the left.
+void FillRow(QWidget* row, std::initializer_list<QWidget*> controls) {
+    auto* layout = new QHBoxLayout(row);
+    layout->setContentsMargins(0, 0, 0, 0);
+    for (QWidget* control : controls)
+        layout->addWidget(control);
+    layout->addStretch(1);
 }
 
 void FillTable(QTableWidget& table, const QStringList& titles,
@@ -163,22 +172,10 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         buttons->addWidget(button);
     buttons->addStretch(1);
     // The options of a spectrum, or of a line list while one is shown.
-    auto* windowLabel = new QLabel(QStringLiteral("Window (nm)"));
-    windowLabel->setBuddy(windowEdit_);
-    auto* spectrumOptions = new QHBoxLayout(spectrumOptions_);
-    spectrumOptions->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{windowLabel, windowEdit_, sumBlendsBox_, responseBtn_})
-        spectrumOptions->addWidget(control);
-    spectrumOptions->addStretch(1);
-    auto* toleranceLabel = new QLabel(QStringLiteral("Tolerance (nm)"));
-    toleranceLabel->setBuddy(toleranceEdit_);
-    auto* listOptions = new QHBoxLayout(listOptions_);
-    listOptions->setContentsMargins(0, 0, 0, 0);
-    for (QWidget* control :
-         std::initializer_list<QWidget*>{toleranceLabel, toleranceEdit_, photonsBox_})
-        listOptions->addWidget(control);
-    listOptions->addStretch(1);
+    FillRow(spectrumOptions_, {BuddyLabel(QStringLiteral("Window (nm)"), windowEdit_), windowEdit_,
+                               sumBlendsBox_, responseBtn_});
+    FillRow(listOptions_, {BuddyLabel(QStringLiteral("Tolerance (nm)"), toleranceEdit_),
+                           toleranceEdit_, photonsBox_});
     listOptions_->hide();
     auto* controls = new QVBoxLayout;
     controls->setContentsMargins(4, 4, 4, 0);
@@ -253,6 +250,8 @@ bool TSpectrumPage::OfferImport(const QString& file) {
 }
 
 bool TSpectrumPage::Update() {
+    if (kind_ == TImportKind::None)
+        return false;
     spectrumOptions_->setVisible(kind_ != TImportKind::LineList);
     listOptions_->setVisible(kind_ == TImportKind::LineList);
     lines_.clear();
@@ -265,7 +264,7 @@ bool TSpectrumPage::Update() {
             ShowSpectrum(outcome);
         else
             dialogs_.Error(FromStd(outcome.Error));
-    } else if (kind_ == TImportKind::LineList) {
+    } else {
         const TLineListOutcome outcome = app_.MatchLines(file_.toStdString(), Settings());
         if ((done = outcome.Done))
             ShowList(outcome);
@@ -277,9 +276,7 @@ bool TSpectrumPage::Update() {
         table_->clear();
         table_->setRowCount(0);
         notes_->setPlainText(
-            kind_ == TImportKind::None
-                ? QString()
-                : QStringLiteral("\"%1\" could not be imported.").arg(QFileInfo(file_).fileName()));
+            QStringLiteral("\"%1\" could not be imported.").arg(QFileInfo(file_).fileName()));
     }
     useBtn_->setEnabled(!lines_.empty());
     return done;

@@ -34,7 +34,6 @@ QColor WithAlpha(QColor colour, int alpha) {
 TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     setBackground(Qt::white);
     xAxis->setLabel(QStringLiteral("Wavelength [nm]"));
-    yAxis->setLabel(QStringLiteral("Counts"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
     counts_ = addGraph();
     counts_->setPen(QPen(SpectrumColour, 1));
@@ -150,6 +149,8 @@ void TSpectrumPlot::AddMark(const TMark& mark, double top) {
 void TSpectrumPlot::ShowSpectrum(const QVector<double>& wavelengths, const QVector<double>& counts,
                                  const QVector<TMark>& marks) {
     Reset();
+    yAxis->setLabel(QStringLiteral("Counts"));
+    legend->setVisible(true);
     counts_->setData(wavelengths, counts, true);
     const auto [low, high] = std::minmax_element(counts.begin(), counts.end());
     const double bottom = counts.isEmpty() ? 0 : std::min(0.0, *low);
@@ -166,6 +167,9 @@ void TSpectrumPlot::ShowSpectrum(const QVector<double>& wavelengths, const QVect
 void TSpectrumPlot::ShowSticks(const QVector<double>& wavelengths,
                                const QVector<double>& intensities, const QStringList& labels) {
     Reset();
+    // The outcomes of an integration do not apply to a list.
+    yAxis->setLabel(QStringLiteral("Intensity"));
+    legend->setVisible(false);
     counts_->setData(wavelengths, intensities);
     counts_->setLineStyle(QCPGraph::lsImpulse);
     const double high =

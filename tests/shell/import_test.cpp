@@ -142,7 +142,7 @@ TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheFTest) {
                        "n/n_1 = 0.3338 \u00B1 0.0038, Boltzmann T = 1489 \u00B1 29 K");
     EXPECT_EQ(Cell("FreeLevelsTable", 1, 2), "1.641E+016");
     EXPECT_EQ(Cell("FreeLevelsTable", 1, 6), "1489");
-    EXPECT_EQ(Control<QLabel>("FreeLevelsComparison")->text(), memo[2]);
+    EXPECT_EQ(Control<QLabel>("FreeLevelsComparison")->text(), "argon_5e16.txt: " + memo[2]);
     EXPECT_EQ(Chart()->Fitted()->dataCount(), 29);
 
     // Without the lines that end on 1s2 its density is not determined.
@@ -187,6 +187,12 @@ TEST_F(ImportTest, ScreenshotsOfTheSpectrumPage) {
             QStringLiteral("/zeltfit-%1x%2-spectrum.png").arg(size.width()).arg(size.height())));
     }
     EXPECT_TRUE(Page()->grab().save(folder + "/zeltfit-spectrum-page.png"));
+    dialogs_.OpenAnswers.append(folders_.WriteMeasurement(
+        "mine.csv", "wavelength;intensity;u\r\n696,54;1000;20\r\n727,29;400;12\r\n"
+                    "772,42;300;9\r\n706,72;500;15\r\n738,40;900;20\r\n"));
+    Control<QPushButton>("OpenLineListBtn")->click();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << Errors().toStdString();
+    EXPECT_TRUE(Page()->grab().save(folder + "/zeltfit-spectrum-page-list.png"));
 }
 
 } // namespace
