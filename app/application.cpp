@@ -13,6 +13,7 @@
 #include "spectrum/linelist.h"
 
 #include <algorithm>
+#include <filesystem>
 #include <new>
 #include <optional>
 
@@ -260,42 +261,106 @@ std::string MeasurementIn(const std::string& folder, const std::string& file) {
     return JoinPath(folder, name + ".txt");
 }
 
+// The integration of a spectrum with the settings of an import.
+TIntegration Integrate(const TAtomicData& model, const TRawSpectrum& spectrum,
+                       const TImportSettings& settings) {
+    std::optional<TResponse> response;
+    if (!settings.Response.empty())
+        response.emplace(settings.Response, TResponseUnit::PerPhoton);
+    TIntegrationOptions options;
+    options.Window = settings.Window;
+    options.SumBlends = settings.SumBlends;
+    options.Response = response ? &*response : nullptr;
+    return IntegrateLines(spectrum, MeasurableLines(model), options);
+}
+
+TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
+                const TImportSettings& settings) {
+    TLineListOptions options;
+    options.Tolerance = settings.Tolerance;
+    options.Intensities = settings.Photons ? TIntensityUnit::Photons : TIntensityUnit::Energy;
+    return MatchLineList(table, MeasurableLines(model), options);
+}
+
+// Writes the measurement file and the table beside it. A spectrum or list NAME.txt imported into
+// its own folder would be replaced by its measurement file NAME.txt: that is refused.
+void Write(TImportOutcome& outcome, const std::string& source, const std::string& measurement,
+           const std::vector<TMeasuredLine>& lines, const std::string& tableText,
+           const std::vector<std::string>& notes) {
+    std::error_code error;
+    if (std::filesystem::equivalent(PathFromUtf8(source), PathFromUtf8(measurement), error))
+        throw EInOutError(
+            "\"" + measurement +
+            "\" is the file imported: its measurement file needs another name or folder.");
+    outcome.Measurement = measurement;
+    outcome.Table = LineTableFor(measurement);
+    outcome.TableText = tableText;
+    WriteMeasurement(outcome.Measurement, lines);
+    SaveFile(outcome.Table, outcome.TableText);
+    outcome.Notes = notes;
+}
+
 } // namespace
+
+TImportKind ImportKindOf(const std::string& file) {
+    // The question is asked after a read failed: whatever cannot be read offers no import.
+    TDelimitedTable table;
+    try {
+        table = ReadDelimited(file);
+    } catch (const std::exception&) {
+        return TImportKind::None;
+    }
+    if (table.Columns.size() < 2)
+        return TImportKind::None;
+    if (table.Rows() >= kMinSpectrumPixels) {
+        try {
+            SpectrumFromTable(table, {}, kMinSpectrumPixels);
+            return TImportKind::Spectrum;
+        } catch (const std::exception&) {
+            // Wavelengths out of order or repeated: the rows of a list.
+        }
+    }
+    return TImportKind::LineList;
+}
 
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        std::optional<TResponse> response;
-        if (!settings.Response.empty())
-            response.emplace(settings.Response, TResponseUnit::PerPhoton);
-        TIntegrationOptions options;
-        options.Window = settings.Window;
-        options.SumBlends = settings.SumBlends;
-        options.Response = response ? &*response : nullptr;
-        const TIntegration result =
-            IntegrateLines(ReadSpectrum(file, {}), MeasurableLines(model_), options);
-        outcome.Measurement = MeasurementIn(folder, file);
-        outcome.Table = LineTableFor(outcome.Measurement);
-        outcome.TableText = IntegrationTable(result);
-        WriteMeasurement(outcome.Measurement, result.Measurement());
-        SaveFile(outcome.Table, outcome.TableText);
-        outcome.Notes = result.Notes;
+        const TIntegration result = Integrate(model_, ReadSpectrum(file, {}), settings);
+        Write(outcome, file, MeasurementIn(folder, file), result.Measurement(),
+              IntegrationTable(result), result.Notes);
     });
 }
 
 TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        TLineListOptions options;
-        options.Tolerance = settings.Tolerance;
-        options.Intensities = settings.Photons ? TIntensityUnit::Photons : TIntensityUnit::Energy;
-        const TLineList list = MatchLineList(ReadDelimited(file), MeasurableLines(model_), options);
-        outcome.Measurement = MeasurementIn(folder, file);
-        outcome.Table = LineTableFor(outcome.Measurement);
-        outcome.TableText = LineListTable(list);
-        WriteMeasurement(outcome.Measurement, list.Lines);
-        SaveFile(outcome.Table, outcome.TableText);
-        outcome.Notes = list.Notes;
+        const TLineList list = Match(model_, ReadDelimited(file), settings);
+        Write(outcome, file, MeasurementIn(folder, file), list.Lines, LineListTable(list),
+              list.Notes);
+    });
+}
+
+TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
+                                             const TImportSettings& settings) {
+    return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
+        outcome.Spectrum = ReadSpectrum(file, {});
+        outcome.Integration = Integrate(model_, outcome.Spectrum, settings);
+    });
+}
+
+TLineListOutcome TZeltApp::MatchLines(const std::string& file, const TImportSettings& settings) {
+    return Guard<TLineListOutcome>([&](TLineListOutcome& outcome) {
+        outcome.List = Match(model_, ReadDelimited(file), settings);
+    });
+}
+
+TImportOutcome TZeltApp::WriteImport(const std::string& source, const std::string& measurement,
+                                     const std::vector<TMeasuredLine>& lines,
+                                     const std::string& tableText,
+                                     const std::vector<std::string>& notes) {
+    return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+        Write(outcome, source, measurement, lines, tableText, notes);
     });
 }
 

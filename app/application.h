@@ -15,6 +15,8 @@
 #include "app/shownmap.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
+#include "spectrum/integration.h"
+#include "spectrum/linelist.h"
 
 #include <functional>
 #include <optional>
@@ -55,6 +57,24 @@ struct TImportOutcome : TOutcome {
     std::string Measurement, Table, TableText;
     std::vector<std::string> Notes;
 };
+
+// A raw spectrum read and integrated against the current species, nothing written yet.
+struct TSpectrumOutcome : TOutcome {
+    TRawSpectrum Spectrum;
+    TIntegration Integration;
+};
+
+// A line list matched to the current species, nothing written yet.
+struct TLineListOutcome : TOutcome {
+    TLineList List;
+};
+
+// What a file that is no measurement file may be imported as: a table of at least
+// kMinSpectrumPixels ascending wavelengths is taken for a raw spectrum, any other table of two
+// or more columns for a line list; None when it reads as no such table of numbers.
+enum class TImportKind { None, Spectrum, LineList };
+inline constexpr std::size_t kMinSpectrumPixels = 64;
+TImportKind ImportKindOf(const std::string& file);
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
 // residual in ResultRSS and ResultCode; its judgement and row.
@@ -174,6 +194,16 @@ public:
     // measurement file and the table of the matches with their uncertainties the same way.
     TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
                                   const TImportSettings& settings);
+
+    // The two steps of an import, for the window's Spectrum page: the spectrum integrated or the
+    // list matched as ImportSpectrum and ImportLineList do, and the intensities written as the
+    // measurement file `measurement` with the table `tableText` beside it (LineTableFor); the
+    // file `source` imported is never replaced.
+    TSpectrumOutcome IntegrateSpectrum(const std::string& file, const TImportSettings& settings);
+    TLineListOutcome MatchLines(const std::string& file, const TImportSettings& settings);
+    TImportOutcome WriteImport(const std::string& source, const std::string& measurement,
+                               const std::vector<TMeasuredLine>& lines,
+                               const std::string& tableText, const std::vector<std::string>& notes);
 
 private:
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);

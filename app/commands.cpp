@@ -113,8 +113,9 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
     model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
-    TFreeLevelsRun run = FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)),
-                                       TruncToInt(Slot(p, FitCount)), {}, logPath);
+    TFreeLevelsRun run =
+        FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)),
+                      {}, logPath.empty() ? FitLogPath() : logPath);
     WriteFreeLevelsResults(model, run.Free, report, fileName);
     report.push_back(ComparisonText(run));
     return run;

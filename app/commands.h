@@ -56,7 +56,7 @@ TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 
 // "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
 // settings, the free fit of the Boltzmax levels from it and the F-test; the free result line
-// and the line of the F-test are appended to `report`.
+// and the line of the F-test are appended to `report`; an empty `logPath` is FitLogPath().
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
                              const std::string& fileName, const std::string& logPath,
                              TReportList& report);

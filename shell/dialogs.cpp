@@ -6,6 +6,7 @@
 #include <QDir>
 #include <QFileDialog>
 #include <QMessageBox>
+#include <QPushButton>
 
 namespace zelt {
 
@@ -37,6 +38,22 @@ QString TBoxDialogs::SaveImageFileName(const QString& folder) {
     return AskSaveFile(folder,
                        QStringLiteral("PNG image (*.png);;PDF document (*.pdf);;SVG image (*.svg)"),
                        QStringLiteral("png"));
+}
+
+QString TBoxDialogs::OpenDataFileName(const QString& folder) {
+    return QFileDialog::getOpenFileName(
+        parent_, QString(), folder,
+        QStringLiteral("spectra and tables (*.csv *.txt *.asc *.tsv *.dat);;all files (*)"));
+}
+
+int TBoxDialogs::Ask(const QString& text, const QStringList& choices) {
+    QMessageBox box(QMessageBox::Question, Caption(), text, QMessageBox::NoButton, parent_);
+    QList<QAbstractButton*> buttons;
+    for (const QString& choice : choices)
+        buttons.append(box.addButton(choice, QMessageBox::AcceptRole));
+    box.addButton(QMessageBox::Cancel);
+    box.exec();
+    return static_cast<int>(buttons.indexOf(box.clickedButton()));
 }
 
 TDialogs::TUnsavedChoice TBoxDialogs::AskUnsaved(const QString& text) {

@@ -29,6 +29,11 @@ public:
     virtual QString SaveFileName(const QString& folder) = 0;
     // A file for a plot image: PNG, PDF or SVG.
     virtual QString SaveImageFileName(const QString& folder) = 0;
+    // A spectrum or table of any name to import, the dialog starting in `folder`.
+    virtual QString OpenDataFileName(const QString& folder) = 0;
+    // A question with a button for each of `choices`: the index of the one pressed, or -1 when
+    // the user closes the box.
+    virtual int Ask(const QString& text, const QStringList& choices) = 0;
     // The question before results that were not saved are lost: Save, Discard or Cancel.
     virtual TUnsavedChoice AskUnsaved(const QString& text) = 0;
 };
@@ -44,6 +49,8 @@ public:
     QString OpenFileName(const QString& folder, const QString& file) override;
     QString SaveFileName(const QString& folder) override;
     QString SaveImageFileName(const QString& folder) override;
+    QString OpenDataFileName(const QString& folder) override;
+    int Ask(const QString& text, const QStringList& choices) override;
     TUnsavedChoice AskUnsaved(const QString& text) override;
 
 private:

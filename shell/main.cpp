@@ -15,6 +15,7 @@
 #include "shell/commandgate.h"
 #include "shell/filedrop.h"
 #include "shell/filelistbox.h"
+#include "shell/freelevelsview.h"
 #include "shell/linetable.h"
 #include "shell/maprun.h"
 #include "shell/numberedit.h"
@@ -22,6 +23,7 @@
 #include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/spectrumpage.h"
 #include "shell/windowhelp.h"
 #include "shell/windowmemory.h"
 #include "shell/windowtext.h"
@@ -355,8 +357,13 @@ void TMainForm::ReadBtnClick(TSender sender) {
         }
         currentFile_ = chosen;
     }
-    if (ShowRead(app_.ReadMeasurement(currentFile_.toStdString())))
+    const TOutcome outcome = app_.ReadMeasurement(currentFile_.toStdString());
+    if (ShowRead(outcome))
         ShowPosition();
+    // A raw spectrum or a line list of approximate wavelengths stops the reader: the Spectrum
+    // page can import it.
+    if (!outcome.Done || !outcome.Messages.empty())
+        spectrumPage_->OfferImport(currentFile_);
 }
 
 bool TMainForm::ShowRead(const TOutcome& outcome) {
@@ -508,11 +515,39 @@ std::optional<TFitResult> TMainForm::Fit() {
         return result;
     const TBusyCursor busy;
     Guarded([&] {
+        if (freeLevels_->On()) {
+            const TFreeLevelsOutcome outcome = app_.FitFreeLevels(SettingsFromWindow(), {});
+            if (ShowFreeFit(outcome))
+                result = outcome.Run.Free.Fit;
+            return;
+        }
         const TFitOutcome outcome = app_.Fit(SettingsFromWindow(), ReportKind(), {});
         if (ShowFit(outcome))
             result = outcome.Result;
     });
     return result;
+}
+
+// The result line and the F-test, then the levels as zeltfit-cli prints them; the chart's
+// fitted fractions and the page of the levels.
+bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome) {
+    TReportList report = outcome.Report;
+    if (outcome.Done)
+        for (const std::string& line : FreeLevelsTable(AtomicData(), outcome.Run.Free))
+            report.push_back(line);
+    AppendReport(report);
+    if (!ShowOutcome(outcome))
+        return false;
+    fitShown_ = true;
+    ShowBranchingFractions();
+    freeLevels_->Show(AtomicData(), outcome.Run,
+                      FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
+                          FromCp1252(ComparisonText(outcome.Run)));
+    if (Flagged(outcome))
+        statusBar()->showMessage(
+            QStringLiteral("A lower level is not determined: its lines are optically thin or were "
+                           "not measured (see \"Free levels\")"));
+    return true;
 }
 
 bool TMainForm::ShowFit(const TFitOutcome& outcome, bool withReport) {

@@ -32,6 +32,7 @@ namespace zelt {
 class TCommandGate;
 class TContourPlot;
 class TFileListBox;
+class TFreeLevelsView;
 class TLineTable;
 class TMapRun;
 class TNumberEdit;
@@ -39,6 +40,7 @@ class TRegionOverlay;
 class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
+class TSpectrumPage;
 class TWindowMemory;
 class TZeltChart;
 
@@ -139,6 +141,7 @@ private:
     // series has appended them already).
     bool ShowRead(const TOutcome& outcome);
     bool ShowFit(const TFitOutcome& outcome, bool withReport = true);
+    bool ShowFreeFit(const TFreeLevelsOutcome& outcome);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;
@@ -181,6 +184,8 @@ private:
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
     TMapRun* mapRun_ = nullptr;
+    TSpectrumPage* spectrumPage_ = nullptr;
+    TFreeLevelsView* freeLevels_ = nullptr;
     std::unique_ptr<TCommandGate> gate_;
     std::unique_ptr<TWindowMemory> memory_;
     // What starts a command or changes a setting: disabled while a series runs.

@@ -4,7 +4,9 @@
 #include "common/convert.h"
 #include "common/format.h"
 #include "shell/aboutbox.h"
+#include "shell/controls.h"
 #include "shell/filelistbox.h"
+#include "shell/freelevelsview.h"
 #include "shell/linetable.h"
 #include "shell/lowerfold.h"
 #include "shell/main.h"
@@ -13,10 +15,12 @@
 #include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
+#include "shell/spectrumpage.h"
 #include "shell/windowtext.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
+#include "widgets/spectrumplot.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -68,13 +72,6 @@ TNumberEdit* NumberEdit(const char* name) {
     edit->setMinimumWidth(70);
     edit->setMaximumWidth(110);
     return edit;
-}
-
-QPushButton* Button(const char* name, const QString& caption) {
-    auto* button = new QPushButton(caption);
-    button->setObjectName(QString::fromLatin1(name));
-    button->setAutoDefault(false);
-    return button;
 }
 
 // A caption above its edit box.
@@ -178,6 +175,8 @@ QWidget* TMainForm::CreateUpperArea() {
     tablePages_->addTab(grid_, QStringLiteral("Selected lines"));
     tablePages_->addTab(linesBox_, QStringLiteral("Database lines"));
     tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
+    freeLevels_ = new TFreeLevelsView(this);
+    tablePages_->addTab(freeLevels_->Page(), QStringLiteral("Free levels"));
 
     plotPages_ = new QTabWidget;
     plotPages_->setObjectName(QStringLiteral("PlotPageControl"));
@@ -217,7 +216,14 @@ QWidget* TMainForm::CreateUpperArea() {
             ->setEnabled(!seriesRun_->Entries().empty());
     });
     plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
-    commandAreas_.append(tablePages_);
+    spectrumPage_ = new TSpectrumPage(app_, dialogs_, [this](const QString& file) {
+        currentFile_ = file;
+        ReadBtnClick(TSender::FileListBox);
+    });
+    spectrumPage_->setObjectName(QStringLiteral("SpectrumPage"));
+    AddImageMenu(spectrumPage_->Plot());
+    plotPages_->addTab(spectrumPage_, QStringLiteral("Spectrum"));
+    commandAreas_ << tablePages_ << spectrumPage_;
 
     splitter->addWidget(tablePages_);
     splitter->addWidget(plotPages_);
@@ -312,7 +318,11 @@ QWidget* TMainForm::CreateLowerArea() {
     fitLayout->addWidget(fitTempCheckBox_);
     fitLayout->addWidget(fitTempEdit_);
     fitLayout->addWidget(Labelled(QStringLiteral("Max iteration number"), maxIterEdit_));
-    fitLayout->addWidget(fitBtn_);
+    // The mode beside the button it changes, so that the group grows no taller.
+    auto* fitRow = new QHBoxLayout;
+    fitRow->addWidget(fitBtn_);
+    fitRow->addWidget(freeLevels_->CheckBox());
+    fitLayout->addLayout(fitRow);
     fitLayout->addStretch(1);
     layout->addWidget(fit);
 

@@ -566,6 +566,16 @@ TEST_F(CliTest, ImportMakesMeasurementFilesThatFit) {
                                "(-0.0239 nm), 772.4207 (+0.0207 nm)."),
               std::string::npos)
         << refused.err;
+
+    // A list mine.txt imported into its own folder would be replaced by mine.txt.
+    Write("mine.txt", "696.54 500\n706.72 300\n");
+    const TRun own = Cli("import-lines '" + Path("mine.txt") + "' --out '" + Path(".") + "'");
+    EXPECT_EQ(own.status, 1);
+    EXPECT_NE(own.err.find("is the file imported: its measurement file needs another name or "
+                           "folder."),
+              std::string::npos)
+        << own.err;
+    EXPECT_EQ(folder_.Read("mine.txt"), "696.54 500\n706.72 300\n");
 }
 
 } // namespace

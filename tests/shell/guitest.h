@@ -37,6 +37,12 @@ public:
     }
 
     QString SaveImageFileName(const QString& folder) override { return SaveFileName(folder); }
+    QString OpenDataFileName(const QString& folder) override { return OpenFileName(folder, {}); }
+    // Closes the box unless the test queued answers.
+    int Ask(const QString& text, const QStringList& choices) override {
+        Questions.append(text + " [" + choices.join("|") + "]");
+        return AskAnswers.isEmpty() ? -1 : AskAnswers.takeFirst();
+    }
     // Discards unless the test queued other answers.
     TUnsavedChoice AskUnsaved(const QString& text) override {
         Unsaved.append(text);
@@ -44,7 +50,8 @@ public:
     }
 
     QStringList Errors, Messages, OpenFolders, OpenPresets, SaveFolders;
-    QStringList OpenAnswers, SaveAnswers, Unsaved;
+    QStringList OpenAnswers, SaveAnswers, Unsaved, Questions;
+    QList<int> AskAnswers;
     QList<TUnsavedChoice> UnsavedAnswers;
 };
 

@@ -1,0 +1,86 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "shell/freelevelsview.h"
+
+#include "common/format.h"
+#include "shell/windowtext.h"
+
+#include <QCheckBox>
+#include <QHeaderView>
+#include <QLabel>
+#include <QTableWidget>
+#include <QVBoxLayout>
+
+namespace zelt {
+
+namespace {
+
+QString Number(const std::optional<long double>& value, const char* pattern) {
+    return value ? FromStd(Format(pattern, {*value})) : QString();
+}
+
+} // namespace
+
+TFreeLevelsView::TFreeLevelsView(QObject* parent)
+    : QObject(parent), checkBox_(new QCheckBox(QStringLiteral("Free levels"))), page_(new QWidget),
+      table_(new QTableWidget), comparison_(new QLabel) {
+    checkBox_->setObjectName(QStringLiteral("FreeLevelsCheckBox"));
+    checkBox_->setToolTip(QStringLiteral(
+        "Free lower levels: \"Fit\" fits the density of every populated lower level (Boltzmax of "
+        "them) on its own, "
+        "starting from the Boltzmann fit of n_1 (and T_exc when ticked), and compares the two "
+        "by an F-test"));
+    page_->setObjectName(QStringLiteral("FreeLevelsPage"));
+    table_->setObjectName(QStringLiteral("FreeLevelsTable"));
+    table_->verticalHeader()->setVisible(false);
+    table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    table_->setColumnCount(8);
+    table_->setHorizontalHeaderLabels({QStringLiteral("Level"), QStringLiteral("State"),
+                                       QStringLiteral("n (m-3)"), QStringLiteral("u(n)"),
+                                       QStringLiteral("n/n_1"), QStringLiteral("u"),
+                                       QStringLiteral("Boltzmann T (K)"), QStringLiteral("u")});
+    comparison_->setObjectName(QStringLiteral("FreeLevelsComparison"));
+    comparison_->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    // One line, cut where the page is narrow; the tool tip holds it whole.
+    comparison_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    comparison_->setText(QStringLiteral(
+        "Tick \"Free levels\" in the \"Fit\" group: \"Fit\" then shows the levels here."));
+    auto* layout = new QVBoxLayout(page_);
+    layout->setContentsMargins(0, 0, 0, 0);
+    layout->addWidget(table_, 1);
+    layout->addWidget(comparison_);
+}
+
+bool TFreeLevelsView::On() const {
+    return checkBox_->isChecked();
+}
+
+void TFreeLevelsView::Show(const TAtomicData& data, const TFreeLevelsRun& run,
+                           const QString& comparison) {
+    const std::vector<TFreeLevel>& levels = run.Free.Levels;
+    table_->setRowCount(static_cast<int>(levels.size()));
+    for (std::size_t r = 0; r < levels.size(); ++r) {
+        const TFreeLevel& level = levels[r];
+        const TLevel& own = data.Levels[level.Level];
+        const bool known = level.Determined;
+        const QStringList cells = {
+            QStringLiteral("n_%1").arg(level.Level + 1),
+            FromCp1252(own.Configuration + " " + own.Term + " J=" + FloatToStr(own.J)),
+            known ? FromStd(Format("%.3e", {level.Density})) : QStringLiteral("not determined"),
+            known ? Number(level.Uncertainty, "%.3e") : QString(),
+            known && level.Level > 0 ? FromStd(Format("%.4f", {level.Ratio})) : QString(),
+            known ? Number(level.RatioUncertainty, "%.4f") : QString(),
+            known ? Number(level.Temperature, "%.0f") : QString(),
+            known ? Number(level.TemperatureUncertainty, "%.0f") : QString()};
+        for (qsizetype c = 0; c < cells.size(); ++c) {
+            auto* item = new QTableWidgetItem(cells[c]);
+            if (c >= 2)
+                item->setTextAlignment(Qt::AlignRight | Qt::AlignVCenter);
+            table_->setItem(static_cast<int>(r), static_cast<int>(c), item);
+        }
+    }
+    table_->resizeColumnsToContents();
+    comparison_->setText(comparison);
+    comparison_->setToolTip(comparison);
+}
+
+} // namespace zelt
