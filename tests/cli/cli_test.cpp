@@ -313,6 +313,36 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
         << run.err;
 }
 
+// Shared among threads, a batch prints what it prints on one thread, byte for byte; one whose
+// results cannot be written stops after the first file.
+TEST_F(CliTest, BatchOnThreadsPrintsWhatOneThreadPrints) {
+    fs::create_directories(Path("many"));
+    for (int copy = 0; copy < 4; ++copy)
+        for (const char* name : {"argon_1e16", "argon_2e17", "argon_5e16"})
+            Write("many/" + std::string(name) + "_" + std::to_string(copy) + ".txt",
+                  folder_.Read(kDatabase + "/measurements/" + name + ".txt"));
+    Write("many/argon_3e16_1.txt", "696.5431 500\n727.2936 oops\n");
+    const std::string many = " '" + Path("many") + "'";
+    const std::string fit = "batch fit" + many + " --fit-temperature --log '" + Path("l.log") + "'";
+    for (const std::string& args :
+         {fit, fit + " --format tsv", fit + " --report iteration --table",
+          "batch map" + many + " --density-points 6 --temperature-points 5 --table"}) {
+        const TRun one = Cli(args + " --threads 1");
+        EXPECT_EQ(one.status, 1) << args;
+        const TRun two = Cli(args + " --threads 2");
+        EXPECT_EQ(two.status, one.status) << args;
+        EXPECT_EQ(two.out, one.out) << args;
+        EXPECT_EQ(two.err, one.err) << args;
+    }
+    EXPECT_EQ(Split(Cli(fit + " --format tsv").out, '\n').size(), 13u);
+
+    const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' " + fit +
+                                " --threads 2 >/dev/full 2>'" + Path("stderr.txt") + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(folder_.Read("stderr.txt"),
+              "Cannot write the standard output: No space left on device.\n");
+}
+
 // Results that cannot be written are an error, and a configuration that is a device is refused
 // without reading it.
 TEST_F(CliTest, OutputThatCannotBeWrittenAndADeviceAsConfiguration) {
