@@ -212,8 +212,19 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
 
 TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
     return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
-        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
-                                    logPath, outcome.Report);
+        settings = WithSpeciesKeys(settings);
+        const std::string name = FileNameOf(currentFile_);
+        const TProvenance provenance = Provenance(config_.View(), species_, settings, true);
+        outcome.Run = RunFreeLevels(
+            model_, settings, name, logPath, outcome.Report, [&](const TFitResult& fit) {
+                outcome.BoltzmannRow = FitRow(model_, fit, name, provenance);
+            });
+        if (!outcome.BoltzmannRow) {
+            TResultRow& row = outcome.BoltzmannRow.emplace();
+            row.FileName = name;
+            row.Values.Procedure = "not fitted: " + MessageText(outcome.Run.BoltzmannError);
+            row.Provenance = provenance;
+        }
     });
 }
 
@@ -229,9 +240,20 @@ void TZeltApp::SeriesStep(TSeriesCommand command, const TCommandSettings& settin
         Record(entry, file.Map);
         return;
     }
-    file.Fit = Fit(settings, report, logPath);
-    if (Record(entry, file.Fit)) {
-        entry.Row = *file.Fit.Row;
+    std::optional<TResultRow> row;
+    if (command == TSeriesCommand::FreeLevels) {
+        file.Free = FitFreeLevels(settings, logPath);
+        if (Record(entry, file.Free) && file.Free.Run.Boltzmann)
+            row = file.Free.BoltzmannRow;
+        else if (file.Free.Done)
+            entry.Problem = MessageText(file.Free.Run.BoltzmannError);
+    } else {
+        file.Fit = Fit(settings, report, logPath);
+        if (Record(entry, file.Fit))
+            row = file.Fit.Row;
+    }
+    if (row) {
+        entry.Row = *row;
         entry.TemperatureFitted = settings.FitTemperatureOn;
         entry.Fitted = true;
     }
@@ -305,7 +327,9 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
         TSeriesFile& file = files[i];
         if (hooks.Starting)
             hooks.Starting(series);
-        TOutcome& outcome = mapped ? static_cast<TOutcome&>(file.Map) : file.Fit;
+        TOutcome& outcome = mapped                           ? static_cast<TOutcome&>(file.Map)
+                            : command == TSeriesCommand::Fit ? static_cast<TOutcome&>(file.Fit)
+                                                             : file.Free;
         if (resultLines[i] > 0 && model_.ResultHeaderCount > 0) {
             const auto header = std::find_if(
                 outcome.Report.begin(), outcome.Report.end(),

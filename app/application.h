@@ -70,6 +70,9 @@ struct TFitOutcome : TOutcome {
 // "Fit" with free lower levels.
 struct TFreeLevelsOutcome : TOutcome {
     TFreeLevelsRun Run;
+    // The row of its Boltzmann fit; where that failed, only the file, the conditions and "not
+    // fitted: " with the error as the procedure. Absent when the command was not done.
+    std::optional<TResultRow> BoltzmannRow;
 };
 
 // Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
@@ -78,7 +81,7 @@ bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
 // The same for a fit with free levels: a level whose density the data do not determine.
 bool Flagged(const TFreeLevelsOutcome& outcome);
 
-enum class TSeriesCommand { Map, Fit };
+enum class TSeriesCommand { Map, Fit, FreeLevels };
 
 // One file of a series: the outcome of its read and, once it was read, of its map or fit.
 struct TSeriesFile {
@@ -86,6 +89,7 @@ struct TSeriesFile {
     TOutcome Read;
     TMapOutcome Map;
     TFitOutcome Fit;
+    TFreeLevelsOutcome Free;
     // The model the file was read and mapped or fitted in (its lines, fractions and grid), for
     // the hook Done; valid while that runs.
     const TAtomicData* Model = nullptr;

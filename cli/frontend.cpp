@@ -140,11 +140,17 @@ public:
         AppendTable(model);
     }
 
-    // The free result line, the F-test and a table of the levels.
-    void FreeLevelsResult(const TFreeLevelsOutcome& fit) {
+    // The free result line, the F-test and a table of the levels of the fit done in `model`,
+    // or its row of --format tsv.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit, const TAtomicData& model,
+                          const TRowAbscissa* x = nullptr) {
+        if (options_.Format == "tsv") {
+            PrintRow(*fit.BoltzmannRow, nullptr, x, &fit.Run);
+            return;
+        }
         PrintLines(out_, fit.Report);
-        PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
-        AppendTable(app_.AtomicData());
+        PrintLines(out_, FreeLevelsTable(model, fit.Run.Free));
+        AppendTable(model);
     }
 
     // Every file of the batch, shared among the threads of --threads, its results printed in
@@ -155,20 +161,26 @@ public:
         int status = 0;
         const auto done = [&](const TSeries& series, const TSeriesFile& file) {
             const bool mapped = command == TSeriesCommand::Map;
+            const bool free = command == TSeriesCommand::FreeLevels;
             try {
                 if (!Show(file.Read, file.Path) ||
-                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path)) {
+                    !Show(mapped ? static_cast<const TOutcome&>(file.Map)
+                          : free ? static_cast<const TOutcome&>(file.Free)
+                                 : file.Fit,
+                          file.Path)) {
                     status = 1;
                     return;
                 }
-                if (mapped) {
+                const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
+                if (mapped)
                     MapResult(file.Map, *file.Model, file.Path);
-                } else {
-                    const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
+                else if (free)
+                    FreeLevelsResult(file.Free, *file.Model, &x);
+                else
                     FitResult(file.Fit, *file.Model, &x);
-                }
-                if (status == 0 &&
-                    (mapped ? Flagged(file.Map, file.Map.Row) : Flagged(file.Fit, file.Fit.Row)))
+                if (status == 0 && (mapped ? Flagged(file.Map, file.Map.Row)
+                                    : free ? Flagged(file.Free)
+                                           : Flagged(file.Fit, file.Fit.Row)))
                     status = 3;
             } catch (const std::exception& e) {
                 err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
@@ -193,15 +205,17 @@ public:
     }
 
 private:
-    // A row of --format tsv, after the header row the first time.
-    void PrintRow(const TResultRow& row, const TMapRegion* region,
-                  const TRowAbscissa* x = nullptr) {
+    // A row of --format tsv, after the header row the first time; `free`: the run of a fit
+    // with free levels, whose Boltzmann fit `row` is.
+    void PrintRow(const TResultRow& row, const TMapRegion* region, const TRowAbscissa* x = nullptr,
+                  const TFreeLevelsRun* free = nullptr) {
         if (!tsvHeaderWritten_) {
-            tsvLevels_ = row.Values.Densities.size();
-            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr);
+            tsvLevels_ = free != nullptr ? static_cast<std::int32_t>(free->Free.Levels.size())
+                                         : row.Values.Densities.size();
+            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr, "\n", free != nullptr);
         }
         tsvHeaderWritten_ = true;
-        out_ << TsvRow(row, tsvLevels_, region, x);
+        out_ << TsvRow(row, tsvLevels_, region, x, "\n", free);
     }
 
     // Why a result is flagged, a line per problem on the error stream.
@@ -379,10 +393,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
             throw CLI::ValidationError("--format tsv",
                                        "takes neither --table nor --report iteration");
-        if (o.FreeLevels && (o.Format == "tsv" || o.Report == "iteration" || batchFit->parsed()))
-            throw CLI::ValidationError("--free-levels",
-                                       "takes neither --format tsv nor --report iteration, and "
-                                       "is not for batch");
+        if (o.FreeLevels && o.Report == "iteration")
+            throw CLI::ValidationError("--free-levels", "takes no --report iteration");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -414,7 +426,9 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 !(FileStatus(o.RssFile, true, status) && status.Kind == TFileKind::Folder))
                 throw Exception("batch map --rss takes a folder for one grid per measurement: \"" +
                                 o.RssFile + "\" is no folder");
-            return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
+            return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map
+                                  : o.FreeLevels     ? TSeriesCommand::FreeLevels
+                                                     : TSeriesCommand::Fit,
                                   s);
         } else {
             if (!frontEnd.Show(zelt.ReadMeasurement(o.File)))
@@ -434,7 +448,7 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.FreeLevelsResult(outcome);
+                frontEnd.FreeLevelsResult(outcome, zelt.AtomicData());
                 return Flagged(outcome) ? 3 : 0;
             }
             const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
