@@ -273,8 +273,9 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
     // The threads number the files with 32-bit integers.
     if (ThreadCount(threads) > 1 && series.Files.size() > 1 &&
         series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        const std::string log = command == TSeriesCommand::Fit ? SharedLog(logPath) : "";
-        if (command == TSeriesCommand::Map || !log.empty()) {
+        const bool mapped = command == TSeriesCommand::Map;
+        const std::string log = mapped ? "" : SharedLog(logPath);
+        if (mapped || !log.empty()) {
             RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
             return series;
         }

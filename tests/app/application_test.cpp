@@ -172,9 +172,10 @@ TSeriesView RunAndView(TZeltApp& app, const std::vector<std::string>& files, TSe
     TSeriesView view;
     TSeriesHooks hooks;
     hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
-        const TOutcome& outcome = command == TSeriesCommand::Map
-                                      ? static_cast<const TOutcome&>(file.Map)
-                                      : static_cast<const TOutcome&>(file.Fit);
+        const TOutcome& outcome =
+            command == TSeriesCommand::Map   ? static_cast<const TOutcome&>(file.Map)
+            : command == TSeriesCommand::Fit ? static_cast<const TOutcome&>(file.Fit)
+                                             : file.Free;
         std::string text = file.Path + "|" + file.Read.Error + "|" + outcome.Error;
         for (const std::vector<std::string>* lines :
              {&file.Read.Messages, &file.Read.Warnings, &outcome.Messages, &outcome.Report})
@@ -227,6 +228,14 @@ TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
             EXPECT_EQ(parallel.Results().size(), 12u);
         }
     }
+    // With free levels too; the threads fit in models of their own.
+    TZeltApp one(folder_.File("zeltfit.ini")), two(folder_.File("zeltfit.ini"));
+    ASSERT_TRUE(one.ChangeSpecies("Ar I").Done && two.ChangeSpecies("Ar I").Done);
+    const TSeriesCommand free = TSeriesCommand::FreeLevels;
+    EXPECT_EQ(RunAndView(two, files, free, settings_, ReportFinalResults, log, 2).Seen,
+              RunAndView(one, files, free, settings_, ReportFinalResults, log, 1).Seen);
+    EXPECT_EQ(two.AtomicData().SelectedLines.size(), 0);
+    EXPECT_EQ(one.AtomicData().SelectedLines.size(), 29);
     // No log of a thread is left beside the log.
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
