@@ -7,13 +7,17 @@
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
+#include "common/parallel.h"
 #include "common/safefile.h"
 #include "common/textfile.h"
 #include "spectrum/integration.h"
 #include "spectrum/linelist.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <filesystem>
+#include <limits>
+#include <memory>
 #include <new>
 #include <optional>
 
@@ -53,6 +57,33 @@ bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
     return outcome.Done;
 }
 
+// The entry of file i of a series before it is read.
+TSeriesEntry EntryOf(const TSeries& series, std::size_t i) {
+    TSeriesEntry entry;
+    entry.File = FileNameOf(series.Files[i]);
+    entry.X = series.Axis.X[i];
+    entry.XFromNames = series.Axis.FromNames;
+    entry.XText = series.Axis.Caption;
+    return entry;
+}
+
+// The log of a series' fits (FitLogPath for an empty path) when the threads of the series can
+// each write theirs beside it and rename it into its place in turn; empty when it cannot be
+// created there or is a device or a pipe, which are written into directly.
+std::string SharedLog(const std::string& logPath) {
+    try {
+        const std::string log = logPath.empty() ? FitLogPath() : logPath;
+        TFileStatus status;
+        if (!FileStatus(log, false, status) || status.Kind == TFileKind::Other)
+            return {};
+        TSafeFile probe;
+        probe.Open(log, {TLinkPolicy::Replace, false});
+        return log;
+    } catch (const EInOutError&) {
+        return {};
+    }
+}
+
 } // namespace
 
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
@@ -70,8 +101,17 @@ std::string MessageText(const std::string& text) {
 }
 
 TZeltApp::TZeltApp(const std::string& configFile)
-    : config_(configFile),
-      model_([this](const std::string& text) { messages_.push_back(MessageText(text)); }) {}
+    : config_(configFile), model_([this](const std::string& text) { Collect(text); }) {}
+
+TZeltApp::TZeltApp(const TZeltApp& app, TWorkerCopy)
+    : config_(app.config_), model_(app.model_, [this](const std::string& text) { Collect(text); }),
+      species_(app.species_), currentFile_(app.currentFile_), storeMeasurementFolder_(false) {
+    model_.MapThreads = 1;
+}
+
+void TZeltApp::Collect(const std::string& text) {
+    messages_.push_back(MessageText(text));
+}
 
 // Runs a command with the floating-point flags reset; its error ends it and becomes the
 // outcome's Error, and the messages of orderly stops it showed are the outcome's Messages.
@@ -201,14 +241,57 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
 
 TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std::string& logPath) {
     return Guard<TFreeLevelsOutcome>([&](TFreeLevelsOutcome& outcome) {
-        outcome.Run = RunFreeLevels(model_, WithSpeciesKeys(settings), FileNameOf(currentFile_),
-                                    logPath, outcome.Report);
+        settings = WithSpeciesKeys(settings);
+        const std::string name = FileNameOf(currentFile_);
+        const TProvenance provenance = Provenance(config_.View(), species_, settings, true);
+        outcome.Run = RunFreeLevels(
+            model_, settings, name, logPath, outcome.Report, [&](const TFitResult& fit) {
+                outcome.BoltzmannRow = FitRow(model_, fit, name, provenance);
+            });
+        if (!outcome.BoltzmannRow) {
+            TResultRow& row = outcome.BoltzmannRow.emplace();
+            row.FileName = name;
+            row.Values.Procedure = "not fitted: " + MessageText(outcome.Run.BoltzmannError);
+            row.Provenance = provenance;
+        }
     });
+}
+
+void TZeltApp::SeriesStep(TSeriesCommand command, const TCommandSettings& settings,
+                          TReportKind report, const std::string& logPath, TSeriesFile& file,
+                          TSeriesEntry& entry) {
+    file.Read = ReadMeasurement(file.Path);
+    file.Model = &model_;
+    if (!Record(entry, file.Read))
+        return;
+    if (command == TSeriesCommand::Map) {
+        file.Map = Map(settings, report);
+        Record(entry, file.Map);
+        return;
+    }
+    std::optional<TResultRow> row;
+    if (command == TSeriesCommand::FreeLevels) {
+        file.Free = FitFreeLevels(settings, logPath);
+        if (Record(entry, file.Free) && file.Free.Run.Boltzmann)
+            row = file.Free.BoltzmannRow;
+        else if (file.Free.Done)
+            entry.Problem = MessageText(file.Free.Run.BoltzmannError);
+    } else {
+        file.Fit = Fit(settings, report, logPath);
+        if (Record(entry, file.Fit))
+            row = file.Fit.Row;
+    }
+    if (row) {
+        entry.Row = *row;
+        entry.TemperatureFitted = settings.FitTemperatureOn;
+        entry.Fitted = true;
+    }
 }
 
 TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                             const TCommandSettings& settings, TReportKind report,
-                            const std::string& logPath, const TSeriesHooks& hooks) {
+                            const std::string& logPath, const TSeriesHooks& hooks,
+                            std::int32_t threads) {
     TSeries series;
     series.Files = files;
     SortNaturally(series.Files);
@@ -216,6 +299,16 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
     for (const std::string& file : series.Files)
         names.push_back(FileNameOf(file));
     series.Axis = SeriesAxis(names);
+    // The threads number the files with 32-bit integers.
+    if (ThreadCount(threads) > 1 && series.Files.size() > 1 &&
+        series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
+        const bool mapped = command == TSeriesCommand::Map;
+        const std::string log = mapped ? "" : SharedLog(logPath);
+        if (mapped || !log.empty()) {
+            RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
+            return series;
+        }
+    }
     for (std::size_t i = 0; i < series.Files.size(); ++i) {
         if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
             series.Stopped = true;
@@ -225,30 +318,90 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
             hooks.Starting(series);
         TSeriesFile file;
         file.Path = series.Files[i];
-        TSeriesEntry entry;
-        entry.File = names[i];
-        entry.X = series.Axis.X[i];
-        entry.XFromNames = series.Axis.FromNames;
-        entry.XText = series.Axis.Caption;
-        file.Read = ReadMeasurement(file.Path);
-        if (Record(entry, file.Read)) {
-            if (command == TSeriesCommand::Map) {
-                file.Map = Map(settings, report);
-                Record(entry, file.Map);
-            } else {
-                file.Fit = Fit(settings, report, logPath);
-                if (Record(entry, file.Fit)) {
-                    entry.Row = *file.Fit.Row;
-                    entry.TemperatureFitted = settings.FitTemperatureOn;
-                    entry.Fitted = true;
-                }
-            }
-        }
+        TSeriesEntry entry = EntryOf(series, i);
+        SeriesStep(command, settings, report, logPath, file, entry);
         series.Entries.push_back(std::move(entry));
         if (hooks.Done)
             hooks.Done(series, file);
     }
     return series;
+}
+
+void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
+                                   const TCommandSettings& settings, TReportKind report,
+                                   const std::string& log, const TSeriesHooks& hooks,
+                                   std::int32_t threads) {
+    const auto count = static_cast<std::int32_t>(series.Files.size());
+    const bool mapped = command == TSeriesCommand::Map;
+    std::vector<std::unique_ptr<TZeltApp>> workers;
+    std::vector<std::string> logs; // each worker's own, renamed over `log` in the files' order
+    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot) {
+        workers.emplace_back(new TZeltApp(*this, TWorkerCopy{}));
+        logs.push_back(mapped ? "" : TemporaryName(log));
+    }
+    const auto size = static_cast<std::size_t>(count);
+    std::vector<TSeriesFile> files(size);
+    std::vector<TSeriesEntry> entries(size);
+    std::vector<std::int32_t> resultLines(size);
+    const auto work = [&](std::int32_t slot, std::int32_t i) {
+        TZeltApp& worker = *workers[slot];
+        // Every file's report begins with the column header; the series keeps the first only.
+        worker.model_.ResultHeaderCount = 0;
+        files[i].Path = series.Files[i];
+        entries[i] = EntryOf(series, i);
+        worker.SeriesStep(command, settings, report, logs[slot], files[i], entries[i]);
+        resultLines[i] = worker.model_.ResultHeaderCount;
+    };
+    const auto done = [&](std::int32_t slot, std::int32_t i) {
+        TZeltApp& worker = *workers[slot];
+        TSeriesFile& file = files[i];
+        if (hooks.Starting)
+            hooks.Starting(series);
+        TOutcome& outcome = mapped                           ? static_cast<TOutcome&>(file.Map)
+                            : command == TSeriesCommand::Fit ? static_cast<TOutcome&>(file.Fit)
+                                                             : file.Free;
+        if (resultLines[i] > 0 && model_.ResultHeaderCount > 0) {
+            const auto header = std::find_if(
+                outcome.Report.begin(), outcome.Report.end(),
+                [](const std::string& line) { return line.starts_with(kResultHeaderStart); });
+            if (header != outcome.Report.end())
+                outcome.Report.erase(header);
+        }
+        model_.ResultHeaderCount = CheckedAdd(model_.ResultHeaderCount, resultLines[i]);
+        TFileStatus status;
+        if (!mapped && FileStatus(logs[slot], false, status) && status.Kind != TFileKind::Missing &&
+            !RenameOver(logs[slot], log))
+            outcome.Warnings.push_back("Cannot write file \"" + log + "\": " + ErrorText(errno) +
+                                       ".");
+        if (mapped && file.Map.Row) {
+            results_.push_back(*file.Map.Row);
+            shownMap_.Show(worker.model_.RSSMap, worker.model_.MapRange);
+        } else if (!mapped && file.Fit.Row) {
+            results_.push_back(*file.Fit.Row);
+        }
+        file.Model = &worker.model_;
+        series.Entries.push_back(std::move(entries[i]));
+        if (hooks.Done)
+            hooks.Done(series, file);
+        file = {};
+        if (i + 1 < count && hooks.StopRequested && hooks.StopRequested()) {
+            series.Stopped = true;
+            return false;
+        }
+        return true;
+    };
+    const auto removeLogs = [&] {
+        for (const std::string& own : logs)
+            if (!own.empty())
+                RemoveFile(own);
+    };
+    try {
+        RunInOrder(threads, count, work, done);
+    } catch (...) {
+        removeLogs();
+        throw;
+    }
+    removeLogs();
 }
 
 namespace {

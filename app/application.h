@@ -94,6 +94,9 @@ struct TFitOutcome : TOutcome {
 // "Fit" with free lower levels.
 struct TFreeLevelsOutcome : TOutcome {
     TFreeLevelsRun Run;
+    // The row of its Boltzmann fit; where that failed, only the file, the conditions and "not
+    // fitted: " with the error as the procedure. Absent when the command was not done.
+    std::optional<TResultRow> BoltzmannRow;
 };
 
 // Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
@@ -102,7 +105,7 @@ bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
 // The same for a fit with free levels: a level whose density the data do not determine.
 bool Flagged(const TFreeLevelsOutcome& outcome);
 
-enum class TSeriesCommand { Map, Fit };
+enum class TSeriesCommand { Map, Fit, FreeLevels };
 
 // One file of a series: the outcome of its read and, once it was read, of its map or fit.
 struct TSeriesFile {
@@ -110,6 +113,10 @@ struct TSeriesFile {
     TOutcome Read;
     TMapOutcome Map;
     TFitOutcome Fit;
+    TFreeLevelsOutcome Free;
+    // The model the file was read and mapped or fitted in (its lines, fractions and grid), for
+    // the hook Done; valid while that runs.
+    const TAtomicData* Model = nullptr;
 };
 
 // A series so far: the files in their order, their abscissa, the entries of those done.
@@ -181,9 +188,20 @@ public:
     // Reads and maps or fits every file in turn, in the natural order of their names
     // (NaturalLess); a file that fails is recorded and the series
     // goes on. Each fitted file gives the result line it would give read and fitted alone.
+    //
+    // On more than one thread (ThreadCount(threads)) the files are shared among the threads,
+    // each reading and fitting in a copy of the model (sharing the line table) with its maps on
+    // one thread, and the hooks run on the calling thread for each file in order, with the same
+    // outcomes, entries and report lines as on one thread: the column header stays with the
+    // first result line, the log holds the last file's fit, and a stop (StopRequested, or a hook
+    // that raises) comes after the same file. The application's own model, current file and
+    // measurement folder are then left as they were; its result rows and the map on screen
+    // follow the files. A log that cannot be created, or is a device, keeps to one thread so
+    // that each file says so as on one thread.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
-                      const std::string& logPath, const TSeriesHooks& hooks = {});
+                      const std::string& logPath, const TSeriesHooks& hooks = {},
+                      std::int32_t threads = 1);
 
     // Imports a raw spectrum against the current species (spectrum/integration.h): writes the
     // measurement file folder/NAME.txt and the table of what was integrated beside it
@@ -206,6 +224,18 @@ public:
                                const std::string& tableText, const std::vector<std::string>& notes);
 
 private:
+    struct TWorkerCopy {};
+    // A copy for a thread of a series: the configuration, the species and a model of its own.
+    TZeltApp(const TZeltApp& app, TWorkerCopy);
+    // Keeps a message of an orderly stop of the command running.
+    void Collect(const std::string& text);
+    // Reads file.Path and maps or fits it; its outcomes go to `file` and `entry`.
+    void SeriesStep(TSeriesCommand command, const TCommandSettings& settings, TReportKind report,
+                    const std::string& logPath, TSeriesFile& file, TSeriesEntry& entry);
+    void RunSeriesInParallel(TSeries& series, TSeriesCommand command,
+                             const TCommandSettings& settings, TReportKind report,
+                             const std::string& logPath, const TSeriesHooks& hooks,
+                             std::int32_t threads);
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
     TCommandSettings WithSpeciesKeys(TCommandSettings settings) const;
 

@@ -107,7 +107,8 @@ TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
 
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
                              const std::string& fileName, const std::string& logPath,
-                             TReportList& report) {
+                             TReportList& report,
+                             const std::function<void(const TFitResult&)>& boltzmannDone) {
     CheckMapSize(settings);
     RequireFractions(model);
     model.ClearPrecalc();
@@ -115,7 +116,7 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =
         FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)),
-                      {}, logPath.empty() ? FitLogPath() : logPath);
+                      {}, logPath.empty() ? FitLogPath() : logPath, boltzmannDone);
     WriteFreeLevelsResults(model, run.Free, report, fileName);
     report.push_back(ComparisonText(run));
     return run;

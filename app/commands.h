@@ -57,9 +57,11 @@ TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 // "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
 // settings, the free fit of the Boltzmax levels from it and the F-test; the free result line
 // and the line of the F-test are appended to `report`; an empty `logPath` is FitLogPath().
+// `boltzmannDone` as for FitFreeLevels.
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
                              const std::string& fileName, const std::string& logPath,
-                             TReportList& report);
+                             TReportList& report,
+                             const std::function<void(const TFitResult&)>& boltzmannDone = {});
 
 // The line of the F-test of a free fit, e.g. "Boltzmann S = 2.199E-004 (2 parameters), free
 // S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005).

@@ -28,19 +28,67 @@ std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, boo
     return names;
 }
 
-std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX,
-                      const std::string& lineEnd) {
+std::vector<std::string> FreeLevelsColumns(std::int32_t levels) {
+    std::vector<std::string> names;
+    for (std::int32_t j = 1; j <= levels; ++j) {
+        names.push_back("free n_" + std::to_string(j) + "/m-3");
+        names.push_back("free u(n_" + std::to_string(j) + ")/m-3");
+    }
+    names.insert(names.end(), {"free RSS", "F", "p"});
+    return names;
+}
+
+std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX, const std::string& lineEnd,
+                      bool withFree) {
     std::vector<std::string> names = ResultColumns(levels, withRegion, withX);
     if (withX)
         names.insert(names.end(), {"x from", "x text"});
     const std::vector<std::string> conditions = ConditionColumns();
     names.insert(names.end(), conditions.begin(), conditions.end());
+    if (withFree) {
+        const std::vector<std::string> free = FreeLevelsColumns(levels);
+        names.insert(names.end(), free.begin(), free.end());
+    }
     return TsvLine(names, lineEnd);
 }
 
+namespace {
+
+std::string Number(long double value) {
+    return TsvNumber(static_cast<double>(value));
+}
+
+std::string NumberOrNd(const std::optional<long double>& value) {
+    return value ? Number(*value) : "n.d.";
+}
+
+// The fields of FreeLevelsColumns(levels).
+std::vector<std::string> FreeLevelsFields(const TFreeLevelsRun& run, std::int32_t levels) {
+    std::vector<std::string> fields;
+    for (std::int32_t j = 0; j < levels; ++j) {
+        if (static_cast<std::size_t>(j) >= run.Free.Levels.size()) {
+            fields.insert(fields.end(), 2, "");
+            continue;
+        }
+        const TFreeLevel& level = run.Free.Levels[static_cast<std::size_t>(j)];
+        fields.push_back(level.Determined ? Number(level.Density) : "n.d.");
+        fields.push_back(level.Determined ? NumberOrNd(level.Uncertainty) : "n.d.");
+    }
+    fields.push_back(Number(run.Free.Fit.SumOfSquares));
+    const bool tested = run.Comparison && run.Comparison->Applicable;
+    fields.push_back(tested ? Number(run.Comparison->F) : "");
+    fields.push_back(tested ? Number(run.Comparison->PValue) : "");
+    return fields;
+}
+
+} // namespace
+
 std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion* region,
-                   const TRowAbscissa* x, const std::string& lineEnd) {
-    const auto number = [](long double value) { return TsvNumber(static_cast<double>(value)); };
+                   const TRowAbscissa* x, const std::string& lineEnd, const TFreeLevelsRun* free) {
+    const bool numbers = free == nullptr || free->Boltzmann;
+    const auto number = [numbers](long double value) {
+        return numbers ? Number(value) : std::string();
+    };
     const TResultValues& values = row.Values;
     std::vector<std::string> fields = {number(values.Total), number(values.TotalUncertainty)};
     for (std::int32_t j = 0; j < levels; ++j) {
@@ -63,8 +111,16 @@ std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion*
     }
     if (x != nullptr)
         fields.insert(fields.end(), {TsvNumber(x->X), AbscissaOrigin(*x), x->Text});
-    const std::vector<std::string> conditions = ConditionFields(row);
+    std::vector<std::string> conditions = ConditionFields(row);
+    // The judgement of a fit that was not done: S, S/(N-2), nu, nu-NF, the quoted
+    // uncertainties, chi2/nu and the flags.
+    if (!numbers)
+        std::fill_n(conditions.begin(), 8, std::string());
     fields.insert(fields.end(), conditions.begin(), conditions.end());
+    if (free != nullptr) {
+        const std::vector<std::string> more = FreeLevelsFields(*free, levels);
+        fields.insert(fields.end(), more.begin(), more.end());
+    }
     return TsvLine(fields, lineEnd);
 }
 

@@ -44,7 +44,7 @@ struct TOptions {
     std::string Format = "lines"; // "lines": the result lines; "tsv": tab-separated rows
     double RegionPercent = 0;     // the map's confidence region at this level; 0: none
     bool FreeLevels = false;      // fit the density of every populated lower level
-    std::int32_t Threads = 0;     // of the map; 0: one per core
+    std::int32_t Threads = 0;     // of the map, or sharing a batch's files; 0: one per core
 
     TReportKind ReportKind() const {
         return Report == "iteration" ? ReportFitIteration : ReportFinalResults;
@@ -98,14 +98,13 @@ public:
         PrintLines(out_, list);
     }
 
-    void Table() {
-        const TAtomicData& model = app_.AtomicData();
+    void Table(const TAtomicData& model) {
         out_ << Cp1252ToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
     }
 
-    void MapResult(const TMapOutcome& map) {
-        const TAtomicData& model = app_.AtomicData();
-        const std::string name = FileNameOf(app_.CurrentFile());
+    // The map of `file` computed in `model`.
+    void MapResult(const TMapOutcome& map, const TAtomicData& model, const std::string& file) {
+        const std::string name = FileNameOf(file);
         std::optional<TMapRegion> region;
         if (options_.RegionPercent > 0)
             region =
@@ -127,69 +126,96 @@ public:
                     : options_.RssFile;
             SaveFile(rssFile, MapText(model.RSSMap, model.MapRange));
         }
-        AppendTable();
+        AppendTable(model);
     }
 
-    // `x`: the file's abscissa in a batch, columns of --format tsv.
-    void FitResult(const TFitOutcome& fit, const TRowAbscissa* x = nullptr) {
+    // The fit done in `model`; `x`: the file's abscissa in a batch, columns of --format tsv.
+    void FitResult(const TFitOutcome& fit, const TAtomicData& model,
+                   const TRowAbscissa* x = nullptr) {
         ShowProblems(*fit.Row);
         if (options_.Format == "tsv")
             PrintRow(*fit.Row, nullptr, x);
         else
             PrintLines(out_, fit.Report);
-        AppendTable();
+        AppendTable(model);
     }
 
-    // The free result line, the F-test and a table of the levels.
-    void FreeLevelsResult(const TFreeLevelsOutcome& fit) {
+    // The free result line, the F-test and a table of the levels of the fit done in `model`,
+    // or its row of --format tsv.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit, const TAtomicData& model,
+                          const TRowAbscissa* x = nullptr) {
+        if (options_.Format == "tsv") {
+            PrintRow(*fit.BoltzmannRow, nullptr, x, &fit.Run);
+            return;
+        }
         PrintLines(out_, fit.Report);
-        PrintLines(out_, FreeLevelsTable(app_.AtomicData(), fit.Run.Free));
-        AppendTable();
+        PrintLines(out_, FreeLevelsTable(model, fit.Run.Free));
+        AppendTable(model);
     }
 
-    // Every file of the batch in turn: a file that fails is named with its error and the
-    // batch goes on; the status is 1 when one failed, else 3 when a result was flagged.
+    // Every file of the batch, shared among the threads of --threads, its results printed in
+    // the files' order: a file that fails is named with its error and the batch goes on; the
+    // status is 1 when one failed, else 3 when a result was flagged. Each file's results are
+    // written out before the next file's, and the batch stops after the first that cannot be.
     int Batch(TSeriesCommand command, const TCommandSettings& settings) {
         int status = 0;
         const auto done = [&](const TSeries& series, const TSeriesFile& file) {
             const bool mapped = command == TSeriesCommand::Map;
+            const bool free = command == TSeriesCommand::FreeLevels;
             try {
                 if (!Show(file.Read, file.Path) ||
-                    !Show(mapped ? static_cast<const TOutcome&>(file.Map) : file.Fit, file.Path)) {
+                    !Show(mapped ? static_cast<const TOutcome&>(file.Map)
+                          : free ? static_cast<const TOutcome&>(file.Free)
+                                 : file.Fit,
+                          file.Path)) {
                     status = 1;
                     return;
                 }
-                if (mapped) {
-                    MapResult(file.Map);
-                } else {
-                    const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
-                    FitResult(file.Fit, &x);
-                }
-                if (status == 0 &&
-                    (mapped ? Flagged(file.Map, file.Map.Row) : Flagged(file.Fit, file.Fit.Row)))
+                const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
+                if (mapped)
+                    MapResult(file.Map, *file.Model, file.Path);
+                else if (free)
+                    FreeLevelsResult(file.Free, *file.Model, &x);
+                else
+                    FitResult(file.Fit, *file.Model, &x);
+                if (status == 0 && (mapped ? Flagged(file.Map, file.Map.Row)
+                                    : free ? Flagged(file.Free)
+                                           : Flagged(file.Fit, file.Fit.Row)))
                     status = 3;
             } catch (const std::exception& e) {
                 err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
                 status = 1;
             }
         };
+        int writeError = 0;
         TSeriesHooks hooks;
-        hooks.Done = done;
+        hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
+            done(series, file);
+            out_.flush();
+            if (!out_ && writeError == 0)
+                writeError = errno;
+        };
+        hooks.StopRequested = [&] { return !out_; };
         app_.RunSeries(BatchFiles(options_.Paths), command, settings, options_.ReportKind(),
-                       options_.LogPath, hooks);
+                       options_.LogPath, hooks, options_.Threads);
+        // The reason of the failed write, for the report at the end of the run.
+        if (writeError != 0)
+            errno = writeError;
         return status;
     }
 
 private:
-    // A row of --format tsv, after the header row the first time.
-    void PrintRow(const TResultRow& row, const TMapRegion* region,
-                  const TRowAbscissa* x = nullptr) {
+    // A row of --format tsv, after the header row the first time; `free`: the run of a fit
+    // with free levels, whose Boltzmann fit `row` is.
+    void PrintRow(const TResultRow& row, const TMapRegion* region, const TRowAbscissa* x = nullptr,
+                  const TFreeLevelsRun* free = nullptr) {
         if (!tsvHeaderWritten_) {
-            tsvLevels_ = row.Values.Densities.size();
-            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr);
+            tsvLevels_ = free != nullptr ? static_cast<std::int32_t>(free->Free.Levels.size())
+                                         : row.Values.Densities.size();
+            out_ << TsvHeader(tsvLevels_, region != nullptr, x != nullptr, "\n", free != nullptr);
         }
         tsvHeaderWritten_ = true;
-        out_ << TsvRow(row, tsvLevels_, region, x);
+        out_ << TsvRow(row, tsvLevels_, region, x, "\n", free);
     }
 
     // Why a result is flagged, a line per problem on the error stream.
@@ -198,11 +224,11 @@ private:
             err_ << row.FileName << ": " << problem << '\n';
     }
 
-    void AppendTable() {
+    void AppendTable(const TAtomicData& model) {
         if (!options_.Table)
             return;
         out_ << '\n';
-        Table();
+        Table(model);
     }
 
     TZeltApp& app_;
@@ -253,11 +279,14 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
     }
 }
 
-void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
-    AddSettingOptions(command, s, UsedByMap);
-    command->add_option("--threads", o.Threads, "threads that share the rows of the map")
+void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
+    command->add_option("--threads", o.Threads, help)
         ->default_str("one per core")
         ->check(CLI::PositiveNumber);
+}
+
+void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
+    AddSettingOptions(command, s, UsedByMap);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
     command
@@ -341,6 +370,7 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     auto* map = app.add_subcommand("map", "residual map of FILE over density and temperature");
     map->add_option("FILE", o.File, "measurement file")->required();
     AddMapOptions(map, s, o);
+    AddThreadsOption(map, o, "threads that share the rows of the map");
     auto* fit = app.add_subcommand("fit", "fit density (and temperature) to FILE");
     fit->add_option("FILE", o.File, "measurement file")->required();
     AddFitOptions(fit, s, o);
@@ -349,9 +379,11 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     auto* batchMap = batch->add_subcommand("map", "map each file");
     batchMap->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddMapOptions(batchMap, s, o);
+    AddThreadsOption(batchMap, o, "threads that share the files (or the rows of one file's map)");
     auto* batchFit = batch->add_subcommand("fit", "fit each file");
     batchFit->add_option("PATH", o.Paths, "measurement files and folders")->required();
     AddFitOptions(batchFit, s, o);
+    AddThreadsOption(batchFit, o, "threads that share the files");
     TImportCommand import;
     import.Add(app);
 
@@ -361,10 +393,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
         if (o.Format == "tsv" && (o.Table || o.Report == "iteration"))
             throw CLI::ValidationError("--format tsv",
                                        "takes neither --table nor --report iteration");
-        if (o.FreeLevels && (o.Format == "tsv" || o.Report == "iteration" || batchFit->parsed()))
-            throw CLI::ValidationError("--free-levels",
-                                       "takes neither --format tsv nor --report iteration, and "
-                                       "is not for batch");
+        if (o.FreeLevels && o.Report == "iteration")
+            throw CLI::ValidationError("--free-levels", "takes no --report iteration");
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -396,33 +426,35 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                 !(FileStatus(o.RssFile, true, status) && status.Kind == TFileKind::Folder))
                 throw Exception("batch map --rss takes a folder for one grid per measurement: \"" +
                                 o.RssFile + "\" is no folder");
-            return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map : TSeriesCommand::Fit,
+            return frontEnd.Batch(batchMap->parsed() ? TSeriesCommand::Map
+                                  : o.FreeLevels     ? TSeriesCommand::FreeLevels
+                                                     : TSeriesCommand::Fit,
                                   s);
         } else {
             if (!frontEnd.Show(zelt.ReadMeasurement(o.File)))
                 return 1;
             if (table->parsed()) {
-                frontEnd.Table();
+                frontEnd.Table(zelt.AtomicData());
                 return 0;
             }
             if (map->parsed()) {
                 const TMapOutcome outcome = zelt.Map(s, ReportFinalResults);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.MapResult(outcome);
+                frontEnd.MapResult(outcome, zelt.AtomicData(), o.File);
                 return Flagged(outcome, outcome.Row) ? 3 : 0;
             }
             if (o.FreeLevels) {
                 const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.FreeLevelsResult(outcome);
+                frontEnd.FreeLevelsResult(outcome, zelt.AtomicData());
                 return Flagged(outcome) ? 3 : 0;
             }
             const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
             if (!frontEnd.Show(outcome))
                 return 1;
-            frontEnd.FitResult(outcome);
+            frontEnd.FitResult(outcome, zelt.AtomicData());
             return Flagged(outcome, outcome.Row) ? 3 : 0;
         }
         return 0;

@@ -21,8 +21,8 @@ constexpr std::size_t kNameBytes = 200;
 constexpr int kAccessDenied = 5;
 constexpr int kFileNotOpen = 103;
 
-// ".name.XXXXXXXX" beside the target: hidden from listings, and with a random part that nobody
-// can guess ahead, so that no one can have put a link or a file of their own there.
+} // namespace
+
 std::string TemporaryName(const std::string& target) {
     // Drawn afresh from the system for each name: a generator's state would be copied into
     // every child process, which would then all try the same names.
@@ -37,8 +37,6 @@ std::string TemporaryName(const std::string& target) {
     const std::size_t start = NameStart(target);
     return target.substr(0, start) + "." + target.substr(start, kNameBytes) + "." + suffix;
 }
-
-} // namespace
 
 void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
     Discard();

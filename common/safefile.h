@@ -71,6 +71,10 @@ private:
     std::string buffer_;
 };
 
+// ".name.XXXXXXXX" beside the file `target`: hidden from listings, and with a random part that
+// nobody can guess ahead, so that no one can have put a link or a file of their own there.
+std::string TemporaryName(const std::string& target);
+
 // Saves the whole content at once, as TSafeFile does.
 void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});
 

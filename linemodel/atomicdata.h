@@ -147,10 +147,19 @@ enum TResultMode : std::int32_t { MapMode = 0, FitMode = 1 };
 using TReportList = std::vector<std::string>;                      // lines in Windows-1252
 using TShowMessage = std::function<void(const std::string& text)>; // message of an orderly stop
 
+// The column header of the result lines of `levels` populated levels, which begins with
+// kResultHeaderStart (a result line begins with a number).
+inline constexpr const char* kResultHeaderStart = "n_tot/m-3 \xB1u(n_tot)";
+std::string ResultHeader(std::int32_t levels);
+
 // The state of the line model. The program holds exactly one; tests build their own.
 class TAtomicData {
 public:
     explicit TAtomicData(TShowMessage showMessage);
+    // A model in the state of `model`, with its own copy of everything but the line table, which
+    // the two share: another thread can read and fit measurements of the same species in it
+    // while the line table is not loaded anew. Its messages go to `showMessage`.
+    TAtomicData(const TAtomicData& model, TShowMessage showMessage);
 
     TCheckedVector<TLevel> Levels;       // file order, energies strictly ascending
     TCheckedVector<TLine> SelectedLines; // measurement-file order
@@ -158,7 +167,7 @@ public:
     TCheckedVector<TCheckedVector<double>> RSSMap; // [temperature step][density step]
     TMapRange MapRange;
     std::int32_t ResultHeaderCount = 0;  // result lines written since the last species change
-    std::unique_ptr<TTextBase> LineBase; // the species' line table; null before the first
+    std::shared_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
     std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
     // Asked by CalcMap after each grid row, from any of its threads at once, with the rows done

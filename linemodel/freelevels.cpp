@@ -234,7 +234,8 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TParamVector& st
 
 TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int32_t iterationLimit,
                              std::int32_t fitCount, const std::vector<long double>& start,
-                             const std::string& logPath) {
+                             const std::string& logPath,
+                             const std::function<void(const TFitResult&)>& boltzmannDone) {
     TFreeLevelsModel model(data, p);
     const std::int32_t levels = model.Levels();
     if (!start.empty() && static_cast<std::int32_t>(start.size()) != levels)
@@ -248,6 +249,8 @@ TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int3
     } catch (const Exception& e) {
         run.BoltzmannError = e.message();
     }
+    if (run.Boltzmann && boltzmannDone)
+        boltzmannDone(*run.Boltzmann);
     TParamVector q;
     if (!start.empty()) {
         for (std::int32_t k = 1; k <= levels; ++k)

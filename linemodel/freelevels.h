@@ -12,6 +12,7 @@
 #include "linemodel/atomicdata.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -102,6 +103,7 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TParamVector& st
 // The free-levels command: a Boltzmann fit of p (its slots as for FitLines, fitCount fitted
 // slots), then the free fit, from the K log10 densities `start` when given, else from the
 // populations of the Boltzmann fit, or of p itself when that fit fails; then the F-test.
+// `boltzmannDone` is called with the Boltzmann fit while its populations are in Levels.
 struct TFreeLevelsRun {
     std::optional<TFitResult> Boltzmann; // absent when the Boltzmann fit failed
     std::string BoltzmannError;          // its message then
@@ -111,7 +113,8 @@ struct TFreeLevelsRun {
 };
 TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int32_t iterationLimit,
                              std::int32_t fitCount, const std::vector<long double>& start,
-                             const std::string& logPath);
+                             const std::string& logPath,
+                             const std::function<void(const TFitResult&)>& boltzmannDone = {});
 
 // Appends the result line of a free fit (and first the column header) to `out`: the columns
 // of WriteResults, the T_exc columns reading "free", and "n.d." for what is not determined

@@ -37,6 +37,10 @@ double StatisticalWeight(double j, const std::string& fileName, int line) {
 
 TAtomicData::TAtomicData(TShowMessage showMessage) : showMessage_(std::move(showMessage)) {}
 
+TAtomicData::TAtomicData(const TAtomicData& model, TShowMessage showMessage) : TAtomicData(model) {
+    showMessage_ = std::move(showMessage);
+}
+
 void TAtomicData::ShowMessage(const std::string& text) const {
     if (showMessage_)
         showMessage_(text);

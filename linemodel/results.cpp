@@ -73,14 +73,16 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
                           result.TemperatureUncertainty, result.RSS, fileName, result.Procedure}));
 }
 
+std::string ResultHeader(std::int32_t levels) {
+    std::string header;
+    for (std::int32_t j = 1; j <= levels; ++j)
+        header += Format("   n_%d/m-3   \xB1u(n_%d)", {j, j});
+    return Format("%s %s   T/K  u(T)       RSS Filename  Procedure", {kResultHeaderStart, header});
+}
+
 void TAtomicData::AddResultLine(TReportList& out, std::int32_t levels, const std::string& line) {
-    if (ResultHeaderCount == 0) {
-        std::string header;
-        for (std::int32_t j = 1; j <= levels; ++j)
-            header += Format("   n_%d/m-3   \xB1u(n_%d)", {j, j});
-        out.push_back(Format("n_tot/m-3 \xB1u(n_tot) %s   T/K  u(T)       RSS Filename  Procedure",
-                             {header}));
-    }
+    if (ResultHeaderCount == 0)
+        out.push_back(ResultHeader(levels));
     ResultHeaderCount = CheckedAdd(ResultHeaderCount, 1);
     out.push_back(line);
 }

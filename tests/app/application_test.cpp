@@ -14,6 +14,9 @@
 
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <stdexcept>
 
 namespace zelt {
 namespace {
@@ -151,6 +154,103 @@ TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
                                            ReportFinalResults, folder_.File("fit.log"), hooks);
     EXPECT_TRUE(stopped.Stopped);
     EXPECT_EQ(stopped.Entries.size(), 1u);
+}
+
+// What a front end sees of every file of a series: its outcomes, its entry and the line table
+// of the model it was done in; and the log after the series.
+struct TSeriesView {
+    std::vector<std::string> Seen;
+    std::size_t Entries = 0;
+    std::string Log;
+};
+
+// The series of `files` on `threads` threads; a positive `stopAfter` stops it after that file,
+// asked for or, with `raise`, by a hook that raises there.
+TSeriesView RunAndView(TZeltApp& app, const std::vector<std::string>& files, TSeriesCommand command,
+                       const TCommandSettings& settings, TReportKind report, const std::string& log,
+                       std::int32_t threads, std::size_t stopAfter = 0, bool raise = false) {
+    TSeriesView view;
+    TSeriesHooks hooks;
+    hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
+        const TOutcome& outcome =
+            command == TSeriesCommand::Map   ? static_cast<const TOutcome&>(file.Map)
+            : command == TSeriesCommand::Fit ? static_cast<const TOutcome&>(file.Fit)
+                                             : file.Free;
+        std::string text = file.Path + "|" + file.Read.Error + "|" + outcome.Error;
+        for (const std::vector<std::string>* lines :
+             {&file.Read.Messages, &file.Read.Warnings, &outcome.Messages, &outcome.Report})
+            for (const std::string& line : *lines)
+                text += "|" + line;
+        const TSeriesEntry& entry = series.Entries.back();
+        text += "|" + entry.Problem + "|" + std::to_string(entry.X) + "|" + entry.Row.FileName;
+        if (file.Read.Done)
+            text += TableText(LineTable(*file.Model, HasFractions(*file.Model)), "\n");
+        view.Seen.push_back(text);
+        if (raise && view.Seen.size() == stopAfter)
+            throw std::runtime_error("hook failed");
+    };
+    hooks.StopRequested = [&] { return !raise && view.Seen.size() == stopAfter; };
+    try {
+        view.Entries =
+            app.RunSeries(files, command, settings, report, log, hooks, threads).Entries.size();
+    } catch (const std::runtime_error&) {
+        EXPECT_TRUE(raise);
+    }
+    std::ifstream stream(log, std::ios::binary);
+    view.Log.assign(std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>());
+    return view;
+}
+
+// Shared among threads, a series shows each file as one thread does, in the same order: the
+// column header once, bad files and orderly stops where they come, the log of the last fit,
+// and no file after a stop.
+TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
+    std::vector<std::string> files;
+    for (int copy = 0; copy < 4; ++copy)
+        for (const char* name : {"argon_1e16", "argon_2e17", "argon_5e16"})
+            files.push_back(folder_.Write(std::string(name) + "_" + std::to_string(copy) + ".txt",
+                                          folder_.Read(kData + "/measurements/" + name + ".txt")));
+    files.push_back(folder_.Write("argon_3e16_1.txt", "Wavelength 1\n"));
+    files.push_back(folder_.Write("argon_4e16_2.txt", "696.5431 500\n500.1 3\n"));
+    settings_.FitTemperatureOn = true;
+    const std::string log = folder_.File("fit.log");
+    for (const TReportKind report : {ReportFinalResults, ReportFitIteration}) {
+        const TSeriesView one =
+            RunAndView(app_, files, TSeriesCommand::Fit, settings_, report, log, 1);
+        ASSERT_EQ(one.Seen.size(), files.size());
+        for (const std::int32_t threads : {2, 3}) {
+            TZeltApp parallel(folder_.File("zeltfit.ini"));
+            ASSERT_TRUE(parallel.ChangeSpecies("Ar I").Done);
+            const TSeriesView many =
+                RunAndView(parallel, files, TSeriesCommand::Fit, settings_, report, log, threads);
+            EXPECT_EQ(many.Seen, one.Seen) << threads << " threads";
+            EXPECT_EQ(many.Log, one.Log);
+            EXPECT_EQ(parallel.Results().size(), 12u);
+        }
+    }
+    // With free levels too; the threads fit in models of their own.
+    TZeltApp one(folder_.File("zeltfit.ini")), two(folder_.File("zeltfit.ini"));
+    ASSERT_TRUE(one.ChangeSpecies("Ar I").Done && two.ChangeSpecies("Ar I").Done);
+    const TSeriesCommand free = TSeriesCommand::FreeLevels;
+    EXPECT_EQ(RunAndView(two, files, free, settings_, ReportFinalResults, log, 2).Seen,
+              RunAndView(one, files, free, settings_, ReportFinalResults, log, 1).Seen);
+    EXPECT_EQ(two.AtomicData().SelectedLines.size(), 0);
+    EXPECT_EQ(one.AtomicData().SelectedLines.size(), 29);
+    // No log of a thread is left beside the log.
+    for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path()))
+        EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
+    settings_.DensityPoints = settings_.TemperaturePoints = 7;
+    EXPECT_EQ(
+        RunAndView(app_, files, TSeriesCommand::Map, settings_, ReportFinalResults, log, 2).Seen,
+        RunAndView(app_, files, TSeriesCommand::Map, settings_, ReportFinalResults, log, 1).Seen);
+
+    for (const std::int32_t threads : {1, 2})
+        for (const bool raise : {false, true}) {
+            const TSeriesView stopped = RunAndView(app_, files, TSeriesCommand::Fit, settings_,
+                                                   ReportFinalResults, log, threads, 4, raise);
+            EXPECT_EQ(stopped.Seen.size(), 4u);
+            EXPECT_EQ(stopped.Entries, raise ? 0u : 4u);
+        }
 }
 
 TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {

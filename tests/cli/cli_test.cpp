@@ -280,7 +280,35 @@ TEST_F(CliTest, FreeLevelsPrintTheFreeLineTheFTestAndTheLevels) {
                         "nu = 15): F = 15.68, p = 0.0002");
     EXPECT_EQ(lines[4], "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.641E+016 \u00B1 2.436E+014 m-3, "
                         "n/n_1 = 0.3338 \u00B1 0.0038, Boltzmann T = 1489 \u00B1 29 K");
-    EXPECT_EQ(Cli("fit '" + demo + "' --free-levels --format tsv").status, 2);
+    EXPECT_EQ(Cli("fit '" + demo + "' --free-levels --report iteration").status, 2);
+    EXPECT_EQ(Cli("batch fit '" + demo + "' --fit-temperature --free-levels").out, run.out);
+
+    // The rows of --format tsv: those of the Boltzmann fits as they are, then the free fit's
+    // densities, "n.d." for a level the data do not determine, and the F-test.
+    const std::string tsv = "batch fit '" + demo + "' --fit-temperature --format tsv";
+    const std::vector<std::string> boltzmann = Split(Cli(tsv).out, '\n');
+    const std::vector<std::string> free = Split(Cli(tsv + " --free-levels").out, '\n');
+    ASSERT_EQ(free.size(), 2u);
+    EXPECT_EQ(free[0], boltzmann[0] +
+                           "\tfree n_1/m-3\tfree u(n_1)/m-3\tfree n_2/m-3\tfree u(n_2)/m-3\t"
+                           "free n_3/m-3\tfree u(n_3)/m-3\tfree n_4/m-3\tfree u(n_4)/m-3\t"
+                           "free RSS\tF\tp");
+    ASSERT_TRUE(free[1].starts_with(boltzmann[1] + "\t")) << free[1];
+    const std::vector<std::string> fields = Split(free[1].substr(boltzmann[1].size() + 1), '\t');
+    ASSERT_EQ(fields.size(), 11u);
+    const auto shown = [&](std::size_t i) {
+        return Format("%.3e", {std::strtod(fields[i].c_str(), nullptr)});
+    };
+    EXPECT_EQ(shown(2) + " " + shown(3) + " " + shown(8), "1.641E+016 2.436E+014 7.113E-005");
+    EXPECT_EQ(Format("%.2f", {std::strtod(fields[9].c_str(), nullptr)}), "15.68");
+    const TRun thin =
+        Cli("fit '" + demo + "' --fit-temperature --path 1e-9 --free-levels --format tsv");
+    EXPECT_EQ(thin.status, 3);
+    const std::vector<std::string> row = Split(Split(thin.out, '\n').at(1), '\t');
+    EXPECT_EQ(row.at(0), "");
+    EXPECT_TRUE(row.at(14).starts_with("not fitted: Floating point overflow")) << row.at(14);
+    // n_4 not determined, the free sum of squares, no F-test.
+    EXPECT_TRUE(thin.out.ends_with("\tn.d.\tn.d.\t2.2478678840224882e-03\t\t\n")) << thin.out;
 }
 
 TEST_F(CliTest, DefaultsComeFromTheConfigurationAsTheWindowShowsThem) {
@@ -311,6 +339,37 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
     EXPECT_NE(run.err.find("\n" + Path("spectra/c.txt") + ": Invalid numeric input \"oops\""),
               std::string::npos)
         << run.err;
+}
+
+// Shared among threads, a batch prints what it prints on one thread, byte for byte; one whose
+// results cannot be written stops after the first file.
+TEST_F(CliTest, BatchOnThreadsPrintsWhatOneThreadPrints) {
+    fs::create_directories(Path("many"));
+    for (int copy = 0; copy < 4; ++copy)
+        for (const char* name : {"argon_1e16", "argon_2e17", "argon_5e16"})
+            Write("many/" + std::string(name) + "_" + std::to_string(copy) + ".txt",
+                  folder_.Read(kDatabase + "/measurements/" + name + ".txt"));
+    Write("many/argon_3e16_1.txt", "696.5431 500\n727.2936 oops\n");
+    const std::string many = " '" + Path("many") + "'";
+    const std::string fit = "batch fit" + many + " --fit-temperature --log '" + Path("l.log") + "'";
+    for (const std::string& args :
+         {fit, fit + " --format tsv", fit + " --report iteration --table",
+          fit + " --free-levels --table", fit + " --free-levels --format tsv",
+          "batch map" + many + " --density-points 6 --temperature-points 5 --table"}) {
+        const TRun one = Cli(args + " --threads 1");
+        EXPECT_EQ(one.status, 1) << args;
+        const TRun two = Cli(args + " --threads 2");
+        EXPECT_EQ(two.status, one.status) << args;
+        EXPECT_EQ(two.out, one.out) << args;
+        EXPECT_EQ(two.err, one.err) << args;
+    }
+    EXPECT_EQ(Split(Cli(fit + " --format tsv").out, '\n').size(), 13u);
+
+    const std::string command = std::string("'") + ZELT_CLI_PATH + "' --ini '" + ini_ + "' " + fit +
+                                " --threads 2 >/dev/full 2>'" + Path("stderr.txt") + "'";
+    EXPECT_EQ(WEXITSTATUS(std::system(command.c_str())), 1);
+    EXPECT_EQ(folder_.Read("stderr.txt"),
+              "Cannot write the standard output: No space left on device.\n");
 }
 
 // Results that cannot be written are an error, and a configuration that is a device is refused
