@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/frontend.h"
 
+#include "cli/checks.h"
 #include "cli/import.h"
 
 #include "app/about.h"
@@ -213,16 +214,6 @@ private:
     std::int32_t tsvLevels_ = 0;
 };
 
-// A confidence level in percent.
-const CLI::Validator LevelPercent(
-    [](std::string& text) {
-        double value = 0;
-        return TryStrToFloat(text, value) && value >= 1 && value < 100
-                   ? std::string()
-                   : "not a level in percent from 1 to below 100: " + text;
-    },
-    "PERCENT");
-
 void AddFormatOption(CLI::App* command, TOptions& o) {
     command
         ->add_option("--format", o.Format,
@@ -239,9 +230,6 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
     for (const TSetting& setting : Settings()) {
         if ((setting.Use & use) == 0)
             continue;
-        const CLI::Validator positive(
-            [&setting](std::string& text) { return RefusalText(setting, text); },
-            setting.Kind == TSettingKind::Integer ? "POSITIVE INT" : "POSITIVE");
         command
             ->add_option_function<std::string>(
                 std::string(setting.Option),
@@ -249,7 +237,7 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
                 std::string(setting.Help))
             ->type_name(setting.Kind == TSettingKind::Integer ? "INT" : "FLOAT")
             ->default_str(SettingText(setting, s))
-            ->check(positive);
+            ->check(SettingCheck(setting));
     }
 }
 
@@ -257,13 +245,13 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByMap);
     command->add_option("--threads", o.Threads, "threads that share the rows of the map")
         ->default_str("one per core")
-        ->check(CLI::PositiveNumber);
+        ->check(WholeNumberFrom(1));
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
     command
         ->add_option("--region", o.RegionPercent,
                      "print the confidence region of n_1 and T_exc at this level (%), e.g. 68.3")
-        ->check(LevelPercent);
+        ->check(NumberFromBelow(1, 100));
     AddFormatOption(command, o);
 }
 
@@ -282,13 +270,7 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    // A word where the subcommand goes is named, not taken for a missing subcommand.
-    const std::vector<std::string> extra = app.remaining();
-    if (app.get_subcommands().empty() && !extra.empty() &&
-        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
-        err << "Unknown subcommand \"" << extra.front() << "\"\n";
-    else
-        err << e.what() << '\n';
+    err << UsageErrorText(app, e) << '\n';
     err << "Usage: " << app.get_name()
         << " [--ini FILE] [--species NAME] "
            "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"

@@ -368,10 +368,21 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     const TRun usage = Cli("fit");
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
-    EXPECT_EQ(Cli("map x --density-points 0").status, 2);
-    const TRun unknown = Cli("frobnicate");
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err.substr(0, unknown.err.find('\n')), "Unknown subcommand \"frobnicate\"");
+    // The first line of a usage error says what is wrong in a few words.
+    const std::pair<const char*, const char*> usageErrors[] = {
+        {"frobnicate", "Unknown subcommand \"frobnicate\""},
+        {"batch frobnicate x", "Unknown subcommand \"frobnicate\""},
+        {"map x --density-points 0", "--density-points: 0 is not a whole number of at least 1"},
+        {"map x --threads 1e12", "--threads: 1e12 is beyond 2147483647, the largest whole number "
+                                 "taken"},
+        {"fit x --path 1e400", "--path: 1e400 is beyond the range of a real number"},
+        {"map x --region 100", "--region: 100 is not a number from 1 to below 100"},
+        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number above 0"}};
+    for (const auto& [args, message] : usageErrors) {
+        const TRun run = Cli(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), message);
+    }
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 
