@@ -14,6 +14,7 @@
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/format.h"
 #include "common/sysfile.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
@@ -65,9 +66,10 @@ std::string PreviewOption(int argc, char** argv, const std::string& name, std::s
     return fallback;
 }
 
+// Lines held in Windows-1252, with the file names of the system in them as UTF-8.
 void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
-        out << Cp1252ToUtf8(line) << '\n';
+        out << MixedToUtf8(line) << '\n';
 }
 
 class TFrontEnd {
@@ -83,7 +85,7 @@ public:
         for (const std::string& warning : outcome.Warnings)
             err_ << warning << '\n';
         if (!outcome.Done && !outcome.Error.empty())
-            err_ << (file.empty() ? "" : file + ": ") << outcome.Error << '\n';
+            err_ << (file.empty() ? "" : VisibleControls(file) + ": ") << outcome.Error << '\n';
         return outcome.Done;
     }
 
@@ -101,7 +103,7 @@ public:
 
     void Table() {
         const TAtomicData& model = app_.AtomicData();
-        out_ << Cp1252ToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
+        out_ << MixedToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
     }
 
     void MapResult(const TMapOutcome& map) {
@@ -170,7 +172,8 @@ public:
                     (mapped ? Flagged(file.Map, file.Map.Row) : Flagged(file.Fit, file.Fit.Row)))
                     status = 3;
             } catch (const std::exception& e) {
-                err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
+                err_ << VisibleControls(file.Path) << ": " << ErrorReportText(MessageText(e.what()))
+                     << '\n';
                 status = 1;
             }
         };
@@ -196,7 +199,7 @@ private:
     // Why a result is flagged, a line per problem on the error stream.
     void ShowProblems(const TResultRow& row) {
         for (const std::string& problem : row.Quality.Problems)
-            err_ << row.FileName << ": " << problem << '\n';
+            err_ << VisibleControls(row.FileName) << ": " << problem << '\n';
     }
 
     void AppendTable() {

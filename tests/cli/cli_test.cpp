@@ -186,6 +186,26 @@ TEST_F(CliTest, MapRegionLineFollowsTheResultLines) {
         EXPECT_EQ(Cli(args + " --region " + level).status, 2) << level;
 }
 
+// A UTF-8 name prints as the terminal shows UTF-8, beside the "\xB1" of the report; a tab or a
+// line end in a name stays inside its line and its TSV field.
+TEST_F(CliTest, FileNamesStayOnTheirLineInTheTerminalsEncoding) {
+    for (const char* name : {"m\xC3\xBCller.txt", "a\tb\nc.txt"})
+        fs::copy_file(kDatabase + "/measurements/argon_2e17.txt", Path(name));
+    const TRun utf8 = Cli("fit '" + Path("m\xC3\xBCller.txt") + "'");
+    EXPECT_EQ(utf8.status, 0) << utf8.err;
+    EXPECT_TRUE(utf8.out.starts_with("n_tot/m-3 \xC2\xB1u(n_tot) ")) << utf8.out;
+    EXPECT_TRUE(utf8.out.ends_with(" m\xC3\xBCller.txt  fit:OK\n")) << utf8.out;
+
+    const TRun controls = Cli("fit '" + Path("a\tb\nc.txt") + "'");
+    EXPECT_EQ(std::count(controls.out.begin(), controls.out.end(), '\n'), 2) << controls.out;
+    EXPECT_TRUE(controls.out.ends_with(" a\\tb\\nc.txt  fit:OK\n")) << controls.out;
+    const TRun tsv = Cli("fit --format tsv '" + Path("a\tb\nc.txt") + "'");
+    EXPECT_NE(tsv.out.find("\t\"a\tb\nc.txt\"\tfit:OK\t"), std::string::npos) << tsv.out;
+    const TRun missing = Cli("batch fit '" + Path("x\ny.txt") + "'");
+    EXPECT_EQ(missing.err, Path("x\\ny.txt") + ": Cannot open file \"" + Path("x\ny.txt") +
+                               "\": file not found.\n");
+}
+
 TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
     const std::string args = "batch fit '" + Path("spectra/a.txt") + "' '" + Path("spectra/B.txt") +
                              "' --fit-temperature";
