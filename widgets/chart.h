@@ -26,8 +26,8 @@ public:
     };
 
     TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis);
-    void AddBar(double key, double value, const QColor& colour);
-    void ClearBars();
+    // Replaces the bars by these, given in any order.
+    void SetBars(QVector<TBar> bars);
     const QVector<TBar>& Bars() const { return bars_; }
 
 protected:
@@ -44,9 +44,12 @@ public:
 
     // Empties the three series and the bar marks.
     void ClearSeries();
-    void AddMeasured(double wavelength, double fraction, const QColor& colour);
-    void AddFitted(double wavelength, double fraction);
-    void AddFree(double wavelength, double fraction);
+    // Each replaces a series (and SetMeasured the bar marks) with its points in any order, in
+    // one sort: a table of thousands of lines shows at once, where adding point by point into
+    // the sorted series costs a shift of the points behind each one.
+    void SetMeasured(const QVector<TColouredBars::TBar>& bars);
+    void SetFitted(const QVector<double>& wavelengths, const QVector<double>& fractions);
+    void SetFree(const QVector<double>& wavelengths, const QVector<double>& fractions);
     // Scales the wavelength axis to the data and redraws.
     void Redraw();
 
