@@ -196,6 +196,15 @@ TEST_F(CliTest, FileNamesStayOnTheirLineInTheTerminalsEncoding) {
     EXPECT_TRUE(utf8.out.starts_with("n_tot/m-3 \xC2\xB1u(n_tot) ")) << utf8.out;
     EXPECT_TRUE(utf8.out.ends_with(" m\xC3\xBCller.txt  fit:OK\n")) << utf8.out;
 
+    // A terminal of a Latin-1 locale gets Latin-1 (where localedef can make the locale).
+    if (std::system(
+            ("localedef -i de_DE -f ISO-8859-1 '" + Path("de_DE.ISO-8859-1") + "'").c_str()) == 0) {
+        const TRun latin1 = Run("--ini '" + ini_ + "' fit '" + Path("m\xC3\xBCller.txt") + "'",
+                                "LOCPATH='" + folder_.Path() + "' LC_ALL=de_DE.ISO-8859-1");
+        EXPECT_TRUE(latin1.out.starts_with("n_tot/m-3 \xB1u(n_tot) ")) << latin1.out;
+        EXPECT_TRUE(latin1.out.ends_with(" m\xFCller.txt  fit:OK\n")) << latin1.out;
+    }
+
     const TRun controls = Cli("fit '" + Path("a\tb\nc.txt") + "'");
     EXPECT_EQ(std::count(controls.out.begin(), controls.out.end(), '\n'), 2) << controls.out;
     EXPECT_TRUE(controls.out.ends_with(" a\\tb\\nc.txt  fit:OK\n")) << controls.out;
