@@ -25,29 +25,6 @@ namespace zelt {
 
 namespace {
 
-// True when the bytes are well-formed UTF-8 (no overlong forms, no surrogates).
-bool IsUtf8(const std::string& text) {
-    for (std::size_t i = 0; i < text.size();) {
-        const auto byte = static_cast<unsigned char>(text[i]);
-        const std::size_t length = byte < 0x80                    ? 1
-                                   : byte >= 0xC2 && byte <= 0xDF ? 2
-                                   : byte >= 0xE0 && byte <= 0xEF ? 3
-                                   : byte >= 0xF0 && byte <= 0xF4 ? 4
-                                                                  : 0;
-        if (length == 0 || i + length > text.size())
-            return false;
-        for (std::size_t k = 1; k < length; ++k)
-            if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
-                return false;
-        const auto second = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
-        if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second > 0x9F) ||
-            (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second > 0x8F))
-            return false;
-        i += length;
-    }
-    return true;
-}
-
 // A series entry's problem and notes from the outcome of one of its steps; false when the
 // step failed.
 bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
@@ -97,7 +74,7 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
 }
 
 std::string MessageText(const std::string& text) {
-    return IsUtf8(text) ? text : Cp1252ToUtf8(text);
+    return MixedToUtf8(text);
 }
 
 TZeltApp::TZeltApp(const std::string& configFile)

@@ -134,8 +134,8 @@ struct TSeriesHooks {
     std::function<bool()> StopRequested; // asked after each file: true ends the series
 };
 
-// The text of a core message for the screen: UTF-8 as it is (file names), anything else
-// as Windows-1252 (the database's texts).
+// The text of a core message for the screen (MixedToUtf8): UTF-8 sequences as they are (file
+// names), the other bytes as Windows-1252 (the database's texts).
 std::string MessageText(const std::string& text);
 
 class TZeltApp {

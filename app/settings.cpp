@@ -88,19 +88,18 @@ bool HoldsPositiveNumber(TSettingKind kind, std::string_view text) {
     return TryStrToFloat(text, number) && number > 0;
 }
 
+bool BeyondRealRange(std::string_view text) {
+    static const std::regex realForm(
+        R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
+    double number = 0;
+    return std::regex_match(text.begin(), text.end(), realForm) && !TryStrToFloat(text, number);
+}
+
 std::string RefusalText(const TSetting& setting, std::string_view text) {
     if (HoldsPositiveNumber(setting.Kind, text))
         return {};
-    // A real in the form of a number that still does not convert lies beyond a double's range.
-    static const std::regex realForm(
-        R"([ \t]*[+-]?([0-9]+(\.[0-9]*)?|\.[0-9]+)([eE][+-]?[0-9]+)?[ \t]*)");
-    if (setting.Kind == TSettingKind::Real &&
-        std::regex_match(text.begin(), text.end(), realForm)) {
-        double number = 0;
-        if (!TryStrToFloat(text, number))
-            return Format("%s: \"%s\" is beyond the range of a real number.",
-                          {setting.Caption, text});
-    }
+    if (setting.Kind == TSettingKind::Real && BeyondRealRange(text))
+        return Format("%s: \"%s\" is beyond the range of a real number.", {setting.Caption, text});
     const char* what =
         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});

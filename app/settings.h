@@ -88,6 +88,9 @@ std::int32_t EditInteger(const std::string& text);
 // The rule of the edit boxes and the options: a number of the setting's kind ("." as the
 // decimal point, integers decimal or hexadecimal) above 0.
 bool HoldsPositiveNumber(TSettingKind kind, std::string_view text);
+// True for a real in the form of a number ("1e400") that still does not convert: it lies beyond
+// a double's range.
+bool BeyondRealRange(std::string_view text);
 // Why a text is refused, or empty when it is not:
 // Absorption path (m): "-2" is not a number above 0.
 std::string RefusalText(const TSetting& setting, std::string_view text);

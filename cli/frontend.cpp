@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/frontend.h"
 
+#include "cli/checks.h"
 #include "cli/import.h"
 
 #include "app/about.h"
@@ -13,6 +14,7 @@
 #include "common/codepage.h"
 #include "common/convert.h"
 #include "common/errors.h"
+#include "common/format.h"
 #include "common/sysfile.h"
 #include "common/textfile.h"
 #include "linemodel/region.h"
@@ -64,9 +66,10 @@ std::string PreviewOption(int argc, char** argv, const std::string& name, std::s
     return fallback;
 }
 
+// Lines held in Windows-1252, with the file names of the system in them as UTF-8.
 void PrintLines(std::ostream& out, const std::vector<std::string>& lines) {
     for (const std::string& line : lines)
-        out << Cp1252ToUtf8(line) << '\n';
+        out << MixedToUtf8(line) << '\n';
 }
 
 class TFrontEnd {
@@ -82,7 +85,7 @@ public:
         for (const std::string& warning : outcome.Warnings)
             err_ << warning << '\n';
         if (!outcome.Done && !outcome.Error.empty())
-            err_ << (file.empty() ? "" : file + ": ") << outcome.Error << '\n';
+            err_ << (file.empty() ? "" : VisibleControls(file) + ": ") << outcome.Error << '\n';
         return outcome.Done;
     }
 
@@ -99,7 +102,7 @@ public:
     }
 
     void Table(const TAtomicData& model) {
-        out_ << Cp1252ToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
+        out_ << MixedToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
     }
 
     // The map of `file` computed in `model`.
@@ -183,7 +186,8 @@ public:
                                            : Flagged(file.Fit, file.Fit.Row)))
                     status = 3;
             } catch (const std::exception& e) {
-                err_ << file.Path << ": " << ErrorReportText(MessageText(e.what())) << '\n';
+                err_ << VisibleControls(file.Path) << ": " << ErrorReportText(MessageText(e.what()))
+                     << '\n';
                 status = 1;
             }
         };
@@ -221,7 +225,7 @@ private:
     // Why a result is flagged, a line per problem on the error stream.
     void ShowProblems(const TResultRow& row) {
         for (const std::string& problem : row.Quality.Problems)
-            err_ << row.FileName << ": " << problem << '\n';
+            err_ << VisibleControls(row.FileName) << ": " << problem << '\n';
     }
 
     void AppendTable(const TAtomicData& model) {
@@ -239,16 +243,6 @@ private:
     std::int32_t tsvLevels_ = 0;
 };
 
-// A confidence level in percent.
-const CLI::Validator LevelPercent(
-    [](std::string& text) {
-        double value = 0;
-        return TryStrToFloat(text, value) && value >= 1 && value < 100
-                   ? std::string()
-                   : "not a level in percent from 1 to below 100: " + text;
-    },
-    "PERCENT");
-
 void AddFormatOption(CLI::App* command, TOptions& o) {
     command
         ->add_option("--format", o.Format,
@@ -265,9 +259,6 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
     for (const TSetting& setting : Settings()) {
         if ((setting.Use & use) == 0)
             continue;
-        const CLI::Validator positive(
-            [&setting](std::string& text) { return RefusalText(setting, text); },
-            setting.Kind == TSettingKind::Integer ? "POSITIVE INT" : "POSITIVE");
         command
             ->add_option_function<std::string>(
                 std::string(setting.Option),
@@ -275,14 +266,14 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
                 std::string(setting.Help))
             ->type_name(setting.Kind == TSettingKind::Integer ? "INT" : "FLOAT")
             ->default_str(SettingText(setting, s))
-            ->check(positive);
+            ->check(SettingCheck(setting));
     }
 }
 
 void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
     command->add_option("--threads", o.Threads, help)
         ->default_str("one per core")
-        ->check(CLI::PositiveNumber);
+        ->check(WholeNumberFrom(1));
 }
 
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
@@ -292,7 +283,7 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     command
         ->add_option("--region", o.RegionPercent,
                      "print the confidence region of n_1 and T_exc at this level (%), e.g. 68.3")
-        ->check(LevelPercent);
+        ->check(NumberFromBelow(1, 100));
     AddFormatOption(command, o);
 }
 
@@ -311,13 +302,7 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 }
 
 int Usage(const CLI::App& app, const CLI::ParseError& e, std::ostream& err) {
-    // A word where the subcommand goes is named, not taken for a missing subcommand.
-    const std::vector<std::string> extra = app.remaining();
-    if (app.get_subcommands().empty() && !extra.empty() &&
-        dynamic_cast<const CLI::RequiredError*>(&e) != nullptr)
-        err << "Unknown subcommand \"" << extra.front() << "\"\n";
-    else
-        err << e.what() << '\n';
+    err << UsageErrorText(app, e) << '\n';
     err << "Usage: " << app.get_name()
         << " [--ini FILE] [--species NAME] "
            "species|levels|lines|table|map|fit|batch|import|import-lines ...\n"

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/import.h"
 
+#include "cli/checks.h"
+
 #include "app/listing.h"
 #include "common/textfile.h"
 
@@ -24,14 +26,14 @@ void TImportCommand::Add(CLI::App& app) {
     }
     Spectra->add_option("--width", Settings.Window, "full width of each window (nm)")
         ->default_str("4 line widths, measured")
-        ->check(CLI::PositiveNumber);
+        ->check(NumberAbove(0));
     Spectra->add_option("--response", Settings.Response,
                         "relative spectral response, wavelength (nm) and counts per photon");
     Spectra->add_flag("--sum-blends", Settings.SumBlends,
                       "sum blends of one upper level, shared by their A");
     Lines->add_option("--tolerance", Settings.Tolerance, "largest distance of a match (nm)")
         ->capture_default_str()
-        ->check(CLI::PositiveNumber);
+        ->check(NumberAbove(0));
     Lines->add_flag("--photons", Settings.Photons, "the intensities are photon counts");
 }
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/frontend.h"
+#include "cli/terminal.h"
 
 #include <iostream>
 
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     // The arguments are UTF-8 already: the manifest (zeltfit-cli.manifest) asks for it.
     SetConsoleOutputCP(CP_UTF8);
 #endif
+    const zelt::TTerminalEncoding out(std::cout), err(std::cerr);
     return zelt::RunCommandLine(argc, argv, std::cout, std::cerr);
 }

@@ -34,14 +34,52 @@ char ToCp1252(char32_t cp) {
     return '?';
 }
 
+// The length of the well-formed UTF-8 sequence at text[i] (no overlong forms, no surrogates), or
+// 0 when none begins there.
+std::size_t Utf8SequenceAt(std::string_view text, std::size_t i) {
+    const auto byte = static_cast<unsigned char>(text[i]);
+    const std::size_t length = byte < 0x80                    ? 1
+                               : byte >= 0xC2 && byte <= 0xDF ? 2
+                               : byte >= 0xE0 && byte <= 0xEF ? 3
+                               : byte >= 0xF0 && byte <= 0xF4 ? 4
+                                                              : 0;
+    if (length == 0 || i + length > text.size())
+        return 0;
+    for (std::size_t k = 1; k < length; ++k)
+        if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80)
+            return 0;
+    const auto second = static_cast<unsigned char>(length > 1 ? text[i + 1] : 0);
+    if ((byte == 0xE0 && second < 0xA0) || (byte == 0xED && second > 0x9F) ||
+        (byte == 0xF0 && second < 0x90) || (byte == 0xF4 && second > 0x8F))
+        return 0;
+    return length;
+}
+
+void AppendCp1252(std::string& out, char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte);
+}
+
 } // namespace
 
 std::string Cp1252ToUtf8(std::string_view text) {
     std::string out;
     out.reserve(text.size());
-    for (const char c : text) {
-        const auto byte = static_cast<unsigned char>(c);
-        AppendUtf8(out, byte >= 0x80 && byte < 0xA0 ? kHighControls[byte - 0x80] : byte);
+    for (const char c : text)
+        AppendCp1252(out, c);
+    return out;
+}
+
+std::string MixedToUtf8(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (std::size_t i = 0; i < text.size();) {
+        const std::size_t length = Utf8SequenceAt(text, i);
+        if (length == 0)
+            AppendCp1252(out, text[i++]);
+        else
+            for (const std::size_t end = i + length; i < end; ++i)
+                out += text[i];
     }
     return out;
 }

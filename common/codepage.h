@@ -9,6 +9,10 @@
 namespace zelt {
 
 std::string Cp1252ToUtf8(std::string_view text);
+// Text held in Windows-1252 that may carry names of the file system in UTF-8 (a result line with
+// "müller.txt" in it), as UTF-8: a well-formed UTF-8 sequence stands for itself, every other byte
+// is a Windows-1252 character. A text that is all UTF-8 comes back unchanged.
+std::string MixedToUtf8(std::string_view text);
 // Characters that Windows-1252 cannot hold become "?"; malformed UTF-8 bytes too.
 std::string Utf8ToCp1252(std::string_view text);
 

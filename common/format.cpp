@@ -263,4 +263,24 @@ std::string WriteFixed(long double value, int width, int decimals) {
     return Pad((negative ? "-" : "") + body, width, false);
 }
 
+std::string VisibleControls(std::string_view text) {
+    std::string out;
+    out.reserve(text.size());
+    for (const char c : text) {
+        const auto code = static_cast<unsigned char>(c);
+        if (code >= 32 && code != 127) {
+            out += c;
+            continue;
+        }
+        const char* named = c == '\t' ? "\\t" : c == '\n' ? "\\n" : c == '\r' ? "\\r" : nullptr;
+        if (named != nullptr) {
+            out += named;
+            continue;
+        }
+        constexpr char kHex[] = "0123456789ABCDEF";
+        out += {'\\', 'x', kHex[code >> 4], kHex[code & 15]};
+    }
+    return out;
+}
+
 } // namespace zelt

@@ -55,4 +55,8 @@ std::string WriteReal(long double value, int width);
 // The width:decimals field: fixed point with `decimals` decimals, right-aligned in `width`.
 std::string WriteFixed(long double value, int width, int decimals);
 
+// The text with its control characters (codes below 32, and 127) written as "\t", "\n", "\r"
+// or "\x1B", so that a file name holding them stays on its line and in its column.
+std::string VisibleControls(std::string_view text);
+
 } // namespace zelt

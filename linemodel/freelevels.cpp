@@ -316,7 +316,7 @@ void WriteFreeLevelsResults(TAtomicData& data, const TFreeLevelsFit& fit, TRepor
     data.AddResultLine(out, static_cast<std::int32_t>(fit.Levels.size()),
                        Format("%s %s %s %5s %5s %.3e %s  %s",
                               {totalText, UncertaintyText(totalUncertainty), values, "free", "free",
-                               fit.Fit.SumOfSquares, fileName, procedure}));
+                               fit.Fit.SumOfSquares, VisibleControls(fileName), procedure}));
 }
 
 std::vector<std::string> FreeLevelsTable(const TAtomicData& data, const TFreeLevelsFit& fit) {

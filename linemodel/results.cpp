@@ -70,7 +70,8 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
     AddResultLine(*out, result.Densities.size(),
                   Format("%.3e %.3e %s %5.0f %5.0f %.3e %s  %s",
                          {result.Total, result.TotalUncertainty, values, result.Temperature,
-                          result.TemperatureUncertainty, result.RSS, fileName, result.Procedure}));
+                          result.TemperatureUncertainty, result.RSS, VisibleControls(fileName),
+                          result.Procedure}));
 }
 
 std::string ResultHeader(std::int32_t levels) {

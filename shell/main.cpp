@@ -280,7 +280,8 @@ void TMainForm::AutoSizeColumns() {
 }
 
 void TMainForm::ShowBranchingFractions() {
-    chart_->ClearSeries();
+    QVector<TColouredBars::TBar> measured;
+    QVector<double> wavelengths, absorptionFree, fitted;
     for (int r = 1; r < grid_->rowCount(); ++r) {
         const TLine& line = AtomicData().SelectedLines[r - 1];
         const double x = line.Data.Wavelength;
@@ -288,11 +289,15 @@ void TMainForm::ShowBranchingFractions() {
         ShowFractions(line, texts);
         for (int c = 2; c <= 4; ++c)
             grid_->SetCellText(c, r, FromStd(texts[static_cast<std::size_t>(c)]));
-        chart_->AddFree(x, line.BFTheory);
-        if (fitShown_)
-            chart_->AddFitted(x, line.BFFit);
-        chart_->AddMeasured(x, line.BFMeasured, BarColour(line.UpperLevel));
+        wavelengths.append(x);
+        absorptionFree.append(line.BFTheory);
+        fitted.append(line.BFFit);
+        measured.append({x, line.BFMeasured, BarColour(line.UpperLevel)});
     }
+    chart_->SetFree(wavelengths, absorptionFree);
+    chart_->SetFitted(fitShown_ ? wavelengths : QVector<double>(),
+                      fitShown_ ? fitted : QVector<double>());
+    chart_->SetMeasured(measured);
     chart_->Redraw();
     AutoSizeColumns();
 }

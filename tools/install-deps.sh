@@ -12,6 +12,8 @@ packages=(
     googletest libgtest-dev libbenchmark-dev
     clang-format
     man-db python3-yaml
+    # the locale sources of localedef: zeltfit-cli's test of a Latin-1 terminal
+    locales
     pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-matplotlib
     "$@"
 )

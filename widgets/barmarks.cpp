@@ -19,14 +19,8 @@ constexpr double Padding = 3;
 
 TBarMarks::TBarMarks(QCustomPlot* plot) : QCPLayerable(plot) {}
 
-void TBarMarks::Add(double key, const QString& text) {
-    const auto at = std::upper_bound(marks_.begin(), marks_.end(), key,
-                                     [](double k, const TMark& mark) { return k < mark.Key; });
-    marks_.insert(at, TMark{key, text});
-}
-
-void TBarMarks::Clear() {
-    marks_.clear();
+void TBarMarks::Set(QVector<TMark> marks) {
+    marks_ = std::move(marks);
     textRects_.clear();
 }
 

@@ -17,10 +17,15 @@ namespace zelt {
 class TBarMarks : public QCPLayerable {
     Q_OBJECT
 public:
+    struct TMark {
+        double Key;
+        QString Text;
+    };
+
     explicit TBarMarks(QCustomPlot* plot);
 
-    void Add(double key, const QString& text);
-    void Clear();
+    // Replaces the marks by these, given in ascending order of their keys.
+    void Set(QVector<TMark> marks);
     // The height of the strip the marks need above the plotting area, 0 without marks.
     int StripHeight() const;
     // Where the texts stood in the last drawing, in ascending order of their keys.
@@ -32,11 +37,6 @@ protected:
     QRect clipRect() const override;
 
 private:
-    struct TMark {
-        double Key;
-        QString Text;
-    };
-
     QVector<double> Spread(const QVector<double>& wanted, double left, double right) const;
 
     QFont font_;

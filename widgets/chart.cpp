@@ -92,18 +92,20 @@ TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(key
     setWidth(BarWidthShare);
 }
 
-void TColouredBars::AddBar(double key, double value, const QColor& colour) {
-    const auto at = std::upper_bound(bars_.begin(), bars_.end(), key,
-                                     [](double k, const TBar& bar) { return k < bar.Key; });
-    bars_.insert(at, TBar{key, value, colour, key});
-    addData(key, value);
-    setWidth(BarWidthShare / static_cast<double>(bars_.size()));
-}
-
-void TColouredBars::ClearBars() {
-    bars_.clear();
-    data()->clear();
-    setWidth(BarWidthShare);
+void TColouredBars::SetBars(QVector<TBar> bars) {
+    std::stable_sort(bars.begin(), bars.end(),
+                     [](const TBar& a, const TBar& b) { return a.Key < b.Key; });
+    QVector<double> keys, values;
+    keys.reserve(bars.size());
+    values.reserve(bars.size());
+    for (TBar& bar : bars) {
+        bar.Shown = bar.Key;
+        keys.append(bar.Key);
+        values.append(bar.Value);
+    }
+    setData(keys, values, true);
+    setWidth(BarWidthShare / static_cast<double>(std::max<qsizetype>(bars.size(), 1)));
+    bars_ = std::move(bars);
 }
 
 void TColouredBars::draw(QCPPainter* painter) {
@@ -183,27 +185,28 @@ TZeltChart::TZeltChart(QWidget* parent) : QCustomPlot(parent) {
 }
 
 void TZeltChart::ClearSeries() {
-    free_->data()->clear();
-    measured_->ClearBars();
-    fitted_->data()->clear();
-    fittedPoints_.clear();
-    freePoints_.clear();
-    marks_->Clear();
+    SetMeasured({});
+    SetFitted({}, {});
+    SetFree({}, {});
 }
 
-void TZeltChart::AddMeasured(double wavelength, double fraction, const QColor& colour) {
-    measured_->AddBar(wavelength, fraction, colour);
-    marks_->Add(wavelength, QString::fromStdString(FloatToStr(wavelength)));
+void TZeltChart::SetMeasured(const QVector<TColouredBars::TBar>& bars) {
+    measured_->SetBars(bars);
+    QVector<TBarMarks::TMark> marks;
+    marks.reserve(bars.size());
+    for (const TColouredBars::TBar& bar : measured_->Bars())
+        marks.append({bar.Key, QString::fromStdString(FloatToStr(bar.Key))});
+    marks_->Set(std::move(marks));
 }
 
-void TZeltChart::AddFitted(double wavelength, double fraction) {
-    fittedPoints_.append(QPointF(wavelength, fraction));
-    fitted_->addData(wavelength, fraction);
+void TZeltChart::SetFitted(const QVector<double>& wavelengths, const QVector<double>& fractions) {
+    fittedPoints_ = {wavelengths, fractions};
+    fitted_->setData(wavelengths, fractions);
 }
 
-void TZeltChart::AddFree(double wavelength, double fraction) {
-    freePoints_.append(QPointF(wavelength, fraction));
-    free_->addData(wavelength, fraction);
+void TZeltChart::SetFree(const QVector<double>& wavelengths, const QVector<double>& fractions) {
+    freePoints_ = {wavelengths, fractions};
+    free_->setData(wavelengths, fractions);
 }
 
 void TZeltChart::FollowDodgedBars() {
@@ -216,13 +219,16 @@ void TZeltChart::FollowDodgedBars() {
     };
     for (const auto& [graph, points] :
          {std::pair(fitted_, &fittedPoints_), std::pair(free_, &freePoints_)}) {
-        graph->data()->clear();
-        for (const QPointF& point : *points)
-            graph->addData(shown(point.x()), point.y());
+        QVector<double> keys = points->Wavelengths;
+        for (double& key : keys)
+            key = shown(key);
+        graph->setData(keys, points->Fractions);
     }
-    marks_->Clear();
+    QVector<TBarMarks::TMark> marks;
+    marks.reserve(bars.size());
     for (const TColouredBars::TBar& bar : bars)
-        marks_->Add(bar.Shown, QString::fromStdString(FloatToStr(bar.Key)));
+        marks.append({bar.Shown, QString::fromStdString(FloatToStr(bar.Key))});
+    marks_->Set(std::move(marks));
 }
 
 void TZeltChart::ScaleWavelengthAxis() {

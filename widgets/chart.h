@@ -5,7 +5,6 @@
 // fixed from 0 to 1; the wavelength axis follows the data.
 
 #include <QColor>
-#include <QPointF>
 #include <QVector>
 
 #include <qcustomplot.h>
@@ -24,12 +23,12 @@ public:
     struct TBar {
         double Key, Value;
         QColor Colour;
-        double Shown; // where the bar is drawn: its key, or beside bars closer than its width
+        double Shown = 0; // where the bar is drawn: its key, or beside bars closer than its width
     };
 
     TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis);
-    void AddBar(double key, double value, const QColor& colour);
-    void ClearBars();
+    // Replaces the bars by these, given in any order.
+    void SetBars(QVector<TBar> bars);
     const QVector<TBar>& Bars() const { return bars_; }
     // Draws bars closer than `width` (in keys) side by side about their keys' middle, so that
     // none hides another; the others stay at their keys.
@@ -49,9 +48,12 @@ public:
 
     // Empties the three series and the bar marks.
     void ClearSeries();
-    void AddMeasured(double wavelength, double fraction, const QColor& colour);
-    void AddFitted(double wavelength, double fraction);
-    void AddFree(double wavelength, double fraction);
+    // Each replaces a series (and SetMeasured the bar marks) with its points in any order, in
+    // one sort: a table of thousands of lines shows at once, where adding point by point into
+    // the sorted series costs a shift of the points behind each one.
+    void SetMeasured(const QVector<TColouredBars::TBar>& bars);
+    void SetFitted(const QVector<double>& wavelengths, const QVector<double>& fractions);
+    void SetFree(const QVector<double>& wavelengths, const QVector<double>& fractions);
     // Scales the wavelength axis to the data and redraws.
     void Redraw();
 
@@ -66,6 +68,11 @@ signals:
     void MouseAt(double wavelength, double fraction);
 
 private:
+    // The points of a graph at their wavelengths, before FollowDodgedBars.
+    struct TPoints {
+        QVector<double> Wavelengths, Fractions;
+    };
+
     void ScaleWavelengthAxis();
     // The fitted and free points, and the marks, where their bars are drawn.
     void FollowDodgedBars();
@@ -74,8 +81,7 @@ private:
     QCPGraph* fitted_;
     QCPGraph* free_;
     TBarMarks* marks_;
-    // The fitted and the free points at their wavelengths, before FollowDodgedBars.
-    QVector<QPointF> fittedPoints_, freePoints_;
+    TPoints fittedPoints_, freePoints_;
     int labelledHeight_ = -1;
 };
 

@@ -186,6 +186,35 @@ TEST_F(CliTest, MapRegionLineFollowsTheResultLines) {
         EXPECT_EQ(Cli(args + " --region " + level).status, 2) << level;
 }
 
+// A UTF-8 name prints as the terminal shows UTF-8, beside the "\xB1" of the report; a tab or a
+// line end in a name stays inside its line and its TSV field.
+TEST_F(CliTest, FileNamesStayOnTheirLineInTheTerminalsEncoding) {
+    for (const char* name : {"m\xC3\xBCller.txt", "a\tb\nc.txt"})
+        fs::copy_file(kDatabase + "/measurements/argon_2e17.txt", Path(name));
+    const TRun utf8 = Cli("fit '" + Path("m\xC3\xBCller.txt") + "'");
+    EXPECT_EQ(utf8.status, 0) << utf8.err;
+    EXPECT_TRUE(utf8.out.starts_with("n_tot/m-3 \xC2\xB1u(n_tot) ")) << utf8.out;
+    EXPECT_TRUE(utf8.out.ends_with(" m\xC3\xBCller.txt  fit:OK\n")) << utf8.out;
+
+    // A terminal of a Latin-1 locale gets Latin-1 (where localedef can make the locale).
+    if (std::system(
+            ("localedef -i de_DE -f ISO-8859-1 '" + Path("de_DE.ISO-8859-1") + "'").c_str()) == 0) {
+        const TRun latin1 = Run("--ini '" + ini_ + "' fit '" + Path("m\xC3\xBCller.txt") + "'",
+                                "LOCPATH='" + folder_.Path() + "' LC_ALL=de_DE.ISO-8859-1");
+        EXPECT_TRUE(latin1.out.starts_with("n_tot/m-3 \xB1u(n_tot) ")) << latin1.out;
+        EXPECT_TRUE(latin1.out.ends_with(" m\xFCller.txt  fit:OK\n")) << latin1.out;
+    }
+
+    const TRun controls = Cli("fit '" + Path("a\tb\nc.txt") + "'");
+    EXPECT_EQ(std::count(controls.out.begin(), controls.out.end(), '\n'), 2) << controls.out;
+    EXPECT_TRUE(controls.out.ends_with(" a\\tb\\nc.txt  fit:OK\n")) << controls.out;
+    const TRun tsv = Cli("fit --format tsv '" + Path("a\tb\nc.txt") + "'");
+    EXPECT_NE(tsv.out.find("\t\"a\tb\nc.txt\"\tfit:OK\t"), std::string::npos) << tsv.out;
+    const TRun missing = Cli("batch fit '" + Path("x\ny.txt") + "'");
+    EXPECT_EQ(missing.err, Path("x\\ny.txt") + ": Cannot open file \"" + Path("x\ny.txt") +
+                               "\": file not found.\n");
+}
+
 TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
     const std::string args = "batch fit '" + Path("spectra/a.txt") + "' '" + Path("spectra/B.txt") +
                              "' --fit-temperature";
@@ -427,10 +456,21 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
     const TRun usage = Cli("fit");
     EXPECT_EQ(usage.status, 2);
     EXPECT_NE(usage.err.find("Usage: zeltfit-cli"), std::string::npos);
-    EXPECT_EQ(Cli("map x --density-points 0").status, 2);
-    const TRun unknown = Cli("frobnicate");
-    EXPECT_EQ(unknown.status, 2);
-    EXPECT_EQ(unknown.err.substr(0, unknown.err.find('\n')), "Unknown subcommand \"frobnicate\"");
+    // The first line of a usage error says what is wrong in a few words.
+    const std::pair<const char*, const char*> usageErrors[] = {
+        {"frobnicate", "Unknown subcommand \"frobnicate\""},
+        {"batch frobnicate x", "Unknown subcommand \"frobnicate\""},
+        {"map x --density-points 0", "--density-points: 0 is not a whole number of at least 1"},
+        {"map x --threads 1e12", "--threads: 1e12 is beyond 2147483647, the largest whole number "
+                                 "taken"},
+        {"fit x --path 1e400", "--path: 1e400 is beyond the range of a real number"},
+        {"map x --region 100", "--region: 100 is not a number from 1 to below 100"},
+        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number above 0"}};
+    for (const auto& [args, message] : usageErrors) {
+        const TRun run = Cli(args);
+        EXPECT_EQ(run.status, 2) << args;
+        EXPECT_EQ(run.err.substr(0, run.err.find('\n')), message);
+    }
     for (const char* value : {"0", "-2", "1,5", "inf"})
         EXPECT_EQ(Cli(std::string("fit x --path ") + value).status, 2) << value;
 

@@ -161,6 +161,26 @@ TEST_F(ImportLines, RefusesMeasurementsPastTheirBounds) {
                   "measurement file");
 }
 
+// Past 10000 lines the reading stops, the lines before kept as after other reading errors: the
+// bad line at the end of the file is never reached.
+TEST(ImportLinesOfALargeTable, StopsAtTheLineBound) {
+    test::SmallSpecies species;
+    std::string table = test::kTableHeader, measurement;
+    for (int i = 0; i <= 10000; ++i) {
+        const std::string wavelength = Format("%.2f", {300 + i * 0.01});
+        table += test::TableLine(wavelength, "0.5", "0.0", "3.0", 5, 3);
+        measurement += wavelength + " 1\r\n";
+    }
+    species.folder.Write("X_I.txt", table);
+    TAtomicData data(nullptr);
+    species.Load(data);
+    const std::string name = species.Measurement(measurement + "oops\r\n");
+    EXPECT_EQ(test::ErrorText<EInOutError>([&] { data.ImportLines(name); }),
+              "Cannot read file \"" + name +
+                  "\": more than 10000 lines, the limit for a measurement file");
+    EXPECT_EQ(data.SelectedLines.size(), 10000);
+}
+
 TEST(ImportLinesWithoutSpecies, RaisesAClearError) {
     test::SmallSpecies species;
     TAtomicData data(nullptr);

@@ -21,12 +21,9 @@ TEST(ZeltChart, SeriesLookAndOrder) {
     EXPECT_TRUE(chart.legend->visible());
     EXPECT_EQ(chart.plotLayout()->element(0, 0), chart.legend); // legend above the plot
 
-    chart.AddMeasured(700, 0.25, Qt::red);
-    chart.AddMeasured(650, 0.5, Qt::green);
-    chart.AddMeasured(680, 0.75, Qt::blue);
-    chart.AddFitted(700, 0.3);
-    chart.AddFitted(650, 0.4);
-    chart.AddFree(650, 0.2);
+    chart.SetMeasured({{700, 0.25, Qt::red}, {650, 0.5, Qt::green}, {680, 0.75, Qt::blue}});
+    chart.SetFitted({700, 650}, {0.3, 0.4});
+    chart.SetFree({650}, {0.2});
     chart.Redraw();
     const auto& bars = chart.Measured()->Bars();
     ASSERT_EQ(bars.size(), 3);
@@ -51,8 +48,7 @@ TEST(ZeltChart, SeriesLookAndOrder) {
 TEST(ZeltChart, WhiteBarsShowTheirOutline) {
     TZeltChart chart;
     chart.resize(600, 400);
-    chart.AddMeasured(700, 0.5, Qt::white);
-    chart.AddMeasured(720, 0.5, Qt::white);
+    chart.SetMeasured({{700, 0.5, Qt::white}, {720, 0.5, Qt::white}});
     chart.Redraw();
     const QImage image = chart.toPixmap(600, 400).toImage();
     const int centre = static_cast<int>(chart.xAxis->coordToPixel(700));
@@ -79,8 +75,10 @@ TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
     for (const QSize size : {QSize(520, 300), QSize(1000, 450)}) {
         TZeltChart chart;
         chart.resize(size);
+        QVector<TColouredBars::TBar> bars;
         for (double wavelength : wavelengths)
-            chart.AddMeasured(wavelength, 1.0, Qt::red);
+            bars.append({wavelength, 1.0, Qt::red});
+        chart.SetMeasured(bars);
         chart.Redraw();
         chart.toPixmap(size.width(), size.height());
         const QVector<QRectF>& marks = chart.Marks()->TextRects();
@@ -106,11 +104,14 @@ TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
 TEST(ZeltChart, NearCoincidentBarsStandSideBySide) {
     TZeltChart chart;
     chart.resize(600, 400);
-    for (double wavelength : {696.5431, 772.3761, 772.4207, 810.3693, 811.5311, 912.2967}) {
-        chart.AddMeasured(wavelength, 0.5, Qt::red);
-        chart.AddFitted(wavelength, 0.4);
-        chart.AddFree(wavelength, 0.3);
-    }
+    const QVector<double> wavelengths = {696.5431, 772.3761, 772.4207,
+                                         810.3693, 811.5311, 912.2967};
+    QVector<TColouredBars::TBar> measured;
+    for (double wavelength : wavelengths)
+        measured.append({wavelength, 0.5, Qt::red});
+    chart.SetMeasured(measured);
+    chart.SetFitted(wavelengths, QVector<double>(wavelengths.size(), 0.4));
+    chart.SetFree(wavelengths, QVector<double>(wavelengths.size(), 0.3));
     chart.Redraw();
     const auto& bars = chart.Measured()->Bars();
     const double width = chart.Measured()->width() * chart.xAxis->range().size();

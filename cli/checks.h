@@ -1,0 +1,26 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// Checks of the command line's option values and words that say what is wrong in a few words.
+// CLI11 puts the option's name before a check's text: "--threads: 0 is not a whole number of at
+// least 1".
+
+#include "app/settings.h"
+
+#include <CLI/CLI.hpp>
+
+#include <cstdint>
+#include <string>
+
+namespace zelt {
+
+CLI::Validator WholeNumberFrom(std::int32_t least);
+CLI::Validator NumberAbove(double bound);
+CLI::Validator NumberFromBelow(double least, double below);
+// The setting's option takes what its edit box in the window takes.
+CLI::Validator SettingCheck(const TSetting& setting);
+
+// The first line of a usage error: a word where a subcommand was wanted is named
+// ("Unknown subcommand "frobnicate""), other errors keep CLI11's text.
+std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error);
+
+} // namespace zelt
