@@ -197,40 +197,67 @@ class Errors(unittest.TestCase):
         with self.assertRaises(zeltfit.Error):
             species.map(density_points=100000, temperature_points=100000)
 
+    def test_species_from_files_refused(self):
+        given = {"database": SHARE, "levels": "Ar_levels.txt", "lines": "Ar,I", "mass": 39.948}
+        with self.assertRaises(zeltfit.FileError) as caught:
+            zeltfit.Species(**{**given, "levels": "none.txt"})
+        self.assertIn(os.path.join(SHARE, "none.txt"), str(caught.exception))
+        for wrong, text in (({"lines": "Ar"}, "Wrong source in ini file. "),
+                            ({"mass": -1.0}, "mass must be a number above 0 (u)"),
+                            ({"mass": float("nan")}, "mass must be a number above 0 (u)"),
+                            ({"database": SHARE + "\n[X]"},
+                             "database cannot begin or end with a blank or hold a line end"),
+                            ({"name": "_Files"}, 'name must be a species name: not empty, no "_" '
+                                                 "first and no brackets")):
+            with self.assertRaises(zeltfit.InputError) as caught:
+                zeltfit.Species(**{**given, **wrong})
+            self.assertEqual(str(caught.exception), text)
+        with self.assertRaises(zeltfit.InputError):
+            zeltfit.Species(**given).read_arrays(numpy.ones(2), numpy.ones(2), name="../x.txt")
+
 
 class Threads(unittest.TestCase):
     def test_four_threads_equal_serial(self):
-        def fit(path, log):
+        # Each thread's measurement from arrays of its own under the same file name.
+        measurements = [numpy.loadtxt(FILES[i % 3]) for i in range(4)]
+
+        def fit(i, log):
             species = zeltfit.Species(INI, SPECIES)
-            species.read(path)
+            species.read_arrays(measurements[i][:, 0], measurements[i][:, 1])
             return species.fit(fit_temperature=True, temperature=2000, log=log).row()[1]
 
         with tempfile.TemporaryDirectory() as folder:
             logs = [os.path.join(folder, f"{i}.txt") for i in range(4)]
-            paths = [FILES[i % 3] for i in range(4)]
-            serial = [fit(p, log) for p, log in zip(paths, logs)]
+            serial = [fit(i, log) for i, log in enumerate(logs)]
             serial_logs = [pathlib.Path(log).read_bytes() for log in logs]
             results = [None] * 4
             threads = [threading.Thread(target=lambda i=i: results.__setitem__(
-                i, fit(paths[i], logs[i]))) for i in range(4)]
+                i, fit(i, logs[i]))) for i in range(4)]
             for thread in threads:
                 thread.start()
             for thread in threads:
                 thread.join()
             self.assertEqual(results, serial)
             self.assertEqual([pathlib.Path(log).read_bytes() for log in logs], serial_logs)
+        with ThreadPoolExecutor(2) as pool:
+            pandas.testing.assert_frame_equal(
+                zeltfit.batch_fit([DEMO], INI, SPECIES, client=pool),
+                zeltfit.batch_fit([DEMO], INI, SPECIES), check_exact=True)
 
 
 class Cluster(unittest.TestCase):
     def test_two_workers_equal_serial(self):
         from dask.distributed import Client, LocalCluster
 
-        serial = zeltfit.batch_fit(FILES + ["/nonexistent.txt"], INI, SPECIES)
+        # A species from its files goes to the workers pickled.
+        species = zeltfit.Species(database=SHARE, levels="Ar_levels.txt", lines="Ar,I",
+                                  mass=39.948, boltzmann_levels=4)
+        serial = zeltfit.batch_fit(FILES + ["/nonexistent.txt"], species=species)
         with LocalCluster(n_workers=2, threads_per_worker=1, processes=True,
                           dashboard_address=None, host="127.0.0.1") as cluster, \
                 Client(cluster) as client:
-            spread = zeltfit.batch_fit(FILES + ["/nonexistent.txt"],
-                                       species=zeltfit.Species(INI, SPECIES), client=client)
+            spread = zeltfit.batch_fit(FILES + ["/nonexistent.txt"], species=species,
+                                       client=client)
         pandas.testing.assert_frame_equal(spread, serial, check_exact=True)
         self.assertEqual(len(spread), 3)
         self.assertEqual([f for f, _ in spread.attrs["failures"]], ["/nonexistent.txt"])
