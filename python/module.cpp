@@ -178,20 +178,46 @@ py::array_t<double> Array(const std::vector<double>& values) {
     return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-// The line table as a DataFrame with the columns of the program's tab-separated table, the
-// intensities' uncertainties beside them.
+// A column of the line table: its attribute, its title in the DataFrame (those of the program's
+// tab-separated table, the uncertainties beside them) and its values, numbers or texts.
+struct TLineColumn {
+    const char* Attribute;
+    const char* Title;
+    std::vector<double> TLineTable::*Numbers;
+    std::vector<std::string> TLineTable::*Texts;
+    const char* Doc;
+};
+
+const TLineColumn kLineColumns[] = {
+    {"wavelength", "Wavelength/nm", &TLineTable::Wavelength, nullptr,
+     "The database wavelengths, nm."},
+    {"intensity", "Intensity", &TLineTable::Intensity, nullptr, "The measured intensities."},
+    {"bf_free", "BF free", &TLineTable::Free, nullptr,
+     "Branching fractions without self-absorption, A / sum A; -1 where none can be formed."},
+    {"bf_measured", "BF meas", &TLineTable::Measured, nullptr, "Measured branching fractions."},
+    {"bf_fit", "BF fit", &TLineTable::Fitted, nullptr,
+     "Model branching fractions with self-absorption at the result; -1 where none can be formed."},
+    {"upper_energy", "Upper energy/eV", &TLineTable::UpperEnergy, nullptr,
+     "Energies of the upper levels, eV."},
+    {"upper_state", "Upper state", nullptr, &TLineTable::UpperState, "The upper states' texts."},
+    {"lower_energy", "Lower energy/eV", &TLineTable::LowerEnergy, nullptr,
+     "Energies of the lower levels, eV."},
+    {"lower_state", "Lower state", nullptr, &TLineTable::LowerState, "The lower states' texts."},
+    {"intensity_uncertainty", "u(Intensity)", &TLineTable::Uncertainty, nullptr,
+     "Standard uncertainties of the intensities; 0 where the measurement gives none."},
+};
+
+py::object ColumnValues(const TLineTable& table, const TLineColumn& column) {
+    if (column.Numbers != nullptr)
+        return Array(table.*column.Numbers);
+    return py::cast(table.*column.Texts);
+}
+
+// The line table as a DataFrame, the columns in the order of kLineColumns.
 py::object LineFrame(const TLineTable& table) {
     py::dict columns;
-    columns["Wavelength/nm"] = Array(table.Wavelength);
-    columns["Intensity"] = Array(table.Intensity);
-    columns["BF free"] = Array(table.Free);
-    columns["BF meas"] = Array(table.Measured);
-    columns["BF fit"] = Array(table.Fitted);
-    columns["Upper energy/eV"] = Array(table.UpperEnergy);
-    columns["Upper state"] = table.UpperState;
-    columns["Lower energy/eV"] = Array(table.LowerEnergy);
-    columns["Lower state"] = table.LowerState;
-    columns["u(Intensity)"] = Array(table.Uncertainty);
+    for (const TLineColumn& column : kLineColumns)
+        columns[column.Title] = ColumnValues(table, column);
     return py::module_::import("pandas").attr("DataFrame")(columns);
 }
 
@@ -387,8 +413,8 @@ public:
     // included) of the batch `files`, in its order, their x from the names of the whole batch, so
     // that a part gets the rows the batch gives. Returns the populated levels of the rows (0
     // without rows), the header row, the rows and, per failed file, its path and error.
-    py::tuple BatchRows(const std::vector<std::string>& files, std::size_t start,
-                        std::size_t stop, const py::kwargs& keywords) {
+    py::tuple BatchRows(const std::vector<std::string>& files, std::size_t start, std::size_t stop,
+                        const py::kwargs& keywords) {
         if (start > stop || stop > files.size())
             Raise(Errors().InputError, "start and stop must lie in the batch");
         const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
@@ -483,40 +509,18 @@ PYBIND11_MODULE(_zeltfit, m) {
         }
     });
 
-    py::class_<TLineTable>(m, "LineTable",
-                           "The selected lines after a map or fit, in the measurement's order.")
-        .def("__len__", [](const TLineTable& t) { return t.Wavelength.size(); })
-        .def_property_readonly(
-            "wavelength", [](const TLineTable& t) { return Array(t.Wavelength); },
-            "The database wavelengths, nm.")
-        .def_property_readonly(
-            "intensity", [](const TLineTable& t) { return Array(t.Intensity); },
-            "The measured intensities.")
-        .def_property_readonly(
-            "intensity_uncertainty", [](const TLineTable& t) { return Array(t.Uncertainty); },
-            "Their standard uncertainties; 0 where the measurement gives none.")
-        .def_property_readonly(
-            "bf_free", [](const TLineTable& t) { return Array(t.Free); },
-            "Branching fractions without self-absorption, A / sum A; -1 where none can be formed.")
-        .def_property_readonly(
-            "bf_measured", [](const TLineTable& t) { return Array(t.Measured); },
-            "Measured branching fractions.")
-        .def_property_readonly(
-            "bf_fit", [](const TLineTable& t) { return Array(t.Fitted); },
-            "Model branching fractions with self-absorption at the result; -1 where none can be "
-            "formed.")
-        .def_property_readonly(
-            "upper_energy", [](const TLineTable& t) { return Array(t.UpperEnergy); },
-            "Energies of the upper levels, eV.")
-        .def_readonly("upper_state", &TLineTable::UpperState, "The upper states' texts.")
-        .def_property_readonly(
-            "lower_energy", [](const TLineTable& t) { return Array(t.LowerEnergy); },
-            "Energies of the lower levels, eV.")
-        .def_readonly("lower_state", &TLineTable::LowerState, "The lower states' texts.")
-        .def("to_pandas", &LineFrame,
-             "A DataFrame with the columns of the program's tab-separated line table "
-             "(Wavelength/nm, Intensity, BF free, BF meas, BF fit, Upper energy/eV, Upper state, "
-             "Lower energy/eV, Lower state), then u(Intensity).");
+    py::class_<TLineTable> lineTable(
+        m, "LineTable", "The selected lines after a map or fit, in the measurement's order.");
+    lineTable.def("__len__", [](const TLineTable& t) { return t.Wavelength.size(); });
+    for (const TLineColumn& column : kLineColumns)
+        lineTable.def_property_readonly(
+            column.Attribute, [&column](const TLineTable& t) { return ColumnValues(t, column); },
+            column.Doc);
+    lineTable.def(
+        "to_pandas", &LineFrame,
+        "A DataFrame with the columns of the program's tab-separated line table "
+        "(Wavelength/nm, Intensity, BF free, BF meas, BF fit, Upper energy/eV, Upper state, "
+        "Lower energy/eV, Lower state), then u(Intensity).");
 
     py::class_<TFit>(m, "FitResult", "The result of a fit.")
         .def_readonly("file", &TFit::File, "The measurement's file name.")
@@ -580,7 +584,7 @@ PYBIND11_MODULE(_zeltfit, m) {
             "The result line's columns and values of zeltfit-cli fit --format tsv.");
 
     py::class_<TMap>(m, "MapResult", "A residual map over log10 n_1 and T_exc.")
-        .def_readonly("file", &TMap::File)
+        .def_readonly("file", &TMap::File, "The measurement's file name.")
         .def_property_readonly(
             "rss",
             [](const TMap& map) {
@@ -623,7 +627,7 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def(
             "to_pandas", [](const TMap& map) { return LineFrame(map.Lines); },
             "The line table as a DataFrame (LineTable.to_pandas).")
-        .def_readonly("report", &TMap::Report)
+        .def_readonly("report", &TMap::Report, "The result lines of the report.")
         .def(
             "region",
             [](const TMap& map, double level) {
@@ -656,8 +660,8 @@ PYBIND11_MODULE(_zeltfit, m) {
                      const std::vector<std::string> items = SplitCommaText(lines);
                      name = items.size() == 2 ? items[0] + " " + items[1] : lines;
                  }
-                 return TSpecies(TSpeciesFiles{database, levels, lines, mass, boltzmannLevels,
-                                               *name});
+                 return TSpecies(
+                     TSpeciesFiles{database, levels, lines, mass, boltzmannLevels, *name});
              }),
              py::kw_only(), py::arg("database"), py::arg("levels"), py::arg("lines"),
              py::arg("mass"), py::arg("boltzmann_levels") = 1, py::arg("name") = std::nullopt,
@@ -686,11 +690,11 @@ PYBIND11_MODULE(_zeltfit, m) {
              "Maps the residual; keywords from_density, to_density (m-3), density_points, "
              "from_temperature, to_temperature (K), temperature_points, gas_temperature (K), "
              "path (m).")
-        .def("batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("start"),
-             py::arg("stop"),
-             "Fits the files `start` to `stop` (not included) of the batch `files`: their populated "
-             "levels, the header row and the rows of zeltfit-cli batch fit --format tsv, the x "
-             "from the names of the whole batch, and (path, error) of each file that failed.")
+        .def(
+            "batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("start"), py::arg("stop"),
+            "Fits the files `start` to `stop` (not included) of the batch `files`: their populated "
+            "levels, the header row and the rows of zeltfit-cli batch fit --format tsv, the x "
+            "from the names of the whole batch, and (path, error) of each file that failed.")
         .def(py::pickle(
             [](const TSpecies& species) {
                 const std::optional<TSpeciesFiles>& files = species.Files();
@@ -704,10 +708,10 @@ PYBIND11_MODULE(_zeltfit, m) {
                     return TSpecies(state[0].cast<std::string>(), state[1].cast<std::string>());
                 if (state.size() != 6)
                     Raise(Errors().InputError, "not the state of a pickled Species");
-                return TSpecies(TSpeciesFiles{
-                    state[0].cast<std::string>(), state[1].cast<std::string>(),
-                    state[2].cast<std::string>(), state[3].cast<double>(),
-                    state[4].cast<std::int32_t>(), state[5].cast<std::string>()});
+                return TSpecies(
+                    TSpeciesFiles{state[0].cast<std::string>(), state[1].cast<std::string>(),
+                                  state[2].cast<std::string>(), state[3].cast<double>(),
+                                  state[4].cast<std::int32_t>(), state[5].cast<std::string>()});
             }));
     m.def("batch_files", &BatchFiles, py::arg("paths"),
           "The measurement files of files and folders, as a batch takes them.");

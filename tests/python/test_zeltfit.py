@@ -6,6 +6,7 @@ Run with ZELTFIT_CLI (the program), ZELTFIT_SHARE (the share folder with zeltfit
 demo measurements) and the built package on PYTHONPATH.
 """
 
+import ast
 import math
 import os
 import pathlib
@@ -170,6 +171,24 @@ class BitForBit(unittest.TestCase):
         self.assertEqual(grid.n_1, expected["n_1/m-3"][0])
         region = grid.region(0.683)
         self.assertLessEqual(region["log_density"][0], numpy.log10(grid.n_1))
+
+
+class TypeStub(unittest.TestCase):
+    def test_stub_names_every_public_name(self):
+        stub = ast.parse(pathlib.Path(zeltfit.__file__).with_suffix(".pyi").read_text())
+        classes = {node.name: node for node in stub.body if isinstance(node, ast.ClassDef)}
+        functions = {node.name for node in stub.body if isinstance(node, ast.FunctionDef)}
+        self.assertEqual(set(zeltfit.__all__), set(classes) | functions)
+        for name, node in classes.items():
+            kind = getattr(zeltfit, name)
+            if issubclass(kind, Exception):
+                continue
+            members = {n.target.id if isinstance(n, ast.AnnAssign) else n.name
+                       for n in node.body if isinstance(n, (ast.AnnAssign, ast.FunctionDef))}
+            public = {m for m in dir(kind) if not m.startswith("_")}
+            self.assertEqual(public, members - {"__init__", "__len__"}, name)
+            for member in public:
+                self.assertTrue(getattr(kind, member).__doc__, f"{name}.{member}")
 
 
 class Errors(unittest.TestCase):
