@@ -446,7 +446,8 @@ public:
                 const TRowAbscissa x = RowAbscissa(axis, start + series.Entries.size() - 1);
                 rows += TsvRow(*file.Fit.Row, levels, nullptr, &x);
             };
-            const std::vector<std::string> part(batch.begin() + start, batch.begin() + stop);
+            const std::vector<std::string> part(batch.begin() + static_cast<std::ptrdiff_t>(start),
+                                                batch.begin() + static_cast<std::ptrdiff_t>(stop));
             app_->RunSeries(part, TSeriesCommand::Fit, call.Settings, ReportFinalResults, call.Log,
                             hooks);
         }
