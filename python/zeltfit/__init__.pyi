@@ -1,4 +1,5 @@
-from typing import Any, Optional, Sequence
+from concurrent.futures import Executor
+from typing import Any, Optional, Sequence, Union, overload
 
 import numpy
 import numpy.typing
@@ -7,6 +8,20 @@ import pandas
 class Error(Exception): ...
 class InputError(Error, ValueError): ...
 class FileError(Error, OSError): ...
+
+class LineTable:
+    wavelength: numpy.ndarray  # nm
+    intensity: numpy.ndarray
+    intensity_uncertainty: numpy.ndarray  # 0 where none is given
+    bf_free: numpy.ndarray  # -1 where none can be formed
+    bf_measured: numpy.ndarray
+    bf_fit: numpy.ndarray  # -1 where none can be formed
+    upper_energy: numpy.ndarray  # eV
+    upper_state: list[str]
+    lower_energy: numpy.ndarray  # eV
+    lower_state: list[str]
+    def __len__(self) -> int: ...
+    def to_pandas(self) -> pandas.DataFrame: ...
 
 class FitResult:
     file: str
@@ -21,9 +36,11 @@ class FitResult:
     return_code: int
     flags: int
     procedure: str
+    lines: LineTable
     report: list[str]
     messages: list[str]
     def row(self) -> tuple[list[str], list[Any]]: ...
+    def to_pandas(self) -> pandas.DataFrame: ...
 
 class MapResult:
     file: str
@@ -32,14 +49,20 @@ class MapResult:
     temperature: numpy.ndarray  # K
     n_1: float
     T_exc: float
+    lines: LineTable
     report: list[str]
     def region(self, level: float) -> dict[str, Any]: ...
+    def to_pandas(self) -> pandas.DataFrame: ...
 
 class Species:
     ini: str
     name: str
     species_list: list[str]
+    @overload
     def __init__(self, ini: str, species: str) -> None: ...
+    @overload
+    def __init__(self, *, database: str, levels: str, lines: str, mass: float,
+                 boltzmann_levels: int = ..., name: Optional[str] = ...) -> None: ...
     def read(self, path: str) -> None: ...
     def read_arrays(self, wavelengths: numpy.typing.ArrayLike,
                     intensities: numpy.typing.ArrayLike,
@@ -52,9 +75,11 @@ class Species:
             density_points: int = ..., from_temperature: float = ...,
             to_temperature: float = ..., temperature_points: int = ...,
             gas_temperature: float = ..., path: float = ...) -> MapResult: ...
-    def batch_rows(self, files: Sequence[str], axis_files: Sequence[str],
-                   **parameters: Any) -> tuple[list[str], list[list[Any]], list[tuple[str, str]]]: ...
+    def batch_rows(self, files: Sequence[str], start: int, stop: int,
+                   **parameters: Any) -> tuple[int, str, str, list[tuple[str, str]]]: ...
 
 def batch_files(paths: Sequence[str]) -> list[str]: ...
-def batch_fit(paths: Sequence[str], ini: Optional[str] = ..., species: Any = ...,
-              client: Any = ..., **parameters: Any) -> pandas.DataFrame: ...
+def read_tsv(text: str) -> pandas.DataFrame: ...
+def batch_fit(paths: Sequence[str], ini: Optional[str] = ...,
+              species: Union[str, Species, None] = ...,
+              client: Union[Executor, Any, None] = ..., **parameters: Any) -> pandas.DataFrame: ...
