@@ -177,6 +177,12 @@ QWidget* TMainForm::CreateUpperArea() {
     tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
     freeLevels_ = new TFreeLevelsView(this);
     tablePages_->addTab(freeLevels_->Page(), QStringLiteral("Free levels"));
+    // On a small screen the four tabs share the narrow pane: their titles are shortened to fit,
+    // in full on their tool tips, rather than scrolled out of sight.
+    tablePages_->setUsesScrollButtons(false);
+    tablePages_->setElideMode(Qt::ElideRight);
+    for (int i = 0; i < tablePages_->count(); ++i)
+        tablePages_->setTabToolTip(i, tablePages_->tabText(i));
 
     plotPages_ = new QTabWidget;
     plotPages_->setObjectName(QStringLiteral("PlotPageControl"));
