@@ -6,12 +6,12 @@
 namespace zelt {
 
 std::string VersionLine(const std::string& program) {
-    const std::string version = ProgramVersion;
+    const std::string version = kProgramVersion;
     return program == "Zelt Fit" ? program + " " + version : program + " (Zelt Fit) " + version;
 }
 
 std::string AboutText() {
-    const std::string version = ProgramVersion;
+    const std::string version = kProgramVersion;
     return "Density and excitation temperature from self-absorbed emission lines.\n"
            "\n"
            "Copyright 2026 Zelt Fit developers.\n"

@@ -147,7 +147,7 @@ TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
         if (HasFractions(model_))
             model_.CalcBranchingFractions();
         if (storeMeasurementFolder_)
-            config_.WriteString(FilesMeasurements.Section, FilesMeasurements.Key, FolderOf(file));
+            config_.WriteString(kFilesMeasurements.Section, kFilesMeasurements.Key, FolderOf(file));
     });
     if (!read.Done && !read.Error.empty())
         read.Cause = MessageText(MeasurementFileProblem(file));

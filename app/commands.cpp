@@ -143,10 +143,11 @@ std::string FitLogPath() {
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {
     const TConfigView config = store.View();
     const std::string database =
-        config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
+        config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);
     model.ChangeSpecies(
-        JoinPath(database, config.ReadString(species, SpeciesLevels.Key, SpeciesLevels.Default)),
-        JoinPath(database, ""), config.ReadString(species, SpeciesLines.Key, SpeciesLines.Default));
+        JoinPath(database, config.ReadString(species, kSpeciesLevels.Key, kSpeciesLevels.Default)),
+        JoinPath(database, ""),
+        config.ReadString(species, kSpeciesLines.Key, kSpeciesLines.Default));
 }
 
 } // namespace zelt

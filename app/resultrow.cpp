@@ -26,9 +26,9 @@ TProvenance Provenance(const TConfigView& config, const std::string& species,
     TProvenance provenance;
     provenance.Species = species;
     provenance.Database =
-        config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
-    provenance.LevelsFile = config.ReadString(species, SpeciesLevels.Key, SpeciesLevels.Default);
-    const std::string lines = config.ReadString(species, SpeciesLines.Key, SpeciesLines.Default);
+        config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);
+    provenance.LevelsFile = config.ReadString(species, kSpeciesLevels.Key, kSpeciesLevels.Default);
+    const std::string lines = config.ReadString(species, kSpeciesLines.Key, kSpeciesLines.Default);
     const std::vector<std::string> names = SplitCommaText(lines);
     provenance.LinesFile = names.size() == 2 ? names[0] + "_" + names[1] + ".txt" : lines;
     provenance.Fit = fit;
@@ -144,7 +144,7 @@ std::vector<std::string> ConditionFields(const TResultRow& row) {
         fields.insert(fields.end(), {"", "", "", "", Number(s.FromDensity), Number(s.ToDensity),
                                      std::to_string(s.DensityPoints), Number(s.FromTemperature),
                                      Number(s.ToTemperature), std::to_string(s.TemperaturePoints)});
-    fields.push_back(ProgramVersion);
+    fields.push_back(kProgramVersion);
     return fields;
 }
 

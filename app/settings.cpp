@@ -13,38 +13,38 @@ namespace zelt {
 namespace {
 
 using S = TCommandSettings;
-constexpr TSettingKind Real = TSettingKind::Real, Integer = TSettingKind::Integer;
-constexpr unsigned Both = UsedByMap | UsedByFit;
+constexpr TSettingKind kReal = TSettingKind::Real, kInteger = TSettingKind::Integer;
+constexpr unsigned kBoth = UsedByMap | UsedByFit;
 
-const std::array<TSetting, 13> Table = {{
-    {"_Iteration", "FromDensity", Real, 1e15, "%3.1e", "FromDensityEdit", "Map density from (m-3)",
+const std::array<TSetting, 13> kTable = {{
+    {"_Iteration", "FromDensity", kReal, 1e15, "%3.1e", "FromDensityEdit", "Map density from (m-3)",
      "--from-density", "first density n_1 of the grid (m-3)", UsedByMap, &S::FromDensity, nullptr},
-    {"_Iteration", "ToDensity", Real, 1e18, "%3.1e", "ToDensityEdit", "Map density to (m-3)",
+    {"_Iteration", "ToDensity", kReal, 1e18, "%3.1e", "ToDensityEdit", "Map density to (m-3)",
      "--to-density", "last density n_1 of the range (m-3)", UsedByMap, &S::ToDensity, nullptr},
-    {"_Iteration", "DensityPoints", Integer, 50, "%d", "PointsDensityEdit", "Map density points",
+    {"_Iteration", "DensityPoints", kInteger, 50, "%d", "PointsDensityEdit", "Map density points",
      "--density-points", "density points", UsedByMap, nullptr, &S::DensityPoints},
-    {"_Iteration", "FromTemperature", Real, 1000, "%.0f", "FromTempEdit",
+    {"_Iteration", "FromTemperature", kReal, 1000, "%.0f", "FromTempEdit",
      "Map temperature from (K)", "--from-temperature", "first temperature T_exc (K)", UsedByMap,
      &S::FromTemperature, nullptr},
-    {"_Iteration", "ToTemperature", Real, 50000, "%.0f", "ToTempEdit", "Map temperature to (K)",
+    {"_Iteration", "ToTemperature", kReal, 50000, "%.0f", "ToTempEdit", "Map temperature to (K)",
      "--to-temperature", "last temperature of the range (K)", UsedByMap, &S::ToTemperature,
      nullptr},
-    {"_Iteration", "TemperaturePoints", Integer, 50, "%d", "PointsTempEdit",
+    {"_Iteration", "TemperaturePoints", kInteger, 50, "%d", "PointsTempEdit",
      "Map temperature points", "--temperature-points", "temperature points", UsedByMap, nullptr,
      &S::TemperaturePoints},
-    {"_Fit", "FromDensity", Real, 1e16, "%3.1e", "FitDensityEdit", "Fit density n_1 (m-3)",
+    {"_Fit", "FromDensity", kReal, 1e16, "%3.1e", "FitDensityEdit", "Fit density n_1 (m-3)",
      "--density", "start density n_1 (m-3)", UsedByFit, &S::FitDensity, nullptr},
-    {"_Fit", "FromTemperature", Real, 1000, "%.0f", "FitTempEdit", "Fit T_exc (K)", "--temperature",
-     "start temperature T_exc (K)", UsedByFit, &S::FitTemperature, nullptr},
-    {"_Fit", "Count", Integer, 50, "%d", "MaxIterEdit", "Max iteration number", "--max-iterations",
+    {"_Fit", "FromTemperature", kReal, 1000, "%.0f", "FitTempEdit", "Fit T_exc (K)",
+     "--temperature", "start temperature T_exc (K)", UsedByFit, &S::FitTemperature, nullptr},
+    {"_Fit", "Count", kInteger, 50, "%d", "MaxIterEdit", "Max iteration number", "--max-iterations",
      "maximum number of iterations", UsedByFit, nullptr, &S::MaxIterations},
-    {"_Parameters", "Tn", Real, 300, "%.0f", "TnEdit", "Gas temperature (K)", "--gas-temperature",
-     "gas temperature (K)", Both, &S::GasTemperature, nullptr},
-    {"_Parameters", "Path", Real, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
-     "absorption path (m)", Both, &S::Path, nullptr},
-    {"", "m", Real, 0, "", "", "", "", "the atomic mass in u, a number above 0", 0, &S::AtomicMass,
+    {"_Parameters", "Tn", kReal, 300, "%.0f", "TnEdit", "Gas temperature (K)", "--gas-temperature",
+     "gas temperature (K)", kBoth, &S::GasTemperature, nullptr},
+    {"_Parameters", "Path", kReal, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
+     "absorption path (m)", kBoth, &S::Path, nullptr},
+    {"", "m", kReal, 0, "", "", "", "", "the atomic mass in u, a number above 0", 0, &S::AtomicMass,
      nullptr},
-    {"", "Boltzmax", Integer, 1, "", "", "", "",
+    {"", "Boltzmax", kInteger, 1, "", "", "", "",
      "a whole number, the levels with a Boltzmann population", 0, nullptr, &S::Boltzmax},
 }};
 
@@ -55,11 +55,11 @@ std::string Text(std::string_view text) {
 } // namespace
 
 std::span<const TSetting> Settings() {
-    return Table;
+    return kTable;
 }
 
 const TSetting& SettingOfEdit(std::string_view editName) {
-    for (const TSetting& setting : Table)
+    for (const TSetting& setting : kTable)
         if (!editName.empty() && setting.EditName == editName)
             return setting;
     throw ERangeError("No setting of the edit box \"" + Text(editName) + "\"");
@@ -149,7 +149,7 @@ bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& 
 
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
                      const std::string& species) {
-    for (const TSetting& setting : Table) {
+    for (const TSetting& setting : kTable) {
         if (!setting.InSpeciesSection())
             continue;
         const std::string key = Text(setting.Key);
@@ -165,7 +165,7 @@ void CheckSpeciesKeys(const TConfigView& config, const std::string& species,
                       const std::string& fileName) {
     // A value cannot hold a line end, so this default tells a missing key from an empty one.
     const std::string missing = "\n";
-    for (const TSetting& setting : Table) {
+    for (const TSetting& setting : kTable) {
         if (!setting.InSpeciesSection())
             continue;
         const std::string key = Text(setting.Key);
@@ -190,7 +190,7 @@ void CheckSpeciesKeys(const TConfigView& config, const std::string& species,
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species) {
     const TConfigView config = store.View();
     TCommandSettings settings;
-    for (const TSetting& setting : Table) {
+    for (const TSetting& setting : kTable) {
         if (setting.InSpeciesSection())
             continue;
         const std::string text = ConfiguredText(setting, config);

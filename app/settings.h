@@ -72,11 +72,11 @@ struct TTextSetting {
     const char* Default;
 };
 // The database folder; the folder of the measurement file read last, stored after each read.
-inline constexpr TTextSetting FilesDatabase = {"_Files", "Database", ""};
-inline constexpr TTextSetting FilesMeasurements = {"_Files", "Measurements", ""};
+inline constexpr TTextSetting kFilesDatabase = {"_Files", "Database", ""};
+inline constexpr TTextSetting kFilesMeasurements = {"_Files", "Measurements", ""};
 // Of a species section: its level file and the two names of its line table.
-inline constexpr TTextSetting SpeciesLevels = {"", "Levels", ""};
-inline constexpr TTextSetting SpeciesLines = {"", "Lines", ""};
+inline constexpr TTextSetting kSpeciesLevels = {"", "Levels", ""};
+inline constexpr TTextSetting kSpeciesLines = {"", "Lines", ""};
 
 // The value of a real edit's text, straight in extended precision; a text that is no number
 // raises EConvertError "'text' is not a valid floating point value".

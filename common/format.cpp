@@ -15,7 +15,7 @@ namespace {
 // A finite real as 18 significant decimal digits: value = d0.d1d2...d17 x 10^exponent.
 // 18 digits hold every 80-bit extended value to within its last bit, so the rounding
 // below is done on the digits the value really has.
-struct Decimal {
+struct TDecimal {
     bool negative = false;
     std::string digits;
     int exponent = 0;
@@ -23,12 +23,12 @@ struct Decimal {
 
 constexpr int kDigits = 18;
 
-Decimal ToDecimal(long double value) {
+TDecimal ToDecimal(long double value) {
     char buffer[64];
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, value,
                                       std::chars_format::scientific, kDigits - 1);
     const std::string_view text(buffer, static_cast<std::size_t>(result.ptr - buffer));
-    Decimal d;
+    TDecimal d;
     std::size_t i = 0;
     if (text[i] == '-') {
         d.negative = true;
@@ -49,7 +49,7 @@ bool AllZero(const std::string& digits) {
 
 // Keeps `keep` leading digits (keep may be 0 or negative), rounding half away from zero on
 // the next digit; a carry out of the first digit raises the exponent.
-void RoundTo(Decimal& d, int keep) {
+void RoundTo(TDecimal& d, int keep) {
     if (keep >= static_cast<int>(d.digits.size())) {
         d.digits.append(static_cast<std::size_t>(keep) - d.digits.size(), '0');
         return;
@@ -90,7 +90,7 @@ std::string ExponentText(int exponent, int minDigits) {
 
 // Mantissa with `significant` digits and the exponent field: "1.850E+0001".
 std::string Scientific(long double value, int significant, int exponentDigits, bool& negative) {
-    Decimal d = ToDecimal(value);
+    TDecimal d = ToDecimal(value);
     RoundTo(d, significant);
     d.digits.resize(static_cast<std::size_t>(significant));
     if (AllZero(d.digits))
@@ -103,7 +103,7 @@ std::string Scientific(long double value, int significant, int exponentDigits, b
 }
 
 std::string FixedPoint(long double value, int decimals, bool& negative) {
-    Decimal d = ToDecimal(value);
+    TDecimal d = ToDecimal(value);
     // Digits before the point: exponent + 1 (none for values below 1).
     RoundTo(d, d.exponent + 1 + decimals);
     negative = d.negative && !AllZero(d.digits);
@@ -133,14 +133,14 @@ std::string Pad(std::string text, int width, bool leftAlign) {
                         "' invalid or incompatible with argument");
 }
 
-struct Specifier {
+struct TSpecifier {
     bool leftAlign = false;
     int width = 0;
     int precision = -1;
     char type = 0;
 };
 
-std::string FormatOne(const Specifier& field, const TFormatArg& arg, std::string_view pattern) {
+std::string FormatOne(const TSpecifier& field, const TFormatArg& arg, std::string_view pattern) {
     const auto& value = arg.value();
     switch (field.type) {
     case 'd': {
@@ -194,7 +194,7 @@ std::string Format(std::string_view pattern, std::initializer_list<TFormatArg> a
             out += '%';
             continue;
         }
-        Specifier field;
+        TSpecifier field;
         if (pattern[i] == '-') {
             field.leftAlign = true;
             ++i;
@@ -222,7 +222,7 @@ std::string Format(std::string_view pattern, std::initializer_list<TFormatArg> a
 std::string FloatToStr(long double value) {
     if (!std::isfinite(value))
         return NonFinite(value);
-    Decimal d = ToDecimal(value);
+    TDecimal d = ToDecimal(value);
     RoundTo(d, 15);
     d.digits.resize(15);
     if (AllZero(d.digits))

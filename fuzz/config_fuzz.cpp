@@ -42,7 +42,7 @@ struct TKey {
 const std::vector<TKey>& Keys() {
     static const std::vector<TKey> keys = [] {
         std::vector<TKey> list;
-        for (const TTextSetting& text : {FilesDatabase, SpeciesLevels, SpeciesLines})
+        for (const TTextSetting& text : {kFilesDatabase, kSpeciesLevels, kSpeciesLines})
             list.push_back({text.Section, text.Key, TKind::Text});
         for (const TSetting& setting : Settings())
             list.push_back({std::string(setting.Section), std::string(setting.Key),

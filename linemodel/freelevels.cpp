@@ -73,10 +73,10 @@ TFreeLevelsModel::TFreeLevelsModel(TAtomicData& data, const TParamVector& setup)
     if (levels_ < 1)
         throw Exception(
             Format("Free lower levels: no level is populated (Boltzmax = %d).", {boltzmax}));
-    if (levels_ > MaxFreeLevels)
+    if (levels_ > kMaxFreeLevels)
         throw Exception(Format("Free lower levels: Boltzmax = %d levels, but a fit takes at most "
                                "%d parameters.",
-                               {levels_, MaxFreeLevels}));
+                               {levels_, kMaxFreeLevels}));
 }
 
 long double TFreeLevelsModel::Fraction(const TParamVector& q, long double x) {

@@ -20,14 +20,14 @@
 namespace zelt {
 
 // At most as many free levels as the minimiser fits parameters.
-inline constexpr std::int32_t MaxFreeLevels = 8;
+inline constexpr std::int32_t kMaxFreeLevels = 8;
 
 // The model of the free lower levels for the lines and levels of `data`, with the absorption of
 // the slots GasTemperature, PathLength and AtomMass of `setup` and its Boltzmax levels. It
 // shares the model cache of `data`, which its fits empty before and after as ModelBF's do.
 class TFreeLevelsModel {
 public:
-    // Raises Exception for no populated level or more than MaxFreeLevels of them.
+    // Raises Exception for no populated level or more than kMaxFreeLevels of them.
     TFreeLevelsModel(TAtomicData& data, const TParamVector& setup);
 
     TAtomicData& Data() const { return data_; }

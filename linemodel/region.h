@@ -19,7 +19,7 @@ namespace zelt {
 // The number of parameters of a map and of a two-parameter fit.
 inline constexpr std::int32_t kRegionParameters = 2;
 // The levels the window offers: about one, two and three standard deviations.
-inline constexpr std::array<double, 3> RegionLevels = {0.683, 0.954, 0.997};
+inline constexpr std::array<double, 3> kRegionLevels = {0.683, 0.954, 0.997};
 
 // Independent branching fractions of the selected lines: the fractions of one upper level add
 // up to 1, so an upper level with m measured lines gives m - 1 of them. Lines without a

@@ -12,7 +12,7 @@ namespace zelt {
 
 namespace {
 
-const QString TextFilter = QStringLiteral("text files (*.txt)");
+const QString kTextFilter = QStringLiteral("text files (*.txt)");
 
 } // namespace
 
@@ -27,11 +27,11 @@ void TBoxDialogs::Message(const QString& text) {
 
 QString TBoxDialogs::OpenFileName(const QString& folder, const QString& file) {
     const QString start = file.isEmpty() ? folder : file;
-    return QFileDialog::getOpenFileName(parent_, QString(), start, TextFilter);
+    return QFileDialog::getOpenFileName(parent_, QString(), start, kTextFilter);
 }
 
 QString TBoxDialogs::SaveFileName(const QString& folder) {
-    return AskSaveFile(folder, TextFilter, QStringLiteral("txt"));
+    return AskSaveFile(folder, kTextFilter, QStringLiteral("txt"));
 }
 
 QString TBoxDialogs::SaveImageFileName(const QString& folder) {

@@ -59,8 +59,8 @@ namespace zelt {
 
 namespace {
 
-const QColor TitleRowColour(20, 20, 20);
-const QColor BandColours[2] = {QColor(255, 255, 255), QColor(198, 226, 255)};
+const QColor kTitleRowColour(20, 20, 20);
+const QColor kBandColours[2] = {QColor(255, 255, 255), QColor(198, 226, 255)};
 
 // The busy cursor while a command runs; the normal one comes back at its end, also after an
 // error.
@@ -121,10 +121,10 @@ void TMainForm::FormCreate() {
         dialogs_.Message(FromStd(app_.Config().Problem()));
     const TConfigView config = app_.Config().View();
     databaseFolder_ =
-        config.ReadString(FilesDatabase.Section, FilesDatabase.Key, FilesDatabase.Default);
+        config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);
     // Systems without drive letters have no "C:\": the home folder takes its place.
-    openDialogFolder_ = FromStd(config.ReadString(FilesMeasurements.Section, FilesMeasurements.Key,
-                                                  FilesMeasurements.Default));
+    openDialogFolder_ = FromStd(config.ReadString(
+        kFilesMeasurements.Section, kFilesMeasurements.Key, kFilesMeasurements.Default));
     if (openDialogFolder_.isEmpty())
         openDialogFolder_ = QDir::homePath();
     FillSpecies();
@@ -140,7 +140,7 @@ void TMainForm::FormCreate() {
                                    range.ToTemperature);
     });
     contourPlot_->Redraw();
-    grid_->SetRowColours({TitleRowColour, BandColours[0]});
+    grid_->SetRowColours({kTitleRowColour, kBandColours[0]});
     QStringList titles;
     for (const std::string& title : TableTitles())
         titles.append(FromStd(title));
@@ -340,13 +340,13 @@ void TMainForm::RebuildRowColours() {
     QVector<QColor> colours;
     for (int r = 0; r < grid_->rowCount(); ++r) {
         if (r == 0)
-            colours.append(TitleRowColour);
+            colours.append(kTitleRowColour);
         else if (r == 1)
-            colours.append(BandColours[0]);
+            colours.append(kBandColours[0]);
         else if (grid_->CellText(5, r) == grid_->CellText(5, r - 1))
             colours.append(colours[r - 1]);
         else
-            colours.append(colours[r - 1] == BandColours[0] ? BandColours[1] : BandColours[0]);
+            colours.append(colours[r - 1] == kBandColours[0] ? kBandColours[1] : kBandColours[0]);
     }
     grid_->SetRowColours(colours);
 }

@@ -42,11 +42,11 @@ namespace zelt {
 namespace {
 
 // Sizes of the design, the start sizes of the splitters; the layouts stretch from there.
-constexpr int DesignWidth = 1636, DesignHeight = 768;
-constexpr int TableDesignWidth = 737;
-constexpr int CommandStripHeight = 47;
-constexpr int LowerAreaHeight = 339;
-constexpr int SplitterHandle = 8;
+constexpr int kDesignWidth = 1636, kDesignHeight = 768;
+constexpr int kTableDesignWidth = 737;
+constexpr int kCommandStripHeight = 47;
+constexpr int kLowerAreaHeight = 339;
+constexpr int kSplitterHandle = 8;
 
 QFont PixelFont(const QString& family, int pixels, bool bold = false, bool fixedPitch = false) {
     QFont font(family);
@@ -92,7 +92,7 @@ QWidget* Labelled(const QString& caption, QWidget* edit) {
 void TMainForm::CreateControls() {
     setWindowTitle(Caption());
     setFont(PixelFont(QStringLiteral("Tahoma"), 12));
-    resize(DesignWidth, DesignHeight);
+    resize(kDesignWidth, kDesignHeight);
 
     // The upper area with the command strip beneath it, and the lower area, share the height
     // through a splitter; a taller window gives its extra height to the upper area.
@@ -104,13 +104,13 @@ void TMainForm::CreateControls() {
     layout->addWidget(CreateCommandStrip(), 0);
     auto* areas = new QSplitter(Qt::Vertical);
     areas->setObjectName(QStringLiteral("AreaSplitter"));
-    areas->setHandleWidth(SplitterHandle);
+    areas->setHandleWidth(kSplitterHandle);
     areas->setChildrenCollapsible(false);
     areas->addWidget(upper);
     areas->addWidget(CreateLowerArea());
     areas->setStretchFactor(0, 1);
     areas->setStretchFactor(1, 0);
-    areas->setSizes({DesignHeight - LowerAreaHeight - SplitterHandle, LowerAreaHeight});
+    areas->setSizes({kDesignHeight - kLowerAreaHeight - kSplitterHandle, kLowerAreaHeight});
     setCentralWidget(areas);
     plotPages_->setCornerWidget((new TLowerFold(areas))->Button(), Qt::BottomRightCorner);
 
@@ -148,7 +148,7 @@ void TMainForm::CreateControls() {
 QWidget* TMainForm::CreateUpperArea() {
     auto* splitter = new QSplitter(Qt::Horizontal);
     splitter->setObjectName(QStringLiteral("UpperSplitter"));
-    splitter->setHandleWidth(SplitterHandle);
+    splitter->setHandleWidth(kSplitterHandle);
     splitter->setChildrenCollapsible(false);
 
     tablePages_ = new QTabWidget;
@@ -235,13 +235,13 @@ QWidget* TMainForm::CreateUpperArea() {
     splitter->addWidget(plotPages_);
     splitter->setStretchFactor(0, 1);
     splitter->setStretchFactor(1, 1);
-    splitter->setSizes({TableDesignWidth, DesignWidth - TableDesignWidth - SplitterHandle});
+    splitter->setSizes({kTableDesignWidth, kDesignWidth - kTableDesignWidth - kSplitterHandle});
     return splitter;
 }
 
 QWidget* TMainForm::CreateCommandStrip() {
     auto* strip = new QWidget;
-    strip->setFixedHeight(CommandStripHeight);
+    strip->setFixedHeight(kCommandStripHeight);
     auto* layout = new QHBoxLayout(strip);
     layout->setContentsMargins(8, 6, 8, 6);
     elementListBox_ = new QComboBox;

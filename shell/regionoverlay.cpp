@@ -14,8 +14,8 @@ namespace {
 
 // Neither white (the map's region) nor magenta (the fit) is a colour of the map's gradient,
 // and both stand apart from the black cross-hair.
-const QColor RegionColour = Qt::white;
-const QColor FitColour = Qt::magenta;
+const QColor kRegionColour = Qt::white;
+const QColor kFitColour = Qt::magenta;
 
 } // namespace
 
@@ -27,7 +27,7 @@ TRegionOverlay::TRegionOverlay(TContourPlot* plot, QStatusBar* statusBar, QObjec
         "Joint confidence region of n_1 and T_exc, drawn on the map after \"Create map\" and "
         "as an ellipse around the result of a fit of both"));
     levelBox_->addItem(QStringLiteral("Region: none"));
-    for (const double level : RegionLevels)
+    for (const double level : kRegionLevels)
         levelBox_->addItem(QString::fromStdString("Region " + FloatToStr(level * 100) + " %"));
     levelBox_->setCurrentIndex(1);
     connect(levelBox_, &QComboBox::currentIndexChanged, this, [this] { Redraw(); });
@@ -37,9 +37,9 @@ TRegionOverlay::TRegionOverlay(TContourPlot* plot, QStatusBar* statusBar, QObjec
 
 void TRegionOverlay::ShowMap(const TAtomicData& model) {
     const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
-    std::array<TMapRegion, RegionLevels.size()> regions;
-    for (std::size_t i = 0; i < RegionLevels.size(); ++i)
-        regions[i] = MapRegion(model.RSSMap, model.MapRange, nu, RegionLevels[i]);
+    std::array<TMapRegion, kRegionLevels.size()> regions;
+    for (std::size_t i = 0; i < kRegionLevels.size(); ++i)
+        regions[i] = MapRegion(model.RSSMap, model.MapRange, nu, kRegionLevels[i]);
     regions_ = std::move(regions);
     fitPoint_.reset();
     Redraw();
@@ -49,8 +49,8 @@ void TRegionOverlay::ShowFit(const TFitResult& fit, const TAtomicData& model) {
     fitPoint_.reset();
     if (Slot(fit.Params, FitCount) == kRegionParameters) {
         const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
-        for (std::size_t i = 0; i < RegionLevels.size(); ++i)
-            ellipses_[i] = ConfidenceEllipse(fit, nu, RegionLevels[i]);
+        for (std::size_t i = 0; i < kRegionLevels.size(); ++i)
+            ellipses_[i] = ConfidenceEllipse(fit, nu, kRegionLevels[i]);
         fitPoint_ = TPlanePoint{static_cast<double>(Slot(fit.Params, LogDensity)),
                                 static_cast<double>(Slot(fit.Params, Temperature))};
     }
@@ -98,17 +98,17 @@ void TRegionOverlay::Redraw() {
             statusPanel_->setToolTip(QString::fromStdString(RegionText(region)));
             for (const TOutline& outline : region.Outlines) {
                 QCPCurve* curve = AddCurve(outline);
-                curve->setPen(QPen(RegionColour, 2));
+                curve->setPen(QPen(kRegionColour, 2));
                 outlineCurves_.push_back(curve);
             }
         }
         if (fitPoint_) {
             ellipseCurve_ = AddCurve(ellipses_[level]);
-            ellipseCurve_->setPen(QPen(FitColour, 1.5, Qt::DashLine));
+            ellipseCurve_->setPen(QPen(kFitColour, 1.5, Qt::DashLine));
             fitPointCurve_ = AddCurve({*fitPoint_});
             fitPointCurve_->setLineStyle(QCPCurve::lsNone);
             fitPointCurve_->setScatterStyle(
-                QCPScatterStyle(QCPScatterStyle::ssCrossCircle, FitColour, 11));
+                QCPScatterStyle(QCPScatterStyle::ssCrossCircle, kFitColour, 11));
         }
     }
     plot_->replot();

@@ -54,9 +54,9 @@ private:
     TContourPlot* plot_;
     QComboBox* levelBox_;
     QLabel* statusPanel_;
-    std::optional<std::array<TMapRegion, RegionLevels.size()>> regions_;
+    std::optional<std::array<TMapRegion, kRegionLevels.size()>> regions_;
     std::optional<TPlanePoint> fitPoint_;
-    std::array<TOutline, RegionLevels.size()> ellipses_;
+    std::array<TOutline, kRegionLevels.size()> ellipses_;
     // Guarded pointers: whoever clears the plot's plottables deletes these curves too.
     std::vector<QPointer<QCPCurve>> outlineCurves_;
     QPointer<QCPCurve> ellipseCurve_;

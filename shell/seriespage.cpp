@@ -16,7 +16,7 @@ namespace zelt {
 namespace {
 
 // The lines of text the problems show; more scroll.
-constexpr int ProblemLinesShown = 2;
+constexpr int kProblemLinesShown = 2;
 
 } // namespace
 
@@ -30,7 +30,7 @@ TSeriesPage::TSeriesPage(QWidget* parent)
     problems_->setObjectName(QStringLiteral("SeriesProblems"));
     problems_->setReadOnly(true);
     // A long message (with a file's folder) takes two lines.
-    problems_->setFixedHeight(problems_->fontMetrics().lineSpacing() * ProblemLinesShown +
+    problems_->setFixedHeight(problems_->fontMetrics().lineSpacing() * kProblemLinesShown +
                               2 * (problems_->frameWidth() + 4));
     problems_->setHidden(true);
     auto* logarithmic = new QCheckBox(QStringLiteral("Logarithmic n_1 axis"));

@@ -145,10 +145,11 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     auto* openSpectrum = Button("OpenSpectrumBtn", QStringLiteral("Open spectrum…"));
     auto* openList = Button("OpenLineListBtn", QStringLiteral("Open line list…"));
     const auto folder = [this] {
-        return file_.isEmpty() ? FromStd(app_.Config().View().ReadString(FilesMeasurements.Section,
-                                                                         FilesMeasurements.Key,
-                                                                         FilesMeasurements.Default))
-                               : QFileInfo(file_).absolutePath();
+        return file_.isEmpty()
+                   ? FromStd(app_.Config().View().ReadString(kFilesMeasurements.Section,
+                                                             kFilesMeasurements.Key,
+                                                             kFilesMeasurements.Default))
+                   : QFileInfo(file_).absolutePath();
     };
     connect(openSpectrum, &QPushButton::clicked, this,
             [this, folder] { OpenClick(TImportKind::Spectrum, folder()); });

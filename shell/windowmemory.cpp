@@ -11,9 +11,9 @@ namespace zelt {
 
 namespace {
 
-const QStringList Remembered = {QStringLiteral("AreaSplitter"), QStringLiteral("UpperSplitter"),
-                                QStringLiteral("RegionLevelBox"),
-                                QStringLiteral("FitTempCheckBox")};
+const QStringList kRemembered = {QStringLiteral("AreaSplitter"), QStringLiteral("UpperSplitter"),
+                                 QStringLiteral("RegionLevelBox"),
+                                 QStringLiteral("FitTempCheckBox")};
 
 } // namespace
 
@@ -32,7 +32,7 @@ void TWindowMemory::Saved(const QString& kind, const QString& fileName) {
 }
 
 void TWindowMemory::Restore(QWidget& window) const {
-    for (const QString& name : Remembered) {
+    for (const QString& name : kRemembered) {
         const QVariant value = settings_.value(QStringLiteral("Window/") + name);
         if (!value.isValid())
             continue;
@@ -47,7 +47,7 @@ void TWindowMemory::Restore(QWidget& window) const {
 }
 
 void TWindowMemory::Store(const QWidget& window) {
-    for (const QString& name : Remembered) {
+    for (const QString& name : kRemembered) {
         const QString key = QStringLiteral("Window/") + name;
         if (const auto* splitter = window.findChild<QSplitter*>(name))
             settings_.setValue(key, splitter->saveState());

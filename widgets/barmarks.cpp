@@ -10,10 +10,10 @@ namespace {
 
 // Pixels: free space between neighbouring marks, the height of the joining line (a short
 // upright piece at each end, a slanted one between) and the space above the longest text.
-constexpr double Gap = 2;
-constexpr double LeaderHeight = 18;
-constexpr double Stub = 3;
-constexpr double Padding = 3;
+constexpr double kGap = 2;
+constexpr double kLeaderHeight = 18;
+constexpr double kStub = 3;
+constexpr double kPadding = 3;
 
 } // namespace
 
@@ -31,7 +31,7 @@ int TBarMarks::StripHeight() const {
     double longest = 0;
     for (const TMark& mark : marks_)
         longest = std::max(longest, metrics.horizontalAdvance(mark.Text));
-    return static_cast<int>(std::ceil(LeaderHeight + 1 + longest + Padding));
+    return static_cast<int>(std::ceil(kLeaderHeight + 1 + longest + kPadding));
 }
 
 // Centres at least one text height plus the gap apart, each as near its wanted place as the
@@ -41,7 +41,7 @@ int TBarMarks::StripHeight() const {
 QVector<double> TBarMarks::Spread(const QVector<double>& wanted, double left, double right) const {
     const int n = static_cast<int>(wanted.size());
     const double thickness = QFontMetricsF(parentPlot()->font()).height();
-    double pitch = thickness + Gap;
+    double pitch = thickness + kGap;
     if (n > 1)
         pitch = std::clamp((right - left - thickness) / (n - 1), 0.0, pitch);
     const double low = left + thickness / 2, high = right - thickness / 2;
@@ -93,20 +93,20 @@ void TBarMarks::draw(QCPPainter* painter) {
     QVector<double> bars;
     for (const TMark& mark : marks_)
         bars.append(axis->coordToPixel(mark.Key));
-    const QVector<double> centres = Spread(bars, plot.left() + Gap, plot.right() - Gap);
+    const QVector<double> centres = Spread(bars, plot.left() + kGap, plot.right() - kGap);
 
     const QFont font = parentPlot()->font();
     const QFontMetricsF metrics(font);
     const double top = area.top();
-    const double foot = top - LeaderHeight - 1; // where each text begins
+    const double foot = top - kLeaderHeight - 1; // where each text begins
     painter->setFont(font);
     for (int i = 0; i < marks_.size(); ++i) {
         const double bar = bars[i], centre = centres[i];
         painter->setPen(QPen(QColor(110, 110, 110), 0));
-        painter->drawLine(QPointF(bar, top), QPointF(bar, top - Stub));
-        painter->drawLine(QPointF(bar, top - Stub), QPointF(centre, top - LeaderHeight + Stub));
-        painter->drawLine(QPointF(centre, top - LeaderHeight + Stub),
-                          QPointF(centre, top - LeaderHeight));
+        painter->drawLine(QPointF(bar, top), QPointF(bar, top - kStub));
+        painter->drawLine(QPointF(bar, top - kStub), QPointF(centre, top - kLeaderHeight + kStub));
+        painter->drawLine(QPointF(centre, top - kLeaderHeight + kStub),
+                          QPointF(centre, top - kLeaderHeight));
 
         const double length = metrics.horizontalAdvance(marks_[i].Text);
         const double thickness = metrics.height();

@@ -12,8 +12,8 @@ namespace zelt {
 namespace {
 
 // Bars take 30 % of the width that falls to each of them.
-constexpr double BarWidthShare = 0.3;
-const QColor BarOutline(60, 60, 60);
+constexpr double kBarWidthShare = 0.3;
+const QColor kBarOutline(60, 60, 60);
 
 // Custom scatter paths are drawn at size / 6 pixels per unit: with size 6 a unit is a pixel.
 QCPScatterStyle ShapeOfSize(double width, double height, bool diamond, const QColor& colour) {
@@ -85,11 +85,11 @@ void PlaceLegendAbove(QCustomPlot& plot) {
 }
 
 TColouredBars::TColouredBars(QCPAxis* keyAxis, QCPAxis* valueAxis) : QCPBars(keyAxis, valueAxis) {
-    setPen(QPen(BarOutline, 0));
+    setPen(QPen(kBarOutline, 0));
     setAntialiased(false); // a crisp outline of whole pixels
     setBrush(QColor(128, 128, 128));
     setWidthType(QCPBars::wtAxisRectRatio);
-    setWidth(BarWidthShare);
+    setWidth(kBarWidthShare);
 }
 
 void TColouredBars::SetBars(QVector<TBar> bars) {
@@ -104,7 +104,7 @@ void TColouredBars::SetBars(QVector<TBar> bars) {
         values.append(bar.Value);
     }
     setData(keys, values, true);
-    setWidth(BarWidthShare / static_cast<double>(std::max<qsizetype>(bars.size(), 1)));
+    setWidth(kBarWidthShare / static_cast<double>(std::max<qsizetype>(bars.size(), 1)));
     bars_ = std::move(bars);
 }
 

@@ -11,8 +11,8 @@ namespace zelt {
 
 namespace {
 
-const QColor DensityColour(0, 0, 200);
-const QColor TemperatureColour(200, 40, 0);
+const QColor kDensityColour(0, 0, 200);
+const QColor kTemperatureColour(200, 40, 0);
 
 void ColourAxis(QCPAxis* axis, const QColor& colour) {
     axis->setLabelColor(colour);
@@ -83,22 +83,22 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     yAxis->setLabel(QStringLiteral("n_1 [m-3]"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
     yAxis2->setLabel(QStringLiteral("T_exc [K]"));
-    ColourAxis(yAxis, DensityColour);
-    ColourAxis(yAxis2, TemperatureColour);
+    ColourAxis(yAxis, kDensityColour);
+    ColourAxis(yAxis2, kTemperatureColour);
     // Few labels: on a small screen the plot is low.
     yAxis->ticker()->setTickCount(4);
     yAxis2->ticker()->setTickCount(4);
 
     densities_ =
-        PointSeries(xAxis, yAxis, QStringLiteral("n_1"), QCPScatterStyle::ssDisc, DensityColour);
-    densityBars_ = ErrorBars(densities_, DensityColour);
+        PointSeries(xAxis, yAxis, QStringLiteral("n_1"), QCPScatterStyle::ssDisc, kDensityColour);
+    densityBars_ = ErrorBars(densities_, kDensityColour);
     temperatures_ = PointSeries(xAxis, yAxis2, QStringLiteral("T_exc"), QCPScatterStyle::ssSquare,
-                                TemperatureColour);
-    temperatureBars_ = ErrorBars(temperatures_, TemperatureColour);
+                                kTemperatureColour);
+    temperatureBars_ = ErrorBars(temperatures_, kTemperatureColour);
     flaggedDensities_ = HollowPoints(xAxis, yAxis, QStringLiteral("n_1 flagged"),
-                                     QCPScatterStyle::ssCircle, DensityColour);
+                                     QCPScatterStyle::ssCircle, kDensityColour);
     flaggedTemperatures_ = HollowPoints(xAxis, yAxis2, QStringLiteral("T_exc flagged"),
-                                        QCPScatterStyle::ssSquare, TemperatureColour);
+                                        QCPScatterStyle::ssSquare, kTemperatureColour);
 
     PlaceLegendAbove(*this);
 

@@ -9,7 +9,7 @@ namespace zelt {
 
 namespace {
 
-const QColor SpectrumColour(30, 30, 30);
+const QColor kSpectrumColour(30, 30, 30);
 
 // A rectangle across the whole height of the plotting area from x = low to x = high (nm).
 void Shade(QCustomPlot& plot, double low, double high, const QColor& colour) {
@@ -36,7 +36,7 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     xAxis->setLabel(QStringLiteral("Wavelength [nm]"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
     counts_ = addGraph();
-    counts_->setPen(QPen(SpectrumColour, 1));
+    counts_->setPen(QPen(kSpectrumColour, 1));
     counts_->setName(QStringLiteral("spectrum"));
     // Swatches of the outcomes for the legend.
     const std::pair<TMarkKind, QString> kinds[] = {

@@ -443,11 +443,11 @@ TEST_F(CliTest, VersionNamesTheLicenceAndHowToCite) {
     const TRun version = Cli("--version");
     EXPECT_EQ(version.status, 0);
     EXPECT_EQ(version.err, "");
-    EXPECT_TRUE(version.out.starts_with(std::string("zeltfit-cli (Zelt Fit) ") + ProgramVersion +
+    EXPECT_TRUE(version.out.starts_with(std::string("zeltfit-cli (Zelt Fit) ") + kProgramVersion +
                                         "\n\nDensity and excitation temperature"))
         << version.out;
     EXPECT_NE(version.out.find("Licence GPL-3.0-or-later"), std::string::npos);
-    EXPECT_NE(version.out.find("To cite: Zelt Fit " + std::string(ProgramVersion)),
+    EXPECT_NE(version.out.find("To cite: Zelt Fit " + std::string(kProgramVersion)),
               std::string::npos);
     EXPECT_TRUE(version.out.ends_with("J. Phys. D: Appl. Phys. 41 (2008) 065206.\n"));
 }
@@ -617,7 +617,7 @@ TEST_F(CliTest, TsvRowsCarryTheirConditionsInNaturalOrder) {
                                    "|Ar_levels.txt|Ar_I.txt|3.9948000000000000e+01|4|"
                                    "4.0000000000000000e+02|5.0000000000000003e-02|"
                                    "2.0000000000000000e+16|1.0000000000000000e+03|0|50||" +
-                                   ProgramVersion + "\n";
+                                   kProgramVersion + "\n";
     EXPECT_EQ(out, "ar_2kW.txt|2.0000000000000000e+00|file names|kW" + conditions +
                        "ar_2.75kW.txt|2.7500000000000000e+00|file names|kW" + conditions +
                        "ar_9kW.txt|9.0000000000000000e+00|file names|kW" + conditions +

@@ -16,7 +16,7 @@ TEST(Region, ThresholdFromTheFQuantile) {
     EXPECT_NEAR(static_cast<double>(FQuantile(17, 0.95L)), 3.5915, 5e-5);
     // With 2 parameters the bound 1 + 2/nu F(2, nu; q) is (1 - q)^(-2/nu) in closed form.
     for (const std::int32_t nu : {1, 17, 100})
-        for (const double level : RegionLevels)
+        for (const double level : kRegionLevels)
             EXPECT_NEAR(static_cast<double>(RegionFactor(nu, level)),
                         std::pow(1 - level, -2.0 / nu), 1e-12 * std::pow(1 - level, -2.0 / nu))
                 << nu << " " << level;

@@ -165,10 +165,10 @@ TEST_F(WindowTest, AboutBoxGivesTheVersionTheLicenceAndTheCitation) {
     ASSERT_NE(box, nullptr);
     EXPECT_TRUE(box->isVisible());
     EXPECT_EQ(box->windowTitle(), "About Zelt Fit");
-    EXPECT_EQ(box->text(), QStringLiteral("Zelt Fit ") + ProgramVersion);
+    EXPECT_EQ(box->text(), QStringLiteral("Zelt Fit ") + kProgramVersion);
     const QString text = box->informativeText();
     EXPECT_TRUE(text.contains("Licence GPL-3.0-or-later")) << text.toStdString();
-    EXPECT_TRUE(text.contains(QStringLiteral("To cite: Zelt Fit ") + ProgramVersion));
+    EXPECT_TRUE(text.contains(QStringLiteral("To cite: Zelt Fit ") + kProgramVersion));
     EXPECT_TRUE(text.endsWith("J. Phys. D: Appl. Phys. 41 (2008) 065206.")) << text.toStdString();
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
     QDir().mkpath(folder);
