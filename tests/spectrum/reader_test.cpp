@@ -7,8 +7,10 @@
 
 #include <gtest/gtest.h>
 
+#ifndef _WIN32
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 namespace zelt {
 namespace {
@@ -93,6 +95,7 @@ TEST(Reader, MalformedTablesNameTheFileTheLineAndWhatIsWrong) {
               name + " has no dark column 4; its columns are column 1 (Wave), column 2 (Sample).");
 }
 
+#ifndef _WIN32
 // Only regular files of a bounded size are read: a FIFO would block the reading forever, and a
 // huge file would be taken into memory whole.
 TEST(Reader, OnlyRegularFilesOfBoundedSizeAreRead) {
@@ -106,6 +109,7 @@ TEST(Reader, OnlyRegularFilesOfBoundedSizeAreRead) {
     EXPECT_EQ(ErrorText<EInOutError>([&] { ReadDelimited(huge); }),
               "File \"" + huge + "\" is larger than 64 MiB: it is not read.");
 }
+#endif
 
 TEST(Reader, LayoutsAreDetected) {
     struct TCase {
