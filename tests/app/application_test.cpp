@@ -207,9 +207,10 @@ TSeriesView RunAndView(TZeltApp& app, const std::vector<std::string>& files, TSe
 TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
     std::vector<std::string> files;
     for (int copy = 0; copy < 4; ++copy)
-        for (const char* name : {"argon_1e16", "argon_2e17", "argon_5e16"})
-            files.push_back(folder_.Write(std::string(name) + "_" + std::to_string(copy) + ".txt",
-                                          folder_.Read(kData + "/measurements/" + name + ".txt")));
+        for (const std::string name : {"argon_1e16", "argon_2e17", "argon_5e16"}) {
+            files.push_back(folder_.File(name + "_" + std::to_string(copy) + ".txt"));
+            fs::copy_file(kData + "/measurements/" + name + ".txt", files.back());
+        }
     files.push_back(folder_.Write("argon_3e16_1.txt", "Wavelength 1\n"));
     files.push_back(folder_.Write("argon_4e16_2.txt", "696.5431 500\n500.1 3\n"));
     settings_.FitTemperatureOn = true;
