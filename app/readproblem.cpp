@@ -2,12 +2,13 @@
 #include "app/readproblem.h"
 
 #include "common/convert.h"
+#include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 
 #include <algorithm>
 #include <cctype>
-#include <fstream>
 #include <sstream>
 
 namespace zelt {
@@ -30,7 +31,13 @@ bool DecimalComma(const std::string& token) {
 } // namespace
 
 std::string MeasurementFileProblem(const std::string& path) {
-    std::ifstream file(PathFromUtf8(path), std::ios::binary);
+    // Read as the reader reads: a pipe, a device or a file past the bound has said why already.
+    std::istringstream file;
+    try {
+        file.str(ReadFileBytes(path, kMeasurementLimit));
+    } catch (const EInOutError&) {
+        return {};
+    }
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
         if (number == 1 && line.starts_with("\xEF\xBB\xBF"))

@@ -6,6 +6,7 @@
 
 #include "common/checked.h"
 #include "common/fpcheck.h"
+#include "common/textfile.h"
 #include "leastsquares/marqdef.h"
 #include "linemodel/fitquality.h"
 #include "linemodel/normal.h"
@@ -22,6 +23,9 @@
 #include <vector>
 
 namespace zelt {
+
+// The most a measurement file may hold (ReadIntensities refuses a larger one).
+inline constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
 
 // One energy level of the species.
 struct TLevel {

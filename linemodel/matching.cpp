@@ -15,7 +15,6 @@ namespace {
 constexpr std::uint8_t kExactMatch = 1;
 // Every measured line matches a database line of one species, of which a spectrum shows a few
 // hundred; a selected line takes some 400 bytes, so the count bounds the memory too.
-constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
 constexpr std::int32_t kMaxMeasuredLines = 10000;
 
 } // namespace

@@ -90,6 +90,13 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     const TOutcome unread = app_.ReadMeasurement(missing);
     EXPECT_FALSE(unread.Done);
     EXPECT_EQ(unread.Error, "Cannot open file \"" + missing + "\": file not found.");
+    EXPECT_EQ(unread.Cause, "");
+#ifndef _WIN32
+    // Looking for the cause of a failed read opens no device: /dev/zero has no line end.
+    const TOutcome device = app_.ReadMeasurement("/dev/zero");
+    EXPECT_EQ(device.Error, "Cannot open file \"/dev/zero\": it is not a regular file.");
+    EXPECT_EQ(device.Cause, "");
+#endif
 
     // An orderly stop: the message, and the lines before it stay.
     const TOutcome part =
