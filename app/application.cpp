@@ -30,7 +30,7 @@ namespace {
 bool Record(TSeriesEntry& entry, const TOutcome& outcome) {
     entry.Notes.insert(entry.Notes.end(), outcome.Messages.begin(), outcome.Messages.end());
     if (!outcome.Done)
-        entry.Problem = outcome.Error;
+        entry.Problem = outcome.Cause.empty() ? outcome.Error : outcome.Error + " " + outcome.Cause;
     return outcome.Done;
 }
 
@@ -71,6 +71,14 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
     const std::vector<TFreeLevel>& levels = outcome.Run.Free.Levels;
     return outcome.Done && std::any_of(levels.begin(), levels.end(),
                                        [](const TFreeLevel& level) { return !level.Determined; });
+}
+
+TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome, const TAtomicData& model) {
+    TReportList report = outcome.Report;
+    if (outcome.Done)
+        for (const std::string& line : FreeLevelsTable(model, outcome.Run.Free))
+            report.push_back(line);
+    return report;
 }
 
 std::string MessageText(const std::string& text) {
@@ -249,6 +257,8 @@ void TZeltApp::SeriesStep(TSeriesCommand command, const TCommandSettings& settin
     std::optional<TResultRow> row;
     if (command == TSeriesCommand::FreeLevels) {
         file.Free = FitFreeLevels(settings, logPath);
+        if (file.Free.Done)
+            entry.Free = file.Free.Run;
         if (Record(entry, file.Free) && file.Free.Run.Boltzmann)
             row = file.Free.BoltzmannRow;
         else if (file.Free.Done)

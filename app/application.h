@@ -105,6 +105,10 @@ bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
 // The same for a fit with free levels: a level whose density the data do not determine.
 bool Flagged(const TFreeLevelsOutcome& outcome);
 
+// The report of a fit with free levels done in `model`: its result line and F-test, then a
+// line for each level (FreeLevelsTable), as zeltfit-cli prints them.
+TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome, const TAtomicData& model);
+
 enum class TSeriesCommand { Map, Fit, FreeLevels };
 
 // One file of a series: the outcome of its read and, once it was read, of its map or fit.

@@ -3,6 +3,7 @@
 
 #include "app/tsvfields.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 
@@ -120,7 +121,8 @@ TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames) {
     if (axis.FromNames) {
         const std::vector<std::string>& texts = patterns[0].Texts;
         axis.Caption = Trimmed(texts[static_cast<std::size_t>(k) + 1]);
-        if (axis.Caption.empty())
+        axis.CaptionIsUnit = !axis.Caption.empty();
+        if (!axis.CaptionIsUnit)
             axis.Caption = Trimmed(texts[static_cast<std::size_t>(k)]);
     }
     return axis;
@@ -136,6 +138,13 @@ std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries
         else
             for (const std::string& problem : entry.Row.Quality.Problems)
                 lines.push_back(entry.File + ", flagged: " + problem);
+        if (entry.Free)
+            for (const TFreeLevel& level : entry.Free->Free.Levels)
+                if (!level.Determined)
+                    lines.push_back(entry.File + ", free fit: " + LevelName(level.Level + 1) +
+                                    " not determined");
+        if (entry.Excluded)
+            lines.push_back(entry.File + ", excluded");
     }
     return lines;
 }
@@ -164,6 +173,18 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
                                        "u(T)/K", "RSS", "Procedure", "x from",     "x text"};
     const std::vector<std::string> conditions = ConditionColumns();
     header.insert(header.end(), conditions.begin(), conditions.end());
+    std::size_t freeLevels = 0;
+    bool free = false;
+    for (const TSeriesEntry& entry : entries)
+        if (entry.Free) {
+            free = true;
+            freeLevels = std::max(freeLevels, entry.Free->Free.Levels.size());
+        }
+    const auto levels = static_cast<std::int32_t>(freeLevels);
+    if (free) {
+        const std::vector<std::string> columns = FreeLevelsColumns(levels);
+        header.insert(header.end(), columns.begin(), columns.end());
+    }
     std::string text = TsvLine(header, lineEnd);
     for (const TSeriesEntry& entry : entries) {
         std::vector<std::string> fields = {entry.File, TsvNumber(entry.X)};
@@ -173,7 +194,7 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
             for (const long double value : {v.Densities[0], v.Uncertainties[0], v.Temperature,
                                             v.TemperatureUncertainty, v.RSS})
                 fields.push_back(TsvNumber(static_cast<double>(value)));
-            fields.push_back(v.Procedure);
+            fields.push_back((entry.Excluded ? "excluded: " : "") + v.Procedure);
         } else {
             fields.insert(fields.end(), 5, std::string());
             fields.push_back("not fitted: " + OnOneLine(entry.Problem));
@@ -181,6 +202,12 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
         fields.insert(fields.end(), {AbscissaOrigin(x), entry.XText});
         if (entry.Fitted) {
             const std::vector<std::string> more = ConditionFields(entry.Row);
+            fields.insert(fields.end(), more.begin(), more.end());
+        } else if (entry.Free) {
+            fields.insert(fields.end(), conditions.size(), std::string());
+        }
+        if (entry.Free) {
+            const std::vector<std::string> more = FreeLevelsFields(*entry.Free, levels);
             fields.insert(fields.end(), more.begin(), more.end());
         }
         text += TsvLine(fields, lineEnd);

@@ -6,7 +6,9 @@
 
 #include "app/resultrow.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/freelevels.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -16,7 +18,8 @@ namespace zelt {
 struct TSeriesAxis {
     bool FromNames = false; // the numbers in the names; otherwise the positions 1, 2, 3, ...
     std::vector<double> X;
-    std::string Caption; // the names' text beside the number, e.g. "kW"; empty for positions
+    std::string Caption;        // the names' text beside the number, e.g. "kW"; empty for positions
+    bool CaptionIsUnit = false; // the caption follows the number in the names, as its unit
 };
 
 // The rule for the number in the names (the extension ".txt" is no part of a name):
@@ -49,18 +52,25 @@ struct TSeriesEntry {
     bool TemperatureFitted = false; // T_exc was a fitted parameter
     std::string Problem;            // why it was not fitted
     std::vector<std::string> Notes; // messages of orderly stops while it was read
+    // The fit with free lower levels, when the series made one; Row is then its Boltzmann fit's.
+    std::optional<TFreeLevelsRun> Free;
+    bool Excluded = false; // left out of the series by the user
 };
 
 // A line for each file that was not fitted ("bad.txt, not fitted: why"), for each problem of
-// a flagged result ("thin.txt, flagged: why") and for each message of an orderly stop while a
-// file was read ("part.txt: message"), in the order of the files.
+// a flagged result ("thin.txt, flagged: why"), for each level a free fit did not determine
+// ("thin.txt, free fit: n_3 not determined"), for each file the user excluded ("odd.txt,
+// excluded") and for each message of an orderly stop while a file was read ("part.txt:
+// message"), in the order of the files.
 std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries);
 
 // The saved series: a header row "File, x, n_1/m-3, u(n_1)/m-3, T/K, u(T)/K, RSS, Procedure,
 // x from, x text" and the columns of the conditions (ConditionColumns), tab-separated, and a
 // row per entry, the numbers to 17 significant digits as in --format tsv; an entry that was
-// not fitted has empty fields after x and "not fitted: " and its problem as the procedure.
-// Every row ends with `lineEnd`.
+// not fitted has empty fields after x and "not fitted: " and its problem as the procedure; an
+// excluded entry has "excluded: " before its procedure. Where entries were fitted with free
+// levels, the columns of the free fits follow the conditions (FreeLevelsColumns of the most
+// levels among them). Every row ends with `lineEnd`.
 std::string SeriesTableText(const std::vector<TSeriesEntry>& entries,
                             const std::string& lineEnd = "\r\n");
 

@@ -25,11 +25,6 @@ TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
 // is set.
 std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, bool withX);
 
-// The columns of a fit with free lower levels, after those of its Boltzmann fit: "free n_k/m-3"
-// and "free u(n_k)/m-3" of `levels` levels, "free RSS" (the free fit's sum of squares), "F"
-// and "p" (the F-test of the two).
-std::vector<std::string> FreeLevelsColumns(std::int32_t levels);
-
 // The header row: ResultColumns, then "x from" and "x text" when `withX` is set, then
 // ConditionColumns, then FreeLevelsColumns when `withFree` is set. Ends with a line end.
 std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX = false,

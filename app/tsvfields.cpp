@@ -34,4 +34,44 @@ const char* AbscissaOrigin(const TRowAbscissa& x) {
     return x.FromNames ? "file names" : "position";
 }
 
+std::vector<std::string> FreeLevelsColumns(std::int32_t levels) {
+    std::vector<std::string> names;
+    for (std::int32_t j = 1; j <= levels; ++j) {
+        names.push_back("free n_" + std::to_string(j) + "/m-3");
+        names.push_back("free u(n_" + std::to_string(j) + ")/m-3");
+    }
+    names.insert(names.end(), {"free RSS", "F", "p"});
+    return names;
+}
+
+namespace {
+
+std::string Number(long double value) {
+    return TsvNumber(static_cast<double>(value));
+}
+
+std::string NumberOrNd(const std::optional<long double>& value) {
+    return value ? Number(*value) : "n.d.";
+}
+
+} // namespace
+
+std::vector<std::string> FreeLevelsFields(const TFreeLevelsRun& run, std::int32_t levels) {
+    std::vector<std::string> fields;
+    for (std::int32_t j = 0; j < levels; ++j) {
+        if (static_cast<std::size_t>(j) >= run.Free.Levels.size()) {
+            fields.insert(fields.end(), 2, "");
+            continue;
+        }
+        const TFreeLevel& level = run.Free.Levels[static_cast<std::size_t>(j)];
+        fields.push_back(level.Determined ? Number(level.Density) : "n.d.");
+        fields.push_back(level.Determined ? NumberOrNd(level.Uncertainty) : "n.d.");
+    }
+    fields.push_back(Number(run.Free.Fit.SumOfSquares));
+    const bool tested = run.Comparison && run.Comparison->Applicable;
+    fields.push_back(tested ? Number(run.Comparison->F) : "");
+    fields.push_back(tested ? Number(run.Comparison->PValue) : "");
+    return fields;
+}
+
 } // namespace zelt

@@ -3,6 +3,9 @@
 // The fields of tab-separated rows: numbers to 17 significant digits, texts quoted where a tab or
 // a line end would break the row, and where a series puts a result.
 
+#include "linemodel/freelevels.h"
+
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -17,6 +20,16 @@ std::string TsvNumber(double value);
 std::string TsvField(const std::string& field);
 // The fields (TsvField) joined by tabs, then `lineEnd`.
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd = "\n");
+
+// The columns of a fit with free lower levels, after those of its Boltzmann fit: "free n_k/m-3"
+// and "free u(n_k)/m-3" of `levels` levels, "free RSS" (the free fit's sum of squares), "F"
+// and "p" (the F-test of the two).
+std::vector<std::string> FreeLevelsColumns(std::int32_t levels);
+
+// The fields of FreeLevelsColumns(levels) for `run`: the numbers, "n.d." where the free fit's
+// result line has it (a level the data do not determine, an uncertainty without nu >= 1), F and
+// p empty without an F-test; empty fields for levels beyond the run's own.
+std::vector<std::string> FreeLevelsFields(const TFreeLevelsRun& run, std::int32_t levels);
 
 // Where a series puts a result (see SeriesAxis): the number, and whether it is the number in the
 // file names (with the text beside it there, its unit, e.g. "kW") or the file's position.

@@ -77,8 +77,8 @@ public:
     TFrontEnd(TZeltApp& app, const TOptions& options, std::ostream& out, std::ostream& err)
         : app_(app), options_(options), out_(out), err_(err) {}
 
-    // The messages of an outcome, then its error, on the error stream (`file` before the error
-    // in a batch); true when the command was done.
+    // The messages of an outcome, then its error and what in its file caused it, on the error
+    // stream (`file` before the error in a batch); true when the command was done.
     bool Show(const TOutcome& outcome, const std::string& file = {}) {
         for (const std::string& message : outcome.Messages)
             err_ << message << '\n';
@@ -86,6 +86,8 @@ public:
             err_ << warning << '\n';
         if (!outcome.Done && !outcome.Error.empty())
             err_ << (file.empty() ? "" : VisibleControls(file) + ": ") << outcome.Error << '\n';
+        if (!outcome.Done && !outcome.Cause.empty())
+            err_ << outcome.Cause << '\n';
         return outcome.Done;
     }
 

@@ -60,11 +60,11 @@ std::vector<bool> DeterminedLevels(TFreeLevelsModel& model, const TParamVector& 
     return determined;
 }
 
+} // namespace
+
 std::string LevelName(std::int32_t k) {
     return Format("n_%d", {k});
 }
-
-} // namespace
 
 TFreeLevelsModel::TFreeLevelsModel(TAtomicData& data, const TParamVector& setup)
     : data_(data), setup_(setup) {

@@ -122,6 +122,9 @@ TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int3
 void WriteFreeLevelsResults(TAtomicData& data, const TFreeLevelsFit& fit, TReportList& out,
                             const std::string& fileName);
 
+// The name of populated level k = 1 .. Boltzmax in logs and tables: "n_k".
+std::string LevelName(std::int32_t k);
+
 // One line per level of a free fit (Windows-1252), e.g.
 //   "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.641E+016 ± 2.436E+014 m-3, n/n_1 = 0.3338 ± 0.0038,
 //   Boltzmann T = 1489 ± 29 K", or "n_4 ...: not determined".

@@ -535,12 +535,9 @@ std::optional<TFitResult> TMainForm::Fit() {
 
 // The result line and the F-test, then the levels as zeltfit-cli prints them; the chart's
 // fitted fractions and the page of the levels.
-bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome) {
-    TReportList report = outcome.Report;
-    if (outcome.Done)
-        for (const std::string& line : FreeLevelsTable(AtomicData(), outcome.Run.Free))
-            report.push_back(line);
-    AppendReport(report);
+bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport) {
+    if (withReport)
+        AppendReport(FreeLevelsReport(outcome, AtomicData()));
     if (!ShowOutcome(outcome))
         return false;
     fitShown_ = true;
@@ -575,13 +572,18 @@ void TMainForm::FitAllClick() {
         files.push_back(
             JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     seriesUnsaved_ = true;
+    const bool free = freeLevels_->On();
     Guarded([&] {
         seriesRun_->Run(
-            files, SettingsFromWindow(), ReportKind(),
-            [this](const TReportList& report) { AppendReport(report); },
-            [this](const TSeriesFile& file) {
-                if (ShowRead(file.Read))
-                    ShowFit(file.Fit, false);
+            files, free ? TSeriesCommand::FreeLevels : TSeriesCommand::Fit, SettingsFromWindow(),
+            ReportKind(), [this](const TReportList& report) { AppendReport(report); },
+            [this, free](const TSeriesFile& file) {
+                if (ShowRead(file.Read)) {
+                    if (free)
+                        ShowFreeFit(file.Free, false);
+                    else
+                        ShowFit(file.Fit, false);
+                }
                 ShowPosition();
             });
     });

@@ -141,7 +141,7 @@ private:
     // series has appended them already).
     bool ShowRead(const TOutcome& outcome);
     bool ShowFit(const TFitOutcome& outcome, bool withReport = true);
-    bool ShowFreeFit(const TFreeLevelsOutcome& outcome);
+    bool ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport = true);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;

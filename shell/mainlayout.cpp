@@ -220,7 +220,14 @@ QWidget* TMainForm::CreateUpperArea() {
     AddImageMenu(seriesPage_->Plot(), [this](QMenu& menu) {
         menu.addAction(QStringLiteral("Save series…"), this, [this] { SaveSeriesClick(); })
             ->setEnabled(!seriesRun_->Entries().empty());
+        if (!seriesRun_->Running())
+            seriesPage_->AddEntryActions(menu);
     });
+    connect(seriesPage_, &TSeriesPage::ExclusionRequested, this,
+            [this](std::size_t index, bool excluded) {
+                seriesRun_->SetExcluded(index, excluded);
+                seriesUnsaved_ = true;
+            });
     plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
     spectrumPage_ = new TSpectrumPage(app_, dialogs_, [this](const QString& file) {
         currentFile_ = file;

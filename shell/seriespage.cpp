@@ -6,6 +6,8 @@
 #include <QCheckBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMenu>
+#include <QMouseEvent>
 #include <QPlainTextEdit>
 #include <QVBoxLayout>
 
@@ -17,6 +19,15 @@ namespace {
 
 // The lines of text the problems show; more scroll.
 constexpr int kProblemLinesShown = 2;
+
+// The abscissa's caption: "x / kW" for ar_0.5kW, the text after the number being its unit;
+// "x (argon)" for argon_5e16, whose names carry no unit.
+QString SeriesCaption(const TSeriesAxis& axis) {
+    if (axis.Caption.empty())
+        return QStringLiteral("x");
+    return (axis.CaptionIsUnit ? QStringLiteral("x / %1") : QStringLiteral("x (%1)"))
+        .arg(QString::fromStdString(axis.Caption));
+}
 
 } // namespace
 
@@ -47,13 +58,18 @@ TSeriesPage::TSeriesPage(QWidget* parent)
     layout->addWidget(plot_, 1);
     layout->addLayout(line);
     layout->addWidget(problems_);
+    connect(plot_, &QCustomPlot::mousePress, this, [this](QMouseEvent* event) {
+        if (event->button() == Qt::RightButton)
+            clicked_ = plot_->EntryAt(event->position().x());
+    });
 }
 
 void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>& entries,
                        const QString& summary) {
+    entries_ = entries;
     TSeriesPlot::TSeries series;
     if (axis.FromNames) {
-        series.Caption = QString::fromStdString(axis.Caption);
+        series.Caption = SeriesCaption(axis);
     } else {
         series.Caption = QStringLiteral("File");
         for (const TSeriesEntry& entry : entries)
@@ -65,14 +81,28 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
         series.FromX = *from;
         series.ToX = *to;
     }
-    for (const TSeriesEntry& entry : entries) {
+    for (std::size_t i = 0; i < entries.size(); ++i) {
+        const TSeriesEntry& entry = entries[i];
         if (!entry.Fitted)
             continue;
         const TResultValues& v = entry.Row.Values;
-        series.Points.append(
-            {entry.X, static_cast<double>(v.Densities[0]), static_cast<double>(v.Uncertainties[0]),
-             entry.TemperatureFitted, static_cast<double>(v.Temperature),
-             static_cast<double>(v.TemperatureUncertainty), entry.Row.Quality.Flagged()});
+        TSeriesPlot::TPoint point{entry.X,
+                                  static_cast<double>(v.Densities[0]),
+                                  static_cast<double>(v.Uncertainties[0]),
+                                  entry.TemperatureFitted,
+                                  static_cast<double>(v.Temperature),
+                                  static_cast<double>(v.TemperatureUncertainty),
+                                  entry.Row.Quality.Flagged(),
+                                  static_cast<int>(i),
+                                  entry.Excluded,
+                                  {}};
+        if (entry.Free) {
+            for (const TFreeLevel& level : entry.Free->Free.Levels)
+                point.Levels.append({level.Determined, static_cast<double>(level.Density),
+                                     static_cast<double>(level.Uncertainty.value_or(0))});
+            series.FreeLevels = std::max<int>(series.FreeLevels, point.Levels.size());
+        }
+        series.Points.append(point);
     }
     plot_->Show(series);
 
@@ -82,6 +112,29 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
         problems.append(QString::fromStdString(line));
     problems_->setPlainText(problems.join(QLatin1Char('\n')));
     problems_->setHidden(problems.isEmpty());
+}
+
+void TSeriesPage::AddEntryActions(QMenu& menu) {
+    const bool excluding = std::any_of(entries_.begin(), entries_.end(),
+                                       [](const TSeriesEntry& entry) { return entry.Excluded; });
+    if (clicked_ < 0 && !excluding)
+        return;
+    menu.addSeparator();
+    if (clicked_ >= 0 && static_cast<std::size_t>(clicked_) < entries_.size()) {
+        const auto index = static_cast<std::size_t>(clicked_);
+        const TSeriesEntry& entry = entries_[index];
+        const QString name = QString::fromStdString(entry.File);
+        const bool excluded = !entry.Excluded;
+        menu.addAction(excluded ? QStringLiteral("Exclude this file (%1)").arg(name)
+                                : QStringLiteral("Include this file again (%1)").arg(name),
+                       this, [this, index, excluded] { emit ExclusionRequested(index, excluded); });
+    }
+    if (excluding)
+        menu.addAction(QStringLiteral("Include every file again"), this, [this] {
+            for (std::size_t i = 0; i < entries_.size(); ++i)
+                if (entries_[i].Excluded)
+                    emit ExclusionRequested(i, false);
+        });
 }
 
 } // namespace zelt

@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The page "Series": the plot of a measurement series over its files, a line saying how far it
-// got, and the files that were not fitted or were read only in part.
+// got, and the files that were not fitted or were read only in part. A right click on a file's
+// points offers to exclude the file from the series or take it back.
 
 #include "app/series.h"
 
@@ -10,6 +11,7 @@
 #include <vector>
 
 class QLabel;
+class QMenu;
 class QPlainTextEdit;
 
 namespace zelt {
@@ -27,11 +29,20 @@ public:
     // beneath the plot and the problems of the entries below it.
     void Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>& entries,
               const QString& summary);
+    // "Exclude this file" or "Include this file again" for the file whose points were right-
+    // clicked last, and "Include every file again" while files are excluded.
+    void AddEntryActions(QMenu& menu);
+
+signals:
+    // The user asked to leave entry `index` of the series shown out of it, or to take it back.
+    void ExclusionRequested(std::size_t index, bool excluded);
 
 private:
     TSeriesPlot* plot_;
     QLabel* summary_;
     QPlainTextEdit* problems_;
+    std::vector<TSeriesEntry> entries_; // those shown
+    int clicked_ = -1;                  // the entry right-clicked last, or -1
 };
 
 } // namespace zelt

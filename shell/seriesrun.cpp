@@ -32,8 +32,9 @@ TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QT
     setObjectName(QStringLiteral("SeriesRun"));
 }
 
-void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettings& settings,
-                     TReportKind report, const std::function<void(const TReportList&)>& showReport,
+void TSeriesRun::Run(const std::vector<std::string>& files, TSeriesCommand command,
+                     const TCommandSettings& settings, TReportKind report,
+                     const std::function<void(const TReportList&)>& showReport,
                      const std::function<void(const TSeriesFile&)>& showLast) {
     if (running_ || files.empty())
         return;
@@ -64,7 +65,10 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
     };
     hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
         live_ = &series;
-        gathered.insert(gathered.end(), file.Fit.Report.begin(), file.Fit.Report.end());
+        const TReportList lines = command == TSeriesCommand::FreeLevels
+                                      ? FreeLevelsReport(file.Free, *file.Model)
+                                      : file.Fit.Report;
+        gathered.insert(gathered.end(), lines.begin(), lines.end());
         last = file;
         if (sinceShown.elapsed() >= kShowMilliseconds)
             showGathered();
@@ -73,7 +77,7 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
     };
     hooks.StopRequested = [this] { return stopRequested_; };
     // The log's folder is found by each fit, which reports when there is none.
-    series_ = app_.RunSeries(files, TSeriesCommand::Fit, settings, report, {}, hooks);
+    series_ = app_.RunSeries(files, command, settings, report, {}, hooks);
     live_ = &series_;
     showGathered();
     if (last)
@@ -93,6 +97,13 @@ void TSeriesRun::Run(const std::vector<std::string>& files, const TCommandSettin
     }
     if (close)
         window_.close();
+}
+
+void TSeriesRun::SetExcluded(std::size_t index, bool excluded) {
+    if (running_ || index >= series_.Entries.size())
+        return;
+    series_.Entries[index].Excluded = excluded;
+    ShowSeries();
 }
 
 void TSeriesRun::RequestStop() {

@@ -35,16 +35,21 @@ public:
     TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
                TSeriesPage* page, QList<QWidget*> commands);
 
-    // Fits the files (full paths) in turn. `showReport` appends the files' report lines, those
+    // Fits the files (full paths) in turn, with `command` Fit or FreeLevels. `showReport`
+    // appends the files' report lines, those
     // gathered since its last call, a few times a second and at the end; `showLast` shows the
     // last file done at the end. The window draws no file in between, which would take far
     // longer than the fits.
-    void Run(const std::vector<std::string>& files, const TCommandSettings& settings,
-             TReportKind report, const std::function<void(const TReportList&)>& showReport,
+    void Run(const std::vector<std::string>& files, TSeriesCommand command,
+             const TCommandSettings& settings, TReportKind report,
+             const std::function<void(const TReportList&)>& showReport,
              const std::function<void(const TSeriesFile&)>& showLast);
     bool Running() const { return running_; }
     // The files done so far, in the list's order.
     const std::vector<TSeriesEntry>& Entries() const { return live_->Entries; }
+    // Leaves entry `index` of the last series out (or takes it back): the page shows it apart,
+    // and the saved series says so. Not while a series runs.
+    void SetExcluded(std::size_t index, bool excluded);
 
 private:
     void RequestStop();

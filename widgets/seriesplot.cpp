@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <iterator>
 #include <limits>
 
 namespace zelt {
@@ -50,22 +51,52 @@ QCPErrorBars* ErrorBars(QCPGraph* graph, const QColor& colour) {
     return bars;
 }
 
-// From the lowest value less its uncertainty to the highest plus its own, with room around;
-// a flagged value (-1507 K, 1e308 K) does not stretch the axis.
-// On a logarithmic axis the range holds the positive values only, a decade's tenth around them.
-QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature,
-                    bool logarithmic = false) {
-    double low = std::numeric_limits<double>::infinity(), high = -low;
-    for (const TSeriesPlot::TPoint& p : points) {
-        if ((temperature && !p.WithTemperature) || p.Flagged)
-            continue;
-        const double value = temperature ? p.Temperature : p.Density;
-        const double u = temperature ? p.TemperatureUncertainty : p.DensityUncertainty;
-        if (logarithmic && !(value > 0))
-            continue;
-        low = std::min(low, logarithmic && !(value - u > 0) ? value : value - u);
-        high = std::max(high, value + u);
+// The colours and shapes of the free levels' densities (a fit frees at most 8), level 1 in
+// that of n_1.
+const QColor kLevelColours[] = {kDensityColour,      QColor(0, 130, 60),  QColor(140, 0, 160),
+                                QColor(190, 110, 0), QColor(0, 140, 160), QColor(200, 0, 110),
+                                QColor(110, 110, 0), QColor(90, 90, 90)};
+const QCPScatterStyle::ScatterShape kLevelShapes[] = {QCPScatterStyle::ssDisc,
+                                                      QCPScatterStyle::ssTriangle,
+                                                      QCPScatterStyle::ssDiamond,
+                                                      QCPScatterStyle::ssStar,
+                                                      QCPScatterStyle::ssTriangleInverted,
+                                                      QCPScatterStyle::ssCrossSquare,
+                                                      QCPScatterStyle::ssPlusCircle,
+                                                      QCPScatterStyle::ssCrossCircle};
+
+// The values a point sets on an axis, each with its uncertainty: T_exc, or n_1, or in a series
+// with free levels the densities the fit determined. A flagged value (-1507 K, 1e308 K) or an
+// excluded file sets none.
+QVector<QPair<double, double>> AxisValues(const TSeriesPlot::TPoint& p, bool temperature,
+                                          bool free) {
+    QVector<QPair<double, double>> values;
+    if (p.Excluded)
+        return values;
+    if (temperature) {
+        if (p.WithTemperature && !p.Flagged)
+            values.append({p.Temperature, p.TemperatureUncertainty});
+    } else if (free) {
+        for (const TSeriesPlot::TLevelDensity& level : p.Levels)
+            if (level.Determined)
+                values.append({level.Density, level.Uncertainty});
+    } else if (!p.Flagged) {
+        values.append({p.Density, p.DensityUncertainty});
     }
+    return values;
+}
+
+// From the lowest value less its uncertainty to the highest plus its own, with room around.
+// On a logarithmic axis the range holds the positive values only, a decade's tenth around them.
+QCPRange ValueRange(const TSeriesPlot::TSeries& series, bool temperature, bool logarithmic) {
+    double low = std::numeric_limits<double>::infinity(), high = -low;
+    for (const TSeriesPlot::TPoint& p : series.Points)
+        for (const auto& [value, u] : AxisValues(p, temperature, series.FreeLevels > 0)) {
+            if (logarithmic && !(value > 0))
+                continue;
+            low = std::min(low, logarithmic && !(value - u > 0) ? value : value - u);
+            high = std::max(high, value + u);
+        }
     if (low > high)
         return logarithmic ? QCPRange(1e15, 1e18) : QCPRange(0, 1);
     if (logarithmic)
@@ -74,6 +105,13 @@ QCPRange ValueRange(const QVector<TSeriesPlot::TPoint>& points, bool temperature
     if (room == 0)
         room = high != 0 ? std::abs(high) * 0.05 : 1;
     return QCPRange(low - room, high + room);
+}
+
+void InLegend(QCPGraph* graph, bool shown) {
+    if (shown)
+        graph->addToLegend();
+    else
+        graph->removeFromLegend();
 }
 
 } // namespace
@@ -99,6 +137,8 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
                                      QCPScatterStyle::ssCircle, kDensityColour);
     flaggedTemperatures_ = HollowPoints(xAxis, yAxis2, QStringLiteral("T_exc flagged"),
                                         QCPScatterStyle::ssSquare, kTemperatureColour);
+    excluded_ =
+        HollowPoints(xAxis, yAxis, QStringLiteral("excluded"), QCPScatterStyle::ssCross, Qt::gray);
 
     PlaceLegendAbove(*this);
 
@@ -116,6 +156,21 @@ void TSeriesPlot::SetLogarithmicDensity(bool on) {
     Show(shown_);
 }
 
+void TSeriesPlot::MakeLevelGraphs(int count) {
+    for (QCPErrorBars* bars : levelBars_)
+        removePlottable(bars);
+    for (QCPGraph* graph : levels_)
+        removePlottable(graph);
+    levels_.clear();
+    levelBars_.clear();
+    for (int k = 0; k < count; ++k) {
+        const QColor colour = kLevelColours[k % std::size(kLevelColours)];
+        levels_.append(PointSeries(xAxis, yAxis, QStringLiteral("n_%1 (free)").arg(k + 1),
+                                   kLevelShapes[k % std::size(kLevelShapes)], colour));
+        levelBars_.append(ErrorBars(levels_.back(), colour));
+    }
+}
+
 void TSeriesPlot::Show(const TSeries& series) {
     shown_ = series;
     ScaleAxes(series);
@@ -127,46 +182,64 @@ void TSeriesPlot::Show(const TSeries& series) {
     // sorted by abscissa.
     std::stable_sort(points.begin(), points.end(),
                      [](const TPoint& a, const TPoint& b) { return a.X < b.X; });
-    QVector<double> xs, densities, densityErrors, temperatureXs, temperatures, temperatureErrors;
-    QVector<double> flaggedXs, flaggedDensities, flaggedTemperatureXs, flaggedTemperatures;
+    struct TValues {
+        QVector<double> Xs, Values, Errors;
+        void Add(double x, double value, double error = 0) {
+            Xs.append(x);
+            Values.append(value);
+            Errors.append(error);
+        }
+    };
+    TValues densities, temperatures, flaggedDensities, flaggedTemperatures, excluded;
+    QVector<TValues> levels(series.FreeLevels);
     for (const TPoint& p : points) {
-        if (p.Flagged) {
-            flaggedXs.append(p.X);
-            flaggedDensities.append(p.Density);
-            if (p.WithTemperature) {
-                flaggedTemperatureXs.append(p.X);
-                flaggedTemperatures.append(p.Temperature);
-            }
+        if (p.Excluded) {
+            excluded.Add(p.X, p.Density);
             continue;
         }
-        xs.append(p.X - apart);
-        densities.append(p.Density);
-        densityErrors.append(p.DensityUncertainty);
         if (p.WithTemperature) {
-            temperatureXs.append(p.X + apart);
-            temperatures.append(p.Temperature);
-            temperatureErrors.append(p.TemperatureUncertainty);
+            if (p.Flagged)
+                flaggedTemperatures.Add(p.X, p.Temperature);
+            else
+                temperatures.Add(p.X + apart, p.Temperature, p.TemperatureUncertainty);
+        }
+        if (series.FreeLevels > 0) {
+            for (int k = 0; k < std::min<int>(p.Levels.size(), series.FreeLevels); ++k)
+                if (p.Levels[k].Determined)
+                    levels[k].Add(p.X - apart, p.Levels[k].Density, p.Levels[k].Uncertainty);
+        } else if (p.Flagged) {
+            flaggedDensities.Add(p.X, p.Density);
+        } else {
+            densities.Add(p.X - apart, p.Density, p.DensityUncertainty);
         }
     }
-    densities_->setData(xs, densities, true);
-    densityBars_->setData(densityErrors);
-    temperatures_->setData(temperatureXs, temperatures, true);
-    temperatureBars_->setData(temperatureErrors);
-    flaggedDensities_->setData(flaggedXs, flaggedDensities, true);
-    flaggedTemperatures_->setData(flaggedTemperatureXs, flaggedTemperatures, true);
-    const bool withTemperature = !temperatureXs.isEmpty() || !flaggedTemperatureXs.isEmpty();
+    densities_->setData(densities.Xs, densities.Values, true);
+    densityBars_->setData(densities.Errors);
+    temperatures_->setData(temperatures.Xs, temperatures.Values, true);
+    temperatureBars_->setData(temperatures.Errors);
+    flaggedDensities_->setData(flaggedDensities.Xs, flaggedDensities.Values, true);
+    flaggedTemperatures_->setData(flaggedTemperatures.Xs, flaggedTemperatures.Values, true);
+    excluded_->setData(excluded.Xs, excluded.Values, true);
+    if (levels_.size() != series.FreeLevels)
+        MakeLevelGraphs(series.FreeLevels);
+    for (int k = 0; k < series.FreeLevels; ++k) {
+        levels_[k]->setData(levels[k].Xs, levels[k].Values, true);
+        levelBars_[k]->setData(levels[k].Errors);
+    }
+    const bool free = series.FreeLevels > 0;
+    densities_->setVisible(!free);
+    densityBars_->setVisible(!free);
+    InLegend(densities_, !free);
+    const bool withTemperature = !temperatures.Xs.isEmpty() || !flaggedTemperatures.Xs.isEmpty();
     temperatures_->setVisible(withTemperature);
     temperatureBars_->setVisible(withTemperature);
+    temperatures_->setName(free ? QStringLiteral("T_exc (Boltzmann fit)")
+                                : QStringLiteral("T_exc"));
     yAxis2->setVisible(withTemperature);
-    const auto inLegend = [](QCPGraph* graph, bool shown) {
-        if (shown)
-            graph->addToLegend();
-        else
-            graph->removeFromLegend();
-    };
-    inLegend(temperatures_, withTemperature);
-    inLegend(flaggedDensities_, !flaggedXs.isEmpty());
-    inLegend(flaggedTemperatures_, !flaggedTemperatureXs.isEmpty());
+    InLegend(temperatures_, withTemperature);
+    InLegend(flaggedDensities_, !flaggedDensities.Xs.isEmpty());
+    InLegend(flaggedTemperatures_, !flaggedTemperatures.Xs.isEmpty());
+    InLegend(excluded_, !excluded.Xs.isEmpty());
 
     xAxis->setLabel(series.Caption);
     names_.clear();
@@ -184,6 +257,20 @@ void TSeriesPlot::Show(const TSeries& series) {
     replot();
 }
 
+int TSeriesPlot::EntryAt(double x) const {
+    constexpr double kReach = 10; // px
+    int entry = -1;
+    double nearest = kReach;
+    for (const TPoint& p : shown_.Points) {
+        const double distance = std::abs(xAxis->coordToPixel(p.X) - x);
+        if (distance <= nearest) {
+            nearest = distance;
+            entry = p.Entry;
+        }
+    }
+    return entry;
+}
+
 void TSeriesPlot::ScaleAxes(const TSeries& series) {
     double room = 0.5; // half a position on either side
     if (series.TickNames.isEmpty()) {
@@ -191,8 +278,8 @@ void TSeriesPlot::ScaleAxes(const TSeries& series) {
         room = span > 0 ? span * 0.05 : (series.ToX != 0 ? std::abs(series.ToX) * 0.05 : 1);
     }
     xAxis->setRange(series.FromX - room, series.ToX + room);
-    yAxis->setRange(ValueRange(series.Points, false, LogarithmicDensity()));
-    yAxis2->setRange(ValueRange(series.Points, true));
+    yAxis->setRange(ValueRange(series, false, LogarithmicDensity()));
+    yAxis2->setRange(ValueRange(series, true, false));
 }
 
 void TSeriesPlot::SlantNamesWhereNeeded() {

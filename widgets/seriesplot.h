@@ -6,6 +6,9 @@
 // labelled with the names. A flagged result (one the data do not support) is drawn hollow,
 // without error bars, and left out of the value axes' ranges. The n_1 points stand a little left
 // of their abscissa and the T_exc points a little right, so that both error bars read.
+// A series fitted with free lower levels shows the density of every level in place of n_1, with
+// T_exc of the Boltzmann fits beside them; a level a fit did not determine has no point there.
+// A file the user excluded is drawn as a grey cross at its n_1 and left out of the ranges.
 
 #include <QMap>
 #include <QString>
@@ -18,12 +21,19 @@ namespace zelt {
 class TSeriesPlot : public QCustomPlot {
     Q_OBJECT
 public:
+    struct TLevelDensity {
+        bool Determined = false;
+        double Density = 0, Uncertainty = 0; // m-3
+    };
     struct TPoint {
         double X = 0;
         double Density = 0, DensityUncertainty = 0; // m-3
         bool WithTemperature = false;
         double Temperature = 0, TemperatureUncertainty = 0; // K
         bool Flagged = false;
+        int Entry = -1; // the entry of the series it shows
+        bool Excluded = false;
+        QVector<TLevelDensity> Levels; // of a fit with free levels, level 1 first
     };
     struct TSeries {
         QString Caption; // of the abscissa
@@ -33,6 +43,7 @@ public:
         // series grows.
         double FromX = 0, ToX = 0;
         QVector<TPoint> Points;
+        int FreeLevels = 0; // the most levels of the points' free fits; 0: no free fits
     };
 
     explicit TSeriesPlot(QWidget* parent = nullptr);
@@ -46,9 +57,17 @@ public:
     QCPGraph* Temperatures() const { return temperatures_; }
     QCPGraph* FlaggedDensities() const { return flaggedDensities_; }
     QCPGraph* FlaggedTemperatures() const { return flaggedTemperatures_; }
+    QCPGraph* Excluded() const { return excluded_; }
+    // The densities of level k (0: level 1) of a series with free levels.
+    QCPGraph* LevelDensities(int k) const { return levels_.value(k); }
+    // The entry of the point whose abscissa lies nearest the pixel column `x`, within a few
+    // pixels; -1 where there is none.
+    int EntryAt(double x) const;
 
 private:
     void ScaleAxes(const TSeries& series);
+    // Graphs and error bars for the densities of `count` free levels.
+    void MakeLevelGraphs(int count);
     // Names that do not fit side by side are written slanted.
     void SlantNamesWhereNeeded();
 
@@ -58,6 +77,9 @@ private:
     QCPErrorBars* temperatureBars_;
     QCPGraph* flaggedDensities_;
     QCPGraph* flaggedTemperatures_;
+    QCPGraph* excluded_;
+    QVector<QCPGraph*> levels_;
+    QVector<QCPErrorBars*> levelBars_;
     QVector<QString> names_;
     TSeries shown_;
 };

@@ -141,7 +141,9 @@ TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
     EXPECT_FALSE(series.Stopped);
     EXPECT_FALSE(series.Entries[1].Fitted);
     EXPECT_EQ(series.Entries[1].Problem,
-              "Invalid numeric input \"Wavelength\" in file \"" + files[1] + "\", line 1.");
+              "Invalid numeric input \"Wavelength\" in file \"" + files[1] +
+                  "\", line 1. Line 1 is a header line (\"Wavelength 1\"): a measurement file "
+                  "holds only numbers, a wavelength and an intensity on each line.");
     EXPECT_TRUE(series.Entries[2].Fitted);
 
     // The result lines of each file read and fitted alone (after the series' column header).

@@ -368,6 +368,12 @@ TEST_F(CliTest, BatchGoesOnAfterABadFile) {
     EXPECT_NE(run.err.find("\n" + Path("spectra/c.txt") + ": Invalid numeric input \"oops\""),
               std::string::npos)
         << run.err;
+    // Then what in the file the reader does not take.
+    EXPECT_NE(run.err.find(", line 2.\nLine 2 is a header line (\"727.2936 oops\"): a measurement "
+                           "file holds only numbers, a wavelength and an intensity on each "
+                           "line.\n"),
+              std::string::npos)
+        << run.err;
 }
 
 // Shared among threads, a batch prints what it prints on one thread, byte for byte; one whose

@@ -122,6 +122,12 @@ TEST_F(WindowTest, ScreenshotsOfTheDemoSeries) {
     EXPECT_TRUE(Control<TSeriesPlot>("SeriesPlot")
                     ->toPixmap(640, 400)
                     .save(folder + "/zeltfit-series.png"));
+    // The same with free lower levels: every level's density.
+    Control<QCheckBox>("FreeLevelsCheckBox")->setChecked(true);
+    Window().FitAllClick();
+    EXPECT_TRUE(Control<TSeriesPlot>("SeriesPlot")
+                    ->toPixmap(640, 400)
+                    .save(folder + "/zeltfit-series-free.png"));
 }
 
 // A series with a flagged result (two lines of one upper level, T_exc fitted): its point hollow

@@ -3,6 +3,7 @@
 
 #include "app/tsv.h"
 #include "common/codepage.h"
+#include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/seriesplot.h"
@@ -12,8 +13,10 @@
 #include <QElapsedTimer>
 #include <QKeyEvent>
 #include <QListWidget>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QTabWidget>
+#include <QTest>
 
 #include <limits>
 
@@ -48,7 +51,10 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     const QString series = Memo();
     ASSERT_EQ(Entries().size(), 5u);
     const QString bad = "Invalid numeric input \"Wavelength\" in file \"" +
-                        folders_.Measurements() + "/argon_3e16.txt\", line 1.";
+                        folders_.Measurements() +
+                        "/argon_3e16.txt\", line 1. Line 1 is a header line (\"Wavelength "
+                        "Intensity\"): a measurement file holds only numbers, a wavelength and an "
+                        "intensity on each line.";
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     const QString guard = ": the data do not move it (the minimiser's guard held it fixed), so "
                           "its uncertainty is the guard's, not the data's.";
@@ -130,6 +136,64 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_GT(plot->yAxis->range().lower, 5e15);
     EXPECT_LT(plot->yAxis->range().upper, 3e17);
     EXPECT_EQ(plot->Densities()->dataCount(), 3);
+}
+
+// With "Free levels" ticked every file is fitted with free lower levels: the page plots each
+// level's density, and the saved series carries the free fits' columns. A file excluded by a
+// right click on its points is drawn apart, listed and saved as excluded.
+TEST_F(SeriesTest, FreeLevelsPlotEveryLevelAndAnExcludedFileIsSavedAsSuch) {
+    Control<QCheckBox>("FreeLevelsCheckBox")->setChecked(true);
+    Window().FitAllClick();
+    ASSERT_EQ(Entries().size(), 5u);
+    const TSeriesEntry& argon = Entries()[3];
+    ASSERT_EQ(argon.File, "argon_5e16.txt");
+    ASSERT_TRUE(argon.Free && argon.Fitted);
+    ASSERT_EQ(argon.Free->Free.Levels.size(), 4u);
+    EXPECT_TRUE(Memo().contains("argon_5e16.txt  fit:OK\nBoltzmann S = 2.199E-004 (2 parameters), "
+                                "free S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002"));
+    auto* plot = Control<TSeriesPlot>("SeriesPlot");
+    EXPECT_FALSE(plot->Densities()->visible());
+    ASSERT_NE(plot->LevelDensities(3), nullptr);
+    EXPECT_EQ(plot->LevelDensities(4), nullptr);
+    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 3);
+    EXPECT_EQ(plot->LevelDensities(1)->data()->at(1)->value,
+              static_cast<double>(argon.Free->Free.Levels[1].Density));
+    EXPECT_EQ(plot->Temperatures()->name(), "T_exc (Boltzmann fit)");
+
+    auto* page = Control<TSeriesPage>("SeriesPage");
+    QTest::mousePress(plot, Qt::RightButton, Qt::NoModifier,
+                      QPoint(static_cast<int>(plot->xAxis->coordToPixel(5e16)), 100));
+    QMenu menu;
+    page->AddEntryActions(menu);
+    QAction* exclude = nullptr;
+    for (QAction* action : menu.actions())
+        if (action->text() == "Exclude this file (argon_5e16.txt)")
+            exclude = action;
+    ASSERT_NE(exclude, nullptr);
+    exclude->trigger();
+    EXPECT_TRUE(Entries()[3].Excluded);
+    EXPECT_EQ(plot->Excluded()->dataCount(), 1);
+    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 2);
+    EXPECT_TRUE(Control<QPlainTextEdit>("SeriesProblems")
+                    ->toPlainText()
+                    .endsWith("argon_4e16.txt, free fit: n_4 not determined\n"
+                              "argon_5e16.txt, excluded"));
+
+    const QString saved = folders_.Root() + "/series.txt";
+    dialogs_.SaveAnswers.append(saved);
+    Window().SaveSeriesClick();
+    const QStringList rows = QString::fromLatin1(test::TTestFolders::Read(saved)).split("\r\n");
+    ASSERT_EQ(rows.size(), 7);
+    const QStringList header = rows[0].split('\t'), row = rows[4].split('\t');
+    ASSERT_EQ(header.size(), row.size());
+    EXPECT_EQ(row[7], "excluded: " + QString::fromStdString(argon.Row.Values.Procedure));
+    const int free = static_cast<int>(header.indexOf("free n_2/m-3"));
+    ASSERT_GT(free, 0);
+    EXPECT_EQ(header.mid(free - 2).join(' '),
+              "free n_1/m-3 free u(n_1)/m-3 free n_2/m-3 free u(n_2)/m-3 free n_3/m-3 free "
+              "u(n_3)/m-3 free n_4/m-3 free u(n_4)/m-3 free RSS F p");
+    EXPECT_EQ(row[free].toStdString(),
+              TsvNumber(static_cast<double>(argon.Free->Free.Levels[1].Density)));
 }
 
 // The window is drawn once at the end, not per file: "Fit all files" takes at most twice the
