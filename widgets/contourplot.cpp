@@ -281,15 +281,15 @@ void TContourPlot::MoveCrossHair(double x, double y) {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-TImageSize ScreenImageSize(const QWidget& plot, int dotsPerInch) {
+TImageSize ScreenImageSize(QSize onScreen, int dotsPerInch) {
     const double scale = dotsPerInch / kScreenDotsPerInch;
-    return {QSize(static_cast<int>(std::lround(plot.width() * scale)),
-                  static_cast<int>(std::lround(plot.height() * scale))),
+    return {QSize(static_cast<int>(std::lround(onScreen.width() * scale)),
+                  static_cast<int>(std::lround(onScreen.height() * scale))),
             dotsPerInch};
 }
 
 void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize& requested) {
-    const TImageSize size = requested.Pixels.isEmpty() ? ScreenImageSize(plot) : requested;
+    const TImageSize size = requested.Pixels.isEmpty() ? ScreenImageSize(plot.size()) : requested;
     if (size.DotsPerInch <= 0)
         throw EInOutError("Cannot draw the image for \"" + fileName.toStdString() +
                           "\" at a resolution of " + std::to_string(size.DotsPerInch) + " dpi");

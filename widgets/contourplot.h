@@ -101,8 +101,9 @@ struct TImageSize {
     int DotsPerInch = 96;
 };
 
-// The plot as the screen shows it (its widget's pixels taken as 96 dpi), at `dotsPerInch`.
-TImageSize ScreenImageSize(const QWidget& plot, int dotsPerInch = 96);
+// A plot of `onScreen` pixels as the screen shows it (its pixels taken as 96 dpi), at
+// `dotsPerInch`.
+TImageSize ScreenImageSize(QSize onScreen, int dotsPerInch = 96);
 
 // Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other), at
 // `size` (as on screen when empty; a PNG marked with its resolution), without the map's

@@ -124,7 +124,7 @@ TEST(ContourPlot, NoScaleWithoutMapAndNoCrossHairInImages) {
     EXPECT_EQ(QImage(with), QImage(without));
     // For print: the picture at 300 dpi (the screen's 96 dpi scaled), marked with it.
     const QString print = folder.filePath("print.png");
-    SavePlotImage(plot, print, ScreenImageSize(plot, 300));
+    SavePlotImage(plot, print, ScreenImageSize(plot.size(), 300));
     const QImage printed(print);
     EXPECT_EQ(printed.size(), QSize(938, 938));
     EXPECT_EQ(printed.dotsPerMeterX(), 11811);
