@@ -32,14 +32,14 @@ void TWindowMemory::Saved(const QString& kind, const QString& fileName) {
 }
 
 TImageChoice TWindowMemory::ImageChoice() const {
-    const TImageChoice last;
+    const TImageChoice defaults;
     const int preset = settings_.value(QStringLiteral("ImageSize/Preset")).toInt();
     return {preset >= 0 && preset <= static_cast<int>(TImageChoice::TPreset::Custom)
                 ? static_cast<TImageChoice::TPreset>(preset)
-                : last.Preset,
-            settings_.value(QStringLiteral("ImageSize/Size"), last.Size).toSizeF(),
-            settings_.value(QStringLiteral("ImageSize/Millimetres"), last.Millimetres).toBool(),
-            settings_.value(QStringLiteral("ImageSize/DotsPerInch"), last.DotsPerInch).toInt()};
+                : defaults.Preset,
+            settings_.value(QStringLiteral("ImageSize/Size"), defaults.Size).toSizeF(),
+            settings_.value(QStringLiteral("ImageSize/Millimetres"), defaults.Millimetres).toBool(),
+            settings_.value(QStringLiteral("ImageSize/DotsPerInch"), defaults.DotsPerInch).toInt()};
 }
 
 void TWindowMemory::SetImageChoice(const TImageChoice& choice) {

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window remembers from one session to the next beside the configuration: the last
-// folder of each kind of saved file, the splitter positions, the region level and the Fit T_exc
-// tick. Kept in a file of its own next to zeltfit.ini, which stays the configuration that
-// zeltfit-cli shares.
+// folder of each kind of saved file, the size of saved images, the splitter positions, the
+// region level and the Fit T_exc tick. Kept in a file of its own next to zeltfit.ini, which
+// stays the configuration that zeltfit-cli shares.
 
 #include "shell/imagesizedialog.h"
 
