@@ -28,14 +28,20 @@ public:
 } // namespace
 
 TAxisTitle::TAxisTitle(QCPAxis* axis, const QString& caption, const QString& html)
-    : QCPLayerable(axis->parentPlot(), QString(), axis), axis_(axis), caption_(caption),
-      html_(html) {
+    : QCPLayerable(axis->parentPlot(), QString(), axis), axis_(axis) {
     setParent(axis);
     setLayer(axis->layer());
-    QTextDocument document;
-    LayOut(document, *axis, html);
     axis->setLabel(QString());
-    axis->setPadding(axis->labelPadding() + static_cast<int>(std::ceil(document.size().height())));
+    Set(caption, html);
+}
+
+void TAxisTitle::Set(const QString& caption, const QString& html) {
+    caption_ = caption;
+    html_ = html;
+    QTextDocument document;
+    LayOut(document, *axis_, html);
+    axis_->setPadding(axis_->labelPadding() +
+                      static_cast<int>(std::ceil(document.size().height())));
 }
 
 TAxisTitle* TAxisTitle::Of(const QCPAxis* axis) {

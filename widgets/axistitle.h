@@ -20,6 +20,8 @@ public:
     // Titles `axis` with `html`; `caption` is the same title in plain text.
     TAxisTitle(QCPAxis* axis, const QString& caption, const QString& html);
 
+    // Replaces the title, for an axis whose quantity changes.
+    void Set(const QString& caption, const QString& html);
     QString Caption() const { return caption_; }
     QString Html() const { return html_; }
     // The title of `axis`, or none.
