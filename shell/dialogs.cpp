@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/dialogs.h"
 
+#include "shell/imagesizedialog.h"
 #include "shell/windowtext.h"
 
 #include <QDir>
@@ -38,6 +39,14 @@ QString TBoxDialogs::SaveImageFileName(const QString& folder) {
     return AskSaveFile(folder,
                        QStringLiteral("PNG image (*.png);;PDF document (*.pdf);;SVG image (*.svg)"),
                        QStringLiteral("png"));
+}
+
+bool TBoxDialogs::AskImageSize(TImageChoice& choice, QSize onScreen) {
+    TImageSizeDialog dialog(choice, onScreen, parent_);
+    if (dialog.exec() != QDialog::Accepted)
+        return false;
+    choice = dialog.Choice();
+    return true;
 }
 
 QString TBoxDialogs::OpenDataFileName(const QString& folder) {

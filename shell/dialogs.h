@@ -7,9 +7,12 @@
 #include <QString>
 #include <QStringList>
 
+class QSize;
 class QWidget;
 
 namespace zelt {
+
+struct TImageChoice;
 
 class TDialogs {
 public:
@@ -29,6 +32,9 @@ public:
     virtual QString SaveFileName(const QString& folder) = 0;
     // A file for a plot image: PNG, PDF or SVG.
     virtual QString SaveImageFileName(const QString& folder) = 0;
+    // The size and resolution of an image of a plot of `onScreen` pixels, starting from
+    // `choice`: false when the user cancels.
+    virtual bool AskImageSize(TImageChoice& choice, QSize onScreen) = 0;
     // A spectrum or table of any name to import, the dialog starting in `folder`.
     virtual QString OpenDataFileName(const QString& folder) = 0;
     // A question with a button for each of `choices`: the index of the one pressed, or -1 when
@@ -49,6 +55,7 @@ public:
     QString OpenFileName(const QString& folder, const QString& file) override;
     QString SaveFileName(const QString& folder) override;
     QString SaveImageFileName(const QString& folder) override;
+    bool AskImageSize(TImageChoice& choice, QSize onScreen) override;
     QString OpenDataFileName(const QString& folder) override;
     int Ask(const QString& text, const QStringList& choices) override;
     TUnsavedChoice AskUnsaved(const QString& text) override;

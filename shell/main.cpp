@@ -16,6 +16,7 @@
 #include "shell/filedrop.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
+#include "shell/imagesizedialog.h"
 #include "shell/linetable.h"
 #include "shell/maprun.h"
 #include "shell/numberedit.h"
@@ -664,19 +665,20 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
     plot->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(plot, &QWidget::customContextMenuRequested, this, [this, plot, addMore](QPoint at) {
         QMenu menu(plot);
-        const auto saveImage = [this, plot](int dotsPerInch) {
+        menu.addAction(QStringLiteral("Save image…"), this, [this, plot] {
+            TImageChoice choice = memory_->ImageChoice();
+            if (!dialogs_.AskImageSize(choice, plot->size()))
+                return;
+            memory_->SetImageChoice(choice);
             const QString kind = QStringLiteral("image");
             const QString fileName = dialogs_.SaveImageFileName(
                 memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
             if (!fileName.isEmpty())
                 Guarded([&] {
-                    SavePlotImage(*plot, fileName, dotsPerInch);
+                    SavePlotImage(*plot, fileName, ImageSizeOf(choice, plot->size()));
                     memory_->Saved(kind, fileName);
                 });
-        };
-        menu.addAction(QStringLiteral("Save image…"), this, [saveImage] { saveImage(0); });
-        menu.addAction(QStringLiteral("Save image for print (300 dpi)…"), this,
-                       [saveImage] { saveImage(300); });
+        });
         menu.addAction(QStringLiteral("Copy image"), this,
                        [plot] { QApplication::clipboard()->setPixmap(plot->toPixmap()); });
         if (addMore)

@@ -31,6 +31,24 @@ void TWindowMemory::Saved(const QString& kind, const QString& fileName) {
     settings_.setValue(QStringLiteral("SaveFolders/") + kind, QFileInfo(fileName).absolutePath());
 }
 
+TImageChoice TWindowMemory::ImageChoice() const {
+    const TImageChoice defaults;
+    const int preset = settings_.value(QStringLiteral("ImageSize/Preset")).toInt();
+    return {preset >= 0 && preset <= static_cast<int>(TImageChoice::TPreset::Custom)
+                ? static_cast<TImageChoice::TPreset>(preset)
+                : defaults.Preset,
+            settings_.value(QStringLiteral("ImageSize/Size"), defaults.Size).toSizeF(),
+            settings_.value(QStringLiteral("ImageSize/Millimetres"), defaults.Millimetres).toBool(),
+            settings_.value(QStringLiteral("ImageSize/DotsPerInch"), defaults.DotsPerInch).toInt()};
+}
+
+void TWindowMemory::SetImageChoice(const TImageChoice& choice) {
+    settings_.setValue(QStringLiteral("ImageSize/Preset"), static_cast<int>(choice.Preset));
+    settings_.setValue(QStringLiteral("ImageSize/Size"), choice.Size);
+    settings_.setValue(QStringLiteral("ImageSize/Millimetres"), choice.Millimetres);
+    settings_.setValue(QStringLiteral("ImageSize/DotsPerInch"), choice.DotsPerInch);
+}
+
 void TWindowMemory::Restore(QWidget& window) const {
     for (const QString& name : kRemembered) {
         const QVariant value = settings_.value(QStringLiteral("Window/") + name);

@@ -1,9 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // What the window remembers from one session to the next beside the configuration: the last
-// folder of each kind of saved file, the splitter positions, the region level and the Fit T_exc
-// tick. Kept in a file of its own next to zeltfit.ini, which stays the configuration that
-// zeltfit-cli shares.
+// folder of each kind of saved file, the size of saved images, the splitter positions, the
+// region level and the Fit T_exc tick. Kept in a file of its own next to zeltfit.ini, which
+// stays the configuration that zeltfit-cli shares.
+
+#include "shell/imagesizedialog.h"
 
 #include <QSettings>
 #include <QString>
@@ -23,6 +25,10 @@ public:
                       const QString& suffix) const;
     // `fileName` was written: its folder is the next start of `kind`.
     void Saved(const QString& kind, const QString& fileName);
+
+    // The last size chosen for a saved image.
+    TImageChoice ImageChoice() const;
+    void SetImageChoice(const TImageChoice& choice);
 
     // The splitters, combo boxes and check boxes under `window` that carry a remembered state.
     void Restore(QWidget& window) const;

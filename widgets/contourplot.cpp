@@ -3,6 +3,7 @@
 
 #include "common/errors.h"
 #include "common/safefile.h"
+#include "widgets/axistitle.h"
 #include "widgets/scaleticker.h"
 
 #include <QBuffer>
@@ -19,6 +20,8 @@ namespace zelt {
 const QColor TContourPlot::NoValueColour(200, 200, 200);
 
 namespace {
+
+constexpr double kScreenDotsPerInch = 96;
 
 QFont AxisFont() {
     QFont font(QStringLiteral("Tahoma"));
@@ -83,6 +86,8 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     // Room on the left for the tick labels and the caption of the temperature axis.
     axisRect()->setMargins(QMargins(65, 20, 20, 40));
     SetUpAxis(xAxis, QStringLiteral("Log10 n_1 [m-3]"));
+    new TAxisTitle(xAxis, xAxis->label(),
+                   QStringLiteral("Log<sub>10</sub> <i>n</i><sub>1</sub> [m<sup>−3</sup>]"));
     SetUpAxis(yAxis, QStringLiteral("Temperature [K]"));
     for (QCPAxis* axis : {xAxis, yAxis, xAxis2, yAxis2})
         axis->setBasePen(QPen(Qt::black));
@@ -276,7 +281,18 @@ void TContourPlot::MoveCrossHair(double x, double y) {
     replot(QCustomPlot::rpQueuedReplot);
 }
 
-void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch) {
+TImageSize ScreenImageSize(QSize onScreen, int dotsPerInch) {
+    const double scale = dotsPerInch / kScreenDotsPerInch;
+    return {QSize(static_cast<int>(std::lround(onScreen.width() * scale)),
+                  static_cast<int>(std::lround(onScreen.height() * scale))),
+            dotsPerInch};
+}
+
+void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize& requested) {
+    const TImageSize size = requested.Pixels.isEmpty() ? ScreenImageSize(plot.size()) : requested;
+    if (size.DotsPerInch <= 0)
+        throw EInOutError("Cannot draw the image for \"" + fileName.toStdString() +
+                          "\" at a resolution of " + std::to_string(size.DotsPerInch) + " dpi");
     auto* map = qobject_cast<TContourPlot*>(&plot);
     const bool crossHair = map != nullptr && map->CrossHairShown();
     if (crossHair)
@@ -285,6 +301,9 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch) 
         if (crossHair)
             map->SetCrossHairShown(true);
     });
+    const double scale = size.DotsPerInch / kScreenDotsPerInch;
+    const QSize layout(std::max(1, static_cast<int>(std::lround(size.Pixels.width() / scale))),
+                       std::max(1, static_cast<int>(std::lround(size.Pixels.height() / scale))));
     // The image is drawn into memory and saved by the one file writer, so that a full disk or a
     // killed program leaves the old file, and a failure says why.
     const QString suffix = QFileInfo(fileName).suffix().toLower();
@@ -295,32 +314,46 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch) 
         std::unique_ptr<QPaintDevice> device;
         if (suffix == QStringLiteral("pdf")) {
             auto pdf = std::make_unique<QPdfWriter>(&image);
-            pdf->setPageSize(QPageSize(QSizeF(plot.size()), QPageSize::Point));
+            constexpr double kPointsPerInch = 72;
+            pdf->setPageSize(QPageSize(QSizeF(layout) * (kPointsPerInch / kScreenDotsPerInch),
+                                       QPageSize::Point));
             pdf->setPageMargins(QMarginsF());
-            pdf->setResolution(72);
+            pdf->setResolution(static_cast<int>(kScreenDotsPerInch));
             device = std::move(pdf);
         } else {
             auto svg = std::make_unique<QSvgGenerator>();
             svg->setOutputDevice(&image);
-            svg->setSize(plot.size());
-            svg->setViewBox(plot.rect());
+            svg->setSize(layout);
+            svg->setViewBox(QRect(QPoint(), layout));
+            svg->setResolution(static_cast<int>(kScreenDotsPerInch));
             device = std::move(svg);
         }
         QCPPainter painter;
         drawn = painter.begin(device.get());
         if (drawn) {
-            plot.toPainter(&painter, plot.width(), plot.height());
+            plot.toPainter(&painter, layout.width(), layout.height());
             drawn = painter.end();
         }
-    } else if (dotsPerInch > 0) {
-        constexpr double kScreenDotsPerInch = 96, kMetresPerInch = 0.0254;
-        QImage print = plot.toPixmap(0, 0, dotsPerInch / kScreenDotsPerInch).toImage();
-        const int dotsPerMetre = static_cast<int>(std::lround(dotsPerInch / kMetresPerInch));
-        print.setDotsPerMeterX(dotsPerMetre);
-        print.setDotsPerMeterY(dotsPerMetre);
-        drawn = print.save(&image, "PNG");
     } else {
-        drawn = plot.toPixmap().save(&image, "PNG");
+        // The plot's white, also on the edge of a pixel that its layout at a whole number of
+        // screen pixels leaves.
+        QImage picture(size.Pixels, QImage::Format_ARGB32_Premultiplied);
+        picture.fill(Qt::white);
+        QCPPainter painter;
+        if (!picture.isNull() && painter.begin(&picture)) {
+            // Lines of zero width would stay one pixel wide at any scale.
+            painter.setMode(QCPPainter::pmNonCosmetic, scale > 1);
+            painter.scale(static_cast<double>(size.Pixels.width()) / layout.width(),
+                          static_cast<double>(size.Pixels.height()) / layout.height());
+            plot.toPainter(&painter, layout.width(), layout.height());
+            painter.end();
+            constexpr double kMetresPerInch = 0.0254;
+            const int dotsPerMetre =
+                static_cast<int>(std::lround(size.DotsPerInch / kMetresPerInch));
+            picture.setDotsPerMeterX(dotsPerMetre);
+            picture.setDotsPerMeterY(dotsPerMetre);
+            drawn = picture.save(&image, "PNG");
+        }
     }
     if (!drawn)
         throw EInOutError("Cannot draw the image for \"" + fileName.toStdString() + "\"");

@@ -92,10 +92,22 @@ private:
     QCPRange scaleRange_{-10, 1};
 };
 
-// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other),
-// without the map's cross-hair; raises EInOutError when the file cannot be written. A PNG is
-// the plot as the screen shows it, or, with `dotsPerInch`, the same picture at that resolution
-// for print (the screen's pixels taken as 96 dpi) and marked with it.
-void SavePlotImage(QCustomPlot& plot, const QString& fileName, int dotsPerInch = 0);
+// The picture of a saved plot image: its size in pixels and the resolution it is meant for.
+// The plot is laid out at Pixels * 96 / DotsPerInch, the size it would have on a 96 dpi screen
+// (so its fonts and lines keep their size on paper), and drawn scaled to Pixels; a PDF or SVG
+// takes the same size in millimetres.
+struct TImageSize {
+    QSize Pixels;
+    int DotsPerInch = 96;
+};
+
+// A plot of `onScreen` pixels as the screen shows it (its pixels taken as 96 dpi), at
+// `dotsPerInch`.
+TImageSize ScreenImageSize(QSize onScreen, int dotsPerInch = 96);
+
+// Saves the plot as PNG, PDF or SVG, chosen by the file name's ending (PNG for any other), at
+// `size` (as on screen when empty; a PNG marked with its resolution), without the map's
+// cross-hair; raises EInOutError when the image cannot be drawn or the file cannot be written.
+void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize& size = {});
 
 } // namespace zelt

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/seriesplot.h"
 
+#include "widgets/axistitle.h"
 #include "widgets/chart.h"
 
 #include <algorithm>
@@ -118,9 +119,11 @@ void InLegend(QCPGraph* graph, bool shown) {
 
 TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     setBackground(Qt::white);
-    yAxis->setLabel(QStringLiteral("n_1 [m-3]"));
+    new TAxisTitle(yAxis, QStringLiteral("n_1 [m-3]"),
+                   QStringLiteral("<i>n</i><sub>1</sub> [m<sup>−3</sup>]"));
     yAxis->setNumberFormat(QStringLiteral("gb"));
-    yAxis2->setLabel(QStringLiteral("T_exc [K]"));
+    new TAxisTitle(yAxis2, QStringLiteral("T_exc [K]"),
+                   QStringLiteral("<i>T</i><sub>exc</sub> [K]"));
     ColourAxis(yAxis, kDensityColour);
     ColourAxis(yAxis2, kTemperatureColour);
     // Few labels: on a small screen the plot is low.

@@ -4,6 +4,7 @@
 // folder with a configuration, and measurement files of the bundled argon database.
 
 #include "shell/dialogs.h"
+#include "shell/imagesizedialog.h"
 
 #include <QDir>
 #include <QFile>
@@ -37,6 +38,15 @@ public:
     }
 
     QString SaveImageFileName(const QString& folder) override { return SaveFileName(folder); }
+    // Cancels unless the test queued choices.
+    bool AskImageSize(TImageChoice& choice, QSize onScreen) override {
+        ImageChoicesShown.append(choice);
+        ImageScreens.append(onScreen);
+        if (ImageAnswers.isEmpty())
+            return false;
+        choice = ImageAnswers.takeFirst();
+        return true;
+    }
     QString OpenDataFileName(const QString& folder) override { return OpenFileName(folder, {}); }
     // Closes the box unless the test queued answers.
     int Ask(const QString& text, const QStringList& choices) override {
@@ -53,6 +63,8 @@ public:
     QStringList OpenAnswers, SaveAnswers, Unsaved, Questions;
     QList<int> AskAnswers;
     QList<TUnsavedChoice> UnsavedAnswers;
+    QList<TImageChoice> ImageChoicesShown, ImageAnswers;
+    QList<QSize> ImageScreens;
 };
 
 // The bundled database folder of the source tree.

@@ -3,6 +3,7 @@
 // spectrum after a map and a fit on a small and a large screen, with either plot shown, and the
 // series of the demo folder.
 
+#include "shell/imagesizedialog.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
@@ -96,6 +97,13 @@ TEST_F(WindowTest, ScreenshotOfTheConfidenceRegion) {
     auto* plot = Control<TContourPlot>("ContourPlot");
     const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
     EXPECT_TRUE(plot->toPixmap(640, 420).save(folder + "/zeltfit-region.png"));
+    // As saved for one journal column (85 mm, 300 dpi), and the dialog that asks it.
+    const TImageChoice column{TImageChoice::TPreset::OneColumn};
+    SavePlotImage(*plot, folder + "/zeltfit-region-column.png",
+                  ImageSizeOf(column, QSize(640, 420)));
+    TImageSizeDialog dialog(column, QSize(640, 420));
+    dialog.show();
+    Save(dialog, "zeltfit-image-size.png");
 }
 
 // "Fit all files" over the demo folder, n_1 and T_exc fitted: the window on a small and a large

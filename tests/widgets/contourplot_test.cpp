@@ -2,6 +2,7 @@
 #include "widgets/contourplot.h"
 
 #include "common/errors.h"
+#include "widgets/axistitle.h"
 
 #include <gtest/gtest.h>
 
@@ -24,7 +25,7 @@ TEST(ContourPlot, IsoRangeKeepsLowBelowHigh) {
     plot.SetHighIso(2);
     EXPECT_EQ(plot.LowIso(), 1);
     EXPECT_EQ(plot.ColourScale()->label(), "RSS");
-    EXPECT_EQ(plot.xAxis->label(), "Log10 n_1 [m-3]");
+    EXPECT_EQ(TAxisTitle::Of(plot.xAxis)->Caption(), "Log10 n_1 [m-3]");
     EXPECT_EQ(plot.yAxis->label(), "Temperature [K]");
 }
 
@@ -123,7 +124,7 @@ TEST(ContourPlot, NoScaleWithoutMapAndNoCrossHairInImages) {
     EXPECT_EQ(QImage(with), QImage(without));
     // For print: the picture at 300 dpi (the screen's 96 dpi scaled), marked with it.
     const QString print = folder.filePath("print.png");
-    SavePlotImage(plot, print, 300);
+    SavePlotImage(plot, print, ScreenImageSize(plot.size(), 300));
     const QImage printed(print);
     EXPECT_EQ(printed.size(), QSize(938, 938));
     EXPECT_EQ(printed.dotsPerMeterX(), 11811);
