@@ -20,12 +20,12 @@ namespace {
 // The lines of text the problems show; more scroll.
 constexpr int kProblemLinesShown = 2;
 
-// The abscissa's caption: "x / kW" for ar_0.5kW, the text after the number being its unit;
+// The abscissa's caption: "x [kW]" for ar_0.5kW, the text after the number being its unit;
 // "x (argon)" for argon_5e16, whose names carry no unit.
 QString SeriesCaption(const TSeriesAxis& axis) {
     if (axis.Caption.empty())
         return QStringLiteral("x");
-    return (axis.CaptionIsUnit ? QStringLiteral("x / %1") : QStringLiteral("x (%1)"))
+    return (axis.CaptionIsUnit ? QStringLiteral("x [%1]") : QStringLiteral("x (%1)"))
         .arg(QString::fromStdString(axis.Caption));
 }
 

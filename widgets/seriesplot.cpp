@@ -108,6 +108,16 @@ QCPRange ValueRange(const TSeriesPlot::TSeries& series, bool temperature, bool l
     return QCPRange(low - room, high + room);
 }
 
+// The density axis's title: n_1, or in a series with free levels the densities n_k.
+void DensityTitle(QCPAxis* axis, bool free) {
+    if (free)
+        TAxisTitle::Of(axis)->Set(QStringLiteral("n_k [m-3]"),
+                                  QStringLiteral("<i>n</i><sub>k</sub> [m<sup>−3</sup>]"));
+    else
+        TAxisTitle::Of(axis)->Set(QStringLiteral("n_1 [m-3]"),
+                                  QStringLiteral("<i>n</i><sub>1</sub> [m<sup>−3</sup>]"));
+}
+
 void InLegend(QCPGraph* graph, bool shown) {
     if (shown)
         graph->addToLegend();
@@ -119,8 +129,8 @@ void InLegend(QCPGraph* graph, bool shown) {
 
 TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     setBackground(Qt::white);
-    new TAxisTitle(yAxis, QStringLiteral("n_1 [m-3]"),
-                   QStringLiteral("<i>n</i><sub>1</sub> [m<sup>−3</sup>]"));
+    new TAxisTitle(yAxis, QString(), QString());
+    DensityTitle(yAxis, false);
     yAxis->setNumberFormat(QStringLiteral("gb"));
     new TAxisTitle(yAxis2, QStringLiteral("T_exc [K]"),
                    QStringLiteral("<i>T</i><sub>exc</sub> [K]"));
@@ -131,12 +141,12 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
     yAxis2->ticker()->setTickCount(4);
 
     densities_ =
-        PointSeries(xAxis, yAxis, QStringLiteral("n_1"), QCPScatterStyle::ssDisc, kDensityColour);
+        PointSeries(xAxis, yAxis, QStringLiteral("n₁"), QCPScatterStyle::ssDisc, kDensityColour);
     densityBars_ = ErrorBars(densities_, kDensityColour);
     temperatures_ = PointSeries(xAxis, yAxis2, QStringLiteral("T_exc"), QCPScatterStyle::ssSquare,
                                 kTemperatureColour);
     temperatureBars_ = ErrorBars(temperatures_, kTemperatureColour);
-    flaggedDensities_ = HollowPoints(xAxis, yAxis, QStringLiteral("n_1 flagged"),
+    flaggedDensities_ = HollowPoints(xAxis, yAxis, QStringLiteral("n₁ flagged"),
                                      QCPScatterStyle::ssCircle, kDensityColour);
     flaggedTemperatures_ = HollowPoints(xAxis, yAxis2, QStringLiteral("T_exc flagged"),
                                         QCPScatterStyle::ssSquare, kTemperatureColour);
@@ -168,7 +178,8 @@ void TSeriesPlot::MakeLevelGraphs(int count) {
     levelBars_.clear();
     for (int k = 0; k < count; ++k) {
         const QColor colour = kLevelColours[k % std::size(kLevelColours)];
-        levels_.append(PointSeries(xAxis, yAxis, QStringLiteral("n_%1 (free)").arg(k + 1),
+        levels_.append(PointSeries(xAxis, yAxis,
+                                   QStringLiteral("n%1 (free)").arg(QChar(0x2080 + k + 1)),
                                    kLevelShapes[k % std::size(kLevelShapes)], colour));
         levelBars_.append(ErrorBars(levels_.back(), colour));
     }
@@ -230,6 +241,7 @@ void TSeriesPlot::Show(const TSeries& series) {
         levelBars_[k]->setData(levels[k].Errors);
     }
     const bool free = series.FreeLevels > 0;
+    DensityTitle(yAxis, free);
     densities_->setVisible(!free);
     densityBars_->setVisible(!free);
     InLegend(densities_, !free);

@@ -48,8 +48,8 @@ TEST(AxisTitle, RichTitlesBesideTheTickLabels) {
     TSeriesPlot series;
     series.resize(500, 300);
     TSeriesPlot::TSeries shown;
-    shown.Points = {{1, 1e16, 1e15, true, 3000, 100, false},
-                    {2, 2e16, 1e15, true, 3500, 100, false}};
+    shown.Points = {{1, 1e16, 1e15, true, 3000, 100, false, 0, false, {}},
+                    {2, 2e16, 1e15, true, 3500, 100, false, 1, false, {}}};
     shown.FromX = 1;
     shown.ToX = 2;
     series.Show(shown);
