@@ -100,7 +100,7 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
             for (const TFreeLevel& level : entry.Free->Free.Levels)
                 point.Levels.append({level.Determined, static_cast<double>(level.Density),
                                      static_cast<double>(level.Uncertainty.value_or(0))});
-            series.FreeLevels = std::max<int>(series.FreeLevels, point.Levels.size());
+            series.FreeLevels = std::max(series.FreeLevels, static_cast<int>(point.Levels.size()));
         }
         series.Points.append(point);
     }

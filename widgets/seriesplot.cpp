@@ -218,7 +218,7 @@ void TSeriesPlot::Show(const TSeries& series) {
                 temperatures.Add(p.X + apart, p.Temperature, p.TemperatureUncertainty);
         }
         if (series.FreeLevels > 0) {
-            for (int k = 0; k < std::min<int>(p.Levels.size(), series.FreeLevels); ++k)
+            for (int k = 0; k < std::min(static_cast<int>(p.Levels.size()), series.FreeLevels); ++k)
                 if (p.Levels[k].Determined)
                     levels[k].Add(p.X - apart, p.Levels[k].Density, p.Levels[k].Uncertainty);
         } else if (p.Flagged) {
