@@ -25,6 +25,8 @@ constexpr double kStub = 3;
 constexpr double kPadding = 3;
 // The smallest type, in pixels, the marks are set in: about 7 pt on a 96 dpi screen.
 constexpr int kMinPixels = 9;
+// The most of the plot's height the strip takes.
+constexpr double kMostOfHeight = 0.4;
 
 // Centres at least `pitch` apart, each as near its wanted place as the others allow: marks
 // that would overlap move as one group, centred on their wanted places, and every group keeps
@@ -88,35 +90,36 @@ int TBarMarks::StripHeight() const {
     return Layout().Height;
 }
 
-QString TBarMarks::HiddenList() const {
+QStringList TBarMarks::HiddenTexts() const {
     QStringList texts;
     for (int i : hidden_)
         texts.append(marks_[i].Text);
-    return texts.join(QStringLiteral(", "));
+    return texts;
 }
 
 const TBarMarks::TLayout& TBarMarks::Layout() const {
-    const double width = parentPlot()->viewport().width() - 2 * kGap;
-    if (layout_.Width != width || layout_.PlotFont != parentPlot()->font())
-        layout_ = MakeLayout(width);
+    const QRect plot = parentPlot()->viewport();
+    const QSizeF room(plot.width() - 2 * kGap, plot.height() * kMostOfHeight);
+    if (layout_.Room != room || layout_.PlotFont != parentPlot()->font())
+        layout_ = MakeLayout(room);
     return layout_;
 }
 
 // The first that fits of: one row in the plot's type, one row in smaller type, two rows in
-// the plot's or smaller type; else two rows of the smallest type, of the strongest lines.
-TBarMarks::TLayout TBarMarks::MakeLayout(double width) const {
+// the plot's or smaller type; else two rows (one if two are too high) of the smallest type, of
+// the strongest lines.
+TBarMarks::TLayout TBarMarks::MakeLayout(QSizeF room) const {
     TLayout layout;
-    layout.Width = width;
+    layout.Room = room;
     layout.PlotFont = parentPlot()->font();
     const qsizetype n = marks_.size();
     if (n == 0)
         return layout;
-    const QFont& plotFont = layout.PlotFont;
-    const int largest = QFontInfo(plotFont).pixelSize();
+    const int largest = QFontInfo(layout.PlotFont).pixelSize();
     const int smallest = std::min(kMinPixels, largest);
     const auto measure = [&](int rows, int pixels) {
         layout.Rows = rows;
-        layout.Font = plotFont;
+        layout.Font = layout.PlotFont;
         layout.Font.setPixelSize(pixels);
         const QRectF ink = QFontMetricsF(layout.Font).tightBoundingRect(characters_);
         layout.Ink = ink.height();
@@ -125,36 +128,44 @@ TBarMarks::TLayout TBarMarks::MakeLayout(double width) const {
                                  : std::max((layout.Ink + kGap) / 2, layout.Ink / 2 + kPassing);
     };
     const auto fits = [&](qsizetype count) {
-        return static_cast<double>(count - 1) * layout.Pitch + layout.Ink <= width;
+        return static_cast<double>(count - 1) * layout.Pitch + layout.Ink <= room.width();
     };
-    bool found = false;
-    for (int rows = 1; rows <= 2 && !found; ++rows)
-        for (int pixels = largest; pixels >= smallest && !found; --pixels) {
-            measure(rows, pixels);
-            found = fits(n);
-        }
+    // The strip's height for the shown marks, with a line for the hint or without.
+    const auto height = [&](bool hint) {
+        const QFontMetricsF metrics(layout.Font);
+        layout.Longest = 0;
+        for (qsizetype i = 0; i < n; ++i)
+            if (layout.Shown[i])
+                layout.Longest =
+                    std::max(layout.Longest, metrics.horizontalAdvance(marks_[i].Text));
+        layout.Height = static_cast<int>(
+            std::ceil(kLeaderHeight + 1 + layout.Rows * (layout.Longest + kRowGap) - kRowGap +
+                      kPadding + (hint ? metrics.height() + kRowGap : 0)));
+        return layout.Height;
+    };
     layout.Shown = QVector<bool>(n, true);
-    if (!found) {
-        measure(2, smallest);
-        qsizetype room = 0;
-        while (room < n && fits(room + 1))
-            ++room;
-        QVector<int> order(n);
-        std::iota(order.begin(), order.end(), 0);
-        std::stable_sort(order.begin(), order.end(),
-                         [this](int a, int b) { return marks_[a].Weight > marks_[b].Weight; });
-        for (qsizetype k = room; k < n; ++k)
-            layout.Shown[order[k]] = false;
-    }
-    const QFontMetricsF metrics(layout.Font);
-    for (qsizetype i = 0; i < n; ++i)
-        if (layout.Shown[i])
-            layout.Longest = std::max(layout.Longest, metrics.horizontalAdvance(marks_[i].Text));
-    double height =
-        kLeaderHeight + 1 + layout.Rows * layout.Longest + (layout.Rows - 1) * kRowGap + kPadding;
-    if (!found)
-        height += metrics.height() + kRowGap;
-    layout.Height = static_cast<int>(std::ceil(height));
+    for (int rows = 1; rows <= 2; ++rows)
+        for (int pixels = largest; pixels >= smallest; --pixels) {
+            measure(rows, pixels);
+            if (fits(n) && height(false) <= room.height())
+                return layout;
+        }
+    if (height(true) > room.height())
+        measure(1, smallest);
+    qsizetype shown = 0;
+    while (shown < n && fits(shown + 1))
+        ++shown;
+    // A line of no known strength counts as the weakest.
+    const auto strength = [this](int i) {
+        return std::isnan(marks_[i].Weight) ? -INFINITY : marks_[i].Weight;
+    };
+    QVector<int> order(n);
+    std::iota(order.begin(), order.end(), 0);
+    std::stable_sort(order.begin(), order.end(),
+                     [&strength](int a, int b) { return strength(a) > strength(b); });
+    for (qsizetype k = shown; k < n; ++k)
+        layout.Shown[order[k]] = false;
+    height(true);
     return layout;
 }
 

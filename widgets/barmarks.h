@@ -7,11 +7,14 @@
 // Where the strip is too narrow for all marks in one row of the plot's type, they are set in
 // smaller type down to a readable minimum, then in two staggered rows (the joining lines of the
 // upper row pass between the texts of the lower one), and only then are the marks of the
-// weakest lines left out, a hint in the strip saying how many.
+// weakest lines left out, a hint in the strip saying how many. The strip takes at most 40 % of
+// the plot's height where it can: else the marks are set in fewer rows or smaller type.
 
 #include <QFont>
 #include <QRectF>
+#include <QSizeF>
 #include <QString>
+#include <QStringList>
 #include <QVector>
 
 #include <qcustomplot.h>
@@ -32,7 +35,7 @@ public:
     // Replaces the marks by these, given in ascending order of their keys.
     void Set(QVector<TMark> marks);
     // The height of the strip the marks need above the plotting area at the plot's present
-    // width, 0 without marks.
+    // size, 0 without marks.
     int StripHeight() const;
     // Where the texts of the shown marks stood in the last drawing, in ascending order of
     // their keys.
@@ -41,8 +44,8 @@ public:
     int HiddenCount() const { return static_cast<int>(hidden_.size()); }
     const QString& Hint() const { return hint_; }
     const QRectF& HintRect() const { return hintRect_; }
-    // The texts of the marks left out, for a tool tip over the hint; empty when none is.
-    QString HiddenList() const;
+    // The texts of the marks left out, in ascending order of their keys.
+    QStringList HiddenTexts() const;
 
 protected:
     void applyDefaultAntialiasingHint(QCPPainter* painter) const override;
@@ -50,9 +53,9 @@ protected:
     QRect clipRect() const override;
 
 private:
-    // How the marks are set for a strip of a given width.
+    // How the marks are set in a strip of at most a given width and height.
     struct TLayout {
-        double Width = -1;
+        QSizeF Room{-1, -1};
         QFont PlotFont; // the plot's type, of which Font is a size
         QFont Font;
         int Rows = 1;
@@ -64,9 +67,9 @@ private:
         int Height = 0;      // of the strip
     };
 
-    // The layout for the present width, made anew only when the width or the marks change.
+    // The layout for the plot's present size, made anew only when it or the marks change.
     const TLayout& Layout() const;
-    TLayout MakeLayout(double width) const;
+    TLayout MakeLayout(QSizeF room) const;
 
     QVector<TMark> marks_;
     QString characters_; // every character of the marks' texts, once

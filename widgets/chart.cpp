@@ -272,14 +272,19 @@ bool TZeltChart::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip)
         return QCustomPlot::event(event);
     const auto* help = static_cast<QHelpEvent*>(event);
-    if (marks_->HintRect().contains(help->pos()))
-        QToolTip::showText(help->globalPos(),
-                           QStringLiteral("Marks left out for want of room, of the weakest "
-                                          "lines: %1")
-                               .arg(marks_->HiddenList()),
-                           this);
-    else
+    if (!marks_->HintRect().contains(help->pos())) {
         QToolTip::hideText();
+        return true;
+    }
+    // Ten to a line, and of thousands left out a screenful.
+    constexpr qsizetype kNamed = 60;
+    const QStringList texts = marks_->HiddenTexts();
+    QString tip = QStringLiteral("Marks left out for want of room, of the weakest lines:");
+    for (qsizetype i = 0; i < std::min(texts.size(), kNamed); ++i)
+        tip += (i % 10 == 0 ? QStringLiteral("\n") : QStringLiteral(", ")) + texts[i];
+    if (texts.size() > kNamed)
+        tip += QStringLiteral(" and %1 more").arg(texts.size() - kNamed);
+    QToolTip::showText(help->globalPos(), tip, this);
     return true;
 }
 
