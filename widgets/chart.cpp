@@ -272,10 +272,8 @@ bool TZeltChart::event(QEvent* event) {
     if (event->type() != QEvent::ToolTip)
         return QCustomPlot::event(event);
     const auto* help = static_cast<QHelpEvent*>(event);
-    if (!marks_->HintRect().contains(help->pos())) {
-        QToolTip::hideText();
-        return true;
-    }
+    if (!marks_->HintRect().contains(help->pos()))
+        return QCustomPlot::event(event);
     // Ten to a line, and of thousands left out a screenful.
     constexpr qsizetype kNamed = 60;
     const QStringList texts = marks_->HiddenTexts();
