@@ -4,6 +4,9 @@
 #include "common/format.h"
 #include "widgets/barmarks.h"
 
+#include <QHelpEvent>
+#include <QToolTip>
+
 #include <algorithm>
 #include <cmath>
 
@@ -192,11 +195,7 @@ void TZeltChart::ClearSeries() {
 
 void TZeltChart::SetMeasured(const QVector<TColouredBars::TBar>& bars) {
     measured_->SetBars(bars);
-    QVector<TBarMarks::TMark> marks;
-    marks.reserve(bars.size());
-    for (const TColouredBars::TBar& bar : measured_->Bars())
-        marks.append({bar.Key, QString::fromStdString(FloatToStr(bar.Key))});
-    marks_->Set(std::move(marks));
+    MarkBars();
 }
 
 void TZeltChart::SetFitted(const QVector<double>& wavelengths, const QVector<double>& fractions) {
@@ -224,10 +223,14 @@ void TZeltChart::FollowDodgedBars() {
             key = shown(key);
         graph->setData(keys, points->Fractions);
     }
+    MarkBars();
+}
+
+void TZeltChart::MarkBars() {
     QVector<TBarMarks::TMark> marks;
-    marks.reserve(bars.size());
-    for (const TColouredBars::TBar& bar : bars)
-        marks.append({bar.Shown, QString::fromStdString(FloatToStr(bar.Key))});
+    marks.reserve(measured_->Bars().size());
+    for (const TColouredBars::TBar& bar : measured_->Bars())
+        marks.append({bar.Shown, QString::fromStdString(FloatToStr(bar.Key)), bar.Value});
     marks_->Set(std::move(marks));
 }
 
@@ -257,8 +260,30 @@ void TZeltChart::Redraw() {
     // The bars' width is a share of the plotting area, so in wavelengths it follows the axis.
     measured_->Dodge(measured_->width() * xAxis->range().size());
     FollowDodgedBars();
-    axisRect()->setMinimumMargins(QMargins(0, marks_->StripHeight(), 0, 0));
     replot();
+}
+
+void TZeltChart::updateLayout() {
+    axisRect()->setMinimumMargins(QMargins(0, marks_->StripHeight(), 0, 0));
+    QCustomPlot::updateLayout();
+}
+
+bool TZeltChart::event(QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return QCustomPlot::event(event);
+    const auto* help = static_cast<QHelpEvent*>(event);
+    if (!marks_->HintRect().contains(help->pos()))
+        return QCustomPlot::event(event);
+    // Ten to a line, and of thousands left out a screenful.
+    constexpr qsizetype kNamed = 60;
+    const QStringList texts = marks_->HiddenTexts();
+    QString tip = QStringLiteral("Marks left out for want of room, of the weakest lines:");
+    for (qsizetype i = 0; i < std::min(texts.size(), kNamed); ++i)
+        tip += (i % 10 == 0 ? QStringLiteral("\n") : QStringLiteral(", ")) + texts[i];
+    if (texts.size() > kNamed)
+        tip += QStringLiteral(" and %1 more").arg(texts.size() - kNamed);
+    QToolTip::showText(help->globalPos(), tip, this);
+    return true;
 }
 
 } // namespace zelt

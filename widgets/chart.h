@@ -67,6 +67,12 @@ signals:
     // The axis values under the mouse: wavelength (nm) and branching fraction.
     void MouseAt(double wavelength, double fraction);
 
+protected:
+    // Every layout, also of an image saved at another size, leaves the marks their strip.
+    void updateLayout() override;
+    // Over the hint of left-out marks a tool tip names them.
+    bool event(QEvent* event) override;
+
 private:
     // The points of a graph at their wavelengths, before FollowDodgedBars.
     struct TPoints {
@@ -76,6 +82,8 @@ private:
     void ScaleWavelengthAxis();
     // The fitted and free points, and the marks, where their bars are drawn.
     void FollowDodgedBars();
+    // Marks each bar where it is drawn.
+    void MarkBars();
 
     TColouredBars* measured_;
     QCPGraph* fitted_;

@@ -5,6 +5,7 @@
 
 #include "shell/imagesizedialog.h"
 #include "tests/shell/windowtest.h"
+#include "tests/widgets/crowdedchart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
 
@@ -75,6 +76,26 @@ TEST_F(WindowTest, ScreenshotsAfterAMapAndAFit) {
         QApplication::processEvents();
         EXPECT_EQ(plots->height(), unfolded);
         EXPECT_FALSE(Control<QWidget>("MapBtn")->visibleRegion().isEmpty());
+    }
+}
+
+// The chart of a crowded spectrum, 120 lines, on a small and a large screen.
+TEST_F(WindowTest, ScreenshotsOfACrowdedChart) {
+    folders_.WriteConfig();
+    Open();
+    ReadThroughDialog(folders_.WriteMeasurement("argon.txt", test::FiveLines));
+    Chart()->SetMeasured(test::ManyLines(120));
+    Chart()->SetFitted({}, {});
+    Chart()->SetFree({}, {});
+    Chart()->Redraw();
+    Window().show();
+    for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
+        Window().resize(size);
+        Save(Window(), QStringLiteral("zeltfit-%1x%2-chart-120-lines.png")
+                           .arg(size.width())
+                           .arg(size.height()));
+        test::ExpectMarksApart(*Chart());
+        EXPECT_EQ(Chart()->Marks()->TextRects().size() + Chart()->Marks()->HiddenCount(), 120);
     }
 }
 

@@ -1,7 +1,14 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/chart.h"
 
+#include "common/format.h"
+#include "tests/widgets/crowdedchart.h"
 #include "widgets/barmarks.h"
+
+#include <QDir>
+#include <QHelpEvent>
+#include <QSet>
+#include <QToolTip>
 
 #include <gtest/gtest.h>
 
@@ -96,6 +103,58 @@ TEST(ZeltChart, WavelengthMarksNeverOverlapEachOtherOrTheBars) {
         // In the order of their bars, so that the joining lines never cross.
         for (int i = 1; i < marks.size(); ++i)
             EXPECT_LT(marks[i - 1].left(), marks[i].left()) << i;
+    }
+}
+
+// 120 lines, some closer than a bar's width, in two rows: on a narrow chart in small type, the
+// weakest left out and counted; on the chart of a 1680x1000 window all shown.
+TEST(ZeltChart, ManyMarksKeepApartOrAreCounted) {
+    const QVector<TColouredBars::TBar> bars = test::ManyLines(120);
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    QDir().mkpath(folder);
+    for (const QSize size : {QSize(430, 330), QSize(1000, 480)}) {
+        TZeltChart chart;
+        chart.resize(size);
+        chart.SetMeasured(bars);
+        chart.Redraw();
+        EXPECT_TRUE(
+            chart.toPixmap(size.width(), size.height())
+                .save(folder + QStringLiteral("/chart-120-lines-%1.png").arg(size.width())));
+        test::ExpectMarksApart(chart);
+        const QVector<QRectF>& marks = chart.Marks()->TextRects();
+        const int hidden = chart.Marks()->HiddenCount();
+        EXPECT_EQ(marks.size() + hidden, 120);
+        // In two rows: the upper ones' texts begin where the lower ones' end.
+        QSet<double> starts;
+        for (const QRectF& mark : marks)
+            starts.insert(mark.bottom());
+        EXPECT_EQ(starts.size(), 2);
+        if (size.width() > 900) {
+            EXPECT_EQ(hidden, 0);
+            EXPECT_EQ(chart.Marks()->Hint(), "");
+            continue;
+        }
+        EXPECT_GT(hidden, 0);
+        EXPECT_GE(marks.size(), 70);
+        EXPECT_EQ(chart.Marks()->Hint(), QStringLiteral("%1 marks hidden").arg(hidden));
+        const QStringList left = chart.Marks()->HiddenTexts();
+        ASSERT_EQ(left.size(), hidden);
+        double weakestShown = 1, strongestLeft = 0;
+        for (const TColouredBars::TBar& bar : chart.Measured()->Bars()) {
+            if (left.contains(QString::fromStdString(FloatToStr(bar.Key))))
+                strongestLeft = std::max(strongestLeft, bar.Value);
+            else
+                weakestShown = std::min(weakestShown, bar.Value);
+        }
+        EXPECT_LE(strongestLeft, weakestShown);
+        const QPoint hint = chart.Marks()->HintRect().center().toPoint();
+        QHelpEvent help(QEvent::ToolTip, hint, chart.mapToGlobal(hint));
+        QCoreApplication::sendEvent(&chart, &help);
+        const QString tip = QToolTip::text();
+        EXPECT_TRUE(tip.startsWith("Marks left out for want of room, of the weakest lines:\n" +
+                                   left.first() + ", "));
+        EXPECT_TRUE(tip.endsWith(", " + left.last()));
+        EXPECT_EQ(tip.count('\n'), (hidden + 9) / 10);
     }
 }
 
