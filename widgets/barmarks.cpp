@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <limits>
 #include <numeric>
 #include <vector>
 
@@ -157,7 +158,8 @@ TBarMarks::TLayout TBarMarks::MakeLayout(QSizeF room) const {
         ++shown;
     // A line of no known strength counts as the weakest.
     const auto strength = [this](int i) {
-        return std::isnan(marks_[i].Weight) ? -INFINITY : marks_[i].Weight;
+        return std::isnan(marks_[i].Weight) ? -std::numeric_limits<double>::infinity()
+                                            : marks_[i].Weight;
     };
     QVector<int> order(n);
     std::iota(order.begin(), order.end(), 0);
@@ -214,7 +216,7 @@ void TBarMarks::draw(QCPPainter* painter) {
     }
     // A mark goes into the lower row where it keeps a row's distance from the last one there;
     // else into the upper one, where it then always does, its neighbours being a pitch apart.
-    double lastLower = -INFINITY;
+    double lastLower = -std::numeric_limits<double>::infinity();
     for (int k = 0; k < shown.size(); ++k) {
         const double bar = bars[k], centre = centres[k];
         const bool lower = layout.Rows == 1 || centre - lastLower >= layout.Ink + kGap - 1e-6;
