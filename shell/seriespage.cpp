@@ -131,9 +131,13 @@ void TSeriesPage::AddEntryActions(QMenu& menu) {
     }
     if (excluding)
         menu.addAction(QStringLiteral("Include every file again"), this, [this] {
+            // Each request shows the series anew, which replaces entries_.
+            std::vector<std::size_t> excluded;
             for (std::size_t i = 0; i < entries_.size(); ++i)
                 if (entries_[i].Excluded)
-                    emit ExclusionRequested(i, false);
+                    excluded.push_back(i);
+            for (const std::size_t i : excluded)
+                emit ExclusionRequested(i, false);
         });
 }
 

@@ -194,6 +194,13 @@ TEST_F(SeriesTest, FreeLevelsPlotEveryLevelAndAnExcludedFileIsSavedAsSuch) {
               "u(n_3)/m-3 free n_4/m-3 free u(n_4)/m-3 free RSS F p");
     EXPECT_EQ(row[free].toStdString(),
               TsvNumber(static_cast<double>(argon.Free->Free.Levels[1].Density)));
+
+    QMenu again;
+    page->AddEntryActions(again);
+    ASSERT_EQ(again.actions().back()->text(), "Include every file again");
+    again.actions().back()->trigger();
+    EXPECT_FALSE(Entries()[3].Excluded);
+    EXPECT_EQ(plot->Excluded()->dataCount(), 0);
 }
 
 // The window is drawn once at the end, not per file: "Fit all files" takes at most twice the
