@@ -9,6 +9,8 @@ namespace zelt {
 
 namespace {
 
+// Where the labels end below the top of the plotting area, as a share of its height.
+constexpr double kLabelTop = 0.01;
 const QColor kSpectrumColour(30, 30, 30);
 
 // A rectangle across the whole height of the plotting area from x = low to x = high (nm).
@@ -57,7 +59,8 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     axisRect()->setRangeDrag(Qt::Horizontal);
     axisRect()->setRangeZoom(Qt::Horizontal);
     connect(this, &QCustomPlot::mouseDoubleClick, this, [this] { ShowAll(); });
-    connect(this, &QCustomPlot::beforeReplot, this, [this] { SpreadLabels(); });
+    // The labels follow the layout of each drawing: the area's width and height.
+    connect(this, &QCustomPlot::afterLayout, this, [this] { SpreadLabels(); });
     connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
         emit MouseAt(xAxis->pixelToCoord(event->position().x()),
                      yAxis->pixelToCoord(event->position().y()));
@@ -89,27 +92,33 @@ void TSpectrumPlot::Reset() {
     marks_ = 0;
 }
 
-// A label standing upright at the top of the plotting area, at x (nm).
+// A label standing upright from just below the top of the plotting area, at x (nm).
 void TSpectrumPlot::AddLabel(double x, const QString& text, const QColor& colour) {
     auto* label = new QCPItemText(this);
     label->position->setTypeY(QCPItemPosition::ptAxisRectRatio);
-    label->position->setCoords(x, 0.01);
+    label->position->setCoords(x, kLabelTop);
     label->setPositionAlignment(Qt::AlignRight | Qt::AlignVCenter);
     label->setRotation(-90);
     label->setText(text);
     label->setColor(colour.darker(130));
+    // Readable over the shaded windows and the spectrum, which show faintly through.
+    label->setBrush(QColor(255, 255, 255, 170));
     QFont font = this->font();
     font.setPixelSize(10);
     label->setFont(font);
     labels_.append(label);
 }
 
-// From left to right, a label closer than its text's height to the last one shown is hidden.
+// From left to right, a label closer than its text's height to the last one shown is hidden,
+// and so is one longer than the plotting area is high, which would be cut at its top.
 void TSpectrumPlot::SpreadLabels() {
     double last = -1e300;
+    const double room = axisRect()->height() * (1 - kLabelTop);
     for (QCPItemText* label : labels_) {
         const double x = xAxis->coordToPixel(label->position->key());
-        const bool shown = x - last >= QFontMetricsF(label->font()).height();
+        const QFontMetricsF metrics(label->font());
+        const bool shown =
+            x - last >= metrics.height() && metrics.horizontalAdvance(label->text()) <= room;
         label->setVisible(shown);
         if (shown)
             last = x;
