@@ -7,6 +7,7 @@
 #include "app/settings.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/likelihood.h"
 
 #include <cstdint>
 #include <string>
@@ -25,6 +26,9 @@ struct TMapArguments {
     double FromLogDensity, ToLogDensity, FromTemperature, ToTemperature;
 };
 TMapArguments MapArguments(const TCommandSettings& settings);
+
+// The map's range as the likelihood fit searches it.
+TSearchRange SearchRange(const TCommandSettings& settings);
 
 // The parameter vector of "Create map": gas temperature, path, mass in kg, populated levels.
 TParamVector MapParameters(const TCommandSettings& settings);
@@ -63,8 +67,9 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
                              TReportList& report,
                              const std::function<void(const TFitResult&)>& boltzmannDone = {});
 
-// The line of the F-test of a free fit, e.g. "Boltzmann S = 2.199E-004 (2 parameters), free
-// S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005).
+// The line of the test of a free fit, e.g. "Boltzmann chi2 = 2.199E-004 (2 parameters), free
+// chi2 = 7.113E-005 (4 parameters, nu = 15), noise relative, u(I) = s I, s from the fit: F =
+// 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005; LR in place of F for given uncertainties).
 std::string ComparisonText(const TFreeLevelsRun& run);
 
 // The fit log "zeltfit.txt" in the user's own temporary folder (UserTemporaryFolder), whose

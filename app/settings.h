@@ -15,6 +15,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelt {
 
@@ -35,6 +36,9 @@ struct TCommandSettings {
     long double Path = 1;             // m
     long double AtomicMass = 0;       // atomic mass units
     std::int32_t Boltzmax = 1;
+    // A fit with free lower levels: the numbers (from 1) of the levels free, the others tied
+    // by Boltzmann balance; empty for every populated level.
+    std::vector<std::int32_t> FreeLevels;
 };
 
 enum class TSettingKind { Real, Integer };

@@ -1,0 +1,200 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+// The likelihood of the measured intensities. The fractions of one upper level add up to 1 and
+// scale with the noise of the intensities they are made of, so they are neither independent nor
+// of equal scatter; the intensities are. With q_i = I_i lambda_i (the photon rate, the program's
+// unit), sigma_i its standard uncertainty and b_i(theta) the model's fraction of line i,
+//     chi^2(theta) = sum_k min_Q_k sum_{i in k} ((q_i - Q_k b_i(theta)) / sigma_i)^2,
+// one free total Q_k per upper level k, profiled out analytically:
+//     Q_k = sum_i q_i b_i / sigma_i^2 / sum_i b_i^2 / sigma_i^2.
+// For Gaussian noise chi^2 is -2 ln L up to a constant, and it takes
+//     nu = lines - upper levels with lines - fitted parameters
+// degrees of freedom. The fit minimises it over log10 n_1 (and T_exc when asked), starting from
+// the best point of a coarse grid over the map's range and polished by the minimiser.
+
+#include "linemodel/atomicdata.h"
+
+#include <cstdint>
+#include <functional>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace zelt {
+
+// Where sigma_i comes from.
+enum class TNoiseModel : std::int32_t {
+    // The standard uncertainties u(I_i) in the table beside the measurement file: sigma_i =
+    // u(I_i) lambda_i. chi^2 is then absolute: a goodness-of-fit p-value, no scaling.
+    Given,
+    // Relative: sigma_i = s q_i, the same relative scatter s for every line, estimated from the
+    // fit as s^2 = chi^2_1 / nu (chi^2_1 computed with s = 1).
+    Relative
+};
+
+// The probability of the one-parameter intervals and the quoted standard uncertainties.
+inline constexpr double kQuoteLevel = 0.683;
+
+// The measured intensities of the selected lines that a likelihood takes: the lines with a
+// measured fraction above 0 and a transition probability above 0 (a line with A = 0 has no
+// model fraction), and with the given noise an uncertainty above 0.
+class TIntensityData {
+public:
+    explicit TIntensityData(const TAtomicData& data);
+
+    TNoiseModel Noise() const { return noise_; }
+    std::int32_t Lines() const { return static_cast<std::int32_t>(lines_.size()); }
+    std::int32_t UpperLevels() const { return upperLevels_; }
+    // nu for `parameters` fitted parameters.
+    std::int32_t DegreesOfFreedom(std::int32_t parameters) const {
+        return Lines() - upperLevels_ - parameters;
+    }
+    // The index in SelectedLines of line k of the likelihood.
+    std::int32_t Selected(std::int32_t k) const {
+        return lines_[static_cast<std::size_t>(k)].Index;
+    }
+    // q_k / sigma_k, the measurement in units of its uncertainty (1 for the relative noise).
+    long double Observed(std::int32_t k) const;
+    // Q b_k / sigma_k for the model fractions b of every selected line (SelectedLines order),
+    // Q the profiled total of line k's upper level.
+    void Expected(const TCheckedVector<long double>& fractions,
+                  TCheckedVector<long double>& out) const;
+    // chi^2 for those fractions.
+    long double ChiSquare(const TCheckedVector<long double>& fractions) const;
+    // Whether level j is the lower level of a line whose upper level has a second line here:
+    // only then does its density move chi^2.
+    bool Absorbs(std::int32_t j) const;
+
+private:
+    struct TUsedLine {
+        std::int32_t Index;      // in SelectedLines
+        std::int32_t Group;      // the upper level, numbered 0 .. upperLevels_ - 1
+        long double Rate, Sigma; // q = I lambda and its sigma
+    };
+    TNoiseModel noise_;
+    std::vector<TUsedLine> lines_;
+    std::int32_t upperLevels_ = 0;
+    std::vector<std::int32_t> absorbing_; // lower levels, ascending
+};
+
+// The noise model as every output states it: "u(I) given beside the measurement
+// (NAME.lines.tsv)", or "relative, u(I) = s I, s = 1.07 % from the fit" (without the value
+// where s is not known).
+std::string NoiseModelText(TNoiseModel noise, const std::optional<long double>& scale = {});
+
+// The model fractions of every selected line for a parameter vector, in SelectedLines order;
+// raises EMathError where the model cannot compute them.
+using TModelFractions =
+    std::function<void(const TParamVector& q, TCheckedVector<long double>& fractions)>;
+
+// The fractions of the Boltzmann model, ModelBF, the model the specified fit uses.
+TModelFractions BoltzmannFractions(TAtomicData& data);
+
+// chi^2 as a function of some slots of a parameter vector, the others held.
+class TChiSquare {
+public:
+    TChiSquare(const TIntensityData& data, TModelFractions fractions)
+        : data_(data), fractions_(std::move(fractions)) {}
+    const TIntensityData& Data() const { return data_; }
+    // chi^2 at q; +infinity where the model cannot compute it.
+    long double operator()(const TParamVector& q);
+    // Q b_k / sigma_k of every line at q, into `out`; false where the model cannot compute it.
+    bool Expected(const TParamVector& q, TCheckedVector<long double>& out);
+
+private:
+    const TIntensityData& data_;
+    TModelFractions fractions_;
+    TCheckedVector<long double> scratch_;
+};
+
+// The minimum of chi^2 over the slots `free` from `start` (the other slots held), found by the
+// minimiser with central differences; the vector holds it in those slots.
+struct TChiSquareMinimum {
+    TParamVector Params;
+    long double ChiSquare = 0;
+    std::int32_t ReturnCode = -1;
+};
+TChiSquareMinimum MinimiseChiSquare(TChiSquare& chi2, const TParamVector& start,
+                                    const std::vector<std::int32_t>& free,
+                                    std::int32_t iterationLimit = 200);
+
+// The covariance of the slots `free` at the minimum q: V = 2 H^-1 scale, H the Hessian of
+// chi^2 by central differences one standard uncertainty wide (each slot's own, from its second
+// difference over a small step; at most 0.3 of the slot's value or 0.3), scale = 1 for given
+// uncertainties and s^2 = chi^2_min / nu for the relative noise. Row by row, element (i, k) at
+// i * size + k; absent unless H is positive definite.
+std::optional<std::vector<long double>> ChiSquareCovariance(TChiSquare& chi2, const TParamVector& q,
+                                                            const std::vector<std::int32_t>& free,
+                                                            long double scale);
+
+// The factor that turns 2 H^-1 into the covariance: 1 for given uncertainties (nu >= 0), the
+// estimated s^2 = chi^2 / nu for the relative noise (nu >= 1); absent otherwise.
+std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, std::int32_t nu);
+
+// The rise of chi^2 above its minimum chi2min that bounds a region of `parameters` parameters
+// at `level`: chi2_quantile(parameters; level) for given uncertainties (Wilks), and
+// chi2min p/nu F(p, nu; level) when the scale is estimated (Beale 1960). Absent with nu < 1
+// for an estimated scale, or nu < 0.
+std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
+                                         std::int32_t parameters, long double level);
+
+// The map's range as a likelihood fit searches it: log10 n_1 (n_1 in m-3) and T_exc in K, both
+// ends included.
+struct TSearchRange {
+    double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0;
+};
+// The coarse grid's points on each axis.
+inline constexpr std::int32_t kCoarseDensities = 25, kCoarseTemperatures = 15;
+
+// A point of the coarse grid and a sum of squares there.
+struct TGridBest {
+    long double LogDensity = 0, Temperature = 0;
+    long double Sum = 0;
+    bool Found = false; // no grid point could be computed otherwise
+};
+
+// The likelihood fit of a measurement.
+struct TLikelihoodFit {
+    bool Done = false;  // false with more than 100 lines or no line with a second of its level
+    std::string Reason; // why it was not done
+    TNoiseModel Noise = TNoiseModel::Relative;
+    std::int32_t Lines = 0, UpperLevels = 0, Parameters = 0;
+    std::int32_t DegreesOfFreedom = 0; // nu
+    TParamVector Params;               // the model vector at the minimum
+    long double ChiSquare = 0;         // at the minimum (with s = 1 for the relative noise)
+    std::optional<long double> Scale;  // s, the relative noise estimated (Relative, nu >= 1)
+    std::optional<long double> PValue; // P(chi^2_nu >= chi^2) (Given, nu >= 1)
+    std::int32_t ReturnCode = -1;      // of the minimiser's polish
+    // Covariance of log10 n_1 and, when fitted, T_exc, row by row (Parameters x Parameters).
+    std::optional<std::vector<long double>> Covariance;
+    // The quoted result: n_1, T_exc and the populated densities with their standard
+    // uncertainties (propagated with the covariance), in TResultValues' form; RSS holds chi^2.
+    TResultValues Values;
+    bool Quoted = false; // Values' uncertainties exist (a covariance)
+    // The profile-likelihood interval of n_1 (m-3) at kQuoteLevel; a bound is absent where
+    // chi^2 does not rise that far on its side.
+    std::optional<long double> DensityLow, DensityHigh;
+    TGridBest GridBest;      // the coarse grid's smallest chi^2
+    TGridBest SpecifiedBest; // the coarse grid's smallest weighted sum of squares of fractions
+    // What failed in its uncertainties (a floating-point fault); empty when sound.
+    std::string Divergence;
+};
+
+// Fits the selected lines of `data` for the model vector p (slots GasTemperature, PathLength,
+// AtomMass, BoltzmannLevels, Temperature as the start or fixed temperature, FitCount 1 or 2):
+// the coarse grid over `range` (kCoarseDensities x kCoarseTemperatures, or the densities alone
+// at p's temperature), the polish from its best point, the covariance, the derived densities
+// and the profile interval. The grid also finds the best point of the specified fit's sum of
+// squares (FractionWeights), which judges whether that fit ended in a local minimum. The line
+// model's fractions and populations belong to the last vector evaluated.
+TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSearchRange& range);
+
+// Whether a point lies more than the width of the range (at least one decade, or T_exc at or
+// above ten times the range's hottest end) beyond it.
+bool BeyondRange(const TSearchRange& range, long double logDensity, long double temperature,
+                 bool temperatureFitted);
+
+// "n_1 = 1.234E+016 m-3, T_exc = 1500 K": where a fit ended.
+std::string PointText(long double logDensity, long double temperature);
+
+} // namespace zelt
