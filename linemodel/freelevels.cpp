@@ -238,15 +238,6 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& 
         const auto at = std::find(fitted.begin(), fitted.end(), slot);
         return at == fitted.end() ? -1 : static_cast<std::int32_t>(at - fitted.begin());
     };
-    const auto variance = [&](const std::vector<long double>& g) {
-        long double sum = 0;
-        for (std::int32_t i = 0; i < np; ++i)
-            for (std::int32_t k = 0; k < np; ++k)
-                sum += g[static_cast<std::size_t>(i)] *
-                       (*covariance)[static_cast<std::size_t>(i * np + k)] *
-                       g[static_cast<std::size_t>(k)];
-        return sum;
-    };
     const long double temperature = q[2];
     const bool firstDetermined = !determined.empty() && determined[0];
     const TLevel& first = data.Levels[0];
@@ -272,18 +263,15 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& 
                 add(logRatio, 1, -kLn10);
             }
         } else {
-            // n_j = n_1 (g_j / g_1) exp(-e (E_j - E_1) / (k |T|)).
-            const long double slope = EnergyAbove(data, j) /
-                                      (kBoltzmann * temperature * temperature) *
-                                      (temperature < 0 ? -1 : 1);
+            const long double slope = BoltzmannSlope(data, j, temperature);
             add(logDensity, 1, kLn10);
             add(logDensity, 2, slope);
             add(logRatio, 2, slope);
         }
         if (covariance && level.Determined) {
-            level.Uncertainty = level.Density * FpSqrt(variance(logDensity));
+            level.Uncertainty = level.Density * FpSqrt(Propagated(*covariance, logDensity));
             if (j > 0)
-                level.RatioUncertainty = level.Ratio * FpSqrt(variance(logRatio));
+                level.RatioUncertainty = level.Ratio * FpSqrt(Propagated(*covariance, logRatio));
         }
         // ln((g_j / g_1) / (n_j / n_1)) = (E_j - E_1) e / (k T) under Boltzmann balance.
         const long double logarithm =

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/parallel.h"
 #include "leastsquares/chocho.h"
 #include "leastsquares/marq3w.h"
 #include "linemodel/constants.h"
@@ -15,9 +16,11 @@
 #include <boost/math/tools/toms748_solve.hpp>
 
 #include <algorithm>
+#include <atomic>
 #include <cmath>
 #include <limits>
 #include <map>
+#include <memory>
 #include <numbers>
 
 namespace zelt {
@@ -159,15 +162,15 @@ bool TChiSquare::Expected(const TParamVector& q, TCheckedVector<long double>& ou
 }
 
 long double TChiSquare::operator()(const TParamVector& q) {
-    TCheckedVector<long double> expected;
-    if (!Expected(q, expected))
+    try {
+        fractions_(q, scratch_);
+    } catch (const EMathError&) {
         return kInfinity;
-    long double sum = 0;
-    for (std::int32_t k = 0; k < data_.Lines(); ++k) {
-        const long double r = data_.Observed(k) - expected[k];
-        sum += r * r;
     }
-    return std::isfinite(sum) ? sum : kInfinity;
+    const long double sum = data_.ChiSquare(scratch_);
+    const bool fault = FpPending();
+    FpReset();
+    return fault || !std::isfinite(sum) ? kInfinity : sum;
 }
 
 TChiSquareMinimum MinimiseChiSquare(TChiSquare& chi2, const TParamVector& start,
@@ -235,10 +238,12 @@ TChiSquareMinimum MinimiseChiSquare(TChiSquare& chi2, const TParamVector& start,
         MarqMinimize(control, iterationLimit, 0, n, x, y, w, np, packed, sum, covariance, fitted,
                      minimum.ReturnCode, model, derivatives);
     } catch (const EMathError&) {
-        // The damping ran beyond the extended range: no step lowers chi^2 any more.
+        // The damping ran beyond the extended range, no step lowering chi^2: the vector the run
+        // was at, unless it is worse than the start.
         FpReset();
-        packed = Packed(start, free);
         minimum.ReturnCode = MarqNotStarted;
+        if (!(chi2(Unpacked(start, packed, free)) <= chi2(start)))
+            packed = Packed(start, free);
     }
     minimum.Params = Unpacked(start, packed, free);
     minimum.ChiSquare = chi2(minimum.Params);
@@ -307,6 +312,68 @@ std::optional<std::vector<long double>> ChiSquareCovariance(TChiSquare& chi2, co
     return CovarianceOver(chi2, q, free, steps, scale);
 }
 
+TCheckedVector<TCheckedVector<double>>
+ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
+              std::int32_t rows, std::int32_t columns, std::int32_t threads,
+              const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress) {
+    const TCheckedVector<double> logDensities =
+        GridValues(range.FromLogDensity, range.LogDensityStep, columns);
+    const TCheckedVector<double> temperatures =
+        GridValues(range.FromTemperature, range.TemperatureStep, rows);
+    TCheckedVector<TCheckedVector<double>> grid(rows);
+    const std::int32_t workers = std::min(ThreadCount(threads), std::max(rows, 1));
+    // Each thread's model: the levels and lines, not the map.
+    std::vector<std::unique_ptr<TAtomicData>> models;
+    for (std::int32_t w = 0; w < workers; ++w) {
+        models.push_back(std::make_unique<TAtomicData>(nullptr));
+        models.back()->Levels = data.Levels;
+        models.back()->SelectedLines = data.SelectedLines;
+    }
+    std::atomic<std::int32_t> done{0};
+    std::atomic<bool> cancelled{false};
+    RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
+        TAtomicData& model = *models[static_cast<std::size_t>(worker)];
+        const TIntensityData intensities(model);
+        TChiSquare chi2(intensities, BoltzmannFractions(model));
+        TPrecalcScope scope(model);
+        const TLineConstantsScope constants(model, p);
+        TCheckedVector<double>& row = grid[r];
+        row.resize(columns);
+        TParamVector q = p;
+        Slot(q, Temperature) = temperatures[r];
+        for (std::int32_t c = 0; c < columns; ++c) {
+            Slot(q, LogDensity) = logDensities[c];
+            row[c] = static_cast<double>(chi2(q));
+        }
+        FpReset();
+        if (progress && !progress(++done, rows)) {
+            cancelled = true;
+            return false;
+        }
+        return true;
+    });
+    if (cancelled)
+        throw EAbort("The map was cancelled.");
+    return grid;
+}
+
+long double Propagated(const std::vector<long double>& covariance,
+                       const std::vector<long double>& gradient) {
+    const std::size_t n = gradient.size();
+    long double sum = 0;
+    for (std::size_t i = 0; i < n; ++i)
+        for (std::size_t k = 0; k < n; ++k)
+            sum += gradient[i] * covariance.at(i * n + k) * gradient[k];
+    return sum;
+}
+
+long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double temperature) {
+    const long double energy =
+        kElementaryCharge *
+        (static_cast<long double>(data.Levels[j].Energy) - data.Levels[0].Energy);
+    return energy / (kBoltzmann * temperature * temperature) * (temperature < 0 ? -1 : 1);
+}
+
 std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, std::int32_t nu) {
     if (noise == TNoiseModel::Given)
         return nu >= 0 ? std::optional<long double>(1) : std::nullopt;
@@ -352,10 +419,9 @@ std::string PointText(long double logDensity, long double temperature) {
 namespace {
 
 // The densities of the populated levels at the fitted vector (the model evaluated there) with
-// their uncertainties from the covariance V of (log10 n_1, T_exc): with the gradient g_j of
-//     n_j = n_1 (g_j / g_1) exp(-e (E_j - E_1) / (k |T|)),
-//     dn_j / dlog10 n_1 = ln(10) n_j,   dn_j / dT = n_j e (E_j - E_1) / (k T^2) (sign of T),
-// u(n_j)^2 = g_j^T V g_j and u(n_tot)^2 = (sum_j g_j)^T V (sum_j g_j).
+// their uncertainties from the covariance V of (log10 n_1, T_exc): with the gradient of n_j,
+// dn_j / dlog10 n_1 = ln(10) n_j and dn_j / dT = n_j BoltzmannSlope, u(n_j)^2 = g_j^T V g_j and
+// u(n_tot)^2 = (sum_j g_j)^T V (sum_j g_j).
 void DerivedValues(const TAtomicData& data, TLikelihoodFit& fit) {
     TResultValues& values = fit.Values;
     const long double temperature = Slot(fit.Params, Temperature);
@@ -363,34 +429,20 @@ void DerivedValues(const TAtomicData& data, TLikelihoodFit& fit) {
     values.RSS = fit.ChiSquare;
     const std::int32_t populated = data.PopulatedLevels(fit.Params);
     const std::int32_t np = fit.Parameters;
-    const auto variance = [&](const std::vector<long double>& g) {
-        long double sum = 0;
-        for (std::int32_t i = 0; i < np; ++i)
-            for (std::int32_t k = 0; k < np; ++k)
-                sum += g[static_cast<std::size_t>(i)] *
-                       (*fit.Covariance)[static_cast<std::size_t>(i * np + k)] *
-                       g[static_cast<std::size_t>(k)];
-        return sum;
-    };
     std::vector<long double> total(static_cast<std::size_t>(np));
     for (std::int32_t j = 0; j < populated; ++j) {
         const long double n = data.Levels[j].Population;
         std::vector<long double> g = {kLn10 * n};
-        if (np == 2) {
-            const long double energy =
-                kElementaryCharge *
-                (static_cast<long double>(data.Levels[j].Energy) - data.Levels[0].Energy);
-            g.push_back(n * energy / (kBoltzmann * temperature * temperature) *
-                        (temperature < 0 ? -1 : 1));
-        }
+        if (np == 2)
+            g.push_back(n * BoltzmannSlope(data, j, temperature));
         for (std::int32_t i = 0; i < np; ++i)
             total[static_cast<std::size_t>(i)] += g[static_cast<std::size_t>(i)];
         values.Densities.push_back(n);
-        values.Uncertainties.push_back(fit.Covariance ? FpSqrt(variance(g)) : 0);
+        values.Uncertainties.push_back(fit.Covariance ? FpSqrt(Propagated(*fit.Covariance, g)) : 0);
         values.Total += n;
     }
     if (fit.Covariance) {
-        values.TotalUncertainty = FpSqrt(variance(total));
+        values.TotalUncertainty = FpSqrt(Propagated(*fit.Covariance, total));
         if (np == 2)
             values.TemperatureUncertainty = FpSqrt((*fit.Covariance)[3]);
     }

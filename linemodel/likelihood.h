@@ -127,6 +127,15 @@ std::optional<std::vector<long double>> ChiSquareCovariance(TChiSquare& chi2, co
                                                             const std::vector<std::int32_t>& free,
                                                             long double scale);
 
+// g^T V g: the variance of a quantity with the gradient g over parameters of covariance V
+// (row by row, as ChiSquareCovariance gives it).
+long double Propagated(const std::vector<long double>& covariance,
+                       const std::vector<long double>& gradient);
+
+// d ln n_j / dT for the Boltzmann population of level j, n_j = n_1 (g_j / g_1)
+// exp(-e (E_j - E_1) / (k |T|)): e (E_j - E_1) / (k T^2), with the sign of T.
+long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double temperature);
+
 // The factor that turns 2 H^-1 into the covariance: 1 for given uncertainties (nu >= 0), the
 // estimated s^2 = chi^2 / nu for the relative noise (nu >= 1); absent otherwise.
 std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, std::int32_t nu);
@@ -137,6 +146,16 @@ std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, s
 // for an estimated scale, or nu < 0.
 std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
                                          std::int32_t parameters, long double level);
+
+// chi^2 at every point of the map of `range` (RSSMap's layout: `rows` temperatures, `columns`
+// log10 densities, at GridValues), the other slots of p as the map's, computed on `threads`
+// threads (ThreadCount) in copies of the model: the confidence region of the same likelihood
+// as the fit's. A point the model cannot compute holds +infinity. `progress` is asked as
+// TAtomicData::MapProgress is; false stops with EAbort "The map was cancelled.".
+TCheckedVector<TCheckedVector<double>>
+ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
+              std::int32_t rows, std::int32_t columns, std::int32_t threads,
+              const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
 
 // The map's range as a likelihood fit searches it: log10 n_1 (n_1 in m-3) and T_exc in K, both
 // ends included.

@@ -182,6 +182,28 @@ TEST_F(Likelihood, ThinLinesBoundTheDensityOnlyFromAbove) {
     EXPECT_LT(*fit.DensityHigh, 1e16);
 }
 
+TEST_F(Likelihood, TheMapsChiSquareIsTheFitsOnEveryThread) {
+    Read(test::DemoFile("measurements/argon_1e16.txt"));
+    TParamVector p = ModelParams(0, 0);
+    const TMapRange range = {15.5, 16.5, 1000, 2000, 0.25, 250};
+    const auto one = ChiSquareGrid(data, p, range, 4, 4, 1);
+    const auto three = ChiSquareGrid(data, p, range, 4, 4, 3);
+    for (int r = 0; r < 4; ++r)
+        for (int c = 0; c < 4; ++c)
+            EXPECT_EQ(three[r][c], one[r][c]);
+    const TIntensityData intensities(data);
+    TChiSquare chi2(intensities, BoltzmannFractions(data));
+    Slot(p, LogDensity) = 15.75;
+    Slot(p, Temperature) = 1500;
+    EXPECT_EQ(one[2][1], static_cast<double>(chi2(p)));
+    int asked = 0;
+    EXPECT_EQ(test::ErrorText<EAbort>([&] {
+                  ChiSquareGrid(data, p, range, 4, 4, 1,
+                                [&](std::int32_t, std::int32_t) { return ++asked < 2; });
+              }),
+              "The map was cancelled.");
+}
+
 TEST(LikelihoodRules, RisesRangesAndPoints) {
     // Two parameters at 68.3 %: chi2_2 quantile -2 ln(1 - 0.683) = 2.298 for given
     // uncertainties; chi2min 2/nu F(2, nu; 0.683) when the scale is estimated.
