@@ -85,16 +85,23 @@ std::vector<std::int32_t> TFreeLevelsModel::Fitted(bool temperatureFitted) const
     return slots;
 }
 
+long double TFreeLevelsModel::BoltzmannLogDensity(const TParamVector& q, std::int32_t j) const {
+    return q[1] + std::log10(static_cast<long double>(data_.Levels[j].G) / data_.Levels[0].G) -
+           EnergyAbove(data_, j) / (kBoltzmann * std::fabs(q[2]) * kLn10);
+}
+
+long double TFreeLevelsModel::LevelLogDensity(const TParamVector& q, std::int32_t j) const {
+    const std::int32_t slot = DensitySlot(j);
+    return slot > 0 ? q[slot] : BoltzmannLogDensity(q, j);
+}
+
 TParamVector TFreeLevelsModel::FromBoltzmann(const TParamVector& p) const {
     TParamVector q;
     q[1] = Slot(p, LogDensity);
     q[2] = Slot(p, Temperature);
-    const long double t = std::fabs(q[2]);
     for (std::int32_t j = 1; j < levels_; ++j)
         if (Chosen(j))
-            q[DensitySlot(j)] =
-                q[1] + std::log10(static_cast<long double>(data_.Levels[j].G) / data_.Levels[0].G) -
-                EnergyAbove(data_, j) / (kBoltzmann * t * kLn10);
+            q[DensitySlot(j)] = BoltzmannLogDensity(q, j);
     return q;
 }
 
@@ -136,6 +143,7 @@ TModelFractions TFreeLevelsModel::Fractions() {
 TModelComparison CompareModels(TNoiseModel noise, long double boltzmannSum,
                                std::int32_t boltzmannParameters, long double freeSum,
                                std::int32_t freeParameters, std::int32_t freeDegreesOfFreedom) {
+    FpReset();
     TModelComparison c;
     c.Noise = noise;
     c.BoltzmannSum = boltzmannSum;
@@ -247,9 +255,10 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& 
         level.Free = j == 0 || model.Chosen(j);
         level.Determined = level.Free ? determined[static_cast<std::size_t>(j)] : firstDetermined;
         level.Density = data.Levels[j].Population;
-        level.LogDensity = level.Free ? q[model.DensitySlot(j)]
-                                      : std::log10(static_cast<long double>(level.Density));
-        level.Ratio = level.Density / first.Population;
+        level.LogDensity = model.LevelLogDensity(q, j);
+        // From the logarithms: a density that underflowed to 0 still has its ratio.
+        const long double logRatio10 = level.LogDensity - q[1];
+        level.Ratio = PowerOfTen(logRatio10);
         // Gradients of ln n_j and of ln (n_j / n_1) over the fitted slots.
         std::vector<long double> logDensity(static_cast<std::size_t>(np)), logRatio(logDensity);
         const auto add = [&](std::vector<long double>& g, std::int32_t slot, long double value) {
@@ -275,8 +284,8 @@ TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& 
         }
         // ln((g_j / g_1) / (n_j / n_1)) = (E_j - E_1) e / (k T) under Boltzmann balance.
         const long double logarithm =
-            std::log(static_cast<long double>(data.Levels[j].G) / first.G) - std::log(level.Ratio);
-        if (j > 0 && level.Free && logarithm != 0) {
+            std::log(static_cast<long double>(data.Levels[j].G) / first.G) - kLn10 * logRatio10;
+        if (j > 0 && level.Free && level.Determined && logarithm != 0) {
             level.Temperature = EnergyAbove(data, j) / (kBoltzmann * logarithm);
             if (level.RatioUncertainty)
                 level.TemperatureUncertainty = std::fabs(*level.Temperature / logarithm) *

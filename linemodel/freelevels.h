@@ -50,6 +50,11 @@ public:
     // where `temperatureFitted` and a tied level above the first absorbs, and the chosen
     // absorbing levels above the first.
     std::vector<std::int32_t> Fitted(bool temperatureFitted) const;
+    // log10 n_j (n_j in m-3) of level j for q: its slot, or its Boltzmann density from n_1 and
+    // T_exc (BoltzmannLogDensity).
+    long double LevelLogDensity(const TParamVector& q, std::int32_t j) const;
+    // log10 of n_1 (g_j / g_1) exp(-e (E_j - E_1) / (k |T|)) for log10 n_1 and T_exc of q.
+    long double BoltzmannLogDensity(const TParamVector& q, std::int32_t j) const;
     // The vector of the Boltzmann model vector p (its log10 n_1 and T_exc, each chosen level at
     // its Boltzmann density).
     TParamVector FromBoltzmann(const TParamVector& p) const;
