@@ -35,7 +35,6 @@ OTHERS = {"tests", "bench", "fuzz"}
 KNOWN_UNIT_CYCLES = {
     ("linemodel/atomicdata", "linemodel/fitquality"),
     ("linemodel/atomicdata", "linemodel/fitquality", "linemodel/region"),
-    ("leastsquares/marq3w", "leastsquares/marqguard"),
 }
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
