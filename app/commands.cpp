@@ -93,8 +93,10 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
+    const TLikelihoodFit likelihood = FitLikelihood(model, p, SearchRange(settings));
     return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind,
+                          &likelihood);
 }
 
 TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {

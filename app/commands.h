@@ -47,8 +47,9 @@ void RequireFractions(const TAtomicData& model);
 // smallest and largest residual in ResultRSS and ResultCode.
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
-// "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, and fits the
-// selected lines. An empty `logPath` stands for FitLogPath().
+// "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, makes the
+// likelihood fit over the map's range (FitLikelihood) and fits the selected lines, judged with
+// it. An empty `logPath` stands for FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 

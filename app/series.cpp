@@ -185,6 +185,12 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
         const std::vector<std::string> columns = FreeLevelsColumns(levels);
         header.insert(header.end(), columns.begin(), columns.end());
     }
+    std::int32_t quotedLevels = 0;
+    for (const TSeriesEntry& entry : entries)
+        if (entry.Fitted)
+            quotedLevels = std::max(quotedLevels, entry.Row.Values.Densities.size());
+    const std::vector<std::string> quoted = QuotedColumns(quotedLevels);
+    header.insert(header.end(), quoted.begin(), quoted.end());
     std::string text = TsvLine(header, lineEnd);
     for (const TSeriesEntry& entry : entries) {
         std::vector<std::string> fields = {entry.File, TsvNumber(entry.X)};
@@ -208,6 +214,10 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
         }
         if (entry.Free) {
             const std::vector<std::string> more = FreeLevelsFields(*entry.Free, levels);
+            fields.insert(fields.end(), more.begin(), more.end());
+        }
+        if (entry.Fitted) {
+            const std::vector<std::string> more = QuotedFields(entry.Row, quotedLevels);
             fields.insert(fields.end(), more.begin(), more.end());
         }
         text += TsvLine(fields, lineEnd);

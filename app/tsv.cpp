@@ -39,6 +39,8 @@ std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX, const st
         const std::vector<std::string> free = FreeLevelsColumns(levels);
         names.insert(names.end(), free.begin(), free.end());
     }
+    const std::vector<std::string> quoted = QuotedColumns(levels);
+    names.insert(names.end(), quoted.begin(), quoted.end());
     return TsvLine(names, lineEnd);
 }
 
@@ -88,6 +90,8 @@ std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion*
         const std::vector<std::string> more = FreeLevelsFields(*free, levels);
         fields.insert(fields.end(), more.begin(), more.end());
     }
+    const std::vector<std::string> quoted = QuotedFields(row, levels);
+    fields.insert(fields.end(), quoted.begin(), quoted.end());
     return TsvLine(fields, lineEnd);
 }
 

@@ -7,6 +7,7 @@
 #include "linemodel/absorption.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
@@ -304,17 +305,17 @@ TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int3
     TFreeLevelsModel model(data, p, chosen);
     TFreeLevelsRun run;
     run.BoltzmannParameters = fitCount;
+    TParamVector likelihood = p;
+    Slot(likelihood, FitCount) = fitCount;
+    run.Likelihood = FitLikelihood(data, likelihood, range);
     try {
-        run.Boltzmann =
-            data.FitLines(p, iterationLimit, fitCount, 0, "", logPath, nullptr, ReportFinalResults);
+        run.Boltzmann = data.FitLines(p, iterationLimit, fitCount, 0, "", logPath, nullptr,
+                                      ReportFinalResults, &run.Likelihood);
     } catch (const Exception& e) {
         run.BoltzmannError = e.message();
     }
     if (run.Boltzmann && boltzmannDone)
         boltzmannDone(*run.Boltzmann);
-    TParamVector likelihood = p;
-    Slot(likelihood, FitCount) = fitCount;
-    run.Likelihood = FitLikelihood(data, likelihood, range);
     if (!run.Likelihood.Done)
         throw Exception("Free lower levels: " + run.Likelihood.Reason + ".");
     run.Free = FitFreeLevelsFrom(model, run.Likelihood);

@@ -9,6 +9,7 @@
 #include "leastsquares/marq3w.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
@@ -374,12 +375,6 @@ long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double 
     return energy / (kBoltzmann * temperature * temperature) * (temperature < 0 ? -1 : 1);
 }
 
-std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, std::int32_t nu) {
-    if (noise == TNoiseModel::Given)
-        return nu >= 0 ? std::optional<long double>(1) : std::nullopt;
-    return nu >= 1 ? std::optional<long double>(chi2 / nu) : std::nullopt;
-}
-
 std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
                                          std::int32_t parameters, long double level) {
     if (noise == TNoiseModel::Given) {
@@ -392,28 +387,6 @@ std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min,
         return std::nullopt;
     const boost::math::fisher_f_distribution<long double> distribution(parameters, nu);
     return chi2min * parameters / nu * boost::math::quantile(distribution, level);
-}
-
-bool BeyondRange(const TSearchRange& range, long double logDensity, long double temperature,
-                 bool temperatureFitted) {
-    const long double low = std::min(range.FromLogDensity, range.ToLogDensity),
-                      high = std::max(range.FromLogDensity, range.ToLogDensity);
-    const long double width = std::max(high - low, 1.0L);
-    if (!(logDensity >= low - width && logDensity <= high + width))
-        return true;
-    if (!temperatureFitted)
-        return false;
-    const long double hottest =
-        std::max(std::fabs(range.FromTemperature), std::fabs(range.ToTemperature));
-    return !(std::fabs(temperature) < 10 * hottest);
-}
-
-std::string PointText(long double logDensity, long double temperature) {
-    // 10^x beyond the extended range is named by its logarithm.
-    const std::string density = std::fabs(logDensity) < 4900
-                                    ? Format("n_1 = %.3e m-3", {PowerOfTen(logDensity)})
-                                    : Format("log10 n_1 = %.2f", {logDensity});
-    return density + Format(", T_exc = %.0f K", {temperature});
 }
 
 namespace {
@@ -518,6 +491,7 @@ void ProfileInterval(TChiSquare& chi2, TLikelihoodFit& fit, long double step) {
 
 TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSearchRange& range) {
     TLikelihoodFit fit;
+    fit.Range = range;
     const TIntensityData intensities(data);
     const bool withTemperature = TruncToInt(Slot(p, FitCount)) >= 2;
     fit.Noise = intensities.Noise();

@@ -13,6 +13,7 @@
 // the best point of a coarse grid over the map's range and polished by the minimiser.
 
 #include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,19 +22,6 @@
 #include <vector>
 
 namespace zelt {
-
-// Where sigma_i comes from.
-enum class TNoiseModel : std::int32_t {
-    // The standard uncertainties u(I_i) in the table beside the measurement file: sigma_i =
-    // u(I_i) lambda_i. chi^2 is then absolute: a goodness-of-fit p-value, no scaling.
-    Given,
-    // Relative: sigma_i = s q_i, the same relative scatter s for every line, estimated from the
-    // fit as s^2 = chi^2_1 / nu (chi^2_1 computed with s = 1).
-    Relative
-};
-
-// The probability of the one-parameter intervals and the quoted standard uncertainties.
-inline constexpr double kQuoteLevel = 0.683;
 
 // The measured intensities of the selected lines that a likelihood takes: the lines with a
 // measured fraction above 0 and a transition probability above 0 (a line with A = 0 has no
@@ -136,10 +124,6 @@ long double Propagated(const std::vector<long double>& covariance,
 // exp(-e (E_j - E_1) / (k |T|)): e (E_j - E_1) / (k T^2), with the sign of T.
 long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double temperature);
 
-// The factor that turns 2 H^-1 into the covariance: 1 for given uncertainties (nu >= 0), the
-// estimated s^2 = chi^2 / nu for the relative noise (nu >= 1); absent otherwise.
-std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2, std::int32_t nu);
-
 // The rise of chi^2 above its minimum chi2min that bounds a region of `parameters` parameters
 // at `level`: chi2_quantile(parameters; level) for given uncertainties (Wilks), and
 // chi2min p/nu F(p, nu; level) when the scale is estimated (Beale 1960). Absent with nu < 1
@@ -157,48 +141,6 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
               std::int32_t rows, std::int32_t columns, std::int32_t threads,
               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
 
-// The map's range as a likelihood fit searches it: log10 n_1 (n_1 in m-3) and T_exc in K, both
-// ends included.
-struct TSearchRange {
-    double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0;
-};
-// The coarse grid's points on each axis.
-inline constexpr std::int32_t kCoarseDensities = 25, kCoarseTemperatures = 15;
-
-// A point of the coarse grid and a sum of squares there.
-struct TGridBest {
-    long double LogDensity = 0, Temperature = 0;
-    long double Sum = 0;
-    bool Found = false; // no grid point could be computed otherwise
-};
-
-// The likelihood fit of a measurement.
-struct TLikelihoodFit {
-    bool Done = false;  // false with more than 100 lines or no line with a second of its level
-    std::string Reason; // why it was not done
-    TNoiseModel Noise = TNoiseModel::Relative;
-    std::int32_t Lines = 0, UpperLevels = 0, Parameters = 0;
-    std::int32_t DegreesOfFreedom = 0; // nu
-    TParamVector Params;               // the model vector at the minimum
-    long double ChiSquare = 0;         // at the minimum (with s = 1 for the relative noise)
-    std::optional<long double> Scale;  // s, the relative noise estimated (Relative, nu >= 1)
-    std::optional<long double> PValue; // P(chi^2_nu >= chi^2) (Given, nu >= 1)
-    std::int32_t ReturnCode = -1;      // of the minimiser's polish
-    // Covariance of log10 n_1 and, when fitted, T_exc, row by row (Parameters x Parameters).
-    std::optional<std::vector<long double>> Covariance;
-    // The quoted result: n_1, T_exc and the populated densities with their standard
-    // uncertainties (propagated with the covariance), in TResultValues' form; RSS holds chi^2.
-    TResultValues Values;
-    bool Quoted = false; // Values' uncertainties exist (a covariance)
-    // The profile-likelihood interval of n_1 (m-3) at kQuoteLevel; a bound is absent where
-    // chi^2 does not rise that far on its side.
-    std::optional<long double> DensityLow, DensityHigh;
-    TGridBest GridBest;      // the coarse grid's smallest chi^2
-    TGridBest SpecifiedBest; // the coarse grid's smallest weighted sum of squares of fractions
-    // What failed in its uncertainties (a floating-point fault); empty when sound.
-    std::string Divergence;
-};
-
 // Fits the selected lines of `data` for the model vector p (slots GasTemperature, PathLength,
 // AtomMass, BoltzmannLevels, Temperature as the start or fixed temperature, FitCount 1 or 2):
 // the coarse grid over `range` (kCoarseDensities x kCoarseTemperatures, or the densities alone
@@ -207,13 +149,5 @@ struct TLikelihoodFit {
 // squares (FractionWeights), which judges whether that fit ended in a local minimum. The line
 // model's fractions and populations belong to the last vector evaluated.
 TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSearchRange& range);
-
-// Whether a point lies more than the width of the range (at least one decade, or T_exc at or
-// above ten times the range's hottest end) beyond it.
-bool BeyondRange(const TSearchRange& range, long double logDensity, long double temperature,
-                 bool temperatureFitted);
-
-// "n_1 = 1.234E+016 m-3, T_exc = 1500 K": where a fit ended.
-std::string PointText(long double logDensity, long double temperature);
 
 } // namespace zelt

@@ -204,7 +204,7 @@ TEST_F(Likelihood, TheMapsChiSquareIsTheFitsOnEveryThread) {
               "The map was cancelled.");
 }
 
-TEST(LikelihoodRules, RisesRangesAndPoints) {
+TEST(LikelihoodRules, RisesAndScales) {
     // Two parameters at 68.3 %: chi2_2 quantile -2 ln(1 - 0.683) = 2.298 for given
     // uncertainties; chi2min 2/nu F(2, nu; 0.683) when the scale is estimated.
     EXPECT_NEAR(static_cast<double>(*ChiSquareRise(TNoiseModel::Given, 5, 10, 2, 0.683)),
@@ -216,14 +216,6 @@ TEST(LikelihoodRules, RisesRangesAndPoints) {
     EXPECT_FALSE(ChiSquareRise(TNoiseModel::Relative, 5, 0, 2, 0.683));
     EXPECT_FALSE(ChiSquareScale(TNoiseModel::Relative, 5, 0));
     EXPECT_EQ(*ChiSquareScale(TNoiseModel::Given, 5, 0), 1);
-    // A run-away: more than the range's width beyond it, or ten times its temperature.
-    EXPECT_FALSE(BeyondRange(kRange, 20.9, 1500, true));
-    EXPECT_TRUE(BeyondRange(kRange, 21.1, 1500, true));
-    EXPECT_TRUE(BeyondRange(kRange, 11.9, 1500, false));
-    EXPECT_TRUE(BeyondRange(kRange, 16, 40000, true));
-    EXPECT_FALSE(BeyondRange(kRange, 16, 40000, false));
-    EXPECT_EQ(PointText(20.598, 1500), "n_1 = 3.963E+020 m-3, T_exc = 1500 K");
-    EXPECT_EQ(PointText(-6000, 10199), "log10 n_1 = -6000.00, T_exc = 10199 K");
 }
 
 } // namespace
