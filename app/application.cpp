@@ -61,6 +61,15 @@ std::string SharedLog(const std::string& logPath) {
     }
 }
 
+// The kind of a command's error (TErrorKind).
+TErrorKind ErrorKindOf(const std::exception& error) {
+    if (dynamic_cast<const EInOutError*>(&error) != nullptr)
+        return TErrorKind::File;
+    if (dynamic_cast<const EAbort*>(&error) != nullptr)
+        return TErrorKind::Cancelled;
+    return TErrorKind::Input;
+}
+
 } // namespace
 
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
@@ -108,9 +117,11 @@ template <class TResult, class TCommand> TResult TZeltApp::Guard(TCommand&& comm
         command(outcome);
     } catch (const std::bad_alloc&) {
         outcome.Done = false;
+        outcome.Kind = TErrorKind::Memory;
         outcome.Error = ErrorReportText("Not enough memory for this command");
     } catch (const std::exception& error) {
         outcome.Done = false;
+        outcome.Kind = ErrorKindOf(error);
         outcome.Error = ErrorReportText(MessageText(error.what()));
     }
     outcome.Messages.insert(outcome.Messages.begin(), messages_.begin(), messages_.end());
@@ -140,6 +151,7 @@ TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
             LoadSpecies(model_, config_, species);
         } catch (const EInOutError& error) {
             outcome.Done = false;
+            outcome.Kind = TErrorKind::File;
             outcome.Messages.push_back("File error: " + MessageText(error.what()));
         }
     });
@@ -201,7 +213,6 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
             model_.MapQuality = quality;
             model_.Levels = levels;
             model_.SelectedLines = lines;
-            outcome.Cancelled = true;
             throw;
         }
         shownMap_.Show(model_.RSSMap, model_.MapRange);

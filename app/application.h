@@ -25,13 +25,20 @@
 
 namespace zelt {
 
+// What ended a command that failed, from the type of its error: the data or the settings do
+// not allow it (Exception and the errors of arithmetic and conversion), a file could not be
+// opened, read or written (EInOutError, TxtError), the memory ran out (std::bad_alloc), or the
+// user stopped it (EAbort).
+enum class TErrorKind { None, Input, File, Memory, Cancelled };
+
 // What a command did.
 struct TOutcome {
     // False when the command failed: Error holds the text of the common error report, or, for
     // a species that cannot be loaded, Messages holds "File error: " and the reason.
     bool Done = true;
-    std::string Error;                 // UTF-8, with the report's full stop
-    std::vector<std::string> Messages; // UTF-8: the boxes of orderly stops, in order
+    TErrorKind Kind = TErrorKind::None; // None when done
+    std::string Error;                  // UTF-8, with the report's full stop
+    std::vector<std::string> Messages;  // UTF-8: the boxes of orderly stops, in order
     // UTF-8: what the command noticed and went on with (a negative intensity of a read).
     std::vector<std::string> Warnings;
     TReportList Report; // Windows-1252: the lines appended to the report
@@ -77,9 +84,9 @@ inline constexpr std::size_t kMinSpectrumPixels = 64;
 TImportKind ImportKindOf(const std::string& file);
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
-// residual in ResultRSS and ResultCode; its judgement and row.
+// residual in ResultRSS and ResultCode; its judgement and row. A map stopped by its progress
+// hook fails with the kind Cancelled: the previous map stays.
 struct TMapOutcome : TOutcome {
-    bool Cancelled = false; // stopped by its progress hook: the previous map stays
     TParamVector Params;
     TFitQuality Quality;
     std::optional<TResultRow> Row; // absent when the map was not done

@@ -30,7 +30,6 @@
 #include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <memory>
 #include <optional>
 #include <string>
@@ -57,17 +56,17 @@ TErrors& Errors() {
     throw py::error_already_set();
 }
 
-// Raises the outcome's error when the command failed; a species that cannot be loaded is a
-// file error.
+// Raises the outcome's error when the command failed: a file that cannot be read or written is
+// a FileError, anything else an InputError. A species that cannot be loaded says why in its
+// messages.
 void Check(const TOutcome& outcome) {
     if (outcome.Done)
         return;
-    if (!outcome.Error.empty())
-        Raise(Errors().InputError, outcome.Error);
-    std::string text;
-    for (const std::string& message : outcome.Messages)
-        text += (text.empty() ? "" : "\n") + message;
-    Raise(text.rfind("File error", 0) == 0 ? Errors().FileError : Errors().InputError, text);
+    std::string text = outcome.Error;
+    if (text.empty())
+        for (const std::string& message : outcome.Messages)
+            text += (text.empty() ? "" : "\n") + message;
+    Raise(outcome.Kind == TErrorKind::File ? Errors().FileError : Errors().InputError, text);
 }
 
 std::vector<std::string> Utf8Lines(const TReportList& report) {
@@ -334,9 +333,6 @@ public:
             py::gil_scoped_release release;
             outcome = app_->ReadMeasurement(file);
         }
-        // The outcome holds only the text: a file that cannot be opened is an OSError.
-        if (!outcome.Done && !std::ifstream(file))
-            Raise(Errors().FileError, outcome.Error);
         Check(outcome);
     }
 

@@ -498,7 +498,7 @@ void TMainForm::Iterate() {
     Guarded([this] {
         const TCommandSettings settings = SettingsFromWindow();
         const TMapOutcome outcome = mapRun_->Run(settings, ReportKind());
-        if (outcome.Cancelled) {
+        if (outcome.Kind == TErrorKind::Cancelled) {
             statusBar()->showMessage(QStringLiteral("Map cancelled: the previous map stays."));
             return;
         }

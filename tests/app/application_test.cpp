@@ -82,6 +82,7 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
          {static_cast<TOutcome>(app_.Map(settings_, ReportFinalResults)),
           static_cast<TOutcome>(app_.Fit(settings_, ReportFinalResults, folder_.File("f.log")))}) {
         EXPECT_FALSE(outcome.Done);
+        EXPECT_EQ(outcome.Kind, TErrorKind::Input);
         EXPECT_EQ(outcome.Error, "A map of 100000 x 100000 points is too large for the memory.");
         EXPECT_TRUE(outcome.Report.empty());
     }
@@ -89,6 +90,7 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     const std::string missing = folder_.File("none.txt");
     const TOutcome unread = app_.ReadMeasurement(missing);
     EXPECT_FALSE(unread.Done);
+    EXPECT_EQ(unread.Kind, TErrorKind::File);
     EXPECT_EQ(unread.Error, "Cannot open file \"" + missing + "\": file not found.");
     EXPECT_EQ(unread.Cause, "");
 #ifndef _WIN32
@@ -112,6 +114,7 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
 
     const TOutcome species = app_.ChangeSpecies("Cu I");
     EXPECT_FALSE(species.Done);
+    EXPECT_EQ(species.Kind, TErrorKind::File);
     EXPECT_EQ(species.Error, "");
     ASSERT_EQ(species.Messages.size(), 1u);
     EXPECT_TRUE(species.Messages[0].starts_with("File error: ")) << species.Messages[0];

@@ -213,6 +213,11 @@ class Errors(unittest.TestCase):
         self.assertEqual(str(caught.exception), f'No species section "Xx I" in "{INI}"')
         with self.assertRaises(zeltfit.InputError):
             species.read_arrays(numpy.ones(3), numpy.ones(2))
+        with tempfile.TemporaryDirectory() as folder:
+            header = os.path.join(folder, "header.txt")
+            pathlib.Path(header).write_text("Wavelength Intensity\n696.5431 1\n")
+            with self.assertRaises(zeltfit.FileError):
+                species.read(header)
         with self.assertRaises(zeltfit.Error):
             species.map(density_points=100000, temperature_points=100000)
 
