@@ -217,7 +217,7 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
         }
         shownMap_.Show(model_.RSSMap, model_.MapRange);
         outcome.Quality = model_.MapQuality;
-        outcome.Row = MapRow(model_, outcome.Params, FileNameOf(currentFile_),
+        outcome.Row = MapRow(model_, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, false));
         results_.push_back(*outcome.Row);
     });

@@ -83,7 +83,8 @@ public:
     // Asked by CalcMap after each grid row, from any of its threads at once, with the rows done
     // and the rows in all; false stops the map with EAbort "The map was cancelled.".
     std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
-    TFitQuality MapQuality; // the judgement of the last map
+    TFitQuality MapQuality;  // the judgement of the last map
+    TResultValues MapValues; // the numbers of its result line, with the judgement's procedure
     // Warnings of the last ImportLines about lines it kept (a negative intensity).
     std::vector<std::string> ImportWarnings;
 
@@ -144,6 +145,9 @@ public:
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode,
                       const TFitQuality* quality = nullptr);
+    // The same for numbers formed already (ResultValues).
+    void WriteResultLine(const TResultValues& values, TReportList& out,
+                         const std::string& fileName);
     // Appends a result line of `levels` populated levels, first the column header when no
     // result line has been written since the last species change.
     void AddResultLine(TReportList& out, std::int32_t levels, const std::string& line);

@@ -369,14 +369,13 @@ public:
         {
             py::gil_scoped_release release;
             outcome = app_->Fit(call.Settings, ReportFinalResults, call.Log);
-            if (outcome.Done) {
-                fit.Values = FitResultValues(app_->AtomicData(), outcome.Result);
+            if (outcome.Done)
                 fit.Lines = LineTableOf(app_->AtomicData());
-            }
         }
         Check(outcome);
         fit.File = FileNameOf(app_->CurrentFile());
         fit.Result = outcome.Result;
+        fit.Values = outcome.Row->Values;
         fit.Report = Utf8Lines(outcome.Report);
         fit.Messages = outcome.Messages;
         return fit;
@@ -391,7 +390,6 @@ public:
             outcome = app_->Map(call.Settings, ReportFinalResults);
             if (outcome.Done) {
                 const TAtomicData& model = app_->AtomicData();
-                map.Values = MapResultValues(model, outcome.Params);
                 map.Range = model.MapRange;
                 map.Grid = model.RSSMap;
                 map.DegreesOfFreedom = RegionDegreesOfFreedom(model.SelectedLines);
@@ -400,6 +398,7 @@ public:
         }
         Check(outcome);
         map.File = FileNameOf(app_->CurrentFile());
+        map.Values = outcome.Row->Values;
         map.Report = Utf8Lines(outcome.Report);
         map.Messages = outcome.Messages;
         return map;
