@@ -7,6 +7,7 @@
 #include "common/fpcheck.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 
 #include <cmath>

@@ -5,13 +5,15 @@
 
 #include "app/configstore.h"
 #include "app/settings.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <string>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The largest map a command computes: 20 million grid points (160 MB of residuals).
 inline constexpr long long kMaxMapPoints = 20'000'000;

@@ -5,6 +5,7 @@
 #include "app/tsvfields.h"
 #include "common/format.h"
 #include "common/version.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/commatext.h"
 #include "linemodel/fitquality.h"
 

@@ -6,13 +6,15 @@
 
 #include "app/configstore.h"
 #include "app/settings.h"
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The conditions of a map or fit.
 struct TProvenance {

@@ -76,7 +76,7 @@ std::vector<std::string> Utf8Lines(const TReportList& report) {
     return lines;
 }
 
-py::array_t<double> Array(const TCheckedVector<long double>& values) {
+template <class T> py::array_t<double> Array(const TCheckedVector<T>& values) {
     py::array_t<double> array(values.size());
     for (std::int32_t i = 0; i < values.size(); ++i)
         array.mutable_at(i) = static_cast<double>(values[i]);
@@ -154,9 +154,9 @@ struct TLineTable {
     std::vector<std::string> UpperState, LowerState;
 };
 
-TLineTable LineTableOf(const TAtomicData& model) {
+TLineTable LineTableOf(const TLineSnapshot& lines) {
     TLineTable table;
-    for (const TLine& line : model.SelectedLines) {
+    for (const TLine& line : lines.Lines) {
         table.Wavelength.push_back(line.Data.Wavelength);
         table.Intensity.push_back(line.Intensity);
         table.Uncertainty.push_back(line.IntensityUncertainty);
@@ -230,12 +230,9 @@ struct TFit {
 
 struct TMap {
     std::string File;
-    TResultValues Values;
-    TMapRange Range;
-    TCheckedVector<TCheckedVector<double>> Grid;
-    std::int32_t DegreesOfFreedom = 0;
+    TMapOutcome Outcome;
     TLineTable Lines;
-    std::vector<std::string> Report, Messages;
+    std::vector<std::string> Report;
 };
 
 // A folder of the user's temporary folder that only this object uses, removed with what it
@@ -369,10 +366,9 @@ public:
         {
             py::gil_scoped_release release;
             outcome = app_->Fit(call.Settings, ReportFinalResults, call.Log);
-            if (outcome.Done)
-                fit.Lines = LineTableOf(app_->AtomicData());
         }
         Check(outcome);
+        fit.Lines = LineTableOf(outcome.Lines);
         fit.File = FileNameOf(app_->CurrentFile());
         fit.Result = outcome.Result;
         fit.Values = outcome.Row->Values;
@@ -384,23 +380,14 @@ public:
     TMap Map(const py::kwargs& keywords) {
         const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByMap);
         TMap map;
-        TMapOutcome outcome;
         {
             py::gil_scoped_release release;
-            outcome = app_->Map(call.Settings, ReportFinalResults);
-            if (outcome.Done) {
-                const TAtomicData& model = app_->AtomicData();
-                map.Range = model.MapRange;
-                map.Grid = model.RSSMap;
-                map.DegreesOfFreedom = RegionDegreesOfFreedom(model.SelectedLines);
-                map.Lines = LineTableOf(model);
-            }
+            map.Outcome = app_->Map(call.Settings, ReportFinalResults);
         }
-        Check(outcome);
+        Check(map.Outcome);
         map.File = FileNameOf(app_->CurrentFile());
-        map.Values = outcome.Row->Values;
-        map.Report = Utf8Lines(outcome.Report);
-        map.Messages = outcome.Messages;
+        map.Lines = LineTableOf(map.Outcome.Lines);
+        map.Report = Utf8Lines(map.Outcome.Report);
         return map;
     }
 
@@ -584,39 +571,44 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def_property_readonly(
             "rss",
             [](const TMap& map) {
-                const py::ssize_t rows = map.Grid.size();
-                const py::ssize_t columns = rows == 0 ? 0 : map.Grid[0].size();
+                const TResidualGrid& grid = *map.Outcome.Grid;
+                const py::ssize_t rows = grid.size();
+                const py::ssize_t columns = rows == 0 ? 0 : grid[0].size();
                 py::array_t<double> a({rows, columns});
                 for (py::ssize_t t = 0; t < rows; ++t)
                     for (py::ssize_t d = 0; d < columns; ++d)
-                        a.mutable_at(t, d) = map.Grid[t][d];
+                        a.mutable_at(t, d) = grid[t][d];
                 return a;
             },
             "The residuals, [temperature step][density step].")
         .def_property_readonly(
             "log_density",
             [](const TMap& map) {
-                const std::int32_t n = map.Grid.size() == 0 ? 0 : map.Grid[0].size();
-                py::array_t<double> a(n);
-                for (std::int32_t d = 0; d < n; ++d)
-                    a.mutable_at(d) = map.Range.FromLogDensity + d * map.Range.LogDensityStep;
-                return a;
+                const TResidualGrid& grid = *map.Outcome.Grid;
+                const TMapRange& range = map.Outcome.Range;
+                return Array(GridValues(range.FromLogDensity, range.LogDensityStep,
+                                        grid.empty() ? 0 : grid[0].size()));
             },
             "The grid's log10 n_1 (n_1 in m-3).")
         .def_property_readonly(
             "temperature",
             [](const TMap& map) {
-                py::array_t<double> a(map.Grid.size());
-                for (std::int32_t t = 0; t < map.Grid.size(); ++t)
-                    a.mutable_at(t) = map.Range.FromTemperature + t * map.Range.TemperatureStep;
-                return a;
+                const TMapRange& range = map.Outcome.Range;
+                return Array(GridValues(range.FromTemperature, range.TemperatureStep,
+                                        map.Outcome.Grid->size()));
             },
             "The grid's T_exc, K.")
         .def_property_readonly(
-            "n_1", [](const TMap& map) { return static_cast<double>(map.Values.Densities[0]); },
+            "n_1",
+            [](const TMap& map) {
+                return static_cast<double>(map.Outcome.Row->Values.Densities[0]);
+            },
             "n_1 of the best grid point, m-3.")
         .def_property_readonly(
-            "T_exc", [](const TMap& map) { return static_cast<double>(map.Values.Temperature); },
+            "T_exc",
+            [](const TMap& map) {
+                return static_cast<double>(map.Outcome.Row->Values.Temperature);
+            },
             "T_exc of the best grid point, K.")
         .def_readonly("lines", &TMap::Lines,
                       "The line table with the fractions at the best grid point.")
@@ -629,7 +621,7 @@ PYBIND11_MODULE(_zeltfit, m) {
             [](const TMap& map, double level) {
                 if (!(level > 0 && level < 1))
                     Raise(Errors().InputError, "level must lie between 0 and 1");
-                const TMapRegion r = MapRegion(map.Grid, map.Range, map.DegreesOfFreedom, level);
+                const TMapRegion r = RegionAt(map.Outcome, level);
                 py::dict d;
                 d["level"] = r.Level;
                 d["dof"] = r.DegreesOfFreedom;

@@ -252,25 +252,20 @@ void TMainForm::ElementListBoxChange() {
     const std::string section = elementListBox_->currentData().toByteArray().toStdString();
     if (ShowOutcome(app_.ChangeSpecies(section))) {
         ClearResults();
-        std::vector<std::string> list;
-        AtomicData().ListLevels(list);
         levelsBox_->clear();
-        for (const std::string& line : list)
+        for (const std::string& line : app_.ListLevels())
             levelsBox_->addItem(FromCp1252(line));
-        list.clear();
-        AtomicData().ListLines(allLinesCheckBox_->isChecked(), list);
         linesBox_->clear();
-        for (const std::string& line : list)
+        for (const std::string& line : app_.ListLines(allLinesCheckBox_->isChecked()))
             linesBox_->addItem(FromCp1252(line));
     }
     // A species change empties the selected lines even when its loading fails: the table then
     // follows, so that no row is left without its line.
-    if (grid_->rowCount() - 1 != AtomicData().SelectedLines.size())
+    if (grid_->rowCount() - 1 != app_.Lines().Lines.size())
         ClearResults();
 }
 
 void TMainForm::ClearResults() {
-    fitShown_ = false;
     grid_->SetRowCount(1);
     chart_->ClearSeries();
     chart_->Redraw();
@@ -280,24 +275,24 @@ void TMainForm::AutoSizeColumns() {
     grid_->AutoSizeColumns();
 }
 
-void TMainForm::ShowBranchingFractions() {
+void TMainForm::ShowBranchingFractions(const TLineSnapshot& lines) {
     QVector<TColouredBars::TBar> measured;
     QVector<double> wavelengths, absorptionFree, fitted;
+    const std::vector<TTableRow> rows = LineTable(lines);
     for (int r = 1; r < grid_->rowCount(); ++r) {
-        const TLine& line = AtomicData().SelectedLines[r - 1];
+        const TLine& line = lines.Lines[r - 1];
         const double x = line.Data.Wavelength;
-        TTableRow texts;
-        ShowFractions(line, texts);
-        for (int c = 2; c <= 4; ++c)
-            grid_->SetCellText(c, r, FromStd(texts[static_cast<std::size_t>(c)]));
+        for (std::size_t c = 2; c <= 4; ++c)
+            grid_->SetCellText(static_cast<int>(c), r,
+                               FromStd(rows[static_cast<std::size_t>(r)][c]));
         wavelengths.append(x);
         absorptionFree.append(line.BFTheory);
         fitted.append(line.BFFit);
         measured.append({x, line.BFMeasured, BarColour(line.UpperLevel)});
     }
     chart_->SetFree(wavelengths, absorptionFree);
-    chart_->SetFitted(fitShown_ ? wavelengths : QVector<double>(),
-                      fitShown_ ? fitted : QVector<double>());
+    chart_->SetFitted(lines.Fitted ? wavelengths : QVector<double>(),
+                      lines.Fitted ? fitted : QVector<double>());
     chart_->SetMeasured(measured);
     chart_->Redraw();
     AutoSizeColumns();
@@ -306,33 +301,29 @@ void TMainForm::ShowBranchingFractions() {
 void TMainForm::RecalculateBF() {
     if (!gate_->Open())
         return;
-    if (ShowOutcome(app_.RecalculateBF()))
-        ShowBranchingFractions();
+    const TLinesOutcome outcome = app_.RecalculateBF();
+    if (ShowOutcome(outcome))
+        ShowBranchingFractions(outcome.Lines);
 }
 
 bool TMainForm::CommitIntensity(int row, const QString& text) {
     double value = 0;
     if (!TryStrToFloat(text.toStdString(), value))
         return false;
-    if (row < 1 || row > AtomicData().SelectedLines.size())
-        return true;
-    AtomicData().SelectedLines[row - 1].Intensity = value;
-    // A fit of the intensities before the edit no longer belongs to the table.
-    fitShown_ = false;
-    for (TLine& line : AtomicData().SelectedLines)
-        line.BFFit = 0;
-    // The commit of a cell reports nothing: with a single line the fractions stay as they are.
-    if (app_.RecalculateBF().Done)
-        ShowBranchingFractions();
+    // The commit of a cell reports nothing: a row without its line changes nothing, and with a
+    // single line the fractions stay as they are.
+    const TLinesOutcome outcome = app_.SetIntensity(row - 1, value);
+    if (outcome.Done)
+        ShowBranchingFractions(outcome.Lines);
     return true;
 }
 
-void TMainForm::FillTableRows() {
-    for (const TLine& line : AtomicData().SelectedLines) {
+void TMainForm::FillTableRows(const TLineSnapshot& lines) {
+    const std::vector<TTableRow> rows = LineTable(lines);
+    for (std::size_t r = 1; r < rows.size(); ++r) {
         const int row = grid_->AddRow();
-        const TTableRow texts = LineRow(line);
-        for (int c : {0, 1, 5, 6, 7, 8})
-            grid_->SetCellText(c, row, FromCp1252(texts[static_cast<std::size_t>(c)]));
+        for (std::size_t c : {0, 1, 5, 6, 7, 8})
+            grid_->SetCellText(static_cast<int>(c), row, FromCp1252(rows[r][c]));
     }
 }
 
@@ -363,7 +354,7 @@ void TMainForm::ReadBtnClick(TSender sender) {
         }
         currentFile_ = chosen;
     }
-    const TOutcome outcome = app_.ReadMeasurement(currentFile_.toStdString());
+    const TLinesOutcome outcome = app_.ReadMeasurement(currentFile_.toStdString());
     if (ShowRead(outcome))
         ShowPosition();
     // A raw spectrum or a line list of approximate wavelengths stops the reader: the Spectrum
@@ -372,18 +363,18 @@ void TMainForm::ReadBtnClick(TSender sender) {
         spectrumPage_->OfferImport(currentFile_);
 }
 
-bool TMainForm::ShowRead(const TOutcome& outcome) {
+bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
     ClearResults();
     if (!ShowOutcome(outcome)) {
         if (!outcome.Cause.empty())
             statusBar()->showMessage(FromStd(outcome.Cause));
         return false;
     }
-    FillTableRows();
+    FillTableRows(outcome.Lines);
     AutoSizeColumns();
     RebuildRowColours();
-    if (HasFractions(AtomicData()))
-        ShowBranchingFractions();
+    if (outcome.Lines.Fractions)
+        ShowBranchingFractions(outcome.Lines);
     tablePages_->setCurrentIndex(0);
     resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
@@ -476,8 +467,9 @@ void TMainForm::AppendReport(const TReportList& report) {
     reportsMemo_->ensureCursorVisible();
 }
 
-void TMainForm::ShowMap(const TParamVector& p) {
-    const TMapRange& range = AtomicData().MapRange;
+void TMainForm::ShowMap(const TMapOutcome& map) {
+    const TParamVector& p = map.Params;
+    const TMapRange& range = map.Range;
     contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
                                range.ToTemperature);
     contourPlot_->SetLowIso(static_cast<double>(Slot(p, ResultRSS)));
@@ -505,12 +497,11 @@ void TMainForm::Iterate() {
         AppendReport(outcome.Report);
         if (!ShowOutcome(outcome))
             return;
-        ShowMap(outcome.Params);
-        regionOverlay_->ShowMap(AtomicData());
-        fitShown_ = true;
-        ShowBranchingFractions();
+        ShowMap(outcome);
+        regionOverlay_->ShowMap(outcome);
+        ShowBranchingFractions(outcome.Lines);
         resultStatus_->Show(*outcome.Row);
-        if (const std::string problem = MapDrawingProblem(AtomicData().MapRange); !problem.empty())
+        if (const std::string problem = MapDrawingProblem(outcome.Range); !problem.empty())
             statusBar()->showMessage(FromStd(problem));
     });
 }
@@ -538,14 +529,12 @@ std::optional<TFitResult> TMainForm::Fit() {
 // fitted fractions and the page of the levels.
 bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport) {
     if (withReport)
-        AppendReport(FreeLevelsReport(outcome, AtomicData()));
+        AppendReport(FreeLevelsReport(outcome));
     if (!ShowOutcome(outcome))
         return false;
-    fitShown_ = true;
-    ShowBranchingFractions();
-    freeLevels_->Show(AtomicData(), outcome.Run,
-                      FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
-                          FromCp1252(ComparisonText(outcome.Run)));
+    ShowBranchingFractions(outcome.Lines);
+    freeLevels_->Show(outcome, FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
+                                   FromCp1252(ComparisonText(outcome.Run)));
     if (Flagged(outcome))
         statusBar()->showMessage(
             QStringLiteral("A lower level is not determined: its lines are optically thin or were "
@@ -558,9 +547,8 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome, bool withReport) {
         AppendReport(outcome.Report);
     if (!ShowOutcome(outcome))
         return false;
-    regionOverlay_->ShowFit(outcome.Result, AtomicData());
-    fitShown_ = true;
-    ShowBranchingFractions();
+    regionOverlay_->ShowFit(outcome);
+    ShowBranchingFractions(outcome.Lines);
     resultStatus_->Show(*outcome.Row);
     return true;
 }

@@ -62,7 +62,6 @@ public:
     ~TMainForm() override;
 
     TZeltApp& App() { return app_; }
-    TAtomicData& AtomicData() { return app_.AtomicData(); }
     const std::string& DatabaseFolder() const { return databaseFolder_; }
     const QString& CurrentFile() const { return currentFile_; }
     const QString& OpenDialogFolder() const { return openDialogFolder_; }
@@ -76,8 +75,8 @@ public:
     void OpenDropped(const QString& path);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     void RecalculateBF();
-    // The commit of an edited intensity: stores it and recomputes the fractions; false when
-    // the text is not a number (the user stays in the cell).
+    // The commit of an edited intensity: the application stores it and recomputes the fractions
+    // (SetIntensity); false when the text is not a number (the user stays in the cell).
     bool CommitIntensity(int row, const QString& text);
 
     // "Create map" and "Fit"; errors are reported and leave plot and table as they were. The
@@ -110,7 +109,9 @@ public:
 
     void ClearResults();
     void AutoSizeColumns();
-    void ShowBranchingFractions();
+    // Columns 2 to 4 of the table and the chart: the fractions of `lines`, the fitted ones only
+    // while they belong to the intensities in the table.
+    void ShowBranchingFractions(const TLineSnapshot& lines);
 
     // Writes the map, fit and absorption settings back; stops at the first text that is not
     // a number of its kind (the keys before it are stored).
@@ -129,7 +130,7 @@ private:
     void FillEdits();
     TNumberEdit* Edit(const TSetting& setting) const;
     void FillSpecies();
-    void FillTableRows();
+    void FillTableRows(const TLineSnapshot& lines);
     void RebuildRowColours();
     void PointFileList(const QString& folder, const QString& fileName);
     void ShowPosition();
@@ -139,14 +140,14 @@ private:
     bool ShowOutcome(const TOutcome& outcome);
     // What the window shows after a read and after a fit (with its report lines, unless a
     // series has appended them already).
-    bool ShowRead(const TOutcome& outcome);
+    bool ShowRead(const TLinesOutcome& outcome);
     bool ShowFit(const TFitOutcome& outcome, bool withReport = true);
     bool ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport = true);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;
     void AppendReport(const TReportList& report);
-    void ShowMap(const TParamVector& p);
+    void ShowMap(const TMapOutcome& map);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
     // True when the text was written; `kind` and `suffix` make the name the dialog offers.
@@ -165,8 +166,6 @@ private:
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
-    // The chart shows fitted fractions only while they belong to the intensities in the table.
-    bool fitShown_ = false;
     // Results shown since they were last saved.
     bool reportUnsaved_ = false;
     bool seriesUnsaved_ = false;
