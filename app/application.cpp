@@ -188,23 +188,38 @@ TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
     });
 }
 
+void TZeltApp::Imported(TLinesOutcome& outcome) {
+    for (const std::string& warning : model_->ImportWarnings)
+        outcome.Warnings.push_back(MessageText(warning));
+    if (HasFractions(*model_))
+        model_->CalcBranchingFractions();
+    outcome.Lines = Lines();
+}
+
 TLinesOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     currentFile_ = file;
     fitted_ = false;
     TLinesOutcome read = Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
         model_->ImportLines(file);
-        for (const std::string& warning : model_->ImportWarnings)
-            outcome.Warnings.push_back(MessageText(warning));
         ReadUncertainties(*model_, file);
-        if (HasFractions(*model_))
-            model_->CalcBranchingFractions();
+        Imported(outcome);
         if (storeMeasurementFolder_)
             config_.WriteString(kFilesMeasurements.Section, kFilesMeasurements.Key, FolderOf(file));
-        outcome.Lines = Lines();
     });
     if (!read.Done && !read.Error.empty())
         read.Cause = MessageText(MeasurementFileProblem(file));
     return read;
+}
+
+TLinesOutcome TZeltApp::ReadMeasurement(const std::string& name,
+                                        const std::vector<TMeasuredLine>& lines) {
+    currentFile_ = name;
+    fitted_ = false;
+    return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        model_->ImportText(name, MeasurementText(lines));
+        SetUncertainties(*model_, lines);
+        Imported(outcome);
+    });
 }
 
 TLinesOutcome TZeltApp::RecalculateBF() {

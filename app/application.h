@@ -211,6 +211,10 @@ public:
     // Reads a measurement file, computes the fractions when there are at least two lines and
     // stores the file's folder as the measurement folder (see SetStoreMeasurementFolder).
     TLinesOutcome ReadMeasurement(const std::string& file);
+    // A measurement given in memory, read as the file of its wavelengths and intensities
+    // (MeasurementText) would be, with the lines' uncertainties in place of the table beside a
+    // file (SetUncertainties); `name` is the file name its results show. Nothing is written.
+    TLinesOutcome ReadMeasurement(const std::string& name, const std::vector<TMeasuredLine>& lines);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     TLinesOutcome RecalculateBF();
     // An edited intensity of the selected line `line` (from 0): the fractions of a map or fit
@@ -285,6 +289,9 @@ private:
                              const std::string& logPath, const TSeriesHooks& hooks,
                              std::int32_t threads);
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
+    // After the lines of a measurement were imported: its warnings, the fractions when there are
+    // at least two lines, and the lines.
+    void Imported(TLinesOutcome& outcome);
     TCommandSettings WithSpeciesKeys(TCommandSettings settings) const;
 
     TConfigStore config_;

@@ -106,6 +106,9 @@ public:
 
     // Rebuilds SelectedLines from a measurement file of wavelength and intensity pairs.
     void ImportLines(const std::string& fileName);
+    // The same from the content of a measurement file in memory; `name` stands for the file in
+    // the messages.
+    void ImportText(const std::string& name, std::string text);
     // Writes the database lines grouped by upper level (a diagnostic list).
     void DumpLines(const std::string& fileName) const;
 
@@ -172,6 +175,9 @@ private:
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
                            const std::string& where) const;
+    // Rebuilds SelectedLines from the reader that `open` opens on the file `fileName`.
+    void ImportFrom(const std::string& fileName,
+                    const std::function<void(TTextReader& reader)>& open);
 
     TShowMessage showMessage_;
     std::string levelsFile_; // the file of Levels, for the messages of ImportLines

@@ -236,8 +236,8 @@ struct TMap {
 };
 
 // A folder of the user's temporary folder that only this object uses, removed with what it
-// holds when the object goes: the configuration of a species given by its files, and the
-// measurements of NumPy arrays, so that no two species share a file.
+// holds when the object goes: the configuration of a species given by its files, so that no
+// two species share a file.
 class TScratchFolder {
 public:
     TScratchFolder() {
@@ -333,8 +333,8 @@ public:
         Check(outcome);
     }
 
-    // A measurement of NumPy arrays: written as a measurement file into the species' own
-    // folder and read from there, as the program reads every measurement.
+    // A measurement of NumPy arrays, read in memory as the program reads a measurement file. No
+    // file is involved: whatever the program refuses is an InputError.
     void ReadArrays(const py::array_t<double>& wavelengths, const py::array_t<double>& intensities,
                     const std::optional<py::array_t<double>>& uncertainties,
                     const std::string& name) {
@@ -347,16 +347,17 @@ public:
         if (name.empty() || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
             name == "." || name == "..")
             Raise(Errors().InputError, "name must be a file name without a folder");
-        std::string text;
-        for (py::ssize_t i = 0; i < wavelengths.size(); ++i) {
-            text += TsvNumber(wavelengths.at(i)) + " " + TsvNumber(intensities.at(i));
-            if (uncertainties)
-                text += " " + TsvNumber(uncertainties->at(i));
-            text += "\n";
+        std::vector<TMeasuredLine> lines(static_cast<std::size_t>(wavelengths.size()));
+        for (py::ssize_t i = 0; i < wavelengths.size(); ++i)
+            lines[static_cast<std::size_t>(i)] = {wavelengths.at(i), intensities.at(i),
+                                                  uncertainties ? uncertainties->at(i) : 0};
+        TOutcome outcome;
+        {
+            py::gil_scoped_release release;
+            outcome = app_->ReadMeasurement(name, lines);
         }
-        const std::string file = JoinPath(Scratch(), name);
-        SaveFile(file, text, {TLinkPolicy::Replace, false});
-        Read(file);
+        if (!outcome.Done)
+            Raise(Errors().InputError, outcome.Error);
     }
 
     TFit Fit(const py::kwargs& keywords) {
