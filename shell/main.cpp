@@ -343,24 +343,27 @@ void TMainForm::RebuildRowColours() {
     grid_->SetRowColours(colours);
 }
 
-void TMainForm::ReadBtnClick(TSender sender) {
+QString TMainForm::CurrentFile() const {
+    return FromStd(app_.CurrentFile());
+}
+
+void TMainForm::ReadBtnClick(TSender sender, QString file) {
     if (!gate_->Open())
         return;
     if (sender == TSender::ReadBtn) {
-        const QString chosen = dialogs_.OpenFileName(openDialogFolder_, currentFile_);
-        if (chosen.isEmpty()) {
+        file = dialogs_.OpenFileName(openDialogFolder_, CurrentFile());
+        if (file.isEmpty()) {
             ShowPosition();
             return;
         }
-        currentFile_ = chosen;
     }
-    const TLinesOutcome outcome = app_.ReadMeasurement(currentFile_.toStdString());
+    const TLinesOutcome outcome = app_.ReadMeasurement(file.toStdString());
     if (ShowRead(outcome))
         ShowPosition();
     // A raw spectrum or a line list of approximate wavelengths stops the reader: the Spectrum
     // page can import it.
     if (!outcome.Done || !outcome.Messages.empty())
-        spectrumPage_->OfferImport(currentFile_);
+        spectrumPage_->OfferImport(file);
 }
 
 bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
@@ -378,8 +381,7 @@ bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
     tablePages_->setCurrentIndex(0);
     resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
-    currentFile_ = FromStd(file);
-    setWindowTitle(Caption() + QStringLiteral(" - ") + currentFile_);
+    setWindowTitle(Caption() + QStringLiteral(" - ") + FromStd(file));
     PointFileList(FromStd(FolderOf(file)), FromStd(FileNameOf(file)));
     return true;
 }
@@ -414,9 +416,9 @@ void TMainForm::NextFileClick() {
         return;
     const int next = (fileListBox_->currentRow() + 1) % count;
     fileListBox_->setCurrentRow(next);
-    currentFile_ = FromStd(
-        JoinPath(fileListFolder_.toStdString(), fileListBox_->item(next)->text().toStdString()));
-    ReadBtnClick(TSender::NextBtn);
+    ReadBtnClick(TSender::NextBtn,
+                 FromStd(JoinPath(fileListFolder_.toStdString(),
+                                  fileListBox_->item(next)->text().toStdString())));
 }
 
 void TMainForm::FileListBoxClick() {
@@ -424,12 +426,12 @@ void TMainForm::FileListBoxClick() {
     if (fileListBox_->count() == 0 || row < 0)
         return;
     if (!gate_->Open()) {
-        PointFileList(fileListFolder_, FromStd(FileNameOf(currentFile_.toStdString())));
+        PointFileList(fileListFolder_, FromStd(FileNameOf(app_.CurrentFile())));
         return;
     }
-    currentFile_ = FromStd(
-        JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
-    ReadBtnClick(TSender::FileListBox);
+    ReadBtnClick(TSender::FileListBox,
+                 FromStd(JoinPath(fileListFolder_.toStdString(),
+                                  fileListBox_->item(row)->text().toStdString())));
 }
 
 void TMainForm::OpenDropped(const QString& path) {
@@ -440,8 +442,7 @@ void TMainForm::OpenDropped(const QString& path) {
         ShowPosition();
         return;
     }
-    currentFile_ = path;
-    ReadBtnClick(TSender::FileListBox);
+    ReadBtnClick(TSender::FileListBox, path);
 }
 
 TCommandSettings TMainForm::SettingsFromWindow() const {
@@ -589,7 +590,7 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
 
 bool TMainForm::SaveText(const std::string& text, const QString& kind, const QString& suffix) {
     const QString fileName =
-        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, currentFile_, suffix));
+        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, CurrentFile(), suffix));
     if (fileName.isEmpty())
         return false;
     bool saved = false;
@@ -660,7 +661,7 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
             memory_->SetImageChoice(choice);
             const QString kind = QStringLiteral("image");
             const QString fileName = dialogs_.SaveImageFileName(
-                memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
+                memory_->SaveStart(kind, openDialogFolder_, CurrentFile(), QStringLiteral(".png")));
             if (!fileName.isEmpty())
                 Guarded([&] {
                     SavePlotImage(*plot, fileName, ImageSizeOf(choice, plot->size()));

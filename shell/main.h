@@ -63,12 +63,15 @@ public:
 
     TZeltApp& App() { return app_; }
     const std::string& DatabaseFolder() const { return databaseFolder_; }
-    const QString& CurrentFile() const { return currentFile_; }
+    // The measurement file read last (or being read), as the application holds it.
+    QString CurrentFile() const;
     const QString& OpenDialogFolder() const { return openDialogFolder_; }
     const QString& FileListFolder() const { return fileListFolder_; }
 
     void ElementListBoxChange();
-    void ReadBtnClick(TSender sender);
+    // Reads the file the open dialog gives (ReadBtn) or `file` (the next file, the file list's or
+    // one dropped or imported).
+    void ReadBtnClick(TSender sender, QString file = QString());
     void NextFileClick();
     void FileListBoxClick();
     // A file or folder dropped on the window: the file is read, the folder's files listed.
@@ -163,7 +166,6 @@ private:
     TZeltApp app_;
     std::string databaseFolder_;
     QString openDialogFolder_;
-    QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
     // Results shown since they were last saved.
