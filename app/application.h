@@ -59,17 +59,6 @@ struct TLinesOutcome : TOutcome {
     TLineSnapshot Lines;
 };
 
-// The settings of an import: the window's width (nm, 0: measured), a spectral response file
-// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
-// line list the tolerance (nm) and whether its intensities are photon counts.
-struct TImportSettings {
-    double Window = 0;
-    std::string Response;
-    bool SumBlends = false;
-    double Tolerance = 0.03;
-    bool Photons = false;
-};
-
 // What an import did: the files written, the table of its lines (tab-separated) and what was
 // done, one sentence each.
 struct TImportOutcome : TOutcome {

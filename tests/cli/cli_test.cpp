@@ -474,7 +474,9 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
                                  "taken"},
         {"fit x --path 1e400", "--path: 1e400 is beyond the range of a real number"},
         {"map x --region 100", "--region: 100 is not a number from 1 to below 100"},
-        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number above 0"}};
+        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number from 0.001 to 1"},
+        // The spin box's limits: 0 measures the width.
+        {"import x --out y --width 25", "--width: 25 is not a number from 0 to 20"}};
     for (const auto& [args, message] : usageErrors) {
         const TRun run = Cli(args);
         EXPECT_EQ(run.status, 2) << args;
