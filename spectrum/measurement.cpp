@@ -2,6 +2,7 @@
 #include "spectrum/measurement.h"
 
 #include "common/convert.h"
+#include "common/errors.h"
 #include "common/safefile.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
@@ -9,9 +10,6 @@
 #include "spectrum/specieslines.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace zelt {
@@ -69,14 +67,14 @@ bool SetUncertainties(TAtomicData& data, const std::vector<TMeasuredLine>& rows)
 bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile) {
     for (TLine& line : data.SelectedLines)
         line.IntensityUncertainty = 0;
-    const std::filesystem::path path = PathFromUtf8(LineTableFor(measurementFile));
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) ||
-        std::filesystem::file_size(path, error) > kMaxTableBytes)
+    // The table is optional: one that cannot be read (none, a folder, a pipe, too large) gives no
+    // uncertainties.
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(LineTableFor(measurementFile), kTableLimit);
+    } catch (const EInOutError&) {
         return false;
-    std::ifstream stream(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(stream),
-                            std::istreambuf_iterator<char>()};
+    }
     std::vector<TMeasuredLine> rows;
     std::size_t wavelength = 0, intensity = 0, uncertainty = 0;
     bool titled = false;
