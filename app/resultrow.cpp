@@ -5,6 +5,7 @@
 #include "app/tsvfields.h"
 #include "common/format.h"
 #include "common/version.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/commatext.h"
 #include "linemodel/fitquality.h"
 #include "linemodel/likelihood.h"
@@ -38,20 +39,18 @@ TProvenance Provenance(const TConfigView& config, const std::string& species,
     return provenance;
 }
 
-TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::string& fileName,
-                  TProvenance provenance) {
+TResultRow MapRow(const TAtomicData& model, const std::string& fileName, TProvenance provenance) {
     TResultRow row;
-    row.Values = MapResultValues(model, p);
+    row.Values = model.MapValues;
     row.FileName = fileName;
     row.Quality = model.MapQuality;
     row.Provenance = std::move(provenance);
     return row;
 }
 
-TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
-                  TProvenance provenance) {
+TResultRow FitRow(const TFitResult& fit, const std::string& fileName, TProvenance provenance) {
     TResultRow row;
-    row.Values = FitResultValues(model, fit);
+    row.Values = fit.Values;
     if (fit.Likelihood && fit.Likelihood->Done) {
         row.Likelihood = fit.Likelihood;
         if (fit.Likelihood->Quoted) {

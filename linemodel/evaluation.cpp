@@ -130,12 +130,14 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
     MapQuality = JudgeMap(SelectedLines, Levels, p);
+    MapValues = ResultValues(p, TParamVector{}, 2, MapMode);
+    MapValues.Procedure = MapQuality.Procedure;
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
+    WriteResultLine(MapValues, lines, fileName);
     Append(*report, lines);
 }
 
@@ -242,8 +244,9 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     FpReset();
     if (likelihood != nullptr)
         result.Likelihood = *likelihood;
-    result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen,
-                              ResultValues(params, result.Uncertainty, fitCount, FitMode));
+    result.Values = ResultValues(params, result.Uncertainty, fitCount, FitMode);
+    result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen, result.Values);
+    result.Values.Procedure = result.Quality.Procedure;
     if (report == nullptr)
         return result;
     TReportList lines;
@@ -253,8 +256,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         else
             lines.push_back("Fit logfile was not found.");
     } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
-                     &result.Quality);
+        WriteResultLine(result.Values, lines, fileName);
     }
     Append(*report, lines);
     return result;

@@ -5,10 +5,12 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "linemodel/absorption.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
+#include "linemodel/likelihood.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/fisher_f.hpp>

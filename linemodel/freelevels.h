@@ -11,8 +11,7 @@
 // a level is a parameter. Whether the data ask for free levels is judged by the likelihood-ratio
 // test of the nested Boltzmann fit against the free one.
 
-#include "linemodel/atomicdata.h"
-#include "linemodel/likelihood.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -21,6 +20,8 @@
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 // At most as many parameters as the minimiser fits.
 inline constexpr std::int32_t kMaxFreeLevels = 8;

@@ -70,11 +70,6 @@ private:
 // where s is not known).
 std::string NoiseModelText(TNoiseModel noise, const std::optional<long double>& scale = {});
 
-// The model fractions of every selected line for a parameter vector, in SelectedLines order;
-// raises EMathError where the model cannot compute them.
-using TModelFractions =
-    std::function<void(const TParamVector& q, TCheckedVector<long double>& fractions)>;
-
 // The fractions of the Boltzmann model, ModelBF, the model the specified fit uses.
 TModelFractions BoltzmannFractions(TAtomicData& data);
 

@@ -10,6 +10,7 @@
 #include "textinput/TxtAccessNew.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -179,6 +180,11 @@ struct TGridBest {
     bool Found = false; // no grid point could be computed otherwise
 };
 
+// The model fractions of every selected line for a parameter vector, in SelectedLines order;
+// raises EMathError where the model cannot compute them.
+using TModelFractions =
+    std::function<void(const TParamVector& q, TCheckedVector<long double>& fractions)>;
+
 // The likelihood fit of a measurement (FitLikelihood): what the program asks a user to quote.
 struct TLikelihoodFit {
     bool Done = false;  // false with more than 100 lines or no line with a second of its level
@@ -210,7 +216,7 @@ struct TLikelihoodFit {
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
 // the unscaled normal matrix, NF x NF row by row, element (i, k) at (i - 1) NF + k), the final
-// sum of squares and the result code.
+// sum of squares and the result code, and the numbers of its result line.
 struct TFitResult {
     TParamVector Start; // the vector the fit started from
     TParamVector Params;
@@ -222,6 +228,8 @@ struct TFitResult {
     // to quote, and the coarse grid that judges whether this fit ended in a local minimum.
     std::optional<TLikelihoodFit> Likelihood;
     TFitQuality Quality; // how far the result can be trusted
+    // The numbers of the result line with the judgement's procedure, formed once by FitLines.
+    TResultValues Values;
 };
 
 // Report kinds of FitLines: the result line, or the minimiser's iteration log.

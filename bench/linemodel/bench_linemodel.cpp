@@ -12,6 +12,7 @@
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/likelihood.h"
 #include "linemodel/region.h"
 
 #include <benchmark/benchmark.h>

@@ -2,6 +2,7 @@
 #include "linemodel/freelevels.h"
 
 #include "linemodel/constants.h"
+#include "linemodel/likelihood.h"
 
 #include "modelfiles.h"
 
