@@ -7,6 +7,7 @@
 #include "common/parallel.h"
 #include "leastsquares/chocho.h"
 #include "leastsquares/marq3w.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/fitquality.h"

@@ -12,7 +12,6 @@
 // degrees of freedom. The fit minimises it over log10 n_1 (and T_exc when asked), starting from
 // the best point of a coarse grid over the map's range and polished by the minimiser.
 
-#include "linemodel/atomicdata.h"
 #include "linemodel/modeltypes.h"
 
 #include <cstdint>
@@ -22,6 +21,8 @@
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The measured intensities of the selected lines that a likelihood takes: the lines with a
 // measured fraction above 0 and a transition probability above 0 (a line with A = 0 has no

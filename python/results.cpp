@@ -3,6 +3,7 @@
 
 #include "app/tsv.h"
 #include "common/codepage.h"
+#include "linemodel/likelihood.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -38,6 +39,39 @@ py::list RowValues(const TResultValues& values, const std::string& fileName) {
     row.append(fileName);
     row.append(values.Procedure);
     return row;
+}
+
+std::optional<double> Optional(const std::optional<long double>& value) {
+    return value ? std::optional<double>(static_cast<double>(*value)) : std::nullopt;
+}
+
+// FitResult.quoted: the numbers of the row's likelihood fit.
+py::object QuotedResult(const TFit& f) {
+    const TResultRow& row = f.Row;
+    if (!row.Quoted || !row.Likelihood || row.Quoted->Densities.empty())
+        return py::none();
+    const TResultValues& v = *row.Quoted;
+    const TLikelihoodFit& l = *row.Likelihood;
+    const bool temperature = row.Provenance.Settings.FitTemperatureOn;
+    py::dict d;
+    d["n_1"] = static_cast<double>(v.Densities[0]);
+    d["u_n_1"] = static_cast<double>(v.Uncertainties[0]);
+    d["n_1_low"] = Optional(l.DensityLow);
+    d["n_1_high"] = Optional(l.DensityHigh);
+    d["T_exc"] = temperature ? py::cast(static_cast<double>(v.Temperature)) : py::none();
+    d["u_T_exc"] =
+        temperature ? py::cast(static_cast<double>(v.TemperatureUncertainty)) : py::none();
+    d["n_tot"] = static_cast<double>(v.Total);
+    d["u_n_tot"] = static_cast<double>(v.TotalUncertainty);
+    d["densities"] = Array(v.Densities);
+    d["uncertainties"] = Array(v.Uncertainties);
+    d["noise"] = NoiseModelText(l.Noise, l.Scale);
+    d["s"] = Optional(l.Scale);
+    d["chi2"] = static_cast<double>(l.ChiSquare);
+    d["nu"] = l.DegreesOfFreedom;
+    d["p"] = Optional(l.PValue);
+    d["text"] = QualityText(row);
+    return d;
 }
 
 // A column of the line table: its attribute, its title in the DataFrame (those of the program's
@@ -128,26 +162,26 @@ void AddResults(py::module_& m) {
     py::class_<TFit>(m, "FitResult", "The result of a fit.")
         .def_readonly("file", &TFit::File, "The measurement's file name.")
         .def_property_readonly(
-            "n_1", [](const TFit& f) { return static_cast<double>(f.Values.Densities[0]); },
+            "n_1", [](const TFit& f) { return static_cast<double>(f.Row.Values.Densities[0]); },
             "Density of the first level, m-3.")
         .def_property_readonly(
-            "T_exc", [](const TFit& f) { return static_cast<double>(f.Values.Temperature); },
+            "T_exc", [](const TFit& f) { return static_cast<double>(f.Row.Values.Temperature); },
             "Excitation temperature, K.")
         .def_property_readonly(
             "u_T_exc",
-            [](const TFit& f) { return static_cast<double>(f.Values.TemperatureUncertainty); },
+            [](const TFit& f) { return static_cast<double>(f.Row.Values.TemperatureUncertainty); },
             "Standard uncertainty of T_exc, K.")
         .def_property_readonly(
-            "n_tot", [](const TFit& f) { return static_cast<double>(f.Values.Total); },
+            "n_tot", [](const TFit& f) { return static_cast<double>(f.Row.Values.Total); },
             "Total density, m-3.")
         .def_property_readonly(
-            "densities", [](const TFit& f) { return Array(f.Values.Densities); },
+            "densities", [](const TFit& f) { return Array(f.Row.Values.Densities); },
             "Densities of the populated levels n_1, n_2, ..., m-3.")
         .def_property_readonly(
-            "uncertainties", [](const TFit& f) { return Array(f.Values.Uncertainties); },
+            "uncertainties", [](const TFit& f) { return Array(f.Row.Values.Uncertainties); },
             "Their standard uncertainties, m-3.")
         .def_property_readonly(
-            "rss", [](const TFit& f) { return static_cast<double>(f.Values.RSS); },
+            "rss", [](const TFit& f) { return static_cast<double>(f.Row.Values.RSS); },
             "Final sum of squares.")
         .def_property_readonly(
             "covariance",
@@ -163,6 +197,13 @@ void AddResults(py::module_& m) {
             },
             "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted), the inverse "
             "of the unscaled normal matrix: scale it by RSS / nu for the uncertainties.")
+        .def_property_readonly("quoted", &QuotedResult,
+                               "What to quote, from the likelihood of the intensities: a dict of "
+                               "n_1, u_n_1, n_1_low and n_1_high (the profile interval at 68.3 %), "
+                               "T_exc and u_T_exc (None unless fitted), n_tot, u_n_tot, densities, "
+                               "uncertainties (m-3, K), noise, s, chi2, nu, p and text (the line "
+                               "the window's status bar shows); None without an uncertainty to "
+                               "quote.")
         .def_property_readonly(
             "return_code", [](const TFit& f) { return f.Result.ReturnCode; },
             "The minimiser's result code.")
@@ -170,7 +211,7 @@ void AddResults(py::module_& m) {
             "flags", [](const TFit& f) { return f.Result.Quality.Flags; },
             "What is wrong with the result, one bit each; 0 for a sound result.")
         .def_property_readonly(
-            "procedure", [](const TFit& f) { return f.Values.Procedure; },
+            "procedure", [](const TFit& f) { return f.Row.Values.Procedure; },
             "The procedure column, e.g. \"fit:OK\".")
         .def_readonly("lines", &TFit::Lines, "The line table with the fitted fractions.")
         .def(
@@ -181,8 +222,8 @@ void AddResults(py::module_& m) {
         .def(
             "row",
             [](const TFit& f) {
-                return py::make_tuple(ResultColumns(f.Values.Densities.size(), false, false),
-                                      RowValues(f.Values, f.File));
+                return py::make_tuple(ResultColumns(f.Row.Values.Densities.size(), false, false),
+                                      RowValues(f.Row.Values, f.File));
             },
             "The result line's columns and values of zeltfit-cli fit --format tsv.");
 

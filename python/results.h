@@ -26,7 +26,7 @@ TLineTable LineTableOf(const TLineSnapshot& lines);
 struct TFit {
     std::string File;
     TFitResult Result;
-    TResultValues Values;
+    TResultRow Row; // the result line's numbers (Values) and the likelihood fit's to quote
     TLineTable Lines;
     std::vector<std::string> Report, Messages;
 };

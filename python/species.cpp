@@ -214,7 +214,7 @@ public:
         fit.Lines = LineTableOf(outcome.Lines);
         fit.File = FileNameOf(app_->CurrentFile());
         fit.Result = outcome.Result;
-        fit.Values = outcome.Row->Values;
+        fit.Row = *outcome.Row;
         fit.Report = Utf8Lines(outcome.Report);
         fit.Messages = outcome.Messages;
         return fit;
