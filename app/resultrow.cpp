@@ -64,6 +64,10 @@ TResultRow FitRow(const TFitResult& fit, const std::string& fileName, TProvenanc
     return row;
 }
 
+const TResultValues& ShownValues(const TResultRow& row) {
+    return row.Quoted && !row.Quoted->Densities.empty() ? *row.Quoted : row.Values;
+}
+
 std::string AsymmetricInterval(const TLikelihoodFit& likelihood) {
     if (!likelihood.Quoted || !likelihood.DensityLow || !likelihood.DensityHigh)
         return {};

@@ -48,6 +48,10 @@ TResultRow MapRow(const TAtomicData& model, const std::string& fileName, TProven
 // The row of a fit: its result line's numbers, its judgement and its likelihood fit.
 TResultRow FitRow(const TFitResult& fit, const std::string& fileName, TProvenance provenance);
 
+// The numbers a plot of results shows, as a user quotes them: the likelihood fit's where it
+// has uncertainties (Quoted), else the result line's.
+const TResultValues& ShownValues(const TResultRow& row);
+
 // One line on a result beside its result line: why a flagged one cannot be trusted ("fit:T_exc
 // not determined. T_exc: the data do not move it ..."), or what to quote of a sound fit, from
 // its likelihood fit ("To quote: n_1 = 4.970E+016 ± 7.075E+014 m-3, T_exc = 1470 ± 33 K

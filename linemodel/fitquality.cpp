@@ -259,7 +259,7 @@ void JudgeWithLikelihood(TJudgement& judgement, const TFitResult& fit, const TRe
     if (!l.Divergence.empty())
         judgement.Raise(Diverged, l.Divergence);
     // The minimiser stops at a sum of squares of 1e-15 (SumSqTarget): below it all is converged.
-    const TGridBest& best = l.SpecifiedBest;
+    const TGridBest& best = l.LineFitBest;
     if (!held && best.Found && fit.SumOfSquares > 1.01L * best.Sum && fit.SumOfSquares > 1e-15L)
         judgement.Raise(LocalMinimum,
                         Format("The fit ended at S = %.3e, but the point ", {fit.SumOfSquares}) +

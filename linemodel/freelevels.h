@@ -127,12 +127,12 @@ TModelComparison CompareModels(TNoiseModel noise, long double boltzmannSum,
 // where it was there, and derives the results.
 TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& boltzmann);
 
-// The free-levels command: the specified Boltzmann fit of p (its slots as for FitLines, fitCount
-// fitted slots; its log at `logPath`), the likelihood fit of the same slots over `range`, then
-// the free fit of the levels `chosen` (from 1; empty: every populated level) from it and the
-// test. `boltzmannDone` is called with the specified fit while its populations are in Levels.
+// The free-levels command: the Boltzmann fit of the result line of p (its slots as for FitLines,
+// fitCount fitted slots; its log at `logPath`), the likelihood fit of the same slots over `range`,
+// then the free fit of the levels `chosen` (from 1; empty: every populated level) from it and the
+// test. `boltzmannDone` is called with the result line's fit while its populations are in Levels.
 struct TFreeLevelsRun {
-    std::optional<TFitResult> Boltzmann; // absent when the specified fit failed
+    std::optional<TFitResult> Boltzmann; // absent when the result line's fit failed
     std::string BoltzmannError;          // its message then
     std::int32_t BoltzmannParameters = 0;
     TLikelihoodFit Likelihood; // the Boltzmann likelihood fit

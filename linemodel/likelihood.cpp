@@ -515,7 +515,7 @@ TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSe
     const TModelFractions fractions = BoltzmannFractions(data);
     TChiSquare chi2(intensities, fractions);
 
-    // The coarse grid: chi^2 and the specified fit's weighted sum of squares of the fractions.
+    // The coarse grid: chi^2 and the result line's fit's weighted sum of squares of the fractions.
     const TCheckedVector<long double> weights = FractionWeights(data);
     const std::vector<long double> densities =
         Axis(range.FromLogDensity, range.ToLogDensity, kCoarseDensities);
@@ -545,8 +545,8 @@ TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSe
             }
             if (!fit.GridBest.Found || c < fit.GridBest.Sum)
                 fit.GridBest = {x, t, c, true};
-            if (!fit.SpecifiedBest.Found || sum < fit.SpecifiedBest.Sum)
-                fit.SpecifiedBest = {x, t, sum, true};
+            if (!fit.LineFitBest.Found || sum < fit.LineFitBest.Sum)
+                fit.LineFitBest = {x, t, sum, true};
         }
     if (!fit.GridBest.Found) {
         fit.Reason = "the model cannot be computed at any point of the map's range";

@@ -71,7 +71,7 @@ private:
 // where s is not known).
 std::string NoiseModelText(TNoiseModel noise, const std::optional<long double>& scale = {});
 
-// The fractions of the Boltzmann model, ModelBF, the model the specified fit uses.
+// The fractions of the Boltzmann model, ModelBF, the model the result line's fit uses.
 TModelFractions BoltzmannFractions(TAtomicData& data);
 
 // chi^2 as a function of some slots of a parameter vector, the others held.
@@ -141,7 +141,7 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
 // AtomMass, BoltzmannLevels, Temperature as the start or fixed temperature, FitCount 1 or 2):
 // the coarse grid over `range` (kCoarseDensities x kCoarseTemperatures, or the densities alone
 // at p's temperature), the polish from its best point, the covariance, the derived densities
-// and the profile interval. The grid also finds the best point of the specified fit's sum of
+// and the profile interval. The grid also finds the best point of the result line's fit's sum of
 // squares (FractionWeights), which judges whether that fit ended in a local minimum. The line
 // model's fractions and populations belong to the last vector evaluated.
 TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSearchRange& range);

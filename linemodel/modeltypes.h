@@ -206,8 +206,8 @@ struct TLikelihoodFit {
     // The profile-likelihood interval of n_1 (m-3) at kQuoteLevel; a bound is absent where
     // chi^2 does not rise that far on its side.
     std::optional<long double> DensityLow, DensityHigh;
-    TGridBest GridBest;      // the coarse grid's smallest chi^2
-    TGridBest SpecifiedBest; // the coarse grid's smallest weighted sum of squares of fractions
+    TGridBest GridBest;    // the coarse grid's smallest chi^2
+    TGridBest LineFitBest; // the coarse grid's smallest weighted sum of squares of fractions
     // What failed in its uncertainties (a floating-point fault); empty when sound.
     std::string Divergence;
     TSearchRange Range; // where its coarse grid lay

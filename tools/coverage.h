@@ -28,7 +28,7 @@ struct TCoverageCounts {
     // The quoted result: n_1 +- u(n_1), T_exc +- u(T_exc), n_tot +- u(n_tot), the profile interval
     // of n_1, and the joint region of n_1 and T_exc at kQuoteLevel.
     int Density = 0, Temperature = 0, Total = 0, Profile = 0, Region = 0;
-    // n_1 of the result line of the specified fit within its u, where that fit was made.
+    // n_1 of the result line within its u, where that fit was made.
     int Line = 0, LineFits = 0;
     // Free-levels tests of these Boltzmann data, and how many rejected them at 5 %.
     int Tested = 0, Rejected = 0;
@@ -42,7 +42,7 @@ void LoadCoverageSpecies(TAtomicData& data, const std::string& dataFolder,
                          const std::string& scratchFile);
 
 // Runs the realisations of `c` from the noise of `seed` in `data` (LoadCoverageSpecies), adding
-// to `counts`; with `logPath` not empty each is also fitted as the specified fit does
+// to `counts`; with `logPath` not empty each is also fitted as the result line's fit does
 // (FitLines, its log there). A realisation the likelihood cannot quote raises Exception.
 void RunCoverage(TAtomicData& data, const TCoverageCase& c, std::uint64_t seed,
                  TCoverageCounts& counts, const std::string& logPath = {});

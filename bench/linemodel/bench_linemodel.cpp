@@ -164,7 +164,7 @@ BENCHMARK(BM_FitTwoParameters)
     ->ComputeStatistics("min", Smallest);
 
 // The free fit of the four 1s levels alone (command 0), from the two-parameter likelihood fit,
-// and the whole command (1): the specified two-parameter fit, the likelihood fit, the free fit
+// and the whole command (1): the result line's two-parameter fit, the likelihood fit, the free fit
 // from it and the test.
 void BM_FitFreeLevels(benchmark::State& state) {
     TAtomicData data(nullptr);

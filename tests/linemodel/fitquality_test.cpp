@@ -114,7 +114,7 @@ TEST_F(Quality, ALocalMinimumIsNamedWithTheGridsBetterPoint) {
     EXPECT_EQ(fit.Quality.Problems,
               (Texts{"The fit ended at S = 2.815E-001, but the point n_1 = 1.000E+018 m-3, "
                      "T_exc = 1500 K of a coarse grid over the map's range has S = " +
-                         Format("%.3e", {fit.Likelihood->SpecifiedBest.Sum}) +
+                         Format("%.3e", {fit.Likelihood->LineFitBest.Sum}) +
                          ": a local minimum; start the fit there.",
                      "The result line's uncertainty of n_1, 5.376E+020 m-3, is not below n_1 = "
                      "3.965E+020 m-3 itself."}));

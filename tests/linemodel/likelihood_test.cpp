@@ -153,15 +153,15 @@ TEST_F(Likelihood, GivenUncertaintiesAreNotScaledAndGiveAGoodnessOfFit) {
 }
 
 TEST_F(Likelihood, TheCoarseGridFindsTheBasinAFirstStepLeaves) {
-    // The model's own intensities at n_1 = 1e18 m-3 and 1500 K: the specified fit from 1e16
+    // The model's own intensities at n_1 = 1e18 m-3 and 1500 K: the result line's fit from 1e16
     // ends near 4e20 (tests/linemodel/fitquality_test.cpp); the grid includes 1e18.
     Read(test::DemoFile("measurements/argon_5e16.txt"));
     Exact(ModelParams(18, 1500));
     const TLikelihoodFit fit = Fit(1500, 1);
     EXPECT_NEAR(static_cast<double>(Slot(fit.Params, LogDensity)), 18, 1e-9);
     EXPECT_EQ(fit.GridBest.LogDensity, 18);
-    EXPECT_EQ(fit.SpecifiedBest.LogDensity, 18);
-    EXPECT_LT(fit.SpecifiedBest.Sum, 1e-25);
+    EXPECT_EQ(fit.LineFitBest.LogDensity, 18);
+    EXPECT_LT(fit.LineFitBest.Sum, 1e-25);
     // Exact intensities leave only the scatter of rounding.
     EXPECT_LT(fit.Values.Uncertainties[0] / fit.Values.Densities[0], 1e-12);
 }
