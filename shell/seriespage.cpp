@@ -85,7 +85,7 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
         const TSeriesEntry& entry = entries[i];
         if (!entry.Fitted)
             continue;
-        const TResultValues& v = entry.Row.Values;
+        const TResultValues& v = ShownValues(entry.Row);
         TSeriesPlot::TPoint point{entry.X,
                                   static_cast<double>(v.Densities[0]),
                                   static_cast<double>(v.Uncertainties[0]),

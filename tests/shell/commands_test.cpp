@@ -297,8 +297,9 @@ TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
     EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
-              "To quote: n_1 = 4.966E+016 \u00B1 8.384E+014 m-3, T_exc = 1485 \u00B1 37 K (nu - NF "
-              "= 17), S = 2.199E-004, S/(N-2) = 8.143E-006");
+              "To quote: n_1 = 4.970E+016 \u00B1 7.075E+014 m-3, T_exc = 1470 \u00B1 33 K "
+              "(likelihood of the intensities, nu = 17; noise relative, u(I) = s I, s = 1.07 % "
+              "from the fit)");
     EXPECT_EQ(Window().statusBar()->currentMessage(), "");
     Control<QLineEdit>("PathEdit")->setText("1e-12");
     Control<QCheckBox>("FitTempCheckBox")->setChecked(false);

@@ -129,6 +129,10 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     const double apart = plot->xAxis->range().size() / 150;
     EXPECT_DOUBLE_EQ(plot->Densities()->data()->at(0)->key, 1e16 - apart);
     EXPECT_DOUBLE_EQ(plot->Temperatures()->data()->at(0)->key, 1e16 + apart);
+    // The points and their error bars are the numbers to quote, the likelihood fit's.
+    ASSERT_TRUE(Entries()[0].Row.Quoted);
+    EXPECT_EQ(plot->Densities()->data()->at(0)->value,
+              static_cast<double>(Entries()[0].Row.Quoted->Densities[0]));
 
     // A logarithmic n_1 axis over the decade of the sound points.
     Control<QCheckBox>("LogDensityCheckBox")->setChecked(true);
