@@ -51,8 +51,8 @@ struct TAsdTable {
     std::size_t Require(const std::string& column, const std::string& why) const {
         const std::size_t at = Find(column);
         if (at == kNone)
-            throw EInOutError(Place(HeaderLine) + ": the column \"" + column +
-                              "\" is missing; " + why);
+            throw EInOutError(Place(HeaderLine) + ": the column \"" + column + "\" is missing; " +
+                              why);
         return at;
     }
 };
@@ -155,10 +155,10 @@ int Decimals(const std::string& text) {
 std::optional<double> AsdJ(const std::string& text) {
     const std::size_t slash = text.find('/');
     double numerator = 0, denominator = 1;
-    if (slash == std::string::npos ? !TryStrToFloat(text, numerator)
-                                   : !TryStrToFloat(text.substr(0, slash), numerator) ||
-                                         !TryStrToFloat(text.substr(slash + 1), denominator) ||
-                                         denominator == 0)
+    if (slash == std::string::npos
+            ? !TryStrToFloat(text, numerator)
+            : !TryStrToFloat(text.substr(0, slash), numerator) ||
+                  !TryStrToFloat(text.substr(slash + 1), denominator) || denominator == 0)
         return std::nullopt;
     const double j = numerator / denominator;
     if (j < 0 || std::round(2 * j) != 2 * j)
@@ -208,8 +208,8 @@ std::string Cut(const std::string& text, std::size_t width) {
 // Upper bound of the accuracy grade of A in percent (the ASD's "Acc" column), 0 when unknown.
 int AccuracyPercent(const std::string& grade) {
     static const std::pair<const char*, int> kGrades[] = {
-        {"AAA", 0}, {"AA", 1},  {"A+", 2},  {"A", 3},  {"B+", 7}, {"B", 10},
-        {"C+", 18}, {"C", 25},  {"D+", 40}, {"D", 50}, {"E", 100}};
+        {"AAA", 0}, {"AA", 1}, {"A+", 2},  {"A", 3},  {"B+", 7}, {"B", 10},
+        {"C+", 18}, {"C", 25}, {"D+", 40}, {"D", 50}, {"E", 100}};
     for (const auto& [name, percent] : kGrades)
         if (grade == name)
             return percent;
@@ -232,8 +232,8 @@ void CheckLimit(const TAsdTable& table, const TAsdTable::TRow& row, std::size_t 
     if (limitElement != element || limitStage != stage + 1)
         table.Refuse(row.Line, column,
                      "the ionisation limit \"" + limit + "\" is that of " + limitElement + " " +
-                         RomanNumeral(limitStage - 1) + ": the export is not of " + element +
-                         " " + RomanNumeral(stage));
+                         RomanNumeral(limitStage - 1) + ": the export is not of " + element + " " +
+                         RomanNumeral(stage));
 }
 
 void ReadLevels(TAsdImport& import, const TAsdTable& table, int stage) {
@@ -339,7 +339,7 @@ TWavelengthColumns WavelengthColumns(const TAsdTable& table) {
             table.Refuse(table.HeaderLine, c,
                          "the wavelengths are in " +
                              (unit == "A" || unit == "Å" || unit == "\xC5" ? std::string("Å")
-                                                                            : "\"" + unit + "\"") +
+                                                                           : "\"" + unit + "\"") +
                              "; export them in nm (the form's \"Wavelength units\")");
         TWavelengthColumns& columns = found[medium == "vac" ? 1 : 0];
         columns.Vacuum = medium == "vac";
@@ -366,8 +366,7 @@ std::size_t FindLevel(const std::vector<TAsdLevel>& levels, double energy, doubl
     for (std::size_t i = 0; i < levels.size(); ++i) {
         const TAsdLevel& level = levels[i];
         const double distance = std::fabs(level.Energy - energy);
-        const double levelUnit =
-            std::pow(10.0, -Decimals(level.EnergyText)) * (1 + 1e-9);
+        const double levelUnit = std::pow(10.0, -Decimals(level.EnergyText)) * (1 + 1e-9);
         if ((j && *j != level.J) || distance > std::max(unit, levelUnit) + 1e-12 * level.Energy)
             continue;
         const bool named = level.Configuration == configuration && level.Term == term;
@@ -417,13 +416,14 @@ void ReadLines(TAsdImport& import, const TAsdTable& table, int stage) {
         std::int32_t stageNumber = 0;
         if (!rowStage.empty() && (!TryStrToInt(rowStage, stageNumber) || stageNumber != stage))
             table.Refuse(row.Line, spectrum,
-                         "the line is one of " + import.Element + " " +
-                             RomanNumeral(stageNumber) + " (sp_num " + rowStage + "), not of " +
-                             species);
+                         "the line is one of " + import.Element + " " + RomanNumeral(stageNumber) +
+                             " (sp_num " + rowStage + "), not of " + species);
         auto observed = AsdNumber(TAsdTable::Cell(row, wavelength.Observed));
         const auto ritz = AsdNumber(TAsdTable::Cell(row, wavelength.Ritz));
         const auto a = AsdNumber(TAsdTable::Cell(row, aki));
-        const auto energy = [&](std::size_t column) { return AsdNumber(TAsdTable::Cell(row, column)); };
+        const auto energy = [&](std::size_t column) {
+            return AsdNumber(TAsdTable::Cell(row, column));
+        };
         const auto eLower = energy(lower), eUpper = energy(upper);
         const auto& shown = observed ? observed : ritz;
         const std::string what = shown ? shown->second + " nm" : "the line";
@@ -452,16 +452,16 @@ void ReadLines(TAsdImport& import, const TAsdTable& table, int stage) {
             const std::string& config = TAsdTable::Cell(row, columns[side][0]);
             const std::string& term = TAsdTable::Cell(row, columns[side][1]);
             const std::string& jText = TAsdTable::Cell(row, columns[side][2]);
-            found[side] = FindLevel(import.Levels, value->first * scale, unit,
-                                    columns[side][2] == kNone ? std::nullopt : AsdJ(jText),
-                                    config, term);
+            found[side] =
+                FindLevel(import.Levels, value->first * scale, unit,
+                          columns[side][2] == kNone ? std::nullopt : AsdJ(jText), config, term);
             if (found[side] == kNone)
                 table.Refuse(row.Line, side == 0 ? lower : upper,
                              std::string("the ") + (side == 0 ? "lower" : "upper") + " level " +
                                  (config + " " + term + " J=" + jText + " ") + "at " +
-                                 value->second + (wavenumbers ? " cm-1" : " eV") +
-                                 " of the line " + what + " is not in the levels export \"" +
-                                 import.LevelsFile + "\"");
+                                 value->second + (wavenumbers ? " cm-1" : " eV") + " of the line " +
+                                 what + " is not in the levels export \"" + import.LevelsFile +
+                                 "\"");
         }
         line.Lower = found[0];
         line.Upper = found[1];
@@ -484,8 +484,9 @@ void ReadLines(TAsdImport& import, const TAsdTable& table, int stage) {
         line.LineRef = TAsdTable::Cell(row, lineRef);
         import.Lines.push_back(line);
     }
-    std::stable_sort(import.Lines.begin(), import.Lines.end(),
-                     [](const TAsdLine& a, const TAsdLine& b) { return a.Wavelength < b.Wavelength; });
+    std::stable_sort(
+        import.Lines.begin(), import.Lines.end(),
+        [](const TAsdLine& a, const TAsdLine& b) { return a.Wavelength < b.Wavelength; });
 }
 
 std::string Species(const TAsdImport& import) {
@@ -515,9 +516,9 @@ int IonStage(const std::string& roman) {
 }
 
 std::string RomanNumeral(int stage) {
-    static const std::pair<int, const char*> kDigits[] = {
-        {100, "C"}, {90, "XC"}, {50, "L"}, {40, "XL"}, {10, "X"},
-        {9, "IX"},  {5, "V"},   {4, "IV"}, {1, "I"}};
+    static const std::pair<int, const char*> kDigits[] = {{100, "C"}, {90, "XC"}, {50, "L"},
+                                                          {40, "XL"}, {10, "X"},  {9, "IX"},
+                                                          {5, "V"},   {4, "IV"},  {1, "I"}};
     std::string roman;
     for (const auto& [value, digits] : kDigits)
         for (; stage >= value; stage -= value)

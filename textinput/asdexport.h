@@ -37,11 +37,11 @@ struct TAsdLine {
     std::string WavelengthText; // nm, as exported: observed, else Ritz
     double Wavelength = 0;
     bool Ritz = false;
-    double Aki = 0; // s-1
-    std::string LogGf;       // as exported, or computed from A when the export has none
-    std::string Accuracy;    // the ASD's grade: "B+"
-    std::string Reference;   // of A (tp_ref)
-    std::string LineRef;     // of the wavelength (line_ref)
+    double Aki = 0;                   // s-1
+    std::string LogGf;                // as exported, or computed from A when the export has none
+    std::string Accuracy;             // the ASD's grade: "B+"
+    std::string Reference;            // of A (tp_ref)
+    std::string LineRef;              // of the wavelength (line_ref)
     std::size_t Lower = 0, Upper = 0; // into TAsdImport::Levels
     std::int32_t Gi = 0, Gk = 0;
     int Row = 0;
@@ -58,9 +58,9 @@ struct TAsdLeftOut {
 struct TAsdImport {
     std::string Element, Ion; // "Kr", "I"
     std::string LinesFile, LevelsFile;
-    bool Vacuum = false;            // the wavelengths are in vacuum, else in air
-    std::vector<TAsdLevel> Levels;  // ascending energy
-    std::vector<TAsdLine> Lines;    // ascending wavelength
+    bool Vacuum = false;           // the wavelengths are in vacuum, else in air
+    std::vector<TAsdLevel> Levels; // ascending energy
+    std::vector<TAsdLine> Lines;   // ascending wavelength
     std::vector<TAsdLeftOut> LinesLeftOut, LevelsLeftOut;
     // Levels below the first excited configuration (the configurations compared without their
     // parent terms, so 3p5(2P*<3/2>)4s and 3p5(2P*<1/2>)4s are one): the Boltzmann default.
