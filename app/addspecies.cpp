@@ -117,15 +117,6 @@ TSpeciesPlan PlanSpecies(const TConfigStore& config, const TAddSpeciesRequest& r
             throw Exception("The file \"" + file +
                             "\" is there already: remove it, or choose another species name");
 
-    plan.Import = ImportAsd(words[0], words[1], ReadFileBytes(request.LinesFile, kExportLimit),
-                            request.LinesFile, ReadFileBytes(request.LevelsFile, kExportLimit),
-                            request.LevelsFile);
-    const TAsdImport& import = plan.Import;
-    if (import.Lines.empty())
-        throw Exception("No line of \"" + request.LinesFile +
-                        "\" has a wavelength, an A value and the energies of both levels: there "
-                        "is nothing to import");
-
     const std::optional<double> weight = StandardAtomicWeight(words[0]);
     if (request.Mass) {
         if (!(*request.Mass > 0))
@@ -138,6 +129,15 @@ TSpeciesPlan PlanSpecies(const TConfigStore& config, const TAddSpeciesRequest& r
     } else {
         throw Exception(words[0] + " has no standard atomic weight: give the mass of its isotope");
     }
+    plan.Import = ImportAsd(words[0], words[1], ReadFileBytes(request.LinesFile, kExportLimit),
+                            request.LinesFile, ReadFileBytes(request.LevelsFile, kExportLimit),
+                            request.LevelsFile);
+    const TAsdImport& import = plan.Import;
+    if (import.Lines.empty())
+        throw Exception("No line of \"" + request.LinesFile +
+                        "\" has a wavelength, an A value and the energies of both levels: there "
+                        "is nothing to import");
+
     const auto levels = static_cast<std::int32_t>(import.Levels.size());
     plan.Boltzmax = request.Boltzmax.value_or(import.GroundLevels);
     if (plan.Boltzmax < 1 || plan.Boltzmax > levels)

@@ -66,6 +66,28 @@ TEST(SafeFileFaults, AFullDiskLeavesTheGoodFileAndNoTemporary) {
     EXPECT_EQ(folder.Read("report.txt"), "small");
 }
 
+// Several files saved as one: a disk that fills up on the second leaves the first as it was.
+TEST(SafeFileFaults, SavedTogetherAllOrNone) {
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a small disk needs root";
+    TempFolder folder;
+    if (::mount("tmpfs", folder.Path().c_str(), "tmpfs", 0, "size=64k") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    struct Unmount {
+        std::string path;
+        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
+    } unmount{folder.Path()};
+
+    SaveFile(folder.File("a.txt"), "old");
+    EXPECT_THROW(
+        SaveFiles({{folder.File("a.txt"), "new"}, {folder.File("b.txt"), Lines(5000, 'b')}}),
+        EInOutError);
+    EXPECT_EQ(folder.Read("a.txt"), "old");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.txt"});
+    SaveFiles({{folder.File("a.txt"), "new"}, {folder.File("b.txt"), "b"}});
+    EXPECT_EQ(folder.Read("a.txt") + folder.Read("b.txt"), "newb");
+}
+
 TEST(SafeFileFaults, AWriterKilledInTheMiddleLeavesTheGoodFile) {
     TempFolder folder;
     const std::string good = Lines(1000, 'g');
