@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <filesystem>
 #include <map>
 #include <sstream>
 
@@ -98,16 +99,21 @@ TSpeciesPlan PlanSpecies(const TConfigStore& config, const TAddSpeciesRequest& r
         if (SameName(section, plan.Section))
             throw Exception("The species section [" + section + "] is in \"" + config.FileName() +
                             "\" already: remove it, or choose another name");
-    const std::string database =
-        !request.Database.empty()
-            ? request.Database
-            : view.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);
+    const std::string configured =
+        view.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);
+    const std::string database = !request.Database.empty() ? request.Database : configured;
     TFileStatus status;
     if (database.empty() || !FileStatus(database, true, status) || status.Kind != TFileKind::Folder)
         throw Exception("No database folder \"" + database +
-                        "\": name an existing folder, or set "
-                        "Database in [_Files] of \"" +
+                        "\": name an existing folder, or set Database in [_Files] of \"" +
                         config.FileName() + "\"");
+    // A configuration without a database folder gets this one, so that the species loads.
+    if (configured.empty()) {
+        plan.Database =
+            Utf8FromPath(std::filesystem::absolute(PathFromUtf8(database)).lexically_normal());
+        if (plan.Database.size() > 1 && plan.Database.back() == '/')
+            plan.Database.pop_back();
+    }
     plan.Levels = Joined(words, 0) + "_levels.txt";
     plan.Lines = words[0] + "," + Joined(words, 1);
     plan.LevelFile = JoinPath(database, plan.Levels);
@@ -163,6 +169,8 @@ TSpeciesPlan PlanSpecies(const TConfigStore& config, const TAddSpeciesRequest& r
         boltzmax += ": the levels of " + import.GroundConfiguration +
                     ", below the first excited configuration " + import.ExcitedConfiguration + ".";
     plan.Notes.push_back(boltzmax);
+    if (!plan.Database.empty())
+        plan.Notes.push_back("Database = " + plan.Database + ": the configuration named none.");
     return plan;
 }
 
@@ -176,6 +184,8 @@ void WriteSpecies(TConfigStore& config, const TSpeciesPlan& plan) {
             ini.SetValue(plan.Section, "m", FloatToStr(plan.Mass));
             ini.SetValue(plan.Section, "Boltzmax", std::to_string(plan.Boltzmax));
             ini.SetValue(plan.Section, "Wavelengths", plan.Import.Vacuum ? "vacuum" : "air");
+            if (!plan.Database.empty())
+                ini.SetValue(kFilesDatabase.Section, kFilesDatabase.Key, plan.Database);
         },
         files);
     if (!written)

@@ -35,6 +35,8 @@ struct TSpeciesPlan {
     std::string Section;
     std::string LevelFile, LineTable; // full paths
     std::string Levels, Lines;        // the section's values: "Kr_I_levels.txt", "Kr,I"
+    // The folder written as Database of [_Files], where the configuration names none; else empty.
+    std::string Database;
     double Mass = 0;
     std::int32_t Boltzmax = 0;
     std::vector<std::string> Notes;
