@@ -17,6 +17,7 @@
 #include "common/textfile.h"
 #include "linemodel/commatext.h"
 #include "linemodel/region.h"
+#include "python/addspecies.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/pybind11.h>
@@ -714,6 +715,7 @@ PYBIND11_MODULE(_zeltfit, m) {
                                   state[2].cast<std::string>(), state[3].cast<double>(),
                                   state[4].cast<std::int32_t>(), state[5].cast<std::string>()});
             }));
+    DefineAddSpecies(m, errors.InputError, errors.FileError);
     m.def("batch_files", &BatchFiles, py::arg("paths"),
           "The measurement files of files and folders, as a batch takes them.");
 }
