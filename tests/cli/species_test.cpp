@@ -2,25 +2,21 @@
 // zeltfit-cli species add, end to end: a species imported from small ASD exports lists its
 // levels and lines and fits a measurement made for it by zeltfit-makedemo back to its n_1 and
 // T_exc.
+#include "tests/cli/runcommand.h"
 #include "tests/common/tempfolder.h"
 #include "tests/textinput/asdfiles.h"
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
 #include <filesystem>
 #include <sstream>
-#include <sys/wait.h>
 
 namespace zelt {
 namespace {
 
 namespace fs = std::filesystem;
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
+using test::TRun;
 
 class SpeciesAddTest : public ::testing::Test {
 protected:
@@ -32,16 +28,7 @@ protected:
         folder_.Write("levels.csv", test::kKrExcitedLevels);
     }
     TRun Run(const std::string& program, const std::string& args) const {
-        const std::string command =
-            "'" + program + "' " + args + " 2>'" + folder_.File("stderr.txt") + "'";
-        TRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            run.out.append(buffer, n);
-        run.status = WEXITSTATUS(pclose(pipe));
-        run.err = folder_.Read("stderr.txt");
-        return run;
+        return test::RunCommand("'" + program + "' " + args, folder_);
     }
     TRun Cli(const std::string& args) const {
         return Run(ZELT_CLI_PATH, "--ini '" + ini_ + "' " + args);
