@@ -109,10 +109,11 @@ TSpeciesPlan PlanSpecies(const TConfigStore& config, const TAddSpeciesRequest& r
                         config.FileName() + "\"");
     // A configuration without a database folder gets this one, so that the species loads.
     if (configured.empty()) {
-        plan.Database =
-            Utf8FromPath(std::filesystem::absolute(PathFromUtf8(database)).lexically_normal());
-        if (plan.Database.size() > 1 && plan.Database.back() == '/')
-            plan.Database.pop_back();
+        std::filesystem::path folder =
+            std::filesystem::absolute(PathFromUtf8(database)).lexically_normal();
+        if (!folder.has_filename() && folder != folder.root_path())
+            folder = folder.parent_path();
+        plan.Database = Utf8FromPath(folder);
     }
     plan.Levels = Joined(words, 0) + "_levels.txt";
     plan.Lines = words[0] + "," + Joined(words, 1);
