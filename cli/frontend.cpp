@@ -3,6 +3,7 @@
 
 #include "cli/checks.h"
 #include "cli/import.h"
+#include "cli/species.h"
 
 #include "app/about.h"
 #include "app/application.h"
@@ -345,6 +346,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     app.add_option("--ini", o.Ini, "configuration file")->capture_default_str();
     app.add_option("--species", o.Species, "species section")->capture_default_str();
     auto* speciesCommand = app.add_subcommand("species", "the species sections in file order");
+    TSpeciesAddCommand speciesAdd;
+    speciesAdd.Add(*speciesCommand);
     auto* levels = app.add_subcommand("levels", "the database levels listing");
     auto* lines = app.add_subcommand("lines", "the database lines listing");
     lines->add_flag("--all", o.All, "also the lines without a transition probability");
@@ -386,6 +389,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     TFrontEnd frontEnd(zelt, o, out, err);
     try {
+        if (speciesAdd.Parsed())
+            return speciesAdd.Run(zelt.Config(), out, err);
         if (speciesCommand->parsed()) {
             for (const std::string& name : species)
                 out << name << '\n';

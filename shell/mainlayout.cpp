@@ -4,6 +4,7 @@
 #include "common/convert.h"
 #include "common/format.h"
 #include "shell/aboutbox.h"
+#include "shell/addspeciesdialog.h"
 #include "shell/controls.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
@@ -255,6 +256,16 @@ QWidget* TMainForm::CreateCommandStrip() {
     elementListBox_->setMinimumWidth(145);
     connect(elementListBox_, &QComboBox::currentIndexChanged, this,
             [this] { ElementListBoxChange(); });
+    auto* addSpeciesBtn = Button("AddSpeciesBtn", QStringLiteral("Add species…"));
+    addSpeciesBtn->setToolTip(
+        QStringLiteral("A species from the NIST ASD's lines and levels exports"));
+    connect(addSpeciesBtn, &QPushButton::clicked, this, [this] {
+        const std::string section = AddSpecies(app_.Config(), dialogs_, this);
+        if (section.empty())
+            return;
+        elementListBox_->addItem(FromCoreText(section), QByteArray::fromStdString(section));
+        elementListBox_->setCurrentIndex(elementListBox_->count() - 1);
+    });
     readBtn_ = Button("ReadBtn", QStringLiteral("Read intensities"));
     connect(readBtn_, &QPushButton::clicked, this, [this] { ReadBtnClick(TSender::ReadBtn); });
     nextBtn_ = Button("NextBtn", QStringLiteral("Next file"));
@@ -267,8 +278,9 @@ QWidget* TMainForm::CreateCommandStrip() {
     saveTableTsvBtn_->setToolTip(
         QStringLiteral("The table for spreadsheets and pandas: titles with units, no leading tab"));
     connect(saveTableTsvBtn_, &QPushButton::clicked, this, [this] { SaveTableTsvClick(); });
-    for (QWidget* control : std::initializer_list<QWidget*>{
-             elementListBox_, readBtn_, nextBtn_, recalculateBtn_, saveTableBtn_, saveTableTsvBtn_})
+    for (QWidget* control :
+         std::initializer_list<QWidget*>{elementListBox_, addSpeciesBtn, readBtn_, nextBtn_,
+                                         recalculateBtn_, saveTableBtn_, saveTableTsvBtn_})
         layout->addWidget(control);
     layout->addStretch(1);
     layout->addWidget(CreateAboutButton(this));

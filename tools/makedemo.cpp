@@ -8,7 +8,16 @@
 // wavelength, exactly as written in Ar_I.txt, and the intensity of every line of the table
 // whose lower level is one of the four 1s levels. data/spectra/argon_5e16.csv is the raw
 // spectrum of the second, as a spectrometer's program exports it.
+//
+// For any species, the same measurement at given values of the model:
+//
+//   zeltfit-makedemo measurement --levels FILE --lines a,b --database DIR --out FILE
+//       --density M-3 --temperature K --mass U --boltzmax N
+//       [--gas-temperature K] [--path M] [--noise FRACTION] [--seed N]
+//
+// (gas temperature 400 K, path 0.05 m, no noise, seed 4 unless given).
 
+#include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
@@ -64,14 +73,14 @@ std::map<double, std::string> WavelengthTexts(const std::string& tableFile) {
     return texts;
 }
 
-// Selects every table line whose lower level is one of the Boltzmann-populated levels.
-void SelectLines(TAtomicData& data, const std::string& scratchFile) {
+// Selects every table line whose lower level is one of the `populated` lowest levels.
+void SelectLines(TAtomicData& data, const std::string& scratchFile, std::int32_t populated) {
     TTextWriter writer;
     writer.Create(scratchFile);
     TAtomRecord record;
     for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
         data.LineBase->GetAtom(i, record);
-        for (std::int32_t level = 0; level < kBoltzmannLevels; ++level)
+        for (std::int32_t level = 0; level < std::min(populated, data.Levels.size()); ++level)
             if (record.ELower == data.Levels[level].Energy)
                 writer.WriteLine(Format("%.10f 1", {record.Wavelength}));
     }
@@ -81,8 +90,9 @@ void SelectLines(TAtomicData& data, const std::string& scratchFile) {
 }
 
 // Intensity of each selected line: photon rate BF / wavelength, scaled so that the strongest
-// line of each upper level is 1000, times (1 + 1 % Gaussian noise).
-std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random) {
+// line of each upper level is 1000, times (1 + Gaussian noise of relative deviation `noise`).
+std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random,
+                                double noise) {
     const std::int32_t count = data.SelectedLines.size();
     std::vector<double> rates(static_cast<std::size_t>(count));
     std::map<std::int32_t, double> largest;
@@ -98,7 +108,8 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUnifo
     for (std::int32_t i = 0; i < count; ++i) {
         const double scaled = kLargestIntensity * rates[static_cast<std::size_t>(i)] /
                               largest[data.SelectedLines[i].UpperLevel];
-        intensities.push_back(static_cast<double>(scaled * (1 + GaussRandom(0, kNoise, random))));
+        intensities.push_back(
+            noise > 0 ? static_cast<double>(scaled * (1 + GaussRandom(0, noise, random))) : scaled);
     }
     return intensities;
 }
@@ -125,7 +136,7 @@ void MakeDemo(const std::string& dataFolder) {
     data.ChangeSpecies(dataFolder + "/Ar_levels.txt", dataFolder + "/", "Ar,I");
     const std::string measurements = dataFolder + "/measurements";
     std::filesystem::create_directories(PathFromUtf8(measurements));
-    SelectLines(data, measurements + "/selection.tmp");
+    SelectLines(data, measurements + "/selection.tmp", kBoltzmannLevels);
     const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
 
     TUniformRandom random(kSeed);
@@ -137,7 +148,7 @@ void MakeDemo(const std::string& dataFolder) {
         Slot(p, PathLength) = kPathLength;
         Slot(p, AtomMass) = kMass * kAtomicMassUnit;
         Slot(p, BoltzmannLevels) = kBoltzmannLevels;
-        const std::vector<double> intensities = Intensities(data, p, random);
+        const std::vector<double> intensities = Intensities(data, p, random, kNoise);
         TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
@@ -151,12 +162,71 @@ void MakeDemo(const std::string& dataFolder) {
     }
 }
 
+// The value of each "--name value" pair of the arguments after the first.
+std::map<std::string, std::string> Options(int argc, char** argv) {
+    std::map<std::string, std::string> options;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (!name.starts_with("--"))
+            throw Exception("Expected an option \"--name value\", not \"" + name + "\"");
+        options[name.substr(2)] = argv[i + 1];
+    }
+    return options;
+}
+
+// The measurement of any species at the given model values (see the head of this file).
+void MakeMeasurement(const std::map<std::string, std::string>& options) {
+    const auto text = [&](const std::string& name) {
+        const auto found = options.find(name);
+        if (found == options.end())
+            throw Exception("Missing option --" + name);
+        return found->second;
+    };
+    const auto number = [&](const std::string& name, double fallback) {
+        if (!options.contains(name))
+            return fallback;
+        double value = 0;
+        if (!TryStrToFloat(text(name), value))
+            throw Exception("--" + name + ": \"" + text(name) + "\" is not a number");
+        return value;
+    };
+    const std::string database = text("database");
+    const std::string lines = text("lines");
+    TAtomicData data([](const std::string& message) { std::cerr << message << "\n"; });
+    data.ChangeSpecies(text("levels"), JoinPath(database, ""), lines);
+    const auto populated = static_cast<std::int32_t>(number("boltzmax", 0));
+    const std::string out = text("out");
+    SelectLines(data, out + ".selection.tmp", populated);
+    std::string table = lines;
+    std::replace(table.begin(), table.end(), ',', '_');
+    const std::map<double, std::string> wavelengths =
+        WavelengthTexts(JoinPath(database, table + ".txt"));
+    TParamVector p;
+    Slot(p, LogDensity) = std::log10(static_cast<long double>(number("density", 0)));
+    Slot(p, Temperature) = number("temperature", 0);
+    Slot(p, GasTemperature) = number("gas-temperature", kGasTemperature);
+    Slot(p, PathLength) = number("path", kPathLength);
+    Slot(p, AtomMass) = number("mass", 0) * kAtomicMassUnit;
+    Slot(p, BoltzmannLevels) = populated;
+    TUniformRandom random(static_cast<std::uint64_t>(number("seed", kSeed)));
+    const std::vector<double> intensities = Intensities(data, p, random, number("noise", 0));
+    std::string content;
+    for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
+        content += wavelengths.at(data.SelectedLines[i].Data.Wavelength) + " " +
+                   Format("%.6f", {intensities[static_cast<std::size_t>(i)]}) + "\r\n";
+    SaveFile(out, content);
+    std::cout << out << ": " << data.SelectedLines.size() << " lines\n";
+}
+
 } // namespace
 } // namespace zelt
 
 int main(int argc, char** argv) {
     try {
-        zelt::MakeDemo(argc > 1 ? argv[1] : ZELT_SOURCE_DIR "/data");
+        if (argc > 1 && std::string(argv[1]) == "measurement")
+            zelt::MakeMeasurement(zelt::Options(argc, argv));
+        else
+            zelt::MakeDemo(argc > 1 ? argv[1] : ZELT_SOURCE_DIR "/data");
         return 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
