@@ -25,6 +25,8 @@
 
 namespace zelt {
 
+class TSeriesLog;
+
 // What a command did.
 struct TOutcome {
     // False when the command failed: Error holds the text of the common error report, or, for
@@ -237,9 +239,8 @@ private:
     void SeriesStep(TSeriesCommand command, const TCommandSettings& settings, TReportKind report,
                     const std::string& logPath, TSeriesFile& file, TSeriesEntry& entry);
     void RunSeriesInParallel(TSeries& series, TSeriesCommand command,
-                             const TCommandSettings& settings, TReportKind report,
-                             const std::string& logPath, const TSeriesHooks& hooks,
-                             std::int32_t threads);
+                             const TCommandSettings& settings, TReportKind report, TSeriesLog& log,
+                             const TSeriesHooks& hooks, std::int32_t threads);
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
     TCommandSettings WithSpeciesKeys(TCommandSettings settings) const;
 

@@ -14,6 +14,7 @@
 #include <map>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <thread>
 #include <utility>
 
@@ -24,9 +25,41 @@ namespace {
 // The minimisation log of a thread: created by MarqOpenLog, written during the run, closed by
 // MarqReport. A fit opens, writes and closes its log on the thread it runs on, so fits on
 // several threads at once (a batch's, the Python module's) each write their own.
-struct TMarqLog {
-    TTextWriter File;
+class TMarqLog {
+public:
     std::vector<std::string> Names; // given to MarqOpenLog for its log; empty for the defaults
+
+    // Starts the log in the file or, when `target` is given, in memory for *target.
+    void Open(const std::string& fileName, std::string* target) {
+        target_ = target;
+        text_.clear();
+        if (target_ == nullptr)
+            file_.Create(fileName, {TLinkPolicy::Replace, false});
+    }
+    void Write(std::string_view text) {
+        if (target_ != nullptr)
+            text_.append(text);
+        else
+            file_.Write(text);
+    }
+    void WriteLine(std::string_view text = {}) {
+        Write(text);
+        Write("\r\n");
+    }
+    // Puts the file in its place, or the text into the target.
+    void Close() {
+        if (target_ == nullptr) {
+            file_.Close();
+            return;
+        }
+        *target_ = std::move(text_);
+        target_ = nullptr;
+    }
+
+private:
+    TTextWriter file_;
+    std::string* target_ = nullptr;
+    std::string text_;
 };
 
 // The logs of the threads, each reached by its thread through a plain pointer: no thread-local
@@ -36,17 +69,15 @@ struct TMarqLog {
 std::mutex marqLogsLock;
 std::map<std::thread::id, TMarqLog> marqLogs;
 thread_local TMarqLog* ownMarqLog = nullptr;
+// Where the thread's logs go instead of their files (MarqLogToText).
+thread_local std::string* marqLogText = nullptr;
 
-TMarqLog& OwnLog() {
+TMarqLog& MarqLog() {
     if (ownMarqLog == nullptr) {
         const std::lock_guard lock(marqLogsLock);
         ownMarqLog = &marqLogs[std::this_thread::get_id()];
     }
     return *ownMarqLog;
-}
-
-TTextWriter& MarqLog() {
-    return OwnLog().File;
 }
 
 // Forgets the thread's log once its report has closed it or failed; an open file is discarded.
@@ -78,7 +109,7 @@ std::int32_t RowMajor(std::int32_t i, std::int32_t k, std::int32_t np) {
 }
 
 std::string ParameterName(std::int32_t i) {
-    const std::vector<std::string>& names = OwnLog().Names;
+    const std::vector<std::string>& names = MarqLog().Names;
     if (i >= 1 && i <= static_cast<std::int32_t>(names.size()))
         return names[static_cast<std::size_t>(i - 1)];
     if (i == 1)
@@ -405,15 +436,23 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
     run.FittedValues(fitted);
 }
 
+void MarqLogToText(std::string* text) {
+    marqLogText = text;
+}
+
+const std::string* MarqLogText() {
+    return marqLogText;
+}
+
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
     MarqOpenLog(fileName, mode, {});
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names) {
-    OwnLog().Names = std::move(names);
+    MarqLog().Names = std::move(names);
     // The log lives in a temporary folder: a link put in its place is replaced, never written
     // through. It is scratch, so it is not flushed to the disk, which would hold up every fit.
-    MarqLog().Create(fileName, {TLinkPolicy::Replace, false});
+    MarqLog().Open(fileName, marqLogText);
     if (mode < 3)
         MarqLog().WriteLine(std::string(84, '='));
 }
