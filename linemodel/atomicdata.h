@@ -261,7 +261,7 @@ private:
                                    TResidualRange& residuals, const std::function<void()>& rowDone);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
-                           const std::string& where) const;
+                           const std::function<std::string()>& where) const;
 
     TShowMessage showMessage_;
     std::string levelsFile_; // the file of Levels, for the messages of ImportLines
