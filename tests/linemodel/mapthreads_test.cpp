@@ -70,11 +70,16 @@ void ExpectPointByPoint(TAtomicData& data, const TParamVector& p, const TMapResu
     }
 }
 
-TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
-    TAtomicData demo(nullptr);
+// Argon I with the demo measurement at n(1s5) = 5e16 m-3 and its fractions.
+void LoadDemo(TAtomicData& demo) {
     test::LoadArgon(demo);
     demo.ImportLines(test::DemoFile("measurements/argon_5e16.txt"));
     demo.CalcBranchingFractions();
+}
+
+TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
     const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
     const TMapResult one = Map(demo, argon, 23, 17, 1);
     ExpectSameMap(one, Map(demo, argon, 23, 17, 0), "argon, every core");
@@ -105,9 +110,7 @@ TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
 // give each cell the bits of its grid point computed on its own through the model cache.
 TEST(ParallelMap, EqualsThePointByPointResidualsOverTheBenchmarkGrid) {
     TAtomicData demo(nullptr);
-    test::LoadArgon(demo);
-    demo.ImportLines(test::DemoFile("measurements/argon_5e16.txt"));
-    demo.CalcBranchingFractions();
+    LoadDemo(demo);
     const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
     ExpectPointByPoint(demo, argon, Map(demo, argon, 160, 125, 0, {15, 18, 500, 4000}));
 }
