@@ -189,7 +189,7 @@ public:
         };
         hooks.StopRequested = [&] { return !out_; };
         app_.RunSeries(BatchFiles(options_.Paths), command, settings, options_.ReportKind(),
-                       options_.LogPath, hooks, BatchThreads());
+                       options_.LogPath, hooks, options_.Threads);
         // The reason of the failed write, for the report at the end of the run.
         if (writeError != 0)
             errno = writeError;
@@ -197,17 +197,6 @@ public:
     }
 
 private:
-    // The threads that share a batch's files. The MinGW build runs its batches on one thread: a
-    // worker of a threaded batch crashed there on freeing its memory (under Wine), while the
-    // rows of a map share threads there as elsewhere.
-    std::int32_t BatchThreads() const {
-#ifdef _WIN32
-        return 1;
-#else
-        return options_.Threads;
-#endif
-    }
-
     // A row of --format tsv, after the header row the first time; `free`: the run of a fit
     // with free levels, whose Boltzmann fit `row` is.
     void PrintRow(const TResultRow& row, const TMapRegion* region, const TRowAbscissa* x = nullptr,
