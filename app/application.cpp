@@ -2,6 +2,7 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
 #include "common/codepage.h"
@@ -220,6 +221,7 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
             RunFit(model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
         outcome.Row = FitRow(model_, outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
+        outcome.Row->Spread = EscapeSpread(model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
     });
 }
@@ -239,6 +241,7 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
             row.Values.Procedure = "not fitted: " + MessageText(outcome.Run.BoltzmannError);
             row.Provenance = provenance;
         }
+        outcome.BoltzmannRow->Spread = EscapeSpread(model_, settings, *outcome.BoltzmannRow);
     });
 }
 

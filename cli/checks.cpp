@@ -61,6 +61,19 @@ CLI::Validator SettingCheck(const TSetting& setting) {
     return setting.Kind == TSettingKind::Integer ? WholeNumberFrom(1) : NumberAbove(0);
 }
 
+CLI::Validator EscapeCheck() {
+    return CLI::Validator(
+        [](std::string& text) -> std::string {
+            try {
+                EscapeModelOf(text);
+            } catch (const std::exception& e) {
+                return e.what();
+            }
+            return {};
+        },
+        "");
+}
+
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
     // A subcommand that is missing while a word is left over: the word was meant as one. (A
     // missing positional argument leaves no word over, as a word would have filled it.)

@@ -19,6 +19,9 @@ CLI::Validator NumberFromBelow(double least, double below);
 // The setting's option takes what its edit box in the window takes.
 CLI::Validator SettingCheck(const TSetting& setting);
 
+// "mewe", "doppler" or a table that EscapeModelOf reads; else the reason it refuses the table.
+CLI::Validator EscapeCheck();
+
 // The first line of a usage error: a word where a subcommand was wanted is named
 // ("Unknown subcommand "frobnicate""), other errors keep CLI11's text.
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error);

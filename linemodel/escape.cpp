@@ -322,6 +322,12 @@ bool IsDefaultEscape(const std::string& choice) {
     return SameWord(choice, kEscapeMewe);
 }
 
+std::string EscapeName(const std::string& choice) {
+    if (IsDefaultEscape(choice))
+        return kEscapeMewe;
+    return SameWord(choice, kEscapeDoppler) ? kEscapeDoppler : choice;
+}
+
 TEscapeModel EscapeModelOf(const std::string& choice) {
     if (IsDefaultEscape(choice))
         return {};

@@ -124,5 +124,7 @@ inline constexpr const char* kEscapeDoppler = "doppler";
 TEscapeModel EscapeModelOf(const std::string& choice);
 // Whether a choice names the default model, mewe.
 bool IsDefaultEscape(const std::string& choice);
+// The name of the model a choice names (TEscapeModel::Name), without reading a table.
+std::string EscapeName(const std::string& choice);
 
 } // namespace zelt

@@ -2,20 +2,26 @@
 // Writes the demo measurement files of argon I: the model's branching fractions at three
 // densities of the metastable 1s5, turned into line intensities with 1 % noise.
 //
-//   zeltfit-makedemo [data folder]     (default: the project's data folder)
+//   zeltfit-makedemo [--escape mewe|doppler|FILE] [--noise FRACTION] [--out FOLDER] [DATA]
 //
-// The files data/measurements/argon_1e16.txt, argon_5e16.txt and argon_2e17.txt list the
-// wavelength, exactly as written in Ar_I.txt, and the intensity of every line of the table
-// whose lower level is one of the four 1s levels. data/spectra/argon_5e16.csv is the raw
-// spectrum of the second, as a spectrometer's program exports it.
+// DATA is the folder of Ar_levels.txt and Ar_I.txt (default: the project's data folder), FOLDER
+// the folder written (default: DATA). The files measurements/argon_1e16.txt, argon_5e16.txt and
+// argon_2e17.txt list the wavelength, exactly as written in Ar_I.txt, and the intensity of every
+// line of the table whose lower level is one of the four 1s levels. spectra/argon_5e16.csv is
+// the raw spectrum of the second, as a spectrometer's program exports it. --escape makes them
+// with another escape factor than mewe and --noise with another relative noise (0: none), so
+// that a fit with each model can be tried on data it should give back.
 
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/escape.h"
 #include "linemodel/normal.h"
 #include "spectrum/synthetic.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -81,8 +87,9 @@ void SelectLines(TAtomicData& data, const std::string& scratchFile) {
 }
 
 // Intensity of each selected line: photon rate BF / wavelength, scaled so that the strongest
-// line of each upper level is 1000, times (1 + 1 % Gaussian noise).
-std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random) {
+// line of each upper level is 1000, times (1 + Gaussian noise of relative deviation `noise`).
+std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, double noise,
+                                TUniformRandom& random) {
     const std::int32_t count = data.SelectedLines.size();
     std::vector<double> rates(static_cast<std::size_t>(count));
     std::map<std::int32_t, double> largest;
@@ -98,7 +105,7 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUnifo
     for (std::int32_t i = 0; i < count; ++i) {
         const double scaled = kLargestIntensity * rates[static_cast<std::size_t>(i)] /
                               largest[data.SelectedLines[i].UpperLevel];
-        intensities.push_back(static_cast<double>(scaled * (1 + GaussRandom(0, kNoise, random))));
+        intensities.push_back(static_cast<double>(scaled * (1 + GaussRandom(0, noise, random))));
     }
     return intensities;
 }
@@ -106,12 +113,12 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUnifo
 // The raw spectrum at n(1s5) = 5e16 m-3: 3648 pixels from 660 to 1160 nm, lines of 0.4 nm
 // (FWHM) of up to 2e5 photons, a dark of 1000 counts and a sloped background with read-out and
 // Poisson noise, as a "Wave;Sample;Dark;Reference" export with decimal commas.
-void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& dataFolder) {
+void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& outFolder) {
     TSyntheticOptions options;
     options.Dark = 1000;
     options.Seed = kSeed;
     const TRawSpectrum spectrum = SyntheticSpectrum(ModelLines(data, p, 2e5), options);
-    const std::string folder = dataFolder + "/spectra";
+    const std::string folder = outFolder + "/spectra";
     std::filesystem::create_directories(PathFromUtf8(folder));
     TTextWriter writer;
     writer.Create(folder + "/argon_5e16.csv");
@@ -120,10 +127,20 @@ void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& d
     std::cout << folder << "/argon_5e16.csv: " << spectrum.Pixels() << " pixels\n";
 }
 
-void MakeDemo(const std::string& dataFolder) {
+struct TDemoOptions {
+    std::string Data = ZELT_SOURCE_DIR "/data";
+    std::string Out; // empty: Data
+    std::string Escape = kEscapeMewe;
+    double Noise = kNoise;
+};
+
+void MakeDemo(const TDemoOptions& options) {
+    const std::string& dataFolder = options.Data;
+    const std::string outFolder = options.Out.empty() ? dataFolder : options.Out;
     TAtomicData data([](const std::string& text) { std::cerr << text << "\n"; });
     data.ChangeSpecies(dataFolder + "/Ar_levels.txt", dataFolder + "/", "Ar,I");
-    const std::string measurements = dataFolder + "/measurements";
+    data.Escape = EscapeModelOf(options.Escape);
+    const std::string measurements = outFolder + "/measurements";
     std::filesystem::create_directories(PathFromUtf8(measurements));
     SelectLines(data, measurements + "/selection.tmp");
     const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
@@ -137,7 +154,7 @@ void MakeDemo(const std::string& dataFolder) {
         Slot(p, PathLength) = kPathLength;
         Slot(p, AtomMass) = kMass * kAtomicMassUnit;
         Slot(p, BoltzmannLevels) = kBoltzmannLevels;
-        const std::vector<double> intensities = Intensities(data, p, random);
+        const std::vector<double> intensities = Intensities(data, p, options.Noise, random);
         TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
@@ -147,7 +164,7 @@ void MakeDemo(const std::string& dataFolder) {
         writer.Close();
         std::cout << fileName << ": " << data.SelectedLines.size() << " lines\n";
         if (spectrum.Density == 5e16)
-            MakeSpectrum(data, p, dataFolder);
+            MakeSpectrum(data, p, outFolder);
     }
 }
 
@@ -155,8 +172,19 @@ void MakeDemo(const std::string& dataFolder) {
 } // namespace zelt
 
 int main(int argc, char** argv) {
+    zelt::TDemoOptions options;
+    CLI::App app("Writes the demo measurement files of argon I", "zeltfit-makedemo");
+    app.add_option("DATA", options.Data, "folder of Ar_levels.txt and Ar_I.txt")
+        ->capture_default_str();
+    app.add_option("--out", options.Out, "folder written (default: DATA)");
+    app.add_option("--escape", options.Escape, "escape factor: mewe, doppler or a table FILE")
+        ->capture_default_str();
+    app.add_option("--noise", options.Noise, "relative standard deviation of an intensity")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    CLI11_PARSE(app, argc, argv);
     try {
-        zelt::MakeDemo(argc > 1 ? argv[1] : ZELT_SOURCE_DIR "/data");
+        zelt::MakeDemo(options);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";
