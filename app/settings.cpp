@@ -147,6 +147,15 @@ bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& 
     return stored;
 }
 
+std::string EscapeRefusal(const std::string& choice) {
+    try {
+        EscapeModelOf(choice);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
 void StoreEscape(TIniText& ini, const std::string& choice) {
     if (!IsDefaultEscape(choice) || ini.Value(kParametersEscape.Section, kParametersEscape.Key))
         ini.SetValue(kParametersEscape.Section, kParametersEscape.Key, choice);

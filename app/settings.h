@@ -121,6 +121,10 @@ inline constexpr const char* kEscapeHelp =
     "1/(tau sqrt(pi)) times the integral of (1 - exp(-tau exp(-x^2))) dx over all x (Irons "
     "1979); or FILE, a table of optical depths tau and escape factors, interpolated in log-log";
 
+// Why a choice of the escape factor cannot be used (a table that cannot be read or breaks a rule
+// of EscapeModelOf), or empty when it can.
+std::string EscapeRefusal(const std::string& choice);
+
 // Stores the escape factor's choice under kParametersEscape: a default choice only over a key
 // that is there (so that choosing mewe again takes effect), any other always.
 void StoreEscape(TIniText& ini, const std::string& choice);

@@ -62,16 +62,7 @@ CLI::Validator SettingCheck(const TSetting& setting) {
 }
 
 CLI::Validator EscapeCheck() {
-    return CLI::Validator(
-        [](std::string& text) -> std::string {
-            try {
-                EscapeModelOf(text);
-            } catch (const std::exception& e) {
-                return e.what();
-            }
-            return {};
-        },
-        "");
+    return CLI::Validator([](std::string& text) { return EscapeRefusal(text); }, "");
 }
 
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {

@@ -19,7 +19,7 @@ CLI::Validator NumberFromBelow(double least, double below);
 // The setting's option takes what its edit box in the window takes.
 CLI::Validator SettingCheck(const TSetting& setting);
 
-// "mewe", "doppler" or a table that EscapeModelOf reads; else the reason it refuses the table.
+// "mewe", "doppler" or a table that can be used; else why not (EscapeRefusal).
 CLI::Validator EscapeCheck();
 
 // The first line of a usage error: a word where a subcommand was wanted is named

@@ -85,8 +85,8 @@ py::array_t<double> Array(const TCheckedVector<long double>& values) {
 }
 
 // The keyword arguments of map and fit: the option names of zeltfit-cli with "_" for "-"
-// (from_density, path, ...), plus fit_temperature and log. Each number goes through the text
-// the option would have been given, so that it converts exactly as zeltfit-cli converts it.
+// (from_density, path, escape, ...), plus fit_temperature and log. Each number goes through the
+// text the option would have been given, so that it converts exactly as zeltfit-cli converts it.
 struct TCallSettings {
     TCommandSettings Settings;
     std::string Log;
@@ -103,6 +103,13 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
         }
         if (use == UsedByFit && name == "log") {
             call.Log = py::str(value);
+            continue;
+        }
+        if (name == "escape") {
+            call.Settings.Escape = py::str(value);
+            const std::string refusal = EscapeRefusal(call.Settings.Escape);
+            if (!refusal.empty())
+                Raise(Errors().InputError, refusal);
             continue;
         }
         const TSetting* found = nullptr;
@@ -126,6 +133,10 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
         SetFromText(call.Settings, *found, text);
     }
     return call;
+}
+
+py::object OptionalNumber(const std::optional<long double>& value) {
+    return value ? py::object(py::float_(static_cast<double>(*value))) : py::object(py::none());
 }
 
 // The result line's columns of a row, the first ones of zeltfit-cli's --format tsv.
@@ -225,6 +236,8 @@ struct TFit {
     std::string File;
     TFitResult Result;
     TResultValues Values;
+    std::string Escape;   // the escape factor's name
+    TEscapeSpread Spread; // n_1 under each built-in escape factor
     TLineTable Lines;
     std::vector<std::string> Report, Messages;
 };
@@ -232,6 +245,7 @@ struct TFit {
 struct TMap {
     std::string File;
     TResultValues Values;
+    std::string Escape; // the escape factor's name
     TMapRange Range;
     TCheckedVector<TCheckedVector<double>> Grid;
     std::int32_t DegreesOfFreedom = 0;
@@ -376,6 +390,8 @@ public:
             if (outcome.Done) {
                 fit.Values = FitResultValues(app_->AtomicData(), outcome.Result);
                 fit.Lines = LineTableOf(app_->AtomicData());
+                fit.Escape = outcome.Row->Provenance.Settings.Escape;
+                fit.Spread = outcome.Row->Spread;
             }
         }
         Check(outcome);
@@ -396,6 +412,7 @@ public:
             if (outcome.Done) {
                 const TAtomicData& model = app_->AtomicData();
                 map.Values = MapResultValues(model, outcome.Params);
+                map.Escape = outcome.Row->Provenance.Settings.Escape;
                 map.Range = model.MapRange;
                 map.Grid = model.RSSMap;
                 map.DegreesOfFreedom = RegionDegreesOfFreedom(model.SelectedLines);
@@ -570,6 +587,15 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def_property_readonly(
             "procedure", [](const TFit& f) { return f.Values.Procedure; },
             "The procedure column, e.g. \"fit:OK\".")
+        .def_readonly("escape", &TFit::Escape,
+                      "The escape factor: \"mewe\", \"doppler\" or the table's file.")
+        .def_property_readonly(
+            "n_1_mewe", [](const TFit& f) { return OptionalNumber(f.Spread.Mewe); },
+            "n_1 of this fit with the escape factor mewe, m-3: its own n_1 or that of the same "
+            "fit made again; None where that fit failed or is flagged.")
+        .def_property_readonly(
+            "n_1_doppler", [](const TFit& f) { return OptionalNumber(f.Spread.Doppler); },
+            "n_1 of this fit with the escape factor doppler, m-3, as n_1_mewe.")
         .def_readonly("lines", &TFit::Lines, "The line table with the fitted fractions.")
         .def(
             "to_pandas", [](const TFit& f) { return LineFrame(f.Lines); },
@@ -623,6 +649,8 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def_property_readonly(
             "T_exc", [](const TMap& map) { return static_cast<double>(map.Values.Temperature); },
             "T_exc of the best grid point, K.")
+        .def_readonly("escape", &TMap::Escape,
+                      "The escape factor: \"mewe\", \"doppler\" or the table's file.")
         .def_readonly("lines", &TMap::Lines,
                       "The line table with the fractions at the best grid point.")
         .def(
@@ -686,11 +714,12 @@ PYBIND11_MODULE(_zeltfit, m) {
         .def("fit", &TSpecies::Fit,
              "Fits the measurement; keywords as zeltfit-cli's options: density (m-3, start), "
              "temperature (K, start), fit_temperature, max_iterations, gas_temperature (K), "
-             "path (m), log (the minimisation log file).")
+             "path (m), escape (\"mewe\", \"doppler\" or a table's file), log (the "
+             "minimisation log file).")
         .def("map", &TSpecies::Map,
              "Maps the residual; keywords from_density, to_density (m-3), density_points, "
              "from_temperature, to_temperature (K), temperature_points, gas_temperature (K), "
-             "path (m).")
+             "path (m), escape.")
         .def(
             "batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("start"), py::arg("stop"),
             "Fits the files `start` to `stop` (not included) of the batch `files`: their populated "
