@@ -7,6 +7,7 @@
 #include "common/fpcheck.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 
 #include <cmath>
@@ -97,7 +98,6 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
     CheckMapSize(settings);
     RequireFractions(model);
     UseEscape(model, settings);
-    model.ClearPrecalc();
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TMapArguments range = MapArguments(settings);
@@ -113,7 +113,6 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     CheckMapSize(settings);
     RequireFractions(model);
     UseEscape(model, settings);
-    model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     TFitResult fit =
@@ -124,19 +123,6 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     return fit;
 }
 
-TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
-    TResultValues values = model.ResultValues(p, TParamVector{}, 2, MapMode);
-    values.Procedure = model.MapQuality.Procedure;
-    return values;
-}
-
-TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
-    TResultValues values = model.ResultValues(fit.Params, fit.Uncertainty,
-                                              TruncToInt(Slot(fit.Params, FitCount)), FitMode);
-    values.Procedure = fit.Quality.Procedure;
-    return values;
-}
-
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
                              const std::string& fileName, const std::string& logPath,
                              TReportList& report,
@@ -144,7 +130,6 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
     CheckMapSize(settings);
     RequireFractions(model);
     UseEscape(model, settings);
-    model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =

@@ -5,13 +5,15 @@
 
 #include "app/configstore.h"
 #include "app/settings.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <string>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The largest map a command computes: 20 million grid points (160 MB of residuals).
 inline constexpr long long kMaxMapPoints = 20'000'000;
@@ -45,23 +47,17 @@ void UseEscape(TAtomicData& model, const TCommandSettings& settings);
 // the table "FILE"" (its name in UTF-8, as the result line's file name); empty for mewe.
 std::string EscapeLine(const TEscapeModel& escape);
 
-// "Create map": checks the size, takes the escape factor, empties the model cache, sizes RSSMap
-// and computes the map; the report lines (with EscapeLine after the result line) are appended to
-// `report`. The returned vector holds the best grid point and the
-// smallest and largest residual in ResultRSS and ResultCode.
+// "Create map": checks the size, takes the escape factor, sizes RSSMap and computes the map
+// (CalcMap, which starts with an empty model cache as FitLines does); the report lines (with
+// EscapeLine after the result line) are appended to `report`. The returned vector holds the best
+// grid point and the smallest and largest residual in ResultRSS and ResultCode.
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
-// "Fit": checks the map's size, takes the escape factor, empties the cache, sizes RSSMap as the
-// map would, and fits the selected lines; EscapeLine follows the result line. An empty
-// `logPath` stands for FitLogPath().
+// "Fit": checks the map's size, takes the escape factor, sizes RSSMap as the map would, and fits
+// the selected lines; EscapeLine follows the result line. An empty `logPath` stands for
+// FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
-
-// The numbers of the result line of the last map or of a fit, with the procedure its report
-// line says (the judgement of the result, "fit:n_1 not determined"), for the rows of --format
-// tsv and the series.
-TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p);
-TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 
 // "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
 // settings, the free fit of the Boltzmax levels from it and the F-test; the free result line,

@@ -61,6 +61,13 @@ CLI::Validator SettingCheck(const TSetting& setting) {
     return setting.Kind == TSettingKind::Integer ? WholeNumberFrom(1) : NumberAbove(0);
 }
 
+CLI::Validator SettingCheck(const TImportSetting& setting) {
+    const std::string range = FloatToStr(setting.Least) + " to " + FloatToStr(setting.Most);
+    return NumberCheck(
+        false, [&setting](double value) { return setting.Takes(value); }, "a number from " + range,
+        FloatToStr(setting.Least) + " TO " + FloatToStr(setting.Most));
+}
+
 CLI::Validator EscapeCheck() {
     return CLI::Validator([](std::string& text) { return EscapeRefusal(text); }, "");
 }
