@@ -64,11 +64,16 @@ void ExpectPointByPoint(TAtomicData& data, const TParamVector& p, const TMapResu
     }
 }
 
-TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
-    TAtomicData demo(nullptr);
+// The demo's argon with the measurement at 5e16 m-3 and its branching fractions.
+void LoadDemo(TAtomicData& demo) {
     test::LoadArgon(demo);
     demo.ImportLines(test::DemoFile("measurements/argon_5e16.txt"));
     demo.CalcBranchingFractions();
+}
+
+TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
     const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
     const TMapResult one = Map(demo, argon, 23, 17, 1);
     ExpectSameMap(one, Map(demo, argon, 23, 17, 0), "argon, every core");
@@ -97,9 +102,7 @@ TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
 
 TEST(ParallelMap, EveryEscapeModelMapsAsPointByPointAndATableRefusesItsFirstDepthBeyond) {
     TAtomicData demo(nullptr);
-    test::LoadArgon(demo);
-    demo.ImportLines(test::DemoFile("measurements/argon_5e16.txt"));
-    demo.CalcBranchingFractions();
+    LoadDemo(demo);
     const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
     test::TempFolder folder;
     const std::string wide = folder.Write("wide.txt", "1e-30 1\n1e30 1e-29\n");
