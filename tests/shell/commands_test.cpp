@@ -425,8 +425,9 @@ TEST_F(CommandsTest, ARefusedEditSaysWhyWhenACommandIsClicked) {
 }
 
 // The escape factor of the Absorption group: its tool tip names each model's formula and source,
-// a fit with doppler says so after its result line, a table that cannot be used is refused with
-// the reason and the choice before stays, and zeltfit.ini gets the key only for another model.
+// a fit with doppler says so after its result line and quotes n_1 with mewe beside it, a table that
+// cannot be used is refused with the reason and the choice before stays, and zeltfit.ini gets the
+// key only for another model.
 TEST_F(CommandsTest, TheEscapeFactorIsChosenInTheAbsorptionGroup) {
     auto* box = Control<QComboBox>("EscapeBox");
     ASSERT_EQ(box->count(), 3);
@@ -443,6 +444,9 @@ TEST_F(CommandsTest, TheEscapeFactorIsChosenInTheAbsorptionGroup) {
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     EXPECT_EQ(MemoLines().last(),
               "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
+              "To quote: n_1 = 1.133E+017 \u00B1 6.921E+015 m-3 (nu - NF = 18), S = 3.760E-003, "
+              "S/(N-2) = 1.393E-004; escape factor doppler, n_1 (mewe) = 4.763E+016 m-3");
 
     const QString rising =
         test::TTestFolders::Write(folders_.Root() + "/rising.txt", "1 0.5\n10 0.6\n");
