@@ -5,6 +5,7 @@
 #include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
+#include "app/serieslog.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -70,6 +71,16 @@ TErrorKind ErrorKindOf(const std::exception& error) {
     if (dynamic_cast<const EAbort*>(&error) != nullptr)
         return TErrorKind::Cancelled;
     return TErrorKind::Input;
+}
+
+// Writes a series' log after its last file; a failure is a warning of that file's fit.
+void WriteLog(TSeriesLog& log, TSeriesCommand command, TSeriesFile& file) {
+    const std::optional<std::string> warning = log.Write();
+    if (!warning)
+        return;
+    TOutcome& outcome =
+        command == TSeriesCommand::FreeLevels ? static_cast<TOutcome&>(file.Free) : file.Fit;
+    outcome.Warnings.push_back(*warning);
 }
 
 } // namespace
@@ -378,107 +389,112 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
     for (const std::string& file : series.Files)
         names.push_back(FileNameOf(file));
     series.Axis = SeriesAxis(names);
+    series.Entries.reserve(series.Files.size());
+    const bool mapped = command == TSeriesCommand::Map;
+    TSeriesLog log(mapped ? "" : SharedLog(logPath));
     // The threads number the files with 32-bit integers.
     if (ThreadCount(threads) > 1 && series.Files.size() > 1 &&
-        series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        const bool mapped = command == TSeriesCommand::Map;
-        const std::string log = mapped ? "" : SharedLog(logPath);
-        if (mapped || !log.empty()) {
-            RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
-            return series;
-        }
+        series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) &&
+        (mapped || log.InMemory())) {
+        RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
+        return series;
     }
-    for (std::size_t i = 0; i < series.Files.size(); ++i) {
-        if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
-            series.Stopped = true;
-            break;
+    std::string text; // the log of the file being fitted
+    try {
+        for (std::size_t i = 0; i < series.Files.size(); ++i) {
+            if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
+                series.Stopped = true;
+                break;
+            }
+            if (hooks.Starting)
+                hooks.Starting(series);
+            TSeriesFile file;
+            file.Path = series.Files[i];
+            TSeriesEntry entry = EntryOf(series, i);
+            {
+                const TSeriesLog::TScope scope(log, text);
+                SeriesStep(command, settings, report, logPath, file, entry);
+            }
+            series.Entries.push_back(std::move(entry));
+            log.Keep(text);
+            if (i + 1 == series.Files.size())
+                WriteLog(log, command, file);
+            if (hooks.Done)
+                hooks.Done(series, file);
         }
-        if (hooks.Starting)
-            hooks.Starting(series);
-        TSeriesFile file;
-        file.Path = series.Files[i];
-        TSeriesEntry entry = EntryOf(series, i);
-        SeriesStep(command, settings, report, logPath, file, entry);
-        series.Entries.push_back(std::move(entry));
-        if (hooks.Done)
-            hooks.Done(series, file);
+    } catch (...) {
+        log.Write();
+        throw;
     }
+    log.Write();
     return series;
 }
 
 void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
                                    const TCommandSettings& settings, TReportKind report,
-                                   const std::string& log, const TSeriesHooks& hooks,
+                                   TSeriesLog& log, const TSeriesHooks& hooks,
                                    std::int32_t threads) {
     const auto count = static_cast<std::int32_t>(series.Files.size());
     const bool mapped = command == TSeriesCommand::Map;
     std::vector<std::unique_ptr<TZeltApp>> workers;
-    std::vector<std::string> logs; // each worker's own, renamed over `log` in the files' order
-    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot) {
+    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot)
         workers.emplace_back(new TZeltApp(*this, TWorkerCopy{}));
-        logs.push_back(mapped ? "" : TemporaryName(log));
-    }
-    const auto size = static_cast<std::size_t>(count);
-    std::vector<TSeriesFile> files(size);
-    std::vector<TSeriesEntry> entries(size);
-    std::vector<std::int32_t> resultLines(size);
+    std::vector<std::string> logs(workers.size()); // the log of the file worked in each slot
+    // What a slot's file left for its done: RunInOrder gives a slot no other file before then.
+    std::vector<TSeriesFile> files(workers.size());
+    std::vector<TSeriesEntry> entries(workers.size());
+    std::vector<std::int32_t> resultLines(workers.size());
     const auto work = [&](std::int32_t slot, std::int32_t i) {
         TZeltApp& worker = *workers[slot];
         // Every file's report begins with the column header; the series keeps the first only.
         worker.model_->ResultHeaderCount = 0;
-        files[i].Path = series.Files[i];
-        entries[i] = EntryOf(series, i);
-        worker.SeriesStep(command, settings, report, logs[slot], files[i], entries[i]);
-        resultLines[i] = worker.model_->ResultHeaderCount;
+        files[slot] = {};
+        files[slot].Path = series.Files[i];
+        entries[slot] = EntryOf(series, i);
+        const TSeriesLog::TScope scope(log, logs[slot]);
+        worker.SeriesStep(command, settings, report, log.File(), files[slot], entries[slot]);
+        resultLines[slot] = worker.model_->ResultHeaderCount;
     };
     const auto done = [&](std::int32_t slot, std::int32_t i) {
-        TSeriesFile& file = files[i];
+        TSeriesFile& file = files[slot];
         if (hooks.Starting)
             hooks.Starting(series);
         TOutcome& outcome = mapped                           ? static_cast<TOutcome&>(file.Map)
                             : command == TSeriesCommand::Fit ? static_cast<TOutcome&>(file.Fit)
                                                              : file.Free;
-        if (resultLines[i] > 0 && model_->ResultHeaderCount > 0) {
+        if (resultLines[slot] > 0 && model_->ResultHeaderCount > 0) {
             const auto header = std::find_if(
                 outcome.Report.begin(), outcome.Report.end(),
                 [](const std::string& line) { return line.starts_with(kResultHeaderStart); });
             if (header != outcome.Report.end())
                 outcome.Report.erase(header);
         }
-        model_->ResultHeaderCount = CheckedAdd(model_->ResultHeaderCount, resultLines[i]);
-        TFileStatus status;
-        if (!mapped && FileStatus(logs[slot], false, status) && status.Kind != TFileKind::Missing &&
-            !RenameOver(logs[slot], log))
-            outcome.Warnings.push_back("Cannot write file \"" + log + "\": " + ErrorText(errno) +
-                                       ".");
+        model_->ResultHeaderCount = CheckedAdd(model_->ResultHeaderCount, resultLines[slot]);
+        log.Keep(logs[slot]);
+        if (i + 1 == count)
+            WriteLog(log, command, file);
         if (mapped && file.Map.Row) {
             results_.push_back(*file.Map.Row);
             shownMap_.Show(file.Map.Grid, file.Map.Range);
         } else if (!mapped && file.Fit.Row) {
             results_.push_back(*file.Fit.Row);
         }
-        series.Entries.push_back(std::move(entries[i]));
+        series.Entries.push_back(std::move(entries[slot]));
         if (hooks.Done)
             hooks.Done(series, file);
-        file = {};
         if (i + 1 < count && hooks.StopRequested && hooks.StopRequested()) {
             series.Stopped = true;
             return false;
         }
         return true;
     };
-    const auto removeLogs = [&] {
-        for (const std::string& own : logs)
-            if (!own.empty())
-                RemoveFile(own);
-    };
     try {
         RunInOrder(threads, count, work, done);
     } catch (...) {
-        removeLogs();
+        log.Write();
         throw;
     }
-    removeLogs();
+    log.Write();
 }
 
 namespace {

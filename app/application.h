@@ -37,6 +37,7 @@ class TAtomicData;
 // opened, read or written (EInOutError, TxtError), the memory ran out (std::bad_alloc), or the
 // user stopped it (EAbort).
 enum class TErrorKind { None, Input, File, Memory, Cancelled };
+class TSeriesLog;
 
 // What a command did.
 struct TOutcome {
@@ -274,9 +275,8 @@ private:
     void SeriesStep(TSeriesCommand command, const TCommandSettings& settings, TReportKind report,
                     const std::string& logPath, TSeriesFile& file, TSeriesEntry& entry);
     void RunSeriesInParallel(TSeries& series, TSeriesCommand command,
-                             const TCommandSettings& settings, TReportKind report,
-                             const std::string& logPath, const TSeriesHooks& hooks,
-                             std::int32_t threads);
+                             const TCommandSettings& settings, TReportKind report, TSeriesLog& log,
+                             const TSeriesHooks& hooks, std::int32_t threads);
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
     // After the lines of a measurement were imported: its warnings, the fractions when there are
     // at least two lines, and the lines.

@@ -108,7 +108,8 @@ std::vector<std::string> TConfigStore::ReadSections() const {
     return View().ReadSections();
 }
 
-bool TConfigStore::Update(const std::function<void(TIniText&)>& edit) {
+bool TConfigStore::Update(const std::function<void(TIniText&)>& edit,
+                          const std::vector<TFileContent>& alongside) {
     if (!problem_.empty())
         return false;
     // Under the lock, so that a second window closing at the same moment reads this one's file
@@ -117,8 +118,10 @@ bool TConfigStore::Update(const std::function<void(TIniText&)>& edit) {
     TIniText ini(ReadConfiguration(fileName_));
     const std::string before = ini.Text();
     edit(ini);
+    std::vector<TFileContent> files = alongside;
     if (ini.Text() != before)
-        SaveFile(fileName_, ini.Text());
+        files.push_back({fileName_, ini.Text()});
+    SaveFiles(files);
     return true;
 }
 

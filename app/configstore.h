@@ -9,6 +9,7 @@
 // that replaces the file whole (TSafeFile), so two windows closing at once lose nothing.
 
 #include "app/initext.h"
+#include "common/safefile.h"
 
 #include <cstdint>
 #include <functional>
@@ -60,8 +61,10 @@ public:
 
     // Changes the file as it is on disk now by `edit`, under the lock, in one replacement; false
     // (nothing written) when the store has a problem. A file that cannot be written raises
-    // EInOutError and stays as it was.
-    bool Update(const std::function<void(TIniText&)>& edit);
+    // EInOutError and stays as it was. The files `alongside` are written with the configuration
+    // as one (SaveFiles): all of them and the configuration, or none.
+    bool Update(const std::function<void(TIniText&)>& edit,
+                const std::vector<TFileContent>& alongside = {});
     // Each write stores one key at once, by Update.
     void WriteString(const std::string& section, const std::string& key, const std::string& value);
     void WriteInteger(const std::string& section, const std::string& key, std::int32_t value);

@@ -4,8 +4,7 @@
 #include "app/commands.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
-#include "common/safefile.h"
-#include "common/sysfile.h"
+#include "leastsquares/marq3w.h"
 
 #include <utility>
 
@@ -15,12 +14,15 @@ TFitResult QuietFit(TAtomicData& model, const TCommandSettings& settings) {
     RequireFractions(model);
     UseEscape(model, settings);
     const TParamVector p = FitParameters(settings);
-    struct TScratchLog {
-        std::string Name = TemporaryName(FitLogPath());
-        ~TScratchLog() { RemoveFile(Name); }
+    // The minimiser's log of this fit is kept in memory and dropped: neither the log file nor
+    // the log a series keeps may become this fit's instead of the one the user asked for.
+    struct TDroppedLog {
+        std::string Text;
+        std::string* Before = MarqLogToText(&Text);
+        ~TDroppedLog() { MarqLogToText(Before); }
     } log;
     return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          {}, log.Name, nullptr, ReportFinalResults);
+                          {}, FitLogPath(), nullptr, ReportFinalResults);
 }
 
 namespace {

@@ -3,6 +3,7 @@
 
 #include "cli/checks.h"
 #include "cli/import.h"
+#include "cli/species.h"
 
 #include "app/about.h"
 #include "app/application.h"
@@ -188,7 +189,7 @@ public:
         };
         hooks.StopRequested = [&] { return !out_; };
         app_.RunSeries(BatchFiles(options_.Paths), command, settings, options_.ReportKind(),
-                       options_.LogPath, hooks, BatchThreads());
+                       options_.LogPath, hooks, options_.Threads);
         // The reason of the failed write, for the report at the end of the run.
         if (writeError != 0)
             errno = writeError;
@@ -196,17 +197,6 @@ public:
     }
 
 private:
-    // The threads that share a batch's files. The MinGW build runs its batches on one thread: a
-    // worker of a threaded batch crashed there on freeing its memory (under Wine), while the
-    // rows of a map share threads there as elsewhere.
-    std::int32_t BatchThreads() const {
-#ifdef _WIN32
-        return 1;
-#else
-        return options_.Threads;
-#endif
-    }
-
     // A row of --format tsv, after the header row the first time; `free`: the run of a fit
     // with free levels, whose Boltzmann fit `row` is.
     void PrintRow(const TResultRow& row, const TMapRegion* region, const TRowAbscissa* x = nullptr,
@@ -354,6 +344,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     app.add_option("--ini", o.Ini, "configuration file")->capture_default_str();
     app.add_option("--species", o.Species, "species section")->capture_default_str();
     auto* speciesCommand = app.add_subcommand("species", "the species sections in file order");
+    TSpeciesAddCommand speciesAdd;
+    speciesAdd.Add(*speciesCommand);
     auto* levels = app.add_subcommand("levels", "the database levels listing");
     auto* lines = app.add_subcommand("lines", "the database lines listing");
     lines->add_flag("--all", o.All, "also the lines without a transition probability");
@@ -395,6 +387,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     TFrontEnd frontEnd(zelt, o, out, err);
     try {
+        if (speciesAdd.Parsed())
+            return speciesAdd.Run(zelt.Config(), out, err);
         if (speciesCommand->parsed()) {
             for (const std::string& name : species)
                 out << name << '\n';

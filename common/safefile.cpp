@@ -5,6 +5,8 @@
 #include "common/paths.h"
 
 #include <cerrno>
+#include <memory>
+#include <optional>
 #include <random>
 
 namespace zelt {
@@ -94,7 +96,7 @@ void TSafeFile::Write(std::string_view bytes) {
         Flush();
 }
 
-void TSafeFile::Commit() {
+void TSafeFile::Finish() {
     RequireOpen();
     Flush();
     if (!temporary_.empty()) {
@@ -105,6 +107,13 @@ void TSafeFile::Commit() {
     }
     if (const int error = file_.Close())
         RaiseWrite(error);
+    finished_ = true;
+}
+
+void TSafeFile::Commit() {
+    if (!finished_)
+        Finish();
+    finished_ = false;
     if (temporary_.empty())
         return;
     if (!RenameOver(temporary_, target_))
@@ -117,6 +126,7 @@ void TSafeFile::Commit() {
 }
 
 void TSafeFile::Discard() noexcept {
+    finished_ = false;
     file_.Close();
     if (!temporary_.empty())
         RemoveFile(temporary_);
@@ -141,6 +151,59 @@ void SaveFile(const std::string& fileName, std::string_view content, TSaveOption
     file.Open(fileName, options);
     file.Write(content);
     file.Commit();
+}
+
+namespace {
+
+// The bytes of a regular file as it is now, or none when there is no such file to put back.
+std::optional<std::string> PresentContent(const std::string& fileName) {
+    TFileStatus status;
+    if (!FileStatus(fileName, true, status) || status.Kind != TFileKind::Regular)
+        return std::nullopt;
+    TFileHandle file;
+    if (!file.OpenForReading(fileName))
+        throw EInOutError("Cannot open file \"" + fileName + "\": " + ErrorText(errno),
+                          kAccessDenied);
+    std::string content;
+    std::vector<char> buffer(kBufferSize);
+    for (long long n; (n = file.Read(buffer.data(), buffer.size())) != 0;) {
+        if (n < 0)
+            throw EInOutError("Cannot read file \"" + fileName + "\": " + ErrorText(errno),
+                              kAccessDenied);
+        content.append(buffer.data(), static_cast<std::size_t>(n));
+    }
+    return content;
+}
+
+} // namespace
+
+void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options) {
+    std::vector<std::optional<std::string>> before;
+    std::vector<std::unique_ptr<TSafeFile>> saves;
+    for (const TFileContent& file : files) {
+        before.push_back(PresentContent(file.FileName));
+        saves.push_back(std::make_unique<TSafeFile>());
+        saves.back()->Open(file.FileName, options);
+        saves.back()->Write(file.Content);
+        saves.back()->Finish();
+    }
+    std::size_t committed = 0;
+    try {
+        for (; committed < saves.size(); ++committed)
+            saves[committed]->Commit();
+    } catch (const EInOutError&) {
+        for (std::size_t i = 0; i < committed; ++i) {
+            try {
+                if (before[i])
+                    SaveFile(files[i].FileName, *before[i], options);
+                else
+                    RemoveFile(files[i].FileName);
+            } catch (const EInOutError&) {
+                // The first error is the one the user needs; this file stays new.
+            }
+        }
+        throw;
+    }
 }
 
 } // namespace zelt

@@ -9,6 +9,7 @@
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelt {
 
@@ -44,6 +45,9 @@ public:
     void Open(const std::string& fileName, TSaveOptions options = {});
     // Appends the bytes; a failed write raises as Commit does.
     void Write(std::string_view bytes);
+    // Everything of Commit but the rename: the new file is complete and on the disk beside the
+    // target, which is still the old one. Raises as Commit does.
+    void Finish();
     // Puts the written file in the target's place, with the mode and owner of the file it
     // replaces (a new file gets mode 0666 less the umask). A failure raises EInOutError
     // "Cannot write file "name": reason" (the system's text, "No space left on device"),
@@ -66,6 +70,7 @@ private:
     std::string temporary_; // empty while writing straight into a device or pipe
     TSaveOptions options_;
     bool replaces_ = false; // an existing file is replaced: its mode and owner carry over
+    bool finished_ = false; // Finish has run: only the rename is left
     TFileStatus replaced_;
     TFileHandle file_;
     std::string buffer_;
@@ -77,5 +82,17 @@ std::string TemporaryName(const std::string& target);
 
 // Saves the whole content at once, as TSafeFile does.
 void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});
+
+// One file of SaveFiles.
+struct TFileContent {
+    std::string FileName;
+    std::string Content;
+};
+
+// Saves several files as one: each is written and flushed beside its target first, then they
+// are renamed into place in order. When a rename fails, the files already renamed are put back
+// as they were (a file that was not there is removed again) and the error is raised, so that
+// either every file is new or none is.
+void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options = {});
 
 } // namespace zelt

@@ -176,7 +176,7 @@ private:
                                    TResidualRange& residuals, const std::function<void()>& rowDone);
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
-                           const std::string& where) const;
+                           const std::function<std::string()>& where) const;
     // Rebuilds SelectedLines from the reader that `open` opens on the file `fileName`.
     void ImportFrom(const std::string& fileName,
                     const std::function<void(TTextReader& reader)>& open);

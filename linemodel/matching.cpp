@@ -20,10 +20,10 @@ constexpr std::int32_t kMaxMeasuredLines = 10000;
 } // namespace
 
 // The index of the one level with exactly this energy; raises `missing` when there is none and
-// `several` when there is more than one, each followed by `where`, the measurement line and
-// the energy looked for.
+// `several` when there is more than one, each followed by where(), the measurement line and
+// the energy looked for (made only then: formatting its numbers costs more than the search).
 std::int32_t TAtomicData::FindLevel(double energy, const char* missing, const char* several,
-                                    const std::string& where) const {
+                                    const std::function<std::string()>& where) const {
     std::int32_t found = -1, count = 0;
     for (std::int32_t i = 0; i < Levels.size(); ++i) {
         if (Levels[i].Energy == energy) {
@@ -33,10 +33,10 @@ std::int32_t TAtomicData::FindLevel(double energy, const char* missing, const ch
     }
     if (count == 0)
         throw Exception(
-            Format("%s %s, is not in the level file \"%s\".", {missing, where, levelsFile_}));
+            Format("%s %s, is not in the level file \"%s\".", {missing, where(), levelsFile_}));
     if (count > 1)
         throw Exception(Format("%s %s, belongs to several levels of the level file \"%s\".",
-                               {several, where, levelsFile_}));
+                               {several, where(), levelsFile_}));
     return found;
 }
 
@@ -104,9 +104,11 @@ void TAtomicData::ImportFrom(const std::string& fileName,
         // A line whose levels cannot be identified is never appended, so no level index of
         // -1 reaches the model.
         const auto where = [&](const char* which, double energy) {
-            return Format(
-                "File \"%s\", line %d: the line at %s nm, %s level energy %s eV",
-                {fileName, lineNumber, FloatToStr(wavelength), which, FloatToStr(energy)});
+            return [&, which, energy] {
+                return Format(
+                    "File \"%s\", line %d: the line at %s nm, %s level energy %s eV",
+                    {fileName, lineNumber, FloatToStr(wavelength), which, FloatToStr(energy)});
+            };
         };
         line.UpperLevel =
             FindLevel(line.Data.EUpper, "Upper level was not found. Import was stopped.",

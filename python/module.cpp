@@ -2,9 +2,11 @@
 // The zeltfit extension module: the application layer's species, measurements, maps and fits
 // for Python, their numbers as NumPy arrays. Every call works on its own TZeltApp, and the
 // maps and fits run without the interpreter's lock. The errors (errors.cpp), the results of
-// maps and fits (results.cpp) and the species (species.cpp) are units of their own.
+// maps and fits (results.cpp), the species (species.cpp) and the import of a species
+// (addspecies.cpp) are units of their own.
 
 #include "app/listing.h"
+#include "python/addspecies.h"
 #include "python/errors.h"
 #include "python/results.h"
 #include "python/species.h"
@@ -18,6 +20,7 @@ PYBIND11_MODULE(_zeltfit, m) {
     AddErrors(m);
     AddResults(m);
     AddSpecies(m);
+    DefineAddSpecies(m, Errors().InputError, Errors().FileError);
     m.def("batch_files", &BatchFiles, py::arg("paths"),
           "The measurement files of files and folders, as a batch takes them.");
 }

@@ -11,7 +11,16 @@
 // the raw spectrum of the second, as a spectrometer's program exports it. --escape makes them
 // with another escape factor than mewe and --noise with another relative noise (0: none), so
 // that a fit with each model can be tried on data it should give back.
+//
+// For any species, the same measurement at given values of the model:
+//
+//   zeltfit-makedemo measurement --levels FILE --lines a,b --database DIR --out FILE
+//       --density M-3 --temperature K --mass U --boltzmax N
+//       [--gas-temperature K] [--path M] [--noise FRACTION] [--seed N] [--escape mewe|doppler|FILE]
+//
+// (gas temperature 400 K, path 0.05 m, no noise, seed 4, escape factor mewe unless given).
 
+#include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
@@ -70,14 +79,14 @@ std::map<double, std::string> WavelengthTexts(const std::string& tableFile) {
     return texts;
 }
 
-// Selects every table line whose lower level is one of the Boltzmann-populated levels.
-void SelectLines(TAtomicData& data, const std::string& scratchFile) {
+// Selects every table line whose lower level is one of the `populated` lowest levels.
+void SelectLines(TAtomicData& data, const std::string& scratchFile, std::int32_t populated) {
     TTextWriter writer;
     writer.Create(scratchFile);
     TAtomRecord record;
     for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
         data.LineBase->GetAtom(i, record);
-        for (std::int32_t level = 0; level < kBoltzmannLevels; ++level)
+        for (std::int32_t level = 0; level < std::min(populated, data.Levels.size()); ++level)
             if (record.ELower == data.Levels[level].Energy)
                 writer.WriteLine(Format("%.10f 1", {record.Wavelength}));
     }
@@ -88,8 +97,8 @@ void SelectLines(TAtomicData& data, const std::string& scratchFile) {
 
 // Intensity of each selected line: photon rate BF / wavelength, scaled so that the strongest
 // line of each upper level is 1000, times (1 + Gaussian noise of relative deviation `noise`).
-std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, double noise,
-                                TUniformRandom& random) {
+std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random,
+                                double noise) {
     const std::int32_t count = data.SelectedLines.size();
     std::vector<double> rates(static_cast<std::size_t>(count));
     std::map<std::int32_t, double> largest;
@@ -105,7 +114,8 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, double
     for (std::int32_t i = 0; i < count; ++i) {
         const double scaled = kLargestIntensity * rates[static_cast<std::size_t>(i)] /
                               largest[data.SelectedLines[i].UpperLevel];
-        intensities.push_back(static_cast<double>(scaled * (1 + GaussRandom(0, noise, random))));
+        intensities.push_back(
+            noise > 0 ? static_cast<double>(scaled * (1 + GaussRandom(0, noise, random))) : scaled);
     }
     return intensities;
 }
@@ -142,7 +152,7 @@ void MakeDemo(const TDemoOptions& options) {
     data.Escape = EscapeModelOf(options.Escape);
     const std::string measurements = outFolder + "/measurements";
     std::filesystem::create_directories(PathFromUtf8(measurements));
-    SelectLines(data, measurements + "/selection.tmp");
+    SelectLines(data, measurements + "/selection.tmp", kBoltzmannLevels);
     const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
 
     TUniformRandom random(kSeed);
@@ -154,7 +164,7 @@ void MakeDemo(const TDemoOptions& options) {
         Slot(p, PathLength) = kPathLength;
         Slot(p, AtomMass) = kMass * kAtomicMassUnit;
         Slot(p, BoltzmannLevels) = kBoltzmannLevels;
-        const std::vector<double> intensities = Intensities(data, p, options.Noise, random);
+        const std::vector<double> intensities = Intensities(data, p, random, options.Noise);
         TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
@@ -168,10 +178,69 @@ void MakeDemo(const TDemoOptions& options) {
     }
 }
 
+// The value of each "--name value" pair of the arguments after the first.
+std::map<std::string, std::string> Options(int argc, char** argv) {
+    std::map<std::string, std::string> options;
+    for (int i = 2; i + 1 < argc; i += 2) {
+        const std::string name = argv[i];
+        if (!name.starts_with("--"))
+            throw Exception("Expected an option \"--name value\", not \"" + name + "\"");
+        options[name.substr(2)] = argv[i + 1];
+    }
+    return options;
+}
+
+// The measurement of any species at the given model values (see the head of this file).
+void MakeMeasurement(const std::map<std::string, std::string>& options) {
+    const auto text = [&](const std::string& name) {
+        const auto found = options.find(name);
+        if (found == options.end())
+            throw Exception("Missing option --" + name);
+        return found->second;
+    };
+    const auto number = [&](const std::string& name, double fallback) {
+        if (!options.contains(name))
+            return fallback;
+        double value = 0;
+        if (!TryStrToFloat(text(name), value))
+            throw Exception("--" + name + ": \"" + text(name) + "\" is not a number");
+        return value;
+    };
+    const std::string database = text("database");
+    const std::string lines = text("lines");
+    TAtomicData data([](const std::string& message) { std::cerr << message << "\n"; });
+    data.ChangeSpecies(text("levels"), JoinPath(database, ""), lines);
+    data.Escape = EscapeModelOf(options.contains("escape") ? text("escape") : kEscapeMewe);
+    const auto populated = static_cast<std::int32_t>(number("boltzmax", 0));
+    const std::string out = text("out");
+    SelectLines(data, out + ".selection.tmp", populated);
+    std::string table = lines;
+    std::replace(table.begin(), table.end(), ',', '_');
+    const std::map<double, std::string> wavelengths =
+        WavelengthTexts(JoinPath(database, table + ".txt"));
+    TParamVector p;
+    Slot(p, LogDensity) = std::log10(static_cast<long double>(number("density", 0)));
+    Slot(p, Temperature) = number("temperature", 0);
+    Slot(p, GasTemperature) = number("gas-temperature", kGasTemperature);
+    Slot(p, PathLength) = number("path", kPathLength);
+    Slot(p, AtomMass) = number("mass", 0) * kAtomicMassUnit;
+    Slot(p, BoltzmannLevels) = populated;
+    TUniformRandom random(static_cast<std::uint64_t>(number("seed", kSeed)));
+    const std::vector<double> intensities = Intensities(data, p, random, number("noise", 0));
+    std::string content;
+    for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
+        content += wavelengths.at(data.SelectedLines[i].Data.Wavelength) + " " +
+                   Format("%.6f", {intensities[static_cast<std::size_t>(i)]}) + "\r\n";
+    SaveFile(out, content);
+    std::cout << out << ": " << data.SelectedLines.size() << " lines\n";
+}
+
 } // namespace
 } // namespace zelt
 
 int main(int argc, char** argv) {
+    // "measurement" reads its "--name value" pairs itself; the demo's options are CLI11's.
+    const bool measurement = argc > 1 && std::string(argv[1]) == "measurement";
     zelt::TDemoOptions options;
     CLI::App app("Writes the demo measurement files of argon I", "zeltfit-makedemo");
     app.add_option("DATA", options.Data, "folder of Ar_levels.txt and Ar_I.txt")
@@ -182,9 +251,14 @@ int main(int argc, char** argv) {
     app.add_option("--noise", options.Noise, "relative standard deviation of an intensity")
         ->capture_default_str()
         ->check(CLI::NonNegativeNumber);
-    CLI11_PARSE(app, argc, argv);
+    if (!measurement) {
+        CLI11_PARSE(app, argc, argv);
+    }
     try {
-        zelt::MakeDemo(options);
+        if (measurement)
+            zelt::MakeMeasurement(zelt::Options(argc, argv));
+        else
+            zelt::MakeDemo(options);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

@@ -12,10 +12,10 @@ import io
 import os
 
 from ._zeltfit import (Error, FileError, FitResult, InputError, LineTable, MapResult, Species,
-                       batch_files)
+                       add_species, batch_files)
 
 __all__ = ["Error", "FileError", "FitResult", "InputError", "LineTable", "MapResult", "Species",
-           "batch_files", "batch_fit", "read_tsv"]
+           "add_species", "batch_files", "batch_fit", "read_tsv"]
 
 # Parts per worker: more parts than workers even out files and workers of unequal speed.
 _PARTS_PER_WORKER = 4

@@ -337,6 +337,46 @@ TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
         }
 }
 
+// A series writes its log once, after its last file, on one thread as on several: no file
+// per fit. A log that cannot be written then is a warning of the last file's fit.
+TEST_F(ApplicationTest, SeriesWritesTheLogOfItsLastFitOnce) {
+    std::vector<std::string> files; // in the order of the series
+    for (const std::string name : {"argon_1e16", "argon_5e16", "argon_2e17"}) {
+        files.push_back(folder_.File(name + ".txt"));
+        fs::copy_file(kData + "/measurements/" + name + ".txt", files.back());
+    }
+    fs::create_directories(folder_.File("logs"));
+    const std::string log = folder_.File("logs/fit.log");
+    for (const std::int32_t threads : {1, 2}) {
+        std::vector<bool> logThere;
+        std::vector<std::string> warnings;
+        TSeriesHooks hooks;
+        hooks.Done = [&](const TSeries&, const TSeriesFile& file) {
+            logThere.push_back(fs::exists(log));
+            warnings.insert(warnings.end(), file.Fit.Warnings.begin(), file.Fit.Warnings.end());
+        };
+        fs::remove(log);
+        app_.RunSeries(files, TSeriesCommand::Fit, settings_, ReportFinalResults, log, hooks,
+                       threads);
+        EXPECT_EQ(logThere, (std::vector<bool>{false, false, true})) << threads << " threads";
+        EXPECT_TRUE(warnings.empty());
+        const std::string last = folder_.Read("logs/fit.log");
+        ASSERT_TRUE(app_.ReadMeasurement(files.back()).Done);
+        ASSERT_TRUE(app_.Fit(settings_, ReportFinalResults, log).Done);
+        EXPECT_EQ(last, folder_.Read("logs/fit.log"));
+
+        hooks.Done = [&](const TSeries&, const TSeriesFile& file) {
+            fs::remove_all(folder_.File("logs"));
+            warnings.insert(warnings.end(), file.Fit.Warnings.begin(), file.Fit.Warnings.end());
+        };
+        app_.RunSeries(files, TSeriesCommand::Fit, settings_, ReportFinalResults, log, hooks,
+                       threads);
+        EXPECT_EQ(warnings, std::vector<std::string>{"Cannot create file \"" + log +
+                                                     "\": No such file or directory."});
+        fs::create_directories(folder_.File("logs"));
+    }
+}
+
 TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     test::TempFolder folder;
     TConfigStore store(folder.File("zeltfit.ini"));

@@ -6,6 +6,7 @@
 #include "common/version.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/region.h"
+#include "tests/cli/runcommand.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -30,10 +31,7 @@ std::string Lines(const std::vector<std::string>& lines) {
     return text;
 }
 
-struct TRun {
-    int status = -1;
-    std::string out, err;
-};
+using test::TRun;
 
 class CliTest : public ::testing::Test {
 protected:
@@ -61,17 +59,7 @@ protected:
 
     TRun Cli(const std::string& args) const { return Run("--ini '" + ini_ + "' " + args); }
     TRun Run(const std::string& args, const std::string& environment = {}) const {
-        const std::string errFile = Path("stderr.txt");
-        const std::string command =
-            environment + " '" + ZELT_CLI_PATH + "' " + args + " 2>'" + errFile + "'";
-        TRun run;
-        FILE* pipe = popen(command.c_str(), "r");
-        char buffer[4096];
-        for (size_t n; (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;)
-            run.out.append(buffer, n);
-        run.status = WEXITSTATUS(pclose(pipe));
-        run.err = folder_.Read("stderr.txt");
-        return run;
+        return test::RunCommand(environment + " '" + ZELT_CLI_PATH + "' " + args, folder_);
     }
 
     // The same operations through the core, as the front end should call them.

@@ -271,6 +271,42 @@ class Errors(unittest.TestCase):
             zeltfit.Species(**given).read_arrays(numpy.ones(2), numpy.ones(2), name="../x.txt")
 
 
+class AddSpecies(unittest.TestCase):
+    def test_species_from_asd_exports_fits_as_the_program(self):
+        exports = os.path.join(SHARE, "rare-gases")
+        lines = os.path.join(exports, "Ar_I_lines_asd.csv")
+        levels = os.path.join(exports, "Ar_I_levels_asd.csv")
+        with tempfile.TemporaryDirectory() as folder:
+            ini = os.path.join(folder, "zeltfit.ini")
+            pathlib.Path(ini).write_bytes(b"[_Files]\r\nDatabase=" + folder.encode() + b"\r\n")
+            preview = zeltfit.add_species("Ar I", lines=lines, levels=levels, ini=ini,
+                                          preview=True)
+            self.assertEqual(os.listdir(folder), ["zeltfit.ini"])
+            self.assertEqual((preview["lines"], preview["levels"], preview["boltzmax"],
+                              preview["mass"], preview["written"]), (29, 14, 4, 39.948, False))
+            added = zeltfit.add_species("Ar I", lines=lines, levels=levels, ini=ini)
+            self.assertEqual(added["notes"][0], "Lines: 29 kept; wavelengths in air.")
+            species = zeltfit.Species(ini, "Ar I")
+            species.read(FILES[2])
+            keywords = {"fit_temperature": True, "gas_temperature": 400, "path": 0.05}
+            columns, values = species.fit(**keywords).row()
+            expected = cli_tsv("fit", FILES[2], "--fit-temperature", "--gas-temperature", "400",
+                               "--path", "0.05", ini=ini)
+            self.assertEqual(list(expected.iloc[0])[:len(values)], values)
+            self.assertAlmostEqual(values[columns.index("n_1/m-3")] / 5e16, 1, delta=0.02)
+            with self.assertRaises(zeltfit.InputError) as caught:
+                zeltfit.add_species("Ar I", lines=lines, levels=levels, ini=ini)
+            self.assertEqual(str(caught.exception),
+                             f'The species section [Ar I] is in "{ini}" already: remove it, or '
+                             "choose another name")
+            with self.assertRaises(zeltfit.InputError) as caught:
+                zeltfit.add_species("Ar I x", lines=levels, levels=levels, ini=ini)
+            self.assertTrue(str(caught.exception).startswith(f'File "{levels}", line 1: the '
+                                                             'column "obs_wl_air(nm)" is missing'))
+            self.assertEqual(sorted(os.listdir(folder)),
+                             ["Ar_I.txt", "Ar_I_levels.txt", "zeltfit.ini", "zeltfit.ini.lock"])
+
+
 class Threads(unittest.TestCase):
     def test_four_threads_equal_serial(self):
         # Each thread's measurement from arrays of its own under the same file name.
