@@ -2,6 +2,7 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
 #include "app/serieslog.h"
@@ -310,6 +311,7 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
             RunFit(*model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
         outcome.Row = FitRow(*model_, outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
+        outcome.Row->Spread = EscapeSpread(*model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
         if (Slot(outcome.Result.Params, FitCount) == kRegionParameters) {
             const std::int32_t nu = RegionDegreesOfFreedom(model_->SelectedLines);
@@ -338,6 +340,7 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
         }
         outcome.Levels = model_->Levels;
         outcome.LevelLines = FreeLevelsTable(*model_, outcome.Run.Free);
+        outcome.BoltzmannRow->Spread = EscapeSpread(*model_, settings, *outcome.BoltzmannRow);
         fitted_ = true;
         outcome.Lines = Lines();
     });

@@ -68,16 +68,43 @@ TParamVector FitParameters(const TCommandSettings& settings) {
     return p;
 }
 
+void UseEscape(TAtomicData& model, const TCommandSettings& settings) {
+    model.Escape = EscapeModelOf(settings.Escape);
+}
+
+std::string EscapeLine(const TEscapeModel& escape) {
+    switch (escape.Kind()) {
+    case TEscapeKind::Doppler:
+        return "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)";
+    case TEscapeKind::Table:
+        return "Escape factor: the table \"" + escape.Name() + "\"";
+    case TEscapeKind::Mewe:
+        break;
+    }
+    return {};
+}
+
+namespace {
+
+void AppendEscapeLine(TReportList& report, const TEscapeModel& escape) {
+    if (escape.Kind() != TEscapeKind::Mewe)
+        report.push_back(EscapeLine(escape));
+}
+
+} // namespace
+
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TMapArguments range = MapArguments(settings);
     model.CalcMap(settings.DensityPoints, settings.TemperaturePoints, p, range.FromLogDensity,
                   range.ToLogDensity, range.FromTemperature, range.ToTemperature, fileName,
                   model.MapRange, &report, reportKind);
+    AppendEscapeLine(report, model.Escape);
     return p;
 }
 
@@ -85,10 +112,15 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
                   const std::string& logPath, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
-    return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+    TFitResult fit =
+        model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
+                       fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+    if (reportKind == ReportFinalResults)
+        AppendEscapeLine(report, model.Escape);
+    return fit;
 }
 
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
@@ -97,12 +129,14 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
                              const std::function<void(const TFitResult&)>& boltzmannDone) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =
         FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)),
                       {}, logPath.empty() ? FitLogPath() : logPath, boltzmannDone);
     WriteFreeLevelsResults(model, run.Free, report, fileName);
+    AppendEscapeLine(report, model.Escape);
     report.push_back(ComparisonText(run));
     return run;
 }

@@ -172,6 +172,20 @@ bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& 
     return stored;
 }
 
+std::string EscapeRefusal(const std::string& choice) {
+    try {
+        EscapeModelOf(choice);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void StoreEscape(TIniText& ini, const std::string& choice) {
+    if (!IsDefaultEscape(choice) || ini.Value(kParametersEscape.Section, kParametersEscape.Key))
+        ini.SetValue(kParametersEscape.Section, kParametersEscape.Key, choice);
+}
+
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
                      const std::string& species) {
     for (const TSetting& setting : kTable) {
@@ -229,6 +243,10 @@ TCommandSettings ReadSettings(const TConfigStore& store, const std::string& spec
         TryStrToExtended(text, value);
         settings.*setting.Real = value;
     }
+    const std::string escape = config.ReadString(kParametersEscape.Section, kParametersEscape.Key,
+                                                 kParametersEscape.Default);
+    if (!escape.empty())
+        settings.Escape = escape;
     ReadSpeciesKeys(settings, config, species);
     return settings;
 }

@@ -12,6 +12,7 @@
 // field and the page "Spectrum" a spin box of the row's name.
 
 #include "app/configstore.h"
+#include "linemodel/escape.h"
 
 #include <cstdint>
 #include <span>
@@ -37,6 +38,9 @@ struct TCommandSettings {
     long double Path = 1;             // m
     long double AtomicMass = 0;       // atomic mass units
     std::int32_t Boltzmax = 1;
+    // The escape factor: "mewe", "doppler" or the file of a table (EscapeModelOf), whose table is
+    // read at each run.
+    std::string Escape = kEscapeMewe;
 };
 
 enum class TSettingKind { Real, Integer };
@@ -113,6 +117,9 @@ struct TTextSetting {
 // The database folder; the folder of the measurement file read last, stored after each read.
 inline constexpr TTextSetting kFilesDatabase = {"_Files", "Database", ""};
 inline constexpr TTextSetting kFilesMeasurements = {"_Files", "Measurements", ""};
+// The escape factor of the "Absorption" group; written only where it is not the default or is
+// there already (StoreEscape), so that a file written by hand keeps its bytes.
+inline constexpr TTextSetting kParametersEscape = {"_Parameters", "Escape", kEscapeMewe};
 // Of a species section: its level file and the two names of its line table.
 inline constexpr TTextSetting kSpeciesLevels = {"", "Levels", ""};
 inline constexpr TTextSetting kSpeciesLines = {"", "Lines", ""};
@@ -146,9 +153,24 @@ bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& 
 // The same into a text being edited, so that the keys of a close go in one replacement.
 bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);
 
+// What each choice of the escape factor is, for zeltfit-cli's help and the window's tool tip.
+inline constexpr const char* kEscapeHelp =
+    "escape factor: mewe, (2 - exp(-tau/1000)) / (1 + tau), Mewe (1967) as in Schulze et al. "
+    "(2008), the default; doppler, the exact factor of a homogeneous Doppler source, "
+    "1/(tau sqrt(pi)) times the integral of (1 - exp(-tau exp(-x^2))) dx over all x (Irons "
+    "1979); or FILE, a table of optical depths tau and escape factors, interpolated in log-log";
+
+// Why a choice of the escape factor cannot be used (a table that cannot be read or breaks a rule
+// of EscapeModelOf), or empty when it can.
+std::string EscapeRefusal(const std::string& choice);
+
+// Stores the escape factor's choice under kParametersEscape: a default choice only over a key
+// that is there (so that choosing mewe again takes effect), any other always.
+void StoreEscape(TIniText& ini, const std::string& choice);
+
 // The settings as the window shows them after start-up: each configured value passes through
 // its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K
-// ("%.0f"). The species keys come from the section `species`.
+// ("%.0f"). The species keys come from the section `species`; an empty escape key is mewe.
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species);
 // Raises, naming the key, the section and the file, when a species key holds what no map or
 // fit can use: an m that is missing, not a number or not above 0, a Boltzmax that is not a

@@ -68,6 +68,10 @@ CLI::Validator SettingCheck(const TImportSetting& setting) {
         FloatToStr(setting.Least) + " TO " + FloatToStr(setting.Most));
 }
 
+CLI::Validator EscapeCheck() {
+    return CLI::Validator([](std::string& text) { return EscapeRefusal(text); }, "");
+}
+
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
     // A subcommand that is missing while a word is left over: the word was meant as one. (A
     // missing positional argument leaves no word over, as a word would have filled it.)

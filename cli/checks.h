@@ -21,6 +21,9 @@ CLI::Validator SettingCheck(const TSetting& setting);
 // An import setting's option takes what its spin box takes: a number from Least to Most.
 CLI::Validator SettingCheck(const TImportSetting& setting);
 
+// "mewe", "doppler" or a table that can be used; else why not (EscapeRefusal).
+CLI::Validator EscapeCheck();
+
 // The first line of a usage error: a word where a subcommand was wanted is named
 // ("Unknown subcommand "frobnicate""), other errors keep CLI11's text.
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error);

@@ -258,6 +258,13 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
     }
 }
 
+void AddEscapeOption(CLI::App* command, TCommandSettings& s) {
+    command->add_option("--escape", s.Escape, kEscapeHelp)
+        ->type_name("mewe|doppler|FILE")
+        ->default_str(s.Escape)
+        ->check(EscapeCheck());
+}
+
 void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
     command->add_option("--threads", o.Threads, help)
         ->default_str("one per core")
@@ -266,6 +273,7 @@ void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
 
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByMap);
+    AddEscapeOption(command, s);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
     command
@@ -277,6 +285,7 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
+    AddEscapeOption(command, s);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
     command->add_flag("--free-levels", o.FreeLevels,
                       "after the Boltzmann fit, fit the density of every populated lower level "

@@ -40,6 +40,10 @@ py::list RowValues(const TResultValues& values, const std::string& fileName) {
     return row;
 }
 
+py::object OptionalNumber(const std::optional<long double>& value) {
+    return value ? py::object(py::float_(static_cast<double>(*value))) : py::object(py::none());
+}
+
 // A column of the line table: its attribute, its title in the DataFrame (those of the program's
 // tab-separated table, the uncertainties beside them) and its values, numbers or texts.
 struct TLineColumn {
@@ -172,6 +176,15 @@ void AddResults(py::module_& m) {
         .def_property_readonly(
             "procedure", [](const TFit& f) { return f.Values.Procedure; },
             "The procedure column, e.g. \"fit:OK\".")
+        .def_readonly("escape", &TFit::Escape,
+                      "The escape factor: \"mewe\", \"doppler\" or the table's file.")
+        .def_property_readonly(
+            "n_1_mewe", [](const TFit& f) { return OptionalNumber(f.Spread.Mewe); },
+            "n_1 of this fit with the escape factor mewe, m-3: its own n_1 or that of the same "
+            "fit made again; None where that fit failed or is flagged.")
+        .def_property_readonly(
+            "n_1_doppler", [](const TFit& f) { return OptionalNumber(f.Spread.Doppler); },
+            "n_1 of this fit with the escape factor doppler, m-3, as n_1_mewe.")
         .def_readonly("lines", &TFit::Lines, "The line table with the fitted fractions.")
         .def(
             "to_pandas", [](const TFit& f) { return LineFrame(f.Lines); },
@@ -230,6 +243,9 @@ void AddResults(py::module_& m) {
                 return static_cast<double>(map.Outcome.Row->Values.Temperature);
             },
             "T_exc of the best grid point, K.")
+        .def_property_readonly(
+            "escape", [](const TMap& map) { return map.Outcome.Row->Provenance.Settings.Escape; },
+            "The escape factor: \"mewe\", \"doppler\" or the table's file.")
         .def_readonly("lines", &TMap::Lines,
                       "The line table with the fractions at the best grid point.")
         .def(

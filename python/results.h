@@ -27,6 +27,8 @@ struct TFit {
     std::string File;
     TFitResult Result;
     TResultValues Values;
+    std::string Escape;   // the escape factor's name
+    TEscapeSpread Spread; // n_1 under each built-in escape factor
     TLineTable Lines;
     std::vector<std::string> Report, Messages;
 };

@@ -34,8 +34,8 @@ namespace zelt {
 namespace {
 
 // The keyword arguments of map and fit: the option names of zeltfit-cli with "_" for "-"
-// (from_density, path, ...), plus fit_temperature and log. Each number goes through the text
-// the option would have been given, so that it converts exactly as zeltfit-cli converts it.
+// (from_density, path, escape, ...), plus fit_temperature and log. Each number goes through the
+// text the option would have been given, so that it converts exactly as zeltfit-cli converts it.
 struct TCallSettings {
     TCommandSettings Settings;
     std::string Log;
@@ -52,6 +52,13 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
         }
         if (use == UsedByFit && name == "log") {
             call.Log = py::str(value);
+            continue;
+        }
+        if (name == "escape") {
+            // A table is read by the command, which says why it cannot be used.
+            if (!py::isinstance<py::str>(value))
+                Raise(Errors().InputError, "escape takes \"mewe\", \"doppler\" or a table's file");
+            call.Settings.Escape = py::str(value);
             continue;
         }
         const TSetting* found = nullptr;
@@ -215,6 +222,8 @@ public:
         fit.File = FileNameOf(app_->CurrentFile());
         fit.Result = outcome.Result;
         fit.Values = outcome.Row->Values;
+        fit.Escape = outcome.Row->Provenance.Settings.Escape;
+        fit.Spread = outcome.Row->Spread;
         fit.Report = Utf8Lines(outcome.Report);
         fit.Messages = outcome.Messages;
         return fit;
@@ -343,11 +352,12 @@ void AddSpecies(py::module_& m) {
         .def("fit", &TSpecies::Fit,
              "Fits the measurement; keywords as zeltfit-cli's options: density (m-3, start), "
              "temperature (K, start), fit_temperature, max_iterations, gas_temperature (K), "
-             "path (m), log (the minimisation log file).")
+             "path (m), escape (\"mewe\", \"doppler\" or a table's file), log (the "
+             "minimisation log file).")
         .def("map", &TSpecies::Map,
              "Maps the residual; keywords from_density, to_density (m-3), density_points, "
              "from_temperature, to_temperature (K), temperature_points, gas_temperature (K), "
-             "path (m).")
+             "path (m), escape.")
         .def(
             "batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("start"), py::arg("stop"),
             "Fits the files `start` to `stop` (not included) of the batch `files`: their populated "

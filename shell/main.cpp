@@ -13,6 +13,7 @@
 #include "common/format.h"
 #include "common/textfile.h"
 #include "shell/commandgate.h"
+#include "shell/escapebox.h"
 #include "shell/filedrop.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
@@ -170,6 +171,7 @@ void TMainForm::FillEdits() {
     for (const TSetting& setting : Settings())
         if (!setting.InSpeciesSection())
             Edit(setting)->setText(FromStd(ConfiguredText(setting, config)));
+    escapeBox_->SetChoice(app_.ConfiguredSettings().Escape);
 }
 
 void TMainForm::FormClose() {
@@ -177,6 +179,7 @@ void TMainForm::FormClose() {
         // All keys in one replacement of the file; the first text that is no number ends the
         // keys stored, as it ended the writes one key at a time.
         app_.Config().Update([&](TIniText& ini) {
+            StoreEscape(ini, escapeBox_->Choice());
             for (const TSetting& setting : Settings())
                 if (!setting.InSpeciesSection() &&
                     !StoreText(ini, setting, Edit(setting)->text().toStdString()))
@@ -451,6 +454,7 @@ TCommandSettings TMainForm::SettingsFromWindow() const {
         if (!setting.InSpeciesSection())
             SetFromText(settings, setting, Edit(setting)->text().toStdString());
     settings.FitTemperatureOn = fitTempCheckBox_->isChecked();
+    settings.Escape = escapeBox_->Choice();
     return settings;
 }
 

@@ -31,6 +31,7 @@ namespace zelt {
 
 class TCommandGate;
 class TContourPlot;
+class TEscapeBox;
 class TFileListBox;
 class TFreeLevelsView;
 class TLineTable;
@@ -213,6 +214,7 @@ private:
     TNumberEdit* maxIterEdit_ = nullptr;
     QPushButton* fitBtn_ = nullptr;
     TNumberEdit* pathEdit_ = nullptr;
+    TEscapeBox* escapeBox_ = nullptr;
     TNumberEdit* tnEdit_ = nullptr;
     TFileListBox* fileListBox_ = nullptr;
     QPushButton* fitAllBtn_ = nullptr;

@@ -6,6 +6,7 @@
 #include "shell/aboutbox.h"
 #include "shell/addspeciesdialog.h"
 #include "shell/controls.h"
+#include "shell/escapebox.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
 #include "shell/linetable.h"
@@ -358,6 +359,8 @@ QWidget* TMainForm::CreateLowerArea() {
     tnEdit_ = NumberEdit("TnEdit");
     absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
     absorptionLayout->addWidget(Labelled(QStringLiteral("Gas temperature (K)"), tnEdit_));
+    escapeBox_ = new TEscapeBox(dialogs_);
+    absorptionLayout->addWidget(Labelled(QStringLiteral("Escape factor"), escapeBox_));
     absorptionLayout->addStretch(1);
     layout->addWidget(absorption);
 

@@ -36,6 +36,9 @@ class FitResult:
     return_code: int
     flags: int
     procedure: str
+    escape: str  # "mewe", "doppler" or the table's file
+    n_1_mewe: Optional[float]  # m-3, n_1 with the escape factor mewe
+    n_1_doppler: Optional[float]  # m-3, n_1 with the escape factor doppler
     lines: LineTable
     report: list[str]
     messages: list[str]
@@ -49,6 +52,7 @@ class MapResult:
     temperature: numpy.ndarray  # K
     n_1: float
     T_exc: float
+    escape: str
     lines: LineTable
     report: list[str]
     def region(self, level: float) -> dict[str, Any]: ...
@@ -70,11 +74,13 @@ class Species:
                     name: str = ...) -> None: ...
     def fit(self, *, density: float = ..., temperature: float = ...,
             fit_temperature: bool = ..., max_iterations: int = ...,
-            gas_temperature: float = ..., path: float = ..., log: str = ...) -> FitResult: ...
+            gas_temperature: float = ..., path: float = ..., escape: str = ...,
+            log: str = ...) -> FitResult: ...
     def map(self, *, from_density: float = ..., to_density: float = ...,
             density_points: int = ..., from_temperature: float = ...,
             to_temperature: float = ..., temperature_points: int = ...,
-            gas_temperature: float = ..., path: float = ...) -> MapResult: ...
+            gas_temperature: float = ..., path: float = ...,
+            escape: str = ...) -> MapResult: ...
     def batch_rows(self, files: Sequence[str], start: int, stop: int,
                    **parameters: Any) -> tuple[int, str, str, list[tuple[str, str]]]: ...
 

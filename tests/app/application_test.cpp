@@ -5,9 +5,12 @@
 #include "app/application.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/tables.h"
 #include "app/tsv.h"
+#include "common/format.h"
+#include "linemodel/atomicdata.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -85,6 +88,61 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     EXPECT_EQ(edited.Lines.Lines[0].BFFit, 0);
     EXPECT_FALSE(app_.SetIntensity(29, 1).Done);
     EXPECT_EQ(app_.Lines().Lines[1].Intensity, 400);
+}
+
+// Every fit's row carries n_1 under both built-in escape factors; a fit with another than mewe
+// names it, and the other's n_1, in its report and its line to quote. The rerun leaves the model
+// as the fit left it, and runs the fit it is given.
+TEST_F(ApplicationTest, FitsCarryTheSpreadOfTheEscapeFactors) {
+    ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
+    settings_.FitTemperatureOn = true;
+    const TFitOutcome mewe = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(mewe.Done && mewe.Row) << mewe.Error;
+    EXPECT_EQ(mewe.Report.size(), 2u); // header and result line
+    EXPECT_EQ(*mewe.Row->Spread.Mewe, mewe.Row->Values.Densities[0]);
+    ASSERT_TRUE(mewe.Row->Spread.Doppler);
+    EXPECT_NEAR(*mewe.Row->Spread.Doppler / *mewe.Row->Spread.Mewe, 2.357, 0.001);
+    EXPECT_EQ(QualityText(*mewe.Row).find("escape"), std::string::npos);
+
+    settings_.Escape = "Doppler";
+    const TFitOutcome doppler = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(doppler.Done && doppler.Row) << doppler.Error;
+    ASSERT_EQ(doppler.Report.size(), 2u);
+    EXPECT_EQ(doppler.Report[1],
+              "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
+    EXPECT_EQ(doppler.Row->Provenance.Settings.Escape, "doppler");
+    EXPECT_EQ(*doppler.Row->Spread.Doppler, doppler.Row->Values.Densities[0]);
+    EXPECT_EQ(*doppler.Row->Spread.Mewe, *mewe.Row->Spread.Mewe);
+    const std::string quote = QualityText(*doppler.Row);
+    EXPECT_TRUE(quote.starts_with("To quote: n_1 = ")) << quote;
+    EXPECT_TRUE(quote.ends_with(
+        Format("; escape factor doppler, n_1 (mewe) = %.3e m-3", {*mewe.Row->Spread.Mewe})))
+        << quote;
+    const std::string table = ResultsTableText(app_.Results(), "\n");
+    EXPECT_NE(table.find("\tVersion\tEscape factor\tn_1 (mewe)/m-3\tn_1 (doppler)/m-3\n"),
+              std::string::npos);
+
+    // The spread of the same fit in a model of its own, with the fit it is given.
+    TAtomicData model([](const std::string&) {});
+    LoadSpecies(model, TConfigStore(folder_.File("zeltfit.ini")), "Ar I");
+    model.ImportLines(kDemo);
+    model.CalcBranchingFractions();
+    const TCommandSettings& ran = doppler.Row->Provenance.Settings;
+    ASSERT_FALSE(QuietFit(model, ran).Quality.Flagged());
+    const TAtomicData fitted(model, [](const std::string&) {});
+    std::vector<std::string> escapes;
+    const TEscapeSpread spread = EscapeSpread(
+        model, ran, *doppler.Row, [&](TAtomicData& data, const TCommandSettings& settings) {
+            escapes.push_back(settings.Escape);
+            return QuietFit(data, settings);
+        });
+    EXPECT_EQ(escapes, std::vector<std::string>{"mewe"});
+    EXPECT_EQ(spread.Mewe, doppler.Row->Spread.Mewe);
+    EXPECT_EQ(model.Escape, fitted.Escape);
+    for (std::int32_t i = 0; i < model.SelectedLines.size(); ++i)
+        EXPECT_EQ(model.SelectedLines[i].BFFit, fitted.SelectedLines[i].BFFit);
+    for (std::int32_t j = 0; j < model.Levels.size(); ++j)
+        EXPECT_EQ(model.Levels[j].Population, fitted.Levels[j].Population);
 }
 
 TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
@@ -334,6 +392,17 @@ TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     EXPECT_TRUE(StoreText(store, from, "2.5E+016"));
     EXPECT_FALSE(StoreText(store, SettingOfEdit("PointsTempEdit"), "2.5"));
     EXPECT_EQ(folder.Read("zeltfit.ini"), "[_Iteration]\r\nFromDensity=2.5E16\r\n");
+    // The escape factor's key only where it is not the default or is there already.
+    const auto storeEscape = [&](const std::string& choice) {
+        store.Update([&](TIniText& ini) { StoreEscape(ini, choice); });
+        return ReadSettings(store, "").Escape;
+    };
+    EXPECT_EQ(storeEscape("mewe"), "mewe");
+    EXPECT_EQ(folder.Read("zeltfit.ini"), "[_Iteration]\r\nFromDensity=2.5E16\r\n");
+    EXPECT_EQ(storeEscape("doppler"), "doppler");
+    EXPECT_EQ(storeEscape("mewe"), "mewe");
+    EXPECT_EQ(folder.Read("zeltfit.ini"),
+              "[_Iteration]\r\nFromDensity=2.5E16\r\n[_Parameters]\r\nEscape=mewe\r\n");
     EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "-2"),
               "Absorption path (m): \"-2\" is not a number above 0.");
     EXPECT_EQ(RefusalText(SettingOfEdit("PointsTempEdit"), "2.5"),

@@ -222,13 +222,14 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
         "Species\t"))
         << rows[0];
     for (std::size_t i = 1; i < rows.size(); ++i) {
-        const std::vector<std::string> fields = Split(rows[i], '\t');
+        // The last field may be empty.
+        const std::vector<std::string> fields = Split(rows[i] + "\t", '\t');
         // The procedure, last on the result line, may hold blanks.
         std::vector<std::string> tokens;
         for (const std::string& token : Split(lines[i], ' '))
             if (!token.empty())
                 tokens.push_back(token);
-        ASSERT_EQ(fields.size(), 45u) << rows[i];
+        ASSERT_EQ(fields.size(), 48u) << rows[i];
         // A flagged fit's procedure has blanks in it ("fit:n_1 not determined").
         ASSERT_GE(tokens.size(), 15u) << lines[i];
         for (std::size_t k = 15; k < tokens.size(); ++k)
@@ -252,7 +253,9 @@ TEST_F(CliTest, TsvRowsReadBackAsTheResultLinesNumbers) {
     EXPECT_NE(mapRows[0].find("\tProcedure\tRegion/%\tDoF\tRSS limit\tlog10 n_1 from\t"
                               "log10 n_1 to\tT from/K\tT to/K\tCut by grid\tS\t"),
               std::string::npos);
-    EXPECT_EQ(Split(mapRows[1], '\t').size(), 50u);
+    EXPECT_EQ(Split(mapRows[1] + "\t", '\t').size(), 53u);
+    // A map has no spread of n_1 under the escape factors.
+    EXPECT_TRUE(mapRows[1].ends_with("\tmewe\t\t")) << mapRows[1];
     EXPECT_NE(mapRows[1].find("\ta.txt\tmap\t68.3\t2\t"), std::string::npos) << mapRows[1];
     EXPECT_EQ(Cli("fit x --format tsv --table").status, 2);
 }
@@ -621,6 +624,54 @@ TEST_F(CliTest, TsvRowsCarryTheirConditionsInNaturalOrder) {
                        "ar_2.75kW.txt|2.7500000000000000e+00|file names|kW" + conditions +
                        "ar_9kW.txt|9.0000000000000000e+00|file names|kW" + conditions +
                        "ar_10kW.txt|1.0000000000000000e+01|file names|kW" + conditions);
+}
+
+// Demo spectra made without noise with the exact escape factor of a Doppler source give back
+// their densities and temperature when fitted with it; the specified factor puts n_1 at 0.36 to
+// 0.44 of them, the systematic that every row and the report name.
+TEST_F(CliTest, SpectraMadeWithAnEscapeFactorFitBackWithIt) {
+    std::string command = std::string("'") + ZELT_MAKEDEMO_PATH +
+                          "' --escape doppler --noise 0 --out '" + Path("demo") + "' '" +
+                          kDatabase + "' >/dev/null";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    const std::vector<std::pair<std::string, double>> spectra = {
+        {"argon_1e16.txt", 1e16}, {"argon_5e16.txt", 5e16}, {"argon_2e17.txt", 2e17}};
+    for (const auto& [name, density] : spectra) {
+        const std::string file = Path("demo/measurements/" + name);
+        const TRun tsv = Cli("fit '" + file + "' --escape doppler --fit-temperature --format tsv");
+        EXPECT_EQ(tsv.status, 0) << tsv.err;
+        const std::vector<std::string> rows = Split(tsv.out, '\n');
+        ASSERT_EQ(rows.size(), 2u) << tsv.out;
+        const std::vector<std::string> names = Split(rows[0], '\t'), fields = Split(rows[1], '\t');
+        ASSERT_EQ(names.size(), fields.size());
+        const auto field = [&](const std::string& column) {
+            return fields[std::find(names.begin(), names.end(), column) - names.begin()];
+        };
+        EXPECT_NEAR(std::stod(field("n_1/m-3")) / density, 1, 0.005) << name;
+        EXPECT_NEAR(std::stod(field("T/K")), 1500, 5) << name;
+        EXPECT_EQ(field("Escape factor"), "doppler");
+        EXPECT_EQ(field("n_1 (doppler)/m-3"), field("n_1/m-3"));
+        const double ratio = std::stod(field("n_1 (mewe)/m-3")) / density;
+        EXPECT_TRUE(ratio > 0.36 && ratio < 0.45) << name << " " << ratio;
+    }
+    // The report names the factor after the result line; the default names none.
+    const std::string file = Path("demo/measurements/argon_5e16.txt");
+    const std::vector<std::string> lines =
+        Split(Cli("fit '" + file + "' --escape Doppler").out, '\n');
+    ASSERT_EQ(lines.size(), 3u);
+    EXPECT_EQ(lines[2],
+              "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
+    EXPECT_EQ(Split(Cli("fit '" + file + "'").out, '\n').size(), 2u);
+    // From the configuration, and a table refused with the reason.
+    WriteIni("Escape=doppler\r\n");
+    EXPECT_EQ(Split(Cli("map '" + file + "'").out, '\n').back(), lines[2]);
+    Write("table.txt", "0.1 0.9\n1 0.95\n");
+    const TRun refused = Cli("fit '" + file + "' --escape '" + Path("table.txt") + "'");
+    EXPECT_EQ(refused.status, 2);
+    EXPECT_TRUE(refused.err.starts_with("--escape: Escape factor table \"" + Path("table.txt") +
+                                        "\", line 2: the escape factor 0.95 rises above 0.9 of "
+                                        "line 1; it must fall as the optical depth grows\n"))
+        << refused.err;
 }
 
 // On an account where the window never ran, zeltfit-cli makes the first run's copy itself.

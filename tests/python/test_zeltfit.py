@@ -180,6 +180,27 @@ class BitForBit(unittest.TestCase):
         self.assertLessEqual(region["log_density"][0], numpy.log10(grid.n_1))
 
 
+class EscapeFactor(unittest.TestCase):
+    def test_escape_chosen_named_and_its_spread(self):
+        species = zeltfit.Species(INI, SPECIES)
+        species.read(FILES[1])
+        mewe = species.fit(fit_temperature=True)
+        doppler = species.fit(fit_temperature=True, escape="doppler")
+        self.assertEqual((mewe.escape, doppler.escape), ("mewe", "doppler"))
+        self.assertEqual((mewe.n_1_mewe, doppler.n_1_doppler), (mewe.n_1, doppler.n_1))
+        self.assertEqual(mewe.n_1_doppler, doppler.n_1)
+        expected = cli_tsv("fit", FILES[1], "--fit-temperature", "--escape", "doppler")
+        self.assertEqual(doppler.n_1, expected["n_1/m-3"][0])
+        self.assertEqual(doppler.n_1_mewe, expected["n_1 (mewe)/m-3"][0])
+        self.assertEqual(doppler.report[-1], "Escape factor: doppler, exact for a homogeneous "
+                                             "Doppler source (Irons 1979)")
+        self.assertEqual(species.map(density_points=5, temperature_points=5,
+                                     escape="doppler").escape, "doppler")
+        with self.assertRaises(zeltfit.FileError) as caught:
+            species.fit(escape="/nonexistent/table.txt")
+        self.assertIn("/nonexistent/table.txt", str(caught.exception))
+
+
 class TypeStub(unittest.TestCase):
     def test_stub_names_every_public_name(self):
         stub = ast.parse(pathlib.Path(zeltfit.__file__).with_suffix(".pyi").read_text())
