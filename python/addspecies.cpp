@@ -5,6 +5,7 @@
 #include "app/application.h"
 #include "app/datafolders.h"
 #include "common/errors.h"
+#include "python/arguments.h"
 
 #include <pybind11/stl.h>
 
@@ -29,14 +30,18 @@ py::list LeftOut(const std::vector<TAsdLeftOut>& items) {
 void DefineAddSpecies(py::module_& m, const py::object& inputError, const py::object& fileError) {
     m.def(
         "add_species",
-        [inputError, fileError](const std::string& name, const std::string& lines,
-                                const std::string& levels, std::optional<std::string> ini,
-                                std::optional<double> mass, std::optional<std::int32_t> boltzmax,
-                                const std::string& database, bool preview) {
-            TConfigStore config(ini.value_or(UserConfigFile()));
+        [inputError, fileError](const std::string& name, const py::object& lines,
+                                const py::object& levels, const py::object& ini,
+                                const py::object& mass, std::optional<std::int32_t> boltzmax,
+                                const py::object& database, bool preview) {
+            TConfigStore config(ini.is_none() ? UserConfigFile() : PathText(ini, "ini"));
+            const std::optional<double> massValue =
+                mass.is_none() ? std::nullopt : std::optional<double>(RealNumber(mass, "mass"));
             TSpeciesPlan plan;
             try {
-                plan = PlanSpecies(config, {name, lines, levels, mass, boltzmax, database});
+                plan =
+                    PlanSpecies(config, {name, PathText(lines, "lines"), PathText(levels, "levels"),
+                                         massValue, boltzmax, PathText(database, "database")});
                 if (!preview)
                     WriteSpecies(config, plan);
             } catch (const EInOutError& error) {
@@ -66,7 +71,7 @@ void DefineAddSpecies(py::module_& m, const py::object& inputError, const py::ob
             return result;
         },
         py::arg("name"), py::kw_only(), py::arg("lines"), py::arg("levels"),
-        py::arg("ini") = std::nullopt, py::arg("mass") = std::nullopt,
+        py::arg("ini") = py::none(), py::arg("mass") = py::none(),
         py::arg("boltzmax") = std::nullopt, py::arg("database") = "", py::arg("preview") = false,
         "Makes the species `name` (\"Kr I\": element and ion stage first) from the NIST ASD's "
         "lines and levels exports (CSV or tab-delimited): its level file and line table in the "
