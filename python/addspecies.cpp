@@ -2,9 +2,7 @@
 #include "python/addspecies.h"
 
 #include "app/addspecies.h"
-#include "app/application.h"
 #include "app/datafolders.h"
-#include "common/errors.h"
 #include "python/arguments.h"
 
 #include <pybind11/stl.h>
@@ -27,34 +25,22 @@ py::list LeftOut(const std::vector<TAsdLeftOut>& items) {
 
 } // namespace
 
-void DefineAddSpecies(py::module_& m, const py::object& inputError, const py::object& fileError) {
+void DefineAddSpecies(py::module_& m) {
     m.def(
         "add_species",
-        [inputError, fileError](const std::string& name, const py::object& lines,
-                                const py::object& levels, const py::object& ini,
-                                const py::object& mass, std::optional<std::int32_t> boltzmax,
-                                const py::object& database, bool preview) {
+        [](const std::string& name, const py::object& lines, const py::object& levels,
+           const py::object& ini, const py::object& mass, std::optional<std::int32_t> boltzmax,
+           const py::object& database, bool preview) {
             TConfigStore config(ini.is_none() ? UserConfigFile() : PathText(ini, "ini"));
             const std::optional<double> massValue =
                 mass.is_none() ? std::nullopt : std::optional<double>(RealNumber(mass, "mass"));
-            TSpeciesPlan plan;
-            try {
-                plan =
-                    PlanSpecies(config, {name, PathText(lines, "lines"), PathText(levels, "levels"),
-                                         massValue, boltzmax, PathText(database, "database")});
-                if (!preview)
-                    WriteSpecies(config, plan);
-            } catch (const EInOutError& error) {
-                // A refused export names its file, line and column; the rest are files that
-                // cannot be read or written.
-                const std::string text = MessageText(error.message());
-                PyErr_SetString((text.starts_with("File \"") ? inputError : fileError).ptr(),
-                                text.c_str());
-                throw py::error_already_set();
-            } catch (const Exception& error) {
-                PyErr_SetString(inputError.ptr(), MessageText(error.message()).c_str());
-                throw py::error_already_set();
-            }
+            // A refused export is an InputError naming its file, line and column, a file that
+            // cannot be read or written a FileError (the module's translation of errors).
+            const TSpeciesPlan plan =
+                PlanSpecies(config, {name, PathText(lines, "lines"), PathText(levels, "levels"),
+                                     massValue, boltzmax, PathText(database, "database")});
+            if (!preview)
+                WriteSpecies(config, plan);
             py::dict result;
             result["section"] = plan.Section;
             result["level_file"] = plan.LevelFile;

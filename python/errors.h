@@ -36,7 +36,8 @@ void Check(const TOutcome& outcome);
 void Warn(const TOutcome& outcome);
 
 // Registers the classes Error, InputError and FileError in `m`, and the translation of the
-// program's own exceptions (an EInOutError is a FileError, any other an InputError).
+// program's own exceptions by their type, as the outcomes' kinds are found (TErrorKind): an
+// EInOutError is a FileError, any other an InputError.
 void AddErrors(py::module_& m);
 
 } // namespace zelt

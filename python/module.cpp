@@ -24,7 +24,7 @@ PYBIND11_MODULE(_zeltfit, m) {
     AddErrors(m);
     AddResults(m);
     AddSpecies(m);
-    DefineAddSpecies(m, Errors().InputError, Errors().FileError);
+    DefineAddSpecies(m);
     m.def("batch_files", &BatchFiles, py::arg("paths"),
           "The measurement files of files and folders (a list of str), as a batch takes them.");
     m.def(

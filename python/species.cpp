@@ -334,6 +334,9 @@ public:
 
 private:
     void Load() {
+        // A configuration that cannot be read is a FileError with the reader's text, not a
+        // configuration without the species.
+        ReadFileBytes(ini_);
         app_ = std::make_unique<TZeltApp>(ini_);
         app_->SetStoreMeasurementFolder(false);
         const std::vector<std::string> sections = app_->SpeciesList();

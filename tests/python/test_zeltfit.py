@@ -312,6 +312,11 @@ class AddSpecies(unittest.TestCase):
                 zeltfit.add_species("Ar I x", lines=levels, levels=levels, ini=ini)
             self.assertTrue(str(caught.exception).startswith(f'File "{levels}", line 1: the '
                                                              'column "obs_wl_air(nm)" is missing'))
+            # A refusal is the data's, an export that cannot be read the file system's.
+            missing = os.path.join(folder, "none.csv")
+            with self.assertRaises(zeltfit.FileError) as caught:
+                zeltfit.add_species("Ar I x", lines=missing, levels=levels, ini=ini)
+            self.assertIn(f'"{missing}"', str(caught.exception))
             self.assertEqual(sorted(os.listdir(folder)),
                              ["Ar_I.txt", "Ar_I_levels.txt", "zeltfit.ini", "zeltfit.ini.lock"])
 
@@ -396,6 +401,9 @@ class Arguments(unittest.TestCase):
         species = zeltfit.Species(INI, SPECIES)
         with self.assertRaises(zeltfit.FileError):
             species.read(DEMO)
+        with self.assertRaises(zeltfit.FileError) as caught:
+            zeltfit.Species(os.path.join(DEMO, "none.ini"), SPECIES)
+        self.assertIn("none.ini", str(caught.exception))
         series = zeltfit.batch_fit(FILES, INI, SPECIES)
         with tempfile.TemporaryDirectory() as folder:
             if subprocess.run(["mount", "-t", "tmpfs", "-o", "size=64k", "tmpfs", folder],
