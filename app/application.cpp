@@ -18,6 +18,8 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -73,6 +75,13 @@ TErrorKind ErrorKindOf(const std::exception& error) {
     return TErrorKind::Input;
 }
 
+// A number as a token of a text: "nan", "inf" or "-inf" for those that are not finite.
+std::string NumberToken(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
 // Writes a series' log after its last file; a failure is a warning of that file's fit.
 void WriteLog(TSeriesLog& log, TSeriesCommand command, TSeriesFile& file) {
     const std::optional<std::string> warning = log.Write();
@@ -98,6 +107,12 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
 TMapRegion RegionAt(const TMapOutcome& map, double level) {
     return MapRegion(map.Grid ? *map.Grid : TResidualGrid{}, map.Range, map.DegreesOfFreedom,
                      level);
+}
+
+TOutline EllipseAt(const TFitOutcome& fit, double level) {
+    if (!fit.Done || Slot(fit.Result.Params, FitCount) != kRegionParameters)
+        return {};
+    return ConfidenceEllipse(fit.Result, fit.DegreesOfFreedom, level);
 }
 
 TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome) {
@@ -228,6 +243,13 @@ TLinesOutcome TZeltApp::ReadMeasurement(const std::string& name,
     currentFile_ = name;
     fitted_ = false;
     return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        CheckMeasuredLineCount(name, lines.size());
+        // A value that is not a finite number is refused as in a file: by its line.
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            for (const double value :
+                 {lines[i].Wavelength, lines[i].Intensity, lines[i].Uncertainty})
+                if (!std::isfinite(value))
+                    RaiseInvalidNumber(NumberToken(value), name, static_cast<std::int64_t>(i) + 1);
         model_->ImportText(name, MeasurementText(lines));
         SetUncertainties(*model_, lines);
         Imported(outcome);
@@ -313,11 +335,10 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
                              Provenance(config_.View(), species_, settings, true));
         outcome.Row->Spread = EscapeSpread(*model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
-        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters) {
-            const std::int32_t nu = RegionDegreesOfFreedom(model_->SelectedLines);
+        outcome.DegreesOfFreedom = RegionDegreesOfFreedom(model_->SelectedLines);
+        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters)
             for (const double level : kRegionLevels)
-                outcome.Ellipses.push_back(ConfidenceEllipse(outcome.Result, nu, level));
-        }
+                outcome.Ellipses.push_back(EllipseAt(outcome, level));
         fitted_ = true;
         outcome.Lines = Lines();
     });

@@ -109,9 +109,14 @@ TMapRegion RegionAt(const TMapOutcome& map, double level);
 // (ConfidenceEllipse at kRegionLevels; empty otherwise).
 struct TFitOutcome : TLinesOutcome {
     TFitResult Result;
-    std::optional<TResultRow> Row; // absent when the fit was not done
+    std::optional<TResultRow> Row;     // absent when the fit was not done
+    std::int32_t DegreesOfFreedom = 0; // nu of the ellipses (RegionDegreesOfFreedom)
     std::vector<TOutline> Ellipses;
 };
+
+// The ellipse of a fit at `level` (in (0, 1)), as Ellipses holds it at the window's levels;
+// empty where the fit has none.
+TOutline EllipseAt(const TFitOutcome& fit, double level);
 
 // "Fit" with free lower levels.
 struct TFreeLevelsOutcome : TLinesOutcome {
@@ -204,6 +209,8 @@ public:
     // A measurement given in memory, read as the file of its wavelengths and intensities
     // (MeasurementText) would be, with the lines' uncertainties in place of the table beside a
     // file (SetUncertainties); `name` is the file name its results show. Nothing is written.
+    // More than kMaxMeasuredLines lines are refused before any is read, and a value that is not
+    // a finite number by its line (from 1), as the reader refuses them in a file.
     TLinesOutcome ReadMeasurement(const std::string& name, const std::vector<TMeasuredLine>& lines);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     TLinesOutcome RecalculateBF();

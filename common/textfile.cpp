@@ -281,9 +281,9 @@ std::string TTextReader::ReadToken(int maxLength) {
     return token;
 }
 
-void TTextReader::RaiseInvalid(const std::string& token) {
-    throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName_ +
-                          "\", line " + std::to_string(line_),
+void RaiseInvalidNumber(const std::string& token, const std::string& fileName, std::int64_t line) {
+    throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName +
+                          "\", line " + std::to_string(line),
                       kInvalidNumericInput);
 }
 
@@ -295,7 +295,7 @@ double TTextReader::ReadReal() {
     const std::string token = ReadToken(64);
     double value = 0;
     if (!ParseReal(token, value))
-        RaiseInvalid(token);
+        RaiseInvalidNumber(token, fileName_, line_);
     return value;
 }
 
@@ -307,7 +307,7 @@ std::int32_t TTextReader::ReadInt() {
     const std::string token = ReadToken(32);
     std::int32_t value = 0;
     if (!ParseInt(token, value))
-        RaiseInvalid(token);
+        RaiseInvalidNumber(token, fileName_, line_);
     return value;
 }
 

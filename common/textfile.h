@@ -34,6 +34,11 @@ inline constexpr TReadLimit kTextFileLimit{256 * kMegabyte, "a text file"};
 // The whole content of a regular file, refused as TTextReader::Open refuses files.
 std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
 
+// Raises the EInOutError of a token that is not a number, naming the file and the line (from 1),
+// as TTextReader does for a file and its callers for numbers given in memory.
+[[noreturn]] void RaiseInvalidNumber(const std::string& token, const std::string& fileName,
+                                     std::int64_t line);
+
 class TTextReader {
 public:
     // Opens the file read-only at its start. Only a regular file is read: a missing file, a
@@ -88,7 +93,6 @@ private:
     int Get();
     bool Fill();
     std::string ReadToken(int maxLength);
-    [[noreturn]] void RaiseInvalid(const std::string& token);
 
     std::string fileName_;
     TFileHandle file_;

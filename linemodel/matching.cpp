@@ -13,11 +13,14 @@ namespace {
 
 // Match flag of TTextBase::FindNearest: the record's wavelength equals the key.
 constexpr std::uint8_t kExactMatch = 1;
-// Every measured line matches a database line of one species, of which a spectrum shows a few
-// hundred; a selected line takes some 400 bytes, so the count bounds the memory too.
-constexpr std::int32_t kMaxMeasuredLines = 10000;
 
 } // namespace
+
+void CheckMeasuredLineCount(const std::string& fileName, std::size_t count) {
+    if (count > static_cast<std::size_t>(kMaxMeasuredLines))
+        throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit for %s",
+                                 {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
+}
 
 // The index of the one level with exactly this energy; raises `missing` when there is none and
 // `several` when there is more than one, each followed by where(), the measurement line and
@@ -72,10 +75,7 @@ void TAtomicData::ImportFrom(const std::string& fileName,
     std::map<double, int> linesRead; // wavelength -> its line in the file
     // Trailing blank lines end the file quietly instead of being read as a line at 0 nm.
     while (!reader.SeekEof()) {
-        if (SelectedLines.size() == kMaxMeasuredLines)
-            throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit "
-                                     "for %s",
-                                     {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
+        CheckMeasuredLineCount(fileName, static_cast<std::size_t>(SelectedLines.size()) + 1);
         const int lineNumber = reader.LineNumber();
         const double wavelength = reader.ReadReal();
         if (reader.SeekEoln())

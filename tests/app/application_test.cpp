@@ -19,6 +19,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 
 namespace zelt {
@@ -77,6 +78,10 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     // The map on screen stays the map's; the fit's region is its ellipse at each level.
     EXPECT_EQ(app_.ShownMap().ValueAt(15, 1000), best);
     EXPECT_EQ(fit.Ellipses.size(), kRegionLevels.size());
+    const TOutline ellipse = EllipseAt(fit, kRegionLevels[1]);
+    ASSERT_EQ(ellipse.size(), fit.Ellipses[1].size());
+    EXPECT_EQ(ellipse[7].X, fit.Ellipses[1][7].X);
+    EXPECT_EQ(ellipse[7].Y, fit.Ellipses[1][7].Y);
     EXPECT_EQ(fit.Row->Values.Procedure, "fit:itercount reached");
 
     // An edited intensity: the fit no longer belongs to the lines; a line that is not there is
@@ -143,6 +148,25 @@ TEST_F(ApplicationTest, FitsCarryTheSpreadOfTheEscapeFactors) {
         EXPECT_EQ(model.SelectedLines[i].BFFit, fitted.SelectedLines[i].BFFit);
     for (std::int32_t j = 0; j < model.Levels.size(); ++j)
         EXPECT_EQ(model.Levels[j].Population, fitted.Levels[j].Population);
+}
+
+// Lines in memory are refused as a file of them would be: a value that is not a number by its
+// line, and more lines than a measurement may hold before any is read.
+TEST_F(ApplicationTest, LinesInMemoryRefusedAsInAFile) {
+    std::vector<TMeasuredLine> lines = {{696.5431, 1, 0}, {706.7218, 2, 0}, {714.7042, 3, 0}};
+    ASSERT_TRUE(app_.ReadMeasurement("arrays.txt", lines).Done);
+    lines[2].Intensity = std::numeric_limits<double>::quiet_NaN();
+    const TLinesOutcome nan = app_.ReadMeasurement("arrays.txt", lines);
+    EXPECT_EQ(nan.Kind, TErrorKind::File);
+    EXPECT_EQ(nan.Error, "Invalid numeric input \"nan\" in file \"arrays.txt\", line 3.");
+    lines[2].Intensity = 3;
+    lines[1].Uncertainty = -std::numeric_limits<double>::infinity();
+    EXPECT_EQ(app_.ReadMeasurement("arrays.txt", lines).Error,
+              "Invalid numeric input \"-inf\" in file \"arrays.txt\", line 2.");
+    lines.resize(kMaxMeasuredLines + 1, lines[0]);
+    EXPECT_EQ(app_.ReadMeasurement("arrays.txt", lines).Error,
+              "Cannot read file \"arrays.txt\": more than 10000 lines, the limit for a "
+              "measurement file.");
 }
 
 TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
