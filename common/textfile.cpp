@@ -329,9 +329,12 @@ char TTextReader::ReadChar() {
     return c == kEndOfFile ? kEofMark : static_cast<char>(c);
 }
 
-void TTextReader::SkipLine() {
-    for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get()) {
-    }
+std::string TTextReader::SkipLine(std::size_t keep) {
+    std::string skipped;
+    for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get())
+        if (skipped.size() < keep)
+            skipped += static_cast<char>(c);
+    return skipped;
 }
 
 void TTextWriter::Create(const std::string& fileName, TSaveOptions options) {

@@ -83,8 +83,9 @@ public:
     std::string ReadField(int width);
     // The next character, line ends included; 26 (the end-of-file mark) at the end.
     char ReadChar();
-    // Reads up to and including the next LF, or to the end of the file.
-    void SkipLine();
+    // Reads up to and including the next LF, or to the end of the file; returns the first `keep`
+    // characters it passed over before the LF, for a reader that says what it skipped.
+    std::string SkipLine(std::size_t keep = 0);
 
 private:
     int Peek();

@@ -178,7 +178,8 @@ public:
     // and the rows in all; false stops the map with EAbort "The map was cancelled.".
     std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
     TFitQuality MapQuality; // the judgement of the last map
-    // Warnings of the last ImportLines about lines it kept (a negative intensity).
+    // Notes of the last ImportLines about lines it kept: a negative intensity, text skipped
+    // after an intensity.
     std::vector<std::string> ImportWarnings;
 
     // A new species: empties SelectedLines (their level indices belong to the old species),
