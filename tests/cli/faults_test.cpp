@@ -1,0 +1,131 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// zeltfit-cli under faults: hostile files, files that change while they are read, interrupts,
+// full or read-only disks. Each case asserts what the user sees: the exit status, the messages
+// and the bytes of the files afterwards.
+#include "tests/common/tempfolder.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <csignal>
+#include <fcntl.h>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <regex>
+#include <sys/mount.h>
+#include <sys/time.h>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace zelt {
+namespace {
+
+namespace fs = std::filesystem;
+
+const std::string kData = ZELT_SOURCE_DIR "/data";
+
+std::string ReadFile(const std::string& path) {
+    std::ifstream stream(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(stream), std::istreambuf_iterator<char>()};
+}
+
+struct TRun {
+    int Status = -1; // the exit status, or -1 when a signal ended the program
+    int Signal = 0;
+    std::string Out, Err;
+};
+
+class CliFaults : public ::testing::Test {
+protected:
+    void SetUp() override {
+        ini_ = folder_.Write("zeltfit.ini", Ini(""));
+        measurement_ = folder_.Write("argon.txt", Demo());
+    }
+
+    // The demo configuration with `parameters` in place of the section _Parameters' keys.
+    static std::string Ini(const std::string& parameters, const std::string& database = kData) {
+        return "[_Files]\r\nDatabase=" + database + "\r\n[_Parameters]\r\nTn=400\r\n" +
+               (parameters.empty() ? "Path=0.05\r\n" : parameters) +
+               "[Ar I]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\nm=39.948\r\nBoltzmax=4\r\n";
+    }
+    static std::string Demo() { return ReadFile(kData + "/measurements/argon_5e16.txt"); }
+
+    // Runs zeltfit-cli with `args` after --ini; `during`, given the process, runs while it
+    // does.
+    TRun Cli(std::vector<std::string> args, const std::function<void(pid_t)>& during = {}) const {
+        args.insert(args.begin(), {"zeltfit-cli", "--ini", ini_});
+        return Run(args, during);
+    }
+    TRun Run(const std::vector<std::string>& args,
+             const std::function<void(pid_t)>& during = {}) const {
+        const std::string out = folder_.File("stdout.txt"), err = folder_.File("stderr.txt");
+        const pid_t child = ::fork();
+        if (child == 0) {
+            ::dup2(::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 1);
+            ::dup2(::open(err.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600), 2);
+            std::vector<char*> argv;
+            for (const std::string& arg : args)
+                argv.push_back(const_cast<char*>(arg.c_str()));
+            argv.push_back(nullptr);
+            ::execv(ZELT_CLI_PATH, argv.data());
+            ::_exit(127);
+        }
+        if (during)
+            during(child);
+        int status = 0;
+        ::waitpid(child, &status, 0);
+        TRun run;
+        run.Status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        run.Signal = WIFSIGNALED(status) ? WTERMSIG(status) : 0;
+        run.Out = folder_.Read("stdout.txt");
+        run.Err = folder_.Read("stderr.txt");
+        return run;
+    }
+    std::vector<std::string> Names(const std::string& folder) const {
+        std::vector<std::string> names;
+        for (const auto& entry : fs::directory_iterator(folder))
+            names.push_back(entry.path().filename().string());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    test::TempFolder folder_;
+    std::string ini_, measurement_;
+};
+
+// A comment after the intensity is skipped with its line, and a file of CR line ends is one
+// line: the read succeeds with what the format reads, and says what it skipped.
+TEST_F(CliFaults, TheRestOfAMeasurementLineIsSkipped) {
+    const TRun plain = Cli({"fit", measurement_});
+    ASSERT_EQ(plain.Status, 0) << plain.Err;
+    // The first three lines of the demo measurement with a comment each.
+    std::string commented = Demo();
+    std::size_t end = 0;
+    for (int line = 1; line <= 3; ++line) {
+        end = commented.find_first_of("\r\n", end);
+        const std::string comment = "\tline " + std::to_string(line) + " of level 8";
+        commented.insert(end, comment);
+        end = commented.find('\n', end) + 1;
+    }
+    const std::string file = folder_.Write("argon.txt", commented);
+    const TRun fit = Cli({"fit", file});
+    EXPECT_EQ(fit.Status, 0);
+    EXPECT_EQ(fit.Out, plain.Out);
+    EXPECT_EQ(fit.Err, "Skipped the text after the intensity on 3 lines of file \"" + file +
+                           "\", first on line 1: \"line 1 of level 8\".\n");
+
+    folder_.Write("argon.txt", "696.5431 452.163\r727.2936 142.329\r772.4207 785.888\r");
+    const TRun table = Cli({"table", file});
+    EXPECT_EQ(table.Status, 0);
+    EXPECT_EQ(std::count(table.Out.begin(), table.Out.end(), '\n'), 2) << table.Out;
+    EXPECT_NE(table.Out.find("\t696.5431\t452.163\t"), std::string::npos) << table.Out;
+    EXPECT_EQ(table.Err, "File \"" + file +
+                             "\" ends its lines with a carriage return alone (CR without LF), so "
+                             "line 1 runs on to the next line feed and only its first record is "
+                             "read: save the file with CR LF or LF line ends.\n");
+}
+
+} // namespace
+} // namespace zelt
