@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/memory.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/constants.h"
@@ -35,10 +36,19 @@ void RequireFractions(const TAtomicData& model) {
         throw Exception("Not enough lines for Zelt method.");
 }
 
+void CheckMapSize(const TCommandSettings& settings, std::uint64_t available) {
+    const long double needed = static_cast<long double>(settings.DensityPoints) *
+                               settings.TemperaturePoints * kMapBytesPerPoint;
+    if (needed > available)
+        throw Exception(Format("A map of %d x %d points is too large for the memory: it needs "
+                               "%s, and %s are available",
+                               {settings.DensityPoints, settings.TemperaturePoints,
+                                MemoryText(needed), MemoryText(available)}));
+}
+
 void CheckMapSize(const TCommandSettings& settings) {
-    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > kMaxMapPoints)
-        throw Exception(Format("A map of %d x %d points is too large for the memory",
-                               {settings.DensityPoints, settings.TemperaturePoints}));
+    const std::uint64_t available = AvailableMemory();
+    CheckMapSize(settings, available == 0 ? kAssumedMemory : available);
 }
 
 TMapArguments MapArguments(const TCommandSettings& settings) {

@@ -127,5 +127,17 @@ TEST_F(CliFaults, TheRestOfAMeasurementLineIsSkipped) {
                              "read: save the file with CR LF or LF line ends.\n");
 }
 
+// The map's size guard weighs what the map needs against the memory there is, and says both.
+TEST_F(CliFaults, TheMapsSizeGuardNamesBothAmounts) {
+    const TRun huge =
+        Cli({"map", measurement_, "--density-points", "100000", "--temperature-points", "100000"});
+    EXPECT_EQ(huge.Status, 1);
+    EXPECT_TRUE(std::regex_match(huge.Err,
+                                 std::regex("A map of 100000 x 100000 points is too large for the "
+                                            "memory: it needs 298.0 GB, and [0-9.]+ [MG]B are "
+                                            "available.\n")))
+        << huge.Err;
+}
+
 } // namespace
 } // namespace zelt
