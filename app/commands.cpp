@@ -151,6 +151,10 @@ std::string FitLogPath() {
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {
+    // Without its section the species would look for its files in the database folder's root:
+    // the cause is the configuration, and it is named.
+    if (const std::string problem = store.SpeciesProblem(species); !problem.empty())
+        throw EInOutError(problem);
     const TConfigView config = store.View();
     const std::string database =
         config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);

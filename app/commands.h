@@ -77,7 +77,8 @@ std::string ComparisonText(const TFreeLevelsRun& run);
 std::string FitLogPath();
 
 // Loads the species named by a configuration section: its level file and line table from the
-// database folder of section _Files.
+// database folder of section _Files. A configuration without that section raises EInOutError
+// with the reason (TConfigStore::SpeciesProblem).
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species);
 
 } // namespace zelt

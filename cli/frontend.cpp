@@ -331,10 +331,6 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (o.Ini == UserConfigFile())
         CheckNecessaryFiles();
     TZeltApp zelt(o.Ini);
-    // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
-    // says it at its start.
-    if (!zelt.Config().Readable())
-        err << ErrorReportText(MessageText(zelt.Config().Problem())) << '\n';
     zelt.SetStoreMeasurementFolder(false);
     const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
@@ -401,13 +397,17 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
 
     TFrontEnd frontEnd(zelt, o, out, err);
     try {
+        // zeltfit-cli never writes the configuration; one that is missing, or that names no
+        // species for a cause (empty, unreadable), is said before anything else.
+        if (!zelt.Config().Exists() || (species.empty() && !zelt.Config().Problem().empty()))
+            throw Exception(zelt.Config().SpeciesProblem(o.Species));
         if (speciesCommand->parsed()) {
             for (const std::string& name : species)
                 out << name << '\n';
             return 0;
         }
-        if (std::find(species.begin(), species.end(), o.Species) == species.end())
-            throw Exception("No species section \"" + o.Species + "\" in \"" + o.Ini + "\"");
+        if (const std::string problem = zelt.Config().SpeciesProblem(o.Species); !problem.empty())
+            throw Exception(problem);
         zelt.AtomicData().MapThreads = o.Threads;
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;

@@ -58,6 +58,9 @@ void Fill(const struct _stat64& st, TFileStatus& status) {
     status.Kind = KindOfMode(st.st_mode);
     status.Mode = st.st_mode & 0777;
     status.Size = static_cast<std::uint64_t>(st.st_size);
+    status.Modified = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
+    status.Device = static_cast<std::uint64_t>(st.st_dev);
+    status.Identity = static_cast<std::uint64_t>(st.st_ino);
 }
 // One write(2)-like call: the bytes written, or -1 with errno set.
 long long WriteSome(int fd, const char* data, std::size_t size) {
@@ -78,6 +81,10 @@ void Fill(const struct stat& st, TFileStatus& status) {
     status.User = st.st_uid;
     status.Group = st.st_gid;
     status.Size = static_cast<std::uint64_t>(st.st_size);
+    status.Modified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    status.Device = static_cast<std::uint64_t>(st.st_dev);
+    status.Identity = static_cast<std::uint64_t>(st.st_ino);
 }
 
 // open(2), again when a signal interrupted it.
@@ -325,7 +332,9 @@ bool TFileHandle::OpenDevice(const std::string& fileName, bool followLinks) {
 
 bool TFileHandle::OpenLockFile(const std::string& fileName) {
     Close();
-    fd_ = OpenRetried(fileName, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    fd_ = OpenRetried(fileName, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    if (fd_ < 0 && errno == EISDIR)
+        fd_ = OpenRetried(fileName, O_RDONLY | O_DIRECTORY);
     return fd_ >= 0;
 }
 

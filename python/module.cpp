@@ -458,10 +458,8 @@ private:
     void Load() {
         app_ = std::make_unique<TZeltApp>(ini_);
         app_->SetStoreMeasurementFolder(false);
-        const std::vector<std::string> sections = app_->SpeciesList();
-        if (std::find(sections.begin(), sections.end(), species_) == sections.end())
-            Raise(Errors().InputError,
-                  "No species section \"" + species_ + "\" in \"" + ini_ + "\"");
+        if (const std::string problem = app_->Config().SpeciesProblem(species_); !problem.empty())
+            Raise(Errors().InputError, problem);
         Check(app_->ChangeSpecies(species_));
     }
 

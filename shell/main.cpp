@@ -118,7 +118,8 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate() {
-    if (!app_.Config().Problem().empty())
+    // Without a species the species change at the end says it, once.
+    if (!app_.Config().Problem().empty() && !app_.SpeciesList().empty())
         dialogs_.Message(FromStd(app_.Config().Problem()));
     const TConfigView config = app_.Config().View();
     databaseFolder_ =

@@ -420,7 +420,7 @@ TEST_F(CliTest, OutputThatCannotBeWrittenAndADeviceAsConfiguration) {
         << folder_.Read("stderr.txt");
     const std::string zero = std::string("'") + ZELT_CLI_PATH + "' --ini /dev/zero species 2>'" +
                              Path("stderr.txt") + "'";
-    EXPECT_EQ(WEXITSTATUS(std::system(zero.c_str())), 0);
+    EXPECT_EQ(WEXITSTATUS(std::system(zero.c_str())), 1);
     EXPECT_EQ(folder_.Read("stderr.txt"),
               "Cannot open file \"/dev/zero\": it is not a regular file: the configuration is "
               "read as empty and never written.\n");

@@ -127,6 +127,35 @@ TEST_F(CliFaults, TheRestOfAMeasurementLineIsSkipped) {
                              "read: save the file with CR LF or LF line ends.\n");
 }
 
+// A configuration that is empty, a link to nothing or a folder is named as the cause, and never
+// replaced.
+TEST_F(CliFaults, ABadConfigurationIsNamedAndKept) {
+    const std::string kept = " it is read as empty and never written.\n";
+    folder_.Write("zeltfit.ini", "");
+    TRun run = Cli({"lines"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "The configuration file \"" + ini_ +
+                           "\" is empty: it names no database and no species, and is never "
+                           "written (restore it, or remove it to have the template copied at the "
+                           "next start)\n");
+    EXPECT_EQ(fs::file_size(ini_), 0u);
+
+    fs::remove(ini_);
+    fs::create_symlink("gone.ini", ini_);
+    run = Cli({"species"});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "The configuration file \"" + ini_ + "\" is a link to \"" +
+                           folder_.File("gone.ini") + "\", which does not exist:" + kept);
+    EXPECT_FALSE(fs::exists(folder_.File("gone.ini")));
+
+    fs::remove(ini_);
+    fs::create_directories(ini_);
+    run = Cli({"fit", measurement_});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, "Cannot open file \"" + ini_ + "\": it is a folder: the configuration is" +
+                           kept.substr(6));
+}
+
 // The map's size guard weighs what the map needs against the memory there is, and says both.
 TEST_F(CliFaults, TheMapsSizeGuardNamesBothAmounts) {
     const TRun huge =

@@ -1,0 +1,43 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The window on a configuration shared with a second window, or broken before its start.
+#include "tests/shell/windowtest.h"
+
+#include <QComboBox>
+#include <QFile>
+
+namespace zelt {
+namespace {
+
+using test::WindowTest;
+
+// A configuration that is empty or a link to nothing: one message names it, and the close
+// leaves it as it was.
+TEST_F(WindowTest, ABrokenConfigurationIsNamedAndKept) {
+    const std::string file = folders_.ConfigFile().toStdString();
+    folders_.Write(folders_.ConfigFile(), "");
+    Open();
+    ASSERT_EQ(dialogs_.Messages.size(), 1);
+    EXPECT_EQ(dialogs_.Messages[0].toStdString(),
+              "File error: The configuration file \"" + file +
+                  "\" is empty: it names no database and no species, and is never written "
+                  "(restore it, or remove it to have the template copied at the next start)");
+    Control<QLineEdit>("PathEdit")->setText("0.070");
+    Window().close();
+    EXPECT_EQ(QFile(folders_.ConfigFile()).size(), 0);
+
+    QFile::remove(folders_.ConfigFile());
+    ASSERT_TRUE(QFile::link(folders_.Root() + "/gone.ini", folders_.ConfigFile()));
+    dialogs_.Messages.clear();
+    Open();
+    ASSERT_EQ(dialogs_.Messages.size(), 1);
+    EXPECT_EQ(dialogs_.Messages[0].toStdString(),
+              "File error: The configuration file \"" + file + "\" is a link to \"" +
+                  folders_.Root().toStdString() +
+                  "/gone.ini\", which does not exist: it is read as empty and never written");
+    Window().close();
+    EXPECT_FALSE(QFile::exists(folders_.Root() + "/gone.ini"));
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+}
+
+} // namespace
+} // namespace zelt
