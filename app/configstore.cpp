@@ -10,6 +10,7 @@
 #include "common/textfile.h"
 
 #include <algorithm>
+#include <cerrno>
 
 namespace zelt {
 
@@ -61,7 +62,8 @@ std::string ProblemOf(const std::string& fileName, bool& readable) {
                    "is no single-byte text (UTF-16?): it is read as empty and never written";
         readable = true;
         if (status.Kind == TFileKind::Regular && !IsWritable(fileName))
-            return named + "is read-only: changed settings are not saved";
+            return named + "is " + (errno == EROFS ? "on a read-only file system" : "read-only") +
+                   ": changed settings are not saved";
     } catch (const EInOutError& error) {
         return error.message() + ": the configuration is read as empty and never written";
     }

@@ -52,6 +52,17 @@ std::string Text(std::string_view text) {
     return std::string(text);
 }
 
+// A real in the edit's pattern, unless the pattern shows a value that is not 0 as 0 ("%.3f" of a
+// path of 1e-12 m is "0.000"): then in the shortest form ("1E-12"), as a command would otherwise
+// take the value for 0.
+std::string RealText(const TSetting& setting, long double value) {
+    const std::string text = Format(setting.Pattern, {value});
+    double shown = 0;
+    if (value != 0 && TryStrToFloat(text, shown) && shown == 0)
+        return FloatToStr(value);
+    return text;
+}
+
 } // namespace
 
 std::span<const TSetting> Settings() {
@@ -109,13 +120,13 @@ std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {config.ReadInteger(section, key, static_cast<int>(setting.Default))});
-    return Format(setting.Pattern, {config.ReadFloat(section, key, setting.Default)});
+    return RealText(setting, config.ReadFloat(section, key, setting.Default));
 }
 
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings) {
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {settings.*setting.Integer});
-    return Format(setting.Pattern, {settings.*setting.Real});
+    return RealText(setting, settings.*setting.Real);
 }
 
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text) {

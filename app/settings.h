@@ -95,7 +95,8 @@ bool BeyondRealRange(std::string_view text);
 // Absorption path (m): "-2" is not a number above 0.
 std::string RefusalText(const TSetting& setting, std::string_view text);
 
-// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e").
+// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e"). A value that is
+// not 0 never shows as 0: a path of 1e-12 m shows as "1E-12", not "0.000".
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config);
 // The text of a value as the edit would show it: the option's default.
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings);

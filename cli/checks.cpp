@@ -62,12 +62,13 @@ CLI::Validator SettingCheck(const TSetting& setting) {
 }
 
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
-    // A subcommand that is missing while a word is left over: the word was meant as one. (A
-    // missing positional argument leaves no word over, as a word would have filled it.)
+    // A subcommand that is missing while a word is left over: the word was meant as one, or is
+    // an option no command knows. (A missing positional argument leaves no word over, as a word
+    // would have filled it.)
     const std::vector<std::string> extra = app.remaining(true);
-    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !extra.empty() &&
-        !extra.front().starts_with('-'))
-        return "Unknown subcommand \"" + extra.front() + "\"";
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !extra.empty())
+        return (extra.front().starts_with('-') ? "Unknown option \"" : "Unknown subcommand \"") +
+               extra.front() + "\"";
     return error.what();
 }
 

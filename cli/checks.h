@@ -20,7 +20,8 @@ CLI::Validator NumberFromBelow(double least, double below);
 CLI::Validator SettingCheck(const TSetting& setting);
 
 // The first line of a usage error: a word where a subcommand was wanted is named
-// ("Unknown subcommand "frobnicate""), other errors keep CLI11's text.
+// ("Unknown subcommand "frobnicate"", "Unknown option "--frobnicate""), other errors keep CLI11's
+// text.
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error);
 
 } // namespace zelt

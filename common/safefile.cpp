@@ -54,8 +54,9 @@ void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
         return;
     }
     // A read-only file says: keep me. Renaming over it would only need the folder's consent.
+    // (The reason is the system's: a file system mounted read-only is no missing permission.)
     if (status.Kind == TFileKind::Regular && !IsWritable(fileName))
-        RaiseCreate(EACCES);
+        RaiseCreate(errno);
     target_ = fileName;
     if (follow && !ResolveLinks(fileName, target_))
         RaiseCreate(errno);

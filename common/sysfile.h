@@ -82,7 +82,8 @@ private:
     int fd_ = -1;
 };
 
-// Whether the user may write to the existing file (the effective user, as open would decide).
+// Whether the user may write to the existing file (the effective user, as open would decide);
+// errno says why not (EACCES, or EROFS on a file system mounted read-only).
 bool IsWritable(const std::string& fileName);
 // Where the name proper begins in a path: after its last path delimiter, or at 0.
 std::size_t NameStart(const std::string& fileName);

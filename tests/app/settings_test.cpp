@@ -63,6 +63,22 @@ TEST(CommandSettingsTest, MapRangeIsRoundedToDoublesAfterTheLogarithm) {
     EXPECT_EQ(range.FromTemperature, static_cast<double>(0.168L));
 }
 
+// A value that is not 0 never shows as 0: a command would take it for 0.
+TEST(CommandSettingsTest, EditTextsShowEveryValueThatIsNotZero) {
+    test::TempFolder folder;
+    const TConfigStore store(folder.Write(
+        "zeltfit.ini", "[_Parameters]\r\nPath=1e-12\r\nTn=0.3\r\n[_Fit]\r\n"
+                       "FromTemperature=0\r\n[_Iteration]\r\nToTemperature=12345.6\r\n"));
+    const auto shown = [&](const char* edit) {
+        return ConfiguredText(SettingOfEdit(edit), store.View());
+    };
+    EXPECT_EQ(shown("PathEdit"), "1E-12");
+    EXPECT_EQ(shown("TnEdit"), "0.3");
+    EXPECT_EQ(shown("FitTempEdit"), "0");
+    EXPECT_EQ(shown("ToTempEdit"), "12346");
+    EXPECT_EQ(ReadSettings(store, "").Path, 1e-12L);
+}
+
 // The map's size guard weighs the memory the grid needs against the memory there is.
 TEST(CommandSettingsTest, MapSizeGuardSaysWhatTheMapNeedsAndWhatThereIs) {
     TCommandSettings s;

@@ -156,6 +156,45 @@ TEST_F(CliFaults, ABadConfigurationIsNamedAndKept) {
                            kept.substr(6));
 }
 
+// Messages name the cause: a read-only file system, a missing configuration, an unknown option;
+// a path of 1e-12 m is not taken for 0.
+TEST_F(CliFaults, MessagesNameTheCause) {
+    const TRun missing = Run({"zeltfit-cli", "--ini", folder_.File("nothere.ini"), "lines"});
+    EXPECT_EQ(missing.Status, 1);
+    EXPECT_EQ(missing.Err,
+              "The configuration file \"" + folder_.File("nothere.ini") + "\" does not exist.\n");
+    const TRun unknown = Cli({"--frobnicate"});
+    EXPECT_EQ(unknown.Status, 2);
+    EXPECT_EQ(unknown.Err.substr(0, unknown.Err.find('\n')), "Unknown option \"--frobnicate\"");
+
+    folder_.Write("zeltfit.ini", Ini("Path=1e-12\r\n"));
+    const TRun thin = Cli({"map", measurement_, "--format", "tsv"});
+    EXPECT_EQ(thin.Err.find(" 0 m"), std::string::npos) << thin.Err;
+    EXPECT_NE(thin.Out.find("\t9.9999999999999998e-13\t"), std::string::npos) << thin.Out;
+    EXPECT_NE(Cli({"map", "--help"}).Out.find("--path FLOAT:ABOVE 0=1E-12"), std::string::npos);
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "mounting a file system needs root";
+    const std::string disk = folder_.File("disk");
+    fs::create_directories(disk);
+    if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, "size=1m") != 0)
+        GTEST_SKIP() << "tmpfs cannot be mounted here";
+    struct TUnmount {
+        std::string Path;
+        ~TUnmount() { ::umount2(Path.c_str(), MNT_DETACH); }
+    } unmount{disk};
+    const std::string rss = disk + "/out.rss";
+    std::ofstream(rss) << "old grid";
+    ASSERT_EQ(::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, "size=1m"), 0);
+    folder_.Write("zeltfit.ini", Ini(""));
+    const TRun readOnly = Cli({"map", measurement_, "--rss", rss});
+    EXPECT_EQ(readOnly.Status, 1);
+    EXPECT_TRUE(
+        readOnly.Err.ends_with("Cannot create file \"" + rss + "\": Read-only file system.\n"))
+        << readOnly.Err;
+    EXPECT_EQ(ReadFile(rss), "old grid");
+}
+
 // The map's size guard weighs what the map needs against the memory there is, and says both.
 TEST_F(CliFaults, TheMapsSizeGuardNamesBothAmounts) {
     const TRun huge =
