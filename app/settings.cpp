@@ -116,6 +116,19 @@ std::string RefusalText(const TSetting& setting, std::string_view text) {
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
 }
 
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName) {
+    if (RefusalText(setting, ConfiguredText(setting, config)).empty())
+        return {};
+    const std::string section = Text(setting.Section), key = Text(setting.Key);
+    return Format(
+        "Invalid value \"%s\" of %s in section [%s] of \"%s\": %s takes %s; correct "
+        "the file or give %s",
+        {config.ReadString(section, key, ""), key, section, fileName, setting.Caption,
+         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0",
+         setting.Option});
+}
+
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer)

@@ -95,6 +95,12 @@ bool BeyondRealRange(std::string_view text);
 // Absorption path (m): "-2" is not a number above 0.
 std::string RefusalText(const TSetting& setting, std::string_view text);
 
+// Why the configured value of an edit setting is refused as its edit box and its option refuse
+// it, naming the key, the section and the file ("Invalid value "-0.05" of Path in section
+// [_Parameters] of "…": Absorption path (m) takes a number above 0; correct the file or give
+// --path"), or empty when it is not. The value is judged as its box shows it (ConfiguredText).
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName);
 // The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e"). A value that is
 // not 0 never shows as 0: a path of 1e-12 m shows as "1E-12", not "0.000".
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config);

@@ -61,6 +61,18 @@ CLI::Validator SettingCheck(const TSetting& setting) {
     return setting.Kind == TSettingKind::Integer ? WholeNumberFrom(1) : NumberAbove(0);
 }
 
+void CheckConfiguredSettings(const CLI::App& command, unsigned use, const TConfigView& config,
+                             const std::string& fileName) {
+    for (const TSetting& setting : Settings()) {
+        if ((setting.Use & use) == 0 ||
+            command.get_option(std::string(setting.Option))->count() > 0)
+            continue;
+        if (const std::string refusal = ConfiguredRefusal(setting, config, fileName);
+            !refusal.empty())
+            throw CLI::ValidationError(refusal);
+    }
+}
+
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
     // A subcommand that is missing while a word is left over: the word was meant as one, or is
     // an option no command knows. (A missing positional argument leaves no word over, as a word

@@ -19,6 +19,12 @@ CLI::Validator NumberFromBelow(double least, double below);
 // The setting's option takes what its edit box in the window takes.
 CLI::Validator SettingCheck(const TSetting& setting);
 
+// Raises CLI::ValidationError with ConfiguredRefusal for the first setting of the command's
+// options (UsedByMap or UsedByFit in `use`) that the command line does not give and whose value
+// in the configuration its option would refuse.
+void CheckConfiguredSettings(const CLI::App& command, unsigned use, const TConfigView& config,
+                             const std::string& fileName);
+
 // The first line of a usage error: a word where a subcommand was wanted is named
 // ("Unknown subcommand "frobnicate"", "Unknown option "--frobnicate""), other errors keep CLI11's
 // text.

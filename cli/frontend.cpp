@@ -389,6 +389,12 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                        "takes neither --table nor --report iteration");
         if (o.FreeLevels && o.Report == "iteration")
             throw CLI::ValidationError("--free-levels", "takes no --report iteration");
+        // The configured values stand in for the options not given and pass their checks.
+        const std::pair<CLI::App*, unsigned> commands[] = {
+            {map, UsedByMap}, {batchMap, UsedByMap}, {fit, UsedByFit}, {batchFit, UsedByFit}};
+        for (const auto& [command, use] : commands)
+            if (command->parsed())
+                CheckConfiguredSettings(*command, use, zelt.Config().View(), o.Ini);
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {

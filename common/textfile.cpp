@@ -138,10 +138,25 @@ TFileHandle OpenRegularFile(const std::string& fileName, const TReadLimit& limit
     return file;
 }
 
+// The error of an open file whose status `now` is no longer `before`, the one it had when its
+// reading began. (A file that a save replaced by a new one under its name was read whole: the
+// open file is the old one, unchanged.)
+void RequireSameFile(const std::string& fileName, const TFileStatus& before,
+                     const TFileStatus& now) {
+    if (now.Size == before.Size && now.Modified == before.Modified)
+        return;
+    throw EInOutError("Cannot read file \"" + fileName +
+                          "\": it changed while it was read (another program writes it): read "
+                          "it again when that is done",
+                      kReadError);
+}
+
 } // namespace
 
 std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) {
     const TFileHandle file = OpenRegularFile(fileName, limit);
+    TFileStatus before, after;
+    file.Status(before);
     std::string content;
     std::string chunk(kBufferSize, '\0');
     for (;;) {
@@ -149,8 +164,11 @@ std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) 
         if (got < 0)
             throw EInOutError("Cannot read file \"" + fileName + "\": " + ErrorText(errno),
                               kReadError);
-        if (got == 0)
+        if (got == 0) {
+            file.Status(after);
+            RequireSameFile(fileName, before, after);
             return content;
+        }
         if (content.size() + static_cast<std::uint64_t>(got) > limit.Bytes)
             RaiseTooLarge(fileName, limit);
         content.append(chunk.data(), static_cast<std::size_t>(got));
@@ -184,6 +202,7 @@ void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     Close();
     fileName_ = fileName;
     file_ = OpenRegularFile(fileName, limit);
+    file_.Status(opened_);
     limit_ = limit;
     taken_ = 0;
     // Left uninitialised: only the bytes read from the file are ever looked at.
@@ -196,6 +215,12 @@ void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
 
 void TTextReader::Close() {
     file_.Close();
+}
+
+void TTextReader::RequireUnchanged() {
+    TFileStatus now;
+    if (file_.IsOpen() && file_.Status(now))
+        RequireSameFile(fileName_, opened_, now);
 }
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.

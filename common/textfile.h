@@ -53,6 +53,12 @@ public:
     void Open(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
+    // Raises EInOutError "Cannot read file "name": it changed while it was read …" when the
+    // open file's size or modification time are no longer those it had at Open: a table cut
+    // short by a writer at the same time would otherwise pass for a shorter table. (A file
+    // replaced whole under its name is read whole.) Readers call it when they have read what
+    // they take.
+    void RequireUnchanged();
     const std::string& FileName() const { return fileName_; }
     // Line of the next character to be read, counted from 1.
     int LineNumber() const { return line_; }
@@ -98,6 +104,7 @@ private:
     std::string fileName_;
     TFileHandle file_;
     TReadLimit limit_ = kTextFileLimit;
+    TFileStatus opened_;      // the file's status at Open
     std::uint64_t taken_ = 0; // bytes read from the file so far
     std::unique_ptr<char[]> buffer_;
     std::size_t position_ = 0;
@@ -120,6 +127,12 @@ public:
     // old file. Nothing happens when not open.
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
+    // Raises EInOutError "Cannot read file "name": it changed while it was read …" when the
+    // open file's size or modification time are no longer those it had at Open: a table cut
+    // short by a writer at the same time would otherwise pass for a shorter table. (A file
+    // replaced whole under its name is read whole.) Readers call it when they have read what
+    // they take.
+    void RequireUnchanged();
     const std::string& FileName() const { return file_.FileName(); }
 
 private:

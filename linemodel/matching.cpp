@@ -60,6 +60,16 @@ private:
     std::string first_;
 };
 
+// Raises for a file without a measured line that is not an empty text either: NUL bytes (a file
+// a crash left unwritten) or other control characters, which the reader passes over as blanks.
+void RequireText(const std::string& fileName) {
+    const std::string bytes = ReadFileBytes(fileName, kMeasurementLimit);
+    if (bytes.find_first_not_of(" \t\r\n\f\v") != std::string::npos)
+        throw EInOutError(Format("Cannot read file \"%s\": it holds no text, only NUL bytes or "
+                                 "other control characters (%d bytes)",
+                                 {fileName, static_cast<long long>(bytes.size())}));
+}
+
 } // namespace
 
 // The index of the one level with exactly this energy; raises `missing` when there is none and
@@ -158,6 +168,9 @@ void TAtomicData::ImportLines(const std::string& fileName) {
                        {FloatToStr(intensity), FloatToStr(wavelength), fileName, lineNumber}));
         SelectedLines.push_back(line);
     }
+    reader.RequireUnchanged();
+    if (SelectedLines.empty())
+        RequireText(fileName);
     skipped.Report(ImportWarnings, fileName);
 }
 

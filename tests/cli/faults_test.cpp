@@ -127,6 +127,64 @@ TEST_F(CliFaults, TheRestOfAMeasurementLineIsSkipped) {
                              "read: save the file with CR LF or LF line ends.\n");
 }
 
+// No exit 0 over a fault: a value of the configuration that its option refuses, a measurement
+// of NUL bytes, a line table cut short while it is read.
+TEST_F(CliFaults, NoSilentResult) {
+    folder_.Write("zeltfit.ini", Ini("Path=-0.05\r\n"));
+    const TRun negative = Cli({"map", measurement_});
+    EXPECT_EQ(negative.Status, 2);
+    EXPECT_EQ(negative.Err.substr(0, negative.Err.find('\n')),
+              "Invalid value \"-0.05\" of Path in section [_Parameters] of \"" + ini_ +
+                  "\": Absorption path (m) takes a number above 0; correct the file or give "
+                  "--path");
+    EXPECT_EQ(negative.Out, "");
+    EXPECT_EQ(Cli({"map", measurement_, "--path", "0.05"}).Status, 0);
+    EXPECT_EQ(Cli({"table", measurement_}).Status, 0);
+
+    folder_.Write("zeltfit.ini", Ini(""));
+    const std::string nul = folder_.Write("nul.txt", std::string(1 << 20, '\0'));
+    const TRun table = Cli({"table", nul});
+    EXPECT_EQ(table.Status, 1);
+    EXPECT_EQ(table.Err, "Cannot read file \"" + nul +
+                             "\": it holds no text, only NUL bytes or other control characters "
+                             "(1048576 bytes)\n");
+
+    // A copy of the database whose line table is cut to a tenth as soon as the program has
+    // begun to read it.
+    const std::string database = folder_.File("database");
+    fs::create_directories(database);
+    fs::copy_file(kData + "/Ar_levels.txt", database + "/Ar_levels.txt");
+    const std::string lines = ReadFile(kData + "/Ar_I.txt");
+    const std::string records = lines.substr(lines.find("\nAr ") + 1);
+    std::string big = lines;
+    while (big.size() < (16u << 20))
+        big += records;
+    const std::string tableFile = database + "/Ar_I.txt";
+    std::ofstream(tableFile, std::ios::binary) << big;
+    folder_.Write("zeltfit.ini", Ini("", database));
+    const TRun cut = Cli({"lines"}, [&](pid_t child) {
+        const std::string process = "/proc/" + std::to_string(child);
+        for (bool reading = false; !reading;) {
+            std::error_code error;
+            for (const auto& fd : fs::directory_iterator(process + "/fd", error)) {
+                if (fs::read_symlink(fd.path(), error) != tableFile)
+                    continue;
+                // Past the look whether the table is there: its bytes are being read.
+                const std::string info =
+                    ReadFile(process + "/fdinfo/" + fd.path().filename().string());
+                reading = reading || (info.starts_with("pos:") && !info.starts_with("pos:\t0\n"));
+            }
+        }
+        ASSERT_EQ(::truncate(tableFile.c_str(), static_cast<off_t>(big.size() / 10)), 0);
+    });
+    EXPECT_EQ(cut.Status, 1);
+    EXPECT_EQ(cut.Out, "");
+    // (The line table's folder is joined with a delimiter of its own.)
+    EXPECT_EQ(cut.Err, "File error: Cannot read file \"" + database + "//Ar_I.txt" +
+                           "\": it changed while it was read (another program writes it): read "
+                           "it again when that is done\n");
+}
+
 // A configuration that is empty, a link to nothing or a folder is named as the cause, and never
 // replaced.
 TEST_F(CliFaults, ABadConfigurationIsNamedAndKept) {
