@@ -4,7 +4,6 @@
 #include "common/errors.h"
 
 #include <cerrno>
-#include <random>
 
 namespace zelt {
 
@@ -14,29 +13,11 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 // Fresh names tried before a folder full of our temporary files is given up.
 constexpr int kNameAttempts = 100;
-// Bytes of the target's name kept in the temporary file's name, so that the temporary name
-// stays within the 255 bytes a file name may have.
-constexpr std::size_t kNameBytes = 200;
 // The error codes of the messages, as the runtime gives them: access denied, file not open.
 constexpr int kAccessDenied = 5;
 constexpr int kFileNotOpen = 103;
 
 } // namespace
-
-std::string TemporaryName(const std::string& target) {
-    // Drawn afresh from the system for each name: a generator's state would be copied into
-    // every child process, which would then all try the same names.
-    std::random_device device;
-    std::uint64_t bits = (static_cast<std::uint64_t>(device()) << 32) | device();
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string suffix(8, '0');
-    for (char& c : suffix) {
-        c = kDigits[bits % (sizeof kDigits - 1)];
-        bits /= sizeof kDigits - 1;
-    }
-    const std::size_t start = NameStart(target);
-    return target.substr(0, start) + "." + target.substr(start, kNameBytes) + "." + suffix;
-}
 
 void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
     Discard();
@@ -62,12 +43,19 @@ void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
         RaiseCreate(errno);
     replaces_ = status.Kind == TFileKind::Regular;
     replaced_ = status;
+    RemoveStaleTemporaryFiles(target_);
     // A file that replaces another starts private and takes the old file's mode at the end, so
     // a private file's new content is never readable by others on the way.
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         temporary_ = TemporaryName(target_);
-        if (file_.CreateNew(temporary_, replaces_ ? 0600 : 0666))
+        // Named to the interrupt's handler before it is made, so that no moment is left between.
+        live_ = TLiveTemporary(temporary_);
+        if (file_.CreateNew(temporary_, replaces_ ? 0600 : 0666)) {
+            // Held to the end, so that no other program takes the file for one left behind.
+            file_.TryLock();
             return;
+        }
+        live_.Release();
         if (errno != EEXIST)
             break;
     }
@@ -110,6 +98,7 @@ void TSafeFile::Commit() {
     if (!RenameOver(temporary_, target_))
         RaiseWrite(errno);
     temporary_.clear();
+    live_.Release();
     // The new file is in place now; a folder that cannot be flushed may lose the rename in a
     // crash, which the user is told about even though the file reads as new.
     if (options_.Sync && !SyncFolder(FolderOfFile(target_)))
@@ -120,6 +109,7 @@ void TSafeFile::Discard() noexcept {
     file_.Close();
     if (!temporary_.empty())
         RemoveFile(temporary_);
+    live_.Release();
     temporary_.clear();
     buffer_.clear();
 }

@@ -6,6 +6,7 @@
 // old file or the new one, never a part of either.
 
 #include "common/sysfile.h"
+#include "common/tempfiles.h"
 
 #include <string>
 #include <string_view>
@@ -37,9 +38,10 @@ public:
     ~TSafeFile() { Discard(); }
 
     // Starts a save of the file: a new temporary file with a name nobody else can have taken
-    // is made in the target's folder. An existing device or pipe (/dev/stdout) is written into
-    // directly, as there is nothing to rename over it. A folder in the target's place, a file
-    // the user may not write, or a folder that takes no new file raises EInOutError
+    // is made in the target's folder (after the stale ones of a killed program are removed
+    // there, RemoveStaleTemporaryFiles). An existing device or pipe (/dev/stdout) is written
+    // into directly, as there is nothing to rename over it. A folder in the target's place, a
+    // file the user may not write, or a folder that takes no new file raises EInOutError
     // "Cannot create file "name": reason".
     void Open(const std::string& fileName, TSaveOptions options = {});
     // Appends the bytes; a failed write raises as Commit does.
@@ -68,12 +70,9 @@ private:
     bool replaces_ = false; // an existing file is replaced: its mode and owner carry over
     TFileStatus replaced_;
     TFileHandle file_;
+    TLiveTemporary live_; // the temporary file, for the handler of an interrupt
     std::string buffer_;
 };
-
-// ".name.XXXXXXXX" beside the file `target`: hidden from listings, and with a random part that
-// nobody can guess ahead, so that no one can have put a link or a file of their own there.
-std::string TemporaryName(const std::string& target);
 
 // Saves the whole content at once, as TSafeFile does.
 void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});

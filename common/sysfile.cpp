@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -149,6 +150,15 @@ bool TFileHandle::WriteAll(const char* data, std::size_t size) const {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
+    names.clear();
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(PathFromUtf8(folder), error), end;
+         !error && entry != end; entry.increment(error))
+        names.push_back(Utf8FromPath(entry->path().filename()));
+    return !error;
 }
 
 TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zelt {
 
@@ -89,6 +90,9 @@ bool IsWritable(const std::string& fileName);
 std::size_t NameStart(const std::string& fileName);
 // The folder part of a path: "." for a bare name, "/" for a file in the root.
 std::string FolderOfFile(const std::string& fileName);
+
+// The names of the entries of a folder, "." and ".." left out; false when it cannot be read.
+bool ListFolder(const std::string& folder, std::vector<std::string>& names);
 
 // Renames `from` over `to` in one step: the name `to` always names the old or the new file.
 bool RenameOver(const std::string& from, const std::string& to);

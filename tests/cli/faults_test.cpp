@@ -185,6 +185,58 @@ TEST_F(CliFaults, NoSilentResult) {
                            "it again when that is done\n");
 }
 
+// An interrupt removes the file being written, a kill leaves it for the next save to remove.
+TEST_F(CliFaults, NoTemporaryFileIsLeftBehind) {
+    fs::create_directories(folder_.File("batch"));
+    fs::create_directories(folder_.File("logs"));
+    for (int i = 0; i < 400; ++i)
+        folder_.Write("batch/argon_" + std::to_string(i) + ".txt", Demo());
+    const std::string logs = folder_.File("logs");
+    const auto temporary = [&] {
+        for (const std::string& name : Names(logs))
+            if (name.starts_with(".zeltfit.txt."))
+                return logs + "/" + name;
+        return std::string();
+    };
+    // The program is stopped while a log is being written, then interrupted.
+    bool caught = false;
+    const TRun run = Cli({"batch", "fit", folder_.File("batch"), "--log", logs + "/zeltfit.txt",
+                          "--threads", "1", "--max-iterations", "2000", "--fit-temperature"},
+                         [&](pid_t child) {
+                             siginfo_t ended{};
+                             while (!caught &&
+                                    ::waitid(P_PID, static_cast<id_t>(child), &ended,
+                                             WEXITED | WNOHANG | WNOWAIT) == 0 &&
+                                    ended.si_pid == 0) {
+                                 if (temporary().empty())
+                                     continue;
+                                 ::kill(child, SIGSTOP);
+                                 caught = !temporary().empty();
+                                 if (caught)
+                                     ::kill(child, SIGINT);
+                                 ::kill(child, SIGCONT);
+                             }
+                         });
+    ASSERT_TRUE(caught) << "no log was seen being written";
+    EXPECT_EQ(run.Signal, SIGINT);
+    EXPECT_EQ(temporary(), "");
+
+    // What a killed program left beside the grid: its own form of name, a minute old, goes.
+    const std::string rss = folder_.File("out.rss");
+    const auto left = [&](const std::string& name, int age) {
+        const std::string path = folder_.Write(name, std::string(1 << 20, '7'));
+        const timeval then{::time(nullptr) - age, 0};
+        const timeval times[2] = {then, then};
+        ::utimes(path.c_str(), times);
+    };
+    left(".out.rss.0a1b2c3d", 90);
+    left(".out.rss.fresh123", 5);
+    EXPECT_EQ(Cli({"map", measurement_, "--rss", rss}).Status, 0);
+    EXPECT_TRUE(fs::exists(rss));
+    EXPECT_FALSE(fs::exists(folder_.File(".out.rss.0a1b2c3d")));
+    EXPECT_TRUE(fs::exists(folder_.File(".out.rss.fresh123")));
+}
+
 // A configuration that is empty, a link to nothing or a folder is named as the cause, and never
 // replaced.
 TEST_F(CliFaults, ABadConfigurationIsNamedAndKept) {
