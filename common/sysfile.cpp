@@ -258,6 +258,21 @@ bool TFileHandle::TryLock() const {
     return false;
 }
 
+bool NameTooLong(const std::string& fileName) {
+    // NTFS and FAT take 255 UTF-16 units in a name.
+    if (Native(fileName.substr(NameStart(fileName))).size() <= 255)
+        return false;
+    errno = ENAMETOOLONG;
+    return true;
+}
+
+bool MakeLink(const std::string& fileName, const std::string& link) {
+    if (CreateHardLinkW(Native(link).c_str(), Native(fileName).c_str(), nullptr))
+        return true;
+    errno = ErrnoOf(GetLastError());
+    return false;
+}
+
 bool RenameOver(const std::string& from, const std::string& to) {
     if (MoveFileExW(Native(from).c_str(), Native(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -389,6 +404,19 @@ bool TFileHandle::TryLock() const {
         result = ::flock(fd_, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool NameTooLong(const std::string& fileName) {
+    const long longest = ::pathconf(FolderOfFile(fileName).c_str(), _PC_NAME_MAX);
+    const std::size_t length = fileName.size() - NameStart(fileName);
+    if (length <= static_cast<std::size_t>(longest > 0 ? longest : NAME_MAX))
+        return false;
+    errno = ENAMETOOLONG;
+    return true;
+}
+
+bool MakeLink(const std::string& fileName, const std::string& link) {
+    return ::link(fileName.c_str(), link.c_str()) == 0;
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

@@ -94,6 +94,13 @@ std::string FolderOfFile(const std::string& fileName);
 // The names of the entries of a folder, "." and ".." left out; false when it cannot be read.
 bool ListFolder(const std::string& folder, std::vector<std::string>& names);
 
+// Whether the last part of the name is longer than its folder's file system takes (errno is then
+// ENAMETOOLONG), so that a save can refuse it before it writes anything.
+bool NameTooLong(const std::string& fileName);
+// A second name `link` for the existing file `fileName` (a hard link); false where the file
+// system has none.
+bool MakeLink(const std::string& fileName, const std::string& link);
+
 // Renames `from` over `to` in one step: the name `to` always names the old or the new file.
 bool RenameOver(const std::string& from, const std::string& to);
 // Removes a file; failures are ignored (it is only ever a temporary file of our own).

@@ -237,6 +237,24 @@ TEST_F(CliFaults, NoTemporaryFileIsLeftBehind) {
     EXPECT_TRUE(fs::exists(folder_.File(".out.rss.fresh123")));
 }
 
+// An import writes its measurement file and its table both or neither: a name too long for the
+// second is refused before the first is written.
+TEST_F(CliFaults, AnImportWritesBothFilesOrNeither) {
+    const std::string stem(246, 'n');
+    const std::string spectrum =
+        folder_.Write(stem + ".csv", ReadFile(kData + "/spectra/argon_5e16.csv"));
+    const std::string out = folder_.File("out");
+    const TRun run = Cli({"import", spectrum, "--out", out});
+    EXPECT_EQ(run.Status, 1);
+    EXPECT_EQ(run.Err, spectrum + ": Cannot create file \"" + out + "/" + stem +
+                           ".lines.tsv\": File name too long.\n");
+    EXPECT_EQ(Names(out), std::vector<std::string>{});
+
+    const std::string shorter = folder_.Write("argon.csv", ReadFile(spectrum));
+    EXPECT_EQ(Cli({"import", shorter, "--out", out}).Status, 0);
+    EXPECT_EQ(Names(out), (std::vector<std::string>{"argon.lines.tsv", "argon.txt"}));
+}
+
 // A configuration that is empty, a link to nothing or a folder is named as the cause, and never
 // replaced.
 TEST_F(CliFaults, ABadConfigurationIsNamedAndKept) {

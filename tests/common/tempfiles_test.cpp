@@ -91,5 +91,53 @@ TEST(TemporaryFiles, StaleOnesGoBeforeTheNextSave) {
     EXPECT_EQ(Names(folder), kept);
 }
 
+// Files saved as one are placed all or none: a name too long for the folder is refused before
+// anything is written, and a target that cannot be replaced puts the others back as they were.
+TEST(SaveFiles, PlacesEveryFileOrNone) {
+    TempFolder folder;
+    const std::string a = folder.Write("a.txt", "old a");
+    const std::string stem(246, 'n');
+    const std::string tooLong = folder.File(stem + ".lines.tsv");
+    try {
+        SaveFiles({{folder.File(stem + ".txt"), "measurement"}, {tooLong, "table"}});
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.message(), "Cannot create file \"" + tooLong + "\": File name too long");
+    }
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.txt"});
+
+    SaveFiles({{a, "new a"}, {folder.File("b.txt"), "new b"}});
+    EXPECT_EQ(folder.Read("a.txt"), "new a");
+    EXPECT_EQ(folder.Read("b.txt"), "new b");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.txt", "b.txt"}));
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "files of other users need root";
+    // In a folder with the sticky bit (as /tmp), the user 1000 may write c.txt of another user
+    // but not rename over it: a, new, is put back, and b, new, is removed again.
+    ASSERT_EQ(::chmod(folder.Path().c_str(), 01777), 0);
+    ASSERT_EQ(::chown(a.c_str(), 1000, 1000), 0);
+    const std::string c = folder.Write("c.txt", "old c");
+    ASSERT_EQ(::chown(c.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(c.c_str(), 0666), 0);
+    fs::remove(folder.File("b.txt"));
+    const pid_t user = test::Spawn([&] {
+        if (::setgid(1000) != 0 || ::setuid(1000) != 0)
+            return 2;
+        try {
+            SaveFiles({{a, "newer a"}, {folder.File("b.txt"), "newer b"}, {c, "new c"}});
+        } catch (const EInOutError& error) {
+            return error.message() == "Cannot write file \"" + c + "\": Operation not permitted"
+                       ? 0
+                       : 3;
+        }
+        return 1;
+    });
+    EXPECT_EQ(test::Wait(user), 0);
+    EXPECT_EQ(folder.Read("a.txt"), "new a");
+    EXPECT_EQ(folder.Read("c.txt"), "old c");
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"a.txt", "c.txt"}));
+}
+
 } // namespace
 } // namespace zelt
