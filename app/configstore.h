@@ -13,6 +13,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,10 @@ public:
 
     std::string ReadString(const std::string& section, const std::string& key,
                            const std::string& def) const;
+    // The value as it stands in the file; none when the key is missing.
+    std::optional<std::string> Value(const std::string& section, const std::string& key) const {
+        return ini_.Value(section, key);
+    }
     // Decimal, or hexadecimal after "0x"; a text that is not an integer gives `def`.
     std::int32_t ReadInteger(const std::string& section, const std::string& key,
                              std::int32_t def) const;

@@ -149,20 +149,24 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
-    const std::string section = Text(setting.Section), key = Text(setting.Key);
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text) {
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
-            return false;
-        ini.SetValue(section, key, std::to_string(value));
-    } else {
-        double value = 0;
-        if (!TryStrToFloat(text, value))
-            return false;
-        ini.SetValue(section, key, FloatToStr(value));
+            return std::nullopt;
+        return std::to_string(value);
     }
-    return true;
+    double value = 0;
+    if (!TryStrToFloat(text, value))
+        return std::nullopt;
+    return FloatToStr(value);
+}
+
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
+    const std::optional<std::string> stored = StoredText(setting, text);
+    if (stored)
+        ini.SetValue(Text(setting.Section), Text(setting.Key), *stored);
+    return stored.has_value();
 }
 
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {

@@ -12,6 +12,7 @@
 #include "app/configstore.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -108,8 +109,11 @@ std::string ConfiguredText(const TSetting& setting, const TConfigView& config);
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings);
 // Sets the setting from an edit's text as a command converts it (EditReal, EditInteger).
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text);
-// Stores an edit's text under the setting's key, a real in the shortest general form; false,
-// storing nothing, when the text is not a number of the setting's kind.
+// The value of an edit's text as it is stored, a real in the shortest general form ("0.050"
+// is stored as 0.05); none when the text is not a number of the setting's kind.
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text);
+// Stores an edit's text under the setting's key as StoredText gives it; false, storing
+// nothing, when the text is not a number of the setting's kind.
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text);
 // The same into a text being edited, so that the keys of a close go in one replacement.
 bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);

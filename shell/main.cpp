@@ -167,21 +167,18 @@ TNumberEdit* TMainForm::Edit(const TSetting& setting) const {
 }
 
 void TMainForm::FillEdits() {
-    const TConfigView config = app_.Config().View();
+    editSettings_ = TEditSettings(app_.Config().View());
     for (const TSetting& setting : Settings())
         if (!setting.InSpeciesSection())
-            Edit(setting)->setText(FromStd(ConfiguredText(setting, config)));
+            Edit(setting)->setText(FromStd(editSettings_.StartText(setting)));
 }
 
 void TMainForm::FormClose() {
     try {
-        // All keys in one replacement of the file; the first text that is no number ends the
-        // keys stored, as it ended the writes one key at a time.
+        // The keys this window changed, in one replacement of the file as it is now.
         app_.Config().Update([&](TIniText& ini) {
-            for (const TSetting& setting : Settings())
-                if (!setting.InSpeciesSection() &&
-                    !StoreText(ini, setting, Edit(setting)->text().toStdString()))
-                    return;
+            editSettings_.StoreChanges(
+                ini, [&](const TSetting& setting) { return Edit(setting)->text().toStdString(); });
         });
     } catch (const std::exception& error) {
         ReportError(error);

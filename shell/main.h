@@ -6,6 +6,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "app/application.h"
+#include "app/editsettings.h"
 #include "app/tables.h"
 #include "shell/dialogs.h"
 
@@ -162,6 +163,7 @@ private:
     TZeltApp app_;
     std::string databaseFolder_;
     QString openDialogFolder_;
+    TEditSettings editSettings_; // as read at the start, for the close
     QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/configstore.h"
+#include "app/editsettings.h"
 #include "common/errors.h"
 #include "tests/common/tempfolder.h"
 
@@ -198,6 +199,39 @@ TEST_F(ConfigStoreTest, FilesItCannotTakeAreNeverWritten) {
     TConfigStore(file_).WriteInteger("_Fit", "Count", 5);
     EXPECT_TRUE(fs::is_symlink(file_));
     EXPECT_EQ(folder_.Read("real.ini"), "[_Fit]\r\nCount=5\r\n");
+}
+
+// Two windows on one file: A changes the path, B the gas temperature; A closes, then B. Each
+// writes only what it changed, so both changes stay, and every other byte of the file too.
+TEST_F(ConfigStoreTest, TwoWindowsKeepEachOthersChanges) {
+    const auto file = [](const char* density, const char* tn, const char* path) {
+        return std::string("; mine\r\n[_Iteration]\r\nFromDensity=") + density +
+               "\r\nToDensity=1e18\r\nDensityPoints=50\r\nFromTemperature=500\r\n"
+               "ToTemperature=4000\r\nTemperaturePoints=50\r\n[_Fit]\r\nFromDensity=1E16\r\n"
+               "FromTemperature=1000\r\nCount=50\r\n[_Parameters]\r\nTn=" +
+               tn + "\r\nPath=" + path + "\r\n[Ar I]\r\nm=39.948\r\n";
+    };
+    WriteFile(file("2.54e16", "400", "0.05"));
+    TConfigStore a(file_), b(file_);
+    const TEditSettings readByA(a.View()), readByB(b.View());
+    const auto closing = [](const TEditSettings& read, const std::string& edit,
+                            const std::string& text) {
+        return [&read, edit, text](TIniText& ini) {
+            read.StoreChanges(ini, [&](const TSetting& setting) {
+                return setting.EditName == edit ? text : read.StartText(setting);
+            });
+        };
+    };
+    a.Update(closing(readByA, "PathEdit", "0.070"));
+    // The density's box shows 2.5E+016, which A wrote back for the key it found unchanged.
+    EXPECT_EQ(FileText(), file("2.5E16", "400", "0.07"));
+    b.Update(closing(readByB, "TnEdit", "500"));
+    EXPECT_EQ(FileText(), file("2.5E16", "500", "0.07"));
+    // A close that changed nothing leaves the file as it is, its missing keys too.
+    const std::string before = FileText();
+    const TEditSettings unchanged(a.View());
+    a.Update(closing(unchanged, "", ""));
+    EXPECT_EQ(FileText(), before);
 }
 
 // The files the window must not replace: one that is empty or a link to nothing (written, it

@@ -10,6 +10,22 @@ namespace {
 
 using test::WindowTest;
 
+// Two windows on one account: A sets the path, B the gas temperature; A closes, then B. Both
+// changes stay.
+TEST_F(WindowTest, TwoWindowsKeepEachOthersSettings) {
+    folders_.WriteConfig("[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    Open();
+    TMainForm second(dialogs_, folders_.ConfigFile().toStdString());
+    Control<QLineEdit>("PathEdit")->setText("0.070");
+    second.findChild<QLineEdit*>("TnEdit")->setText("500");
+    Window().close();
+    second.close();
+    const TConfigStore ini(folders_.ConfigFile().toStdString());
+    EXPECT_EQ(ini.ReadString("_Parameters", "Path", ""), "0.07");
+    EXPECT_EQ(ini.ReadString("_Parameters", "Tn", ""), "500");
+    EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+}
+
 // A configuration that is empty or a link to nothing: one message names it, and the close
 // leaves it as it was.
 TEST_F(WindowTest, ABrokenConfigurationIsNamedAndKept) {
