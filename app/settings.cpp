@@ -48,6 +48,15 @@ const std::array<TSetting, 13> kTable = {{
      "a whole number, the levels with a Boltzmann population", 0, nullptr, &S::Boltzmax},
 }};
 
+// The window's width (0: 4 measured line widths) and the tolerance of a line list, in nm.
+const std::array<TImportSetting, 2> kImportTable = {{
+    {"SpectrumWindowEdit", "Window (nm)", "--width",
+     "full width of each window (nm); 0: measured, 4 line widths", 0, 0, 20, 0.05, 3, "measured",
+     UsedByImport, &TImportSettings::Window},
+    {"SpectrumToleranceEdit", "Tolerance (nm)", "--tolerance", "largest distance of a match (nm)",
+     0.03, 0.001, 1, 0.005, 3, "", UsedByImportLines, &TImportSettings::Tolerance},
+}};
+
 std::string Text(std::string_view text) {
     return std::string(text);
 }
@@ -64,6 +73,22 @@ std::string RealText(const TSetting& setting, long double value) {
 }
 
 } // namespace
+
+TImportSettings::TImportSettings() {
+    for (const TImportSetting& setting : kImportTable)
+        this->*setting.Value = setting.Default;
+}
+
+std::span<const TImportSetting> ImportSettings() {
+    return kImportTable;
+}
+
+const TImportSetting& ImportSettingOfEdit(std::string_view editName) {
+    for (const TImportSetting& setting : kImportTable)
+        if (setting.EditName == editName)
+            return setting;
+    throw ERangeError("No import setting of the spin box \"" + Text(editName) + "\"");
+}
 
 std::span<const TSetting> Settings() {
     return kTable;
@@ -117,7 +142,7 @@ std::string RefusalText(const TSetting& setting, std::string_view text) {
 }
 
 std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
-                              const std::string& fileName) {
+                              const std::string& fileName, std::string_view instead) {
     if (RefusalText(setting, ConfiguredText(setting, config)).empty())
         return {};
     const std::string section = Text(setting.Section), key = Text(setting.Key);
@@ -126,7 +151,7 @@ std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config
         "the file or give %s",
         {config.ReadString(section, key, ""), key, section, fileName, setting.Caption,
          setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0",
-         setting.Option});
+         instead});
 }
 
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {

@@ -7,7 +7,9 @@
 //
 // To add a number setting: give TCommandSettings its field, add a row to the table in
 // settings.cpp (in the window's fill order), and give the window an edit box of that name; the
-// command line takes the option of the row in each command the row names.
+// command line takes the option of the row in each command the row names. A number setting of an
+// import (not stored) is a row of the import's table (ImportSettings): give TImportSettings its
+// field and the page "Spectrum" a spin box of the row's name.
 
 #include "app/configstore.h"
 
@@ -66,6 +68,43 @@ std::span<const TSetting> Settings();
 // The row of an edit box; raises ERangeError for a name that is none.
 const TSetting& SettingOfEdit(std::string_view editName);
 
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
+// line list the tolerance (nm) and whether its intensities are photon counts.
+struct TImportSettings {
+    TImportSettings(); // the defaults of ImportSettings()
+    double Window;
+    std::string Response;
+    bool SumBlends = false;
+    double Tolerance;
+    bool Photons = false;
+};
+
+enum TImportUse : unsigned { UsedByImport = 1, UsedByImportLines = 2 };
+
+// A number setting of an import: a spin box of the page "Spectrum" and an option of zeltfit-cli
+// import or import-lines, both taking the numbers from Least to Most. Not stored in zeltfit.ini:
+// every import starts from the defaults.
+struct TImportSetting {
+    std::string_view EditName; // the window's spin box
+    std::string_view Caption;  // its label, and the name in the reason for a refusal
+    std::string_view Option;   // of zeltfit-cli
+    std::string_view Help;     // the option's help text
+    double Default, Least, Most;
+    double Step;              // of the spin box
+    int Decimals;             // that the spin box shows
+    std::string_view Special; // what the spin box and the option's default say for Least, or ""
+    unsigned Use;             // TImportUse bits
+    double TImportSettings::*Value;
+
+    bool Takes(double value) const { return value >= Least && value <= Most; }
+};
+
+// The import's table.
+std::span<const TImportSetting> ImportSettings();
+// The row of a spin box; raises ERangeError for a name that is none.
+const TImportSetting& ImportSettingOfEdit(std::string_view editName);
+
 // A text key of the configuration.
 struct TTextSetting {
     const char* Section;
@@ -99,9 +138,10 @@ std::string RefusalText(const TSetting& setting, std::string_view text);
 // Why the configured value of an edit setting is refused as its edit box and its option refuse
 // it, naming the key, the section and the file ("Invalid value "-0.05" of Path in section
 // [_Parameters] of "…": Absorption path (m) takes a number above 0; correct the file or give
-// --path"), or empty when it is not. The value is judged as its box shows it (ConfiguredText).
+// --path"), or empty when it is not; `instead` names what the caller takes in the value's place
+// (the option "--path"). The value is judged as its box shows it (ConfiguredText).
 std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
-                              const std::string& fileName);
+                              const std::string& fileName, std::string_view instead);
 // The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e"). A value that is
 // not 0 never shows as 0: a path of 1e-12 m shows as "1E-12", not "0.000".
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config);

@@ -61,13 +61,21 @@ CLI::Validator SettingCheck(const TSetting& setting) {
     return setting.Kind == TSettingKind::Integer ? WholeNumberFrom(1) : NumberAbove(0);
 }
 
+CLI::Validator SettingCheck(const TImportSetting& setting) {
+    const std::string range = FloatToStr(setting.Least) + " to " + FloatToStr(setting.Most);
+    return NumberCheck(
+        false, [&setting](double value) { return setting.Takes(value); }, "a number from " + range,
+        FloatToStr(setting.Least) + " TO " + FloatToStr(setting.Most));
+}
+
 void CheckConfiguredSettings(const CLI::App& command, unsigned use, const TConfigView& config,
                              const std::string& fileName) {
     for (const TSetting& setting : Settings()) {
         if ((setting.Use & use) == 0 ||
             command.get_option(std::string(setting.Option))->count() > 0)
             continue;
-        if (const std::string refusal = ConfiguredRefusal(setting, config, fileName);
+        if (const std::string refusal =
+                ConfiguredRefusal(setting, config, fileName, setting.Option);
             !refusal.empty())
             throw CLI::ValidationError(refusal);
     }

@@ -18,6 +18,8 @@ CLI::Validator NumberAbove(double bound);
 CLI::Validator NumberFromBelow(double least, double below);
 // The setting's option takes what its edit box in the window takes.
 CLI::Validator SettingCheck(const TSetting& setting);
+// An import setting's option takes what its spin box takes: a number from Least to Most.
+CLI::Validator SettingCheck(const TImportSetting& setting);
 
 // Raises CLI::ValidationError with ConfiguredRefusal for the first setting of the command's
 // options (UsedByMap or UsedByFit in `use`) that the command line does not give and whose value

@@ -4,6 +4,7 @@
 #include "cli/checks.h"
 
 #include "app/listing.h"
+#include "common/format.h"
 #include "common/textfile.h"
 
 #include <filesystem>
@@ -24,16 +25,18 @@ void TImportCommand::Add(CLI::App& app) {
             ->check(CLI::IsMember({"notes", "tsv"}))
             ->capture_default_str();
     }
-    Spectra->add_option("--width", Settings.Window, "full width of each window (nm)")
-        ->default_str("4 line widths, measured")
-        ->check(NumberAbove(0));
+    // The numbers of the import's table, with its defaults and limits.
+    for (const TImportSetting& setting : ImportSettings())
+        ((setting.Use & UsedByImport) != 0 ? Spectra : Lines)
+            ->add_option(std::string(setting.Option), Settings.*setting.Value,
+                         std::string(setting.Help))
+            ->default_str(setting.Special.empty() ? FloatToStr(setting.Default)
+                                                  : std::string(setting.Special))
+            ->check(SettingCheck(setting));
     Spectra->add_option("--response", Settings.Response,
                         "relative spectral response, wavelength (nm) and counts per photon");
     Spectra->add_flag("--sum-blends", Settings.SumBlends,
                       "sum blends of one upper level, shared by their A");
-    Lines->add_option("--tolerance", Settings.Tolerance, "largest distance of a match (nm)")
-        ->capture_default_str()
-        ->check(NumberAbove(0));
     Lines->add_flag("--photons", Settings.Photons, "the intensities are photon counts");
 }
 

@@ -2,6 +2,7 @@
 #include "common/filelock.h"
 
 #include "common/errors.h"
+#include "common/paths.h"
 
 #include <cerrno>
 #include <thread>

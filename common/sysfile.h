@@ -86,10 +86,6 @@ private:
 // Whether the user may write to the existing file (the effective user, as open would decide);
 // errno says why not (EACCES, or EROFS on a file system mounted read-only).
 bool IsWritable(const std::string& fileName);
-// Where the name proper begins in a path: after its last path delimiter, or at 0.
-std::size_t NameStart(const std::string& fileName);
-// The folder part of a path: "." for a bare name, "/" for a file in the root.
-std::string FolderOfFile(const std::string& fileName);
 
 // The names of the entries of a folder, "." and ".." left out; false when it cannot be read.
 bool ListFolder(const std::string& folder, std::vector<std::string>& names);

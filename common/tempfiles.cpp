@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/tempfiles.h"
 
+#include "common/paths.h"
 #include "common/sysfile.h"
 
 #include <array>

@@ -175,27 +175,12 @@ std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) 
     }
 }
 
-std::filesystem::path PathFromUtf8(const std::string& fileName) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
-}
-
-std::string Utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
     return text;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    const bool delimited = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    return delimited ? folder + name : folder + "/" + name;
 }
 
 void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
@@ -213,8 +198,27 @@ void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     line_ = 1;
 }
 
+void TTextReader::OpenText(const std::string& name, std::string text, const TReadLimit& limit) {
+    Close();
+    if (text.size() > limit.Bytes)
+        RaiseTooLarge(name, limit);
+    fileName_ = name;
+    limit_ = limit;
+    text_ = std::move(text);
+    inMemory_ = true;
+    taken_ = filled_ = text_.size();
+    position_ = 0;
+    atEnd_ = true;
+    line_ = 1;
+}
+
 void TTextReader::Close() {
     file_.Close();
+    if (inMemory_) {
+        text_.clear();
+        inMemory_ = false;
+        position_ = filled_ = 0;
+    }
 }
 
 void TTextReader::RequireUnchanged() {
@@ -252,7 +256,7 @@ int TTextReader::PeekAt(std::size_t offset) {
         return kEndOfFile;
     if (position_ + offset >= filled_)
         return kEndOfFile;
-    return static_cast<unsigned char>(buffer_[position_ + offset]);
+    return static_cast<unsigned char>(Data()[position_ + offset]);
 }
 
 int TTextReader::Peek() {

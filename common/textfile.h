@@ -6,30 +6,20 @@
 // the line end. The writer ends every line with CR LF and puts the file in place whole
 // (TSafeFile).
 
+#include "common/paths.h"
 #include "common/safefile.h"
 #include "common/sysfile.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace zelt {
 
-// A file name held as UTF-8 text, as a path of the file system.
-std::filesystem::path PathFromUtf8(const std::string& fileName);
-// The path as such a UTF-8 text. (A path's string() and its constructor from std::string use
-// the system's narrow encoding, which on Windows is not UTF-8.)
-std::string Utf8FromPath(const std::filesystem::path& path);
-
 // The text without its leading and trailing characters of code 32 or less (blanks, tabs,
 // line ends), as the table readers trim their fields.
 std::string_view TrimBlanks(std::string_view text);
-
-// "folder/name": one "/" is added only where the folder does not already end with a path
-// delimiter (so an empty folder gives "/name", as the drive root would).
-std::string JoinPath(const std::string& folder, const std::string& name);
 
 // The most a reader takes in from one file, and what the file is called in the message past
 // that bound. Readers hold what they read, so the bound keeps a hostile file from taking all
@@ -51,13 +41,18 @@ public:
     // or one that cannot be read raises EInOutError naming the file. A file that grows past the
     // limit while it is read raises when the reading gets there.
     void Open(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
+    // Reads `text` as the content of a file: a caller with the data in memory writes no file
+    // to read it back. `name` stands for the file in the messages; a text larger than the limit
+    // raises as a file would.
+    void OpenText(const std::string& name, std::string text,
+                  const TReadLimit& limit = kTextFileLimit);
     void Close();
-    bool IsOpen() const { return file_.IsOpen(); }
+    bool IsOpen() const { return file_.IsOpen() || inMemory_; }
     // Raises EInOutError "Cannot read file "name": it changed while it was read …" when the
     // open file's size or modification time are no longer those it had at Open: a table cut
     // short by a writer at the same time would otherwise pass for a shorter table. (A file
-    // replaced whole under its name is read whole.) Readers call it when they have read what
-    // they take.
+    // replaced whole under its name is read whole; a text given to OpenText never changes.)
+    // Readers call it when they have read what they take.
     void RequireUnchanged();
     const std::string& FileName() const { return fileName_; }
     // Line of the next character to be read, counted from 1.
@@ -96,6 +91,7 @@ public:
 private:
     int Peek();
     int PeekAt(std::size_t offset);
+    const char* Data() const { return inMemory_ ? text_.data() : buffer_.get(); }
     int Get();
     bool Fill();
     std::string ReadToken(int maxLength);
@@ -107,6 +103,8 @@ private:
     TFileStatus opened_;      // the file's status at Open
     std::uint64_t taken_ = 0; // bytes read from the file so far
     std::unique_ptr<char[]> buffer_;
+    std::string text_; // the content of a reader opened on a text (OpenText)
+    bool inMemory_ = false;
     std::size_t position_ = 0;
     std::size_t filled_ = 0;
     bool atEnd_ = false; // the file gave nothing more
@@ -127,12 +125,6 @@ public:
     // old file. Nothing happens when not open.
     void Close();
     bool IsOpen() const { return file_.IsOpen(); }
-    // Raises EInOutError "Cannot read file "name": it changed while it was read …" when the
-    // open file's size or modification time are no longer those it had at Open: a table cut
-    // short by a writer at the same time would otherwise pass for a shorter table. (A file
-    // replaced whole under its name is read whole.) Readers call it when they have read what
-    // they take.
-    void RequireUnchanged();
     const std::string& FileName() const { return file_.FileName(); }
 
 private:

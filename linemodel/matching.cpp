@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/textfile.h"
 
+#include <algorithm>
 #include <map>
 
 namespace zelt {
@@ -60,11 +61,14 @@ private:
     std::string first_;
 };
 
-// Raises for a file without a measured line that is not an empty text either: NUL bytes (a file
-// a crash left unwritten) or other control characters, which the reader passes over as blanks.
+// Raises for a file of nothing but characters the reader passes over as blanks (codes up to 32)
+// that is not an empty text either: NUL bytes (a file a crash left unwritten) or other control
+// characters would otherwise read as a measurement without lines.
 void RequireText(const std::string& fileName) {
     const std::string bytes = ReadFileBytes(fileName, kMeasurementLimit);
-    if (bytes.find_first_not_of(" \t\r\n\f\v") != std::string::npos)
+    const bool passedOver = std::all_of(bytes.begin(), bytes.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) <= 32; });
+    if (passedOver && bytes.find_first_not_of(" \t\r\n\f\v") != std::string::npos)
         throw EInOutError(Format("Cannot read file \"%s\": it holds no text, only NUL bytes or "
                                  "other control characters (%d bytes)",
                                  {fileName, static_cast<long long>(bytes.size())}));
@@ -94,13 +98,26 @@ std::int32_t TAtomicData::FindLevel(double energy, const char* missing, const ch
 }
 
 void TAtomicData::ImportLines(const std::string& fileName) {
+    ImportFrom(fileName, [&](TTextReader& reader) { reader.Open(fileName, kMeasurementLimit); });
+    if (SelectedLines.empty())
+        RequireText(fileName);
+}
+
+void TAtomicData::ImportText(const std::string& name, std::string text) {
+    ImportFrom(name, [&](TTextReader& reader) {
+        reader.OpenText(name, std::move(text), kMeasurementLimit);
+    });
+}
+
+void TAtomicData::ImportFrom(const std::string& fileName,
+                             const std::function<void(TTextReader& reader)>& open) {
     SelectedLines.clear();
     ImportWarnings.clear();
     if (!LineBase)
         throw Exception("No species is loaded: there is no line table to match \"" + fileName +
                         "\" against.");
     TTextReader reader;
-    reader.Open(fileName, kMeasurementLimit);
+    open(reader);
     // A line that breaks the layout so that its numbers would be misread is refused, and with it
     // the file: a missing intensity would take the next line's wavelength, and a line measured
     // twice would count twice in its fractions.
@@ -169,8 +186,6 @@ void TAtomicData::ImportLines(const std::string& fileName) {
         SelectedLines.push_back(line);
     }
     reader.RequireUnchanged();
-    if (SelectedLines.empty())
-        RequireText(fileName);
     skipped.Report(ImportWarnings, fileName);
 }
 

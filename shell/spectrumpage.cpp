@@ -56,20 +56,27 @@ TSpectrumPlot::TMark Mark(const TLineIntegral& line) {
     return mark;
 }
 
-QDoubleSpinBox* SpinBox(const char* name, double low, double high, double step, int decimals) {
+// The spin box of an import setting: its name, limits, step, decimals, default and the text it
+// shows at its lowest value come from the import's table.
+QDoubleSpinBox* SpinBox(const char* name) {
+    const TImportSetting& setting = ImportSettingOfEdit(name);
     auto* box = new QDoubleSpinBox;
     box->setObjectName(QString::fromLatin1(name));
-    box->setRange(low, high);
-    box->setSingleStep(step);
-    box->setDecimals(decimals);
+    box->setRange(setting.Least, setting.Most);
+    box->setSingleStep(setting.Step);
+    box->setDecimals(setting.Decimals);
+    box->setValue(setting.Default);
+    box->setSpecialValueText(FromStd(std::string(setting.Special)));
     // A width typed digit by digit is integrated once, when it is complete.
     box->setKeyboardTracking(false);
     return box;
 }
 
-QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
+// The label of an import setting's spin box: the setting's caption.
+QLabel* BuddyLabel(QDoubleSpinBox* box) {
+    auto* label = new QLabel(
+        FromStd(std::string(ImportSettingOfEdit(box->objectName().toStdString()).Caption)));
+    label->setBuddy(box);
     return label;
 }
 
@@ -105,9 +112,9 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
                              std::function<void(const QString&)> read, QWidget* parent)
     : QWidget(parent), app_(app), dialogs_(dialogs), read_(std::move(read)),
       plot_(new TSpectrumPlot), table_(new QTableWidget), notes_(new QPlainTextEdit),
-      windowEdit_(SpinBox("SpectrumWindowEdit", 0, 20, 0.05, 3)),
+      windowEdit_(SpinBox("SpectrumWindowEdit")),
       sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))),
-      toleranceEdit_(SpinBox("SpectrumToleranceEdit", 0.001, 1, 0.005, 3)),
+      toleranceEdit_(SpinBox("SpectrumToleranceEdit")),
       photonsBox_(new QCheckBox(QStringLiteral("Photon counts"))),
       responseBtn_(Button("SpectrumResponseBtn", QStringLiteral("Response…"))),
       useBtn_(Button("UseIntensitiesBtn", QStringLiteral("Use these intensities"))),
@@ -124,13 +131,11 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     notes_->setPlainText(QStringLiteral(
         "Open a raw spectrum to integrate the lines of the species, or a list of your own "
         "wavelengths and intensities to match to the database."));
-    windowEdit_->setSpecialValueText(QStringLiteral("measured"));
     windowEdit_->setToolTip(QStringLiteral(
         "The full width of each line's integration window (nm); \"measured\": 4 line widths"));
     sumBlendsBox_->setObjectName(QStringLiteral("SpectrumSumBlendsBox"));
     sumBlendsBox_->setToolTip(QStringLiteral(
         "Blends of lines from one upper level summed and shared by the transition probabilities"));
-    toleranceEdit_->setValue(TImportSettings{}.Tolerance);
     toleranceEdit_->setToolTip(
         QStringLiteral("How far (nm) a listed wavelength may lie from its database line"));
     photonsBox_->setObjectName(QStringLiteral("SpectrumPhotonsBox"));
@@ -173,10 +178,8 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         buttons->addWidget(button);
     buttons->addStretch(1);
     // The options of a spectrum, or of a line list while one is shown.
-    FillRow(spectrumOptions_, {BuddyLabel(QStringLiteral("Window (nm)"), windowEdit_), windowEdit_,
-                               sumBlendsBox_, responseBtn_});
-    FillRow(listOptions_, {BuddyLabel(QStringLiteral("Tolerance (nm)"), toleranceEdit_),
-                           toleranceEdit_, photonsBox_});
+    FillRow(spectrumOptions_, {BuddyLabel(windowEdit_), windowEdit_, sumBlendsBox_, responseBtn_});
+    FillRow(listOptions_, {BuddyLabel(toleranceEdit_), toleranceEdit_, photonsBox_});
     listOptions_->hide();
     auto* controls = new QVBoxLayout;
     controls->setContentsMargins(4, 4, 4, 0);

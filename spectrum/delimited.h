@@ -7,6 +7,8 @@
 // starting with "#", "%" or "//" are comments. Between ">>>>>Begin ... Data<<<<<" and
 // ">>>>>End ... Data<<<<<" markers only the marked lines are data.
 
+#include "common/textfile.h"
+
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -32,14 +34,14 @@ struct TDelimitedTable {
     std::string ColumnName(std::size_t column) const;
 };
 
-// The largest file a table is read from; a larger one is refused before it is read.
-inline constexpr std::size_t kMaxTableBytes = 64u << 20;
+// The most a table of numbers may hold (ReadDelimited, the table beside a measurement file).
+inline constexpr TReadLimit kTableLimit{64 * kMegabyte, "a table of numbers"};
 
 // Parses the bytes of a file. A file without numbers, rows with fewer values than the first
 // row, values that are not numbers inside the data, and data resuming after a footer raise
 // EInOutError naming the file and the line.
 TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileName);
-// Reads and parses a regular file of at most kMaxTableBytes.
+// Reads (ReadFileBytes, within kTableLimit) and parses a file.
 TDelimitedTable ReadDelimited(const std::string& fileName);
 
 // The column chosen by `choice`: a number counted from 1, or a title (compared without regard to

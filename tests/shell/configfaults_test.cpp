@@ -3,7 +3,9 @@
 #include "tests/shell/windowtest.h"
 
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 namespace zelt {
 namespace {
@@ -26,8 +28,8 @@ TEST_F(WindowTest, TwoWindowsKeepEachOthersSettings) {
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
 }
 
-// A configuration that is empty or a link to nothing: one message names it, and the close
-// leaves it as it was.
+// A configuration that is empty, a link to nothing or a folder: one message names it, and the
+// close leaves it as it was.
 TEST_F(WindowTest, ABrokenConfigurationIsNamedAndKept) {
     const std::string file = folders_.ConfigFile().toStdString();
     folders_.Write(folders_.ConfigFile(), "");
@@ -52,6 +54,18 @@ TEST_F(WindowTest, ABrokenConfigurationIsNamedAndKept) {
                   "/gone.ini\", which does not exist: it is read as empty and never written");
     Window().close();
     EXPECT_FALSE(QFile::exists(folders_.Root() + "/gone.ini"));
+
+    // A folder in its place is named as such, not as the root folder of an empty database.
+    QFile::remove(folders_.ConfigFile());
+    ASSERT_TRUE(QDir().mkpath(folders_.ConfigFile()));
+    dialogs_.Messages.clear();
+    Open();
+    ASSERT_EQ(dialogs_.Messages.size(), 1);
+    EXPECT_EQ(dialogs_.Messages[0].toStdString(),
+              "File error: Cannot open file \"" + file +
+                  "\": it is a folder: the configuration is read as empty and never written");
+    Window().close();
+    EXPECT_TRUE(QFileInfo(folders_.ConfigFile()).isDir());
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
 }
 
