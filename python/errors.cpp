@@ -16,8 +16,12 @@ void Raise(const py::object& kind, const std::string& text) {
 }
 
 void Check(const TOutcome& outcome) {
-    if (outcome.Done)
+    if (outcome.Done) {
+        for (const std::string& warning : outcome.Warnings)
+            if (PyErr_WarnEx(PyExc_UserWarning, warning.c_str(), 1) != 0)
+                throw py::error_already_set();
         return;
+    }
     std::string text = outcome.Error;
     if (text.empty())
         for (const std::string& message : outcome.Messages)

@@ -26,7 +26,8 @@ TErrors& Errors();
 
 // Raises the outcome's error when the command failed: a file that cannot be read or written is
 // a FileError, anything else an InputError. A species that cannot be loaded says why in its
-// messages.
+// messages. What a command that was done noticed and went on with (text skipped after an
+// intensity, a negative intensity) is a UserWarning each.
 void Check(const TOutcome& outcome);
 
 // Registers the classes Error, InputError and FileError in `m`, and the translation of the
