@@ -549,8 +549,9 @@ TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
     return MatchLineList(table, MeasurableLines(model), options);
 }
 
-// Writes the measurement file and the table beside it. A spectrum or list NAME.txt imported into
-// its own folder would be replaced by its measurement file NAME.txt: that is refused.
+// Writes the measurement file and the table beside it, both or neither. A spectrum or list
+// NAME.txt imported into its own folder would be replaced by its measurement file NAME.txt: that
+// is refused.
 void Write(TImportOutcome& outcome, const std::string& source, const std::string& measurement,
            const std::vector<TMeasuredLine>& lines, const std::string& tableText,
            const std::vector<std::string>& notes) {
@@ -562,8 +563,7 @@ void Write(TImportOutcome& outcome, const std::string& source, const std::string
     outcome.Measurement = measurement;
     outcome.Table = LineTableFor(measurement);
     outcome.TableText = tableText;
-    WriteMeasurement(outcome.Measurement, lines);
-    SaveFile(outcome.Table, outcome.TableText);
+    SaveFiles({{outcome.Measurement, MeasurementText(lines)}, {outcome.Table, outcome.TableText}});
     outcome.Notes = notes;
 }
 

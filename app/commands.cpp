@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/memory.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
@@ -36,10 +37,19 @@ void RequireFractions(const TAtomicData& model) {
         throw Exception("Not enough lines for Zelt method.");
 }
 
+void CheckMapSize(const TCommandSettings& settings, std::uint64_t available) {
+    const long double needed = static_cast<long double>(settings.DensityPoints) *
+                               settings.TemperaturePoints * kMapBytesPerPoint;
+    if (needed > available)
+        throw Exception(Format("A map of %d x %d points is too large for the memory: it needs "
+                               "%s, and %s are available",
+                               {settings.DensityPoints, settings.TemperaturePoints,
+                                MemoryText(needed), MemoryText(available)}));
+}
+
 void CheckMapSize(const TCommandSettings& settings) {
-    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > kMaxMapPoints)
-        throw Exception(Format("A map of %d x %d points is too large for the memory",
-                               {settings.DensityPoints, settings.TemperaturePoints}));
+    const std::uint64_t available = AvailableMemory();
+    CheckMapSize(settings, available == 0 ? kAssumedMemory : available);
 }
 
 TMapArguments MapArguments(const TCommandSettings& settings) {
@@ -160,6 +170,10 @@ std::string FitLogPath() {
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {
+    // Without its section the species would look for its files in the database folder's root:
+    // the cause is the configuration, and it is named.
+    if (const std::string problem = store.SpeciesProblem(species); !problem.empty())
+        throw EInOutError(problem);
     const TConfigView config = store.View();
     const std::string database =
         config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);

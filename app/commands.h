@@ -15,10 +15,15 @@ namespace zelt {
 
 class TAtomicData;
 
-// The largest map a command computes: 20 million grid points (160 MB of residuals).
-inline constexpr long long kMaxMapPoints = 20'000'000;
-// Raises "A map of D x T points is too large for the memory" for a grid beyond kMaxMapPoints,
-// before anything is allocated.
+// The memory a map takes per grid point: its residual in the line model, the copy kept to undo a
+// cancel, the map on screen and the plot's own grid, 8 bytes each.
+inline constexpr long long kMapBytesPerPoint = 32;
+// The memory assumed available where the system does not say how much is.
+inline constexpr std::uint64_t kAssumedMemory = std::uint64_t{1} << 30;
+// Raises "A map of D x T points is too large for the memory: it needs 763 MB, and 512 MB are
+// available" for a grid that needs more than `available` bytes (AvailableMemory()), before
+// anything is allocated.
+void CheckMapSize(const TCommandSettings& settings, std::uint64_t available);
 void CheckMapSize(const TCommandSettings& settings);
 
 // The range arguments of CalcMap: log10 of the first and the last density, taken in extended
@@ -77,7 +82,8 @@ std::string ComparisonText(const TFreeLevelsRun& run);
 std::string FitLogPath();
 
 // Loads the species named by a configuration section: its level file and line table from the
-// database folder of section _Files.
+// database folder of section _Files. A configuration without that section raises EInOutError
+// with the reason (TConfigStore::SpeciesProblem).
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species);
 
 } // namespace zelt

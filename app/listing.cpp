@@ -38,10 +38,6 @@ bool IsMeasurementName(const std::string& name) {
 
 } // namespace
 
-bool IsSpeciesSection(const std::string& section) {
-    return section.empty() || section.front() != '_';
-}
-
 std::vector<std::string> SpeciesSections(const TConfigStore& store) {
     std::vector<std::string> species;
     for (const std::string& section : store.ReadSections())

@@ -10,8 +10,6 @@
 
 namespace zelt {
 
-// A species is every section whose name does not begin with "_".
-bool IsSpeciesSection(const std::string& section);
 // The species sections in file order.
 std::vector<std::string> SpeciesSections(const TConfigStore& store);
 

@@ -61,6 +61,17 @@ std::string Text(std::string_view text) {
     return std::string(text);
 }
 
+// A real in the edit's pattern, unless the pattern shows a value that is not 0 as 0 ("%.3f" of a
+// path of 1e-12 m is "0.000"): then in the shortest form ("1E-12"), as a command would otherwise
+// take the value for 0.
+std::string RealText(const TSetting& setting, long double value) {
+    const std::string text = Format(setting.Pattern, {value});
+    double shown = 0;
+    if (value != 0 && TryStrToFloat(text, shown) && shown == 0)
+        return FloatToStr(value);
+    return text;
+}
+
 } // namespace
 
 TImportSettings::TImportSettings() {
@@ -130,17 +141,30 @@ std::string RefusalText(const TSetting& setting, std::string_view text) {
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
 }
 
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName, std::string_view instead) {
+    if (RefusalText(setting, ConfiguredText(setting, config)).empty())
+        return {};
+    const std::string section = Text(setting.Section), key = Text(setting.Key);
+    return Format(
+        "Invalid value \"%s\" of %s in section [%s] of \"%s\": %s takes %s; correct "
+        "the file or give %s",
+        {config.ReadString(section, key, ""), key, section, fileName, setting.Caption,
+         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0",
+         instead});
+}
+
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {config.ReadInteger(section, key, static_cast<int>(setting.Default))});
-    return Format(setting.Pattern, {config.ReadFloat(section, key, setting.Default)});
+    return RealText(setting, config.ReadFloat(section, key, setting.Default));
 }
 
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings) {
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {settings.*setting.Integer});
-    return Format(setting.Pattern, {settings.*setting.Real});
+    return RealText(setting, settings.*setting.Real);
 }
 
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text) {
@@ -150,20 +174,24 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
-    const std::string section = Text(setting.Section), key = Text(setting.Key);
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text) {
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
-            return false;
-        ini.SetValue(section, key, std::to_string(value));
-    } else {
-        double value = 0;
-        if (!TryStrToFloat(text, value))
-            return false;
-        ini.SetValue(section, key, FloatToStr(value));
+            return std::nullopt;
+        return std::to_string(value);
     }
-    return true;
+    double value = 0;
+    if (!TryStrToFloat(text, value))
+        return std::nullopt;
+    return FloatToStr(value);
+}
+
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
+    const std::optional<std::string> stored = StoredText(setting, text);
+    if (stored)
+        ini.SetValue(Text(setting.Section), Text(setting.Key), *stored);
+    return stored.has_value();
 }
 
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {

@@ -15,6 +15,7 @@
 #include "linemodel/escape.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
@@ -141,14 +142,25 @@ bool BeyondRealRange(std::string_view text);
 // Absorption path (m): "-2" is not a number above 0.
 std::string RefusalText(const TSetting& setting, std::string_view text);
 
-// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e").
+// Why the configured value of an edit setting is refused as its edit box and its option refuse
+// it, naming the key, the section and the file ("Invalid value "-0.05" of Path in section
+// [_Parameters] of "…": Absorption path (m) takes a number above 0; correct the file or give
+// --path"), or empty when it is not; `instead` names what the caller takes in the value's place
+// (the option "--path"). The value is judged as its box shows it (ConfiguredText).
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName, std::string_view instead);
+// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e"). A value that is
+// not 0 never shows as 0: a path of 1e-12 m shows as "1E-12", not "0.000".
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config);
 // The text of a value as the edit would show it: the option's default.
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings);
 // Sets the setting from an edit's text as a command converts it (EditReal, EditInteger).
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text);
-// Stores an edit's text under the setting's key, a real in the shortest general form; false,
-// storing nothing, when the text is not a number of the setting's kind.
+// The value of an edit's text as it is stored, a real in the shortest general form ("0.050"
+// is stored as 0.05); none when the text is not a number of the setting's kind.
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text);
+// Stores an edit's text under the setting's key as StoredText gives it; false, storing
+// nothing, when the text is not a number of the setting's kind.
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text);
 // The same into a text being edited, so that the keys of a close go in one replacement.
 bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);

@@ -87,7 +87,8 @@ public:
     std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
     TFitQuality MapQuality;  // the judgement of the last map
     TResultValues MapValues; // the numbers of its result line, with the judgement's procedure
-    // Warnings of the last ImportLines about lines it kept (a negative intensity).
+    // Notes of the last ImportLines about lines it kept: a negative intensity, text skipped
+    // after an intensity.
     std::vector<std::string> ImportWarnings;
 
     // A new species: empties SelectedLines (their level indices belong to the old species),

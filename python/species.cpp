@@ -54,9 +54,26 @@ struct TCallSettings {
     std::string Log;
 };
 
-TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs& keywords,
-                           unsigned use) {
-    TCallSettings call{configured, {}};
+// The keyword of a setting: its option without "--", with "_" for "-".
+std::string KeywordOf(const TSetting& setting) {
+    std::string keyword(setting.Option.substr(2));
+    std::replace(keyword.begin(), keyword.end(), '-', '_');
+    return keyword;
+}
+
+// The settings of a call: the configured ones, of which every one the keywords do not give must
+// pass its keyword's check, and the keywords'.
+TCallSettings ReadKeywords(const TZeltApp& app, const py::kwargs& keywords, unsigned use) {
+    TCallSettings call{app.ConfiguredSettings(), {}};
+    const TConfigView config = app.Config().View();
+    for (const TSetting& setting : Settings()) {
+        if ((setting.Use & use) == 0 || keywords.contains(KeywordOf(setting)))
+            continue;
+        const std::string refusal = ConfiguredRefusal(setting, config, app.Config().FileName(),
+                                                      "the keyword " + KeywordOf(setting));
+        if (!refusal.empty())
+            Raise(Errors().InputError, refusal);
+    }
     for (const auto& [key, value] : keywords) {
         const std::string name = py::str(key);
         if (use == UsedByFit && name == "fit_temperature") {
@@ -75,12 +92,9 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
             continue;
         }
         const TSetting* found = nullptr;
-        for (const TSetting& setting : Settings()) {
-            std::string option(setting.Option);
-            std::replace(option.begin(), option.end(), '-', '_');
-            if ((setting.Use & use) != 0 && option == "__" + name)
+        for (const TSetting& setting : Settings())
+            if ((setting.Use & use) != 0 && KeywordOf(setting) == name)
                 found = &setting;
-        }
         if (found == nullptr) {
             PyErr_SetString(PyExc_TypeError,
                             ("unexpected keyword argument '" + name + "'").c_str());
@@ -266,7 +280,7 @@ public:
     }
 
     TFit Fit(const py::kwargs& keywords) {
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByFit);
         TFit fit;
         {
             py::gil_scoped_release release;
@@ -281,7 +295,7 @@ public:
     }
 
     TMap Map(const py::kwargs& keywords) {
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByMap);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByMap);
         TMap map;
         {
             py::gil_scoped_release release;
@@ -302,7 +316,7 @@ public:
                         const py::kwargs& keywords) {
         if (start > stop || stop > files.size())
             Raise(Errors().InputError, "start and stop must lie in the batch");
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByFit);
         std::vector<std::string> batch = files;
         SortNaturally(batch);
         std::vector<std::string> names;
@@ -346,10 +360,13 @@ private:
         ReadFileBytes(ini_);
         app_ = std::make_unique<TZeltApp>(ini_);
         app_->SetStoreMeasurementFolder(false);
-        const std::vector<std::string> sections = app_->SpeciesList();
-        if (std::find(sections.begin(), sections.end(), species_) == sections.end())
-            Raise(Errors().InputError,
-                  "No species section \"" + species_ + "\" in \"" + ini_ + "\"");
+        // A configuration that is missing, empty or unreadable is a file's fault; a species it
+        // does not name, the argument's.
+        const TConfigStore& config = app_->Config();
+        if (const std::string problem = config.SpeciesProblem(species_); !problem.empty())
+            Raise(config.Exists() && config.Problem().empty() ? Errors().InputError
+                                                              : Errors().FileError,
+                  problem);
         Check(app_->ChangeSpecies(species_));
     }
 

@@ -2,6 +2,7 @@
 #include "app/commands.h"
 #include "common/errors.h"
 #include "tests/common/tempfolder.h"
+#include "tests/linemodel/modelfiles.h"
 
 #include <gtest/gtest.h>
 
@@ -60,6 +61,37 @@ TEST(CommandSettingsTest, MapRangeIsRoundedToDoublesAfterTheLogarithm) {
     EXPECT_EQ(range.FromLogDensity, static_cast<double>(std::log10(3e15L)));
     EXPECT_EQ(range.ToLogDensity, static_cast<double>(std::log10(7e17L)));
     EXPECT_EQ(range.FromTemperature, static_cast<double>(0.168L));
+}
+
+// A value that is not 0 never shows as 0: a command would take it for 0.
+TEST(CommandSettingsTest, EditTextsShowEveryValueThatIsNotZero) {
+    test::TempFolder folder;
+    const TConfigStore store(folder.Write(
+        "zeltfit.ini", "[_Parameters]\r\nPath=1e-12\r\nTn=0.3\r\n[_Fit]\r\n"
+                       "FromTemperature=0\r\n[_Iteration]\r\nToTemperature=12345.6\r\n"));
+    const auto shown = [&](const char* edit) {
+        return ConfiguredText(SettingOfEdit(edit), store.View());
+    };
+    EXPECT_EQ(shown("PathEdit"), "1E-12");
+    EXPECT_EQ(shown("TnEdit"), "0.3");
+    EXPECT_EQ(shown("FitTempEdit"), "0");
+    EXPECT_EQ(shown("ToTempEdit"), "12346");
+    EXPECT_EQ(ReadSettings(store, "").Path, 1e-12L);
+}
+
+// The map's size guard weighs the memory the grid needs against the memory there is.
+TEST(CommandSettingsTest, MapSizeGuardSaysWhatTheMapNeedsAndWhatThereIs) {
+    TCommandSettings s;
+    s.DensityPoints = s.TemperaturePoints = 5000;
+    const std::uint64_t gigabyte = std::uint64_t{1} << 30;
+    EXPECT_NO_THROW(CheckMapSize(s, 19 * gigabyte));
+    EXPECT_EQ(test::ErrorText<Exception>([&] { CheckMapSize(s, gigabyte / 2); }),
+              "A map of 5000 x 5000 points is too large for the memory: it needs 763 MB, and "
+              "512 MB are available");
+    s.DensityPoints = s.TemperaturePoints = 100000;
+    EXPECT_EQ(test::ErrorText<Exception>([&] { CheckMapSize(s, 19 * gigabyte); }),
+              "A map of 100000 x 100000 points is too large for the memory: it needs 298.0 GB, "
+              "and 19.0 GB are available");
 }
 
 } // namespace

@@ -300,6 +300,38 @@ class Errors(unittest.TestCase):
             zeltfit.Species(**given).read_arrays(numpy.ones(2), numpy.ones(2), name="../x.txt")
 
 
+    def test_comment_read_and_bad_configured_value_refused(self):
+        with tempfile.TemporaryDirectory() as folder:
+            # A comment after the intensity is skipped, and said once as a warning.
+            lines = pathlib.Path(FILES[0]).read_bytes().split(b"\r\n")
+            commented = os.path.join(folder, "commented.txt")
+            pathlib.Path(commented).write_bytes(lines[0] + b"\tline 1 of level 8\r\n" +
+                                                b"\r\n".join(lines[1:]))
+            species = zeltfit.Species(INI, SPECIES)
+            with self.assertWarns(UserWarning) as warned:
+                species.read(commented)
+            self.assertEqual(str(warned.warning),
+                             "Skipped the text after the intensity on 1 line of file "
+                             f'"{commented}", first on line 1: "line 1 of level 8".')
+            commented_fit = species.fit()
+            species.read(FILES[0])
+            self.assertEqual(commented_fit.n_1, species.fit().n_1)
+            # A value of the configuration that its keyword would refuse is refused, unless the
+            # keyword gives one.
+            ini = os.path.join(folder, "zeltfit.ini")
+            pathlib.Path(ini).write_bytes(
+                pathlib.Path(INI).read_bytes().replace(b"Path=0.05", b"Path=-0.05"))
+            bad = zeltfit.Species(ini, SPECIES)
+            bad.read(FILES[0])
+            with self.assertRaises(zeltfit.InputError) as caught:
+                bad.fit()
+            self.assertEqual(str(caught.exception),
+                             f'Invalid value "-0.05" of Path in section [_Parameters] of "{ini}": '
+                             "Absorption path (m) takes a number above 0; correct the file or "
+                             "give the keyword path")
+            self.assertEqual(bad.fit(path=0.05).n_1, commented_fit.n_1)
+
+
 class AddSpecies(unittest.TestCase):
     def test_species_from_asd_exports_fits_as_the_program(self):
         exports = os.path.join(SHARE, "rare-gases")

@@ -251,7 +251,9 @@ TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
     Control<QLineEdit>("PointsTempEdit")->setText("100000");
     Window().Iterate();
     ASSERT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(dialogs_.Errors[0], "A map of 100000 x 100000 points is too large for the memory.");
+    EXPECT_TRUE(dialogs_.Errors[0].startsWith(
+        "A map of 100000 x 100000 points is too large for the memory: it needs 298.0 GB, and "))
+        << dialogs_.Errors[0].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Plot()->LowIso(), low);
     EXPECT_EQ(Grid()->CellText(4, 1), fitText);
