@@ -187,21 +187,18 @@ TEST_F(CliFaults, NoSilentResult) {
 
 // An interrupt removes the file being written, a kill leaves it for the next save to remove.
 TEST_F(CliFaults, NoTemporaryFileIsLeftBehind) {
-    fs::create_directories(folder_.File("batch"));
-    fs::create_directories(folder_.File("logs"));
-    for (int i = 0; i < 400; ++i)
-        folder_.Write("batch/argon_" + std::to_string(i) + ".txt", Demo());
-    const std::string logs = folder_.File("logs");
+    fs::create_directories(folder_.File("grids"));
+    const std::string grids = folder_.File("grids");
     const auto temporary = [&] {
-        for (const std::string& name : Names(logs))
-            if (name.starts_with(".zeltfit.txt."))
-                return logs + "/" + name;
+        for (const std::string& name : Names(grids))
+            if (name.starts_with(".big.rss."))
+                return grids + "/" + name;
         return std::string();
     };
-    // The program is stopped while a log is being written, then interrupted.
+    // The program is stopped while a large residual grid is being written, then interrupted.
     bool caught = false;
-    const TRun run = Cli({"batch", "fit", folder_.File("batch"), "--log", logs + "/zeltfit.txt",
-                          "--threads", "1", "--max-iterations", "2000", "--fit-temperature"},
+    const TRun run = Cli({"map", measurement_, "--rss", grids + "/big.rss", "--threads", "1",
+                          "--density-points", "1500", "--temperature-points", "1500"},
                          [&](pid_t child) {
                              siginfo_t ended{};
                              while (!caught &&
@@ -217,7 +214,7 @@ TEST_F(CliFaults, NoTemporaryFileIsLeftBehind) {
                                  ::kill(child, SIGCONT);
                              }
                          });
-    ASSERT_TRUE(caught) << "no log was seen being written";
+    ASSERT_TRUE(caught) << "no grid was seen being written";
     EXPECT_EQ(run.Signal, SIGINT);
     EXPECT_EQ(temporary(), "");
 

@@ -371,7 +371,7 @@ class AddSpecies(unittest.TestCase):
                 zeltfit.add_species("Ar I x", lines=missing, levels=levels, ini=ini)
             self.assertIn(f'"{missing}"', str(caught.exception))
             self.assertEqual(sorted(os.listdir(folder)),
-                             ["Ar_I.txt", "Ar_I_levels.txt", "zeltfit.ini", "zeltfit.ini.lock"])
+                             ["Ar_I.txt", "Ar_I_levels.txt", "zeltfit.ini"])
 
 
 class ArraysAsFiles(unittest.TestCase):
