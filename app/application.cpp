@@ -393,27 +393,6 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
 
 namespace {
 
-// folder/NAME.txt for the file folder/NAME.ext.
-std::string MeasurementIn(const std::string& folder, const std::string& file) {
-    std::string name = FileNameOf(file);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-        name.resize(dot);
-    return JoinPath(folder, name + ".txt");
-}
-
-// The integration of a spectrum with the settings of an import.
-TIntegration Integrate(const TAtomicData& model, const TRawSpectrum& spectrum,
-                       const TImportSettings& settings) {
-    std::optional<TResponse> response;
-    if (!settings.Response.empty())
-        response.emplace(settings.Response, TResponseUnit::PerPhoton);
-    TIntegrationOptions options;
-    options.Window = settings.Window;
-    options.SumBlends = settings.SumBlends;
-    options.Response = response ? &*response : nullptr;
-    return IntegrateLines(spectrum, MeasurableLines(model), options);
-}
-
 TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
                 const TImportSettings& settings) {
     TLineListOptions options;
@@ -466,8 +445,9 @@ TImportKind ImportKindOf(const std::string& file) {
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        const TIntegration result = Integrate(model_, ReadSpectrum(file, {}), settings);
-        Write(outcome, file, MeasurementIn(folder, file), result.Measurement(),
+        const TIntegration result =
+            TSpectrumImport(model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
+        Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
               IntegrationTable(result), result.Notes);
     });
 }
@@ -476,7 +456,7 @@ TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::stri
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
         const TLineList list = Match(model_, ReadDelimited(file), settings);
-        Write(outcome, file, MeasurementIn(folder, file), list.Lines, LineListTable(list),
+        Write(outcome, file, MeasurementFileFor(folder, file), list.Lines, LineListTable(list),
               list.Notes);
     });
 }
@@ -485,7 +465,8 @@ TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
                                              const TImportSettings& settings) {
     return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
         outcome.Spectrum = ReadSpectrum(file, {});
-        outcome.Integration = Integrate(model_, outcome.Spectrum, settings);
+        outcome.Integration =
+            TSpectrumImport(model_, config_, species_, settings).Integrate(outcome.Spectrum);
     });
 }
 

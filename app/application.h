@@ -13,6 +13,7 @@
 #include "app/series.h"
 #include "app/settings.h"
 #include "app/shownmap.h"
+#include "app/spectrumimport.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
 #include "spectrum/integration.h"
@@ -38,17 +39,6 @@ struct TOutcome {
     // UTF-8: for a read that failed, what its file has that the reader does not take
     // (MeasurementFileProblem), or empty.
     std::string Cause;
-};
-
-// The settings of an import: the window's width (nm, 0: measured), a spectral response file
-// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
-// line list the tolerance (nm) and whether its intensities are photon counts.
-struct TImportSettings {
-    double Window = 0;
-    std::string Response;
-    bool SumBlends = false;
-    double Tolerance = 0.03;
-    bool Photons = false;
 };
 
 // What an import did: the files written, the table of its lines (tab-separated) and what was

@@ -3,6 +3,7 @@
 
 #include "app/series.h"
 #include "common/textfile.h"
+#include "spectrum/delimited.h"
 
 #include <algorithm>
 #include <cctype>
@@ -86,6 +87,34 @@ std::vector<std::string> BatchFiles(const std::vector<std::string>& paths) {
         }
         for (const std::string& name : MeasurementNames(path))
             files.push_back(JoinPath(path, name));
+    }
+    SortNaturally(files);
+    return files;
+}
+
+const std::vector<std::string> kSpectrumExtensions = {".txt", ".csv", ".asc",
+                                                      ".dat", ".tsv", ".trt"};
+
+std::vector<std::string> SpectrumFiles(const std::vector<std::string>& paths) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (!fs::is_directory(PathFromUtf8(path), error)) {
+            files.push_back(path);
+            continue;
+        }
+        fs::directory_iterator entries(PathFromUtf8(path), error);
+        for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+            const std::string name = Utf8FromPath(entries->path().filename());
+            const std::string lower = LowerCase(name);
+            std::error_code ignored;
+            const bool spectrum =
+                std::any_of(kSpectrumExtensions.begin(), kSpectrumExtensions.end(),
+                            [&](const std::string& e) { return lower.ends_with(e); }) &&
+                !lower.ends_with(".lines.tsv") && !name.starts_with('.');
+            if (spectrum && entries->is_regular_file(ignored))
+                files.push_back(JoinPath(path, name));
+        }
     }
     SortNaturally(files);
     return files;
