@@ -32,7 +32,7 @@ constexpr std::size_t kNoiseBlock = 64;  // pixels of one estimate of the noise
 constexpr std::size_t kMinBackgroundPixels = 2; // on each side of a window
 constexpr double kWingReach = 30; // line widths: the farthest a line's counts are taken
                                   // off its neighbours' fits
-constexpr int kShapePasses = 3;
+constexpr int kShapePasses = 4;
 
 constexpr double kInfinity = std::numeric_limits<double>::infinity();
 
@@ -168,7 +168,7 @@ private:
     std::vector<std::size_t> PixelsBetween(double low, double high) const;
     void FitShape();
     double ShapeMisfit(const TLineShape& shape, const std::vector<std::vector<std::size_t>>& pixels,
-                       const TValues& centres) const;
+                       TValues& centres, bool fitCentres) const;
     // Whether another species' line shows at `centre` (cached by its index).
     bool Present(std::size_t other);
     void Group();
@@ -208,10 +208,11 @@ bool TIntegrator::Present(std::size_t other) {
     return present_[other] > 0;
 }
 
-// The sum over the width lines of chi^2 of each fitted alone with `shape`, its centre free.
+// The sum over the width lines of chi^2 of each fitted alone with `shape` at its centre; with
+// `fitCentres`, each centre fitted too and moved there.
 double TIntegrator::ShapeMisfit(const TLineShape& shape,
                                 const std::vector<std::vector<std::size_t>>& pixels,
-                                const TValues& centres) const {
+                                TValues& centres, bool fitCentres) const {
     double misfit = 0;
     for (std::size_t w = 0; w < pixels.size(); ++w) {
         TLineFitInput input;
@@ -219,8 +220,10 @@ double TIntegrator::ShapeMisfit(const TLineShape& shape,
         input.Centres = {centres[w]};
         input.Noise = noise_;
         input.Gain = options_.Gain;
-        input.FitShift = true;
-        misfit += FitLines(s_, shape, input).Chi2;
+        input.FitShift = fitCentres;
+        const TLineFitResult fit = FitLines(s_, shape, input);
+        misfit += fit.Chi2;
+        centres[w] += fit.Shift;
     }
     return misfit;
 }
@@ -296,13 +299,17 @@ void TIntegrator::FitShape() {
         const double lorentz = rho * f, rest = f - 0.5346 * lorentz;
         return TLineShape(std::sqrt(rest * rest - 0.2166 * lorentz * lorentz), lorentz);
     };
+    // The centres are fitted with the shape of each pass's start and then held: a symmetric
+    // profile's centre hardly depends on its width.
     double width = measured, rho = 0;
     double low = 0.5 * measured, high = 1.2 * measured;
     for (int pass = 0; pass < kShapePasses; ++pass) {
-        width = GoldenMinimum(
-            low, high, [&](double f) { return ShapeMisfit(shape(f, rho), pixels, centres); });
+        ShapeMisfit(shape(width, rho), pixels, centres, true);
+        width = GoldenMinimum(low, high, [&](double f) {
+            return ShapeMisfit(shape(f, rho), pixels, centres, false);
+        });
         rho = GoldenMinimum(
-            0, 0.9, [&](double r) { return ShapeMisfit(shape(width, r), pixels, centres); });
+            0, 0.9, [&](double r) { return ShapeMisfit(shape(width, r), pixels, centres, false); });
         low = 0.9 * width;
         high = 1.1 * width;
     }

@@ -11,7 +11,7 @@ namespace zelt {
 namespace {
 
 constexpr int kMaxIterations = 12;
-constexpr double kShiftConverged = 1e-7; // nm
+constexpr double kShiftConverged = 1e-6; // nm
 
 // The edges of pixel i: halfway to its neighbours' centres, as wide on the far side at the ends.
 std::pair<double, double> Edges(const TRawSpectrum& s, std::size_t i) {
@@ -121,7 +121,7 @@ TLineFitResult FitLines(const TRawSpectrum& s, const TLineShape& shape, const TL
                                           (in.Noise[in.Pixels[p]] + in.Gain * lines[p]));
             lines[p] = std::max(counts, 0.0);
         }
-        if ((shift || !in.FitShift) && std::abs(step) < kShiftConverged && change < 1e-6)
+        if ((shift || !in.FitShift) && std::abs(step) < kShiftConverged && change < 1e-4)
             break;
     }
     // The variance of each line's counts: (J^T W J)^-1, scaled up by chi^2 / nu when the
