@@ -13,8 +13,10 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
+#include <QRegularExpression>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -38,6 +40,29 @@ TSpectrumPlot::TMarkKind MarkKind(TLineOutcome outcome) {
     default:
         return TSpectrumPlot::TMarkKind::LeftOut;
     }
+}
+
+// "811.1-811.4, 842.0-842.6": the ranges of the text that read as ranges.
+std::vector<std::pair<double, double>> Ranges(const QString& text) {
+    std::vector<std::pair<double, double>> ranges;
+    for (const QString& part :
+         text.split(QRegularExpression(QStringLiteral("[,;\\s]+")), Qt::SkipEmptyParts)) {
+        const qsizetype dash = part.indexOf(QLatin1Char('-'), 1);
+        bool a = false, b = false;
+        const double from = part.left(dash).toDouble(&a), to = part.mid(dash + 1).toDouble(&b);
+        if (dash > 0 && a && b && from < to)
+            ranges.emplace_back(from, to);
+    }
+    return ranges;
+}
+
+// " [Kr I 811.2904 nm fitted; 811.1-811.4 nm excluded]": what lies near the line, or nothing.
+QString Near(const TLineIntegral& line) {
+    QStringList near;
+    for (const std::string& text : line.Intruders)
+        near.append(FromStd(text));
+    return near.isEmpty() ? QString()
+                          : QStringLiteral(" [") + near.join(QStringLiteral("; ")) + "]";
 }
 
 TSpectrumPlot::TMark Mark(const TLineIntegral& line) {
@@ -106,7 +131,10 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     : QWidget(parent), app_(app), dialogs_(dialogs), read_(std::move(read)),
       plot_(new TSpectrumPlot), table_(new QTableWidget), notes_(new QPlainTextEdit),
       windowEdit_(SpinBox("SpectrumWindowEdit", 0, 20, 0.05, 3)),
-      sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))),
+      sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))), excludeEdit_(new QLineEdit),
+      saturationEdit_(SpinBox("SpectrumSaturationEdit", 0, 1e9, 1000, 0)),
+      peakToleranceEdit_(SpinBox("SpectrumPeakToleranceEdit", 0.01, 5, 0.05, 2)),
+      logCountsBox_(new QCheckBox(QStringLiteral("Log counts"))),
       toleranceEdit_(SpinBox("SpectrumToleranceEdit", 0.001, 1, 0.005, 3)),
       photonsBox_(new QCheckBox(QStringLiteral("Photon counts"))),
       responseBtn_(Button("SpectrumResponseBtn", QStringLiteral("Response…"))),
@@ -128,6 +156,22 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     windowEdit_->setToolTip(QStringLiteral(
         "The full width of each line's integration window (nm); \"measured\": 4 line widths"));
     sumBlendsBox_->setObjectName(QStringLiteral("SpectrumSumBlendsBox"));
+    excludeEdit_->setObjectName(QStringLiteral("SpectrumExcludeEdit"));
+    excludeEdit_->setPlaceholderText(QStringLiteral("811.1-811.4, ..."));
+    excludeEdit_->setToolTip(QStringLiteral("Ranges of wavelengths (nm) whose pixels are not used: "
+                                            "lines of gases not in the database"));
+    excludeEdit_->setMaximumWidth(160);
+    saturationEdit_->setSpecialValueText(QStringLiteral("from the file"));
+    saturationEdit_->setToolTip(QStringLiteral(
+        "The detector's saturation level (raw counts): a line with a pixel within 0.5 % of it is "
+        "left out; \"from the file\": as the file states it, else a flat top"));
+    peakToleranceEdit_->setValue(TImportSettings{}.PeakTolerance);
+    peakToleranceEdit_->setToolTip(QStringLiteral(
+        "How far (nm) a line's peak may lie from its database wavelength: the scale's offsets "
+        "are measured within it"));
+    logCountsBox_->setObjectName(QStringLiteral("SpectrumLogCountsBox"));
+    logCountsBox_->setToolTip(
+        QStringLiteral("A logarithmic counts axis; Ctrl and the mouse wheel zoom the counts"));
     sumBlendsBox_->setToolTip(QStringLiteral(
         "Blends of lines from one upper level summed and shared by the transition probabilities"));
     toleranceEdit_->setValue(TImportSettings{}.Tolerance);
@@ -159,6 +203,10 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     connect(windowEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(toleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(sumBlendsBox_, &QCheckBox::toggled, this, [this] { Update(); });
+    connect(excludeEdit_, &QLineEdit::editingFinished, this, [this] { Update(); });
+    connect(saturationEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
+    connect(peakToleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
+    connect(logCountsBox_, &QCheckBox::toggled, plot_, &TSpectrumPlot::SetLogCounts);
     connect(photonsBox_, &QCheckBox::toggled, this, [this] { Update(); });
     connect(responseBtn_, &QPushButton::clicked, this, [this, folder] {
         response_ = dialogs_.OpenDataFileName(folder());
@@ -173,8 +221,19 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         buttons->addWidget(button);
     buttons->addStretch(1);
     // The options of a spectrum, or of a line list while one is shown.
-    FillRow(spectrumOptions_, {BuddyLabel(QStringLiteral("Window (nm)"), windowEdit_), windowEdit_,
-                               sumBlendsBox_, responseBtn_});
+    // Two rows, so that the page keeps its controls on a small screen.
+    auto *first = new QWidget, *second = new QWidget;
+    FillRow(first, {BuddyLabel(QStringLiteral("Window (nm)"), windowEdit_), windowEdit_,
+                    BuddyLabel(QStringLiteral("Peaks within (nm)"), peakToleranceEdit_),
+                    peakToleranceEdit_, sumBlendsBox_, responseBtn_});
+    FillRow(second, {BuddyLabel(QStringLiteral("Exclude (nm)"), excludeEdit_), excludeEdit_,
+                     BuddyLabel(QStringLiteral("Saturation"), saturationEdit_), saturationEdit_,
+                     logCountsBox_});
+    auto* options = new QVBoxLayout(spectrumOptions_);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->setSpacing(2);
+    options->addWidget(first);
+    options->addWidget(second);
     FillRow(listOptions_, {BuddyLabel(QStringLiteral("Tolerance (nm)"), toleranceEdit_),
                            toleranceEdit_, photonsBox_});
     listOptions_->hide();
@@ -208,6 +267,9 @@ TImportSettings TSpectrumPage::Settings() const {
     settings.Window = windowEdit_->value();
     settings.Response = response_.toStdString();
     settings.SumBlends = sumBlendsBox_->isChecked();
+    settings.Exclusions = Ranges(excludeEdit_->text());
+    settings.Saturation = saturationEdit_->value();
+    settings.PeakTolerance = peakToleranceEdit_->value();
     settings.Tolerance = toleranceEdit_->value();
     settings.Photons = photonsBox_->isChecked();
     return settings;
@@ -297,18 +359,43 @@ void TSpectrumPage::ShowSpectrum(const TSpectrumOutcome& outcome) {
                         : QString(),
              integrated ? FromStd(Format("%.1f", {line.Counts})) : QString(),
              integrated ? FromStd(Format("%.1f", {line.CountsUncertainty})) : QString(),
+             FromStd(SignedFixed(line.Centre - line.Line.Data.Wavelength, 3)),
              intensity ? FromStd(Format("%.4e", {line.Intensity})) : QString(),
              intensity ? FromStd(Format("%.2e", {line.Uncertainty})) : QString(),
              FromStd(OutcomeText(line.Outcome)) +
-                 (line.Note.empty() ? QString() : QStringLiteral(": ") + FromStd(line.Note))});
+                 (line.Note.empty() ? QString() : QStringLiteral(": ") + FromStd(line.Note)) +
+                 Near(line)});
+    }
+    for (const TIntruder& intruder : integration.Intruders) {
+        TSpectrumPlot::TMark mark;
+        mark.Centre = intruder.Centre;
+        mark.Kind = TSpectrumPlot::TMarkKind::OtherSpecies;
+        mark.Label = FromStd(intruder.Line.Name);
+        marks.append(mark);
     }
     const TRawSpectrum& spectrum = outcome.Spectrum;
     plot_->ShowSpectrum(QVector<double>(spectrum.Wavelengths.begin(), spectrum.Wavelengths.end()),
                         QVector<double>(spectrum.Counts.begin(), spectrum.Counts.end()), marks);
+    // The scale's offsets and the calibration across the spectrum.
+    QVector<double> at, offsets, curveAt, curve;
+    QVector<bool> used;
+    for (const TCalibrationPoint& point : integration.Scale.Points) {
+        at.append(point.Wavelength);
+        offsets.append(point.Offset);
+        used.append(point.Used);
+    }
+    for (int i = 0; i <= 100 && !at.isEmpty(); ++i) {
+        const double w = spectrum.Wavelengths.front() +
+                         (spectrum.Wavelengths.back() - spectrum.Wavelengths.front()) * i / 100;
+        curveAt.append(w);
+        curve.append(integration.Scale.Offset(w));
+    }
+    plot_->ShowScale(at, offsets, used, curveAt, curve);
     FillTable(*table_,
               {QStringLiteral("Line (nm)"), QStringLiteral("Window (nm)"),
                QStringLiteral("Integral (counts)"), QStringLiteral("u"),
-               QStringLiteral("Intensity"), QStringLiteral("u"), QStringLiteral("Outcome")},
+               QStringLiteral("Offset (nm)"), QStringLiteral("Intensity"), QStringLiteral("u"),
+               QStringLiteral("Outcome")},
               rows);
     lines_ = integration.Measurement();
     tableText_ = IntegrationTable(integration);

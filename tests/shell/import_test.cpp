@@ -49,8 +49,8 @@ TEST_F(ImportTest, ASpectrumIsIntegratedShownAndUsedAsTheTable) {
     EXPECT_EQ(Control<TSpectrumPlot>("SpectrumPlot")->Counts()->dataCount(), 3648);
     EXPECT_EQ(Control<QTableWidget>("SpectrumLines")->rowCount(), 29);
     EXPECT_EQ(Cell("SpectrumLines", 11, 0), "772.4207");
-    EXPECT_TRUE(Cell("SpectrumLines", 11, 6).startsWith("blend"))
-        << Cell("SpectrumLines", 11, 6).toStdString();
+    EXPECT_TRUE(Cell("SpectrumLines", 11, 7).startsWith("blend"))
+        << Cell("SpectrumLines", 11, 7).toStdString();
     EXPECT_EQ(Page()->Intensities().size(), 27u);
 
     // A window width of the user's: the integrals follow.
