@@ -6,6 +6,7 @@
 #include "common/format.h"
 #include "common/version.h"
 #include "linemodel/commatext.h"
+#include "linemodel/fitquality.h"
 
 namespace zelt {
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "common/sysfile.h"
 
-#include "common/textfile.h"
+#include "common/paths.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -112,22 +112,6 @@ bool FsyncRetried(int fd) {
 
 std::string ErrorText(int error) {
     return std::generic_category().message(error);
-}
-
-std::size_t NameStart(const std::string& fileName) {
-#ifdef _WIN32
-    const auto slash = fileName.find_last_of("/\\");
-#else
-    const auto slash = fileName.find_last_of('/');
-#endif
-    return slash == std::string::npos ? 0 : slash + 1;
-}
-
-std::string FolderOfFile(const std::string& fileName) {
-    const std::size_t start = NameStart(fileName);
-    if (start == 0)
-        return ".";
-    return start == 1 ? fileName.substr(0, 1) : fileName.substr(0, start - 1);
 }
 
 bool TFileHandle::WriteAll(const char* data, std::size_t size) const {

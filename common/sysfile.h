@@ -81,10 +81,6 @@ private:
 
 // Whether the user may write to the existing file (the effective user, as open would decide).
 bool IsWritable(const std::string& fileName);
-// Where the name proper begins in a path: after its last path delimiter, or at 0.
-std::size_t NameStart(const std::string& fileName);
-// The folder part of a path: "." for a bare name, "/" for a file in the root.
-std::string FolderOfFile(const std::string& fileName);
 
 // Renames `from` over `to` in one step: the name `to` always names the old or the new file.
 bool RenameOver(const std::string& from, const std::string& to);

@@ -157,27 +157,12 @@ std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) 
     }
 }
 
-std::filesystem::path PathFromUtf8(const std::string& fileName) {
-    return std::filesystem::path(
-        std::u8string(reinterpret_cast<const char8_t*>(fileName.data()), fileName.size()));
-}
-
-std::string Utf8FromPath(const std::filesystem::path& path) {
-    const std::u8string text = path.u8string();
-    return {text.begin(), text.end()};
-}
-
 std::string_view TrimBlanks(std::string_view text) {
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.front())))
         text.remove_prefix(1);
     while (!text.empty() && IsBlank(static_cast<unsigned char>(text.back())))
         text.remove_suffix(1);
     return text;
-}
-
-std::string JoinPath(const std::string& folder, const std::string& name) {
-    const bool delimited = !folder.empty() && (folder.back() == '/' || folder.back() == '\\');
-    return delimited ? folder + name : folder + "/" + name;
 }
 
 void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {

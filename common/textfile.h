@@ -6,30 +6,20 @@
 // the line end. The writer ends every line with CR LF and puts the file in place whole
 // (TSafeFile).
 
+#include "common/paths.h"
 #include "common/safefile.h"
 #include "common/sysfile.h"
 
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <string>
 #include <string_view>
 
 namespace zelt {
 
-// A file name held as UTF-8 text, as a path of the file system.
-std::filesystem::path PathFromUtf8(const std::string& fileName);
-// The path as such a UTF-8 text. (A path's string() and its constructor from std::string use
-// the system's narrow encoding, which on Windows is not UTF-8.)
-std::string Utf8FromPath(const std::filesystem::path& path);
-
 // The text without its leading and trailing characters of code 32 or less (blanks, tabs,
 // line ends), as the table readers trim their fields.
 std::string_view TrimBlanks(std::string_view text);
-
-// "folder/name": one "/" is added only where the folder does not already end with a path
-// delimiter (so an empty folder gives "/name", as the drive root would).
-std::string JoinPath(const std::string& folder, const std::string& name);
 
 // The most a reader takes in from one file, and what the file is called in the message past
 // that bound. Readers hold what they read, so the bound keeps a hostile file from taking all

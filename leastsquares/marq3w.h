@@ -11,7 +11,6 @@
 #include "leastsquares/marqdef.h"
 
 #include <cstdint>
-#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,16 +43,6 @@ enum TMarqCode : std::int32_t {
     MarqDerivativesFailed = 4, // the derivatives failed
     MarqNotChanging = 5        // an accepted step left every parameter unchanged
 };
-
-// The model value f(x; P) for the first np parameters of p (slots above np carry the caller's
-// fixed values). A model that cannot compute a value sets ok to false; it never sets it true.
-using TMarqModel =
-    std::function<long double(std::int32_t np, const TParamVector& p, bool& ok, long double x)>;
-
-// The derivatives of the model at point j (1 .. N) of x: dy(i) = df(x(j); P)/dP(i) for
-// i = 1 .. np. A failure sets ok to false.
-using TMarqDerivatives = std::function<void(std::int32_t j, const TDataVector& x, std::int32_t np,
-                                            const TParamVector& p, TParamVector& dy, bool& ok)>;
 
 // Sets the default controls in slots 1 .. 6 of `control` (other slots untouched) and the default
 // iteration limit, 50.

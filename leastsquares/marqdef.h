@@ -1,11 +1,13 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// Shared vector types of the least-squares engine: fixed vectors of 80-bit reals indexed
-// from 1, every index bounds-tested.
+// Shared types of the least-squares engine: fixed vectors of 80-bit reals indexed from 1, every
+// index bounds-tested, and the callbacks of a model that the minimiser and its guard call.
 
 #include "common/checked.h"
 
 #include <array>
+#include <cstdint>
+#include <functional>
 
 namespace zelt {
 
@@ -40,5 +42,15 @@ using TParamVector = TFixedVector<15>;
 using TPackedMatrix = TFixedVector<37>;
 // One value per data point, or an NP x NP matrix row by row.
 using TDataVector = TFixedVector<100>;
+
+// The model value f(x; P) for the first np parameters of p (slots above np carry the caller's
+// fixed values). A model that cannot compute a value sets ok to false; it never sets it true.
+using TMarqModel =
+    std::function<long double(std::int32_t np, const TParamVector& p, bool& ok, long double x)>;
+
+// The derivatives of the model at point j (1 .. N) of x: dy(i) = df(x(j); P)/dP(i) for
+// i = 1 .. np. A failure sets ok to false.
+using TMarqDerivatives = std::function<void(std::int32_t j, const TDataVector& x, std::int32_t np,
+                                            const TParamVector& p, TParamVector& dy, bool& ok)>;
 
 } // namespace zelt

@@ -5,7 +5,7 @@
 // MarqMinimize holds parameter i fixed for that iteration and puts 1 in its place, so the
 // covariance it returns gives that parameter the guard's variance 1, not one from the data.
 
-#include "leastsquares/marq3w.h"
+#include "leastsquares/marqdef.h"
 
 #include <cstdint>
 #include <vector>

@@ -8,7 +8,7 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/marqdef.h"
-#include "linemodel/fitquality.h"
+#include "linemodel/modeltypes.h"
 #include "linemodel/normal.h"
 #include "linemodel/precalcstore.h"
 #include "textinput/DataFld.h"
@@ -24,67 +24,12 @@
 
 namespace zelt {
 
-// The most a measurement file may hold (ReadIntensities refuses a larger one).
-inline constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
-
-// One energy level of the species.
-struct TLevel {
-    std::string Configuration, Term; // at most 23 and 13 characters, trimmed
-    double J = 0;
-    double G = 0;          // statistical weight 2J + 1
-    double Energy = 0;     // eV
-    double SumA = 0;       // s-1, sum of Aki of the selected lines from this upper level
-    double SumIL = 0;      // sum of Intensity * Wavelength of those lines
-    double SumAEff = 0;    // s-1, sum of their absorption-reduced transition probabilities
-    double Population = 0; // m-3, under the parameters of the last model evaluation
-};
-
-// One measured line matched to a database line and its two levels.
-struct TLine {
-    double Intensity = 0;
-    double BFFit = 0;      // model branching fraction; -1 when it cannot be formed
-    double BFMeasured = 0; // from the intensities
-    double BFTheory = 0;   // Aki / SumA; -1 when it cannot be formed
-    TAtomRecord Data;
-    std::int32_t UpperLevel = 0, LowerLevel = 0; // indices into Levels
-    // Standard uncertainty of Intensity, in its unit; 0 where the measurement gives none.
-    double IntensityUncertainty = 0;
-};
-
 // What the optical depth of a line needs besides the density of its lower level; it changes
 // only with the line data and the Doppler width, so a fit computes it once (absorption.h).
 struct TLineConstants {
     long double Lambda;  // m, the wavelength
     double Strength;     // lambda^5 gk A / (8 pi h c gi)
     long double Doppler; // sqrt(pi) v lambda
-};
-
-// The slots of the parameter vector that the model reads and the fit and map write.
-enum TParamSlot : int {
-    LogDensity = 1,      // log10 of the density n_1 of the first level, n_1 in m-3
-    Temperature = 2,     // excitation temperature, K (its absolute value is used)
-    GasTemperature = 3,  // K, sets the Doppler width
-    PathLength = 4,      // m, the absorption path
-    AtomMass = 5,        // kg
-    BoltzmannLevels = 6, // number of lowest levels with a Boltzmann population
-    FitCount = 7,        // number of fitted slots (1: slot 1, 2: slots 1 and 2)
-    IterationLimit = 8,  // minimiser iterations
-    ResultRSS = 11,      // fit: final sum of squares; map: smallest residual
-    ResultCode = 12      // fit: the minimiser's result code; map: largest residual
-};
-
-inline long double& Slot(TParamVector& p, TParamSlot slot) {
-    return p[static_cast<int>(slot)];
-}
-inline long double Slot(const TParamVector& p, TParamSlot slot) {
-    return p[static_cast<int>(slot)];
-}
-
-// The grid of the last map: log10 densities and temperatures (K) of its first and last points
-// as asked for, and the steps between grid points.
-struct TMapRange {
-    double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0,
-           LogDensityStep = 0, TemperatureStep = 0;
 };
 
 // The smallest and the largest residual of a stretch of the map and the grid point of the first
@@ -115,46 +60,7 @@ struct TResidualRange {
     }
 };
 
-// The values of a map axis as the map evaluates them: first + k step, k = 0 .. points - 1,
-// built by adding the step one after another (each sum in extended precision, rounded to a
-// double), so the last value of the range itself is never reached.
-TCheckedVector<double> GridValues(double first, double step, std::int32_t points);
-
-// What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
-// standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
-// the unscaled normal matrix, NF x NF row by row, element (i, k) at (i - 1) NF + k), the final
-// sum of squares and the result code.
-struct TFitResult {
-    TParamVector Params;
-    TParamVector Uncertainty;
-    TDataVector Covariance;
-    long double SumOfSquares = 0;
-    std::int32_t ReturnCode = -1;
-    TFitQuality Quality; // how far the result can be trusted
-};
-
-// The numbers of one result line.
-struct TResultValues {
-    TCheckedVector<long double> Densities;       // m-3, the populated levels n_1, n_2, ...
-    TCheckedVector<long double> Uncertainties;   // m-3, their standard uncertainties
-    long double Total = 0, TotalUncertainty = 0; // m-3
-    long double Temperature = 0, TemperatureUncertainty = 0; // K
-    long double RSS = 0;                                     // slot ResultRSS
-    std::string Procedure; // "map", or "fit:" and the word of the result code
-};
-
-// Report kinds of FitLines: the result line, or the minimiser's iteration log.
-enum TReportKind : std::int32_t { ReportFinalResults = 0, ReportFitIteration = 1 };
-// Modes of WriteResults.
-enum TResultMode : std::int32_t { MapMode = 0, FitMode = 1 };
-
-using TReportList = std::vector<std::string>;                      // lines in Windows-1252
 using TShowMessage = std::function<void(const std::string& text)>; // message of an orderly stop
-
-// The column header of the result lines of `levels` populated levels, which begins with
-// kResultHeaderStart (a result line begins with a number).
-inline constexpr const char* kResultHeaderStart = "n_tot/m-3 \xB1u(n_tot)";
-std::string ResultHeader(std::int32_t levels);
 
 // The state of the line model. The program holds exactly one; tests build their own.
 class TAtomicData {

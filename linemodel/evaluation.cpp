@@ -10,6 +10,7 @@
 #include "leastsquares/marqguard.h"
 #include "linemodel/absorption.h"
 #include "linemodel/extended.h"
+#include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
 #include "linemodel/gridmodel.h"
 
@@ -128,7 +129,7 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     CalcRSS(p, 2);
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
-    MapQuality = JudgeMap(*this, p);
+    MapQuality = JudgeMap(SelectedLines, Levels, p);
     if (report == nullptr)
         return;
     TReportList lines;
@@ -225,7 +226,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
     FpCheck("the uncertainties of the fit");
-    result.Quality = JudgeFit(*this, result, fitCount, frozen);
+    result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen);
     if (report == nullptr)
         return result;
     TReportList lines;

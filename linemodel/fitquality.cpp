@@ -4,7 +4,6 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "leastsquares/marq3w.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/region.h"
 
@@ -46,13 +45,15 @@ std::map<std::int32_t, std::int32_t> MeasuredLines(const TCheckedVector<TLine>& 
 // The energy span (eV) of the populated levels that lines with a measured fraction absorb
 // from, counting only lines whose upper level has a second measured line (a lone line's
 // fraction is 1 whatever its absorption); absent when no such line absorbs.
-std::optional<long double> AbsorbingSpan(const TAtomicData& model, std::int32_t populated) {
-    const std::map<std::int32_t, std::int32_t> perLevel = MeasuredLines(model.SelectedLines);
+std::optional<long double> AbsorbingSpan(const TCheckedVector<TLine>& lines,
+                                         const TCheckedVector<TLevel>& levels,
+                                         std::int32_t populated) {
+    const std::map<std::int32_t, std::int32_t> perLevel = MeasuredLines(lines);
     std::optional<long double> low, high;
-    for (const TLine& line : model.SelectedLines) {
+    for (const TLine& line : lines) {
         if (!Measured(line) || line.LowerLevel >= populated || perLevel.at(line.UpperLevel) < 2)
             continue;
-        const long double energy = model.Levels[line.LowerLevel].Energy;
+        const long double energy = levels[line.LowerLevel].Energy;
         low = std::min(low.value_or(energy), energy);
         high = std::max(high.value_or(energy), energy);
     }
@@ -102,10 +103,11 @@ std::optional<long double> ChiSquare(const TCheckedVector<TLine>& lines) {
 // Collects the problems of one result.
 class TJudgement {
 public:
-    TJudgement(const TAtomicData& model, const TParamVector& p, std::int32_t parameters)
-        : model_(model), populated_(model.PopulatedLevels(p)), temperature_(Slot(p, Temperature)),
-          pathLength_(Slot(p, PathLength)) {
-        quality_.Fractions = IndependentFractions(model.SelectedLines);
+    TJudgement(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,
+               const TParamVector& p, std::int32_t parameters)
+        : lines_(lines), levels_(levels), populated_(PopulatedLevels(p, levels.size())),
+          temperature_(Slot(p, Temperature)), pathLength_(Slot(p, PathLength)) {
+        quality_.Fractions = IndependentFractions(lines);
         quality_.DegreesOfFreedom = quality_.Fractions - parameters;
         CheckInformation(parameters);
     }
@@ -131,11 +133,11 @@ public:
     // of the absorbing levels, n_j / n_1 = g_j / g_1 exp(-(E_j - E_1) / (k T_exc)). (At 0 K the
     // sign check has spoken, and without absorbing levels NoInformation.)
     bool TemperatureResolved() const {
-        const std::optional<long double> span = AbsorbingSpan(model_, populated_);
+        const std::optional<long double> span = AbsorbingSpan(lines_, levels_, populated_);
         return !span || temperature_ == 0 || Exponent(*span) >= kResolvedExponent;
     }
     std::string UnresolvedText() const {
-        const long double span = AbsorbingSpan(model_, populated_).value_or(0);
+        const long double span = AbsorbingSpan(lines_, levels_, populated_).value_or(0);
         return Format("T_exc = %.0f K is beyond what the populations resolve: the absorbing levels "
                       "span %.4f eV, dE/(k T_exc) = %.1e, below %.1e.",
                       {temperature_, span, Exponent(span), kResolvedExponent});
@@ -144,7 +146,7 @@ public:
     void CheckNegativeIntensities() {
         std::int32_t count = 0;
         double first = 0;
-        for (const TLine& line : model_.SelectedLines) {
+        for (const TLine& line : lines_) {
             if (line.Intensity < 0 && count++ == 0)
                 first = line.Data.Wavelength;
         }
@@ -171,15 +173,14 @@ private:
         return span * kElementaryCharge / (kBoltzmann * std::fabs(temperature_));
     }
     void CheckInformation(std::int32_t parameters) {
-        const auto& lines = model_.SelectedLines;
-        if (std::none_of(lines.begin(), lines.end(),
+        if (std::none_of(lines_.begin(), lines_.end(),
                          [](const TLine& line) { return line.Intensity > 0; }))
             Raise(NoInformation, "No selected line has a positive intensity.");
         else if (populated_ < 1)
             Raise(NoInformation, "No level is populated (Boltzmax below 1), so no line absorbs.");
         else if (pathLength_ == 0)
             Raise(NoInformation, "The absorption path is 0 m, so no line absorbs.");
-        else if (!AbsorbingSpan(model_, populated_))
+        else if (!AbsorbingSpan(lines_, levels_, populated_))
             Raise(NoInformation,
                   Format("No measured line absorbs from one of the %d populated level(s) beside a "
                          "second measured line of its upper level: the fractions depend on "
@@ -192,7 +193,8 @@ private:
                          {quality_.Fractions, parameters}));
     }
 
-    const TAtomicData& model_;
+    const TCheckedVector<TLine>& lines_;
+    const TCheckedVector<TLevel>& levels_;
     const std::int32_t populated_;
     const long double temperature_, pathLength_;
     TFitQuality quality_;
@@ -232,17 +234,18 @@ std::string FitProcedure(std::int32_t code) {
     }
 }
 
-TFitQuality JudgeFit(const TAtomicData& model, const TFitResult& fit, std::int32_t fitCount,
+TFitQuality JudgeFit(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,
+                     const TFitResult& fit, std::int32_t fitCount,
                      const std::vector<bool>& frozen) {
     const TParamVector& p = fit.Params;
-    TJudgement judgement(model, p, fitCount);
+    TJudgement judgement(lines, levels, p, fitCount);
     TFitQuality& quality = judgement.Quality();
     const auto isFrozen = [&](std::int32_t slot) {
         return slot <= fitCount && slot <= static_cast<std::int32_t>(frozen.size()) &&
                frozen[slot - 1];
     };
     quality.SumOfSquares = fit.SumOfSquares;
-    const std::int32_t n = model.SelectedLines.size();
+    const std::int32_t n = lines.size();
     if (n > 2)
         quality.SumPerPoint = fit.SumOfSquares / (n - 2);
     const bool anyFrozen = std::find(frozen.begin(), frozen.end(), true) != frozen.end();
@@ -262,7 +265,7 @@ TFitQuality JudgeFit(const TAtomicData& model, const TFitResult& fit, std::int32
     }
     FpReset();
     if (quality.DegreesOfFreedom >= 1) {
-        const std::optional<long double> chi2 = ChiSquare(model.SelectedLines);
+        const std::optional<long double> chi2 = ChiSquare(lines);
         if (chi2 && !FpPending())
             quality.ChiSquarePerDegree = *chi2 / quality.DegreesOfFreedom;
     }
@@ -291,10 +294,11 @@ TFitQuality JudgeFit(const TAtomicData& model, const TFitResult& fit, std::int32
     return quality;
 }
 
-TFitQuality JudgeMap(const TAtomicData& model, const TParamVector& p) {
-    TJudgement judgement(model, p, kRegionParameters);
+TFitQuality JudgeMap(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,
+                     const TParamVector& p) {
+    TJudgement judgement(lines, levels, p, kRegionParameters);
     TFitQuality& quality = judgement.Quality();
-    const std::int32_t n = model.SelectedLines.size();
+    const std::int32_t n = lines.size();
     const long double residual = Slot(p, ResultRSS);
     quality.SumOfSquares = n > 2 ? residual * (n - 2) : residual;
     if (n > 2)

@@ -41,8 +41,12 @@ void TAtomicData::CalcBranchingFractions() {
     FpCheck("CalcBranchingFractions");
 }
 
+std::int32_t PopulatedLevels(const TParamVector& p, std::int32_t levels) {
+    return std::clamp(PointIndex(Slot(p, BoltzmannLevels)), 0, levels);
+}
+
 std::int32_t TAtomicData::PopulatedLevels(const TParamVector& p) const {
-    return std::clamp(PointIndex(Slot(p, BoltzmannLevels)), 0, Levels.size());
+    return zelt::PopulatedLevels(p, Levels.size());
 }
 
 // Where a fault of the optical depths comes from: the first line with a statistical weight gi

@@ -7,7 +7,7 @@
 // F the quantile of the F distribution and nu the degrees of freedom. The map holds the exact
 // region as grid cells; the fit's covariance gives its linearised form, an ellipse.
 
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <array>
 #include <cstdint>

@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 #include "linemodel/constants.h"
+#include "linemodel/fitquality.h"
 
 #include <cmath>
 #include <numbers>

@@ -4,9 +4,8 @@
 itself and the folders below it (the table LAYERS), the Qt-free folders include no Qt header,
 no file includes itself through a chain of includes, and there is no include cycle among the
 product's units (a unit is a header with its source file: main.cpp including seriesrun.h while
-seriesrun.cpp includes main.h is a cycle) but the known ones of KNOWN_UNIT_CYCLES. Tests,
-benchmarks and fuzz targets may include from any layer but are part of none. Exits 1 naming
-each violation.
+seriesrun.cpp includes main.h is a cycle). Tests, benchmarks and fuzz targets may include from
+any layer but are part of none. Exits 1 naming each violation.
 usage: tools/check-layout.py [source folder]"""
 
 import pathlib
@@ -31,13 +30,6 @@ LAYERS = {
 # Plain C++: no Qt, so that they build and test without it.
 QT_FREE = CORE | {"app", "cli", "python", "tools"}
 OTHERS = {"tests", "bench", "fuzz"}
-# Units that use each other, to be taken apart; a cycle not listed here fails the check.
-KNOWN_UNIT_CYCLES = {
-    ("common/safefile", "common/sysfile", "common/textfile"),
-    ("linemodel/atomicdata", "linemodel/fitquality"),
-    ("linemodel/atomicdata", "linemodel/fitquality", "linemodel/region"),
-    ("leastsquares/marq3w", "leastsquares/marqguard"),
-}
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
 
@@ -91,14 +83,14 @@ def main():
                     faults.append(f'{name}: includes "{target}" from a layer above or beside')
     for cycle in sorted(Cycles(files)):
         faults.append("file include cycle: " + ", ".join(cycle))
-    for cycle in sorted(Cycles(units) - KNOWN_UNIT_CYCLES):
+    for cycle in sorted(Cycles(units)):
         faults.append("unit include cycle: " + ", ".join(cycle))
     for fault in faults:
         print(fault)
     if faults:
         sys.exit(1)
     print(f"layout: {len(files)} product files, every include within its layer, no include "
-          f"cycle but the {len(KNOWN_UNIT_CYCLES)} known ones of units")
+          "cycle of files or units")
 
 
 if __name__ == "__main__":

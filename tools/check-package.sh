@@ -23,6 +23,7 @@ desktop-file-validate "$usr/share/applications/$app.desktop"
 appstreamcli validate --no-net "$usr/share/metainfo/$app.metainfo.xml"
 for file in "share/icons/hicolor/scalable/apps/$app.svg" share/man/man1/zeltfit-cli.1.gz \
     share/man/man1/zeltfit.1.gz share/doc/zeltfit/copyright share/doc/zeltfit/MODEL.md \
+    share/doc/zeltfit/GUIDE.md share/doc/zeltfit/region-map.png \
     "share/Zelt fit 1.0/Ar_I.txt" "share/Zelt fit 1.0/measurements/argon_1e16.txt"; do
     [ -f "$usr/$file" ] || { echo "Not in the package: /usr/$file"; exit 1; }
 done

@@ -1,19 +1,20 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
-"""Runs the examples of README.md against a build and compares their output with the README's.
+"""Runs the examples of a document (README.md, docs/GUIDE.md) against a build and compares their
+output with the document's.
 
 An example is a fenced block of type sh whose first line begins with "$ zeltfit-cli". Each line
 that begins with "$ " is a command (a line ending in a backslash continues on the next); the
 lines after it, up to the next command, are its expected standard output. In expected output a
 line "..." stands for any number of lines, and "..." within a line for any text, where the
-README cuts what would not fit; a command without lines after it only has to succeed. A command
+document cuts what would not fit; a command without lines after it only has to succeed. A command
 may end in "# exit status N" when it should fail with that status.
 
 The commands run with bash in a copy of the build's share folder "Zelt fit 1.0" (its template
 zeltfit.ini names the build's database), with the build's bin folder first on PATH and a fresh
 HOME and TMPDIR.
 
-    tools/check-readme.py [BUILD-FOLDER] [README]
+    tools/check-readme.py [BUILD-FOLDER] [DOCUMENT]    (default: build, README.md)
 """
 
 import os
@@ -28,7 +29,7 @@ CUT = "..."
 
 
 def examples(readme):
-    """The example blocks of the README: (line number, [lines]) for each."""
+    """The example blocks of a document: (line number, [lines]) for each."""
     blocks, block, start = [], None, 0
     for number, line in enumerate(readme.splitlines(), 1):
         if block is None:
@@ -109,7 +110,7 @@ def main():
                     print(f"  exit status {run.returncode} (expected {status})")
                     if shown:
                         print("  output:\n" + "".join(f"    {line}\n" for line in actual), end="")
-                        print("  README shows:\n" + "".join(f"    {line}\n" for line in expected),
+                        print("  the document shows:\n" + "".join(f"    {line}\n" for line in expected),
                               end="")
                     if run.stderr:
                         print("  standard error:\n    " + run.stderr.rstrip().replace("\n", "\n    "))

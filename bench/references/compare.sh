@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The map and fit benchmarks and their references in one run, so that the figures of the
-# benchmark table in README.md are measured under the same load:
+# benchmark table in bench/README.md are measured under the same load:
 #   bench_linemodel (200 x 200 map on one thread and on every core, 1000 x 1000 map on every
 #   core, the 200 x 200 map's exponentials alone, two-parameter demo fit), the NumPy map on the
 #   same grids, the SciPy fit.

@@ -1,4 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "linemodel/fitquality.h"
+
 #include "linemodel/atomicdata.h"
 
 #include "modelfiles.h"
@@ -90,7 +92,7 @@ TEST_F(Quality, ASoundFitKeepsItsLineAndQuotesUncertaintiesScaledWithNu) {
         chi2 += std::pow(q1 * b.BFFit - q2 * a.BFFit, 2) /
                 (s1 * s1 * b.BFFit * b.BFFit + s2 * s2 * a.BFFit * a.BFFit);
     }
-    fit.Quality = JudgeFit(data, fit, 2, {false, false});
+    fit.Quality = JudgeFit(data.SelectedLines, data.Levels, fit, 2, {false, false});
     ASSERT_TRUE(fit.Quality.ChiSquarePerDegree);
     EXPECT_NEAR(*fit.Quality.ChiSquarePerDegree / chi2, 1, 1e-12);
 }
@@ -142,13 +144,13 @@ TEST_F(Quality, ATemperatureTheDataDoNotResolve) {
     // an uncertainty as large as the temperature.
     fit = Fit(16, 1000, 2);
     Slot(fit.Params, Temperature) = 4e6;
-    fit.Quality = JudgeFit(data, fit, 2, {false, false});
+    fit.Quality = JudgeFit(data.SelectedLines, data.Levels, fit, 2, {false, false});
     EXPECT_EQ(fit.Quality.Problems,
               Texts{"T_exc = 4000000 K is beyond what the populations resolve: the absorbing "
                     "levels span 0.2797 eV, dE/(k T_exc) = 8.1E-004, below 1.0E-003."});
     Slot(fit.Params, Temperature) = 1500;
     fit.Covariance[4] = 1e12; // u(T) = sqrt(S / 17 C_22) = 3136 K
-    fit.Quality = JudgeFit(data, fit, 2, {false, false});
+    fit.Quality = JudgeFit(data.SelectedLines, data.Levels, fit, 2, {false, false});
     EXPECT_EQ(fit.Quality.Problems,
               Texts{"The uncertainty of T_exc, 3136 K, is not below T_exc = 1500 K itself."});
 }
