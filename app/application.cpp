@@ -4,17 +4,20 @@
 #include "app/commands.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
+#include "app/spectrumimport.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
 #include "common/parallel.h"
 #include "common/safefile.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 #include "spectrum/integration.h"
 #include "spectrum/linelist.h"
 
 #include <algorithm>
 #include <cerrno>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -61,6 +64,15 @@ std::string SharedLog(const std::string& logPath) {
     }
 }
 
+// The kind of a command's error (TErrorKind).
+TErrorKind ErrorKindOf(const std::exception& error) {
+    if (dynamic_cast<const EInOutError*>(&error) != nullptr)
+        return TErrorKind::File;
+    if (dynamic_cast<const EAbort*>(&error) != nullptr)
+        return TErrorKind::Cancelled;
+    return TErrorKind::Input;
+}
+
 } // namespace
 
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
@@ -73,11 +85,15 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
                                        [](const TFreeLevel& level) { return !level.Determined; });
 }
 
-TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome, const TAtomicData& model) {
+TMapRegion RegionAt(const TMapOutcome& map, double level) {
+    return MapRegion(map.Grid ? *map.Grid : TResidualGrid{}, map.Range, map.DegreesOfFreedom,
+                     level);
+}
+
+TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome) {
     TReportList report = outcome.Report;
     if (outcome.Done)
-        for (const std::string& line : FreeLevelsTable(model, outcome.Run.Free))
-            report.push_back(line);
+        report.insert(report.end(), outcome.LevelLines.begin(), outcome.LevelLines.end());
     return report;
 }
 
@@ -86,13 +102,18 @@ std::string MessageText(const std::string& text) {
 }
 
 TZeltApp::TZeltApp(const std::string& configFile)
-    : config_(configFile), model_([this](const std::string& text) { Collect(text); }) {}
+    : config_(configFile),
+      model_(std::make_unique<TAtomicData>([this](const std::string& text) { Collect(text); })) {}
 
 TZeltApp::TZeltApp(const TZeltApp& app, TWorkerCopy)
-    : config_(app.config_), model_(app.model_, [this](const std::string& text) { Collect(text); }),
-      species_(app.species_), currentFile_(app.currentFile_), storeMeasurementFolder_(false) {
-    model_.MapThreads = 1;
+    : config_(app.config_), model_(std::make_unique<TAtomicData>(
+                                *app.model_, [this](const std::string& text) { Collect(text); })),
+      species_(app.species_), currentFile_(app.currentFile_), storeMeasurementFolder_(false),
+      fitted_(app.fitted_) {
+    model_->MapThreads = 1;
 }
+
+TZeltApp::~TZeltApp() = default;
 
 void TZeltApp::Collect(const std::string& text) {
     messages_.push_back(MessageText(text));
@@ -108,9 +129,11 @@ template <class TResult, class TCommand> TResult TZeltApp::Guard(TCommand&& comm
         command(outcome);
     } catch (const std::bad_alloc&) {
         outcome.Done = false;
+        outcome.Kind = TErrorKind::Memory;
         outcome.Error = ErrorReportText("Not enough memory for this command");
     } catch (const std::exception& error) {
         outcome.Done = false;
+        outcome.Kind = ErrorKindOf(error);
         outcome.Error = ErrorReportText(MessageText(error.what()));
     }
     outcome.Messages.insert(outcome.Messages.begin(), messages_.begin(), messages_.end());
@@ -125,6 +148,26 @@ TCommandSettings TZeltApp::WithSpeciesKeys(TCommandSettings settings) const {
     return settings;
 }
 
+void TZeltApp::SetMapThreads(std::int32_t threads) {
+    model_->MapThreads = threads;
+}
+
+TLineSnapshot TZeltApp::Lines() const {
+    return {model_->SelectedLines, HasFractions(*model_), fitted_};
+}
+
+std::vector<std::string> TZeltApp::ListLevels() const {
+    std::vector<std::string> list;
+    model_->ListLevels(list);
+    return list;
+}
+
+std::vector<std::string> TZeltApp::ListLines(bool all) const {
+    std::vector<std::string> list;
+    model_->ListLines(all, list);
+    return list;
+}
+
 std::vector<std::string> TZeltApp::SpeciesList() const {
     return SpeciesSections(config_);
 }
@@ -135,25 +178,33 @@ TCommandSettings TZeltApp::ConfiguredSettings() const {
 
 TOutcome TZeltApp::ChangeSpecies(const std::string& species) {
     species_ = species;
+    fitted_ = false;
     return Guard<TOutcome>([&](TOutcome& outcome) {
         try {
-            LoadSpecies(model_, config_, species);
+            LoadSpecies(*model_, config_, species);
         } catch (const EInOutError& error) {
             outcome.Done = false;
+            outcome.Kind = TErrorKind::File;
             outcome.Messages.push_back("File error: " + MessageText(error.what()));
         }
     });
 }
 
-TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
+void TZeltApp::Imported(TLinesOutcome& outcome) {
+    for (const std::string& warning : model_->ImportWarnings)
+        outcome.Warnings.push_back(MessageText(warning));
+    if (HasFractions(*model_))
+        model_->CalcBranchingFractions();
+    outcome.Lines = Lines();
+}
+
+TLinesOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     currentFile_ = file;
-    TOutcome read = Guard<TOutcome>([&](TOutcome& outcome) {
-        model_.ImportLines(file);
-        for (const std::string& warning : model_.ImportWarnings)
-            outcome.Warnings.push_back(MessageText(warning));
-        ReadUncertainties(model_, file);
-        if (HasFractions(model_))
-            model_.CalcBranchingFractions();
+    fitted_ = false;
+    TLinesOutcome read = Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        model_->ImportLines(file);
+        ReadUncertainties(*model_, file);
+        Imported(outcome);
         if (storeMeasurementFolder_)
             config_.WriteString(kFilesMeasurements.Section, kFilesMeasurements.Key, FolderOf(file));
     });
@@ -162,17 +213,41 @@ TOutcome TZeltApp::ReadMeasurement(const std::string& file) {
     return read;
 }
 
-TOutcome TZeltApp::RecalculateBF() {
-    return Guard<TOutcome>([&](TOutcome&) {
-        RequireFractions(model_);
-        model_.CalcBranchingFractions();
+TLinesOutcome TZeltApp::ReadMeasurement(const std::string& name,
+                                        const std::vector<TMeasuredLine>& lines) {
+    currentFile_ = name;
+    fitted_ = false;
+    return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        model_->ImportText(name, MeasurementText(lines));
+        SetUncertainties(*model_, lines);
+        Imported(outcome);
+    });
+}
+
+TLinesOutcome TZeltApp::RecalculateBF() {
+    return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        RequireFractions(*model_);
+        model_->CalcBranchingFractions();
+        outcome.Lines = Lines();
+    });
+}
+
+TLinesOutcome TZeltApp::SetIntensity(std::int32_t line, double intensity) {
+    return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        model_->SelectedLines[line].Intensity = intensity;
+        for (TLine& each : model_->SelectedLines)
+            each.BFFit = 0;
+        fitted_ = false;
+        RequireFractions(*model_);
+        model_->CalcBranchingFractions();
+        outcome.Lines = Lines();
     });
 }
 
 TOutcome TZeltApp::SizeMap(const TCommandSettings& settings) {
     return Guard<TOutcome>([&](TOutcome&) {
         CheckMapSize(settings);
-        model_.InitMap(settings.TemperaturePoints, settings.DensityPoints);
+        model_->InitMap(settings.TemperaturePoints, settings.DensityPoints);
     });
 }
 
@@ -181,34 +256,40 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
     return Guard<TMapOutcome>([&](TMapOutcome& outcome) {
         settings = WithSpeciesKeys(settings);
         // What a map changes in the line model, put back when it is cancelled.
-        const TResidualGrid grid = model_.RSSMap;
-        const TMapRange range = model_.MapRange;
-        const TFitQuality quality = model_.MapQuality;
-        const TCheckedVector<TLevel> levels = model_.Levels;
-        const TCheckedVector<TLine> lines = model_.SelectedLines;
+        const TResidualGrid grid = model_->RSSMap;
+        const TMapRange range = model_->MapRange;
+        const TFitQuality quality = model_->MapQuality;
+        const TCheckedVector<TLevel> levels = model_->Levels;
+        const TCheckedVector<TLine> lines = model_->SelectedLines;
         // The hook belongs to this map only, also when it ends with an error.
         struct TProgressScope {
             TAtomicData& Model;
             ~TProgressScope() { Model.MapProgress = {}; }
-        } scope{model_};
-        model_.MapProgress = progress;
+        } scope{*model_};
+        model_->MapProgress = progress;
         try {
             outcome.Params =
-                RunMap(model_, settings, FileNameOf(currentFile_), outcome.Report, report);
+                RunMap(*model_, settings, FileNameOf(currentFile_), outcome.Report, report);
         } catch (const EAbort&) {
-            model_.RSSMap = grid;
-            model_.MapRange = range;
-            model_.MapQuality = quality;
-            model_.Levels = levels;
-            model_.SelectedLines = lines;
-            outcome.Cancelled = true;
+            model_->RSSMap = grid;
+            model_->MapRange = range;
+            model_->MapQuality = quality;
+            model_->Levels = levels;
+            model_->SelectedLines = lines;
             throw;
         }
-        shownMap_.Show(model_.RSSMap, model_.MapRange);
-        outcome.Quality = model_.MapQuality;
-        outcome.Row = MapRow(model_, outcome.Params, FileNameOf(currentFile_),
+        outcome.Grid = std::make_shared<const TResidualGrid>(model_->RSSMap);
+        outcome.Range = model_->MapRange;
+        outcome.DegreesOfFreedom = RegionDegreesOfFreedom(model_->SelectedLines);
+        for (const double level : kRegionLevels)
+            outcome.Regions.push_back(RegionAt(outcome, level));
+        shownMap_.Show(outcome.Grid, outcome.Range);
+        outcome.Quality = model_->MapQuality;
+        outcome.Row = MapRow(*model_, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, false));
         results_.push_back(*outcome.Row);
+        fitted_ = true;
+        outcome.Lines = Lines();
     });
 }
 
@@ -217,10 +298,17 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
     return Guard<TFitOutcome>([&](TFitOutcome& outcome) {
         settings = WithSpeciesKeys(settings);
         outcome.Result =
-            RunFit(model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
-        outcome.Row = FitRow(model_, outcome.Result, FileNameOf(currentFile_),
+            RunFit(*model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
+        outcome.Row = FitRow(*model_, outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
         results_.push_back(*outcome.Row);
+        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters) {
+            const std::int32_t nu = RegionDegreesOfFreedom(model_->SelectedLines);
+            for (const double level : kRegionLevels)
+                outcome.Ellipses.push_back(ConfidenceEllipse(outcome.Result, nu, level));
+        }
+        fitted_ = true;
+        outcome.Lines = Lines();
     });
 }
 
@@ -230,8 +318,8 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
         const std::string name = FileNameOf(currentFile_);
         const TProvenance provenance = Provenance(config_.View(), species_, settings, true);
         outcome.Run = RunFreeLevels(
-            model_, settings, name, logPath, outcome.Report, [&](const TFitResult& fit) {
-                outcome.BoltzmannRow = FitRow(model_, fit, name, provenance);
+            *model_, settings, name, logPath, outcome.Report, [&](const TFitResult& fit) {
+                outcome.BoltzmannRow = FitRow(*model_, fit, name, provenance);
             });
         if (!outcome.BoltzmannRow) {
             TResultRow& row = outcome.BoltzmannRow.emplace();
@@ -239,6 +327,10 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
             row.Values.Procedure = "not fitted: " + MessageText(outcome.Run.BoltzmannError);
             row.Provenance = provenance;
         }
+        outcome.Levels = model_->Levels;
+        outcome.LevelLines = FreeLevelsTable(*model_, outcome.Run.Free);
+        fitted_ = true;
+        outcome.Lines = Lines();
     });
 }
 
@@ -246,7 +338,6 @@ void TZeltApp::SeriesStep(TSeriesCommand command, const TCommandSettings& settin
                           TReportKind report, const std::string& logPath, TSeriesFile& file,
                           TSeriesEntry& entry) {
     file.Read = ReadMeasurement(file.Path);
-    file.Model = &model_;
     if (!Record(entry, file.Read))
         return;
     if (command == TSeriesCommand::Map) {
@@ -333,28 +424,27 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
     const auto work = [&](std::int32_t slot, std::int32_t i) {
         TZeltApp& worker = *workers[slot];
         // Every file's report begins with the column header; the series keeps the first only.
-        worker.model_.ResultHeaderCount = 0;
+        worker.model_->ResultHeaderCount = 0;
         files[i].Path = series.Files[i];
         entries[i] = EntryOf(series, i);
         worker.SeriesStep(command, settings, report, logs[slot], files[i], entries[i]);
-        resultLines[i] = worker.model_.ResultHeaderCount;
+        resultLines[i] = worker.model_->ResultHeaderCount;
     };
     const auto done = [&](std::int32_t slot, std::int32_t i) {
-        TZeltApp& worker = *workers[slot];
         TSeriesFile& file = files[i];
         if (hooks.Starting)
             hooks.Starting(series);
         TOutcome& outcome = mapped                           ? static_cast<TOutcome&>(file.Map)
                             : command == TSeriesCommand::Fit ? static_cast<TOutcome&>(file.Fit)
                                                              : file.Free;
-        if (resultLines[i] > 0 && model_.ResultHeaderCount > 0) {
+        if (resultLines[i] > 0 && model_->ResultHeaderCount > 0) {
             const auto header = std::find_if(
                 outcome.Report.begin(), outcome.Report.end(),
                 [](const std::string& line) { return line.starts_with(kResultHeaderStart); });
             if (header != outcome.Report.end())
                 outcome.Report.erase(header);
         }
-        model_.ResultHeaderCount = CheckedAdd(model_.ResultHeaderCount, resultLines[i]);
+        model_->ResultHeaderCount = CheckedAdd(model_->ResultHeaderCount, resultLines[i]);
         TFileStatus status;
         if (!mapped && FileStatus(logs[slot], false, status) && status.Kind != TFileKind::Missing &&
             !RenameOver(logs[slot], log))
@@ -362,11 +452,10 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
                                        ".");
         if (mapped && file.Map.Row) {
             results_.push_back(*file.Map.Row);
-            shownMap_.Show(worker.model_.RSSMap, worker.model_.MapRange);
+            shownMap_.Show(file.Map.Grid, file.Map.Range);
         } else if (!mapped && file.Fit.Row) {
             results_.push_back(*file.Fit.Row);
         }
-        file.Model = &worker.model_;
         series.Entries.push_back(std::move(entries[i]));
         if (hooks.Done)
             hooks.Done(series, file);
@@ -446,16 +535,44 @@ TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::stri
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
         const TIntegration result =
-            TSpectrumImport(model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
         Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
               IntegrationTable(result), result.Notes);
     });
 }
 
+void TZeltApp::ImportSpectra(
+    const std::vector<std::string>& files, const std::string& folder,
+    const TImportSettings& settings, std::int32_t threads,
+    const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done) {
+    // Each file's outcome is made here, on the calling thread, as ImportSpectrum makes it: an
+    // error of a thread is raised again inside Guard, which gives its text and kind.
+    const auto write = [&](const std::string& file, const TIntegration& result,
+                           const std::exception_ptr& error) {
+        done(file, Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+                 if (error)
+                     std::rethrow_exception(error);
+                 Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
+                       IntegrationTable(result), result.Notes);
+             }));
+    };
+    std::optional<TSpectrumImport> import;
+    try {
+        FpReset();
+        import.emplace(*model_, config_, species_, settings);
+    } catch (...) {
+        // What every file would meet (a response file that cannot be read): each says so.
+        for (const std::string& file : files)
+            write(file, TIntegration(), std::current_exception());
+        return;
+    }
+    import->IntegrateFiles(files, threads, write);
+}
+
 TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        const TLineList list = Match(model_, ReadDelimited(file), settings);
+        const TLineList list = Match(*model_, ReadDelimited(file), settings);
         Write(outcome, file, MeasurementFileFor(folder, file), list.Lines, LineListTable(list),
               list.Notes);
     });
@@ -466,13 +583,13 @@ TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
     return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
         outcome.Spectrum = ReadSpectrum(file, {});
         outcome.Integration =
-            TSpectrumImport(model_, config_, species_, settings).Integrate(outcome.Spectrum);
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(outcome.Spectrum);
     });
 }
 
 TLineListOutcome TZeltApp::MatchLines(const std::string& file, const TImportSettings& settings) {
     return Guard<TLineListOutcome>([&](TLineListOutcome& outcome) {
-        outcome.List = Match(model_, ReadDelimited(file), settings);
+        outcome.List = Match(*model_, ReadDelimited(file), settings);
     });
 }
 

@@ -2,43 +2,61 @@
 #pragma once
 // The application without its window: the configuration, the line model, the map on screen
 // and the current measurement file, and the commands of the program. Each command returns an
-// outcome, what the window shows in its boxes and report and zeltfit-cli prints, instead of
-// showing anything itself; the window and zeltfit-cli only call these and show the outcome.
+// outcome, what the window shows in its boxes, table, plots and report, zeltfit-cli prints and
+// the Python module hands over, instead of showing anything itself. The window, zeltfit-cli and
+// the Python module only call these and show the outcome: the line model (TAtomicData) stays
+// inside, and no front end includes its header (tools/check-layout.py).
 //
 // To add a command: a member that runs it inside Guard (which resets the floating-point flags
-// and turns an error into the outcome's Error) and returns a TOutcome, or a type derived from
-// it that carries the command's result.
+// and turns an error into the outcome's Error and Kind) and returns a TOutcome, or a type
+// derived from it that carries the command's result.
 
 #include "app/configstore.h"
 #include "app/series.h"
 #include "app/settings.h"
 #include "app/shownmap.h"
-#include "app/spectrumimport.h"
-#include "linemodel/atomicdata.h"
+#include "app/tables.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/modeltypes.h"
+#include "linemodel/region.h"
 #include "spectrum/integration.h"
 #include "spectrum/linelist.h"
 
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zelt {
 
+class TAtomicData;
+
+// What ended a command that failed, from the type of its error: the data or the settings do
+// not allow it (Exception and the errors of arithmetic and conversion), a file could not be
+// opened, read or written (EInOutError, TxtError), the memory ran out (std::bad_alloc), or the
+// user stopped it (EAbort).
+enum class TErrorKind { None, Input, File, Memory, Cancelled };
+
 // What a command did.
 struct TOutcome {
     // False when the command failed: Error holds the text of the common error report, or, for
     // a species that cannot be loaded, Messages holds "File error: " and the reason.
     bool Done = true;
-    std::string Error;                 // UTF-8, with the report's full stop
-    std::vector<std::string> Messages; // UTF-8: the boxes of orderly stops, in order
+    TErrorKind Kind = TErrorKind::None; // None when done
+    std::string Error;                  // UTF-8, with the report's full stop
+    std::vector<std::string> Messages;  // UTF-8: the boxes of orderly stops, in order
     // UTF-8: what the command noticed and went on with (a negative intensity of a read).
     std::vector<std::string> Warnings;
     TReportList Report; // Windows-1252: the lines appended to the report
     // UTF-8: for a read that failed, what its file has that the reader does not take
     // (MeasurementFileProblem), or empty.
     std::string Cause;
+};
+
+// A command that reads or changes the selected lines: the lines as it left them.
+struct TLinesOutcome : TOutcome {
+    TLineSnapshot Lines;
 };
 
 // What an import did: the files written, the table of its lines (tab-separated) and what was
@@ -67,26 +85,41 @@ inline constexpr std::size_t kMinSpectrumPixels = 64;
 TImportKind ImportKindOf(const std::string& file);
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest
-// residual in ResultRSS and ResultCode; its judgement and row.
-struct TMapOutcome : TOutcome {
-    bool Cancelled = false; // stopped by its progress hook: the previous map stays
+// residual in ResultRSS and ResultCode; its judgement and row; the residuals with their grid and
+// the joint confidence region of n_1 and T_exc at each level the window offers. A map stopped by
+// its progress hook fails with the kind Cancelled: the previous map stays.
+struct TMapOutcome : TLinesOutcome {
     TParamVector Params;
     TFitQuality Quality;
     std::optional<TResultRow> Row; // absent when the map was not done
+    // [temperature step][density step], shared with the map on screen; null when not done.
+    std::shared_ptr<const TResidualGrid> Grid;
+    TMapRange Range;
+    std::int32_t DegreesOfFreedom = 0; // nu of the regions (RegionDegreesOfFreedom)
+    std::vector<TMapRegion> Regions;   // at kRegionLevels
 };
 
-// A fit's result with its judgement (Result.Quality) and row.
-struct TFitOutcome : TOutcome {
+// The confidence region of a map at `level` (in (0, 1)), as Regions holds it at the window's
+// levels: zeltfit-cli --region and Python ask for any level.
+TMapRegion RegionAt(const TMapOutcome& map, double level);
+
+// A fit's result with its judgement (Result.Quality) and row, and for a fit of both log10 n_1 and
+// T_exc the ellipse of its linearised confidence region at each level the window offers
+// (ConfidenceEllipse at kRegionLevels; empty otherwise).
+struct TFitOutcome : TLinesOutcome {
     TFitResult Result;
     std::optional<TResultRow> Row; // absent when the fit was not done
+    std::vector<TOutline> Ellipses;
 };
 
 // "Fit" with free lower levels.
-struct TFreeLevelsOutcome : TOutcome {
+struct TFreeLevelsOutcome : TLinesOutcome {
     TFreeLevelsRun Run;
     // The row of its Boltzmann fit; where that failed, only the file, the conditions and "not
     // fitted: " with the error as the procedure. Absent when the command was not done.
     std::optional<TResultRow> BoltzmannRow;
+    TCheckedVector<TLevel> Levels; // of the species, for the names of the free levels
+    TReportList LevelLines;        // a line for each free level (FreeLevelsTable)
 };
 
 // Whether a map or fit was done but its result is flagged (TFitQuality): zeltfit-cli's exit
@@ -95,22 +128,19 @@ bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row);
 // The same for a fit with free levels: a level whose density the data do not determine.
 bool Flagged(const TFreeLevelsOutcome& outcome);
 
-// The report of a fit with free levels done in `model`: its result line and F-test, then a
-// line for each level (FreeLevelsTable), as zeltfit-cli prints them.
-TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome, const TAtomicData& model);
+// The report of a fit with free levels: its result line and F-test, then a line for each level
+// (LevelLines), as zeltfit-cli prints them.
+TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome);
 
 enum class TSeriesCommand { Map, Fit, FreeLevels };
 
 // One file of a series: the outcome of its read and, once it was read, of its map or fit.
 struct TSeriesFile {
     std::string Path;
-    TOutcome Read;
+    TLinesOutcome Read;
     TMapOutcome Map;
     TFitOutcome Fit;
     TFreeLevelsOutcome Free;
-    // The model the file was read and mapped or fitted in (its lines, fractions and grid), for
-    // the hook Done; valid while that runs.
-    const TAtomicData* Model = nullptr;
 };
 
 // A series so far: the files in their order, their abscissa, the entries of those done.
@@ -137,11 +167,10 @@ public:
     explicit TZeltApp(const std::string& configFile);
     TZeltApp(const TZeltApp&) = delete;
     TZeltApp& operator=(const TZeltApp&) = delete;
+    ~TZeltApp();
 
     TConfigStore& Config() { return config_; }
     const TConfigStore& Config() const { return config_; }
-    TAtomicData& AtomicData() { return model_; }
-    const TAtomicData& AtomicData() const { return model_; }
     // The last map, which the plot shows; a fit does not change it.
     const TShownMap& ShownMap() const { return shownMap_; }
     // The species section chosen last.
@@ -151,6 +180,10 @@ public:
     // Whether a read stores its file's folder in the configuration (the window's next start
     // opens there); on by default. zeltfit-cli leaves the configuration as it is.
     void SetStoreMeasurementFolder(bool on) { storeMeasurementFolder_ = on; }
+    // The threads that share the rows of a map; 0 (the default) for one per core.
+    void SetMapThreads(std::int32_t threads);
+    // The selected lines as they are now.
+    TLineSnapshot Lines() const;
 
     // The species sections of the configuration in file order.
     std::vector<std::string> SpeciesList() const;
@@ -160,11 +193,25 @@ public:
 
     // Loads the level file and line table of a species section (the selected lines go).
     TOutcome ChangeSpecies(const std::string& species);
+    // The listings "Database levels" and "Database lines" of the species (Windows-1252), the
+    // lines without a transition probability only when `all` is set.
+    std::vector<std::string> ListLevels() const;
+    std::vector<std::string> ListLines(bool all) const;
     // Reads a measurement file, computes the fractions when there are at least two lines and
     // stores the file's folder as the measurement folder (see SetStoreMeasurementFolder).
-    TOutcome ReadMeasurement(const std::string& file);
+    TLinesOutcome ReadMeasurement(const std::string& file);
+    // A measurement given in memory, read as the file of its wavelengths and intensities
+    // (MeasurementText) would be, with the lines' uncertainties in place of the table beside a
+    // file (SetUncertainties); `name` is the file name its results show. Nothing is written.
+    TLinesOutcome ReadMeasurement(const std::string& name, const std::vector<TMeasuredLine>& lines);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
-    TOutcome RecalculateBF();
+    TLinesOutcome RecalculateBF();
+    // An edited intensity of the selected line `line` (from 0): the fractions of a map or fit
+    // of the intensities before no longer belong to the lines (their BFFit are 0, the snapshot
+    // is no longer Fitted), and the measured fractions follow as "Recalculate BF" forms them.
+    // Not done (its error) for a line that does not exist, which changes nothing, or with fewer
+    // than 2 lines, where the intensity is set and the fractions stay.
+    TLinesOutcome SetIntensity(std::int32_t line, double intensity);
     // Sizes the residual grid for the settings' points, as at start-up.
     TOutcome SizeMap(const TCommandSettings& settings);
     // "Create map" and "Fit" of the current lines; the species keys (m, Boltzmax) are read
@@ -202,6 +249,14 @@ public:
     // (LineTableFor), NAME the spectrum's file name without its extension.
     TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
                                   const TImportSettings& settings);
+    // Imports every spectrum of `files` into `folder` as ImportSpectrum does, read and
+    // integrated on ThreadCount(threads) threads and written in the files' order on the calling
+    // thread: `done` sees each file's outcome once its files are written, the same files and
+    // outcomes as one thread gives.
+    void ImportSpectra(
+        const std::vector<std::string>& files, const std::string& folder,
+        const TImportSettings& settings, std::int32_t threads,
+        const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done);
     // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
     // measurement file and the table of the matches with their uncertainties the same way.
     TImportOutcome ImportLineList(const std::string& file, const std::string& folder,
@@ -231,14 +286,18 @@ private:
                              const std::string& logPath, const TSeriesHooks& hooks,
                              std::int32_t threads);
     template <class TResult, class TCommand> TResult Guard(TCommand&& command);
+    // After the lines of a measurement were imported: its warnings, the fractions when there are
+    // at least two lines, and the lines.
+    void Imported(TLinesOutcome& outcome);
     TCommandSettings WithSpeciesKeys(TCommandSettings settings) const;
 
     TConfigStore config_;
-    TAtomicData model_;
+    std::unique_ptr<TAtomicData> model_;
     TShownMap shownMap_;
     std::string species_;
     std::string currentFile_;
     bool storeMeasurementFolder_ = true;
+    bool fitted_ = false; // BFFit of the lines belongs to a map or fit of their intensities
     std::vector<std::string> messages_; // of the command running
     std::vector<TResultRow> results_;
 };

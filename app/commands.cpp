@@ -7,6 +7,7 @@
 #include "common/fpcheck.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 
 #include <cmath>
@@ -71,7 +72,6 @@ TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
-    model.ClearPrecalc();
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TMapArguments range = MapArguments(settings);
@@ -85,24 +85,10 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
                   const std::string& logPath, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
-    model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
                           fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
-}
-
-TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p) {
-    TResultValues values = model.ResultValues(p, TParamVector{}, 2, MapMode);
-    values.Procedure = model.MapQuality.Procedure;
-    return values;
-}
-
-TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit) {
-    TResultValues values = model.ResultValues(fit.Params, fit.Uncertainty,
-                                              TruncToInt(Slot(fit.Params, FitCount)), FitMode);
-    values.Procedure = fit.Quality.Procedure;
-    return values;
 }
 
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
@@ -111,7 +97,6 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
                              const std::function<void(const TFitResult&)>& boltzmannDone) {
     CheckMapSize(settings);
     RequireFractions(model);
-    model.ClearPrecalc();
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =

@@ -5,13 +5,15 @@
 
 #include "app/configstore.h"
 #include "app/settings.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <string>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The largest map a command computes: 20 million grid points (160 MB of residuals).
 inline constexpr long long kMaxMapPoints = 20'000'000;
@@ -38,21 +40,16 @@ bool HasFractions(const TAtomicData& model);
 // and "Fit" refuse that way before they change anything, so the last map and fractions stay.
 void RequireFractions(const TAtomicData& model);
 
-// "Create map": checks the size, empties the model cache, sizes RSSMap and computes the map; the
-// report lines are appended to `report`. The returned vector holds the best grid point and the
-// smallest and largest residual in ResultRSS and ResultCode.
+// "Create map": checks the size, sizes RSSMap and computes the map (CalcMap, which starts with
+// an empty model cache as FitLines does); the report lines are appended to `report`. The returned
+// vector holds the best grid point and the smallest and largest residual in ResultRSS and
+// ResultCode.
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
-// "Fit": checks the map's size, empties the cache, sizes RSSMap as the map would, and fits the
-// selected lines. An empty `logPath` stands for FitLogPath().
+// "Fit": checks the map's size, sizes RSSMap as the map would, and fits the selected lines. An
+// empty `logPath` stands for FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
-
-// The numbers of the result line of the last map or of a fit, with the procedure its report
-// line says (the judgement of the result, "fit:n_1 not determined"), for the rows of --format
-// tsv and the series.
-TResultValues MapResultValues(const TAtomicData& model, const TParamVector& p);
-TResultValues FitResultValues(const TAtomicData& model, const TFitResult& fit);
 
 // "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
 // settings, the free fit of the Boltzmax levels from it and the F-test; the free result line

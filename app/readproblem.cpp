@@ -5,7 +5,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/textfile.h"
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <algorithm>
 #include <cctype>

@@ -5,6 +5,7 @@
 #include "app/tsvfields.h"
 #include "common/format.h"
 #include "common/version.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/commatext.h"
 #include "linemodel/fitquality.h"
 
@@ -37,10 +38,9 @@ TProvenance Provenance(const TConfigView& config, const std::string& species,
     return provenance;
 }
 
-TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::string& fileName,
-                  TProvenance provenance) {
+TResultRow MapRow(const TAtomicData& model, const std::string& fileName, TProvenance provenance) {
     TResultRow row;
-    row.Values = MapResultValues(model, p);
+    row.Values = model.MapValues;
     row.FileName = fileName;
     row.Quality = model.MapQuality;
     row.Provenance = std::move(provenance);
@@ -50,7 +50,7 @@ TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::st
 TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
                   TProvenance provenance) {
     TResultRow row;
-    row.Values = FitResultValues(model, fit);
+    row.Values = fit.Values;
     if (fit.Quality.Quoted) {
         row.Quoted = model.ResultValues(fit.Params, *fit.Quality.Quoted,
                                         TruncToInt(Slot(fit.Params, FitCount)), FitMode);

@@ -6,13 +6,15 @@
 
 #include "app/configstore.h"
 #include "app/settings.h"
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 // The conditions of a map or fit.
 struct TProvenance {
@@ -38,10 +40,9 @@ struct TResultRow {
     TProvenance Provenance;
 };
 
-// The row of the model's last map (its judgement MapQuality), its populations belonging to the
-// map's best point p.
-TResultRow MapRow(const TAtomicData& model, const TParamVector& p, const std::string& fileName,
-                  TProvenance provenance);
+// The row of the model's last map: the numbers of its result line and its judgement
+// (MapValues, MapQuality).
+TResultRow MapRow(const TAtomicData& model, const std::string& fileName, TProvenance provenance);
 // The row of a fit, its model's populations belonging to the fitted vector.
 TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
                   TProvenance provenance);

@@ -5,7 +5,6 @@
 // The window's "Fit all files" and zeltfit-cli's batch share the rule for that number.
 
 #include "app/resultrow.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/freelevels.h"
 
 #include <optional>

@@ -7,14 +7,19 @@
 //
 // To add a number setting: give TCommandSettings its field, add a row to the table in
 // settings.cpp (in the window's fill order), and give the window an edit box of that name; the
-// command line takes the option of the row in each command the row names.
+// command line takes the option of the row in each command the row names. A number setting of an
+// import (not stored) is a row of the import's table (ImportSettings): give TImportSettings its
+// field and the page "Spectrum" a spin box of the row's name.
 
 #include "app/configstore.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 
@@ -64,6 +69,57 @@ struct TSetting {
 std::span<const TSetting> Settings();
 // The row of an edit box; raises ERangeError for a name that is none.
 const TSetting& SettingOfEdit(std::string_view editName);
+
+// The settings of an import: the window's width (nm, 0: measured), a spectral response file
+// (empty: none, the intensities not calibrated), blends from one upper level summed, the
+// detector's saturation level (raw counts, 0: from the file or a flat top), how far a line's
+// peak may lie from its database wavelength (nm), the ranges whose pixels are not used (nm,
+// from below to), and for a line list the tolerance (nm) and whether its intensities are photon
+// counts.
+struct TImportSettings {
+    TImportSettings(); // the defaults of ImportSettings()
+    double Window;
+    std::string Response;
+    bool SumBlends = false;
+    double Saturation;
+    double PeakTolerance;
+    std::vector<std::pair<double, double>> Exclusions;
+    double Tolerance;
+    bool Photons = false;
+};
+
+// "811.1-811.4": an excluded range FROM-TO in nm, FROM below TO; nothing for any other text.
+std::optional<std::pair<double, double>> ExclusionRange(std::string_view text);
+// "811.1-811.4, 842.0-842.6": the ranges of a list separated by commas, semicolons or blanks,
+// leaving out the parts that are no range (a range with decimal commas is one such part).
+std::vector<std::pair<double, double>> ExclusionRanges(std::string_view text);
+// The text of ranges as ExclusionRanges reads them: "811.1-811.4, 842-842.6".
+std::string ExclusionText(const std::vector<std::pair<double, double>>& ranges);
+
+enum TImportUse : unsigned { UsedByImport = 1, UsedByImportLines = 2 };
+
+// A number setting of an import: a spin box of the page "Spectrum" and an option of zeltfit-cli
+// import or import-lines, both taking the numbers from Least to Most. Not stored in zeltfit.ini:
+// every import starts from the defaults.
+struct TImportSetting {
+    std::string_view EditName; // the window's spin box
+    std::string_view Caption;  // its label, and the name in the reason for a refusal
+    std::string_view Option;   // of zeltfit-cli
+    std::string_view Help;     // the option's help text
+    double Default, Least, Most;
+    double Step;              // of the spin box
+    int Decimals;             // that the spin box shows
+    std::string_view Special; // what the spin box and the option's default say for Least, or ""
+    unsigned Use;             // TImportUse bits
+    double TImportSettings::*Value;
+
+    bool Takes(double value) const { return value >= Least && value <= Most; }
+};
+
+// The import's table.
+std::span<const TImportSetting> ImportSettings();
+// The row of a spin box; raises ERangeError for a name that is none.
+const TImportSetting& ImportSettingOfEdit(std::string_view editName);
 
 // A text key of the configuration.
 struct TTextSetting {

@@ -34,13 +34,17 @@ std::string MapDrawingProblem(const TMapRange& range) {
     return {};
 }
 
-void TShownMap::Show(const TResidualGrid& grid, const TMapRange& range) {
-    grid_ = grid;
+void TShownMap::Show(std::shared_ptr<const TResidualGrid> grid, const TMapRange& range) {
+    grid_ = std::move(grid);
     range_ = range;
 }
 
+double TShownMap::ValueAt(double x, double y) const {
+    return grid_ ? MapCellValue(*grid_, range_, x, y) : -1;
+}
+
 std::string TShownMap::Text() const {
-    return MapText(grid_, range_);
+    return MapText(grid_ ? *grid_ : TResidualGrid{}, range_);
 }
 
 } // namespace zelt

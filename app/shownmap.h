@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // The residual grid that the contour plot shows. A fit empties and re-sizes the line model's
-// grid while the plot goes on showing the last map, so the window keeps its own copy of that
-// map for the residual read-out under the mouse and for "Save map…".
+// grid while the plot goes on showing the last map, so the application keeps that map (shared
+// with the map's outcome) for the residual read-out under the mouse and for "Save map…".
 
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
+#include <memory>
 #include <string>
 
 namespace zelt {
@@ -24,14 +25,18 @@ std::string MapDrawingProblem(const TMapRange& range);
 class TShownMap {
 public:
     // True before the first map: the plot shows no residual.
-    bool Empty() const { return grid_.empty(); }
-    void Show(const TResidualGrid& grid, const TMapRange& range);
-    double ValueAt(double x, double y) const { return MapCellValue(grid_, range_, x, y); }
+    bool Empty() const { return !grid_ || grid_->empty(); }
+    void Show(std::shared_ptr<const TResidualGrid> grid, const TMapRange& range);
+    double ValueAt(double x, double y) const;
     // The grid as "Save map…" writes it.
     std::string Text() const;
+    // The residuals, [temperature step][density step] (null before the first map), and their
+    // grid.
+    const std::shared_ptr<const TResidualGrid>& Grid() const { return grid_; }
+    const TMapRange& Range() const { return range_; }
 
 private:
-    TResidualGrid grid_;
+    std::shared_ptr<const TResidualGrid> grid_;
     TMapRange range_;
 };
 

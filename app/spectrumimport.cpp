@@ -3,7 +3,10 @@
 
 #include "app/commands.h"
 #include "app/listing.h"
+#include "common/fpcheck.h"
+#include "common/parallel.h"
 #include "common/textfile.h"
+#include "linemodel/atomicdata.h"
 
 #include <algorithm>
 
@@ -54,6 +57,35 @@ TSpectrumImport::TSpectrumImport(const TAtomicData& model, const TConfigStore& c
     options_.Exclusions = settings.Exclusions;
     options_.OtherLines = OtherSpeciesLines(config, species, lines_);
     options_.Response = response_ ? &*response_ : nullptr;
+}
+
+void TSpectrumImport::IntegrateFiles(
+    const std::vector<std::string>& files, std::int32_t threads,
+    const std::function<void(const std::string& file, const TIntegration&,
+                             const std::exception_ptr& error)>& integrated) const {
+    // What a thread made of a file, kept in its slot until the file is handed on.
+    struct TSlot {
+        TIntegration Result;
+        std::exception_ptr Error;
+    };
+    std::vector<TSlot> slots(2 * static_cast<std::size_t>(ThreadCount(threads)));
+    RunInOrder(
+        threads, static_cast<std::int32_t>(files.size()),
+        [&](std::int32_t slot, std::int32_t item) {
+            TSlot& s = slots[static_cast<std::size_t>(slot)];
+            s = TSlot();
+            try {
+                FpReset();
+                s.Result = Integrate(ReadSpectrum(files[static_cast<std::size_t>(item)], {}));
+            } catch (...) {
+                s.Error = std::current_exception();
+            }
+        },
+        [&](std::int32_t slot, std::int32_t item) {
+            const TSlot& s = slots[static_cast<std::size_t>(slot)];
+            integrated(files[static_cast<std::size_t>(item)], s.Result, s.Error);
+            return true;
+        });
 }
 
 } // namespace zelt

@@ -2,34 +2,22 @@
 #pragma once
 // What the import of a raw spectrum integrates with, once for any number of spectra: the
 // species' lines, the lines of the configuration's other species, the spectral response and the
-// settings; and the files it writes.
+// settings; the integration of many spectra on every core; and the files an import writes.
 
 #include "app/configstore.h"
-#include "linemodel/atomicdata.h"
+#include "app/settings.h"
 #include "spectrum/integration.h"
 
+#include <cstdint>
+#include <exception>
+#include <functional>
 #include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zelt {
 
-// The settings of an import: the window's width (nm, 0: measured), a spectral response file
-// (empty: none, the intensities not calibrated), blends from one upper level summed, the
-// detector's saturation level (raw counts, 0: from the file or a flat top), how far a line's
-// peak may lie from its database wavelength (nm), the ranges the user excludes (nm); for a line
-// list the tolerance (nm) and whether its intensities are photon counts.
-struct TImportSettings {
-    double Window = 0;
-    std::string Response;
-    bool SumBlends = false;
-    double Saturation = 0;
-    double PeakTolerance = 0.5;
-    std::vector<std::pair<double, double>> Exclusions;
-    double Tolerance = 0.03;
-    bool Photons = false;
-};
+class TAtomicData;
 
 // The lines of every species section of the configuration but `species`, as the integration
 // masks or fits them beside the species' own: "Kr I 811.2904". A species of the same element
@@ -49,6 +37,14 @@ public:
     TIntegration Integrate(const TRawSpectrum& spectrum) const {
         return IntegrateLines(spectrum, lines_, options_);
     }
+    // Reads and integrates every file, shared among ThreadCount(threads) threads, and hands
+    // `integrated` each file's integration, or the error that ended it, in the files' order on
+    // the calling thread, so that the files it writes and what it reports are the same on any
+    // number of threads.
+    void
+    IntegrateFiles(const std::vector<std::string>& files, std::int32_t threads,
+                   const std::function<void(const std::string& file, const TIntegration&,
+                                            const std::exception_ptr& error)>& integrated) const;
 
 private:
     std::vector<TSpeciesLine> lines_;

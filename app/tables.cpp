@@ -51,11 +51,11 @@ void ShowFractions(const TLine& line, TTableRow& row) {
     row[4] = Format("%.4f", {line.BFFit});
 }
 
-std::vector<TTableRow> LineTable(const TAtomicData& model, bool fractions) {
+std::vector<TTableRow> LineTable(const TLineSnapshot& lines) {
     std::vector<TTableRow> rows{TableTitles()};
-    for (const TLine& line : model.SelectedLines) {
+    for (const TLine& line : lines.Lines) {
         rows.push_back(LineRow(line));
-        if (fractions)
+        if (lines.Fractions)
             ShowFractions(line, rows.back());
     }
     return rows;

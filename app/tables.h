@@ -1,14 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The texts of the line table and the files saved from it and from the residual map.
+// The line table: the selected lines as a command left them, the texts the table shows and the
+// files saved from it and from the residual map.
 
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <array>
 #include <string>
 #include <vector>
 
 namespace zelt {
+
+// The selected lines with their numbers as the line model holds them, in the measurement's
+// order: what the window's table and chart, zeltfit-cli's table and Python's LineTable show.
+struct TLineSnapshot {
+    TCheckedVector<TLine> Lines;
+    bool Fractions = false; // the fractions are formed: at least two lines
+    bool Fitted = false;    // BFFit belongs to a map or fit of these intensities
+};
 
 constexpr int kTableColumns = 9;
 using TTableRow = std::array<std::string, kTableColumns>;
@@ -29,9 +38,9 @@ TTableRow LineRow(const TLine& line);
 // Writes the three branching fractions of a line ("%.4f") into columns 2 to 4 of its row.
 void ShowFractions(const TLine& line, TTableRow& row);
 
-// Title row and one row per selected line; with `fractions` columns 2 to 4 filled, as the
-// window shows them when there are at least two lines.
-std::vector<TTableRow> LineTable(const TAtomicData& model, bool fractions);
+// Title row and one row per selected line; columns 2 to 4 filled where the fractions are formed,
+// as the window shows them.
+std::vector<TTableRow> LineTable(const TLineSnapshot& lines);
 
 // The saved table: every cell preceded by a tab, each row ended by `lineEnd`.
 std::string TableText(const std::vector<TTableRow>& rows, const std::string& lineEnd = "\r\n");

@@ -61,6 +61,13 @@ CLI::Validator SettingCheck(const TSetting& setting) {
     return setting.Kind == TSettingKind::Integer ? WholeNumberFrom(1) : NumberAbove(0);
 }
 
+CLI::Validator SettingCheck(const TImportSetting& setting) {
+    const std::string range = FloatToStr(setting.Least) + " to " + FloatToStr(setting.Most);
+    return NumberCheck(
+        false, [&setting](double value) { return setting.Takes(value); }, "a number from " + range,
+        FloatToStr(setting.Least) + " TO " + FloatToStr(setting.Most));
+}
+
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
     // A subcommand that is missing while a word is left over: the word was meant as one. (A
     // missing positional argument leaves no word over, as a word would have filled it.)

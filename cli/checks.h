@@ -18,6 +18,8 @@ CLI::Validator NumberAbove(double bound);
 CLI::Validator NumberFromBelow(double least, double below);
 // The setting's option takes what its edit box in the window takes.
 CLI::Validator SettingCheck(const TSetting& setting);
+// An import setting's option takes what its spin box takes: a number from Least to Most.
+CLI::Validator SettingCheck(const TImportSetting& setting);
 
 // The first line of a usage error: a word where a subcommand was wanted is named
 // ("Unknown subcommand "frobnicate""), other errors keep CLI11's text.

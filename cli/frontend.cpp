@@ -17,7 +17,6 @@
 #include "common/format.h"
 #include "common/sysfile.h"
 #include "common/textfile.h"
-#include "linemodel/region.h"
 
 #include <CLI/CLI.hpp>
 
@@ -91,30 +90,20 @@ public:
         return outcome.Done;
     }
 
-    void Levels() {
-        std::vector<std::string> list;
-        app_.AtomicData().ListLevels(list);
-        PrintLines(out_, list);
+    void Levels() { PrintLines(out_, app_.ListLevels()); }
+
+    void Lines() { PrintLines(out_, app_.ListLines(options_.All)); }
+
+    void Table(const TLineSnapshot& lines) {
+        out_ << MixedToUtf8(TableText(LineTable(lines), "\n"));
     }
 
-    void Lines() {
-        std::vector<std::string> list;
-        app_.AtomicData().ListLines(options_.All, list);
-        PrintLines(out_, list);
-    }
-
-    void Table(const TAtomicData& model) {
-        out_ << MixedToUtf8(TableText(LineTable(model, HasFractions(model)), "\n"));
-    }
-
-    // The map of `file` computed in `model`.
-    void MapResult(const TMapOutcome& map, const TAtomicData& model, const std::string& file) {
+    // The map of `file`.
+    void MapResult(const TMapOutcome& map, const std::string& file) {
         const std::string name = FileNameOf(file);
         std::optional<TMapRegion> region;
         if (options_.RegionPercent > 0)
-            region =
-                MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines),
-                          options_.RegionPercent / 100);
+            region = RegionAt(map, options_.RegionPercent / 100);
         ShowProblems(*map.Row);
         if (options_.Format == "tsv") {
             PrintRow(*map.Row, region ? &*region : nullptr);
@@ -129,33 +118,29 @@ public:
                 options_.RssFolder
                     ? JoinPath(options_.RssFile, name.substr(0, name.rfind('.')) + ".rss")
                     : options_.RssFile;
-            SaveFile(rssFile, MapText(model.RSSMap, model.MapRange));
+            SaveFile(rssFile, MapText(*map.Grid, map.Range));
         }
-        AppendTable(model);
+        AppendTable(map.Lines);
     }
 
-    // The fit done in `model`; `x`: the file's abscissa in a batch, columns of --format tsv.
-    void FitResult(const TFitOutcome& fit, const TAtomicData& model,
-                   const TRowAbscissa* x = nullptr) {
+    // The fit; `x`: the file's abscissa in a batch, columns of --format tsv.
+    void FitResult(const TFitOutcome& fit, const TRowAbscissa* x = nullptr) {
         ShowProblems(*fit.Row);
         if (options_.Format == "tsv")
             PrintRow(*fit.Row, nullptr, x);
         else
             PrintLines(out_, fit.Report);
-        AppendTable(model);
+        AppendTable(fit.Lines);
     }
 
-    // The free result line, the F-test and a table of the levels of the fit done in `model`,
-    // or its row of --format tsv.
-    void FreeLevelsResult(const TFreeLevelsOutcome& fit, const TAtomicData& model,
-                          const TRowAbscissa* x = nullptr) {
+    // The free result line, the F-test and a table of the levels, or its row of --format tsv.
+    void FreeLevelsResult(const TFreeLevelsOutcome& fit, const TRowAbscissa* x = nullptr) {
         if (options_.Format == "tsv") {
             PrintRow(*fit.BoltzmannRow, nullptr, x, &fit.Run);
             return;
         }
-        PrintLines(out_, fit.Report);
-        PrintLines(out_, FreeLevelsTable(model, fit.Run.Free));
-        AppendTable(model);
+        PrintLines(out_, FreeLevelsReport(fit));
+        AppendTable(fit.Lines);
     }
 
     // Every file of the batch, shared among the threads of --threads, its results printed in
@@ -178,11 +163,11 @@ public:
                 }
                 const TRowAbscissa x = RowAbscissa(series.Axis, series.Entries.size() - 1);
                 if (mapped)
-                    MapResult(file.Map, *file.Model, file.Path);
+                    MapResult(file.Map, file.Path);
                 else if (free)
-                    FreeLevelsResult(file.Free, *file.Model, &x);
+                    FreeLevelsResult(file.Free, &x);
                 else
-                    FitResult(file.Fit, *file.Model, &x);
+                    FitResult(file.Fit, &x);
                 if (status == 0 && (mapped ? Flagged(file.Map, file.Map.Row)
                                     : free ? Flagged(file.Free)
                                            : Flagged(file.Fit, file.Fit.Row)))
@@ -241,11 +226,11 @@ private:
             err_ << VisibleControls(row.FileName) << ": " << problem << '\n';
     }
 
-    void AppendTable(const TAtomicData& model) {
+    void AppendTable(const TLineSnapshot& lines) {
         if (!options_.Table)
             return;
         out_ << '\n';
-        Table(model);
+        Table(lines);
     }
 
     TZeltApp& app_;
@@ -408,7 +393,7 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
         }
         if (std::find(species.begin(), species.end(), o.Species) == species.end())
             throw Exception("No species section \"" + o.Species + "\" in \"" + o.Ini + "\"");
-        zelt.AtomicData().MapThreads = o.Threads;
+        zelt.SetMapThreads(o.Threads);
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;
         if (import.Parsed())
@@ -429,30 +414,31 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                                      : TSeriesCommand::Fit,
                                   s);
         } else {
-            if (!frontEnd.Show(zelt.ReadMeasurement(o.File)))
+            const TLinesOutcome read = zelt.ReadMeasurement(o.File);
+            if (!frontEnd.Show(read))
                 return 1;
             if (table->parsed()) {
-                frontEnd.Table(zelt.AtomicData());
+                frontEnd.Table(read.Lines);
                 return 0;
             }
             if (map->parsed()) {
                 const TMapOutcome outcome = zelt.Map(s, ReportFinalResults);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.MapResult(outcome, zelt.AtomicData(), o.File);
+                frontEnd.MapResult(outcome, o.File);
                 return Flagged(outcome, outcome.Row) ? 3 : 0;
             }
             if (o.FreeLevels) {
                 const TFreeLevelsOutcome outcome = zelt.FitFreeLevels(s, o.LogPath);
                 if (!frontEnd.Show(outcome))
                     return 1;
-                frontEnd.FreeLevelsResult(outcome, zelt.AtomicData());
+                frontEnd.FreeLevelsResult(outcome);
                 return Flagged(outcome) ? 3 : 0;
             }
             const TFitOutcome outcome = zelt.Fit(s, o.ReportKind(), o.LogPath);
             if (!frontEnd.Show(outcome))
                 return 1;
-            frontEnd.FitResult(outcome, zelt.AtomicData());
+            frontEnd.FitResult(outcome);
             return Flagged(outcome, outcome.Row) ? 3 : 0;
         }
         return 0;

@@ -3,13 +3,11 @@
 
 #include "cli/checks.h"
 
-#include "app/importrun.h"
 #include "app/listing.h"
-#include "common/convert.h"
+#include "common/format.h"
 #include "common/textfile.h"
 
 #include <filesystem>
-#include <optional>
 
 #include <ostream>
 
@@ -27,9 +25,14 @@ void TImportCommand::Add(CLI::App& app) {
             ->check(CLI::IsMember({"notes", "tsv"}))
             ->capture_default_str();
     }
-    Spectra->add_option("--width", Settings.Window, "full width of each window (nm)")
-        ->default_str("4 line widths, measured")
-        ->check(NumberAbove(0));
+    // The numbers of the import's table, with its defaults and limits.
+    for (const TImportSetting& setting : ImportSettings())
+        ((setting.Use & UsedByImport) != 0 ? Spectra : Lines)
+            ->add_option(std::string(setting.Option), Settings.*setting.Value,
+                         std::string(setting.Help))
+            ->default_str(setting.Special.empty() ? FloatToStr(setting.Default)
+                                                  : std::string(setting.Special))
+            ->check(SettingCheck(setting));
     Spectra->add_option("--response", Settings.Response,
                         "relative spectral response, wavelength (nm) and counts per photon");
     Spectra->add_flag("--sum-blends", Settings.SumBlends,
@@ -40,36 +43,14 @@ void TImportCommand::Add(CLI::App& app) {
                      "811.1-811.4; may be repeated")
         ->check(CLI::Validator(
             [](const std::string& text) {
-                return ParseRange(text) ? std::string()
-                                        : "\"" + text + "\" is not a range FROM-TO in nm";
+                return ExclusionRange(text) ? std::string()
+                                            : "\"" + text + "\" is not a range FROM-TO in nm";
             },
             "FROM-TO"));
-    Spectra
-        ->add_option("--saturation", Settings.Saturation,
-                     "the detector's saturation level (raw counts), when the file states none")
-        ->default_str("from the file, else a flat top")
-        ->check(NumberAbove(0));
-    Spectra
-        ->add_option("--peak-tolerance", Settings.PeakTolerance,
-                     "how far a line's peak may lie from its database wavelength (nm)")
-        ->capture_default_str()
-        ->check(NumberAbove(0));
     Spectra->add_option("--threads", Threads, "threads that share the spectra")
         ->default_str("one per core")
         ->check(CLI::PositiveNumber);
-    Lines->add_option("--tolerance", Settings.Tolerance, "largest distance of a match (nm)")
-        ->capture_default_str()
-        ->check(NumberAbove(0));
     Lines->add_flag("--photons", Settings.Photons, "the intensities are photon counts");
-}
-
-std::optional<std::pair<double, double>> ParseRange(const std::string& text) {
-    const std::size_t dash = text.find('-', 1);
-    double from = 0, to = 0;
-    if (dash == std::string::npos || !TryStrToFloat(text.substr(0, dash), from) ||
-        !TryStrToFloat(text.substr(dash + 1), to) || !(from < to))
-        return std::nullopt;
-    return std::pair{from, to};
 }
 
 int TImportCommand::Run(TZeltApp& zelt, std::ostream& out, std::ostream& err) const {
@@ -99,14 +80,14 @@ int TImportCommand::Run(TZeltApp& zelt, std::ostream& out, std::ostream& err) co
     }
     TImportSettings settings = Settings;
     for (const std::string& range : Exclusions)
-        settings.Exclusions.push_back(*ParseRange(range));
-        // The MinGW build keeps to one thread, as its batches do (frontend.cpp).
+        settings.Exclusions.push_back(*ExclusionRange(range));
 #ifdef _WIN32
+    // The MinGW build keeps to one thread, as its batches do (frontend.cpp).
     const std::int32_t threads = 1;
 #else
     const std::int32_t threads = Threads;
 #endif
-    ImportSpectra(zelt, SpectrumFiles(Files), Folder, settings, threads, report);
+    zelt.ImportSpectra(SpectrumFiles(Files), Folder, settings, threads, report);
     return status;
 }
 

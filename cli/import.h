@@ -8,15 +8,10 @@
 
 #include <cstdint>
 #include <iosfwd>
-#include <optional>
 #include <string>
-#include <utility>
 #include <vector>
 
 namespace zelt {
-
-// "811.1-811.4": the range FROM-TO in nm, FROM below TO; nothing for any other text.
-std::optional<std::pair<double, double>> ParseRange(const std::string& text);
 
 struct TImportCommand {
     std::vector<std::string> Files;

@@ -179,8 +179,27 @@ void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     line_ = 1;
 }
 
+void TTextReader::OpenText(const std::string& name, std::string text, const TReadLimit& limit) {
+    Close();
+    if (text.size() > limit.Bytes)
+        RaiseTooLarge(name, limit);
+    fileName_ = name;
+    limit_ = limit;
+    text_ = std::move(text);
+    inMemory_ = true;
+    taken_ = filled_ = text_.size();
+    position_ = 0;
+    atEnd_ = true;
+    line_ = 1;
+}
+
 void TTextReader::Close() {
     file_.Close();
+    if (inMemory_) {
+        text_.clear();
+        inMemory_ = false;
+        position_ = filled_ = 0;
+    }
 }
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.
@@ -212,7 +231,7 @@ int TTextReader::PeekAt(std::size_t offset) {
         return kEndOfFile;
     if (position_ + offset >= filled_)
         return kEndOfFile;
-    return static_cast<unsigned char>(buffer_[position_ + offset]);
+    return static_cast<unsigned char>(Data()[position_ + offset]);
 }
 
 int TTextReader::Peek() {

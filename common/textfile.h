@@ -41,8 +41,13 @@ public:
     // or one that cannot be read raises EInOutError naming the file. A file that grows past the
     // limit while it is read raises when the reading gets there.
     void Open(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
+    // Reads `text` as the content of a file: a caller with the data in memory writes no file
+    // to read it back. `name` stands for the file in the messages; a text larger than the limit
+    // raises as a file would.
+    void OpenText(const std::string& name, std::string text,
+                  const TReadLimit& limit = kTextFileLimit);
     void Close();
-    bool IsOpen() const { return file_.IsOpen(); }
+    bool IsOpen() const { return file_.IsOpen() || inMemory_; }
     const std::string& FileName() const { return fileName_; }
     // Line of the next character to be read, counted from 1.
     int LineNumber() const { return line_; }
@@ -79,6 +84,7 @@ public:
 private:
     int Peek();
     int PeekAt(std::size_t offset);
+    const char* Data() const { return inMemory_ ? text_.data() : buffer_.get(); }
     int Get();
     bool Fill();
     std::string ReadToken(int maxLength);
@@ -89,6 +95,8 @@ private:
     TReadLimit limit_ = kTextFileLimit;
     std::uint64_t taken_ = 0; // bytes read from the file so far
     std::unique_ptr<char[]> buffer_;
+    std::string text_; // the content of a reader opened on a text (OpenText)
+    bool inMemory_ = false;
     std::size_t position_ = 0;
     std::size_t filled_ = 0;
     bool atEnd_ = false; // the file gave nothing more

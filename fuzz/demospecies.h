@@ -5,6 +5,7 @@
 // measured.
 
 #include "fuzz/fuzzsupport.h"
+#include "linemodel/atomicdata.h"
 #include "spectrum/specieslines.h"
 
 #include <string>

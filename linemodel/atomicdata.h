@@ -83,7 +83,8 @@ public:
     // Asked by CalcMap after each grid row, from any of its threads at once, with the rows done
     // and the rows in all; false stops the map with EAbort "The map was cancelled.".
     std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
-    TFitQuality MapQuality; // the judgement of the last map
+    TFitQuality MapQuality;  // the judgement of the last map
+    TResultValues MapValues; // the numbers of its result line, with the judgement's procedure
     // Warnings of the last ImportLines about lines it kept (a negative intensity).
     std::vector<std::string> ImportWarnings;
 
@@ -105,6 +106,9 @@ public:
 
     // Rebuilds SelectedLines from a measurement file of wavelength and intensity pairs.
     void ImportLines(const std::string& fileName);
+    // The same from the content of a measurement file in memory; `name` stands for the file in
+    // the messages.
+    void ImportText(const std::string& name, std::string text);
     // Writes the database lines grouped by upper level (a diagnostic list).
     void DumpLines(const std::string& fileName) const;
 
@@ -144,6 +148,9 @@ public:
     void WriteResults(const TParamVector& p, const TParamVector& u, TReportList* out,
                       const std::string& fileName, std::int32_t np, std::int32_t mode,
                       const TFitQuality* quality = nullptr);
+    // The same for numbers formed already (ResultValues).
+    void WriteResultLine(const TResultValues& values, TReportList& out,
+                         const std::string& fileName);
     // Appends a result line of `levels` populated levels, first the column header when no
     // result line has been written since the last species change.
     void AddResultLine(TReportList& out, std::int32_t levels, const std::string& line);
@@ -168,6 +175,9 @@ private:
     std::string OpticalDepthFault(const TParamVector& p) const;
     std::int32_t FindLevel(double energy, const char* missing, const char* several,
                            const std::string& where) const;
+    // Rebuilds SelectedLines from the reader that `open` opens on the file `fileName`.
+    void ImportFrom(const std::string& fileName,
+                    const std::function<void(TTextReader& reader)>& open);
 
     TShowMessage showMessage_;
     std::string levelsFile_; // the file of Levels, for the messages of ImportLines

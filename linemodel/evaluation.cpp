@@ -130,12 +130,14 @@ void TAtomicData::CalcMap(std::int32_t densityPoints, std::int32_t temperaturePo
     Slot(p, ResultRSS) = residuals.Smallest;
     Slot(p, ResultCode) = residuals.Largest;
     MapQuality = JudgeMap(SelectedLines, Levels, p);
+    MapValues = ResultValues(p, TParamVector{}, 2, MapMode);
+    MapValues.Procedure = MapQuality.Procedure;
     if (report == nullptr)
         return;
     TReportList lines;
     if (SelectedLines.size() - 2 < 1)
         lines.push_back("Sum was not divided by DoF (not enough lines)!");
-    WriteResults(p, TParamVector{}, &lines, fileName, 2, MapMode, &MapQuality);
+    WriteResultLine(MapValues, lines, fileName);
     Append(*report, lines);
 }
 
@@ -227,19 +229,24 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     }
     FpCheck("the uncertainties of the fit");
     result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen);
-    if (report == nullptr)
-        return result;
-    TReportList lines;
-    if (reportKind == ReportFitIteration) {
+    // The iteration log is reported before the numbers are formed: a fit that ran away to where
+    // they cannot be shows its iterations and then the error.
+    const bool iterations = report != nullptr && reportKind == ReportFitIteration;
+    if (iterations) {
+        TReportList lines;
         if (std::filesystem::exists(PathFromUtf8(logPath)))
             lines = ReadTextLines(logPath);
         else
             lines.push_back("Fit logfile was not found.");
-    } else {
-        WriteResults(params, result.Uncertainty, &lines, fileName, fitCount, FitMode,
-                     &result.Quality);
+        Append(*report, lines);
     }
-    Append(*report, lines);
+    result.Values = ResultValues(params, result.Uncertainty, fitCount, FitMode);
+    result.Values.Procedure = result.Quality.Procedure;
+    if (report != nullptr && !iterations) {
+        TReportList lines;
+        WriteResultLine(result.Values, lines, fileName);
+        Append(*report, lines);
+    }
     return result;
 }
 

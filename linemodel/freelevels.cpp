@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/fitquality.h"

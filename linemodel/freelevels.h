@@ -9,7 +9,7 @@
 // same minimiser, log and covariance. Whether the data ask for free levels is judged by the
 // F-test of the nested Boltzmann model against the free one.
 
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <cstdint>
 #include <functional>
@@ -18,6 +18,8 @@
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 // At most as many free levels as the minimiser fits parameters.
 inline constexpr std::int32_t kMaxFreeLevels = 8;

@@ -41,13 +41,24 @@ std::int32_t TAtomicData::FindLevel(double energy, const char* missing, const ch
 }
 
 void TAtomicData::ImportLines(const std::string& fileName) {
+    ImportFrom(fileName, [&](TTextReader& reader) { reader.Open(fileName, kMeasurementLimit); });
+}
+
+void TAtomicData::ImportText(const std::string& name, std::string text) {
+    ImportFrom(name, [&](TTextReader& reader) {
+        reader.OpenText(name, std::move(text), kMeasurementLimit);
+    });
+}
+
+void TAtomicData::ImportFrom(const std::string& fileName,
+                             const std::function<void(TTextReader& reader)>& open) {
     SelectedLines.clear();
     ImportWarnings.clear();
     if (!LineBase)
         throw Exception("No species is loaded: there is no line table to match \"" + fileName +
                         "\" against.");
     TTextReader reader;
-    reader.Open(fileName, kMeasurementLimit);
+    open(reader);
     // A file that breaks the two-column layout is refused as a whole: a missing intensity would
     // take the next line's wavelength, a third column would be dropped unseen, and a line
     // measured twice would count twice in its fractions.

@@ -141,7 +141,7 @@ struct TResultValues {
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
 // the unscaled normal matrix, NF x NF row by row, element (i, k) at (i - 1) NF + k), the final
-// sum of squares and the result code.
+// sum of squares and the result code, and the numbers of its result line.
 struct TFitResult {
     TParamVector Params;
     TParamVector Uncertainty;
@@ -149,6 +149,8 @@ struct TFitResult {
     long double SumOfSquares = 0;
     std::int32_t ReturnCode = -1;
     TFitQuality Quality; // how far the result can be trusted
+    // The numbers of the result line with the judgement's procedure, formed once by FitLines.
+    TResultValues Values;
 };
 
 // Report kinds of FitLines: the result line, or the minimiser's iteration log.
@@ -156,7 +158,7 @@ enum TReportKind : std::int32_t { ReportFinalResults = 0, ReportFitIteration = 1
 // Modes of WriteResults.
 enum TResultMode : std::int32_t { MapMode = 0, FitMode = 1 };
 
-using TReportList = std::vector<std::string>;                      // lines in Windows-1252
+using TReportList = std::vector<std::string>; // lines in Windows-1252
 
 // The column header of the result lines of `levels` populated levels, which begins with
 // kResultHeaderStart (a result line begins with a number).

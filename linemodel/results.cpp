@@ -65,10 +65,15 @@ void TAtomicData::WriteResults(const TParamVector& p, const TParamVector& u, TRe
     TResultValues result = ResultValues(p, u, np, mode);
     if (quality != nullptr)
         result.Procedure = quality->Procedure;
+    WriteResultLine(result, *out, fileName);
+}
+
+void TAtomicData::WriteResultLine(const TResultValues& result, TReportList& out,
+                                  const std::string& fileName) {
     std::string values;
     for (std::int32_t j = 0; j < result.Densities.size(); ++j)
         values += Format(" %.3e %.3e", {result.Densities[j], result.Uncertainties[j]});
-    AddResultLine(*out, result.Densities.size(),
+    AddResultLine(out, result.Densities.size(),
                   Format("%.3e %.3e %s %5.0f %5.0f %.3e %s  %s",
                          {result.Total, result.TotalUncertainty, values, result.Temperature,
                           result.TemperatureUncertainty, result.RSS, VisibleControls(fileName),

@@ -54,13 +54,12 @@ bool TFreeLevelsView::On() const {
     return checkBox_->isChecked();
 }
 
-void TFreeLevelsView::Show(const TAtomicData& data, const TFreeLevelsRun& run,
-                           const QString& comparison) {
-    const std::vector<TFreeLevel>& levels = run.Free.Levels;
+void TFreeLevelsView::Show(const TFreeLevelsOutcome& fit, const QString& comparison) {
+    const std::vector<TFreeLevel>& levels = fit.Run.Free.Levels;
     table_->setRowCount(static_cast<int>(levels.size()));
     for (std::size_t r = 0; r < levels.size(); ++r) {
         const TFreeLevel& level = levels[r];
-        const TLevel& own = data.Levels[level.Level];
+        const TLevel& own = fit.Levels[level.Level];
         const bool known = level.Determined;
         const QStringList cells = {
             QStringLiteral("n_%1").arg(level.Level + 1),

@@ -5,7 +5,7 @@
 // (or "not determined"), its ratio to n_1 and the temperature that ratio would mean under
 // Boltzmann balance; the comparison with the Boltzmann fit beneath it.
 
-#include "linemodel/freelevels.h"
+#include "app/application.h"
 
 #include <QObject>
 
@@ -26,8 +26,8 @@ public:
     QWidget* Page() const { return page_; }
     bool On() const;
 
-    // The levels of a free fit of `data`, and the line of the F-test.
-    void Show(const TAtomicData& data, const TFreeLevelsRun& run, const QString& comparison);
+    // The levels of a free fit, and the line of the F-test.
+    void Show(const TFreeLevelsOutcome& fit, const QString& comparison);
 
 private:
     QCheckBox* checkBox_;

@@ -252,25 +252,20 @@ void TMainForm::ElementListBoxChange() {
     const std::string section = elementListBox_->currentData().toByteArray().toStdString();
     if (ShowOutcome(app_.ChangeSpecies(section))) {
         ClearResults();
-        std::vector<std::string> list;
-        AtomicData().ListLevels(list);
         levelsBox_->clear();
-        for (const std::string& line : list)
+        for (const std::string& line : app_.ListLevels())
             levelsBox_->addItem(FromCp1252(line));
-        list.clear();
-        AtomicData().ListLines(allLinesCheckBox_->isChecked(), list);
         linesBox_->clear();
-        for (const std::string& line : list)
+        for (const std::string& line : app_.ListLines(allLinesCheckBox_->isChecked()))
             linesBox_->addItem(FromCp1252(line));
     }
     // A species change empties the selected lines even when its loading fails: the table then
     // follows, so that no row is left without its line.
-    if (grid_->rowCount() - 1 != AtomicData().SelectedLines.size())
+    if (grid_->rowCount() - 1 != app_.Lines().Lines.size())
         ClearResults();
 }
 
 void TMainForm::ClearResults() {
-    fitShown_ = false;
     grid_->SetRowCount(1);
     chart_->ClearSeries();
     chart_->Redraw();
@@ -280,24 +275,24 @@ void TMainForm::AutoSizeColumns() {
     grid_->AutoSizeColumns();
 }
 
-void TMainForm::ShowBranchingFractions() {
+void TMainForm::ShowBranchingFractions(const TLineSnapshot& lines) {
     QVector<TColouredBars::TBar> measured;
     QVector<double> wavelengths, absorptionFree, fitted;
+    const std::vector<TTableRow> rows = LineTable(lines);
     for (int r = 1; r < grid_->rowCount(); ++r) {
-        const TLine& line = AtomicData().SelectedLines[r - 1];
+        const TLine& line = lines.Lines[r - 1];
         const double x = line.Data.Wavelength;
-        TTableRow texts;
-        ShowFractions(line, texts);
-        for (int c = 2; c <= 4; ++c)
-            grid_->SetCellText(c, r, FromStd(texts[static_cast<std::size_t>(c)]));
+        for (std::size_t c = 2; c <= 4; ++c)
+            grid_->SetCellText(static_cast<int>(c), r,
+                               FromStd(rows[static_cast<std::size_t>(r)][c]));
         wavelengths.append(x);
         absorptionFree.append(line.BFTheory);
         fitted.append(line.BFFit);
         measured.append({x, line.BFMeasured, BarColour(line.UpperLevel)});
     }
     chart_->SetFree(wavelengths, absorptionFree);
-    chart_->SetFitted(fitShown_ ? wavelengths : QVector<double>(),
-                      fitShown_ ? fitted : QVector<double>());
+    chart_->SetFitted(lines.Fitted ? wavelengths : QVector<double>(),
+                      lines.Fitted ? fitted : QVector<double>());
     chart_->SetMeasured(measured);
     chart_->Redraw();
     AutoSizeColumns();
@@ -306,33 +301,29 @@ void TMainForm::ShowBranchingFractions() {
 void TMainForm::RecalculateBF() {
     if (!gate_->Open())
         return;
-    if (ShowOutcome(app_.RecalculateBF()))
-        ShowBranchingFractions();
+    const TLinesOutcome outcome = app_.RecalculateBF();
+    if (ShowOutcome(outcome))
+        ShowBranchingFractions(outcome.Lines);
 }
 
 bool TMainForm::CommitIntensity(int row, const QString& text) {
     double value = 0;
     if (!TryStrToFloat(text.toStdString(), value))
         return false;
-    if (row < 1 || row > AtomicData().SelectedLines.size())
-        return true;
-    AtomicData().SelectedLines[row - 1].Intensity = value;
-    // A fit of the intensities before the edit no longer belongs to the table.
-    fitShown_ = false;
-    for (TLine& line : AtomicData().SelectedLines)
-        line.BFFit = 0;
-    // The commit of a cell reports nothing: with a single line the fractions stay as they are.
-    if (app_.RecalculateBF().Done)
-        ShowBranchingFractions();
+    // The commit of a cell reports nothing: a row without its line changes nothing, and with a
+    // single line the fractions stay as they are.
+    const TLinesOutcome outcome = app_.SetIntensity(row - 1, value);
+    if (outcome.Done)
+        ShowBranchingFractions(outcome.Lines);
     return true;
 }
 
-void TMainForm::FillTableRows() {
-    for (const TLine& line : AtomicData().SelectedLines) {
+void TMainForm::FillTableRows(const TLineSnapshot& lines) {
+    const std::vector<TTableRow> rows = LineTable(lines);
+    for (std::size_t r = 1; r < rows.size(); ++r) {
         const int row = grid_->AddRow();
-        const TTableRow texts = LineRow(line);
-        for (int c : {0, 1, 5, 6, 7, 8})
-            grid_->SetCellText(c, row, FromCp1252(texts[static_cast<std::size_t>(c)]));
+        for (std::size_t c : {0, 1, 5, 6, 7, 8})
+            grid_->SetCellText(static_cast<int>(c), row, FromCp1252(rows[r][c]));
     }
 }
 
@@ -352,43 +343,45 @@ void TMainForm::RebuildRowColours() {
     grid_->SetRowColours(colours);
 }
 
-void TMainForm::ReadBtnClick(TSender sender) {
+QString TMainForm::CurrentFile() const {
+    return FromStd(app_.CurrentFile());
+}
+
+void TMainForm::ReadBtnClick(TSender sender, QString file) {
     if (!gate_->Open())
         return;
     if (sender == TSender::ReadBtn) {
-        const QString chosen = dialogs_.OpenFileName(openDialogFolder_, currentFile_);
-        if (chosen.isEmpty()) {
+        file = dialogs_.OpenFileName(openDialogFolder_, CurrentFile());
+        if (file.isEmpty()) {
             ShowPosition();
             return;
         }
-        currentFile_ = chosen;
     }
-    const TOutcome outcome = app_.ReadMeasurement(currentFile_.toStdString());
+    const TLinesOutcome outcome = app_.ReadMeasurement(file.toStdString());
     if (ShowRead(outcome))
         ShowPosition();
     // A raw spectrum or a line list of approximate wavelengths stops the reader: the Spectrum
     // page can import it.
     if (!outcome.Done || !outcome.Messages.empty())
-        spectrumPage_->OfferImport(currentFile_);
+        spectrumPage_->OfferImport(file);
 }
 
-bool TMainForm::ShowRead(const TOutcome& outcome) {
+bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
     ClearResults();
     if (!ShowOutcome(outcome)) {
         if (!outcome.Cause.empty())
             statusBar()->showMessage(FromStd(outcome.Cause));
         return false;
     }
-    FillTableRows();
+    FillTableRows(outcome.Lines);
     AutoSizeColumns();
     RebuildRowColours();
-    if (HasFractions(AtomicData()))
-        ShowBranchingFractions();
+    if (outcome.Lines.Fractions)
+        ShowBranchingFractions(outcome.Lines);
     tablePages_->setCurrentIndex(0);
     resultStatus_->ShowWarnings(outcome.Warnings);
     const std::string file = app_.CurrentFile();
-    currentFile_ = FromStd(file);
-    setWindowTitle(Caption() + QStringLiteral(" - ") + currentFile_);
+    setWindowTitle(Caption() + QStringLiteral(" - ") + FromStd(file));
     PointFileList(FromStd(FolderOf(file)), FromStd(FileNameOf(file)));
     return true;
 }
@@ -423,9 +416,9 @@ void TMainForm::NextFileClick() {
         return;
     const int next = (fileListBox_->currentRow() + 1) % count;
     fileListBox_->setCurrentRow(next);
-    currentFile_ = FromStd(
-        JoinPath(fileListFolder_.toStdString(), fileListBox_->item(next)->text().toStdString()));
-    ReadBtnClick(TSender::NextBtn);
+    ReadBtnClick(TSender::NextBtn,
+                 FromStd(JoinPath(fileListFolder_.toStdString(),
+                                  fileListBox_->item(next)->text().toStdString())));
 }
 
 void TMainForm::FileListBoxClick() {
@@ -433,12 +426,12 @@ void TMainForm::FileListBoxClick() {
     if (fileListBox_->count() == 0 || row < 0)
         return;
     if (!gate_->Open()) {
-        PointFileList(fileListFolder_, FromStd(FileNameOf(currentFile_.toStdString())));
+        PointFileList(fileListFolder_, FromStd(FileNameOf(app_.CurrentFile())));
         return;
     }
-    currentFile_ = FromStd(
-        JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
-    ReadBtnClick(TSender::FileListBox);
+    ReadBtnClick(TSender::FileListBox,
+                 FromStd(JoinPath(fileListFolder_.toStdString(),
+                                  fileListBox_->item(row)->text().toStdString())));
 }
 
 void TMainForm::OpenDropped(const QString& path) {
@@ -449,8 +442,7 @@ void TMainForm::OpenDropped(const QString& path) {
         ShowPosition();
         return;
     }
-    currentFile_ = path;
-    ReadBtnClick(TSender::FileListBox);
+    ReadBtnClick(TSender::FileListBox, path);
 }
 
 TCommandSettings TMainForm::SettingsFromWindow() const {
@@ -476,8 +468,9 @@ void TMainForm::AppendReport(const TReportList& report) {
     reportsMemo_->ensureCursorVisible();
 }
 
-void TMainForm::ShowMap(const TParamVector& p) {
-    const TMapRange& range = AtomicData().MapRange;
+void TMainForm::ShowMap(const TMapOutcome& map) {
+    const TParamVector& p = map.Params;
+    const TMapRange& range = map.Range;
     contourPlot_->SetDataRange(range.FromLogDensity, range.ToLogDensity, range.FromTemperature,
                                range.ToTemperature);
     contourPlot_->SetLowIso(static_cast<double>(Slot(p, ResultRSS)));
@@ -498,19 +491,18 @@ void TMainForm::Iterate() {
     Guarded([this] {
         const TCommandSettings settings = SettingsFromWindow();
         const TMapOutcome outcome = mapRun_->Run(settings, ReportKind());
-        if (outcome.Cancelled) {
+        if (outcome.Kind == TErrorKind::Cancelled) {
             statusBar()->showMessage(QStringLiteral("Map cancelled: the previous map stays."));
             return;
         }
         AppendReport(outcome.Report);
         if (!ShowOutcome(outcome))
             return;
-        ShowMap(outcome.Params);
-        regionOverlay_->ShowMap(AtomicData());
-        fitShown_ = true;
-        ShowBranchingFractions();
+        ShowMap(outcome);
+        regionOverlay_->ShowMap(outcome);
+        ShowBranchingFractions(outcome.Lines);
         resultStatus_->Show(*outcome.Row);
-        if (const std::string problem = MapDrawingProblem(AtomicData().MapRange); !problem.empty())
+        if (const std::string problem = MapDrawingProblem(outcome.Range); !problem.empty())
             statusBar()->showMessage(FromStd(problem));
     });
 }
@@ -538,14 +530,12 @@ std::optional<TFitResult> TMainForm::Fit() {
 // fitted fractions and the page of the levels.
 bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport) {
     if (withReport)
-        AppendReport(FreeLevelsReport(outcome, AtomicData()));
+        AppendReport(FreeLevelsReport(outcome));
     if (!ShowOutcome(outcome))
         return false;
-    fitShown_ = true;
-    ShowBranchingFractions();
-    freeLevels_->Show(AtomicData(), outcome.Run,
-                      FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
-                          FromCp1252(ComparisonText(outcome.Run)));
+    ShowBranchingFractions(outcome.Lines);
+    freeLevels_->Show(outcome, FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
+                                   FromCp1252(ComparisonText(outcome.Run)));
     if (Flagged(outcome))
         statusBar()->showMessage(
             QStringLiteral("A lower level is not determined: its lines are optically thin or were "
@@ -558,9 +548,8 @@ bool TMainForm::ShowFit(const TFitOutcome& outcome, bool withReport) {
         AppendReport(outcome.Report);
     if (!ShowOutcome(outcome))
         return false;
-    regionOverlay_->ShowFit(outcome.Result, AtomicData());
-    fitShown_ = true;
-    ShowBranchingFractions();
+    regionOverlay_->ShowFit(outcome);
+    ShowBranchingFractions(outcome.Lines);
     resultStatus_->Show(*outcome.Row);
     return true;
 }
@@ -601,7 +590,7 @@ double TMainForm::ContourPlotEstimateZVal(double x, double y) const {
 
 bool TMainForm::SaveText(const std::string& text, const QString& kind, const QString& suffix) {
     const QString fileName =
-        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, currentFile_, suffix));
+        dialogs_.SaveFileName(memory_->SaveStart(kind, openDialogFolder_, CurrentFile(), suffix));
     if (fileName.isEmpty())
         return false;
     bool saved = false;
@@ -672,7 +661,7 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
             memory_->SetImageChoice(choice);
             const QString kind = QStringLiteral("image");
             const QString fileName = dialogs_.SaveImageFileName(
-                memory_->SaveStart(kind, openDialogFolder_, currentFile_, QStringLiteral(".png")));
+                memory_->SaveStart(kind, openDialogFolder_, CurrentFile(), QStringLiteral(".png")));
             if (!fileName.isEmpty())
                 Guarded([&] {
                     SavePlotImage(*plot, fileName, ImageSizeOf(choice, plot->size()));

@@ -62,22 +62,24 @@ public:
     ~TMainForm() override;
 
     TZeltApp& App() { return app_; }
-    TAtomicData& AtomicData() { return app_.AtomicData(); }
     const std::string& DatabaseFolder() const { return databaseFolder_; }
-    const QString& CurrentFile() const { return currentFile_; }
+    // The measurement file read last (or being read), as the application holds it.
+    QString CurrentFile() const;
     const QString& OpenDialogFolder() const { return openDialogFolder_; }
     const QString& FileListFolder() const { return fileListFolder_; }
 
     void ElementListBoxChange();
-    void ReadBtnClick(TSender sender);
+    // Reads the file the open dialog gives (ReadBtn) or `file` (the next file, the file list's or
+    // one dropped or imported).
+    void ReadBtnClick(TSender sender, QString file = QString());
     void NextFileClick();
     void FileListBoxClick();
     // A file or folder dropped on the window: the file is read, the folder's files listed.
     void OpenDropped(const QString& path);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     void RecalculateBF();
-    // The commit of an edited intensity: stores it and recomputes the fractions; false when
-    // the text is not a number (the user stays in the cell).
+    // The commit of an edited intensity: the application stores it and recomputes the fractions
+    // (SetIntensity); false when the text is not a number (the user stays in the cell).
     bool CommitIntensity(int row, const QString& text);
 
     // "Create map" and "Fit"; errors are reported and leave plot and table as they were. The
@@ -110,7 +112,9 @@ public:
 
     void ClearResults();
     void AutoSizeColumns();
-    void ShowBranchingFractions();
+    // Columns 2 to 4 of the table and the chart: the fractions of `lines`, the fitted ones only
+    // while they belong to the intensities in the table.
+    void ShowBranchingFractions(const TLineSnapshot& lines);
 
     // Writes the map, fit and absorption settings back; stops at the first text that is not
     // a number of its kind (the keys before it are stored).
@@ -129,7 +133,7 @@ private:
     void FillEdits();
     TNumberEdit* Edit(const TSetting& setting) const;
     void FillSpecies();
-    void FillTableRows();
+    void FillTableRows(const TLineSnapshot& lines);
     void RebuildRowColours();
     void PointFileList(const QString& folder, const QString& fileName);
     void ShowPosition();
@@ -139,14 +143,14 @@ private:
     bool ShowOutcome(const TOutcome& outcome);
     // What the window shows after a read and after a fit (with its report lines, unless a
     // series has appended them already).
-    bool ShowRead(const TOutcome& outcome);
+    bool ShowRead(const TLinesOutcome& outcome);
     bool ShowFit(const TFitOutcome& outcome, bool withReport = true);
     bool ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport = true);
     // The settings of the edit boxes; raises EConvertError for a text that is no number.
     TCommandSettings SettingsFromWindow() const;
     TReportKind ReportKind() const;
     void AppendReport(const TReportList& report);
-    void ShowMap(const TParamVector& p);
+    void ShowMap(const TMapOutcome& map);
     // "Save image…" and "Copy image", then what `addMore` adds to the menu.
     void AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)>& addMore = {});
     // True when the text was written; `kind` and `suffix` make the name the dialog offers.
@@ -162,11 +166,8 @@ private:
     TZeltApp app_;
     std::string databaseFolder_;
     QString openDialogFolder_;
-    QString currentFile_;
     QString fileListFolder_;
     bool closed_ = false;
-    // The chart shows fitted fractions only while they belong to the intensities in the table.
-    bool fitShown_ = false;
     // Results shown since they were last saved.
     bool reportUnsaved_ = false;
     bool seriesUnsaved_ = false;

@@ -229,10 +229,8 @@ QWidget* TMainForm::CreateUpperArea() {
                 seriesUnsaved_ = true;
             });
     plotPages_->addTab(seriesPage_, QStringLiteral("Series"));
-    spectrumPage_ = new TSpectrumPage(app_, dialogs_, [this](const QString& file) {
-        currentFile_ = file;
-        ReadBtnClick(TSender::FileListBox);
-    });
+    spectrumPage_ = new TSpectrumPage(
+        app_, dialogs_, [this](const QString& file) { ReadBtnClick(TSender::FileListBox, file); });
     spectrumPage_->setObjectName(QStringLiteral("SpectrumPage"));
     AddImageMenu(spectrumPage_->Plot());
     plotPages_->addTab(spectrumPage_, QStringLiteral("Spectrum"));

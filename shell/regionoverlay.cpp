@@ -35,25 +35,18 @@ TRegionOverlay::TRegionOverlay(TContourPlot* plot, QStatusBar* statusBar, QObjec
     statusBar->addPermanentWidget(statusPanel_);
 }
 
-void TRegionOverlay::ShowMap(const TAtomicData& model) {
-    const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
-    std::array<TMapRegion, kRegionLevels.size()> regions;
-    for (std::size_t i = 0; i < kRegionLevels.size(); ++i)
-        regions[i] = MapRegion(model.RSSMap, model.MapRange, nu, kRegionLevels[i]);
-    regions_ = std::move(regions);
+void TRegionOverlay::ShowMap(const TMapOutcome& map) {
+    regions_ = map.Regions;
     fitPoint_.reset();
     Redraw();
 }
 
-void TRegionOverlay::ShowFit(const TFitResult& fit, const TAtomicData& model) {
+void TRegionOverlay::ShowFit(const TFitOutcome& fit) {
     fitPoint_.reset();
-    if (Slot(fit.Params, FitCount) == kRegionParameters) {
-        const std::int32_t nu = RegionDegreesOfFreedom(model.SelectedLines);
-        for (std::size_t i = 0; i < kRegionLevels.size(); ++i)
-            ellipses_[i] = ConfidenceEllipse(fit, nu, kRegionLevels[i]);
-        fitPoint_ = TPlanePoint{static_cast<double>(Slot(fit.Params, LogDensity)),
-                                static_cast<double>(Slot(fit.Params, Temperature))};
-    }
+    ellipses_ = fit.Ellipses;
+    if (!ellipses_.empty())
+        fitPoint_ = TPlanePoint{static_cast<double>(Slot(fit.Result.Params, LogDensity)),
+                                static_cast<double>(Slot(fit.Result.Params, Temperature))};
     Redraw();
 }
 
@@ -90,8 +83,8 @@ void TRegionOverlay::Redraw() {
     const int choice = levelBox_->currentIndex() - 1;
     if (choice >= 0) {
         const auto level = static_cast<std::size_t>(choice);
-        if (regions_) {
-            const TMapRegion& region = (*regions_)[level];
+        if (level < regions_.size()) {
+            const TMapRegion& region = regions_[level];
             // The extent where the status bar has room for it, the whole line on the panel's tip.
             statusPanel_->setText(
                 QString::fromStdString(RegionText(region, TRegionDetail::Extent)));

@@ -5,8 +5,7 @@
 // fit's result with the ellipse of its covariance at the same level, so that the user sees
 // where the fit's linearisation holds.
 
-#include "linemodel/atomicdata.h"
-#include "linemodel/region.h"
+#include "app/application.h"
 
 #include <QObject>
 #include <QPointer>
@@ -14,7 +13,6 @@
 
 #include <qcustomplot.h>
 
-#include <array>
 #include <optional>
 #include <vector>
 
@@ -35,10 +33,10 @@ public:
     // The level choice: none, 68.3 % (the default), 95.4 %, 99.7 %.
     QComboBox* LevelBox() const { return levelBox_; }
 
-    // After a map: the regions of `model`'s residual map; a fit shown before is taken away.
-    void ShowMap(const TAtomicData& model);
+    // After a map: the regions of its residual map; a fit shown before is taken away.
+    void ShowMap(const TMapOutcome& map);
     // After a fit: its result and ellipse when it fitted both slots; else nothing of it.
-    void ShowFit(const TFitResult& fit, const TAtomicData& model);
+    void ShowFit(const TFitOutcome& fit);
 
     // What is drawn: the outline pieces of the map's region, the ellipse, the fitted point.
     std::vector<QCPCurve*> OutlineCurves() const;
@@ -54,9 +52,9 @@ private:
     TContourPlot* plot_;
     QComboBox* levelBox_;
     QLabel* statusPanel_;
-    std::optional<std::array<TMapRegion, kRegionLevels.size()>> regions_;
+    std::vector<TMapRegion> regions_; // at kRegionLevels; none before a map
     std::optional<TPlanePoint> fitPoint_;
-    std::array<TOutline, kRegionLevels.size()> ellipses_;
+    std::vector<TOutline> ellipses_; // at kRegionLevels
     // Guarded pointers: whoever clears the plot's plottables deletes these curves too.
     std::vector<QPointer<QCPCurve>> outlineCurves_;
     QPointer<QCPCurve> ellipseCurve_;

@@ -65,9 +65,8 @@ void TSeriesRun::Run(const std::vector<std::string>& files, TSeriesCommand comma
     };
     hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
         live_ = &series;
-        const TReportList lines = command == TSeriesCommand::FreeLevels
-                                      ? FreeLevelsReport(file.Free, *file.Model)
-                                      : file.Fit.Report;
+        const TReportList lines =
+            command == TSeriesCommand::FreeLevels ? FreeLevelsReport(file.Free) : file.Fit.Report;
         gathered.insert(gathered.end(), lines.begin(), lines.end());
         last = file;
         if (sinceShown.elapsed() >= kShowMilliseconds)

@@ -16,7 +16,6 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QSplitter>
 #include <QTabWidget>
 #include <QTableWidget>
@@ -40,20 +39,6 @@ TSpectrumPlot::TMarkKind MarkKind(TLineOutcome outcome) {
     default:
         return TSpectrumPlot::TMarkKind::LeftOut;
     }
-}
-
-// "811.1-811.4, 842.0-842.6": the ranges of the text that read as ranges.
-std::vector<std::pair<double, double>> Ranges(const QString& text) {
-    std::vector<std::pair<double, double>> ranges;
-    for (const QString& part :
-         text.split(QRegularExpression(QStringLiteral("[,;\\s]+")), Qt::SkipEmptyParts)) {
-        const qsizetype dash = part.indexOf(QLatin1Char('-'), 1);
-        bool a = false, b = false;
-        const double from = part.left(dash).toDouble(&a), to = part.mid(dash + 1).toDouble(&b);
-        if (dash > 0 && a && b && from < to)
-            ranges.emplace_back(from, to);
-    }
-    return ranges;
 }
 
 // " [Kr I 811.2904 nm fitted; 811.1-811.4 nm excluded]": what lies near the line, or nothing.
@@ -81,12 +66,17 @@ TSpectrumPlot::TMark Mark(const TLineIntegral& line) {
     return mark;
 }
 
-QDoubleSpinBox* SpinBox(const char* name, double low, double high, double step, int decimals) {
+// The spin box of an import setting: its name, limits, step, decimals, default and the text it
+// shows at its lowest value come from the import's table.
+QDoubleSpinBox* SpinBox(const char* name) {
+    const TImportSetting& setting = ImportSettingOfEdit(name);
     auto* box = new QDoubleSpinBox;
     box->setObjectName(QString::fromLatin1(name));
-    box->setRange(low, high);
-    box->setSingleStep(step);
-    box->setDecimals(decimals);
+    box->setRange(setting.Least, setting.Most);
+    box->setSingleStep(setting.Step);
+    box->setDecimals(setting.Decimals);
+    box->setValue(setting.Default);
+    box->setSpecialValueText(FromStd(std::string(setting.Special)));
     // A width typed digit by digit is integrated once, when it is complete.
     box->setKeyboardTracking(false);
     return box;
@@ -96,6 +86,12 @@ QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
     auto* label = new QLabel(text);
     label->setBuddy(buddy);
     return label;
+}
+
+// The label of an import setting's spin box: the setting's caption.
+QLabel* BuddyLabel(QDoubleSpinBox* box) {
+    return BuddyLabel(
+        FromStd(std::string(ImportSettingOfEdit(box->objectName().toStdString()).Caption)), box);
 }
 
 // The controls side by side in `row`, to the left.
@@ -130,12 +126,12 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
                              std::function<void(const QString&)> read, QWidget* parent)
     : QWidget(parent), app_(app), dialogs_(dialogs), read_(std::move(read)),
       plot_(new TSpectrumPlot), table_(new QTableWidget), notes_(new QPlainTextEdit),
-      windowEdit_(SpinBox("SpectrumWindowEdit", 0, 20, 0.05, 3)),
+      windowEdit_(SpinBox("SpectrumWindowEdit")),
       sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))), excludeEdit_(new QLineEdit),
-      saturationEdit_(SpinBox("SpectrumSaturationEdit", 0, 1e9, 1000, 0)),
-      peakToleranceEdit_(SpinBox("SpectrumPeakToleranceEdit", 0.01, 5, 0.05, 2)),
+      saturationEdit_(SpinBox("SpectrumSaturationEdit")),
+      peakToleranceEdit_(SpinBox("SpectrumPeakToleranceEdit")),
       logCountsBox_(new QCheckBox(QStringLiteral("Log counts"))),
-      toleranceEdit_(SpinBox("SpectrumToleranceEdit", 0.001, 1, 0.005, 3)),
+      toleranceEdit_(SpinBox("SpectrumToleranceEdit")),
       photonsBox_(new QCheckBox(QStringLiteral("Photon counts"))),
       responseBtn_(Button("SpectrumResponseBtn", QStringLiteral("Response…"))),
       useBtn_(Button("UseIntensitiesBtn", QStringLiteral("Use these intensities"))),
@@ -152,7 +148,6 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     notes_->setPlainText(QStringLiteral(
         "Open a raw spectrum to integrate the lines of the species, or a list of your own "
         "wavelengths and intensities to match to the database."));
-    windowEdit_->setSpecialValueText(QStringLiteral("measured"));
     windowEdit_->setToolTip(QStringLiteral(
         "The full width of each line's integration window (nm); \"measured\": 4 line widths"));
     sumBlendsBox_->setObjectName(QStringLiteral("SpectrumSumBlendsBox"));
@@ -161,11 +156,9 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     excludeEdit_->setToolTip(QStringLiteral("Ranges of wavelengths (nm) whose pixels are not used: "
                                             "lines of gases not in the database"));
     excludeEdit_->setMaximumWidth(160);
-    saturationEdit_->setSpecialValueText(QStringLiteral("from the file"));
     saturationEdit_->setToolTip(QStringLiteral(
         "The detector's saturation level (raw counts): a line with a pixel within 0.5 % of it is "
         "left out; \"from the file\": as the file states it, else a flat top"));
-    peakToleranceEdit_->setValue(TImportSettings{}.PeakTolerance);
     peakToleranceEdit_->setToolTip(QStringLiteral(
         "How far (nm) a line's peak may lie from its database wavelength: the scale's offsets "
         "are measured within it"));
@@ -174,7 +167,6 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         QStringLiteral("A logarithmic counts axis; Ctrl and the mouse wheel zoom the counts"));
     sumBlendsBox_->setToolTip(QStringLiteral(
         "Blends of lines from one upper level summed and shared by the transition probabilities"));
-    toleranceEdit_->setValue(TImportSettings{}.Tolerance);
     toleranceEdit_->setToolTip(
         QStringLiteral("How far (nm) a listed wavelength may lie from its database line"));
     photonsBox_->setObjectName(QStringLiteral("SpectrumPhotonsBox"));
@@ -203,7 +195,12 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     connect(windowEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(toleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(sumBlendsBox_, &QCheckBox::toggled, this, [this] { Update(); });
-    connect(excludeEdit_, &QLineEdit::editingFinished, this, [this] { Update(); });
+    // The edit shows the ranges as they are read, so that a part that is none goes.
+    connect(excludeEdit_, &QLineEdit::editingFinished, this, [this] {
+        excludeEdit_->setText(
+            FromStd(ExclusionText(ExclusionRanges(excludeEdit_->text().toStdString()))));
+        Update();
+    });
     connect(saturationEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(peakToleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(logCountsBox_, &QCheckBox::toggled, plot_, &TSpectrumPlot::SetLogCounts);
@@ -223,22 +220,20 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     // The options of a spectrum, or of a line list while one is shown.
     // Two rows, so that the page keeps its controls on a small screen.
     auto *first = new QWidget, *second = new QWidget;
-    FillRow(first, {BuddyLabel(QStringLiteral("Window (nm)"), windowEdit_), windowEdit_,
-                    BuddyLabel(QStringLiteral("Peaks within (nm)"), peakToleranceEdit_),
+    FillRow(first, {BuddyLabel(windowEdit_), windowEdit_, BuddyLabel(peakToleranceEdit_),
                     peakToleranceEdit_, sumBlendsBox_, responseBtn_});
     FillRow(second, {BuddyLabel(QStringLiteral("Exclude (nm)"), excludeEdit_), excludeEdit_,
-                     BuddyLabel(QStringLiteral("Saturation"), saturationEdit_), saturationEdit_,
-                     logCountsBox_});
+                     BuddyLabel(saturationEdit_), saturationEdit_, logCountsBox_});
     auto* options = new QVBoxLayout(spectrumOptions_);
     options->setContentsMargins(0, 0, 0, 0);
     options->setSpacing(2);
     options->addWidget(first);
     options->addWidget(second);
-    FillRow(listOptions_, {BuddyLabel(QStringLiteral("Tolerance (nm)"), toleranceEdit_),
-                           toleranceEdit_, photonsBox_});
+    FillRow(listOptions_, {BuddyLabel(toleranceEdit_), toleranceEdit_, photonsBox_});
     listOptions_->hide();
     auto* controls = new QVBoxLayout;
     controls->setContentsMargins(4, 4, 4, 0);
+    controls->setSpacing(2);
     controls->addLayout(buttons);
     controls->addWidget(spectrumOptions_);
     controls->addWidget(listOptions_);
@@ -251,6 +246,9 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     lowerLayout->addWidget(table_, 1);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->setChildrenCollapsible(false);
+    // On a 700-pixel screen the plot gives way first: 100 pixels still show the spectrum and
+    // the scale's offsets, and the splitter gives it more.
+    plot_->setMinimumHeight(100);
     splitter->addWidget(plot_);
     splitter->addWidget(lower);
     splitter->setSizes({350, 200});
@@ -267,7 +265,7 @@ TImportSettings TSpectrumPage::Settings() const {
     settings.Window = windowEdit_->value();
     settings.Response = response_.toStdString();
     settings.SumBlends = sumBlendsBox_->isChecked();
-    settings.Exclusions = Ranges(excludeEdit_->text());
+    settings.Exclusions = ExclusionRanges(excludeEdit_->text().toStdString());
     settings.Saturation = saturationEdit_->value();
     settings.PeakTolerance = peakToleranceEdit_->value();
     settings.Tolerance = toleranceEdit_->value();

@@ -7,9 +7,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace zelt {
@@ -455,25 +452,7 @@ TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileNa
 }
 
 TDelimitedTable ReadDelimited(const std::string& fileName) {
-    const auto path = PathFromUtf8(fileName);
-    std::error_code error;
-    const auto status = std::filesystem::status(path, error);
-    if (!std::filesystem::exists(status))
-        throw EInOutError("Cannot open file \"" + fileName + "\": file not found", 2);
-    if (!std::filesystem::is_regular_file(status))
-        throw EInOutError("Cannot open file \"" + fileName + "\": it is not a regular file", 5);
-    const auto size = std::filesystem::file_size(path, error);
-    if (error || size > kMaxTableBytes)
-        throw EInOutError("File \"" + fileName + "\" is larger than " +
-                          std::to_string(kMaxTableBytes >> 20) + " MiB: it is not read.");
-    std::ifstream stream(path, std::ios::binary);
-    if (!stream)
-        throw EInOutError("Cannot open file \"" + fileName + "\"", 5);
-    const std::string bytes{std::istreambuf_iterator<char>(stream),
-                            std::istreambuf_iterator<char>()};
-    if (stream.bad())
-        throw EInOutError("Cannot read file \"" + fileName + "\"", 5);
-    return ParseDelimited(bytes, fileName);
+    return ParseDelimited(ReadFileBytes(fileName, kTableLimit), fileName);
 }
 
 std::size_t FindTitledColumn(const TDelimitedTable& table,

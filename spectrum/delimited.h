@@ -11,6 +11,8 @@
 // may be a list of labelled values, "I_696 = 31.79" or "I_696 31.79", one per line: the label's
 // number of three digits or more is the wavelength.
 
+#include "common/textfile.h"
+
 #include <cstddef>
 #include <initializer_list>
 #include <string>
@@ -36,14 +38,14 @@ struct TDelimitedTable {
     std::string ColumnName(std::size_t column) const;
 };
 
-// The largest file a table is read from; a larger one is refused before it is read.
-inline constexpr std::size_t kMaxTableBytes = 64u << 20;
+// The most a table of numbers may hold (ReadDelimited, the table beside a measurement file).
+inline constexpr TReadLimit kTableLimit{64 * kMegabyte, "a table of numbers"};
 
 // Parses the bytes of a file. A file without a table, a line that breaks off the data (a row
 // with another number of values, a value that is not a number) and data resuming after a footer
 // raise EInOutError naming the file, the line and the layout of the data.
 TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileName);
-// Reads and parses a regular file of at most kMaxTableBytes.
+// Reads (ReadFileBytes, within kTableLimit) and parses a file.
 TDelimitedTable ReadDelimited(const std::string& fileName);
 
 // The column chosen by `choice`: a number counted from 1, or a title (compared without regard to

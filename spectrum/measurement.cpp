@@ -2,6 +2,7 @@
 #include "spectrum/measurement.h"
 
 #include "common/convert.h"
+#include "common/errors.h"
 #include "common/safefile.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
@@ -9,9 +10,6 @@
 #include "spectrum/specieslines.h"
 
 #include <algorithm>
-#include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <map>
 
 namespace zelt {
@@ -49,18 +47,35 @@ std::string LineTableFor(const std::string& measurementFile) {
     return stem + ".lines.tsv";
 }
 
+bool SetUncertainties(TAtomicData& data, const std::vector<TMeasuredLine>& rows) {
+    for (TLine& line : data.SelectedLines)
+        line.IntensityUncertainty = 0;
+    std::map<double, const TMeasuredLine*> byWavelength;
+    for (const TMeasuredLine& row : rows)
+        if (row.Uncertainty > 0)
+            byWavelength[row.Wavelength] = &row;
+    for (const TLine& line : data.SelectedLines) {
+        const auto row = byWavelength.find(line.Data.Wavelength);
+        if (row == byWavelength.end() || row->second->Intensity != line.Intensity)
+            return false;
+    }
+    for (TLine& line : data.SelectedLines)
+        line.IntensityUncertainty = byWavelength.at(line.Data.Wavelength)->Uncertainty;
+    return true;
+}
+
 bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile) {
     for (TLine& line : data.SelectedLines)
         line.IntensityUncertainty = 0;
-    const std::filesystem::path path = PathFromUtf8(LineTableFor(measurementFile));
-    std::error_code error;
-    if (!std::filesystem::is_regular_file(path, error) ||
-        std::filesystem::file_size(path, error) > kMaxTableBytes)
+    // The table is optional: one that cannot be read (none, a folder, a pipe, too large) gives no
+    // uncertainties.
+    std::string bytes;
+    try {
+        bytes = ReadFileBytes(LineTableFor(measurementFile), kTableLimit);
+    } catch (const EInOutError&) {
         return false;
-    std::ifstream stream(path, std::ios::binary);
-    const std::string bytes{std::istreambuf_iterator<char>(stream),
-                            std::istreambuf_iterator<char>()};
-    std::map<double, std::pair<double, double>> rows; // wavelength -> intensity, uncertainty
+    }
+    std::vector<TMeasuredLine> rows;
     std::size_t wavelength = 0, intensity = 0, uncertainty = 0;
     bool titled = false;
     for (std::size_t start = 0; start < bytes.size();) {
@@ -83,20 +98,14 @@ bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile) {
             titled = true;
             continue;
         }
-        double w = 0, i = 0, u = 0;
+        TMeasuredLine row;
         if (std::max({wavelength, intensity, uncertainty}) < fields.size() &&
-            TryStrToFloat(fields[wavelength], w) && TryStrToFloat(fields[intensity], i) &&
-            TryStrToFloat(fields[uncertainty], u) && u > 0)
-            rows[w] = {i, u};
+            TryStrToFloat(fields[wavelength], row.Wavelength) &&
+            TryStrToFloat(fields[intensity], row.Intensity) &&
+            TryStrToFloat(fields[uncertainty], row.Uncertainty))
+            rows.push_back(row);
     }
-    for (const TLine& line : data.SelectedLines) {
-        const auto row = rows.find(line.Data.Wavelength);
-        if (row == rows.end() || row->second.first != line.Intensity)
-            return false;
-    }
-    for (TLine& line : data.SelectedLines)
-        line.IntensityUncertainty = rows.at(line.Data.Wavelength).second;
-    return true;
+    return SetUncertainties(data, rows);
 }
 
 } // namespace zelt

@@ -26,10 +26,12 @@ void WriteMeasurement(const std::string& fileName, const std::vector<TMeasuredLi
 // carry the intensities' standard uncertainties, which the strict two columns cannot.
 std::string LineTableFor(const std::string& measurementFile);
 
-// Sets IntensityUncertainty of every selected line from the table beside the measurement file.
-// The table fits when it has a row for every selected line with the same wavelength and the
-// same intensity (both as written); otherwise, or without a table, every uncertainty stays 0
-// and the result is false.
+// Sets IntensityUncertainty of every selected line from the rows of its measurement: each line
+// takes the uncertainty of the row of the same wavelength and the same intensity (both as
+// written; of two rows of a wavelength the later). Where a line has no such row with an
+// uncertainty above 0, every uncertainty stays 0 and the result is false.
+bool SetUncertainties(TAtomicData& data, const std::vector<TMeasuredLine>& rows);
+// The same from the table beside the measurement file (LineTableFor); false without one.
 bool ReadUncertainties(TAtomicData& data, const std::string& measurementFile);
 
 } // namespace zelt

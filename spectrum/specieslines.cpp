@@ -2,6 +2,7 @@
 #include "spectrum/specieslines.h"
 
 #include "common/errors.h"
+#include "linemodel/atomicdata.h"
 
 #include <algorithm>
 #include <charconv>

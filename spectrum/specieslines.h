@@ -4,12 +4,14 @@
 // probability above 0, in ascending wavelength, each with whether the level file holds its two
 // levels (the measurement reader needs both).
 
-#include "linemodel/atomicdata.h"
+#include "linemodel/modeltypes.h"
 
 #include <string>
 #include <vector>
 
 namespace zelt {
+
+class TAtomicData;
 
 struct TSpeciesLine {
     TAtomRecord Data;

@@ -4,7 +4,9 @@
 itself and the folders below it (the table LAYERS), the Qt-free folders include no Qt header,
 no file includes itself through a chain of includes, and there is no include cycle among the
 product's units (a unit is a header with its source file: main.cpp including seriesrun.h while
-seriesrun.cpp includes main.h is a cycle). Tests, benchmarks and fuzz targets may include from
+seriesrun.cpp includes main.h is a cycle), and the front ends (FRONT_ENDS) reach the line model
+only through the application layer's outcomes: none of their files includes MODEL_HEADER,
+directly or through a chain of includes. Tests, benchmarks and fuzz targets may include from
 any layer but are part of none. Exits 1 naming each violation.
 usage: tools/check-layout.py [source folder]"""
 
@@ -30,6 +32,9 @@ LAYERS = {
 # Plain C++: no Qt, so that they build and test without it.
 QT_FREE = CORE | {"app", "cli", "python", "tools"}
 OTHERS = {"tests", "bench", "fuzz"}
+# The window, zeltfit-cli and the Python module read outcomes, never the line model.
+FRONT_ENDS = {"shell", "cli", "python"}
+MODEL_HEADER = "linemodel/atomicdata.h"
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
 
@@ -58,6 +63,23 @@ def Cycles(graph):
     return found
 
 
+def Chain(graph, start, target):
+    """The shortest chain of includes from `start` to `target` (both in it), or None."""
+    previous, queue = {start: None}, [start]
+    for node in queue:
+        if node == target:
+            chain = []
+            while node is not None:
+                chain.append(node)
+                node = previous[node]
+            return chain[::-1]
+        for following in graph.get(node, []):
+            if following not in previous:
+                previous[following] = node
+                queue.append(following)
+    return None
+
+
 def main():
     root = pathlib.Path(sys.argv[1] if len(sys.argv) > 1 else ".").resolve()
     faults = []
@@ -81,6 +103,11 @@ def main():
                         units.setdefault(Unit(name), []).append(Unit(target))
                 if product and "/" in target and top != folder and top not in LAYERS[folder]:
                     faults.append(f'{name}: includes "{target}" from a layer above or beside')
+    for name in sorted(files):
+        if name.split("/")[0] in FRONT_ENDS:
+            chain = Chain(files, name, MODEL_HEADER)
+            if chain:
+                faults.append(f"{name}: reaches the line model through " + " -> ".join(chain[1:]))
     for cycle in sorted(Cycles(files)):
         faults.append("file include cycle: " + ", ".join(cycle))
     for cycle in sorted(Cycles(units)):
@@ -90,7 +117,7 @@ def main():
     if faults:
         sys.exit(1)
     print(f"layout: {len(files)} product files, every include within its layer, no include "
-          "cycle of files or units")
+          f"cycle of files or units, no front end including {MODEL_HEADER}")
 
 
 if __name__ == "__main__":

@@ -4,7 +4,7 @@
 // table beside it written; and a folder of 1000 such spectra imported as zeltfit-cli import
 // does, on 1 and on 2 threads (target: under 10 s on 2 cores).
 
-#include "app/importrun.h"
+#include "app/application.h"
 #include "common/textfile.h"
 #include "spectrum/integration.h"
 #include "spectrum/synthetic.h"
@@ -86,8 +86,8 @@ public:
         TZeltApp app((folder_ / "zeltfit.ini").string());
         app.ChangeSpecies("Ar I");
         bool ok = true;
-        ImportSpectra(
-            app, files_, (folder_ / "out").string(), {}, threads,
+        app.ImportSpectra(
+            files_, (folder_ / "out").string(), {}, threads,
             [&](const std::string&, const TImportOutcome& outcome) { ok = ok && outcome.Done; });
         return ok;
     }

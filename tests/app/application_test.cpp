@@ -55,10 +55,12 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     ASSERT_TRUE(map.Done) << map.Error;
     ASSERT_EQ(map.Report.size(), 2u);
     EXPECT_TRUE(map.Report[1].ends_with(" argon_5e16.txt  map")) << map.Report[1];
-    const TAtomicData& model = app_.AtomicData();
-    EXPECT_EQ(app_.ShownMap().Text(), MapText(model.RSSMap, model.MapRange));
+    EXPECT_EQ(app_.ShownMap().Text(), MapText(*map.Grid, map.Range));
     const double best = app_.ShownMap().ValueAt(15, 1000);
-    EXPECT_EQ(best, model.RSSMap[0][0]);
+    EXPECT_EQ(best, (*map.Grid)[0][0]);
+    ASSERT_EQ(map.Regions.size(), kRegionLevels.size());
+    EXPECT_EQ(RegionText(map.Regions[1]), RegionText(RegionAt(map, kRegionLevels[1])));
+    EXPECT_TRUE(map.Lines.Fitted && map.Lines.Fractions);
 
     settings_.FitTemperatureOn = true;
     const TFitOutcome fit = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
@@ -69,9 +71,20 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     EXPECT_NE(fit.Report[0].find("  4.966E+016 6.653E+014 "), std::string::npos);
     EXPECT_EQ(fit.Result.ReturnCode,
               static_cast<std::int32_t>(Slot(fit.Result.Params, ResultCode)));
-    // The fit empties the model's grid; the map on screen stays the map's.
-    EXPECT_EQ(model.RSSMap[0][0], 0);
+    // The map on screen stays the map's; the fit's region is its ellipse at each level.
     EXPECT_EQ(app_.ShownMap().ValueAt(15, 1000), best);
+    EXPECT_EQ(fit.Ellipses.size(), kRegionLevels.size());
+    EXPECT_EQ(fit.Row->Values.Procedure, "fit:itercount reached");
+
+    // An edited intensity: the fit no longer belongs to the lines; a line that is not there is
+    // refused and changes nothing.
+    const TLinesOutcome edited = app_.SetIntensity(1, 400);
+    ASSERT_TRUE(edited.Done) << edited.Error;
+    EXPECT_EQ(edited.Lines.Lines[1].Intensity, 400);
+    EXPECT_FALSE(edited.Lines.Fitted);
+    EXPECT_EQ(edited.Lines.Lines[0].BFFit, 0);
+    EXPECT_FALSE(app_.SetIntensity(29, 1).Done);
+    EXPECT_EQ(app_.Lines().Lines[1].Intensity, 400);
 }
 
 TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
@@ -82,6 +95,7 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
          {static_cast<TOutcome>(app_.Map(settings_, ReportFinalResults)),
           static_cast<TOutcome>(app_.Fit(settings_, ReportFinalResults, folder_.File("f.log")))}) {
         EXPECT_FALSE(outcome.Done);
+        EXPECT_EQ(outcome.Kind, TErrorKind::Input);
         EXPECT_EQ(outcome.Error, "A map of 100000 x 100000 points is too large for the memory.");
         EXPECT_TRUE(outcome.Report.empty());
     }
@@ -89,6 +103,7 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     const std::string missing = folder_.File("none.txt");
     const TOutcome unread = app_.ReadMeasurement(missing);
     EXPECT_FALSE(unread.Done);
+    EXPECT_EQ(unread.Kind, TErrorKind::File);
     EXPECT_EQ(unread.Error, "Cannot open file \"" + missing + "\": file not found.");
     EXPECT_EQ(unread.Cause, "");
 #ifndef _WIN32
@@ -99,23 +114,59 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
 #endif
 
     // An orderly stop: the message, and the lines before it stay.
-    const TOutcome part =
+    const TLinesOutcome part =
         app_.ReadMeasurement(folder_.Write("part.txt", "696.5431 500\n500.1 3\n"));
     EXPECT_TRUE(part.Done);
     EXPECT_EQ(part.Messages, std::vector<std::string>{"Wavelength 500.100000 was not found. "
                                                       "Import was stopped. Check used specie or "
                                                       "wavelength precision."});
-    EXPECT_EQ(app_.AtomicData().SelectedLines.size(), 1);
+    EXPECT_EQ(part.Lines.Lines.size(), 1);
     EXPECT_EQ(app_.RecalculateBF().Error, "Not enough lines for Zelt method.");
     settings_.DensityPoints = settings_.TemperaturePoints = 2;
     EXPECT_EQ(app_.Map(settings_, ReportFinalResults).Error, "Not enough lines for Zelt method.");
 
     const TOutcome species = app_.ChangeSpecies("Cu I");
     EXPECT_FALSE(species.Done);
+    EXPECT_EQ(species.Kind, TErrorKind::File);
     EXPECT_EQ(species.Error, "");
     ASSERT_EQ(species.Messages.size(), 1u);
     EXPECT_TRUE(species.Messages[0].starts_with("File error: ")) << species.Messages[0];
     EXPECT_EQ(app_.Species(), "Cu I");
+}
+
+// Spectra imported on two threads fail each as it would alone, with the error's text and kind
+// made on the calling thread; a response that cannot be read fails every file.
+TEST_F(ApplicationTest, SpectraOnThreadsFailAsOneSpectrumDoes) {
+    const std::string missing = folder_.File("none.csv");
+    const std::vector<std::string> files = {missing, folder_.Write("notes.txt", "no spectrum\n"),
+                                            kData + "/spectra/argon_5e16.csv"};
+    const std::string out = folder_.File("out");
+    fs::create_directories(out);
+    TImportSettings settings;
+    std::vector<TImportOutcome> outcomes;
+    const auto collect = [&](const std::string&, const TImportOutcome& o) {
+        outcomes.push_back(o);
+    };
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const TImportOutcome alone = app_.ImportSpectrum(files[i], out, settings);
+        EXPECT_FALSE(outcomes[i].Done);
+        EXPECT_EQ(outcomes[i].Error, alone.Error);
+        EXPECT_EQ(outcomes[i].Kind, alone.Kind);
+    }
+    EXPECT_EQ(outcomes[0].Kind, TErrorKind::File);
+    EXPECT_EQ(outcomes[0].Error, "Cannot open file \"" + missing + "\": file not found.");
+    EXPECT_TRUE(outcomes[2].Done) << outcomes[2].Error;
+
+    outcomes.clear();
+    settings.Response = folder_.File("response.txt");
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const TImportOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.Kind, TErrorKind::File);
+        EXPECT_EQ(outcome.Error, app_.ImportSpectrum(files[2], out, settings).Error);
+    }
 }
 
 TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
@@ -181,9 +232,9 @@ TSeriesView RunAndView(TZeltApp& app, const std::vector<std::string>& files, TSe
     TSeriesView view;
     TSeriesHooks hooks;
     hooks.Done = [&](const TSeries& series, const TSeriesFile& file) {
-        const TOutcome& outcome =
-            command == TSeriesCommand::Map   ? static_cast<const TOutcome&>(file.Map)
-            : command == TSeriesCommand::Fit ? static_cast<const TOutcome&>(file.Fit)
+        const TLinesOutcome& outcome =
+            command == TSeriesCommand::Map   ? static_cast<const TLinesOutcome&>(file.Map)
+            : command == TSeriesCommand::Fit ? static_cast<const TLinesOutcome&>(file.Fit)
                                              : file.Free;
         std::string text = file.Path + "|" + file.Read.Error + "|" + outcome.Error;
         for (const std::vector<std::string>* lines :
@@ -193,7 +244,7 @@ TSeriesView RunAndView(TZeltApp& app, const std::vector<std::string>& files, TSe
         const TSeriesEntry& entry = series.Entries.back();
         text += "|" + entry.Problem + "|" + std::to_string(entry.X) + "|" + entry.Row.FileName;
         if (file.Read.Done)
-            text += TableText(LineTable(*file.Model, HasFractions(*file.Model)), "\n");
+            text += TableText(LineTable(outcome.Done ? outcome.Lines : file.Read.Lines), "\n");
         view.Seen.push_back(text);
         if (raise && view.Seen.size() == stopAfter)
             throw std::runtime_error("hook failed");
@@ -244,8 +295,8 @@ TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
     const TSeriesCommand free = TSeriesCommand::FreeLevels;
     EXPECT_EQ(RunAndView(two, files, free, settings_, ReportFinalResults, log, 2).Seen,
               RunAndView(one, files, free, settings_, ReportFinalResults, log, 1).Seen);
-    EXPECT_EQ(two.AtomicData().SelectedLines.size(), 0);
-    EXPECT_EQ(one.AtomicData().SelectedLines.size(), 29);
+    EXPECT_EQ(two.Lines().Lines.size(), 0);
+    EXPECT_EQ(one.Lines().Lines.size(), 29);
     // No log of a thread is left beside the log.
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();

@@ -4,6 +4,7 @@
 #include "common/codepage.h"
 #include "common/format.h"
 #include "common/version.h"
+#include "linemodel/atomicdata.h"
 #include "linemodel/region.h"
 #include "tests/common/tempfolder.h"
 
@@ -117,7 +118,8 @@ TEST_F(CliTest, TableIsTheSavedTableOnStandardOutput) {
     TAtomicData model = Model();
     model.ImportLines(Path("spectra/a.txt"));
     model.CalcBranchingFractions();
-    EXPECT_EQ(run.out, Cp1252ToUtf8(TableText(LineTable(model, true), "\n")));
+    EXPECT_EQ(run.out,
+              Cp1252ToUtf8(TableText(LineTable({model.SelectedLines, true, false}), "\n")));
     EXPECT_TRUE(run.out.starts_with(
         "\tWavelength\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy\tUpper state\tLower "
         "energy\tLower state\n\t696.5431\t520\t"));
@@ -143,7 +145,8 @@ TEST_F(CliTest, MapPrintsTheReportLinesAndWritesTheGrid) {
     TReportList report;
     RunMap(model, settings, "a.txt", report, ReportFinalResults);
     EXPECT_EQ(run.out,
-              Lines(report) + "\n" + Cp1252ToUtf8(TableText(LineTable(model, true), "\n")));
+              Lines(report) + "\n" +
+                  Cp1252ToUtf8(TableText(LineTable({model.SelectedLines, true, false}), "\n")));
     EXPECT_EQ(report.size(), 2u); // header, then the result line ending in "a.txt  map"
     EXPECT_TRUE(report[1].ends_with("a.txt  map"));
     EXPECT_NE(run.out.find("\u00B1u(n_tot)"), std::string::npos);
@@ -473,7 +476,11 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
                                  "taken"},
         {"fit x --path 1e400", "--path: 1e400 is beyond the range of a real number"},
         {"map x --region 100", "--region: 100 is not a number from 1 to below 100"},
-        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number above 0"},
+        {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number from 0.001 to 1"},
+        // The spin box's limits: 0 measures the width.
+        {"import x --out y --width 25", "--width: 25 is not a number from 0 to 20"},
+        {"import x --out y --saturation -5",
+         "--saturation: -5 is not a number from 0 to 1000000000"},
         {"import x --out y --exclude 811.4", "--exclude: \"811.4\" is not a range FROM-TO in nm"}};
     for (const auto& [args, message] : usageErrors) {
         const TRun run = Cli(args);

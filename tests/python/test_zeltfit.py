@@ -164,6 +164,13 @@ class BitForBit(unittest.TestCase):
         from_arrays = species.fit().n_1
         species.read(FILES[2])
         self.assertEqual(species.fit().n_1, from_arrays)
+        # Uncertainties given with the arrays weight the fit as the table beside a file does.
+        uncertainties = 0.01 * data[:, 1]
+        species.read_arrays(data[:, 0], data[:, 1], uncertainties)
+        weighted = species.fit()
+        self.assertEqual(list(weighted.lines.intensity_uncertainty), list(uncertainties))
+        self.assertNotEqual(weighted.n_1, from_arrays)
+        species.read(FILES[2])
         grid = species.map(density_points=20, temperature_points=10)
         self.assertEqual(grid.rss.shape, (10, 20))
         self.assertEqual(len(grid.log_density), 20)
@@ -213,6 +220,14 @@ class Errors(unittest.TestCase):
         self.assertEqual(str(caught.exception), f'No species section "Xx I" in "{INI}"')
         with self.assertRaises(zeltfit.InputError):
             species.read_arrays(numpy.ones(3), numpy.ones(2))
+        with self.assertRaises(zeltfit.InputError) as caught:
+            species.read_arrays(numpy.array([696.5431, 696.5431]), numpy.ones(2))
+        self.assertIn('listed again in file "arrays.txt", line 2', str(caught.exception))
+        with tempfile.TemporaryDirectory() as folder:
+            header = os.path.join(folder, "header.txt")
+            pathlib.Path(header).write_text("Wavelength Intensity\n696.5431 1\n")
+            with self.assertRaises(zeltfit.FileError):
+                species.read(header)
         with self.assertRaises(zeltfit.Error):
             species.map(density_points=100000, temperature_points=100000)
 

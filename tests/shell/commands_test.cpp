@@ -75,7 +75,8 @@ TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
         << memo[0].toStdString();
     EXPECT_TRUE(memo[1].endsWith(" argon_5e16.txt  map")) << memo[1].toStdString();
 
-    const auto& map = Window().AtomicData().RSSMap;
+    const auto shown = Window().App().ShownMap().Grid();
+    const auto& map = *shown;
     ASSERT_EQ(map.size(), 2);
     ASSERT_EQ(map[0].size(), 2);
     double low = map[0][0], high = map[0][0];
@@ -101,7 +102,7 @@ TEST_F(CommandsTest, MapFillsMemoPlotAndTable) {
     EXPECT_EQ(Z(15, 2600), -1);
 
     // The table and chart show the fractions at the best grid point.
-    const auto& lines = Window().AtomicData().SelectedLines;
+    const auto lines = Window().App().Lines().Lines;
     for (int r = 1; r <= lines.size(); ++r)
         EXPECT_EQ(Grid()->CellText(4, r).toStdString(), Format("%.4f", {lines[r - 1].BFFit}));
     EXPECT_NE(Grid()->CellText(4, 2), "0.0000");
@@ -114,7 +115,8 @@ TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
     Control<QLineEdit>("FromTempEdit")->setText("3000");
     Control<QLineEdit>("ToTempEdit")->setText("1000");
     Window().Iterate();
-    const auto& map = Window().AtomicData().RSSMap;
+    const auto shown = Window().App().ShownMap().Grid();
+    const auto& map = *shown;
     EXPECT_EQ(Z(15, 3000), map[0][0]);
     EXPECT_EQ(Z(16, 2000), map[1][1]);
     EXPECT_EQ(Window().statusBar()->currentMessage(), "");
@@ -136,7 +138,7 @@ TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
     Control<QLineEdit>("ToTempEdit")->setText("2000");
     Window().Iterate();
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
-    EXPECT_EQ(Window().AtomicData().MapRange.TemperatureStep, 0);
+    EXPECT_EQ(Window().App().ShownMap().Range().TemperatureStep, 0);
     EXPECT_EQ(Z(16, 2000), -1);
     EXPECT_FALSE(Plot()->ColourScale()->visible());
     EXPECT_EQ(Plot()->yAxis->range(), QCPRange(1999, 2001));
@@ -159,7 +161,7 @@ TEST_F(CommandsTest, FitShowsResultLineAndFittedFractions) {
         << memo[1].toStdString();
     EXPECT_EQ(EditText("FitDensityEdit"), "1.0E+016");
     EXPECT_EQ(EditText("FitTempEdit"), "1000");
-    const auto& lines = Window().AtomicData().SelectedLines;
+    const auto lines = Window().App().Lines().Lines;
     EXPECT_EQ(Grid()->CellText(4, 1).toStdString(), Format("%.4f", {lines[0].BFFit}));
 
     // One fitted slot keeps the temperature; its uncertainty is 0.
@@ -188,20 +190,20 @@ TEST_F(CommandsTest, RegionOutlineEnclosesTheBestPointAndAFitShowsItsEllipse) {
     const QPolygonF outline = Polygon(Overlay()->OutlineCurves()[0]);
 
     // The best grid point, as the map's result line reports it.
-    const TAtomicData& model = Window().AtomicData();
+    const TResidualGrid& grid = *Window().App().ShownMap().Grid();
     int bestRow = 0, bestColumn = 0;
-    for (int r = 0; r < model.RSSMap.size(); ++r)
-        for (int c = 0; c < model.RSSMap[r].size(); ++c)
-            if (model.RSSMap[r][c] < model.RSSMap[bestRow][bestColumn]) {
+    for (int r = 0; r < grid.size(); ++r)
+        for (int c = 0; c < grid[r].size(); ++c)
+            if (grid[r][c] < grid[bestRow][bestColumn]) {
                 bestRow = r;
                 bestColumn = c;
             }
-    const TMapRange& range = model.MapRange;
+    const TMapRange& range = Window().App().ShownMap().Range();
     const QPointF best(GridValues(range.FromLogDensity, range.LogDensityStep, 40)[bestColumn],
                        GridValues(range.FromTemperature, range.TemperatureStep, 40)[bestRow]);
     EXPECT_TRUE(outline.containsPoint(best, Qt::OddEvenFill)) << best.x() << " " << best.y();
     EXPECT_TRUE(MemoLines().last().contains(Format(" %5.0f ", {best.y()}).c_str()));
-    const TMapRegion region = MapRegion(model.RSSMap, range, 17, 0.683);
+    const TMapRegion region = MapRegion(grid, range, 17, 0.683);
     const std::string status = RegionText(region, TRegionDetail::Extent);
     EXPECT_EQ(Overlay()->StatusText().toStdString(), status);
     EXPECT_TRUE(status.starts_with("Region 68.3 %: log10 n_1 [m-3] from ")) << status;
@@ -349,7 +351,7 @@ TEST(ResultStatusTest, ALongReasonIsCutToTheBar) {
 TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
     Window().Iterate();
     const QStringList memo = MemoLines();
-    const double low = Plot()->LowIso();
+    const double low = Plot()->LowIso(), z = Z(15, 1000);
     ReadThroughDialog(folders_.WriteMeasurement("one.txt", "696.5431 1000\r\n"));
     Control<QPushButton>("MapBtn")->click();
     Control<QPushButton>("FitBtn")->click();
@@ -357,7 +359,7 @@ TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(MemoLines(), memo);
     EXPECT_EQ(Plot()->LowIso(), low);
-    EXPECT_EQ(Z(15, 1000), Window().AtomicData().RSSMap[0][0]); // the map is not re-sized
+    EXPECT_EQ(Z(15, 1000), z); // the map stays
     EXPECT_NE(Z(15, 1000), 0);
     EXPECT_EQ(Row(1)[4], "");
 }
@@ -369,13 +371,12 @@ TEST_F(CommandsTest, SavedMapAndReadOutAreThoseOfThePlotAfterAFit) {
     EXPECT_TRUE(dialogs_.SaveFolders.isEmpty());
 
     Window().Iterate();
-    const auto& model = Window().AtomicData();
-    const QByteArray map = QByteArray::fromStdString(MapText(model.RSSMap, model.MapRange));
-    const double best = model.RSSMap[0][0];
+    const TShownMap& shown = Window().App().ShownMap();
+    const QByteArray map = QByteArray::fromStdString(MapText(*shown.Grid(), shown.Range()));
+    const double best = (*shown.Grid())[0][0];
     Window().Fit();
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
-    EXPECT_EQ(model.RSSMap[0][0], 0); // the fit's own grid
-    EXPECT_EQ(Z(15, 1000), best);     // the plot goes on showing the map
+    EXPECT_EQ(Z(15, 1000), best); // the plot goes on showing the map
     Window().SaveMapClick();
     EXPECT_EQ(test::TTestFolders::Read(file), map);
     EXPECT_TRUE(map.startsWith("T/K \\ log10 n_1\t15\t16\r\n1000\t")) << map.toStdString();

@@ -84,13 +84,14 @@ TEST_F(FilesTest, ClickKeysAndEnterInTheFileListRead) {
     // A click on the selected file reads it again: an edited intensity is back to the file's.
     Window().CommitIntensity(1, "5");
     click(2);
-    EXPECT_EQ(Window().AtomicData().SelectedLines[0].Intensity, 1000);
+    EXPECT_EQ(Window().App().Lines().Lines[0].Intensity, 1000);
 
     QTest::keyClick(FileList(), Qt::Key_Up);
     EXPECT_EQ(Window().CurrentFile(), folders_.Measurements() + "/B.txt");
-    Window().AtomicData().SelectedLines.clear();
+    Window().CommitIntensity(1, "5");
     QTest::keyClick(FileList(), Qt::Key_Return);
-    EXPECT_EQ(Window().AtomicData().SelectedLines.size(), 5);
+    EXPECT_NE(Window().App().Lines().Lines[0].Intensity, 5);
+    EXPECT_EQ(Window().App().Lines().Lines.size(), 5);
 
     // A selection the program sets reads nothing.
     FileList()->setCurrentRow(0);

@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -60,6 +61,27 @@ TEST_F(ImportTest, ASpectrumIsIntegratedShownAndUsedAsTheTable) {
     EXPECT_EQ(Cell("SpectrumLines", 1, 1), "695.943 - 697.143");
     EXPECT_NE(Cell("SpectrumLines", 1, 2), integral);
     Control<QDoubleSpinBox>("SpectrumWindowEdit")->setValue(0);
+
+    // The saturation level and the peaks' reach are spin boxes of the import's table, the
+    // excluded ranges an edit of their own; the integrals follow each.
+    const auto* saturation = Control<QDoubleSpinBox>("SpectrumSaturationEdit");
+    EXPECT_EQ(saturation->text(), "from the file");
+    EXPECT_EQ(saturation->maximum(), 1e9);
+    EXPECT_EQ(Control<QDoubleSpinBox>("SpectrumPeakToleranceEdit")->value(), 0.5);
+    auto* exclude = Control<QLineEdit>("SpectrumExcludeEdit");
+    exclude->setText("811.1-811.4, 900 811,1-811,4");
+    emit exclude->editingFinished();
+    EXPECT_EQ(exclude->text(), "811.1-811.4");
+    const QList<QTableWidgetItem*> excluded =
+        Control<QTableWidget>("SpectrumLines")
+            ->findItems("811.1-811.4 nm excluded", Qt::MatchContains);
+    // The range lies between 811.5311 and 810.3693, whose windows overlap: both say so.
+    QStringList near;
+    for (const QTableWidgetItem* item : excluded)
+        near.append(Cell("SpectrumLines", item->row(), 0));
+    EXPECT_EQ(near, (QStringList{"810.3693", "811.5311"}));
+    exclude->clear();
+    emit exclude->editingFinished();
 
     // "Use these intensities": the measurement file and its table, read into the line table.
     const QString measurement = folders_.Measurements() + "/argon_5e16.txt";

@@ -35,7 +35,7 @@ TEST_F(LineTableTest, ReadFileShowsRowsBandsAndFractions) {
 
     // Fractions of one upper level add up to 1 and the chart holds one bar per line, coloured
     // by upper level, in wavelength order.
-    const auto& lines = Window().AtomicData().SelectedLines;
+    const auto& lines = Window().App().Lines().Lines;
     EXPECT_NEAR(lines[0].BFMeasured + lines[1].BFMeasured + lines[2].BFMeasured, 1.0, 1e-12);
     const auto& bars = Chart()->Measured()->Bars();
     ASSERT_EQ(bars.size(), 5);
@@ -76,7 +76,7 @@ TEST_F(LineTableTest, FewerThanTwoLinesShowNoFractions) {
 
     // A commit with one line stores the intensity, recomputes nothing and reports nothing.
     EXPECT_TRUE(Window().CommitIntensity(1, "250"));
-    EXPECT_EQ(Window().AtomicData().SelectedLines[0].Intensity, 250);
+    EXPECT_EQ(Window().App().Lines().Lines[0].Intensity, 250);
     EXPECT_EQ(dialogs_.Errors.size(), 1);
 }
 
@@ -85,11 +85,11 @@ TEST_F(LineTableTest, EditedIntensityRecomputesTheFractions) {
     const QString before = Row(1)[3];
 
     EXPECT_FALSE(Window().CommitIntensity(2, "1,5"));
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 400);
     EXPECT_EQ(Row(1)[3], before);
 
     EXPECT_TRUE(Window().CommitIntensity(2, "1000"));
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 1000);
     EXPECT_EQ(Row(1)[3],
               "0.4207"); // 696.5431*1000 / (696.5431*1000 + 727.2936*1000 + 772.4207*300)
     EXPECT_TRUE(dialogs_.Errors.isEmpty());
@@ -111,13 +111,13 @@ TEST_F(LineTableTest, EditorKeepsTheUserInACellThatIsNoNumber) {
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_TRUE(grid->Editing());
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 400);
 
     editor->setText("1000");
     QTest::keyClick(editor, Qt::Key_Return);
     QApplication::processEvents();
     EXPECT_FALSE(grid->Editing());
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 1000);
     EXPECT_EQ(Row(2)[1], "1000");
     EXPECT_EQ(Row(1)[3], "0.4207");
 }
@@ -150,7 +150,7 @@ TEST_F(LineTableTest, AClickElsewhereKeepsAnEditThatIsNoNumber) {
     QTest::keyClick(editor, Qt::Key_Down);
     EXPECT_TRUE(grid->Editing());
     EXPECT_EQ(grid->currentRow(), 2);
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 400);
     EXPECT_EQ(Row(1)[3], before);
 
     // A number lets the click through: committed, and the other cell selected.
@@ -158,7 +158,7 @@ TEST_F(LineTableTest, AClickElsewhereKeepsAnEditThatIsNoNumber) {
     click(4, 1);
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(grid->currentRow(), 4);
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 1000);
     EXPECT_EQ(Row(1)[3], "0.4207");
 }
 

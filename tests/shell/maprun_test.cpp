@@ -84,8 +84,8 @@ TEST_F(MapRunTest, AMapOffTheWindowThreadIsTheSynchronousMapBitForBit) {
     settings.DensityPoints = settings.TemperaturePoints = 600;
     const TMapOutcome alone = app.Map(settings, ReportFinalResults);
     ASSERT_TRUE(alone.Done) << alone.Error;
-    EXPECT_EQ(Window().AtomicData().RSSMap.size(), 600);
-    EXPECT_TRUE(SameBits(Window().AtomicData().RSSMap, app.AtomicData().RSSMap));
+    EXPECT_EQ(Window().App().ShownMap().Grid()->size(), 600);
+    EXPECT_TRUE(SameBits(*Window().App().ShownMap().Grid(), *alone.Grid));
     EXPECT_EQ(Memo().split('\n').last().toStdString(), alone.Report.back());
 }
 
@@ -95,8 +95,8 @@ TEST_F(MapRunTest, EscapeCancelsAndThePreviousMapStays) {
     const QString memo = Memo(), caption = Control<TContourPlot>("ContourPlot")->Caption();
     const QString fitted = Grid()->CellText(4, 1);
     const double z = Window().ContourPlotEstimateZVal(15, 1000);
-    const TMapRange range = Window().AtomicData().MapRange;
-    const auto grid = Window().AtomicData().RSSMap;
+    const TMapRange range = Window().App().ShownMap().Range();
+    const auto grid = *Window().App().ShownMap().Grid();
 
     SetPoints("3000");
     OnProgress([this] {
@@ -111,8 +111,8 @@ TEST_F(MapRunTest, EscapeCancelsAndThePreviousMapStays) {
     EXPECT_EQ(Control<TContourPlot>("ContourPlot")->Caption(), caption);
     EXPECT_EQ(Grid()->CellText(4, 1), fitted);
     EXPECT_EQ(Window().ContourPlotEstimateZVal(15, 1000), z);
-    EXPECT_EQ(Window().AtomicData().MapRange.TemperatureStep, range.TemperatureStep);
-    EXPECT_TRUE(SameBits(Window().AtomicData().RSSMap, grid));
+    EXPECT_EQ(Window().App().ShownMap().Range().TemperatureStep, range.TemperatureStep);
+    EXPECT_TRUE(SameBits(*Window().App().ShownMap().Grid(), grid));
     EXPECT_FALSE(Control<QPushButton>("MapCancelBtn")->isVisible());
     EXPECT_TRUE(Control<QPushButton>("MapBtn")->isEnabled());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);

@@ -52,8 +52,7 @@ TEST_F(WindowTest, TemplateStartLoadsTheFirstSpecies) {
                                 "Upper state,Lower energy,Lower state");
     EXPECT_EQ(Grid()->RowColours().value(0), QColor(20, 20, 20));
     EXPECT_EQ(Window().OpenDialogFolder(), folders_.Measurements());
-    EXPECT_EQ(Window().AtomicData().RSSMap.size(), 50);
-    EXPECT_EQ(Window().AtomicData().RSSMap[0].size(), 50);
+    EXPECT_TRUE(Window().App().ShownMap().Empty());
 }
 
 TEST_F(WindowTest, MissingConfigurationGivesDefaultsAndOneFileError) {
@@ -147,15 +146,20 @@ TEST_F(WindowTest, SpeciesChangeFailures) {
 }
 
 TEST_F(WindowTest, SpeciesChangeAfterAReadClearsTheTable) {
-    folders_.WriteConfig("[Argon again]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\n");
+    folders_.WriteConfig(
+        "[Argon again]\r\nLevels=Ar_levels.txt\r\nLines=Ar,I\r\nm=39.948\r\nBoltzmax=4\r\n");
     Open();
-    ReadThroughDialog(folders_.WriteMeasurement("five.txt", test::FiveLines));
+    const QString five = folders_.WriteMeasurement("five.txt", test::FiveLines);
+    ReadThroughDialog(five);
     ASSERT_EQ(Grid()->rowCount(), 6);
-    Window().AtomicData().ResultHeaderCount = 3;
+    ASSERT_TRUE(Window().Fit());
     Control<QComboBox>("ElementListBox")->setCurrentIndex(1);
     EXPECT_EQ(Grid()->rowCount(), 1);
     EXPECT_TRUE(Chart()->Measured()->Bars().isEmpty());
-    EXPECT_EQ(Window().AtomicData().ResultHeaderCount, 0);
+    // The first result line of the new species comes with its column header again.
+    ReadThroughDialog(five);
+    ASSERT_TRUE(Window().Fit());
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toPlainText().count("n_tot/m-3"), 2);
 }
 
 TEST_F(WindowTest, AboutBoxGivesTheVersionTheLicenceAndTheCitation) {

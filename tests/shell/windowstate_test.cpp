@@ -62,13 +62,13 @@ TEST_F(WindowStateTest, ARefusedIntensityStopsCommandsAndFileReads) {
     EXPECT_EQ(editor->text(), "1,5");
     EXPECT_EQ(Memo(), "");
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 400);
 
     // An accepted text still in the cell is committed before the command runs.
     editor->setText("1000");
     Window().RecalculateBF();
     EXPECT_FALSE(Grid()->Editing());
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 1000);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 1000);
     EXPECT_EQ(Row(1)[3], "0.4207");
 }
 
@@ -100,7 +100,7 @@ TEST_F(WindowStateTest, TypingGoesOnlyIntoTheSelectedCell) {
     QApplication::processEvents();
     EXPECT_FALSE(grid->Editing());
     EXPECT_EQ(Row(2)[1], "400");
-    EXPECT_EQ(Window().AtomicData().SelectedLines[1].Intensity, 400);
+    EXPECT_EQ(Window().App().Lines().Lines[1].Intensity, 400);
     EXPECT_EQ(Row(4)[1], "500");
 }
 

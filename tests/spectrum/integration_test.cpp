@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "argon.h"
+#include "tests/spectrum/scenarios.h"
 
 #include "spectrum/measurement.h"
 
@@ -94,22 +94,43 @@ TEST(Integration, SaturatedLinesAreLeftOutWithTheLevel) {
     EXPECT_EQ(argon.Line(result, 772.3761).Outcome, TLineOutcome::Saturated);
 }
 
+// A strong line whose peak lies 0.3 nm above its place on the calibrated scale (the other lines
+// keep theirs), in windows of 0.5 nm: its window holds no integral, and the table says where its
+// peak is instead of "below detection limit". A line with no peak at all stays below the limit.
+TEST(Integration, APeakOutsideItsWindowIsNamedNotCalledUndetected) {
+    ArgonSpectrum argon;
+    std::vector<TSyntheticLine> lines;
+    for (TSyntheticLine line : argon.lines) {
+        if (line.Wavelength == 750.3869)
+            line.Wavelength += 0.3;
+        if (line.Wavelength != 826.4522)
+            lines.push_back(line);
+    }
+    TIntegrationOptions options;
+    options.Window = 0.5;
+    const TIntegration result =
+        IntegrateLines(SyntheticSpectrum(lines, {}), argon.species, options);
+    const TLineIntegral& shifted = argon.Line(result, 750.3869);
+    EXPECT_EQ(shifted.Outcome, TLineOutcome::PeakOutside) << shifted.Note;
+    EXPECT_STREQ(OutcomeText(shifted.Outcome), "peak outside its window");
+    EXPECT_TRUE(shifted.Note.starts_with("a peak at 750.68")) << shifted.Note;
+    EXPECT_NE(
+        shifted.Note.find(" nm from the line on the calibrated scale, lies outside its window "
+                          "750.1"),
+        std::string::npos)
+        << shifted.Note;
+    EXPECT_FALSE(GivesIntensity(shifted.Outcome));
+    EXPECT_EQ(argon.Line(result, 826.4522).Outcome, TLineOutcome::BelowDetection);
+    EXPECT_TRUE(GivesIntensity(argon.Line(result, 751.4652).Outcome));
+}
+
 // Made-up lines of a species X I: a blend from one upper level (600.00 and 600.05 nm, A 1 and
 // 3 x 1e8 s-1), one of two upper levels (620.00 and 620.06 nm), and a line alone at 610 nm.
 TEST(Integration, BlendsFromOneUpperLevelAreSummedOnlyWhenAsked) {
-    const auto line = [](double wavelength, double aki, double upper) {
-        TSpeciesLine l;
-        l.Data.Element = "X";
-        l.Data.Ion = "I";
-        l.Data.Wavelength = wavelength;
-        l.Data.Aki = aki;
-        l.Data.EUpper = upper;
-        l.HasLevels = true;
-        return l;
-    };
-    const std::vector<TSpeciesLine> lines = {line(600.00, 1e8, 3), line(600.05, 3e8, 3),
-                                             line(610.00, 1e8, 4), line(620.00, 1e8, 5),
-                                             line(620.06, 1e8, 6)};
+    using test::MadeUpLine;
+    const std::vector<TSpeciesLine> lines = {MadeUpLine(600.00, 1e8, 3), MadeUpLine(600.05, 3e8, 3),
+                                             MadeUpLine(610.00, 1e8, 4), MadeUpLine(620.00, 1e8, 5),
+                                             MadeUpLine(620.06, 1e8, 6)};
     TSyntheticOptions options;
     options.First = 590;
     options.Last = 630;

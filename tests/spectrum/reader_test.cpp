@@ -108,9 +108,10 @@ TEST(Reader, OnlyRegularFilesOfBoundedSizeAreRead) {
     EXPECT_EQ(ErrorText<EInOutError>([&] { ReadDelimited(fifo); }),
               "Cannot open file \"" + fifo + "\": it is not a regular file");
     const std::string huge = folder.Write("huge.txt", "1 2\n");
-    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kMaxTableBytes) + 1), 0);
+    ASSERT_EQ(::truncate(huge.c_str(), static_cast<off_t>(kTableLimit.Bytes) + 1), 0);
     EXPECT_EQ(ErrorText<EInOutError>([&] { ReadDelimited(huge); }),
-              "File \"" + huge + "\" is larger than 64 MiB: it is not read.");
+              "Cannot read file \"" + huge +
+                  "\": it is larger than 64 MB, the limit for a table of numbers");
 }
 #endif
 
