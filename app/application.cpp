@@ -6,6 +6,7 @@
 #include "app/listing.h"
 #include "app/readproblem.h"
 #include "app/serieslog.h"
+#include "app/spectrumimport.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -20,6 +21,7 @@
 #include <cerrno>
 #include <charconv>
 #include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -520,27 +522,6 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
 
 namespace {
 
-// folder/NAME.txt for the file folder/NAME.ext.
-std::string MeasurementIn(const std::string& folder, const std::string& file) {
-    std::string name = FileNameOf(file);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-        name.resize(dot);
-    return JoinPath(folder, name + ".txt");
-}
-
-// The integration of a spectrum with the settings of an import.
-TIntegration Integrate(const TAtomicData& model, const TRawSpectrum& spectrum,
-                       const TImportSettings& settings) {
-    std::optional<TResponse> response;
-    if (!settings.Response.empty())
-        response.emplace(settings.Response, TResponseUnit::PerPhoton);
-    TIntegrationOptions options;
-    options.Window = settings.Window;
-    options.SumBlends = settings.SumBlends;
-    options.Response = response ? &*response : nullptr;
-    return IntegrateLines(spectrum, MeasurableLines(model), options);
-}
-
 TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
                 const TImportSettings& settings) {
     TLineListOptions options;
@@ -593,17 +574,46 @@ TImportKind ImportKindOf(const std::string& file) {
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        const TIntegration result = Integrate(*model_, ReadSpectrum(file, {}), settings);
-        Write(outcome, file, MeasurementIn(folder, file), result.Measurement(),
+        const TIntegration result =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
+        Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
               IntegrationTable(result), result.Notes);
     });
+}
+
+void TZeltApp::ImportSpectra(
+    const std::vector<std::string>& files, const std::string& folder,
+    const TImportSettings& settings, std::int32_t threads,
+    const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done) {
+    // Each file's outcome is made here, on the calling thread, as ImportSpectrum makes it: an
+    // error of a thread is raised again inside Guard, which gives its text and kind.
+    const auto write = [&](const std::string& file, const TIntegration& result,
+                           const std::exception_ptr& error) {
+        done(file, Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+                 if (error)
+                     std::rethrow_exception(error);
+                 Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
+                       IntegrationTable(result), result.Notes);
+             }));
+    };
+    std::optional<TSpectrumImport> import;
+    try {
+        FpReset();
+        import.emplace(*model_, config_, species_, settings);
+    } catch (...) {
+        // What every file would meet (a response file that cannot be read): each says so.
+        for (const std::string& file : files)
+            write(file, TIntegration(), std::current_exception());
+        return;
+    }
+    import->IntegrateFiles(files, threads, write);
 }
 
 TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
         const TLineList list = Match(*model_, ReadDelimited(file), settings);
-        Write(outcome, file, MeasurementIn(folder, file), list.Lines, LineListTable(list),
+        Write(outcome, file, MeasurementFileFor(folder, file), list.Lines, LineListTable(list),
               list.Notes);
     });
 }
@@ -612,7 +622,8 @@ TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
                                              const TImportSettings& settings) {
     return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
         outcome.Spectrum = ReadSpectrum(file, {});
-        outcome.Integration = Integrate(*model_, outcome.Spectrum, settings);
+        outcome.Integration =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(outcome.Spectrum);
     });
 }
 

@@ -257,6 +257,14 @@ public:
     // (LineTableFor), NAME the spectrum's file name without its extension.
     TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
                                   const TImportSettings& settings);
+    // Imports every spectrum of `files` into `folder` as ImportSpectrum does, read and
+    // integrated on ThreadCount(threads) threads and written in the files' order on the calling
+    // thread: `done` sees each file's outcome once its files are written, the same files and
+    // outcomes as one thread gives.
+    void ImportSpectra(
+        const std::vector<std::string>& files, const std::string& folder,
+        const TImportSettings& settings, std::int32_t threads,
+        const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done);
     // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
     // measurement file and the table of the matches with their uncertainties the same way.
     TImportOutcome ImportLineList(const std::string& file, const std::string& folder,

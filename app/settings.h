@@ -19,6 +19,8 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 
@@ -73,16 +75,30 @@ std::span<const TSetting> Settings();
 const TSetting& SettingOfEdit(std::string_view editName);
 
 // The settings of an import: the window's width (nm, 0: measured), a spectral response file
-// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
-// line list the tolerance (nm) and whether its intensities are photon counts.
+// (empty: none, the intensities not calibrated), blends from one upper level summed, the
+// detector's saturation level (raw counts, 0: from the file or a flat top), how far a line's
+// peak may lie from its database wavelength (nm), the ranges whose pixels are not used (nm,
+// from below to), and for a line list the tolerance (nm) and whether its intensities are photon
+// counts.
 struct TImportSettings {
     TImportSettings(); // the defaults of ImportSettings()
     double Window;
     std::string Response;
     bool SumBlends = false;
+    double Saturation;
+    double PeakTolerance;
+    std::vector<std::pair<double, double>> Exclusions;
     double Tolerance;
     bool Photons = false;
 };
+
+// "811.1-811.4": an excluded range FROM-TO in nm, FROM below TO; nothing for any other text.
+std::optional<std::pair<double, double>> ExclusionRange(std::string_view text);
+// "811.1-811.4, 842.0-842.6": the ranges of a list separated by commas, semicolons or blanks,
+// leaving out the parts that are no range (a range with decimal commas is one such part).
+std::vector<std::pair<double, double>> ExclusionRanges(std::string_view text);
+// The text of ranges as ExclusionRanges reads them: "811.1-811.4, 842-842.6".
+std::string ExclusionText(const std::vector<std::pair<double, double>>& ranges);
 
 enum TImportUse : unsigned { UsedByImport = 1, UsedByImportLines = 2 };
 

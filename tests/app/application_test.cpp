@@ -218,6 +218,41 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     EXPECT_EQ(app_.Species(), "Cu I");
 }
 
+// Spectra imported on two threads fail each as it would alone, with the error's text and kind
+// made on the calling thread; a response that cannot be read fails every file.
+TEST_F(ApplicationTest, SpectraOnThreadsFailAsOneSpectrumDoes) {
+    const std::string missing = folder_.File("none.csv");
+    const std::vector<std::string> files = {missing, folder_.Write("notes.txt", "no spectrum\n"),
+                                            kData + "/spectra/argon_5e16.csv"};
+    const std::string out = folder_.File("out");
+    fs::create_directories(out);
+    TImportSettings settings;
+    std::vector<TImportOutcome> outcomes;
+    const auto collect = [&](const std::string&, const TImportOutcome& o) {
+        outcomes.push_back(o);
+    };
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const TImportOutcome alone = app_.ImportSpectrum(files[i], out, settings);
+        EXPECT_FALSE(outcomes[i].Done);
+        EXPECT_EQ(outcomes[i].Error, alone.Error);
+        EXPECT_EQ(outcomes[i].Kind, alone.Kind);
+    }
+    EXPECT_EQ(outcomes[0].Kind, TErrorKind::File);
+    EXPECT_EQ(outcomes[0].Error, "Cannot open file \"" + missing + "\": file not found.");
+    EXPECT_TRUE(outcomes[2].Done) << outcomes[2].Error;
+
+    outcomes.clear();
+    settings.Response = folder_.File("response.txt");
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const TImportOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.Kind, TErrorKind::File);
+        EXPECT_EQ(outcome.Error, app_.ImportSpectrum(files[2], out, settings).Error);
+    }
+}
+
 TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
     const std::vector<std::string> files = {kData + "/measurements/argon_1e16.txt",
                                             folder_.Write("argon_3e16.txt", "Wavelength 1\n"),

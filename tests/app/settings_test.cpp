@@ -8,6 +8,8 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 namespace {
@@ -92,6 +94,24 @@ TEST(CommandSettingsTest, MapSizeGuardSaysWhatTheMapNeedsAndWhatThereIs) {
     EXPECT_EQ(test::ErrorText<Exception>([&] { CheckMapSize(s, 19 * gigabyte); }),
               "A map of 100000 x 100000 points is too large for the memory: it needs 298.0 GB, "
               "and 19.0 GB are available");
+}
+
+// The excluded ranges as the window's edit and --exclude give them: a part that is no range (a
+// single number, FROM not below TO, a comma decimal) is left out of a list and refused alone.
+TEST(ImportSettingsTest, ExclusionRangesReadFromToInNanometres) {
+    using TRanges = std::vector<std::pair<double, double>>;
+    const TRanges read =
+        ExclusionRanges("811.1-811.4, 842.0-842.6;\t750 -1-2 900-899 811,1-811,4 850-851,852-853");
+    EXPECT_EQ(read, (TRanges{{811.1, 811.4}, {842.0, 842.6}, {-1, 2}, {850, 851}, {852, 853}}));
+    EXPECT_EQ(ExclusionText(read), "811.1-811.4, 842-842.6, -1-2, 850-851, 852-853");
+    EXPECT_EQ(ExclusionRange("811.1-811.4"), std::pair(811.1, 811.4));
+    for (const char* text : {"811.4", "811.4-811.1", "811.1-", "-811.1", "a-b", ""})
+        EXPECT_FALSE(ExclusionRange(text)) << text;
+    // The new numbers of the table start at their rows' defaults.
+    const TImportSettings defaults;
+    EXPECT_EQ(defaults.PeakTolerance, 0.5);
+    EXPECT_EQ(defaults.Saturation, 0);
+    EXPECT_TRUE(defaults.Exclusions.empty());
 }
 
 } // namespace

@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <sstream>
 #include <sys/wait.h>
 
@@ -467,7 +469,10 @@ TEST_F(CliTest, ExitStatusesAndMessages) {
         {"map x --region 100", "--region: 100 is not a number from 1 to below 100"},
         {"import-lines x --out y --tolerance 0", "--tolerance: 0 is not a number from 0.001 to 1"},
         // The spin box's limits: 0 measures the width.
-        {"import x --out y --width 25", "--width: 25 is not a number from 0 to 20"}};
+        {"import x --out y --width 25", "--width: 25 is not a number from 0 to 20"},
+        {"import x --out y --saturation -5",
+         "--saturation: -5 is not a number from 0 to 1000000000"},
+        {"import x --out y --exclude 811.4", "--exclude: \"811.4\" is not a range FROM-TO in nm"}};
     for (const auto& [args, message] : usageErrors) {
         const TRun run = Cli(args);
         EXPECT_EQ(run.status, 2) << args;
@@ -697,8 +702,7 @@ TEST_F(CliTest, ImportMakesMeasurementFilesThatFit) {
     const TRun import =
         Cli("import '" + kDatabase + "/spectra/argon_5e16.csv' --out '" + Path("out") + "'");
     ASSERT_EQ(import.status, 0) << import.err;
-    EXPECT_NE(import.out.find("29 lines of Ar I: 18 integrated, 8 shared, 2 blend, 1 below "
-                              "detection limit.\n"),
+    EXPECT_NE(import.out.find("29 lines of Ar I: 21 integrated, 6 shared, 2 blend.\n"),
               std::string::npos)
         << import.out;
     EXPECT_NE(import.out.find("not calibrated (no spectral response was given)."),
@@ -727,6 +731,37 @@ TEST_F(CliTest, ImportMakesMeasurementFilesThatFit) {
               std::string::npos)
         << own.err;
     EXPECT_EQ(folder_.Read("mine.txt"), "696.54 500\n706.72 300\n");
+}
+
+// A folder of exports with a title line (semicolons, decimal commas) imported on two threads
+// writes and prints byte for byte what one thread does; what is no spectrum is left alone.
+TEST_F(CliTest, AFolderOfSpectraImportsOnEveryCoreAsOnOne) {
+    fs::create_directories(Path("exports"));
+    std::ifstream demo(kDatabase + "/spectra/argon_5e16.csv", std::ios::binary);
+    const std::string spectrum = "5 Pa, 300 W (O2/Ar 80/20) - run 3\r\n" +
+                                 std::string(std::istreambuf_iterator<char>(demo), {});
+    for (const char* name : {"a.csv", "b.trt", "c.TXT"})
+        Write(std::string("exports/") + name, spectrum);
+    Write("exports/notes.md", "not a spectrum\n");
+    std::string outputs[2];
+    for (const int threads : {1, 2}) {
+        const std::string out = "out" + std::to_string(threads);
+        const TRun run = Cli("import '" + Path("exports") + "' --out '" + Path(out) +
+                             "' --exclude 811.1-811.4 --threads " + std::to_string(threads));
+        ASSERT_EQ(run.status, 0) << run.err;
+        outputs[threads - 1] = run.out;
+        for (const char* name : {"a.txt", "a.lines.tsv", "b.txt", "b.lines.tsv", "c.txt"})
+            EXPECT_EQ(folder_.Read(out + "/" + name), folder_.Read(std::string("out1/") + name))
+                << name;
+    }
+    std::string two = outputs[1];
+    for (std::size_t at; (at = two.find("out2")) != std::string::npos;)
+        two.replace(at, 4, "out1");
+    EXPECT_EQ(two, outputs[0]);
+    EXPECT_NE(outputs[0].find("Written: " + Path("out1/c.txt") + " and c.lines.tsv\n"),
+              std::string::npos)
+        << outputs[0];
+    EXPECT_NE(folder_.Read("out1/a.lines.tsv").find("811.1-811.4 nm excluded"), std::string::npos);
 }
 
 } // namespace
