@@ -391,8 +391,8 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         if (speciesAdd.Parsed())
             return speciesAdd.Run(zelt.Config(), out, err);
-        // Apart from species add, zeltfit-cli never writes the configuration; one that is missing, or that names no
-        // species for a cause (empty, unreadable), is said before anything else.
+        // Apart from species add, zeltfit-cli never writes the configuration; one that is missing,
+        // or that names no species for a cause (empty, unreadable), is said before anything else.
         if (!zelt.Config().Exists() || (species.empty() && !zelt.Config().Problem().empty()))
             throw Exception(zelt.Config().SpeciesProblem(o.Species));
         if (speciesCommand->parsed()) {

@@ -212,13 +212,14 @@ void AddResults(py::module_& m) {
             "The procedure column, e.g. \"fit:OK\".")
         .def_property_readonly(
             "escape", [](const TFit& f) { return f.Outcome.Row->Provenance.Settings.Escape; },
-                                  "The escape factor: \"mewe\", \"doppler\" or the table's file.")
+            "The escape factor: \"mewe\", \"doppler\" or the table's file.")
         .def_property_readonly(
             "n_1_mewe", [](const TFit& f) { return OptionalNumber(f.Outcome.Row->Spread.Mewe); },
             "n_1 of this fit with the escape factor mewe, m-3: its own n_1 or that of the same "
             "fit made again; None where that fit failed or is flagged.")
         .def_property_readonly(
-            "n_1_doppler", [](const TFit& f) { return OptionalNumber(f.Outcome.Row->Spread.Doppler); },
+            "n_1_doppler",
+            [](const TFit& f) { return OptionalNumber(f.Outcome.Row->Spread.Doppler); },
             "n_1 of this fit with the escape factor doppler, m-3, as n_1_mewe.")
         .def_readonly("lines", &TFit::Lines, "The line table with the fitted fractions.")
         .def(
