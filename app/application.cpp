@@ -2,8 +2,11 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
+#include "app/serieslog.h"
+#include "app/spectrumimport.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -16,6 +19,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -71,6 +77,23 @@ TErrorKind ErrorKindOf(const std::exception& error) {
     return TErrorKind::Input;
 }
 
+// A number as a token of a text: "nan", "inf" or "-inf" for those that are not finite.
+std::string NumberToken(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
+// Writes a series' log after its last file; a failure is a warning of that file's fit.
+void WriteLog(TSeriesLog& log, TSeriesCommand command, TSeriesFile& file) {
+    const std::optional<std::string> warning = log.Write();
+    if (!warning)
+        return;
+    TOutcome& outcome =
+        command == TSeriesCommand::FreeLevels ? static_cast<TOutcome&>(file.Free) : file.Fit;
+    outcome.Warnings.push_back(*warning);
+}
+
 } // namespace
 
 bool Flagged(const TOutcome& outcome, const std::optional<TResultRow>& row) {
@@ -86,6 +109,12 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
 TMapRegion RegionAt(const TMapOutcome& map, double level) {
     return MapRegion(map.Grid ? *map.Grid : TResidualGrid{}, map.Range, map.DegreesOfFreedom,
                      level);
+}
+
+TOutline EllipseAt(const TFitOutcome& fit, double level) {
+    if (!fit.Done || Slot(fit.Result.Params, FitCount) != kRegionParameters)
+        return {};
+    return ConfidenceEllipse(fit.Result, fit.DegreesOfFreedom, level);
 }
 
 TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome) {
@@ -216,6 +245,13 @@ TLinesOutcome TZeltApp::ReadMeasurement(const std::string& name,
     currentFile_ = name;
     fitted_ = false;
     return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        CheckMeasuredLineCount(name, lines.size());
+        // A value that is not a finite number is refused as in a file: by its line.
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            for (const double value :
+                 {lines[i].Wavelength, lines[i].Intensity, lines[i].Uncertainty})
+                if (!std::isfinite(value))
+                    RaiseInvalidNumber(NumberToken(value), name, static_cast<std::int64_t>(i) + 1);
         model_->ImportText(name, MeasurementText(lines));
         SetUncertainties(*model_, lines);
         Imported(outcome);
@@ -299,12 +335,12 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
             RunFit(*model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
         outcome.Row = FitRow(outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
+        outcome.Row->Spread = EscapeSpread(*model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
-        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters) {
-            const std::int32_t nu = RegionDegreesOfFreedom(model_->SelectedLines);
+        outcome.DegreesOfFreedom = RegionDegreesOfFreedom(model_->SelectedLines);
+        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters)
             for (const double level : kRegionLevels)
-                outcome.Ellipses.push_back(ConfidenceEllipse(outcome.Result, nu, level));
-        }
+                outcome.Ellipses.push_back(EllipseAt(outcome, level));
         fitted_ = true;
         outcome.Lines = Lines();
     });
@@ -326,6 +362,7 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
         }
         outcome.Levels = model_->Levels;
         outcome.LevelLines = FreeLevelsTable(*model_, outcome.Run.Free);
+        outcome.BoltzmannRow->Spread = EscapeSpread(*model_, settings, *outcome.BoltzmannRow);
         fitted_ = true;
         outcome.Lines = Lines();
     });
@@ -374,131 +411,115 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
     for (const std::string& file : series.Files)
         names.push_back(FileNameOf(file));
     series.Axis = SeriesAxis(names);
+    series.Entries.reserve(series.Files.size());
+    const bool mapped = command == TSeriesCommand::Map;
+    TSeriesLog log(mapped ? "" : SharedLog(logPath));
     // The threads number the files with 32-bit integers.
     if (ThreadCount(threads) > 1 && series.Files.size() > 1 &&
-        series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) {
-        const bool mapped = command == TSeriesCommand::Map;
-        const std::string log = mapped ? "" : SharedLog(logPath);
-        if (mapped || !log.empty()) {
-            RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
-            return series;
-        }
+        series.Files.size() <= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max()) &&
+        (mapped || log.InMemory())) {
+        RunSeriesInParallel(series, command, settings, report, log, hooks, threads);
+        return series;
     }
-    for (std::size_t i = 0; i < series.Files.size(); ++i) {
-        if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
-            series.Stopped = true;
-            break;
+    std::string text; // the log of the file being fitted
+    try {
+        for (std::size_t i = 0; i < series.Files.size(); ++i) {
+            if (i > 0 && hooks.StopRequested && hooks.StopRequested()) {
+                series.Stopped = true;
+                break;
+            }
+            if (hooks.Starting)
+                hooks.Starting(series);
+            TSeriesFile file;
+            file.Path = series.Files[i];
+            TSeriesEntry entry = EntryOf(series, i);
+            {
+                const TSeriesLog::TScope scope(log, text);
+                SeriesStep(command, settings, report, logPath, file, entry);
+            }
+            series.Entries.push_back(std::move(entry));
+            log.Keep(text);
+            if (i + 1 == series.Files.size())
+                WriteLog(log, command, file);
+            if (hooks.Done)
+                hooks.Done(series, file);
         }
-        if (hooks.Starting)
-            hooks.Starting(series);
-        TSeriesFile file;
-        file.Path = series.Files[i];
-        TSeriesEntry entry = EntryOf(series, i);
-        SeriesStep(command, settings, report, logPath, file, entry);
-        series.Entries.push_back(std::move(entry));
-        if (hooks.Done)
-            hooks.Done(series, file);
+    } catch (...) {
+        log.Write();
+        throw;
     }
+    log.Write();
     return series;
 }
 
 void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
                                    const TCommandSettings& settings, TReportKind report,
-                                   const std::string& log, const TSeriesHooks& hooks,
+                                   TSeriesLog& log, const TSeriesHooks& hooks,
                                    std::int32_t threads) {
     const auto count = static_cast<std::int32_t>(series.Files.size());
     const bool mapped = command == TSeriesCommand::Map;
     std::vector<std::unique_ptr<TZeltApp>> workers;
-    std::vector<std::string> logs; // each worker's own, renamed over `log` in the files' order
-    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot) {
+    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot)
         workers.emplace_back(new TZeltApp(*this, TWorkerCopy{}));
-        logs.push_back(mapped ? "" : TemporaryName(log));
-    }
-    const auto size = static_cast<std::size_t>(count);
-    std::vector<TSeriesFile> files(size);
-    std::vector<TSeriesEntry> entries(size);
-    std::vector<std::int32_t> resultLines(size);
+    std::vector<std::string> logs(workers.size()); // the log of the file worked in each slot
+    // What a slot's file left for its done: RunInOrder gives a slot no other file before then.
+    std::vector<TSeriesFile> files(workers.size());
+    std::vector<TSeriesEntry> entries(workers.size());
+    std::vector<std::int32_t> resultLines(workers.size());
     const auto work = [&](std::int32_t slot, std::int32_t i) {
         TZeltApp& worker = *workers[slot];
         // Every file's report begins with the column header; the series keeps the first only.
         worker.model_->ResultHeaderCount = 0;
-        files[i].Path = series.Files[i];
-        entries[i] = EntryOf(series, i);
-        worker.SeriesStep(command, settings, report, logs[slot], files[i], entries[i]);
-        resultLines[i] = worker.model_->ResultHeaderCount;
+        files[slot] = {};
+        files[slot].Path = series.Files[i];
+        entries[slot] = EntryOf(series, i);
+        const TSeriesLog::TScope scope(log, logs[slot]);
+        worker.SeriesStep(command, settings, report, log.File(), files[slot], entries[slot]);
+        resultLines[slot] = worker.model_->ResultHeaderCount;
     };
     const auto done = [&](std::int32_t slot, std::int32_t i) {
-        TSeriesFile& file = files[i];
+        TSeriesFile& file = files[slot];
         if (hooks.Starting)
             hooks.Starting(series);
         TOutcome& outcome = mapped                           ? static_cast<TOutcome&>(file.Map)
                             : command == TSeriesCommand::Fit ? static_cast<TOutcome&>(file.Fit)
                                                              : file.Free;
-        if (resultLines[i] > 0 && model_->ResultHeaderCount > 0) {
+        if (resultLines[slot] > 0 && model_->ResultHeaderCount > 0) {
             const auto header = std::find_if(
                 outcome.Report.begin(), outcome.Report.end(),
                 [](const std::string& line) { return line.starts_with(kResultHeaderStart); });
             if (header != outcome.Report.end())
                 outcome.Report.erase(header);
         }
-        model_->ResultHeaderCount = CheckedAdd(model_->ResultHeaderCount, resultLines[i]);
-        TFileStatus status;
-        if (!mapped && FileStatus(logs[slot], false, status) && status.Kind != TFileKind::Missing &&
-            !RenameOver(logs[slot], log))
-            outcome.Warnings.push_back("Cannot write file \"" + log + "\": " + ErrorText(errno) +
-                                       ".");
+        model_->ResultHeaderCount = CheckedAdd(model_->ResultHeaderCount, resultLines[slot]);
+        log.Keep(logs[slot]);
+        if (i + 1 == count)
+            WriteLog(log, command, file);
         if (mapped && file.Map.Row) {
             results_.push_back(*file.Map.Row);
             shownMap_.Show(file.Map.Grid, file.Map.Range);
         } else if (!mapped && file.Fit.Row) {
             results_.push_back(*file.Fit.Row);
         }
-        series.Entries.push_back(std::move(entries[i]));
+        series.Entries.push_back(std::move(entries[slot]));
         if (hooks.Done)
             hooks.Done(series, file);
-        file = {};
         if (i + 1 < count && hooks.StopRequested && hooks.StopRequested()) {
             series.Stopped = true;
             return false;
         }
         return true;
     };
-    const auto removeLogs = [&] {
-        for (const std::string& own : logs)
-            if (!own.empty())
-                RemoveFile(own);
-    };
     try {
         RunInOrder(threads, count, work, done);
     } catch (...) {
-        removeLogs();
+        log.Write();
         throw;
     }
-    removeLogs();
+    log.Write();
 }
 
 namespace {
-
-// folder/NAME.txt for the file folder/NAME.ext.
-std::string MeasurementIn(const std::string& folder, const std::string& file) {
-    std::string name = FileNameOf(file);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-        name.resize(dot);
-    return JoinPath(folder, name + ".txt");
-}
-
-// The integration of a spectrum with the settings of an import.
-TIntegration Integrate(const TAtomicData& model, const TRawSpectrum& spectrum,
-                       const TImportSettings& settings) {
-    std::optional<TResponse> response;
-    if (!settings.Response.empty())
-        response.emplace(settings.Response, TResponseUnit::PerPhoton);
-    TIntegrationOptions options;
-    options.Window = settings.Window;
-    options.SumBlends = settings.SumBlends;
-    options.Response = response ? &*response : nullptr;
-    return IntegrateLines(spectrum, MeasurableLines(model), options);
-}
 
 TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
                 const TImportSettings& settings) {
@@ -508,8 +529,9 @@ TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
     return MatchLineList(table, MeasurableLines(model), options);
 }
 
-// Writes the measurement file and the table beside it. A spectrum or list NAME.txt imported into
-// its own folder would be replaced by its measurement file NAME.txt: that is refused.
+// Writes the measurement file and the table beside it, both or neither. A spectrum or list
+// NAME.txt imported into its own folder would be replaced by its measurement file NAME.txt: that
+// is refused.
 void Write(TImportOutcome& outcome, const std::string& source, const std::string& measurement,
            const std::vector<TMeasuredLine>& lines, const std::string& tableText,
            const std::vector<std::string>& notes) {
@@ -521,8 +543,7 @@ void Write(TImportOutcome& outcome, const std::string& source, const std::string
     outcome.Measurement = measurement;
     outcome.Table = LineTableFor(measurement);
     outcome.TableText = tableText;
-    WriteMeasurement(outcome.Measurement, lines);
-    SaveFile(outcome.Table, outcome.TableText);
+    SaveFiles({{outcome.Measurement, MeasurementText(lines)}, {outcome.Table, outcome.TableText}});
     outcome.Notes = notes;
 }
 
@@ -552,17 +573,46 @@ TImportKind ImportKindOf(const std::string& file) {
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        const TIntegration result = Integrate(*model_, ReadSpectrum(file, {}), settings);
-        Write(outcome, file, MeasurementIn(folder, file), result.Measurement(),
+        const TIntegration result =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
+        Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
               IntegrationTable(result), result.Notes);
     });
+}
+
+void TZeltApp::ImportSpectra(
+    const std::vector<std::string>& files, const std::string& folder,
+    const TImportSettings& settings, std::int32_t threads,
+    const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done) {
+    // Each file's outcome is made here, on the calling thread, as ImportSpectrum makes it: an
+    // error of a thread is raised again inside Guard, which gives its text and kind.
+    const auto write = [&](const std::string& file, const TIntegration& result,
+                           const std::exception_ptr& error) {
+        done(file, Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+                 if (error)
+                     std::rethrow_exception(error);
+                 Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
+                       IntegrationTable(result), result.Notes);
+             }));
+    };
+    std::optional<TSpectrumImport> import;
+    try {
+        FpReset();
+        import.emplace(*model_, config_, species_, settings);
+    } catch (...) {
+        // What every file would meet (a response file that cannot be read): each says so.
+        for (const std::string& file : files)
+            write(file, TIntegration(), std::current_exception());
+        return;
+    }
+    import->IntegrateFiles(files, threads, write);
 }
 
 TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
         const TLineList list = Match(*model_, ReadDelimited(file), settings);
-        Write(outcome, file, MeasurementIn(folder, file), list.Lines, LineListTable(list),
+        Write(outcome, file, MeasurementFileFor(folder, file), list.Lines, LineListTable(list),
               list.Notes);
     });
 }
@@ -571,7 +621,8 @@ TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
                                              const TImportSettings& settings) {
     return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
         outcome.Spectrum = ReadSpectrum(file, {});
-        outcome.Integration = Integrate(*model_, outcome.Spectrum, settings);
+        outcome.Integration =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(outcome.Spectrum);
     });
 }
 

@@ -45,8 +45,10 @@ std::string MeasurementFileProblem(const std::string& path) {
                    "without one.";
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        // The reader takes two numbers from a line and skips the rest, a comment perhaps.
         std::istringstream tokens(line);
-        for (std::string token; tokens >> token;) {
+        std::string token;
+        for (int taken = 0; taken < 2 && tokens >> token; ++taken) {
             double value = 0;
             if (TryStrToFloat(token, value))
                 continue;

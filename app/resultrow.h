@@ -19,16 +19,25 @@ class TAtomicData;
 // The conditions of a map or fit.
 struct TProvenance {
     std::string Species;
-    std::string Database;      // the database folder
-    std::string LevelsFile;    // the species' Levels value
-    std::string LinesFile;     // the line table's file, "Ar_I.txt" for Lines=Ar,I
-    bool Fit = false;          // a fit; otherwise a map
-    TCommandSettings Settings; // as the command ran, the species keys m and Boltzmax included
+    std::string Database;   // the database folder
+    std::string LevelsFile; // the species' Levels value
+    std::string LinesFile;  // the line table's file, "Ar_I.txt" for Lines=Ar,I
+    bool Fit = false;       // a fit; otherwise a map
+    // As the command ran, the species keys m and Boltzmax included, the escape factor by its
+    // name (EscapeName).
+    TCommandSettings Settings;
 };
 
 // The provenance of a command run with `settings` on `species` of the configuration.
 TProvenance Provenance(const TConfigView& config, const std::string& species,
                        const TCommandSettings& settings, bool fit);
+
+// n_1 (m-3) of a fit under each built-in escape factor: the fit's own n_1 under the model it
+// used, and the same fit made again with the other (EscapeSpread); absent where there is none
+// (a map, a fit that failed or was flagged). The spread is the systematic of the choice.
+struct TEscapeSpread {
+    std::optional<long double> Mewe, Doppler;
+};
 
 struct TResultRow {
     TResultValues Values; // the result line's numbers and procedure
@@ -40,6 +49,7 @@ struct TResultRow {
     std::optional<TLikelihoodFit> Likelihood;
     std::optional<TResultValues> Quoted;
     TProvenance Provenance;
+    TEscapeSpread Spread;
 };
 
 // The row of the model's last map: the numbers of its result line and its judgement
@@ -56,8 +66,9 @@ const TResultValues& ShownValues(const TResultRow& row);
 // not determined. T_exc: the data do not move it ..."), or what to quote of a sound fit, from
 // its likelihood fit ("To quote: n_1 = 4.970E+016 ± 7.075E+014 m-3, T_exc = 1470 ± 33 K
 // (likelihood of the intensities, nu = 17; noise relative, u(I) = s I, s = 1.07 % from the
-// fit)", the 68.3 % interval of n_1 after its ± where that is asymmetric), or a sound map's
-// S/(N-2) and nu. UTF-8.
+// fit)", the 68.3 % interval of n_1 after its ± where that is asymmetric), which for an escape
+// factor other than mewe goes on with "; escape factor doppler, n_1 (mewe) = 7.9E+016 m-3", the
+// result line's n_1 under the other built-in models; or a sound map's S/(N-2) and nu. UTF-8.
 std::string QualityText(const TResultRow& row);
 
 // The 68.3 % profile interval of n_1 where its halves differ by more than a fifth (the longer
@@ -71,7 +82,8 @@ std::string AsymmetricInterval(const TLikelihoodFit& likelihood);
 //   Species, Database, Levels file, Lines file, m/u, Boltzmax, Tn/K, Path/m,
 //   Start n_1/m-3, Start T/K, T fitted, Max iterations,
 //   Map n_1 from/m-3, Map n_1 to/m-3, Map n_1 points, Map T from/K, Map T to/K, Map T points,
-//   Version
+//   Version, Escape factor, n_1 (mewe)/m-3, n_1 (doppler)/m-3
+// (the escape factor's name, and the spread of n_1 under the built-in models, TEscapeSpread).
 std::vector<std::string> ConditionColumns();
 std::vector<std::string> ConditionFields(const TResultRow& row);
 

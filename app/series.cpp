@@ -11,12 +11,6 @@ namespace zelt {
 
 namespace {
 
-// A name read as texts and numbers: Texts[0] Numbers[0] Texts[1] ... Numbers[n-1] Texts[n].
-struct TNamePattern {
-    std::vector<std::string> Texts{std::string()};
-    std::vector<double> Numbers;
-};
-
 bool IsDigit(const std::string& text, std::size_t i) {
     return i < text.size() && std::isdigit(static_cast<unsigned char>(text[i])) != 0;
 }
@@ -56,7 +50,9 @@ std::string WithoutExtension(const std::string& name) {
     return name.substr(0, name.size() - extension.size());
 }
 
-TNamePattern Pattern(const std::string& fileName) {
+} // namespace
+
+TNamePattern NamePattern(const std::string& fileName) {
     const std::string name = WithoutExtension(fileName);
     TNamePattern pattern;
     for (std::size_t i = 0; i < name.size();) {
@@ -74,6 +70,8 @@ TNamePattern Pattern(const std::string& fileName) {
     }
     return pattern;
 }
+
+namespace {
 
 std::string Trimmed(const std::string& text) {
     const char* separators = " _-+.,;=";
@@ -111,7 +109,7 @@ std::string OnOneLine(std::string text) {
 TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames) {
     std::vector<TNamePattern> patterns;
     for (const std::string& name : fileNames)
-        patterns.push_back(Pattern(name));
+        patterns.push_back(NamePattern(name));
     TSeriesAxis axis;
     const int k = AxisNumber(patterns);
     axis.FromNames = k >= 0;
@@ -150,7 +148,10 @@ std::vector<std::string> SeriesProblems(const std::vector<TSeriesEntry>& entries
 }
 
 bool NaturalLess(const std::string& a, const std::string& b) {
-    const TNamePattern x = Pattern(a), y = Pattern(b);
+    return NaturalLess(NamePattern(a), NamePattern(b));
+}
+
+bool NaturalLess(const TNamePattern& x, const TNamePattern& y) {
     const auto caseless = [](const std::string& p, const std::string& q) {
         return std::lexicographical_compare(
             p.begin(), p.end(), q.begin(), q.end(),

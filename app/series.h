@@ -35,10 +35,20 @@ struct TSeriesAxis {
 // separators "_-.,;=" at its ends ("kW"); where that is empty, the text before it ("argon").
 TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames);
 
+// A name read as texts and numbers by the rule above (its extension ".txt" left out):
+// Texts[0] Numbers[0] Texts[1] ... Numbers[n-1] Texts[n].
+struct TNamePattern {
+    std::vector<std::string> Texts{std::string()};
+    std::vector<double> Numbers;
+};
+TNamePattern NamePattern(const std::string& fileName);
+
 // The order of the files of a series: names compared as the texts and numbers of the rule
 // above, numbers by value and texts without regard to case, so that ar_2kW comes before
 // ar_2.75kW and ar_9 before ar_10; names that compare equal so keep their order.
 bool NaturalLess(const std::string& a, const std::string& b);
+// The same for names read already, for a sort that reads each name once.
+bool NaturalLess(const TNamePattern& a, const TNamePattern& b);
 
 // One file of a series: its result when it was fitted, otherwise why not.
 struct TSeriesEntry {

@@ -6,9 +6,11 @@
 // old file or the new one, never a part of either.
 
 #include "common/sysfile.h"
+#include "common/tempfiles.h"
 
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace zelt {
 
@@ -28,6 +30,8 @@ struct TSaveOptions {
     bool Sync = true;
 };
 
+struct TFileContent;
+
 class TSafeFile {
 public:
     TSafeFile() = default;
@@ -37,13 +41,17 @@ public:
     ~TSafeFile() { Discard(); }
 
     // Starts a save of the file: a new temporary file with a name nobody else can have taken
-    // is made in the target's folder. An existing device or pipe (/dev/stdout) is written into
-    // directly, as there is nothing to rename over it. A folder in the target's place, a file
-    // the user may not write, or a folder that takes no new file raises EInOutError
-    // "Cannot create file "name": reason".
+    // is made in the target's folder (after the stale ones of a killed program are removed
+    // there, RemoveStaleTemporaryFiles). An existing device or pipe (/dev/stdout) is written
+    // into directly, as there is nothing to rename over it. A folder in the target's place, a
+    // file the user may not write, a name too long for its folder, or a folder that takes no new
+    // file raises EInOutError "Cannot create file "name": reason".
     void Open(const std::string& fileName, TSaveOptions options = {});
     // Appends the bytes; a failed write raises as Commit does.
     void Write(std::string_view bytes);
+    // Everything of Commit but the rename: the new file is complete and on the disk beside the
+    // target, which is still the old one. Raises as Commit does.
+    void Finish();
     // Puts the written file in the target's place, with the mode and owner of the file it
     // replaces (a new file gets mode 0666 less the umask). A failure raises EInOutError
     // "Cannot write file "name": reason" (the system's text, "No space left on device"),
@@ -56,6 +64,11 @@ public:
     const std::string& FileName() const { return fileName_; }
 
 private:
+    friend void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options);
+    // The steps of Commit after Finish: the rename over the target (false, with errno, when it
+    // cannot be done) and the folder's flush to the disk.
+    bool Rename();
+    void SyncRename();
     void RequireOpen() const;
     void Flush();
     [[noreturn]] void RaiseCreate(int error);
@@ -66,16 +79,27 @@ private:
     std::string temporary_; // empty while writing straight into a device or pipe
     TSaveOptions options_;
     bool replaces_ = false; // an existing file is replaced: its mode and owner carry over
+    bool finished_ = false; // Finish has run: only the rename is left
     TFileStatus replaced_;
     TFileHandle file_;
+    TLiveTemporary live_; // the temporary file, for the handler of an interrupt
     std::string buffer_;
 };
 
-// ".name.XXXXXXXX" beside the file `target`: hidden from listings, and with a random part that
-// nobody can guess ahead, so that no one can have put a link or a file of their own there.
-std::string TemporaryName(const std::string& target);
-
 // Saves the whole content at once, as TSafeFile does.
 void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});
+
+// One file of SaveFiles.
+struct TFileContent {
+    std::string FileName;
+    std::string Content;
+};
+
+// Saves several files as one, such as a measurement file and the table beside it: each is
+// written and flushed beside its target first (a name that cannot be made raises before any
+// target is touched), then they are renamed into place in turn. When a rename fails, the files
+// renamed before it are put back as they were (a file that was not there is removed again) and
+// the error is raised, so that either every file is new or none is.
+void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options = {});
 
 } // namespace zelt

@@ -11,19 +11,86 @@
 
 #include <cfenv>
 #include <cmath>
+#include <map>
+#include <mutex>
 #include <string>
+#include <string_view>
+#include <thread>
 #include <utility>
 
 namespace zelt {
 
 namespace {
 
-// The minimisation log: created by MarqOpenLog, written during the run, closed by MarqReport.
-// One per thread: a fit opens, writes and closes its log on the thread it runs on, so fits on
-// several threads at once (the Python module's) each write their own.
-thread_local TTextWriter MarqLog;
-// The parameter names MarqOpenLog was given for the log it opened; empty for the defaults.
-thread_local std::vector<std::string> MarqNames;
+// The minimisation log of a thread: created by MarqOpenLog, written during the run, closed by
+// MarqReport. A fit opens, writes and closes its log on the thread it runs on, so fits on
+// several threads at once (a batch's, the Python module's) each write their own.
+class TMarqLog {
+public:
+    std::vector<std::string> Names; // given to MarqOpenLog for its log; empty for the defaults
+
+    // Starts the log in the file or, when `target` is given, in memory for *target.
+    void Open(const std::string& fileName, std::string* target) {
+        target_ = target;
+        text_.clear();
+        if (target_ == nullptr)
+            file_.Create(fileName, {TLinkPolicy::Replace, false});
+    }
+    void Write(std::string_view text) {
+        if (target_ != nullptr)
+            text_.append(text);
+        else
+            file_.Write(text);
+    }
+    void WriteLine(std::string_view text = {}) {
+        Write(text);
+        Write("\r\n");
+    }
+    // Puts the file in its place, or the text into the target.
+    void Close() {
+        if (target_ == nullptr) {
+            file_.Close();
+            return;
+        }
+        *target_ = std::move(text_);
+        target_ = nullptr;
+    }
+
+private:
+    TTextWriter file_;
+    std::string* target_ = nullptr;
+    std::string text_;
+};
+
+// The logs of the threads, each reached by its thread through a plain pointer: no thread-local
+// object has a destructor. MinGW-w64 frees a thread's thread-local storage (GCC's emulated TLS)
+// before it runs the destructors of the objects in it when the thread ends, so they would free
+// what they read from freed memory (GCC bug 80816): a batch's worker crashed in RtlFreeHeap.
+std::mutex marqLogsLock;
+std::map<std::thread::id, TMarqLog> marqLogs;
+thread_local TMarqLog* ownMarqLog = nullptr;
+// Where the thread's logs go instead of their files (MarqLogToText).
+thread_local std::string* marqLogText = nullptr;
+
+TMarqLog& MarqLog() {
+    if (ownMarqLog == nullptr) {
+        const std::lock_guard lock(marqLogsLock);
+        ownMarqLog = &marqLogs[std::this_thread::get_id()];
+    }
+    return *ownMarqLog;
+}
+
+// Forgets the thread's log once its report has closed it or failed; an open file is discarded.
+struct TReleaseOwnLog {
+    TReleaseOwnLog() = default;
+    TReleaseOwnLog(const TReleaseOwnLog&) = delete;
+    TReleaseOwnLog& operator=(const TReleaseOwnLog&) = delete;
+    ~TReleaseOwnLog() {
+        const std::lock_guard lock(marqLogsLock);
+        marqLogs.erase(std::this_thread::get_id());
+        ownMarqLog = nullptr;
+    }
+};
 
 constexpr std::int32_t kMaxPoints = TDataVector::Size;
 constexpr std::int32_t kMaxParameters = 8;
@@ -42,8 +109,9 @@ std::int32_t RowMajor(std::int32_t i, std::int32_t k, std::int32_t np) {
 }
 
 std::string ParameterName(std::int32_t i) {
-    if (i >= 1 && i <= static_cast<std::int32_t>(MarqNames.size()))
-        return MarqNames[static_cast<std::size_t>(i - 1)];
+    const std::vector<std::string>& names = MarqLog().Names;
+    if (i >= 1 && i <= static_cast<std::int32_t>(names.size()))
+        return names[static_cast<std::size_t>(i - 1)];
     if (i == 1)
         return "log10(n_1)";
     if (i == 2)
@@ -250,19 +318,19 @@ void TMarqRun::LogIteration(int mode, std::int32_t iteration) const {
     if (printLevel_ != 1)
         return;
     if (mode == 0) {
-        MarqLog.Write("iter");
+        MarqLog().Write("iter");
         for (std::int32_t i = 1; i <= np_; ++i)
-            MarqLog.Write(Format("%12s", {ParameterName(i)}));
-        MarqLog.WriteLine(Format("%17s", {"sumr"}));
-        MarqLog.WriteLine(std::string(84, '-'));
+            MarqLog().Write(Format("%12s", {ParameterName(i)}));
+        MarqLog().WriteLine(Format("%17s", {"sumr"}));
+        MarqLog().WriteLine(std::string(84, '-'));
     }
-    MarqLog.Write(Format("%3d", {iteration}));
+    MarqLog().Write(Format("%3d", {iteration}));
     for (std::int32_t i = 1; i <= np_; ++i) {
-        MarqLog.Write(" ");
-        MarqLog.Write(WriteReal(p_[i], 12));
+        MarqLog().Write(" ");
+        MarqLog().Write(WriteReal(p_[i], 12));
     }
-    MarqLog.Write(" ");
-    MarqLog.WriteLine(WriteReal(sumOfSquares_, 15));
+    MarqLog().Write(" ");
+    MarqLog().WriteLine(WriteReal(sumOfSquares_, 15));
 }
 
 void TMarqRun::CovarianceMatrix(TDataVector& covariance) const {
@@ -307,14 +375,14 @@ const char* ReturnCodeText(std::int32_t returnCode) {
 }
 
 void WriteCorrelations(std::int32_t np, const TDataVector& covariance) {
-    MarqLog.WriteLine("Correlation coefficients :");
-    MarqLog.WriteLine(DashRule(25));
-    MarqLog.Write("   ");
+    MarqLog().WriteLine("Correlation coefficients :");
+    MarqLog().WriteLine(DashRule(25));
+    MarqLog().Write("   ");
     for (std::int32_t k = 1; k <= np; ++k)
-        MarqLog.Write(Format("%6d", {k}));
-    MarqLog.WriteLine();
+        MarqLog().Write(Format("%6d", {k}));
+    MarqLog().WriteLine();
     for (std::int32_t i = 1; i <= np; ++i) {
-        MarqLog.Write(Format("%2d ", {i}));
+        MarqLog().Write(Format("%2d ", {i}));
         for (std::int32_t k = 1; k <= i; ++k) {
             const long double variances =
                 covariance[RowMajor(i, i, np)] * covariance[RowMajor(k, k, np)];
@@ -322,9 +390,9 @@ void WriteCorrelations(std::int32_t np, const TDataVector& covariance) {
             const long double correlation =
                 variances == 0 ? 0.0L : covariance[RowMajor(i, k, np)] / FpSqrt(variances);
             FpCheck("the correlation coefficients of the minimization report");
-            MarqLog.Write(WriteFixed(correlation, 6, 2));
+            MarqLog().Write(WriteFixed(correlation, 6, 2));
         }
-        MarqLog.WriteLine();
+        MarqLog().WriteLine();
     }
 }
 
@@ -368,42 +436,50 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
     run.FittedValues(fitted);
 }
 
+std::string* MarqLogToText(std::string* text) {
+    return std::exchange(marqLogText, text);
+}
+
+const std::string* MarqLogText() {
+    return marqLogText;
+}
+
 void MarqOpenLog(const std::string& fileName, std::int32_t mode) {
     MarqOpenLog(fileName, mode, {});
 }
 
 void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names) {
-    MarqNames = std::move(names);
+    MarqLog().Names = std::move(names);
     // The log lives in a temporary folder: a link put in its place is replaced, never written
     // through. It is scratch, so it is not flushed to the disk, which would hold up every fit.
-    MarqLog.Create(fileName, {TLinkPolicy::Replace, false});
+    MarqLog().Open(fileName, marqLogText);
     if (mode < 3)
-        MarqLog.WriteLine(std::string(84, '='));
+        MarqLog().WriteLine(std::string(84, '='));
 }
 
 void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long double sumOfSquares,
                 const TParamVector& p, const TDataVector& covariance) {
+    const TReleaseOwnLog release;
     FpReset();
-    MarqLog.WriteLine();
-    MarqLog.Write("Minimization report : ");
+    MarqLog().WriteLine();
+    MarqLog().Write("Minimization report : ");
     const char* text = ReturnCodeText(returnCode);
     if (text == nullptr) {
-        MarqLog.Write(Format("return code :%3d", {returnCode}));
+        MarqLog().Write(Format("return code :%3d", {returnCode}));
     } else {
-        MarqLog.Write(text);
+        MarqLog().Write(text);
         if (returnCode == MarqNotStarted || returnCode == MarqModelFailed ||
             returnCode == MarqDerivativesFailed) {
-            MarqLog.Close();
-            MarqNames.clear();
+            MarqLog().Close();
             throw Exception(text);
         }
     }
-    MarqLog.WriteLine();
-    MarqLog.WriteLine();
-    MarqLog.WriteLine("Results :");
-    MarqLog.WriteLine(DashRule(9));
-    MarqLog.WriteLine("Parameter            Value               Error");
-    MarqLog.WriteLine(DashRule(59));
+    MarqLog().WriteLine();
+    MarqLog().WriteLine();
+    MarqLog().WriteLine("Results :");
+    MarqLog().WriteLine(DashRule(9));
+    MarqLog().WriteLine("Parameter            Value               Error");
+    MarqLog().WriteLine(DashRule(59));
     for (std::int32_t i = 1; i <= np; ++i) {
         // Standard error of P(i): sqrt(S / (N - NP) * C(i, i)).
         long double error = 0;
@@ -413,14 +489,13 @@ void MarqReport(std::int32_t returnCode, std::int32_t n, std::int32_t np, long d
         }
         FpCheck("the standard errors of the minimization report");
         // "%.3e" prints four significant digits: one before the point and three decimals.
-        MarqLog.WriteLine(Format("  %-10s %15.3e %15.3e", {ParameterName(i), p[i], error}));
+        MarqLog().WriteLine(Format("  %-10s %15.3e %15.3e", {ParameterName(i), p[i], error}));
     }
-    MarqLog.WriteLine();
+    MarqLog().WriteLine();
     if (n > 2)
         WriteCorrelations(np, covariance);
-    MarqLog.WriteLine();
-    MarqLog.Close();
-    MarqNames.clear();
+    MarqLog().WriteLine();
+    MarqLog().Close();
 }
 
 } // namespace zelt

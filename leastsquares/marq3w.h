@@ -83,6 +83,15 @@ void MarqOpenLog(const std::string& fileName, std::int32_t mode);
 // closes the log.
 void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std::string> names);
 
+// Keeps the minimisation logs that the calling thread opens from now on in *text instead of
+// their files, until called with nullptr: the report that closes a log puts its whole text
+// there, where it would have put the file in its place, and a log that is not closed leaves
+// *text as it was. For a series of fits each of whose logs would replace the last. Returns where
+// the logs went before, so that a caller can put it back.
+std::string* MarqLogToText(std::string* text);
+// The text the calling thread's logs go to; nullptr while they go to their files.
+const std::string* MarqLogText();
+
 // Appends the report of a run to the minimisation log and closes it: the stop reason of
 // returnCode, then each parameter's value and standard error sqrt(S / (n - np) * C(i, i))
 // (0 when n <= 2), then for n > 2 the lower triangle of the correlation coefficients

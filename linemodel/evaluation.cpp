@@ -24,9 +24,8 @@ namespace zelt {
 
 namespace {
 
-// The lines of a text file with CR LF or LF line ends; a final line end adds no empty line.
-std::vector<std::string> ReadTextLines(const std::string& fileName) {
-    const std::string text = ReadFileBytes(fileName);
+// The lines of a text with CR LF or LF line ends; a final line end adds no empty line.
+std::vector<std::string> TextLines(const std::string& text) {
     std::vector<std::string> lines;
     for (std::size_t start = 0; start < text.size();) {
         const std::size_t end = std::min(text.find('\n', start), text.size());
@@ -244,21 +243,28 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     FpReset();
     if (likelihood != nullptr)
         result.Likelihood = *likelihood;
+    // The iteration log is reported before the numbers are formed: a fit that ran away to where
+    // they cannot be shows its iterations and then the error.
+    const bool iterations = report != nullptr && reportKind == ReportFitIteration;
+    if (iterations) {
+        TReportList lines;
+        // A series keeps its logs in memory (MarqLogToText) and writes only its last one.
+        if (const std::string* log = MarqLogText())
+            lines = TextLines(*log);
+        else if (std::filesystem::exists(PathFromUtf8(logPath)))
+            lines = TextLines(ReadFileBytes(logPath));
+        else
+            lines.push_back("Fit logfile was not found.");
+        Append(*report, lines);
+    }
     result.Values = ResultValues(params, result.Uncertainty, fitCount, FitMode);
     result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen, result.Values);
     result.Values.Procedure = result.Quality.Procedure;
-    if (report == nullptr)
-        return result;
-    TReportList lines;
-    if (reportKind == ReportFitIteration) {
-        if (std::filesystem::exists(PathFromUtf8(logPath)))
-            lines = ReadTextLines(logPath);
-        else
-            lines.push_back("Fit logfile was not found.");
-    } else {
+    if (report != nullptr && !iterations) {
+        TReportList lines;
         WriteResultLine(result.Values, lines, fileName);
+        Append(*report, lines);
     }
-    Append(*report, lines);
     return result;
 }
 

@@ -21,7 +21,7 @@ for page in zeltfit zeltfit-cli; do
 done
 
 text=$(MANWIDTH=200 man -l "$build/packaging/zeltfit-cli.1" 2>/dev/null | col -b)
-for command in "" species levels lines table map fit batch "batch map" "batch fit" import import-lines; do
+for command in "" species "species add" levels lines table map fit batch "batch map" "batch fit" import import-lines; do
     # The option names of the help text, --help itself left out.
     # shellcheck disable=SC2086 # the command's words are separate arguments
     for option in $(HOME=/nonexistent "$cli" $command --help | grep -o -- '--[a-z][a-z-]*' |

@@ -42,4 +42,15 @@ cp "$share/zeltfit.ini" "$appdata/"
 # changing" test ends the fit of argon_1e16.txt at another iteration: "fit:OK" in place of
 # "fit:itercount reached".
 cli batch fit "$share/measurements" --fit-temperature | diff -u tools/demo-batch-fit-windows.txt -
-echo "zeltfit-cli.exe: user data folder found, demo measurements fitted to the numbers of Linux"
+# A threaded batch prints what one thread prints, and its worker threads end cleanly (their
+# thread-local storage once crashed MinGW-w64's programs as the threads ended).
+many="$build/batch-threads"
+rm -rf "$many" && mkdir -p "$many"
+for i in $(seq 10 69); do
+    for name in argon_1e16 argon_5e16 argon_2e17; do cp "$share/measurements/$name.txt" "$many/${name}_$i.txt"; done
+done
+cli batch fit "$many" --fit-temperature --threads 1 >"$many.1"
+cli batch fit "$many" --fit-temperature --threads 2 | cmp "$many.1" -
+rm -rf "$many" "$many.1"
+echo "zeltfit-cli.exe: user data folder found, demo measurements fitted to the numbers of Linux," \
+    "180 files on 2 threads as on one"

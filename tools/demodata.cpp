@@ -23,13 +23,13 @@ TParamVector DemoParams(double density, double temperature) {
     return p;
 }
 
-void SelectDemoLines(TAtomicData& data, const std::string& scratchFile) {
+void SelectDemoLines(TAtomicData& data, const std::string& scratchFile, int populated) {
     TTextWriter writer;
     writer.Create(scratchFile);
     TAtomRecord record;
     for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
         data.LineBase->GetAtom(i, record);
-        for (std::int32_t level = 0; level < kDemoLevels; ++level)
+        for (std::int32_t level = 0; level < std::min(populated, data.Levels.size()); ++level)
             if (record.ELower == data.Levels[level].Energy)
                 writer.WriteLine(Format("%.10f 1", {record.Wavelength}));
     }

@@ -26,8 +26,9 @@ inline constexpr double kDemoLargestIntensity = 1000;
 TParamVector DemoParams(double density, double temperature);
 
 // Selects into `data` (its species loaded) every line of the line table whose lower level is
-// one of the kDemoLevels lowest, through a measurement file `scratchFile` that is removed again.
-void SelectDemoLines(TAtomicData& data, const std::string& scratchFile);
+// one of the `populated` lowest, through a measurement file `scratchFile` that is removed again.
+void SelectDemoLines(TAtomicData& data, const std::string& scratchFile,
+                     int populated = kDemoLevels);
 
 // The intensity of each selected line for p without noise: the photon rate BF / wavelength,
 // scaled so that the strongest line of each upper level is kDemoLargestIntensity.

@@ -43,16 +43,30 @@ std::vector<std::string> Names(const TempFolder& folder) {
     return names;
 }
 
+// A disk of 64 KiB mounted on the folder while the object lives.
+class TSmallDisk {
+public:
+    explicit TSmallDisk(const TempFolder& folder) : path_(folder.Path()) {
+        mounted_ = ::geteuid() == 0 && ::mount("tmpfs", path_.c_str(), "tmpfs", 0, "size=64k") == 0;
+    }
+    TSmallDisk(const TSmallDisk&) = delete;
+    TSmallDisk& operator=(const TSmallDisk&) = delete;
+    ~TSmallDisk() {
+        if (mounted_)
+            ::umount2(path_.c_str(), MNT_DETACH);
+    }
+    bool Mounted() const { return mounted_; }
+
+private:
+    std::string path_;
+    bool mounted_ = false;
+};
+
 TEST(SafeFileFaults, AFullDiskLeavesTheGoodFileAndNoTemporary) {
-    if (::geteuid() != 0)
-        GTEST_SKIP() << "mounting a small disk needs root";
     TempFolder folder;
-    if (::mount("tmpfs", folder.Path().c_str(), "tmpfs", 0, "size=64k") != 0)
-        GTEST_SKIP() << "tmpfs cannot be mounted here";
-    struct Unmount {
-        std::string path;
-        ~Unmount() { ::umount2(path.c_str(), MNT_DETACH); }
-    } unmount{folder.Path()};
+    const TSmallDisk disk(folder);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a small disk cannot be mounted here (it needs root)";
 
     const std::string name = folder.File("report.txt");
     const std::string good = Lines(1000, 'g');
@@ -64,6 +78,23 @@ TEST(SafeFileFaults, AFullDiskLeavesTheGoodFileAndNoTemporary) {
     // The space of the failed save is free again.
     SaveFile(name, "small");
     EXPECT_EQ(folder.Read("report.txt"), "small");
+}
+
+// Several files saved as one: a disk that fills up on the second leaves the first as it was.
+TEST(SafeFileFaults, SavedTogetherAllOrNone) {
+    TempFolder folder;
+    const TSmallDisk disk(folder);
+    if (!disk.Mounted())
+        GTEST_SKIP() << "a small disk cannot be mounted here (it needs root)";
+
+    SaveFile(folder.File("a.txt"), "old");
+    EXPECT_THROW(
+        SaveFiles({{folder.File("a.txt"), "new"}, {folder.File("b.txt"), Lines(5000, 'b')}}),
+        EInOutError);
+    EXPECT_EQ(folder.Read("a.txt"), "old");
+    EXPECT_EQ(Names(folder), std::vector<std::string>{"a.txt"});
+    SaveFiles({{folder.File("a.txt"), "new"}, {folder.File("b.txt"), "b"}});
+    EXPECT_EQ(folder.Read("a.txt") + folder.Read("b.txt"), "newb");
 }
 
 TEST(SafeFileFaults, AWriterKilledInTheMiddleLeavesTheGoodFile) {
@@ -119,7 +150,7 @@ TEST(SafeFileFaults, TwoProcessesLoseNoUpdateAndNoReaderSeesHalfAFile) {
     EXPECT_EQ(test::Wait(second), 0);
     EXPECT_EQ(broken, 0) << "of " << reads << " reads";
     EXPECT_EQ(ReadFileBytes(name).substr(0, 12), "Count=100100");
-    EXPECT_EQ(Names(folder), (std::vector<std::string>{"zeltfit.ini", "zeltfit.ini.lock"}));
+    EXPECT_EQ(Names(folder), (std::vector<std::string>{"zeltfit.ini"}));
 }
 
 TEST(SafeFile, LinksModesOwnersAndWhatIsNoFile) {

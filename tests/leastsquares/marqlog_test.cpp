@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 #include <iterator>
 #include <string>
+#include <thread>
+#include <vector>
 
 namespace zelt {
 namespace {
@@ -189,6 +191,30 @@ TEST_F(MarqLogTest, FailedRunsEndTheReportAndRaise) {
     }
     // The log is closed: another report cannot write.
     EXPECT_THROW(MarqReport(0, 5, 2, 1, Params({1, 2}), Matrix({1, 0, 0, 1})), EInOutError);
+}
+
+// Fits on threads that end when their fit is done, as a batch's workers do: each thread writes
+// its own log with its own parameter names, and the end of a thread leaves the others' logs and
+// the memory they used intact (MinGW-w64 once crashed there, in the threads' end).
+TEST(MarqLogThreadTest, ThreadsThatEndWriteTheirOwnLogs) {
+    const test::TempFolder folder;
+    for (int round = 0; round < 20; ++round) {
+        std::vector<std::thread> threads;
+        for (int t = 0; t < 2; ++t)
+            threads.emplace_back([&folder, t] {
+                const std::string name = "slope" + std::to_string(t);
+                MarqOpenLog(folder.File(name + ".txt"), 3, {"intercept", name});
+                MarqReport(2, 1, 2, 0, Params({1, 2}), Matrix({1, 0, 0, 1}));
+            });
+        for (std::thread& thread : threads)
+            thread.join();
+    }
+    for (const std::string name : {"slope0", "slope1"})
+        EXPECT_EQ(folder.Read(name + ".txt"),
+                  Lines({"", "Minimization report : given number of iteration was achieved", "",
+                         "Results :", Rule(9), kParameterHeader, Rule(59),
+                         "  intercept       1.000E+000      0.000E+000",
+                         "  " + name + "          2.000E+000      0.000E+000", "", ""}));
 }
 
 #ifndef _WIN32

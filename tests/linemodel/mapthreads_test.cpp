@@ -19,15 +19,21 @@ struct TMapResult {
     std::vector<double> Fractions; // BFFit of the lines afterwards
 };
 
-// A map over log10 n_1 from 14 to 19 and T_exc from 300 K to 12000 K on `threads` threads.
+// The range of a map: log10 n_1 (n_1 in m-3) and T_exc (K).
+struct TGridRange {
+    double FromLogDensity = 14, ToLogDensity = 19, FromTemperature = 300, ToTemperature = 12000;
+};
+
+// A map over `range` on `threads` threads.
 TMapResult Map(TAtomicData& data, const TParamVector& p, int densityPoints, int temperaturePoints,
-               int threads) {
+               int threads, const TGridRange& range = {}) {
     TMapResult result;
     result.Params = p;
     data.MapThreads = threads;
     data.ResultHeaderCount = 1;
     data.InitMap(temperaturePoints, densityPoints);
-    data.CalcMap(densityPoints, temperaturePoints, result.Params, 14, 19, 300, 12000, "x.txt",
+    data.CalcMap(densityPoints, temperaturePoints, result.Params, range.FromLogDensity,
+                 range.ToLogDensity, range.FromTemperature, range.ToTemperature, "x.txt",
                  data.MapRange, &result.Report, 0);
     result.Cells = data.RSSMap;
     for (const TLine& line : data.SelectedLines)
@@ -64,11 +70,16 @@ void ExpectPointByPoint(TAtomicData& data, const TParamVector& p, const TMapResu
     }
 }
 
-TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
-    TAtomicData demo(nullptr);
+// Argon I with the demo measurement at n(1s5) = 5e16 m-3 and its fractions.
+void LoadDemo(TAtomicData& demo) {
     test::LoadArgon(demo);
     demo.ImportLines(test::DemoFile("measurements/argon_5e16.txt"));
     demo.CalcBranchingFractions();
+}
+
+TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
     const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
     const TMapResult one = Map(demo, argon, 23, 17, 1);
     ExpectSameMap(one, Map(demo, argon, 23, 17, 0), "argon, every core");
@@ -93,6 +104,46 @@ TEST(ParallelMap, EqualsTheMapOfOneThreadAndThePointByPointResiduals) {
         ExpectSameMap(single, Map(data, p, columns, 7, 3), what);
         ExpectPointByPoint(data, p, single);
     }
+}
+
+// The grid of the map benchmarks, 160 x 125 of its points: the grid model's rows on every core
+// give each cell the bits of its grid point computed on its own through the model cache.
+TEST(ParallelMap, EqualsThePointByPointResidualsOverTheBenchmarkGrid) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
+    const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
+    ExpectPointByPoint(demo, argon, Map(demo, argon, 160, 125, 0, {15, 18, 500, 4000}));
+}
+
+TEST(ParallelMap, EveryEscapeModelMapsAsPointByPointAndATableRefusesItsFirstDepthBeyond) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
+    const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
+    test::TempFolder folder;
+    const std::string wide = folder.Write("wide.txt", "1e-30 1\n1e30 1e-29\n");
+    const std::string narrow = folder.Write("narrow.txt", "1e-30 1\n10 0.1\n");
+    for (const std::string& choice : {std::string("doppler"), wide}) {
+        demo.Escape = EscapeModelOf(choice);
+        const TMapResult one = Map(demo, argon, 23, 17, 1);
+        ExpectSameMap(one, Map(demo, argon, 23, 17, 3), choice);
+        ExpectPointByPoint(demo, argon, one);
+    }
+    // The map reaches depths above 10 first at some grid point: both paths stop there, by name.
+    demo.Escape = EscapeModelOf(narrow);
+    std::vector<std::string> messages;
+    for (const int threads : {1, 3}) {
+        TParamVector p = argon;
+        demo.MapThreads = threads;
+        demo.InitMap(17, 23);
+        messages.push_back(test::ErrorText<Exception>([&] {
+            demo.CalcMap(23, 17, p, 14, 19, 300, 12000, "x.txt", demo.MapRange, nullptr, 0);
+        }));
+    }
+    EXPECT_TRUE(messages[0].starts_with("The optical depth 1.")) << messages[0];
+    EXPECT_TRUE(messages[0].ends_with("lies outside the escape factor table \"" + narrow +
+                                      "\", which covers 1E-30 to 10"))
+        << messages[0];
+    EXPECT_EQ(messages[1], messages[0]);
 }
 
 TEST(ParallelMap, FewerRowsThanThreads) {
