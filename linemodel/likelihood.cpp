@@ -172,7 +172,9 @@ long double TChiSquare::operator()(const TParamVector& q) {
     const long double sum = data_.ChiSquare(scratch_);
     const bool fault = FpPending();
     FpReset();
-    return fault || !std::isfinite(sum) ? kInfinity : sum;
+    if (fault || !std::isfinite(sum))
+        return kInfinity;
+    return sum;
 }
 
 TChiSquareMinimum MinimiseChiSquare(TChiSquare& chi2, const TParamVector& start,
@@ -459,13 +461,15 @@ void ProfileInterval(TChiSquare& chi2, TLikelihoodFit& fit, long double step) {
     const long double first = step > 0 && step < kFarthest ? step : 0.1L;
     for (const long double direction : {-1.0L, 1.0L}) {
         std::vector<TScanned> scan = {{centre, -*rise, Slot(fit.Params, Temperature)}};
-        for (long double distance = first; distance <= kFarthest; distance *= 2) {
+        // Steps doubling outward from the minimum, at most kFarthest decades.
+        for (long double distance = first; distance <= kFarthest;) {
             long double temperature = scan.back().Temperature;
             const long double x = centre + direction * distance;
             const long double e = excess(x, temperature);
             if (std::isnan(e))
                 break;
             scan.push_back({x, e, temperature});
+            distance *= 2;
         }
         std::size_t inside = scan.size() - 1;
         while (inside > 0 && !(scan[inside].Excess < 0))
