@@ -51,4 +51,18 @@ std::string ShortestReal(double value) {
     return std::string(buffer, result.ptr);
 }
 
+std::string Joined(const std::vector<std::string>& texts) {
+    std::string list;
+    for (std::size_t i = 0; i < texts.size(); ++i)
+        list += (i == 0 ? "" : i + 1 == texts.size() ? " and " : ", ") + texts[i];
+    return list;
+}
+
+std::string WavelengthList(const std::vector<double>& wavelengths) {
+    std::vector<std::string> texts;
+    for (const double wavelength : wavelengths)
+        texts.push_back(ShortestReal(wavelength));
+    return Joined(texts);
+}
+
 } // namespace zelt

@@ -28,4 +28,10 @@ std::string SpeciesName(const std::vector<TSpeciesLine>& lines);
 // double ("696.5431"); the measurement reader matches lines by that exact value.
 std::string ShortestReal(double value);
 
+// The texts as a list in prose: "a", "a and b", "a, b and c".
+std::string Joined(const std::vector<std::string>& texts);
+
+// The wavelengths, each by ShortestReal, as a list in prose: "811.2904, 811.5311 and 826.4521".
+std::string WavelengthList(const std::vector<double>& wavelengths);
+
 } // namespace zelt

@@ -6,8 +6,9 @@ no file includes itself through a chain of includes, and there is no include cyc
 product's units (a unit is a header with its source file: main.cpp including seriesrun.h while
 seriesrun.cpp includes main.h is a cycle), and the front ends (FRONT_ENDS) reach the line model
 only through the application layer's outcomes: none of their files includes MODEL_HEADER,
-directly or through a chain of includes. Tests, benchmarks and fuzz targets may include from
-any layer but are part of none. Exits 1 naming each violation.
+directly or through a chain of includes. No product file is longer than MAX_LINES lines. Tests,
+benchmarks and fuzz targets may include from any layer but are part of none, and may be longer.
+Exits 1 naming each violation.
 usage: tools/check-layout.py [source folder]"""
 
 import pathlib
@@ -35,6 +36,9 @@ OTHERS = {"tests", "bench", "fuzz"}
 # The window, zeltfit-cli and the Python module read outcomes, never the line model.
 FRONT_ENDS = {"shell", "cli", "python"}
 MODEL_HEADER = "linemodel/atomicdata.h"
+# A file longer than this is split by subject, so that a reader finds a rule in one screenful
+# of names.
+MAX_LINES = 700
 
 INCLUDE = re.compile(r'^\s*#\s*include\s*([<"])([^">]+)[">]', re.M)
 
@@ -91,6 +95,9 @@ def main():
             name = path.relative_to(root).as_posix()
             product = folder not in OTHERS
             text = path.read_text(encoding="utf-8", errors="replace")
+            lines = text.count("\n")
+            if product and lines > MAX_LINES:
+                faults.append(f"{name}: {lines} lines, more than {MAX_LINES}")
             for kind, target in INCLUDE.findall(text):
                 if kind == "<":
                     if folder in QT_FREE and re.match(r"Q[A-Za-z]|qcustomplot", target):
@@ -117,7 +124,8 @@ def main():
     if faults:
         sys.exit(1)
     print(f"layout: {len(files)} product files, every include within its layer, no include "
-          f"cycle of files or units, no front end including {MODEL_HEADER}")
+          f"cycle of files or units, no front end including {MODEL_HEADER}, none longer than "
+          f"{MAX_LINES} lines")
 
 
 if __name__ == "__main__":

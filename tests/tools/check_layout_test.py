@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 # SPDX-License-Identifier: GPL-3.0-or-later
 """tools/check-layout.py on small trees: a front end that reaches the line model through an
-application header, and two units that use each other, are refused with their chains."""
+application header, and two units that use each other, are refused with their chains; a product
+file longer than the limit is refused, a test file of that length is not."""
 
 import pathlib
 import subprocess
@@ -37,6 +38,12 @@ class CheckLayout(unittest.TestCase):
         tree = {"common/a.h": "", "common/a.cpp": '#include "common/b.h"\n',
                 "common/b.h": "", "common/b.cpp": '#include "common/a.h"\n'}
         self.assertEqual(Check(tree), (1, "unit include cycle: common/a, common/b\n"))
+
+    def test_files_too_long(self):
+        tree = {"spectrum/a.cpp": "\n" * 700, "tests/spectrum/a_test.cpp": "\n" * 900}
+        self.assertEqual(Check(tree)[0], 0)
+        tree["spectrum/a.cpp"] += "\n"
+        self.assertEqual(Check(tree), (1, "spectrum/a.cpp: 701 lines, more than 700\n"))
 
 
 if __name__ == "__main__":
