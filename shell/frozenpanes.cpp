@@ -86,8 +86,10 @@ void TFrozenPanes::Place() {
 }
 
 bool TFrozenPanes::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == table_->viewport() &&
-        (event->type() == QEvent::Resize || event->type() == QEvent::Move))
+    // The type first: the viewport's last event (QEvent::Destroy) comes while the table is
+    // being destroyed, when it may no longer be asked for its viewport.
+    if ((event->type() == QEvent::Resize || event->type() == QEvent::Move) &&
+        watched == table_->viewport())
         Place();
     return QObject::eventFilter(watched, event);
 }
