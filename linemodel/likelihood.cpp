@@ -326,13 +326,10 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
         GridValues(range.FromTemperature, range.TemperatureStep, rows);
     TCheckedVector<TCheckedVector<double>> grid(rows);
     const std::int32_t workers = std::min(ThreadCount(threads), std::max(rows, 1));
-    // Each thread's model: the levels and lines, not the map.
+    // Each thread's model: a copy with the levels, lines and escape factor.
     std::vector<std::unique_ptr<TAtomicData>> models;
-    for (std::int32_t w = 0; w < workers; ++w) {
-        models.push_back(std::make_unique<TAtomicData>(nullptr));
-        models.back()->Levels = data.Levels;
-        models.back()->SelectedLines = data.SelectedLines;
-    }
+    for (std::int32_t w = 0; w < workers; ++w)
+        models.push_back(std::make_unique<TAtomicData>(data, nullptr));
     std::atomic<std::int32_t> done{0};
     std::atomic<bool> cancelled{false};
     RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
@@ -359,6 +356,62 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
     if (cancelled)
         throw EAbort("The map was cancelled.");
     return grid;
+}
+
+TChiSquareMap
+ChiSquareMapOf(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
+               std::int32_t rows, std::int32_t columns, std::int32_t threads,
+               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress) {
+    TChiSquareMap map;
+    map.Grid = ChiSquareGrid(data, p, range, rows, columns, threads, progress);
+    TAtomicData model(data, nullptr);
+    const TIntensityData intensities(model);
+    map.Noise = intensities.Noise();
+    const bool oneTemperature = rows == 1 || range.TemperatureStep == 0;
+    map.Parameters = oneTemperature ? 1 : 2;
+    map.DegreesOfFreedom = intensities.DegreesOfFreedom(map.Parameters);
+    const TCheckedVector<double> logDensities =
+        GridValues(range.FromLogDensity, range.LogDensityStep, columns);
+    const TCheckedVector<double> temperatures =
+        GridValues(range.FromTemperature, range.TemperatureStep, rows);
+    TParamVector best = p;
+    for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < columns; ++c) {
+            const long double value = map.Grid[r][c];
+            if (!std::isfinite(value) || (map.Found && !(value < map.Minimum)))
+                continue;
+            map.Minimum = value;
+            map.Found = true;
+            Slot(best, LogDensity) = logDensities[c];
+            Slot(best, Temperature) = temperatures[r];
+        }
+    map.MinimumLogDensity = Slot(best, LogDensity);
+    map.MinimumTemperature = Slot(best, Temperature);
+    if (!map.Found || intensities.Lines() > TDataVector::Size)
+        return map;
+    TPrecalcScope scope(model);
+    const TLineConstantsScope constants(model, p);
+    TChiSquare chi2(intensities, BoltzmannFractions(model));
+    const TChiSquareMinimum polished =
+        MinimiseChiSquare(chi2, best,
+                          oneTemperature ? std::vector<std::int32_t>{LogDensity}
+                                         : std::vector<std::int32_t>{LogDensity, Temperature});
+    const TParamVector& at = polished.ChiSquare < map.Minimum ? polished.Params : best;
+    map.Minimum = std::min(map.Minimum, polished.ChiSquare);
+    map.MinimumLogDensity = Slot(at, LogDensity);
+    map.MinimumTemperature = Slot(at, Temperature);
+    FpReset();
+    return map;
+}
+
+std::optional<long double> RegionBound(const TChiSquareMap& map, long double level) {
+    if (!map.Found)
+        return std::nullopt;
+    const std::optional<long double> rise =
+        ChiSquareRise(map.Noise, map.Minimum, map.DegreesOfFreedom, map.Parameters, level);
+    if (!rise)
+        return std::nullopt;
+    return map.Minimum + *rise;
 }
 
 long double Propagated(const std::vector<long double>& covariance,
