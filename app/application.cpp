@@ -107,8 +107,7 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
 }
 
 TMapRegion RegionAt(const TMapOutcome& map, double level) {
-    return MapRegion(map.Grid ? *map.Grid : TResidualGrid{}, map.Range, map.DegreesOfFreedom,
-                     level);
+    return MapRegion(map.ChiSquare ? *map.ChiSquare : TChiSquareMap{}, map.Range, level);
 }
 
 TOutline EllipseAt(const TFitOutcome& fit, double level) {
@@ -304,6 +303,14 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
         try {
             outcome.Params =
                 RunMap(*model_, settings, FileNameOf(currentFile_), outcome.Report, report);
+            // The rows of the chi^2 are not counted again: the hook is asked with all rows done,
+            // and may still cancel.
+            outcome.ChiSquare = std::make_shared<const TChiSquareMap>(
+                ChiSquareMapOf(*model_, MapParameters(settings), model_->MapRange,
+                               settings.TemperaturePoints, settings.DensityPoints,
+                               model_->MapThreads, [&progress](std::int32_t, std::int32_t rows) {
+                                   return !progress || progress(rows, rows);
+                               }));
         } catch (const EAbort&) {
             model_->RSSMap = grid;
             model_->MapRange = range;
@@ -314,7 +321,7 @@ TMapOutcome TZeltApp::Map(TCommandSettings settings, TReportKind report,
         }
         outcome.Grid = std::make_shared<const TResidualGrid>(model_->RSSMap);
         outcome.Range = model_->MapRange;
-        outcome.DegreesOfFreedom = RegionDegreesOfFreedom(model_->SelectedLines);
+        outcome.DegreesOfFreedom = outcome.ChiSquare->DegreesOfFreedom;
         for (const double level : kRegionLevels)
             outcome.Regions.push_back(RegionAt(outcome, level));
         shownMap_.Show(outcome.Grid, outcome.Range);

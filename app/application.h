@@ -96,12 +96,16 @@ struct TMapOutcome : TLinesOutcome {
     // [temperature step][density step], shared with the map on screen; null when not done.
     std::shared_ptr<const TResidualGrid> Grid;
     TMapRange Range;
-    std::int32_t DegreesOfFreedom = 0; // nu of the regions (RegionDegreesOfFreedom)
+    // The likelihood's chi^2 over the same grid, which the regions are cut from (the map's
+    // colours are the residuals above); null when not done.
+    std::shared_ptr<const TChiSquareMap> ChiSquare;
+    std::int32_t DegreesOfFreedom = 0; // nu of the regions (TChiSquareMap)
     std::vector<TMapRegion> Regions;   // at kRegionLevels
 };
 
-// The confidence region of a map at `level` (in (0, 1)), as Regions holds it at the window's
-// levels: zeltfit-cli --region and Python ask for any level.
+// The confidence region of a map at `level` (in (0, 1)) from the likelihood of the intensities
+// (MapRegion), as Regions holds it at the window's levels: zeltfit-cli --region, Python and
+// the window all take it from here.
 TMapRegion RegionAt(const TMapOutcome& map, double level);
 
 // A fit's result with its judgement (Result.Quality) and row, and for a fit of both log10 n_1 and

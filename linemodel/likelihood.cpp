@@ -20,6 +20,7 @@
 #include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <functional>
 #include <limits>
 #include <map>
 #include <memory>
@@ -30,6 +31,9 @@ namespace zelt {
 namespace {
 
 constexpr long double kInfinity = std::numeric_limits<long double>::infinity();
+// The start's coarse grid, points on each axis: a quarter decade and 500 K apart over the demo
+// map's range, fine enough to tell the basins apart; the polish does the rest.
+constexpr std::int32_t kCoarseDensities = 13, kCoarseTemperatures = 8;
 constexpr long double kLn10 = std::numbers::ln10_v<long double>;
 
 // The central-difference step of a slot: 1e-4 of its value, at least 1e-4 (log10 n = 16 moves
@@ -59,6 +63,22 @@ std::vector<long double> Axis(long double from, long double to, std::int32_t n) 
     for (std::int32_t k = 0; k < n; ++k)
         values.push_back(n == 1 ? from : from + (to - from) * k / (n - 1));
     return values;
+}
+
+// The vertex of the parabola through the values at axis points k - 1, k and k + 1 (`value`
+// gives the value at a point), within half a step of point k; point k itself at the axis' ends,
+// where a neighbour has no finite value or where the parabola opens downwards.
+long double Vertex(const std::vector<long double>& axis, std::size_t k,
+                   const std::function<long double(std::size_t)>& value) {
+    if (k == 0 || k + 1 >= axis.size())
+        return axis[k];
+    const long double below = value(k - 1), at = value(k), above = value(k + 1);
+    const long double curvature = below - 2 * at + above;
+    if (!std::isfinite(below) || !std::isfinite(above) || !(curvature > 0))
+        return axis[k];
+    // Equal steps h: the vertex lies (below - above) / (2 curvature) steps from point k.
+    const long double shift = std::clamp((below - above) / (2 * curvature), -0.5L, 0.5L);
+    return axis[k] + shift * (axis[k + 1] - axis[k]);
 }
 
 } // namespace
@@ -326,13 +346,10 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
         GridValues(range.FromTemperature, range.TemperatureStep, rows);
     TCheckedVector<TCheckedVector<double>> grid(rows);
     const std::int32_t workers = std::min(ThreadCount(threads), std::max(rows, 1));
-    // Each thread's model: the levels and lines, not the map.
+    // Each thread's model: a copy with the levels, lines and escape factor.
     std::vector<std::unique_ptr<TAtomicData>> models;
-    for (std::int32_t w = 0; w < workers; ++w) {
-        models.push_back(std::make_unique<TAtomicData>(nullptr));
-        models.back()->Levels = data.Levels;
-        models.back()->SelectedLines = data.SelectedLines;
-    }
+    for (std::int32_t w = 0; w < workers; ++w)
+        models.push_back(std::make_unique<TAtomicData>(data, nullptr));
     std::atomic<std::int32_t> done{0};
     std::atomic<bool> cancelled{false};
     RunRows(workers, rows, [&](std::int32_t worker, std::int32_t r) {
@@ -359,6 +376,62 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
     if (cancelled)
         throw EAbort("The map was cancelled.");
     return grid;
+}
+
+TChiSquareMap
+ChiSquareMapOf(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
+               std::int32_t rows, std::int32_t columns, std::int32_t threads,
+               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress) {
+    TChiSquareMap map;
+    map.Grid = ChiSquareGrid(data, p, range, rows, columns, threads, progress);
+    TAtomicData model(data, nullptr);
+    const TIntensityData intensities(model);
+    map.Noise = intensities.Noise();
+    const bool oneTemperature = rows == 1 || range.TemperatureStep == 0;
+    map.Parameters = oneTemperature ? 1 : 2;
+    map.DegreesOfFreedom = intensities.DegreesOfFreedom(map.Parameters);
+    const TCheckedVector<double> logDensities =
+        GridValues(range.FromLogDensity, range.LogDensityStep, columns);
+    const TCheckedVector<double> temperatures =
+        GridValues(range.FromTemperature, range.TemperatureStep, rows);
+    TParamVector best = p;
+    for (std::int32_t r = 0; r < rows; ++r)
+        for (std::int32_t c = 0; c < columns; ++c) {
+            const long double value = map.Grid[r][c];
+            if (!std::isfinite(value) || (map.Found && !(value < map.Minimum)))
+                continue;
+            map.Minimum = value;
+            map.Found = true;
+            Slot(best, LogDensity) = logDensities[c];
+            Slot(best, Temperature) = temperatures[r];
+        }
+    map.MinimumLogDensity = Slot(best, LogDensity);
+    map.MinimumTemperature = Slot(best, Temperature);
+    if (!map.Found || intensities.Lines() > TDataVector::Size)
+        return map;
+    TPrecalcScope scope(model);
+    const TLineConstantsScope constants(model, p);
+    TChiSquare chi2(intensities, BoltzmannFractions(model));
+    const TChiSquareMinimum polished =
+        MinimiseChiSquare(chi2, best,
+                          oneTemperature ? std::vector<std::int32_t>{LogDensity}
+                                         : std::vector<std::int32_t>{LogDensity, Temperature});
+    const TParamVector& at = polished.ChiSquare < map.Minimum ? polished.Params : best;
+    map.Minimum = std::min(map.Minimum, polished.ChiSquare);
+    map.MinimumLogDensity = Slot(at, LogDensity);
+    map.MinimumTemperature = Slot(at, Temperature);
+    FpReset();
+    return map;
+}
+
+std::optional<long double> RegionBound(const TChiSquareMap& map, long double level) {
+    if (!map.Found)
+        return std::nullopt;
+    const std::optional<long double> rise =
+        ChiSquareRise(map.Noise, map.Minimum, map.DegreesOfFreedom, map.Parameters, level);
+    if (!rise)
+        return std::nullopt;
+    return map.Minimum + *rise;
 }
 
 long double Propagated(const std::vector<long double>& covariance,
@@ -527,8 +600,12 @@ TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSe
         withTemperature ? Axis(range.FromTemperature, range.ToTemperature, kCoarseTemperatures)
                         : std::vector<long double>{Slot(p, Temperature)};
     TCheckedVector<long double> b;
+    // chi^2 at every grid point, row by row (+infinity where the model cannot compute it).
+    std::vector<long double> grid;
+    std::size_t bestIndex = 0;
     for (const long double t : temperatures)
         for (const long double x : densities) {
+            grid.push_back(kInfinity);
             TParamVector q = p;
             Slot(q, LogDensity) = x;
             Slot(q, Temperature) = t;
@@ -547,8 +624,11 @@ TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSe
                 FpReset();
                 continue;
             }
-            if (!fit.GridBest.Found || c < fit.GridBest.Sum)
+            grid.back() = c;
+            if (!fit.GridBest.Found || c < fit.GridBest.Sum) {
                 fit.GridBest = {x, t, c, true};
+                bestIndex = grid.size() - 1;
+            }
             if (!fit.LineFitBest.Found || sum < fit.LineFitBest.Sum)
                 fit.LineFitBest = {x, t, sum, true};
         }
@@ -558,9 +638,17 @@ TLikelihoodFit FitLikelihood(TAtomicData& data, const TParamVector& p, const TSe
     }
     fit.Done = true;
 
+    // The polish starts from the vertex of the parabola through the best point and its two
+    // neighbours on each axis, where they have values: closer to the minimum than the grid's
+    // spacing, at the cost of no further evaluation.
     TParamVector start = p;
-    Slot(start, LogDensity) = fit.GridBest.LogDensity;
-    Slot(start, Temperature) = fit.GridBest.Temperature;
+    const std::size_t columns = densities.size();
+    Slot(start, LogDensity) = Vertex(densities, bestIndex % columns, [&](std::size_t c) {
+        return grid[bestIndex - bestIndex % columns + c];
+    });
+    Slot(start, Temperature) = Vertex(temperatures, bestIndex / columns, [&](std::size_t r) {
+        return grid[r * columns + bestIndex % columns];
+    });
     const std::vector<std::int32_t> free = withTemperature
                                                ? std::vector<std::int32_t>{LogDensity, Temperature}
                                                : std::vector<std::int32_t>{LogDensity};

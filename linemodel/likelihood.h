@@ -137,6 +137,30 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
               std::int32_t rows, std::int32_t columns, std::int32_t threads,
               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
 
+// The chi^2 of a map's grid and the minimum its confidence region rises from.
+struct TChiSquareMap {
+    TCheckedVector<TCheckedVector<double>> Grid; // ChiSquareGrid
+    TNoiseModel Noise = TNoiseModel::Relative;
+    // log10 n_1 and T_exc, or log10 n_1 alone where the map has a single temperature.
+    std::int32_t Parameters = 2;
+    std::int32_t DegreesOfFreedom = 0; // nu = lines - upper levels with lines - Parameters
+    long double Minimum = 0;           // chi^2_min
+    long double MinimumLogDensity = 0, MinimumTemperature = 0; // where it lies
+    bool Found = false; // false where no grid point could be computed
+};
+
+// ChiSquareGrid of the map, and its minimum: the best grid point polished by the minimiser over
+// the map's parameters (never above the best grid point), so that the region's bound does not
+// depend on where the grid's points happen to lie.
+TChiSquareMap
+ChiSquareMapOf(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
+               std::int32_t rows, std::int32_t columns, std::int32_t threads,
+               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
+
+// The bound of the map's confidence region at `level`: chi^2 <= chi^2_min + ChiSquareRise for
+// the map's parameters. Absent where the degrees of freedom allow no region or the map is empty.
+std::optional<long double> RegionBound(const TChiSquareMap& map, long double level);
+
 // Fits the selected lines of `data` for the model vector p (slots GasTemperature, PathLength,
 // AtomMass, BoltzmannLevels, Temperature as the start or fixed temperature, FitCount 1 or 2):
 // the coarse grid over `range` (kCoarseDensities x kCoarseTemperatures, or the densities alone

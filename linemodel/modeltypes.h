@@ -177,8 +177,6 @@ inline constexpr double kQuoteLevel = 0.683;
 struct TSearchRange {
     double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0;
 };
-// The coarse grid's points on each axis.
-inline constexpr std::int32_t kCoarseDensities = 25, kCoarseTemperatures = 15;
 
 // A point of the coarse grid and a sum of squares there.
 struct TGridBest {

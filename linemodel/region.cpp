@@ -187,24 +187,25 @@ long double RegionFactor(std::int32_t nu, long double level) {
     return 1 + Spread(nu, level);
 }
 
-TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
-                     std::int32_t nu, double level) {
+TMapRegion MapRegion(const TChiSquareMap& chi2, const TMapRange& range, double level) {
     TMapRegion region;
     region.Level = level;
-    region.DegreesOfFreedom = nu;
+    region.DegreesOfFreedom = chi2.DegreesOfFreedom;
+    region.Parameters = chi2.Parameters;
+    region.Noise = chi2.Noise;
     region.LogDensityStep = range.LogDensityStep;
     region.TemperatureStep = range.TemperatureStep;
-    if (nu < 1 || map.empty() || map[0].empty())
+    const TCheckedVector<TCheckedVector<double>>& map = chi2.Grid;
+    if (map.empty() || map[0].empty())
         return region;
-    const std::int32_t rows = map.size(), columns = map[0].size();
-    double smallest = map[0][0];
-    for (const auto& row : map)
-        for (const double rss : row)
-            smallest = std::min(smallest, rss);
     FpReset();
-    region.Threshold = static_cast<double>(smallest * RegionFactor(nu, level));
+    const std::optional<long double> bound = RegionBound(chi2, level);
+    if (!bound)
+        return region;
+    region.Threshold = static_cast<double>(*bound);
     FpCheck("the threshold of the confidence region");
     region.Exists = true;
+    const std::int32_t rows = map.size(), columns = map[0].size();
 
     const TCheckedVector<double> xs =
         GridValues(range.FromLogDensity, range.LogDensityStep, columns);
@@ -224,6 +225,21 @@ TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TM
             if (r == 0 || r == rows - 1 || c == 0 || c == columns - 1)
                 region.CutByGrid = true;
         }
+    if (first) {
+        region.FromLogDensity = region.ToLogDensity = static_cast<double>(chi2.MinimumLogDensity);
+        region.FromTemperature = region.ToTemperature =
+            static_cast<double>(chi2.MinimumTemperature);
+        // Within half a step of the grid's points on each axis.
+        const auto within = [](double value, const TCheckedVector<double>& axis, double step) {
+            const double half = std::abs(step) / 2;
+            return value >= std::min(axis[0], axis.back()) - half &&
+                   value <= std::max(axis[0], axis.back()) + half;
+        };
+        region.NoCell = within(region.FromLogDensity, xs, range.LogDensityStep) &&
+                                within(region.FromTemperature, ys, range.TemperatureStep)
+                            ? TMapRegion::TNoCell::BetweenPoints
+                            : TMapRegion::TNoCell::OutsideGrid;
+    }
     region.Outlines = Outlines(TPaddedGrid(map, xs, ys, range, region.Threshold));
     FpCheck("the outline of the confidence region");
     return region;
@@ -232,13 +248,17 @@ TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TM
 std::string RegionText(const TMapRegion& region, TRegionDetail detail) {
     std::string text = "Region " + FloatToStr(region.Level * 100) + " %: ";
     if (!region.Exists) {
-        const std::int32_t fractions = region.DegreesOfFreedom + kRegionParameters;
-        if (region.DegreesOfFreedom >= 1)
+        // An estimated noise scale takes one degree of freedom more.
+        const std::int32_t fractions = region.DegreesOfFreedom + region.Parameters;
+        const std::int32_t needed =
+            region.Parameters + (region.Noise == TNoiseModel::Relative ? 1 : 0);
+        if (fractions >= needed)
             return text + "none, the map is empty";
-        return text + Format("none, the measured lines give %d independent branching %s for %d "
-                             "parameters (at least %d needed)",
-                             {fractions, fractions == 1 ? "fraction" : "fractions",
-                              kRegionParameters, kRegionParameters + 1});
+        return text +
+               Format("none, the measured lines give %d independent branching %s for %d "
+                      "%s (at least %d needed)",
+                      {fractions, fractions == 1 ? "fraction" : "fractions", region.Parameters,
+                       region.Parameters == 1 ? "parameter" : "parameters", needed});
     }
     if (detail == TRegionDetail::Full)
         text += Format("%d degrees of freedom, RSS <= %.3e, ",
@@ -250,6 +270,10 @@ std::string RegionText(const TMapRegion& region, TRegionDetail detail) {
                     AxisText(region.ToTemperature, region.TemperatureStep)});
     if (region.CutByGrid)
         text += ", cut by the grid";
+    if (region.NoCell == TMapRegion::TNoCell::BetweenPoints)
+        text += ", between grid points";
+    if (region.NoCell == TMapRegion::TNoCell::OutsideGrid)
+        text += ", outside the grid";
     return text;
 }
 

@@ -4,9 +4,11 @@
 // parameters with an unknown error scale the region at level 1 - alpha is
 //     S(theta) <= S_min (1 + p/nu F(p, nu; 1 - alpha))
 // (Beale 1960; Bates and Watts, Nonlinear Regression Analysis, ch. 6), S the sum of squares,
-// F the quantile of the F distribution and nu the degrees of freedom. The map holds the exact
-// region as grid cells; the fit's covariance gives its linearised form, an ellipse.
+// F the quantile of the F distribution and nu the degrees of freedom. The map's region is that
+// of the likelihood of the intensities (likelihood.h: RegionBound) as grid cells; the result
+// line's fit's covariance gives the linearised region of its sum of squares, an ellipse.
 
+#include "linemodel/likelihood.h"
 #include "linemodel/modeltypes.h"
 
 #include <array>
@@ -43,25 +45,29 @@ struct TPlanePoint {
 // A closed line: its last point repeats the first.
 using TOutline = std::vector<TPlanePoint>;
 
-// The region of a residual map at one level.
+// The region of a map at one level.
 struct TMapRegion {
     double Level = 0;                  // e.g. 0.683
     std::int32_t DegreesOfFreedom = 0; // nu
-    bool Exists = false;               // false with nu < 1 or an empty map
-    double Threshold = 0;              // the largest residual inside, RSS_min * RegionFactor
-    double FromLogDensity = 0, ToLogDensity = 0;    // extent over the grid values of its cells
-    double FromTemperature = 0, ToTemperature = 0;  // K
-    bool CutByGrid = false;                         // a cell of the region lies on the grid's edge
+    std::int32_t Parameters = kRegionParameters;
+    TNoiseModel Noise = TNoiseModel::Relative;
+    bool Exists = false;  // false where nu allows no region (RegionBound) or the map is empty
+    double Threshold = 0; // the largest chi^2 inside, RegionBound
+    double FromLogDensity = 0, ToLogDensity = 0;   // extent over the grid values of its cells
+    double FromTemperature = 0, ToTemperature = 0; // K
+    bool CutByGrid = false;                        // a cell of the region lies on the grid's edge
+    // No grid point lies inside: the region is smaller than the grid's cells, or lies outside
+    // the grid; its extent is then the minimum's point.
+    enum class TNoCell { No, BetweenPoints, OutsideGrid } NoCell = TNoCell::No;
     double LogDensityStep = 0, TemperatureStep = 0; // of the map, for the extent's decimals
     std::vector<TOutline> Outlines; // its border, one closed line per connected piece
 };
 
 // The region of `map` (rows: temperatures, columns: log10 densities of `range`) at `level`:
-// the cells with RSS <= RSS_min (1 + 2/nu F(2, nu; level)). Its outline runs through the
-// threshold, linearly interpolated between grid points, and along the border of the cells the
-// map shows where the region reaches the grid's edge.
-TMapRegion MapRegion(const TCheckedVector<TCheckedVector<double>>& map, const TMapRange& range,
-                     std::int32_t nu, double level);
+// the cells with chi^2 <= RegionBound(map, level). Its outline runs through the bound, linearly
+// interpolated between grid points, and along the border of the cells the map shows where the
+// region reaches the grid's edge.
+TMapRegion MapRegion(const TChiSquareMap& map, const TMapRange& range, double level);
 
 // One line on the region: its level, nu, the threshold (Full only) and the extent, and "cut by
 // the grid" when the region reaches the grid's edge; or why there is none.

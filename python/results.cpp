@@ -358,8 +358,9 @@ void AddResults(py::module_& m) {
             },
             py::arg("level") = 68.3,
             "The confidence region at `level` per cent (68.3, as zeltfit-cli's --region): "
-            "its level in per cent, nu (dof), whether it exists, the residual bound "
-            "(rss_limit), its extent in log10 n_1 and T_exc, whether the grid cuts it, and its "
+            "its level in per cent, nu (dof), whether it exists, the bound of the likelihood's "
+            "chi^2 (rss_limit), its extent in log10 n_1 and T_exc, whether the grid cuts it, and "
+            "its "
             "border as arrays of rows (log10 n_1, T_exc in K), one per connected piece.")
         .def(
             "row",

@@ -3,6 +3,7 @@
 
 #include "common/errors.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/region.h"
 #include "tools/demodata.h"
 
 #include <cmath>
@@ -70,12 +71,13 @@ void RunCoverage(TAtomicData& data, const TCoverageCase& c, std::uint64_t seed,
         counts.Total += std::fabs(v.Total - total) <= v.TotalUncertainty;
         counts.Profile += fit.DensityLow && fit.DensityHigh && *fit.DensityLow <= c.Density &&
                           c.Density <= *fit.DensityHigh;
-        // The joint region: chi^2 at the truth within the rise of two parameters.
-        const TIntensityData intensities(data);
-        TChiSquare chi2(intensities, BoltzmannFractions(data));
-        const std::optional<long double> rise =
-            ChiSquareRise(fit.Noise, fit.ChiSquare, fit.DegreesOfFreedom, 2, kQuoteLevel);
-        counts.Region += rise && chi2(truth) <= fit.ChiSquare + *rise;
+        // The joint region as a map cuts it (MapRegion): a map of 2 x 2 points whose first
+        // point is the truth, its cell inside the region or not.
+        const auto x = static_cast<double>(Slot(truth, LogDensity));
+        const TMapRange cell = {x, x + 2e-3, kTemperature, kTemperature + 2, 1e-3, 1};
+        const TChiSquareMap map = ChiSquareMapOf(data, truth, cell, 2, 2, 1);
+        const TMapRegion region = MapRegion(map, cell, kQuoteLevel);
+        counts.Region += region.Exists && map.Grid[0][0] <= region.Threshold;
         // Every level free, against these Boltzmann data.
         TFreeLevelsModel free(data, truth);
         const TFreeLevelsFit levels = FitFreeLevelsFrom(free, fit);

@@ -158,8 +158,9 @@ void BM_Region200x200(benchmark::State& state) {
     TMapRange range;
     TParamVector p = DemoParams();
     data.CalcMap(200, 200, p, 16.5, 16.9, 1000, 2000, "argon_5e16.txt", range, nullptr, 0);
+    const TChiSquareMap chi2 = ChiSquareMapOf(data, p, range, 200, 200, 0);
     for (auto _ : state) {
-        const TMapRegion region = MapRegion(data.RSSMap, range, 17, 0.954);
+        const TMapRegion region = MapRegion(chi2, range, 0.954);
         benchmark::DoNotOptimize(region.Outlines.size());
     }
 }

@@ -15,12 +15,14 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <limits>
 #include <stdexcept>
+#include <utility>
 
 namespace zelt {
 namespace {
@@ -93,6 +95,56 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     EXPECT_EQ(edited.Lines.Lines[0].BFFit, 0);
     EXPECT_FALSE(app_.SetIntensity(29, 1).Done);
     EXPECT_EQ(app_.Lines().Lines[1].Intensity, 400);
+}
+
+// The map's region is that of the likelihood fit: on the demo spectrum the joint region of n_1
+// and T_exc holds the fit's profile interval of n_1, and a map at one temperature (only n_1 a
+// parameter) reaches as far as the profile interval of the fit of n_1 at that temperature, to
+// a grid step.
+TEST_F(ApplicationTest, TheMapsRegionIsTheLikelihoodFitsInterval) {
+    ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
+    settings_.FromDensity = 4.5e16L;
+    settings_.ToDensity = 5.6e16L;
+    settings_.DensityPoints = 80;
+    settings_.FromTemperature = 1300;
+    settings_.ToTemperature = 1700;
+    settings_.TemperaturePoints = 40;
+    const auto interval = [&](const TFitOutcome& fit) {
+        const TLikelihoodFit& l = *fit.Row->Likelihood;
+        return std::pair(std::log10(static_cast<double>(*l.DensityLow)),
+                         std::log10(static_cast<double>(*l.DensityHigh)));
+    };
+    settings_.FitTemperatureOn = true;
+    const TFitOutcome both = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(both.Done) << both.Error;
+    const auto [low, high] = interval(both);
+    const TMapOutcome map = app_.Map(settings_, ReportFinalResults);
+    ASSERT_TRUE(map.Done) << map.Error;
+    const TMapRegion& region = map.Regions[0];
+    ASSERT_TRUE(region.Exists);
+    EXPECT_EQ(region.DegreesOfFreedom, 17); // 29 lines of 10 upper levels, 2 parameters
+    EXPECT_FALSE(region.CutByGrid);
+    const double step = map.Range.LogDensityStep;
+    EXPECT_LE(region.FromLogDensity, low + step);
+    EXPECT_GE(region.ToLogDensity, high - step);
+    EXPECT_EQ(RegionText(region), RegionText(RegionAt(map, 0.683)));
+
+    // T_exc held at 1500 K: one temperature on the map, one parameter.
+    settings_.FitTemperatureOn = false;
+    settings_.FitTemperature = settings_.FromTemperature = 1500;
+    settings_.TemperaturePoints = 1;
+    const TFitOutcome density = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(density.Done) << density.Error;
+    const auto [from, to] = interval(density);
+    const TMapOutcome row = app_.Map(settings_, ReportFinalResults);
+    ASSERT_TRUE(row.Done) << row.Error;
+    const TMapRegion& alone = row.Regions[0];
+    ASSERT_TRUE(alone.Exists);
+    EXPECT_EQ(alone.DegreesOfFreedom, 18);
+    EXPECT_GE(alone.FromLogDensity, from);
+    EXPECT_LE(alone.FromLogDensity, from + step);
+    EXPECT_LE(alone.ToLogDensity, to);
+    EXPECT_GE(alone.ToLogDensity, to - step);
 }
 
 // Every fit's row carries n_1 under both built-in escape factors; a fit with another than mewe

@@ -171,7 +171,8 @@ TEST_F(CliTest, MapRegionLineFollowsTheResultLines) {
     TReportList report;
     RunMap(model, settings, "a.txt", report, ReportFinalResults);
     const TMapRegion region =
-        MapRegion(model.RSSMap, model.MapRange, RegionDegreesOfFreedom(model.SelectedLines), 0.954);
+        MapRegion(ChiSquareMapOf(model, MapParameters(settings), model.MapRange, 30, 30, 1),
+                  model.MapRange, 0.954);
     EXPECT_EQ(run.out, plain.out + RegionText(region) + "\n");
     // Four lines of 2p2 and two of 2p3: 3 + 1 independent fractions.
     EXPECT_NE(run.out.find("\nRegion 95.4 %: 2 degrees of freedom, RSS <= "), std::string::npos)

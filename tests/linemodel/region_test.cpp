@@ -55,16 +55,21 @@ protected:
         const double a = 4e-4, b = 0.6, c = 2500, dx = x - 16.7, dy = y - 1500;
         return (c * dx * dx - 2 * b * dx * dy + a * dy * dy) / (a * c - b * b);
     }
-    // The map of S(theta) / (N - 2), N = 29, over `range` with nD x nT points.
-    TCheckedVector<TCheckedVector<double>> Map(const TMapRange& range, int nD, int nT) const {
-        TCheckedVector<TCheckedVector<double>> map(nT);
+    // The map of chi^2 = S(theta) / (N - 2), N = 29, over `range` with nD x nT points, with an
+    // estimated noise scale and its minimum 1/27 at theta^.
+    TChiSquareMap Map(const TMapRange& range, int nD, int nT, std::int32_t nu = 17) const {
+        TChiSquareMap map;
+        map.Grid.resize(nT);
         const TCheckedVector<double> xs =
             GridValues(range.FromLogDensity, range.LogDensityStep, nD);
         const TCheckedVector<double> ys =
             GridValues(range.FromTemperature, range.TemperatureStep, nT);
         for (int r = 0; r < nT; ++r)
             for (const double x : xs)
-                map[r].push_back((1 + Distance(x, ys[r])) / 27);
+                map.Grid[r].push_back((1 + Distance(x, ys[r])) / 27);
+        map.DegreesOfFreedom = nu;
+        map.Minimum = 1.0L / 27;
+        map.Found = true;
         return map;
     }
 
@@ -75,7 +80,7 @@ protected:
 
 TEST_F(QuadraticRegion, MapRecoversTheEllipseToAGridStep) {
     const TMapRange range{16.6, 16.8, 1400, 1600, 0.001, 2};
-    const TMapRegion region = MapRegion(Map(range, 200, 100), range, 17, 0.683);
+    const TMapRegion region = MapRegion(Map(range, 200, 100), range, 0.683);
     ASSERT_TRUE(region.Exists);
     EXPECT_NEAR(region.Threshold, (1 + radius2) / 27, 1e-15);
     // The bounding box of the ellipse: theta^ +- r sqrt(C_kk).
@@ -114,7 +119,7 @@ TEST_F(QuadraticRegion, MapRecoversTheEllipseToAGridStep) {
 TEST_F(QuadraticRegion, CutByTheGrid) {
     // The grid starts at the best density: its first column cuts the region in half.
     const TMapRange range{16.7, 16.72, 1400, 1600, 0.0005, 5};
-    const TMapRegion region = MapRegion(Map(range, 40, 40), range, 17, 0.954);
+    const TMapRegion region = MapRegion(Map(range, 40, 40), range, 0.954);
     EXPECT_TRUE(region.CutByGrid);
     EXPECT_EQ(region.FromLogDensity, 16.7);
     EXPECT_TRUE(RegionText(region).ends_with(" K, cut by the grid")) << RegionText(region);
@@ -126,9 +131,27 @@ TEST_F(QuadraticRegion, CutByTheGrid) {
     EXPECT_NEAR(lowX, 16.7 - 0.00025, 1e-12);
 }
 
+TEST_F(QuadraticRegion, SmallerThanACellOrOutsideTheGrid) {
+    // Points 0.05 apart in log10 n_1 around 16.7 +- 0.014: none inside; the extent is the
+    // minimum's point.
+    const TMapRange coarse{16.62, 16.82, 1400, 1600, 0.05, 50};
+    TChiSquareMap map = Map(coarse, 4, 4);
+    map.MinimumLogDensity = 16.7;
+    map.MinimumTemperature = 1500;
+    const TMapRegion between = MapRegion(map, coarse, 0.683);
+    ASSERT_TRUE(between.Exists);
+    EXPECT_TRUE(between.Outlines.empty());
+    EXPECT_EQ(RegionText(between, TRegionDetail::Extent),
+              "Region 68.3 %: log10 n_1 [m-3] from 16.70 to 16.70, T_exc from 1500 to 1500 K, "
+              "between grid points");
+    // The minimum beyond the grid's last temperature.
+    map.MinimumTemperature = 1800;
+    EXPECT_TRUE(RegionText(MapRegion(map, coarse, 0.683)).ends_with(" K, outside the grid"));
+}
+
 TEST_F(QuadraticRegion, NoRegionWithoutDegreesOfFreedom) {
     const TMapRange range{16.6, 16.8, 1400, 1600, 0.01, 10};
-    const TMapRegion region = MapRegion(Map(range, 20, 20), range, 0, 0.683);
+    const TMapRegion region = MapRegion(Map(range, 20, 20, 0), range, 0.683);
     EXPECT_FALSE(region.Exists);
     EXPECT_TRUE(region.Outlines.empty());
     EXPECT_EQ(RegionText(region), "Region 68.3 %: none, the measured lines give 2 independent "

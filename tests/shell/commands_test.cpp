@@ -204,7 +204,18 @@ TEST_F(CommandsTest, RegionOutlineEnclosesTheBestPointAndAFitShowsItsEllipse) {
                        GridValues(range.FromTemperature, range.TemperatureStep, 40)[bestRow]);
     EXPECT_TRUE(outline.containsPoint(best, Qt::OddEvenFill)) << best.x() << " " << best.y();
     EXPECT_TRUE(MemoLines().last().contains(Format(" %5.0f ", {best.y()}).c_str()));
-    const TMapRegion region = MapRegion(grid, range, 17, 0.683);
+    // The region of the same map made by the application layer: the likelihood's chi^2 over
+    // this grid.
+    TCommandSettings settings = Window().App().ConfiguredSettings();
+    settings.FromDensity = 4.5e16L;
+    settings.ToDensity = 5.6e16L;
+    settings.FromTemperature = 1300;
+    settings.ToTemperature = 1700;
+    settings.DensityPoints = settings.TemperaturePoints = 40;
+    const TMapOutcome again = Window().App().Map(settings, ReportFinalResults);
+    ASSERT_EQ(again.Regions.size(), kRegionLevels.size());
+    const TMapRegion& region = again.Regions[0];
+    EXPECT_EQ(region.DegreesOfFreedom, 17);
     const std::string status = RegionText(region, TRegionDetail::Extent);
     EXPECT_EQ(Overlay()->StatusText().toStdString(), status);
     EXPECT_TRUE(status.starts_with("Region 68.3 %: log10 n_1 [m-3] from ")) << status;
