@@ -237,7 +237,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         if (const std::string* log = MarqLogText())
             lines = TextLines(*log);
         else if (std::filesystem::exists(PathFromUtf8(logPath)))
-            lines = ReadTextLines(logPath);
+            lines = TextLines(ReadFileBytes(logPath));
         else
             lines.push_back("Fit logfile was not found.");
         Append(*report, lines);

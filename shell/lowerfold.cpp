@@ -14,7 +14,6 @@ TLowerFold::TLowerFold(QSplitter* areas) : QObject(areas), areas_(areas), button
     button_->setObjectName(QStringLiteral("LowerFoldBtn"));
     button_->setCheckable(true);
     button_->setAutoRaise(true);
-    button_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     areas_->setCollapsible(areas_->count() - 1, true);
     Follow();
     connect(button_, &QToolButton::toggled, this, &TLowerFold::SetFolded);
@@ -59,6 +58,8 @@ void TLowerFold::Follow() {
     const QSignalBlocker blocker(button_);
     button_->setChecked(folded);
     button_->setText(folded ? QStringLiteral("▴ Settings") : QStringLiteral("▾ Settings"));
+    // A button's text sets its shortcut to the text's mnemonic, none here: the shortcut after.
+    button_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     button_->setToolTip(folded
                             ? QStringLiteral("Shows the settings and the report again (Ctrl+L)")
                             : QStringLiteral("Folds the settings and the report away so that "

@@ -11,13 +11,14 @@
 #include "shell/linetable.h"
 #include "shell/lowerfold.h"
 #include "shell/main.h"
+#include "shell/messagearea.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
-#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/spectrumpage.h"
 #include "shell/windowtext.h"
+#include "widgets/boltzmannchart.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
@@ -94,6 +95,7 @@ void TMainForm::CreateControls() {
     setWindowTitle(Caption());
     setFont(PixelFont(QStringLiteral("Tahoma"), 12));
     resize(kDesignWidth, kDesignHeight);
+    messages_ = new TMessageArea(*this);
 
     // The upper area with the command strip beneath it, and the lower area, share the height
     // through a splitter; a taller window gives its extra height to the upper area.
@@ -112,7 +114,14 @@ void TMainForm::CreateControls() {
     areas->setStretchFactor(0, 1);
     areas->setStretchFactor(1, 0);
     areas->setSizes({kDesignHeight - kLowerAreaHeight - kSplitterHandle, kLowerAreaHeight});
-    setCentralWidget(areas);
+    // The message strip beneath, across the whole width.
+    auto* central = new QWidget;
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(areas, 1);
+    centralLayout->addWidget(messages_, 0);
+    setCentralWidget(central);
     plotPages_->setCornerWidget((new TLowerFold(areas))->Button(), Qt::BottomRightCorner);
 
     positionPanel_ = new QLabel;
@@ -133,14 +142,18 @@ void TMainForm::CreateControls() {
     statusBar()->addWidget(mousePanel_, 0);
     statusBar()->addWidget(mapValuePanel_, 1);
     statusBar()->setSizeGripEnabled(true);
-    // A refused edit box says why where the user looks: its red mark and the status bar.
+    // A refused edit box or intensity says why where the user looks: its red mark and the
+    // message strip.
     for (TNumberEdit* edit : findChildren<TNumberEdit*>())
         connect(edit, &TNumberEdit::ComplaintChanged, this, [this](const QString& complaint) {
-            if (complaint.isEmpty())
-                statusBar()->clearMessage();
-            else
-                statusBar()->showMessage(complaint);
+            if (!complaint.isEmpty())
+                messages_->Show(TMessageArea::TKind::Refusal, complaint);
+            else if (messages_->Kind() == TMessageArea::TKind::Refusal)
+                messages_->Clear();
         });
+    connect(grid_, &TLineTable::EditRefused, this, [this](const QString& complaint) {
+        messages_->Show(TMessageArea::TKind::Refusal, complaint);
+    });
 
     SetTabOrder();
     QWidget::setTabOrder(mapBtn_, regionOverlay_->LevelBox());
@@ -177,6 +190,7 @@ QWidget* TMainForm::CreateUpperArea() {
     tablePages_->addTab(linesBox_, QStringLiteral("Database lines"));
     tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
     freeLevels_ = new TFreeLevelsView(this);
+    AddImageMenu(freeLevels_->Plot());
     tablePages_->addTab(freeLevels_->Page(), QStringLiteral("Free levels"));
     // On a small screen the four tabs share the narrow pane: their titles are shortened to fit,
     // in full on their tool tips, rather than scrolled out of sight.
@@ -402,11 +416,10 @@ QWidget* TMainForm::CreateLowerArea() {
     reportsMemo_->setFont(PixelFont(QStringLiteral("Courier New"), 12, false, true));
     reportsMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    reportsMemo_->setMinimumHeight(60);
+    reportsMemo_->setMinimumHeight(40);
     column->addWidget(reportsMemo_, 1);
     commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_
                   << saveResultsBtn_;
-    resultStatus_ = new TResultStatus(statusBar(), reportsMemo_, this);
     return area;
 }
 

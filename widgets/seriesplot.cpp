@@ -3,6 +3,7 @@
 
 #include "widgets/axistitle.h"
 #include "widgets/chart.h"
+#include "widgets/scaleticker.h"
 
 #include <algorithm>
 #include <cmath>
@@ -161,10 +162,16 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
 
 void TSeriesPlot::SetLogarithmicDensity(bool on) {
     yAxis->setScaleType(on ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
-    if (on)
-        yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
-    else
+    if (on) {
+        // 1, 2 and 5 times the powers of ten also where the range is less than two decades, in
+        // which QCustomPlot's log ticker falls back to even steps.
+        auto ticker = QSharedPointer<TScaleTicker>::create();
+        ticker->SetLogarithmic(true);
+        ticker->SetPowerLabels(true);
+        yAxis->setTicker(ticker);
+    } else {
         yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    }
     yAxis->ticker()->setTickCount(4);
     Show(shown_);
 }

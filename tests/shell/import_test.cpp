@@ -159,7 +159,7 @@ TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheFTest) {
         << Memo().value(7).toStdString();
     EXPECT_EQ(Cell("FreeLevelsTable", 3, 2), "not determined");
     EXPECT_EQ(Cell("FreeLevelsTable", 3, 3), "");
-    EXPECT_TRUE(Window().statusBar()->currentMessage().contains("not determined"));
+    EXPECT_TRUE(Message().contains("not determined"));
 }
 
 // The page "Spectrum" with the demo spectrum on a small and a large screen, and the levels of a

@@ -250,25 +250,24 @@ TEST_F(SeriesTest, FitAllFilesTakesAtMostTwiceTheBatchAndGivesItsReport) {
 
 TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhile) {
     bool disabledMeanwhile = false;
-    QObject::connect(
-        Window().statusBar(), &QStatusBar::messageChanged, [&](const QString& message) {
-            if (!message.startsWith("Fit 2/5: argon_3e16.txt"))
-                return;
-            disabledMeanwhile = !Control<QPushButton>("FitBtn")->isEnabled() &&
-                                !Control<QPushButton>("FitAllBtn")->isEnabled() &&
-                                !Control<QListWidget>("FileListBox")->isEnabled() &&
-                                QApplication::overrideCursor() != nullptr;
-            // Taken between two files: the second is completed.
-            QCoreApplication::postEvent(
-                &Window(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-        });
+    QObject::connect(&Window().Messages(), &TMessageArea::Shown, [&](const QString& message) {
+        if (!message.startsWith("Fit 2/5: argon_3e16.txt"))
+            return;
+        disabledMeanwhile = !Control<QPushButton>("FitBtn")->isEnabled() &&
+                            !Control<QPushButton>("FitAllBtn")->isEnabled() &&
+                            !Control<QListWidget>("FileListBox")->isEnabled() &&
+                            QApplication::overrideCursor() != nullptr;
+        // Taken between two files: the second is completed.
+        QCoreApplication::postEvent(
+            &Window(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
     Window().FitAllClick();
     EXPECT_TRUE(disabledMeanwhile);
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_FALSE(Entries()[1].Fitted); // argon_3e16.txt, second in the natural order
     EXPECT_EQ(Memo().count("fit:"), 1);
     EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "Stopped after 2 of 5 files, 1 fitted");
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_EQ(Message(), "Stopped after 2 of 5 files, 1 fitted: see the page \"Series\".");
     EXPECT_TRUE(Control<QPushButton>("FitAllBtn")->isEnabled());
     ASSERT_EQ(dialogs_.Messages.size(), 1); // the file that could not be read
     EXPECT_TRUE(dialogs_.Messages[0].startsWith(
@@ -278,11 +277,10 @@ TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhi
 
 TEST_F(SeriesTest, ClosingTheWindowWaitsForTheCurrentFile) {
     Window().show();
-    QObject::connect(Window().statusBar(), &QStatusBar::messageChanged,
-                     [&](const QString& message) {
-                         if (message.startsWith("Fit 1/5"))
-                             Window().close();
-                     });
+    QObject::connect(&Window().Messages(), &TMessageArea::Shown, [&](const QString& message) {
+        if (message.startsWith("Fit 1/5"))
+            Window().close();
+    });
     Window().FitAllClick();
     EXPECT_EQ(Entries().size(), 1u);
     EXPECT_FALSE(Window().isVisible());
