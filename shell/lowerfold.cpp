@@ -53,7 +53,9 @@ void TLowerFold::SetFolded(bool folded) {
 // The toggle shows the state, also after the splitter was dragged.
 void TLowerFold::Follow() {
     const bool folded = Folded();
-    if (!folded)
+    // Heights the user saw, not those of the layout before the window is shown (at its minimum
+    // size, which would unfold a window opened folded to a report two lines high).
+    if (!folded && areas_->isVisible())
         unfolded_ = areas_->sizes();
     const QSignalBlocker blocker(button_);
     button_->setChecked(folded);

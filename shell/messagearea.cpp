@@ -56,11 +56,12 @@ TMessageArea::TMessageArea(QMainWindow& window)
     logButton_->setToolButtonStyle(Qt::ToolButtonTextOnly);
 
     auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(6, 1, 2, 1);
+    layout->setContentsMargins(6, 0, 2, 0);
     layout->addWidget(time_);
     layout->addWidget(label_, 1);
     layout->addWidget(logButton_);
-    setFixedHeight(fontMetrics().height() + 8);
+    // As tall as its text and the log button need, never taller.
+    setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Fixed);
 
     log_->setObjectName(QStringLiteral("MessageLog"));
     entries_->setObjectName(QStringLiteral("MessageLogEntries"));

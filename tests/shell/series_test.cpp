@@ -78,12 +78,17 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_EQ(Control<QPushButton>("FitBtn")->isEnabled(), true);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    // The same report from each file that can be read, read by a click in the list (sorted
-    // alphabetically) and fitted by "Fit".
+    // The same report from each file that can be read, read by a click in the list (in the
+    // natural order of the names, as the series) and fitted by "Fit".
     dialogs_.Messages.clear();
     OpenWithTemperatureFitted();
     auto* files = Control<QListWidget>("FileListBox");
-    for (int row : {0, 3, 4, 1}) {
+    QStringList listed;
+    for (int row = 0; row < files->count(); ++row)
+        listed << files->item(row)->text();
+    EXPECT_EQ(listed, (QStringList{"argon_1e16.txt", "argon_3e16.txt", "argon_4e16.txt",
+                                   "argon_5e16.txt", "argon_2e17.txt"}));
+    for (int row : {0, 2, 3, 4}) {
         files->setCurrentRow(row);
         Window().FileListBoxClick();
         Window().Fit();
