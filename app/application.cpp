@@ -2,9 +2,11 @@
 #include "app/application.h"
 
 #include "app/commands.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/readproblem.h"
 #include "app/serieslog.h"
+#include "app/spectrumimport.h"
 #include "common/codepage.h"
 #include "common/errors.h"
 #include "common/fpcheck.h"
@@ -17,6 +19,9 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <exception>
 #include <filesystem>
 #include <limits>
 #include <memory>
@@ -73,6 +78,13 @@ TErrorKind ErrorKindOf(const std::exception& error) {
     return TErrorKind::Input;
 }
 
+// A number as a token of a text: "nan", "inf" or "-inf" for those that are not finite.
+std::string NumberToken(double value) {
+    char buffer[32];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    return std::string(buffer, result.ptr);
+}
+
 // Writes a series' log after its last file; a failure is a warning of that file's fit.
 void WriteLog(TSeriesLog& log, TSeriesCommand command, TSeriesFile& file) {
     const std::optional<std::string> warning = log.Write();
@@ -98,6 +110,12 @@ bool Flagged(const TFreeLevelsOutcome& outcome) {
 TMapRegion RegionAt(const TMapOutcome& map, double level) {
     return MapRegion(map.Grid ? *map.Grid : TResidualGrid{}, map.Range, map.DegreesOfFreedom,
                      level);
+}
+
+TOutline EllipseAt(const TFitOutcome& fit, double level) {
+    if (!fit.Done || Slot(fit.Result.Params, FitCount) != kRegionParameters)
+        return {};
+    return ConfidenceEllipse(fit.Result, fit.DegreesOfFreedom, level);
 }
 
 TReportList FreeLevelsReport(const TFreeLevelsOutcome& outcome) {
@@ -228,6 +246,13 @@ TLinesOutcome TZeltApp::ReadMeasurement(const std::string& name,
     currentFile_ = name;
     fitted_ = false;
     return Guard<TLinesOutcome>([&](TLinesOutcome& outcome) {
+        CheckMeasuredLineCount(name, lines.size());
+        // A value that is not a finite number is refused as in a file: by its line.
+        for (std::size_t i = 0; i < lines.size(); ++i)
+            for (const double value :
+                 {lines[i].Wavelength, lines[i].Intensity, lines[i].Uncertainty})
+                if (!std::isfinite(value))
+                    RaiseInvalidNumber(NumberToken(value), name, static_cast<std::int64_t>(i) + 1);
         model_->ImportText(name, MeasurementText(lines));
         SetUncertainties(*model_, lines);
         Imported(outcome);
@@ -311,12 +336,12 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
             RunFit(*model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
         outcome.Row = FitRow(*model_, outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
+        outcome.Row->Spread = EscapeSpread(*model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
-        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters) {
-            const std::int32_t nu = RegionDegreesOfFreedom(model_->SelectedLines);
+        outcome.DegreesOfFreedom = RegionDegreesOfFreedom(model_->SelectedLines);
+        if (Slot(outcome.Result.Params, FitCount) == kRegionParameters)
             for (const double level : kRegionLevels)
-                outcome.Ellipses.push_back(ConfidenceEllipse(outcome.Result, nu, level));
-        }
+                outcome.Ellipses.push_back(EllipseAt(outcome, level));
         fitted_ = true;
         outcome.Lines = Lines();
     });
@@ -339,6 +364,7 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
         }
         outcome.Levels = model_->Levels;
         outcome.LevelLines = FreeLevelsTable(*model_, outcome.Run.Free);
+        outcome.BoltzmannRow->Spread = EscapeSpread(*model_, settings, *outcome.BoltzmannRow);
         fitted_ = true;
         outcome.Lines = Lines();
     });
@@ -497,27 +523,6 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
 
 namespace {
 
-// folder/NAME.txt for the file folder/NAME.ext.
-std::string MeasurementIn(const std::string& folder, const std::string& file) {
-    std::string name = FileNameOf(file);
-    if (const std::size_t dot = name.rfind('.'); dot != std::string::npos && dot > 0)
-        name.resize(dot);
-    return JoinPath(folder, name + ".txt");
-}
-
-// The integration of a spectrum with the settings of an import.
-TIntegration Integrate(const TAtomicData& model, const TRawSpectrum& spectrum,
-                       const TImportSettings& settings) {
-    std::optional<TResponse> response;
-    if (!settings.Response.empty())
-        response.emplace(settings.Response, TResponseUnit::PerPhoton);
-    TIntegrationOptions options;
-    options.Window = settings.Window;
-    options.SumBlends = settings.SumBlends;
-    options.Response = response ? &*response : nullptr;
-    return IntegrateLines(spectrum, MeasurableLines(model), options);
-}
-
 TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
                 const TImportSettings& settings) {
     TLineListOptions options;
@@ -526,8 +531,9 @@ TLineList Match(const TAtomicData& model, const TDelimitedTable& table,
     return MatchLineList(table, MeasurableLines(model), options);
 }
 
-// Writes the measurement file and the table beside it. A spectrum or list NAME.txt imported into
-// its own folder would be replaced by its measurement file NAME.txt: that is refused.
+// Writes the measurement file and the table beside it, both or neither. A spectrum or list
+// NAME.txt imported into its own folder would be replaced by its measurement file NAME.txt: that
+// is refused.
 void Write(TImportOutcome& outcome, const std::string& source, const std::string& measurement,
            const std::vector<TMeasuredLine>& lines, const std::string& tableText,
            const std::vector<std::string>& notes) {
@@ -539,8 +545,7 @@ void Write(TImportOutcome& outcome, const std::string& source, const std::string
     outcome.Measurement = measurement;
     outcome.Table = LineTableFor(measurement);
     outcome.TableText = tableText;
-    WriteMeasurement(outcome.Measurement, lines);
-    SaveFile(outcome.Table, outcome.TableText);
+    SaveFiles({{outcome.Measurement, MeasurementText(lines)}, {outcome.Table, outcome.TableText}});
     outcome.Notes = notes;
 }
 
@@ -570,17 +575,46 @@ TImportKind ImportKindOf(const std::string& file) {
 TImportOutcome TZeltApp::ImportSpectrum(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
-        const TIntegration result = Integrate(*model_, ReadSpectrum(file, {}), settings);
-        Write(outcome, file, MeasurementIn(folder, file), result.Measurement(),
+        const TIntegration result =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(ReadSpectrum(file, {}));
+        Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
               IntegrationTable(result), result.Notes);
     });
+}
+
+void TZeltApp::ImportSpectra(
+    const std::vector<std::string>& files, const std::string& folder,
+    const TImportSettings& settings, std::int32_t threads,
+    const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done) {
+    // Each file's outcome is made here, on the calling thread, as ImportSpectrum makes it: an
+    // error of a thread is raised again inside Guard, which gives its text and kind.
+    const auto write = [&](const std::string& file, const TIntegration& result,
+                           const std::exception_ptr& error) {
+        done(file, Guard<TImportOutcome>([&](TImportOutcome& outcome) {
+                 if (error)
+                     std::rethrow_exception(error);
+                 Write(outcome, file, MeasurementFileFor(folder, file), result.Measurement(),
+                       IntegrationTable(result), result.Notes);
+             }));
+    };
+    std::optional<TSpectrumImport> import;
+    try {
+        FpReset();
+        import.emplace(*model_, config_, species_, settings);
+    } catch (...) {
+        // What every file would meet (a response file that cannot be read): each says so.
+        for (const std::string& file : files)
+            write(file, TIntegration(), std::current_exception());
+        return;
+    }
+    import->IntegrateFiles(files, threads, write);
 }
 
 TImportOutcome TZeltApp::ImportLineList(const std::string& file, const std::string& folder,
                                         const TImportSettings& settings) {
     return Guard<TImportOutcome>([&](TImportOutcome& outcome) {
         const TLineList list = Match(*model_, ReadDelimited(file), settings);
-        Write(outcome, file, MeasurementIn(folder, file), list.Lines, LineListTable(list),
+        Write(outcome, file, MeasurementFileFor(folder, file), list.Lines, LineListTable(list),
               list.Notes);
     });
 }
@@ -589,7 +623,8 @@ TSpectrumOutcome TZeltApp::IntegrateSpectrum(const std::string& file,
                                              const TImportSettings& settings) {
     return Guard<TSpectrumOutcome>([&](TSpectrumOutcome& outcome) {
         outcome.Spectrum = ReadSpectrum(file, {});
-        outcome.Integration = Integrate(*model_, outcome.Spectrum, settings);
+        outcome.Integration =
+            TSpectrumImport(*model_, config_, species_, settings).Integrate(outcome.Spectrum);
     });
 }
 

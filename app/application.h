@@ -109,9 +109,14 @@ TMapRegion RegionAt(const TMapOutcome& map, double level);
 // (ConfidenceEllipse at kRegionLevels; empty otherwise).
 struct TFitOutcome : TLinesOutcome {
     TFitResult Result;
-    std::optional<TResultRow> Row; // absent when the fit was not done
+    std::optional<TResultRow> Row;     // absent when the fit was not done
+    std::int32_t DegreesOfFreedom = 0; // nu of the ellipses (RegionDegreesOfFreedom)
     std::vector<TOutline> Ellipses;
 };
+
+// The ellipse of a fit at `level` (in (0, 1)), as Ellipses holds it at the window's levels;
+// empty where the fit has none.
+TOutline EllipseAt(const TFitOutcome& fit, double level);
 
 // "Fit" with free lower levels.
 struct TFreeLevelsOutcome : TLinesOutcome {
@@ -204,6 +209,8 @@ public:
     // A measurement given in memory, read as the file of its wavelengths and intensities
     // (MeasurementText) would be, with the lines' uncertainties in place of the table beside a
     // file (SetUncertainties); `name` is the file name its results show. Nothing is written.
+    // More than kMaxMeasuredLines lines are refused before any is read, and a value that is not
+    // a finite number by its line (from 1), as the reader refuses them in a file.
     TLinesOutcome ReadMeasurement(const std::string& name, const std::vector<TMeasuredLine>& lines);
     // "Recalculate BF": "Not enough lines for Zelt method." with fewer than 2 lines.
     TLinesOutcome RecalculateBF();
@@ -250,6 +257,14 @@ public:
     // (LineTableFor), NAME the spectrum's file name without its extension.
     TImportOutcome ImportSpectrum(const std::string& file, const std::string& folder,
                                   const TImportSettings& settings);
+    // Imports every spectrum of `files` into `folder` as ImportSpectrum does, read and
+    // integrated on ThreadCount(threads) threads and written in the files' order on the calling
+    // thread: `done` sees each file's outcome once its files are written, the same files and
+    // outcomes as one thread gives.
+    void ImportSpectra(
+        const std::vector<std::string>& files, const std::string& folder,
+        const TImportSettings& settings, std::int32_t threads,
+        const std::function<void(const std::string& file, const TImportOutcome& outcome)>& done);
     // Matches a user's line list to the current species (spectrum/linelist.h) and writes the
     // measurement file and the table of the matches with their uncertainties the same way.
     TImportOutcome ImportLineList(const std::string& file, const std::string& folder,

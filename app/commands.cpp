@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "common/memory.h"
 #include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
@@ -36,10 +37,19 @@ void RequireFractions(const TAtomicData& model) {
         throw Exception("Not enough lines for Zelt method.");
 }
 
+void CheckMapSize(const TCommandSettings& settings, std::uint64_t available) {
+    const long double needed = static_cast<long double>(settings.DensityPoints) *
+                               settings.TemperaturePoints * kMapBytesPerPoint;
+    if (needed > available)
+        throw Exception(Format("A map of %d x %d points is too large for the memory: it needs "
+                               "%s, and %s are available",
+                               {settings.DensityPoints, settings.TemperaturePoints,
+                                MemoryText(needed), MemoryText(available)}));
+}
+
 void CheckMapSize(const TCommandSettings& settings) {
-    if (static_cast<long long>(settings.DensityPoints) * settings.TemperaturePoints > kMaxMapPoints)
-        throw Exception(Format("A map of %d x %d points is too large for the memory",
-                               {settings.DensityPoints, settings.TemperaturePoints}));
+    const std::uint64_t available = AvailableMemory();
+    CheckMapSize(settings, available == 0 ? kAssumedMemory : available);
 }
 
 TMapArguments MapArguments(const TCommandSettings& settings) {
@@ -68,16 +78,43 @@ TParamVector FitParameters(const TCommandSettings& settings) {
     return p;
 }
 
+void UseEscape(TAtomicData& model, const TCommandSettings& settings) {
+    model.Escape = EscapeModelOf(settings.Escape);
+}
+
+std::string EscapeLine(const TEscapeModel& escape) {
+    switch (escape.Kind()) {
+    case TEscapeKind::Doppler:
+        return "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)";
+    case TEscapeKind::Table:
+        return "Escape factor: the table \"" + escape.Name() + "\"";
+    case TEscapeKind::Mewe:
+        break;
+    }
+    return {};
+}
+
+namespace {
+
+void AppendEscapeLine(TReportList& report, const TEscapeModel& escape) {
+    if (escape.Kind() != TEscapeKind::Mewe)
+        report.push_back(EscapeLine(escape));
+}
+
+} // namespace
+
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     TParamVector p = MapParameters(settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TMapArguments range = MapArguments(settings);
     model.CalcMap(settings.DensityPoints, settings.TemperaturePoints, p, range.FromLogDensity,
                   range.ToLogDensity, range.FromTemperature, range.ToTemperature, fileName,
                   model.MapRange, &report, reportKind);
+    AppendEscapeLine(report, model.Escape);
     return p;
 }
 
@@ -85,10 +122,15 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
                   const std::string& logPath, TReportList& report, std::int32_t reportKind) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
-    return model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                          fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+    TFitResult fit =
+        model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
+                       fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+    if (reportKind == ReportFinalResults)
+        AppendEscapeLine(report, model.Escape);
+    return fit;
 }
 
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
@@ -97,12 +139,14 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
                              const std::function<void(const TFitResult&)>& boltzmannDone) {
     CheckMapSize(settings);
     RequireFractions(model);
+    UseEscape(model, settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =
         FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)),
                       {}, logPath.empty() ? FitLogPath() : logPath, boltzmannDone);
     WriteFreeLevelsResults(model, run.Free, report, fileName);
+    AppendEscapeLine(report, model.Escape);
     report.push_back(ComparisonText(run));
     return run;
 }
@@ -126,6 +170,10 @@ std::string FitLogPath() {
 }
 
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species) {
+    // Without its section the species would look for its files in the database folder's root:
+    // the cause is the configuration, and it is named.
+    if (const std::string problem = store.SpeciesProblem(species); !problem.empty())
+        throw EInOutError(problem);
     const TConfigView config = store.View();
     const std::string database =
         config.ReadString(kFilesDatabase.Section, kFilesDatabase.Key, kFilesDatabase.Default);

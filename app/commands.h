@@ -15,10 +15,15 @@ namespace zelt {
 
 class TAtomicData;
 
-// The largest map a command computes: 20 million grid points (160 MB of residuals).
-inline constexpr long long kMaxMapPoints = 20'000'000;
-// Raises "A map of D x T points is too large for the memory" for a grid beyond kMaxMapPoints,
-// before anything is allocated.
+// The memory a map takes per grid point: its residual in the line model, the copy kept to undo a
+// cancel, the map on screen and the plot's own grid, 8 bytes each.
+inline constexpr long long kMapBytesPerPoint = 32;
+// The memory assumed available where the system does not say how much is.
+inline constexpr std::uint64_t kAssumedMemory = std::uint64_t{1} << 30;
+// Raises "A map of D x T points is too large for the memory: it needs 763 MB, and 512 MB are
+// available" for a grid that needs more than `available` bytes (AvailableMemory()), before
+// anything is allocated.
+void CheckMapSize(const TCommandSettings& settings, std::uint64_t available);
 void CheckMapSize(const TCommandSettings& settings);
 
 // The range arguments of CalcMap: log10 of the first and the last density, taken in extended
@@ -40,21 +45,29 @@ bool HasFractions(const TAtomicData& model);
 // and "Fit" refuse that way before they change anything, so the last map and fractions stay.
 void RequireFractions(const TAtomicData& model);
 
-// "Create map": checks the size, sizes RSSMap and computes the map (CalcMap, which starts with
-// an empty model cache as FitLines does); the report lines are appended to `report`. The returned
-// vector holds the best grid point and the smallest and largest residual in ResultRSS and
-// ResultCode.
+// Gives the model the escape factor of `settings` for a run (a table is read now).
+void UseEscape(TAtomicData& model, const TCommandSettings& settings);
+// The line of the report after a result line of a model whose escape factor is not mewe:
+// "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)" or "Escape factor:
+// the table "FILE"" (its name in UTF-8, as the result line's file name); empty for mewe.
+std::string EscapeLine(const TEscapeModel& escape);
+
+// "Create map": checks the size, takes the escape factor, sizes RSSMap and computes the map
+// (CalcMap, which starts with an empty model cache as FitLines does); the report lines (with
+// EscapeLine after the result line) are appended to `report`. The returned vector holds the best
+// grid point and the smallest and largest residual in ResultRSS and ResultCode.
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
-// "Fit": checks the map's size, sizes RSSMap as the map would, and fits the selected lines. An
-// empty `logPath` stands for FitLogPath().
+// "Fit": checks the map's size, takes the escape factor, sizes RSSMap as the map would, and fits
+// the selected lines; EscapeLine follows the result line. An empty `logPath` stands for
+// FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 
 // "Fit" with free lower levels: the same checks as RunFit, then the Boltzmann fit of the
-// settings, the free fit of the Boltzmax levels from it and the F-test; the free result line
-// and the line of the F-test are appended to `report`; an empty `logPath` is FitLogPath().
-// `boltzmannDone` as for FitFreeLevels.
+// settings, the free fit of the Boltzmax levels from it and the F-test; the free result line,
+// EscapeLine and the line of the F-test are appended to `report`; an empty `logPath` is
+// FitLogPath(). `boltzmannDone` as for FitFreeLevels.
 TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& settings,
                              const std::string& fileName, const std::string& logPath,
                              TReportList& report,
@@ -69,7 +82,8 @@ std::string ComparisonText(const TFreeLevelsRun& run);
 std::string FitLogPath();
 
 // Loads the species named by a configuration section: its level file and line table from the
-// database folder of section _Files.
+// database folder of section _Files. A configuration without that section raises EInOutError
+// with the reason (TConfigStore::SpeciesProblem).
 void LoadSpecies(TAtomicData& model, const TConfigStore& store, const std::string& species);
 
 } // namespace zelt

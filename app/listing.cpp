@@ -52,6 +52,49 @@ std::string FileHead(const std::string& file) {
     return head;
 }
 
+// A spectrum's export: one of kSpectrumExtensions in any case, not hidden, and not the table an
+// import writes beside its measurement file (NAME.lines.tsv).
+bool IsSpectrumName(const std::string& name) {
+    const std::string lower = LowerCase(name);
+    return std::any_of(kSpectrumExtensions.begin(), kSpectrumExtensions.end(),
+                       [&](const std::string& e) { return lower.ends_with(e); }) &&
+           !lower.ends_with(".lines.tsv") && !name.starts_with('.');
+}
+
+// The regular files of a folder whose names `takes`, sorted without regard to case; a folder
+// that cannot be read has none.
+std::vector<std::string> NamesIn(const std::string& folder, bool (*takes)(const std::string&)) {
+    std::vector<std::string> names;
+    std::error_code error;
+    fs::directory_iterator entries(PathFromUtf8(folder), error);
+    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
+        const std::string name = Utf8FromPath(entries->path().filename());
+        std::error_code ignored;
+        if (takes(name) && entries->is_regular_file(ignored))
+            names.push_back(name);
+    }
+    std::sort(names.begin(), names.end(), CaselessLess);
+    return names;
+}
+
+// Each path that is a folder gives its files whose names `takes`, any other path stands for
+// itself; all in the natural order of their names.
+std::vector<std::string> FilesOf(const std::vector<std::string>& paths,
+                                 bool (*takes)(const std::string&)) {
+    std::vector<std::string> files;
+    for (const std::string& path : paths) {
+        std::error_code error;
+        if (!fs::is_directory(PathFromUtf8(path), error)) {
+            files.push_back(path);
+            continue;
+        }
+        for (const std::string& name : NamesIn(path, takes))
+            files.push_back(JoinPath(path, name));
+    }
+    SortNaturally(files);
+    return files;
+}
+
 } // namespace
 
 bool IsSpectrumExport(const std::string& file) {
@@ -78,10 +121,6 @@ bool IsSpectrumExport(const std::string& file) {
            });
 }
 
-bool IsSpeciesSection(const std::string& section) {
-    return section.empty() || section.front() != '_';
-}
-
 std::vector<std::string> SpeciesSections(const TConfigStore& store) {
     std::vector<std::string> species;
     for (const std::string& section : store.ReadSections())
@@ -91,18 +130,11 @@ std::vector<std::string> SpeciesSections(const TConfigStore& store) {
 }
 
 std::vector<std::string> MeasurementNames(const std::string& folder) {
-    std::vector<std::string> names;
-    std::error_code error;
-    fs::directory_iterator entries(PathFromUtf8(folder), error);
-    for (; !error && entries != fs::directory_iterator(); entries.increment(error)) {
-        const std::string name = Utf8FromPath(entries->path().filename());
-        std::error_code ignored;
-        if (IsMeasurementName(name) && entries->is_regular_file(ignored) &&
-            !IsSpectrumExport(Utf8FromPath(entries->path())))
-            names.push_back(name);
-    }
-    // Names that compare equal in the natural order keep the order of their bytes.
-    std::sort(names.begin(), names.end(), CaselessLess);
+    std::vector<std::string> names = NamesIn(folder, IsMeasurementName);
+    std::erase_if(names, [&folder](const std::string& name) {
+        return IsSpectrumExport(JoinPath(folder, name));
+    });
+    // Names that compare equal in the natural order keep their caseless order.
     SortNaturally(names);
     return names;
 }
@@ -120,18 +152,14 @@ std::string FileNameOf(const std::string& file) {
 }
 
 std::vector<std::string> BatchFiles(const std::vector<std::string>& paths) {
-    std::vector<std::string> files;
-    for (const std::string& path : paths) {
-        std::error_code error;
-        if (!fs::is_directory(PathFromUtf8(path), error)) {
-            files.push_back(path);
-            continue;
-        }
-        for (const std::string& name : MeasurementNames(path))
-            files.push_back(JoinPath(path, name));
-    }
-    SortNaturally(files);
-    return files;
+    return FilesOf(paths, IsMeasurementName);
+}
+
+const std::vector<std::string> kSpectrumExtensions = {".txt", ".csv", ".asc",
+                                                      ".dat", ".tsv", ".trt"};
+
+std::vector<std::string> SpectrumFiles(const std::vector<std::string>& paths) {
+    return FilesOf(paths, IsSpectrumName);
 }
 
 void SortNaturally(std::vector<std::string>& files) {

@@ -11,8 +11,6 @@
 
 namespace zelt {
 
-// A species is every section whose name does not begin with "_".
-bool IsSpeciesSection(const std::string& section);
 // The species sections in file order.
 std::vector<std::string> SpeciesSections(const TConfigStore& store);
 
@@ -44,5 +42,14 @@ void SortNaturally(std::vector<std::string>& files);
 // The files of a batch in the natural order of their names: each path that is a folder gives
 // its measurement files, any other path stands for itself.
 std::vector<std::string> BatchFiles(const std::vector<std::string>& paths);
+
+// The extensions of the files spectrometer programs export, which the import's dialogs offer
+// and a folder given to zeltfit-cli import stands for: .txt, .csv, .asc, .dat, .tsv, .trt.
+extern const std::vector<std::string> kSpectrumExtensions;
+
+// The spectra of an import in the natural order of their names: each path that is a folder
+// gives its regular files with those extensions in any case (not the hidden ones, nor the
+// tables an import writes, NAME.lines.tsv), any other path stands for itself.
+std::vector<std::string> SpectrumFiles(const std::vector<std::string>& paths);
 
 } // namespace zelt

@@ -68,8 +68,10 @@ std::string MeasurementFileProblem(const std::string& path) {
                           "measurement file holds only numbers, a wavelength and an intensity on "
                           "each line.",
                           {number});
+        // The reader takes two numbers from a line and skips the rest, a comment perhaps.
         std::istringstream tokens(line);
-        for (std::string token; tokens >> token;) {
+        std::string token;
+        for (int taken = 0; taken < 2 && tokens >> token; ++taken) {
             double value = 0;
             if (TryStrToFloat(token, value))
                 continue;

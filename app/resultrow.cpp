@@ -21,6 +21,22 @@ std::string Optional(const std::optional<long double>& value) {
     return value ? Number(*value) : std::string();
 }
 
+// For an escape factor other than mewe: "; escape factor doppler, n_1 (mewe) = 7.9E+016 m-3",
+// the n_1 of each built-in model the fit did not use, where there is one.
+std::string SpreadText(const TResultRow& row) {
+    const std::string& escape = row.Provenance.Settings.Escape;
+    if (IsDefaultEscape(escape))
+        return {};
+    std::string text = "; escape factor " + escape;
+    const auto add = [&](const char* name, const std::optional<long double>& density) {
+        if (density && escape != name)
+            text += Format(", n_1 (%s) = %.3e m-3", {name, *density});
+    };
+    add(kEscapeMewe, row.Spread.Mewe);
+    add(kEscapeDoppler, row.Spread.Doppler);
+    return text;
+}
+
 } // namespace
 
 TProvenance Provenance(const TConfigView& config, const std::string& species,
@@ -35,6 +51,7 @@ TProvenance Provenance(const TConfigView& config, const std::string& species,
     provenance.LinesFile = names.size() == 2 ? names[0] + "_" + names[1] + ".txt" : lines;
     provenance.Fit = fit;
     provenance.Settings = settings;
+    provenance.Settings.Escape = EscapeName(settings.Escape);
     return provenance;
 }
 
@@ -85,7 +102,7 @@ std::string QualityText(const TResultRow& row) {
         Format("To quote: n_1 = %.3e \u00B1 %.3e m-3", {v.Densities[0], v.Uncertainties[0]});
     if (row.Provenance.Settings.FitTemperatureOn)
         quote += Format(", T_exc = %.0f \u00B1 %.0f K", {v.Temperature, v.TemperatureUncertainty});
-    return Format("%s (nu - NF = %d), %s", {quote, q.DegreesOfFreedom, sums});
+    return Format("%s (nu - NF = %d), %s", {quote, q.DegreesOfFreedom, sums}) + SpreadText(row);
 }
 
 std::vector<std::string> ConditionColumns() {
@@ -115,7 +132,10 @@ std::vector<std::string> ConditionColumns() {
             "Map T from/K",
             "Map T to/K",
             "Map T points",
-            "Version"};
+            "Version",
+            "Escape factor",
+            "n_1 (mewe)/m-3",
+            "n_1 (doppler)/m-3"};
 }
 
 std::vector<std::string> ConditionFields(const TResultRow& row) {
@@ -145,7 +165,8 @@ std::vector<std::string> ConditionFields(const TResultRow& row) {
         fields.insert(fields.end(), {"", "", "", "", Number(s.FromDensity), Number(s.ToDensity),
                                      std::to_string(s.DensityPoints), Number(s.FromTemperature),
                                      Number(s.ToTemperature), std::to_string(s.TemperaturePoints)});
-    fields.push_back(kProgramVersion);
+    fields.insert(fields.end(), {kProgramVersion, s.Escape, Optional(row.Spread.Mewe),
+                                 Optional(row.Spread.Doppler)});
     return fields;
 }
 

@@ -19,16 +19,25 @@ class TAtomicData;
 // The conditions of a map or fit.
 struct TProvenance {
     std::string Species;
-    std::string Database;      // the database folder
-    std::string LevelsFile;    // the species' Levels value
-    std::string LinesFile;     // the line table's file, "Ar_I.txt" for Lines=Ar,I
-    bool Fit = false;          // a fit; otherwise a map
-    TCommandSettings Settings; // as the command ran, the species keys m and Boltzmax included
+    std::string Database;   // the database folder
+    std::string LevelsFile; // the species' Levels value
+    std::string LinesFile;  // the line table's file, "Ar_I.txt" for Lines=Ar,I
+    bool Fit = false;       // a fit; otherwise a map
+    // As the command ran, the species keys m and Boltzmax included, the escape factor by its
+    // name (EscapeName).
+    TCommandSettings Settings;
 };
 
 // The provenance of a command run with `settings` on `species` of the configuration.
 TProvenance Provenance(const TConfigView& config, const std::string& species,
                        const TCommandSettings& settings, bool fit);
+
+// n_1 (m-3) of a fit under each built-in escape factor: the fit's own n_1 under the model it
+// used, and the same fit made again with the other (EscapeSpread); absent where there is none
+// (a map, a fit that failed or was flagged). The spread is the systematic of the choice.
+struct TEscapeSpread {
+    std::optional<long double> Mewe, Doppler;
+};
 
 struct TResultRow {
     TResultValues Values; // the result line's numbers and procedure
@@ -38,6 +47,7 @@ struct TResultRow {
     // of the line's; absent where there are none.
     std::optional<TResultValues> Quoted;
     TProvenance Provenance;
+    TEscapeSpread Spread;
 };
 
 // The row of the model's last map: the numbers of its result line and its judgement
@@ -50,7 +60,9 @@ TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::st
 // One line on a result beside its result line: why a flagged one cannot be trusted ("fit:T_exc
 // not determined. T_exc: the data do not move it ..."), or what to quote of a sound fit
 // ("To quote: n_1 = 2.018E+017 ± 2.213E+015 m-3, T_exc = 1507 ± 15 K (nu - NF = 17), S =
-// 1.672E-004, S/(N-2) = 6.192E-006"), or a sound map's S/(N-2) and nu. UTF-8.
+// 1.672E-004, S/(N-2) = 6.192E-006", which for an escape factor other than mewe goes on with
+// "; escape factor doppler, n_1 (mewe) = 7.9E+016 m-3", the n_1 of the other built-in models),
+// or a sound map's S/(N-2) and nu. UTF-8.
 std::string QualityText(const TResultRow& row);
 
 // The columns of the judgement and of the provenance, and a row's fields for them: numbers to
@@ -60,7 +72,8 @@ std::string QualityText(const TResultRow& row);
 //   Species, Database, Levels file, Lines file, m/u, Boltzmax, Tn/K, Path/m,
 //   Start n_1/m-3, Start T/K, T fitted, Max iterations,
 //   Map n_1 from/m-3, Map n_1 to/m-3, Map n_1 points, Map T from/K, Map T to/K, Map T points,
-//   Version
+//   Version, Escape factor, n_1 (mewe)/m-3, n_1 (doppler)/m-3
+// (the escape factor's name, and the spread of n_1 under the built-in models, TEscapeSpread).
 std::vector<std::string> ConditionColumns();
 std::vector<std::string> ConditionFields(const TResultRow& row);
 

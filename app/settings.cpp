@@ -5,6 +5,7 @@
 #include "common/errors.h"
 #include "common/format.h"
 
+#include <algorithm>
 #include <array>
 #include <regex>
 
@@ -66,11 +67,21 @@ const std::array<TSetting, 13> kTable = {{
      "a whole number, the levels with a Boltzmann population", 0, nullptr, &S::Boltzmax},
 }};
 
-// The window's width (0: 4 measured line widths) and the tolerance of a line list, in nm.
-const std::array<TImportSetting, 2> kImportTable = {{
+// The window's width (0: 4 measured line widths), how far a peak may lie from its line (the
+// scale's offsets are measured within it: a few tenths of a nm on a drifting scale, never more
+// than the spacing of a species' lines), the saturation level (0: as the file states it, else a
+// flat top; the largest count of an 18-bit detector summed over thousands of scans stays below
+// 1e9) and the tolerance of a line list, in nm.
+const std::array<TImportSetting, 4> kImportTable = {{
     {"SpectrumWindowEdit", "Window (nm)", "--width",
      "full width of each window (nm); 0: measured, 4 line widths", 0, 0, 20, 0.05, 3, "measured",
      UsedByImport, &TImportSettings::Window},
+    {"SpectrumPeakToleranceEdit", "Peaks within (nm)", "--peak-tolerance",
+     "how far a line's peak may lie from its database wavelength (nm)", 0.5, 0.01, 5, 0.05, 2, "",
+     UsedByImport, &TImportSettings::PeakTolerance},
+    {"SpectrumSaturationEdit", "Saturation (counts)", "--saturation",
+     "the detector's saturation level (raw counts); 0: as the file states it, else a flat top", 0,
+     0, 1e9, 1000, 0, "from the file", UsedByImport, &TImportSettings::Saturation},
     {"SpectrumToleranceEdit", "Tolerance (nm)", "--tolerance", "largest distance of a match (nm)",
      0.03, 0.001, 1, 0.005, 3, "", UsedByImportLines, &TImportSettings::Tolerance},
 }};
@@ -79,11 +90,67 @@ std::string Text(std::string_view text) {
     return std::string(text);
 }
 
+// A real in the edit's pattern, unless the pattern shows a value that is not 0 as 0 ("%.3f" of a
+// path of 1e-12 m is "0.000"): then in the shortest form ("1E-12"), as a command would otherwise
+// take the value for 0.
+std::string RealText(const TSetting& setting, long double value) {
+    const std::string text = Format(setting.Pattern, {value});
+    double shown = 0;
+    if (value != 0 && TryStrToFloat(text, shown) && shown == 0)
+        return FloatToStr(value);
+    return text;
+}
+
 } // namespace
 
 TImportSettings::TImportSettings() {
     for (const TImportSetting& setting : kImportTable)
         this->*setting.Value = setting.Default;
+}
+
+std::optional<std::pair<double, double>> ExclusionRange(std::string_view text) {
+    // From 1: a leading minus belongs to the first number.
+    const std::size_t dash = text.find('-', 1);
+    double from = 0, to = 0;
+    if (dash == std::string_view::npos || !TryStrToFloat(text.substr(0, dash), from) ||
+        !TryStrToFloat(text.substr(dash + 1), to) || !(from < to))
+        return std::nullopt;
+    return std::pair{from, to};
+}
+
+std::vector<std::pair<double, double>> ExclusionRanges(std::string_view text) {
+    std::vector<std::pair<double, double>> ranges;
+    std::size_t begin = 0;
+    while (begin < text.size()) {
+        std::size_t end = text.find_first_of("; \t", begin);
+        if (end == std::string_view::npos)
+            end = text.size();
+        // A part's commas separate ranges only when every piece is one: "811,1-811,4" (decimal
+        // commas) is no list of 811 and 1 to 811.
+        std::vector<std::pair<double, double>> pieces;
+        bool all = true;
+        for (std::size_t from = begin; from < end && all;) {
+            std::size_t to = std::min(text.find(',', from), end);
+            if (to > from) {
+                const auto range = ExclusionRange(text.substr(from, to - from));
+                all = range.has_value();
+                if (all)
+                    pieces.push_back(*range);
+            }
+            from = to + 1;
+        }
+        if (all)
+            ranges.insert(ranges.end(), pieces.begin(), pieces.end());
+        begin = end + 1;
+    }
+    return ranges;
+}
+
+std::string ExclusionText(const std::vector<std::pair<double, double>>& ranges) {
+    std::string text;
+    for (const auto& [from, to] : ranges)
+        text += (text.empty() ? "" : ", ") + FloatToStr(from) + "-" + FloatToStr(to);
+    return text;
 }
 
 std::span<const TImportSetting> ImportSettings() {
@@ -148,17 +215,30 @@ std::string RefusalText(const TSetting& setting, std::string_view text) {
     return Format("%s: \"%s\" is not %s.", {setting.Caption, text, what});
 }
 
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName, std::string_view instead) {
+    if (RefusalText(setting, ConfiguredText(setting, config)).empty())
+        return {};
+    const std::string section = Text(setting.Section), key = Text(setting.Key);
+    return Format(
+        "Invalid value \"%s\" of %s in section [%s] of \"%s\": %s takes %s; correct "
+        "the file or give %s",
+        {config.ReadString(section, key, ""), key, section, fileName, setting.Caption,
+         setting.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0",
+         instead});
+}
+
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config) {
     const std::string section = Text(setting.Section), key = Text(setting.Key);
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {config.ReadInteger(section, key, static_cast<int>(setting.Default))});
-    return Format(setting.Pattern, {config.ReadFloat(section, key, setting.Default)});
+    return RealText(setting, config.ReadFloat(section, key, setting.Default));
 }
 
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings) {
     if (setting.Kind == TSettingKind::Integer)
         return Format("%d", {settings.*setting.Integer});
-    return Format(setting.Pattern, {settings.*setting.Real});
+    return RealText(setting, settings.*setting.Real);
 }
 
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text) {
@@ -168,26 +248,44 @@ void SetFromText(TCommandSettings& settings, const TSetting& setting, const std:
         settings.*setting.Real = EditReal(text);
 }
 
-bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
-    const std::string section = Text(setting.Section), key = Text(setting.Key);
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text) {
     if (setting.Kind == TSettingKind::Integer) {
         std::int32_t value = 0;
         if (!TryStrToInt(text, value))
-            return false;
-        ini.SetValue(section, key, std::to_string(value));
-    } else {
-        double value = 0;
-        if (!TryStrToFloat(text, value))
-            return false;
-        ini.SetValue(section, key, FloatToStr(value));
+            return std::nullopt;
+        return std::to_string(value);
     }
-    return true;
+    double value = 0;
+    if (!TryStrToFloat(text, value))
+        return std::nullopt;
+    return FloatToStr(value);
+}
+
+bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text) {
+    const std::optional<std::string> stored = StoredText(setting, text);
+    if (stored)
+        ini.SetValue(Text(setting.Section), Text(setting.Key), *stored);
+    return stored.has_value();
 }
 
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text) {
     bool stored = true;
     store.Update([&](TIniText& ini) { stored = StoreText(ini, setting, text); });
     return stored;
+}
+
+std::string EscapeRefusal(const std::string& choice) {
+    try {
+        EscapeModelOf(choice);
+    } catch (const std::exception& e) {
+        return e.what();
+    }
+    return {};
+}
+
+void StoreEscape(TIniText& ini, const std::string& choice) {
+    if (!IsDefaultEscape(choice) || ini.Value(kParametersEscape.Section, kParametersEscape.Key))
+        ini.SetValue(kParametersEscape.Section, kParametersEscape.Key, choice);
 }
 
 void ReadSpeciesKeys(TCommandSettings& settings, const TConfigView& config,
@@ -247,6 +345,10 @@ TCommandSettings ReadSettings(const TConfigStore& store, const std::string& spec
         TryStrToExtended(text, value);
         settings.*setting.Real = value;
     }
+    const std::string escape = config.ReadString(kParametersEscape.Section, kParametersEscape.Key,
+                                                 kParametersEscape.Default);
+    if (!escape.empty())
+        settings.Escape = escape;
     ReadSpeciesKeys(settings, config, species);
     return settings;
 }

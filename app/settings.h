@@ -12,11 +12,15 @@
 // field and the page "Spectrum" a spin box of the row's name.
 
 #include "app/configstore.h"
+#include "linemodel/escape.h"
 
 #include <cstdint>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 
@@ -37,6 +41,9 @@ struct TCommandSettings {
     long double Path = 1;             // m
     long double AtomicMass = 0;       // atomic mass units
     std::int32_t Boltzmax = 1;
+    // The escape factor: "mewe", "doppler" or the file of a table (EscapeModelOf), whose table is
+    // read at each run.
+    std::string Escape = kEscapeMewe;
 };
 
 enum class TSettingKind { Real, Integer };
@@ -71,16 +78,30 @@ std::span<const TSetting> Settings();
 const TSetting& SettingOfEdit(std::string_view editName);
 
 // The settings of an import: the window's width (nm, 0: measured), a spectral response file
-// (empty: none, the intensities not calibrated), blends from one upper level summed, and for a
-// line list the tolerance (nm) and whether its intensities are photon counts.
+// (empty: none, the intensities not calibrated), blends from one upper level summed, the
+// detector's saturation level (raw counts, 0: from the file or a flat top), how far a line's
+// peak may lie from its database wavelength (nm), the ranges whose pixels are not used (nm,
+// from below to), and for a line list the tolerance (nm) and whether its intensities are photon
+// counts.
 struct TImportSettings {
     TImportSettings(); // the defaults of ImportSettings()
     double Window;
     std::string Response;
     bool SumBlends = false;
+    double Saturation;
+    double PeakTolerance;
+    std::vector<std::pair<double, double>> Exclusions;
     double Tolerance;
     bool Photons = false;
 };
+
+// "811.1-811.4": an excluded range FROM-TO in nm, FROM below TO; nothing for any other text.
+std::optional<std::pair<double, double>> ExclusionRange(std::string_view text);
+// "811.1-811.4, 842.0-842.6": the ranges of a list separated by commas, semicolons or blanks,
+// leaving out the parts that are no range (a range with decimal commas is one such part).
+std::vector<std::pair<double, double>> ExclusionRanges(std::string_view text);
+// The text of ranges as ExclusionRanges reads them: "811.1-811.4, 842-842.6".
+std::string ExclusionText(const std::vector<std::pair<double, double>>& ranges);
 
 enum TImportUse : unsigned { UsedByImport = 1, UsedByImportLines = 2 };
 
@@ -116,6 +137,9 @@ struct TTextSetting {
 // The database folder; the folder of the measurement file read last, stored after each read.
 inline constexpr TTextSetting kFilesDatabase = {"_Files", "Database", ""};
 inline constexpr TTextSetting kFilesMeasurements = {"_Files", "Measurements", ""};
+// The escape factor of the "Absorption" group; written only where it is not the default or is
+// there already (StoreEscape), so that a file written by hand keeps its bytes.
+inline constexpr TTextSetting kParametersEscape = {"_Parameters", "Escape", kEscapeMewe};
 // Of a species section: its level file and the two names of its line table.
 inline constexpr TTextSetting kSpeciesLevels = {"", "Levels", ""};
 inline constexpr TTextSetting kSpeciesLines = {"", "Lines", ""};
@@ -137,21 +161,47 @@ bool BeyondRealRange(std::string_view text);
 // Absorption path (m): "-2" is not a number above 0.
 std::string RefusalText(const TSetting& setting, std::string_view text);
 
-// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e").
+// Why the configured value of an edit setting is refused as its edit box and its option refuse
+// it, naming the key, the section and the file ("Invalid value "-0.05" of Path in section
+// [_Parameters] of "…": Absorption path (m) takes a number above 0; correct the file or give
+// --path"), or empty when it is not; `instead` names what the caller takes in the value's place
+// (the option "--path"). The value is judged as its box shows it (ConfiguredText).
+std::string ConfiguredRefusal(const TSetting& setting, const TConfigView& config,
+                              const std::string& fileName, std::string_view instead);
+// The edit's text of a configured value: 2.54e16 shows as "2.5E+016" ("%3.1e"). A value that is
+// not 0 never shows as 0: a path of 1e-12 m shows as "1E-12", not "0.000".
 std::string ConfiguredText(const TSetting& setting, const TConfigView& config);
 // The text of a value as the edit would show it: the option's default.
 std::string SettingText(const TSetting& setting, const TCommandSettings& settings);
 // Sets the setting from an edit's text as a command converts it (EditReal, EditInteger).
 void SetFromText(TCommandSettings& settings, const TSetting& setting, const std::string& text);
-// Stores an edit's text under the setting's key, a real in the shortest general form; false,
-// storing nothing, when the text is not a number of the setting's kind.
+// The value of an edit's text as it is stored, a real in the shortest general form ("0.050"
+// is stored as 0.05); none when the text is not a number of the setting's kind.
+std::optional<std::string> StoredText(const TSetting& setting, const std::string& text);
+// Stores an edit's text under the setting's key as StoredText gives it; false, storing
+// nothing, when the text is not a number of the setting's kind.
 bool StoreText(TConfigStore& store, const TSetting& setting, const std::string& text);
 // The same into a text being edited, so that the keys of a close go in one replacement.
 bool StoreText(TIniText& ini, const TSetting& setting, const std::string& text);
 
+// What each choice of the escape factor is, for zeltfit-cli's help and the window's tool tip.
+inline constexpr const char* kEscapeHelp =
+    "escape factor: mewe, (2 - exp(-tau/1000)) / (1 + tau), Mewe (1967) as in Schulze et al. "
+    "(2008), the default; doppler, the exact factor of a homogeneous Doppler source, "
+    "1/(tau sqrt(pi)) times the integral of (1 - exp(-tau exp(-x^2))) dx over all x (Irons "
+    "1979); or FILE, a table of optical depths tau and escape factors, interpolated in log-log";
+
+// Why a choice of the escape factor cannot be used (a table that cannot be read or breaks a rule
+// of EscapeModelOf), or empty when it can.
+std::string EscapeRefusal(const std::string& choice);
+
+// Stores the escape factor's choice under kParametersEscape: a default choice only over a key
+// that is there (so that choosing mewe again takes effect), any other always.
+void StoreEscape(TIniText& ini, const std::string& choice);
+
 // The settings as the window shows them after start-up: each configured value passes through
 // its edit box's text form, so 2.54e16 becomes 2.5e16 ("%3.1e") and 12345.6 K becomes 12346 K
-// ("%.0f"). The species keys come from the section `species`.
+// ("%.0f"). The species keys come from the section `species`; an empty escape key is mewe.
 TCommandSettings ReadSettings(const TConfigStore& store, const std::string& species);
 // Raises, naming the key, the section and the file, when a species key holds what no map or
 // fit can use: an m that is missing, not a number or not above 0, a Boltzmax that is not a

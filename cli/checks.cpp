@@ -68,13 +68,31 @@ CLI::Validator SettingCheck(const TImportSetting& setting) {
         FloatToStr(setting.Least) + " TO " + FloatToStr(setting.Most));
 }
 
+CLI::Validator EscapeCheck() {
+    return CLI::Validator([](std::string& text) { return EscapeRefusal(text); }, "");
+}
+
+void CheckConfiguredSettings(const CLI::App& command, unsigned use, const TConfigView& config,
+                             const std::string& fileName) {
+    for (const TSetting& setting : Settings()) {
+        if ((setting.Use & use) == 0 ||
+            command.get_option(std::string(setting.Option))->count() > 0)
+            continue;
+        if (const std::string refusal =
+                ConfiguredRefusal(setting, config, fileName, setting.Option);
+            !refusal.empty())
+            throw CLI::ValidationError(refusal);
+    }
+}
+
 std::string UsageErrorText(const CLI::App& app, const CLI::ParseError& error) {
-    // A subcommand that is missing while a word is left over: the word was meant as one. (A
-    // missing positional argument leaves no word over, as a word would have filled it.)
+    // A subcommand that is missing while a word is left over: the word was meant as one, or is
+    // an option no command knows. (A missing positional argument leaves no word over, as a word
+    // would have filled it.)
     const std::vector<std::string> extra = app.remaining(true);
-    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !extra.empty() &&
-        !extra.front().starts_with('-'))
-        return "Unknown subcommand \"" + extra.front() + "\"";
+    if (dynamic_cast<const CLI::RequiredError*>(&error) != nullptr && !extra.empty())
+        return (extra.front().starts_with('-') ? "Unknown option \"" : "Unknown subcommand \"") +
+               extra.front() + "\"";
     return error.what();
 }
 

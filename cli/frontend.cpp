@@ -258,6 +258,13 @@ void AddSettingOptions(CLI::App* command, TCommandSettings& s, unsigned use) {
     }
 }
 
+void AddEscapeOption(CLI::App* command, TCommandSettings& s) {
+    command->add_option("--escape", s.Escape, kEscapeHelp)
+        ->type_name("mewe|doppler|FILE")
+        ->default_str(s.Escape)
+        ->check(EscapeCheck());
+}
+
 void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
     command->add_option("--threads", o.Threads, help)
         ->default_str("one per core")
@@ -266,6 +273,7 @@ void AddThreadsOption(CLI::App* command, TOptions& o, const std::string& help) {
 
 void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByMap);
+    AddEscapeOption(command, s);
     command->add_flag("--table", o.Table, "print the line table at the best grid point");
     command->add_option("--rss", o.RssFile, "write the residual grid to this file");
     command
@@ -277,6 +285,7 @@ void AddMapOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
 
 void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
+    AddEscapeOption(command, s);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
     command->add_flag("--free-levels", o.FreeLevels,
                       "after the Boltzmann fit, fit the density of every populated lower level "
@@ -306,10 +315,6 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     if (o.Ini == UserConfigFile())
         CheckNecessaryFiles();
     TZeltApp zelt(o.Ini);
-    // zeltfit-cli never writes the configuration; one it cannot read is said, as the window
-    // says it at its start.
-    if (!zelt.Config().Readable())
-        err << ErrorReportText(MessageText(zelt.Config().Problem())) << '\n';
     zelt.SetStoreMeasurementFolder(false);
     const std::vector<std::string> species = zelt.SpeciesList();
     o.Species = PreviewOption(argc, argv, "--species", species.empty() ? "" : species.front());
@@ -370,6 +375,12 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
                                        "takes neither --table nor --report iteration");
         if (o.FreeLevels && o.Report == "iteration")
             throw CLI::ValidationError("--free-levels", "takes no --report iteration");
+        // The configured values stand in for the options not given and pass their checks.
+        const std::pair<CLI::App*, unsigned> commands[] = {
+            {map, UsedByMap}, {batchMap, UsedByMap}, {fit, UsedByFit}, {batchFit, UsedByFit}};
+        for (const auto& [command, use] : commands)
+            if (command->parsed())
+                CheckConfiguredSettings(*command, use, zelt.Config().View(), o.Ini);
     } catch (const CLI::Success& e) {
         return app.exit(e, out, err);
     } catch (const CLI::ParseError& e) {
@@ -380,13 +391,17 @@ int RunCommands(int argc, char** argv, std::ostream& out, std::ostream& err) {
     try {
         if (speciesAdd.Parsed())
             return speciesAdd.Run(zelt.Config(), out, err);
+        // Apart from species add, zeltfit-cli never writes the configuration; one that is missing,
+        // or that names no species for a cause (empty, unreadable), is said before anything else.
+        if (!zelt.Config().Exists() || (species.empty() && !zelt.Config().Problem().empty()))
+            throw Exception(zelt.Config().SpeciesProblem(o.Species));
         if (speciesCommand->parsed()) {
             for (const std::string& name : species)
                 out << name << '\n';
             return 0;
         }
-        if (std::find(species.begin(), species.end(), o.Species) == species.end())
-            throw Exception("No species section \"" + o.Species + "\" in \"" + o.Ini + "\"");
+        if (const std::string problem = zelt.Config().SpeciesProblem(o.Species); !problem.empty())
+            throw Exception(problem);
         zelt.SetMapThreads(o.Threads);
         if (!frontEnd.Show(zelt.ChangeSpecies(o.Species)))
             return 1;

@@ -37,6 +37,19 @@ void TImportCommand::Add(CLI::App& app) {
                         "relative spectral response, wavelength (nm) and counts per photon");
     Spectra->add_flag("--sum-blends", Settings.SumBlends,
                       "sum blends of one upper level, shared by their A");
+    Spectra
+        ->add_option("--exclude", Exclusions,
+                     "a range of wavelengths FROM-TO (nm) whose pixels are not used, e.g. "
+                     "811.1-811.4; may be repeated")
+        ->check(CLI::Validator(
+            [](const std::string& text) {
+                return ExclusionRange(text) ? std::string()
+                                            : "\"" + text + "\" is not a range FROM-TO in nm";
+            },
+            "FROM-TO"));
+    Spectra->add_option("--threads", Threads, "threads that share the spectra")
+        ->default_str("one per core")
+        ->check(CLI::PositiveNumber);
     Lines->add_flag("--photons", Settings.Photons, "the intensities are photon counts");
 }
 
@@ -44,25 +57,37 @@ int TImportCommand::Run(TZeltApp& zelt, std::ostream& out, std::ostream& err) co
     std::error_code error;
     std::filesystem::create_directories(PathFromUtf8(Folder), error);
     int status = 0;
-    for (const std::string& file : Files) {
-        const TImportOutcome outcome = Spectra->parsed()
-                                           ? zelt.ImportSpectrum(file, Folder, Settings)
-                                           : zelt.ImportLineList(file, Folder, Settings);
+    const auto report = [&](const std::string& file, const TImportOutcome& outcome) {
         for (const std::string& message : outcome.Messages)
             err << message << '\n';
         if (!outcome.Done) {
             err << file << ": " << outcome.Error << '\n';
             status = 1;
-            continue;
+            return;
         }
         if (Format == "tsv") {
             out << outcome.TableText;
-            continue;
+            return;
         }
         for (const std::string& note : outcome.Notes)
             out << note << '\n';
         out << "Written: " << outcome.Measurement << " and " << FileNameOf(outcome.Table) << '\n';
+    };
+    if (Lines->parsed()) {
+        for (const std::string& file : Files)
+            report(file, zelt.ImportLineList(file, Folder, Settings));
+        return status;
     }
+    TImportSettings settings = Settings;
+    for (const std::string& range : Exclusions)
+        settings.Exclusions.push_back(*ExclusionRange(range));
+#ifdef _WIN32
+    // The MinGW build keeps to one thread, as its batches do (frontend.cpp).
+    const std::int32_t threads = 1;
+#else
+    const std::int32_t threads = Threads;
+#endif
+    zelt.ImportSpectra(SpectrumFiles(Files), Folder, settings, threads, report);
     return status;
 }
 

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "cli/frontend.h"
 #include "cli/terminal.h"
+#include "common/tempfiles.h"
 
 #include <iostream>
 
@@ -14,6 +15,7 @@ int main(int argc, char** argv) {
     // The arguments are UTF-8 already: the manifest (zeltfit-cli.manifest) asks for it.
     SetConsoleOutputCP(CP_UTF8);
 #endif
+    zelt::RemoveTemporaryFilesOnInterrupt();
     const zelt::TTerminalEncoding out(std::cout), err(std::cerr);
     return zelt::RunCommandLine(argc, argv, std::cout, std::cerr);
 }

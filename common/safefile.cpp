@@ -4,10 +4,9 @@
 #include "common/errors.h"
 #include "common/paths.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <memory>
-#include <optional>
-#include <random>
 
 namespace zelt {
 
@@ -17,34 +16,18 @@ namespace {
 constexpr std::size_t kBufferSize = 1 << 16;
 // Fresh names tried before a folder full of our temporary files is given up.
 constexpr int kNameAttempts = 100;
-// Bytes of the target's name kept in the temporary file's name, so that the temporary name
-// stays within the 255 bytes a file name may have.
-constexpr std::size_t kNameBytes = 200;
 // The error codes of the messages, as the runtime gives them: access denied, file not open.
 constexpr int kAccessDenied = 5;
 constexpr int kFileNotOpen = 103;
 
 } // namespace
 
-std::string TemporaryName(const std::string& target) {
-    // Drawn afresh from the system for each name: a generator's state would be copied into
-    // every child process, which would then all try the same names.
-    std::random_device device;
-    std::uint64_t bits = (static_cast<std::uint64_t>(device()) << 32) | device();
-    static constexpr char kDigits[] = "0123456789abcdefghijklmnopqrstuvwxyz";
-    std::string suffix(8, '0');
-    for (char& c : suffix) {
-        c = kDigits[bits % (sizeof kDigits - 1)];
-        bits /= sizeof kDigits - 1;
-    }
-    const std::size_t start = NameStart(target);
-    return target.substr(0, start) + "." + target.substr(start, kNameBytes) + "." + suffix;
-}
-
 void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
     Discard();
     fileName_ = fileName;
     options_ = options;
+    target_.clear();
+    replaces_ = false;
     const bool follow = options.Links == TLinkPolicy::Follow;
     TFileStatus status;
     if (!FileStatus(fileName, follow, status))
@@ -56,20 +39,30 @@ void TSafeFile::Open(const std::string& fileName, TSaveOptions options) {
             RaiseCreate(errno);
         return;
     }
+    if (NameTooLong(fileName))
+        RaiseCreate(errno);
     // A read-only file says: keep me. Renaming over it would only need the folder's consent.
+    // (The reason is the system's: a file system mounted read-only is no missing permission.)
     if (status.Kind == TFileKind::Regular && !IsWritable(fileName))
-        RaiseCreate(EACCES);
+        RaiseCreate(errno);
     target_ = fileName;
     if (follow && !ResolveLinks(fileName, target_))
         RaiseCreate(errno);
     replaces_ = status.Kind == TFileKind::Regular;
     replaced_ = status;
+    RemoveStaleTemporaryFiles(target_);
     // A file that replaces another starts private and takes the old file's mode at the end, so
     // a private file's new content is never readable by others on the way.
     for (int attempt = 0; attempt < kNameAttempts; ++attempt) {
         temporary_ = TemporaryName(target_);
-        if (file_.CreateNew(temporary_, replaces_ ? 0600 : 0666))
+        // Named to the interrupt's handler before it is made, so that no moment is left between.
+        live_ = TLiveTemporary(temporary_);
+        if (file_.CreateNew(temporary_, replaces_ ? 0600 : 0666)) {
+            // Held to the end, so that no other program takes the file for one left behind.
+            file_.TryLock();
             return;
+        }
+        live_.Release();
         if (errno != EEXIST)
             break;
     }
@@ -110,19 +103,31 @@ void TSafeFile::Finish() {
     finished_ = true;
 }
 
+bool TSafeFile::Rename() {
+    if (temporary_.empty())
+        return true;
+    if (!RenameOver(temporary_, target_))
+        return false;
+    temporary_.clear();
+    live_.Release();
+    return true;
+}
+
+void TSafeFile::SyncRename() {
+    // The new file is in place now; a folder that cannot be flushed may lose the rename in a
+    // crash, which the user is told about even though the file reads as new. (A device or pipe
+    // has no target: nothing was renamed.)
+    if (!target_.empty() && options_.Sync && !SyncFolder(FolderOfFile(target_)))
+        RaiseWrite(errno);
+}
+
 void TSafeFile::Commit() {
     if (!finished_)
         Finish();
     finished_ = false;
-    if (temporary_.empty())
-        return;
-    if (!RenameOver(temporary_, target_))
+    if (!Rename())
         RaiseWrite(errno);
-    temporary_.clear();
-    // The new file is in place now; a folder that cannot be flushed may lose the rename in a
-    // crash, which the user is told about even though the file reads as new.
-    if (options_.Sync && !SyncFolder(FolderOfFile(target_)))
-        RaiseWrite(errno);
+    SyncRename();
 }
 
 void TSafeFile::Discard() noexcept {
@@ -130,6 +135,7 @@ void TSafeFile::Discard() noexcept {
     file_.Close();
     if (!temporary_.empty())
         RemoveFile(temporary_);
+    live_.Release();
     temporary_.clear();
     buffer_.clear();
 }
@@ -153,57 +159,62 @@ void SaveFile(const std::string& fileName, std::string_view content, TSaveOption
     file.Commit();
 }
 
-namespace {
-
-// The bytes of a regular file as it is now, or none when there is no such file to put back.
-std::optional<std::string> PresentContent(const std::string& fileName) {
-    TFileStatus status;
-    if (!FileStatus(fileName, true, status) || status.Kind != TFileKind::Regular)
-        return std::nullopt;
-    TFileHandle file;
-    if (!file.OpenForReading(fileName))
-        throw EInOutError("Cannot open file \"" + fileName + "\": " + ErrorText(errno),
-                          kAccessDenied);
-    std::string content;
-    std::vector<char> buffer(kBufferSize);
-    for (long long n; (n = file.Read(buffer.data(), buffer.size())) != 0;) {
-        if (n < 0)
-            throw EInOutError("Cannot read file \"" + fileName + "\": " + ErrorText(errno),
-                              kAccessDenied);
-        content.append(buffer.data(), static_cast<std::size_t>(n));
-    }
-    return content;
-}
-
-} // namespace
-
 void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options) {
-    std::vector<std::optional<std::string>> before;
+    // Every file complete beside its target before any target is touched: a name that cannot be
+    // made or a full disk leaves every target as it was.
     std::vector<std::unique_ptr<TSafeFile>> saves;
     for (const TFileContent& file : files) {
-        before.push_back(PresentContent(file.FileName));
         saves.push_back(std::make_unique<TSafeFile>());
         saves.back()->Open(file.FileName, options);
         saves.back()->Write(file.Content);
         saves.back()->Finish();
     }
-    std::size_t committed = 0;
-    try {
-        for (; committed < saves.size(); ++committed)
-            saves[committed]->Commit();
-    } catch (const EInOutError&) {
-        for (std::size_t i = 0; i < committed; ++i) {
-            try {
-                if (before[i])
-                    SaveFile(files[i].FileName, *before[i], options);
-                else
-                    RemoveFile(files[i].FileName);
-            } catch (const EInOutError&) {
-                // The first error is the one the user needs; this file stays new.
-            }
+    // Each file that replaces another keeps the old one under a second name until all are in
+    // place. Where the file system has no such names (no hard links), or where the second name
+    // could not be removed again (a file of another user's in a folder with the sticky bit),
+    // the file goes last, where no failure after it needs its old content back.
+    struct TPlacing {
+        TSafeFile* File;
+        std::string Backup;
+        TLiveTemporary Live;
+    };
+    std::vector<TPlacing> order;
+    for (const auto& save : saves) {
+        TPlacing placing{save.get(), {}, {}};
+        if (save->replaces_ && !save->temporary_.empty() && save->replaced_.User == CurrentUser()) {
+            placing.Backup = TemporaryName(save->target_);
+            if (MakeLink(save->target_, placing.Backup))
+                placing.Live = TLiveTemporary(placing.Backup);
+            else
+                placing.Backup.clear();
         }
-        throw;
+        order.push_back(std::move(placing));
     }
+    std::stable_partition(order.begin(), order.end(), [](const TPlacing& placing) {
+        return !placing.File->replaces_ || !placing.Backup.empty();
+    });
+    const auto removeBackups = [&] {
+        for (TPlacing& placing : order)
+            if (!placing.Backup.empty())
+                RemoveFile(placing.Backup);
+    };
+    for (std::size_t i = 0; i < order.size(); ++i) {
+        if (order[i].File->Rename())
+            continue;
+        const int error = errno;
+        for (std::size_t j = i; j-- > 0;) {
+            TSafeFile& placed = *order[j].File;
+            if (!order[j].Backup.empty() && RenameOver(order[j].Backup, placed.target_))
+                order[j].Backup.clear();
+            else if (!placed.replaces_)
+                RemoveFile(placed.target_);
+        }
+        removeBackups();
+        order[i].File->RaiseWrite(error);
+    }
+    removeBackups();
+    for (const auto& save : saves)
+        save->SyncRename();
 }
 
 } // namespace zelt

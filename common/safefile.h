@@ -6,6 +6,7 @@
 // old file or the new one, never a part of either.
 
 #include "common/sysfile.h"
+#include "common/tempfiles.h"
 
 #include <string>
 #include <string_view>
@@ -29,6 +30,8 @@ struct TSaveOptions {
     bool Sync = true;
 };
 
+struct TFileContent;
+
 class TSafeFile {
 public:
     TSafeFile() = default;
@@ -38,10 +41,11 @@ public:
     ~TSafeFile() { Discard(); }
 
     // Starts a save of the file: a new temporary file with a name nobody else can have taken
-    // is made in the target's folder. An existing device or pipe (/dev/stdout) is written into
-    // directly, as there is nothing to rename over it. A folder in the target's place, a file
-    // the user may not write, or a folder that takes no new file raises EInOutError
-    // "Cannot create file "name": reason".
+    // is made in the target's folder (after the stale ones of a killed program are removed
+    // there, RemoveStaleTemporaryFiles). An existing device or pipe (/dev/stdout) is written
+    // into directly, as there is nothing to rename over it. A folder in the target's place, a
+    // file the user may not write, a name too long for its folder, or a folder that takes no new
+    // file raises EInOutError "Cannot create file "name": reason".
     void Open(const std::string& fileName, TSaveOptions options = {});
     // Appends the bytes; a failed write raises as Commit does.
     void Write(std::string_view bytes);
@@ -60,6 +64,11 @@ public:
     const std::string& FileName() const { return fileName_; }
 
 private:
+    friend void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options);
+    // The steps of Commit after Finish: the rename over the target (false, with errno, when it
+    // cannot be done) and the folder's flush to the disk.
+    bool Rename();
+    void SyncRename();
     void RequireOpen() const;
     void Flush();
     [[noreturn]] void RaiseCreate(int error);
@@ -73,12 +82,9 @@ private:
     bool finished_ = false; // Finish has run: only the rename is left
     TFileStatus replaced_;
     TFileHandle file_;
+    TLiveTemporary live_; // the temporary file, for the handler of an interrupt
     std::string buffer_;
 };
-
-// ".name.XXXXXXXX" beside the file `target`: hidden from listings, and with a random part that
-// nobody can guess ahead, so that no one can have put a link or a file of their own there.
-std::string TemporaryName(const std::string& target);
 
 // Saves the whole content at once, as TSafeFile does.
 void SaveFile(const std::string& fileName, std::string_view content, TSaveOptions options = {});
@@ -89,10 +95,11 @@ struct TFileContent {
     std::string Content;
 };
 
-// Saves several files as one: each is written and flushed beside its target first, then they
-// are renamed into place in order. When a rename fails, the files already renamed are put back
-// as they were (a file that was not there is removed again) and the error is raised, so that
-// either every file is new or none is.
+// Saves several files as one, such as a measurement file and the table beside it: each is
+// written and flushed beside its target first (a name that cannot be made raises before any
+// target is touched), then they are renamed into place in turn. When a rename fails, the files
+// renamed before it are put back as they were (a file that was not there is removed again) and
+// the error is raised, so that either every file is new or none is.
 void SaveFiles(const std::vector<TFileContent>& files, TSaveOptions options = {});
 
 } // namespace zelt

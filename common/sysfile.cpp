@@ -8,6 +8,7 @@
 #include <climits>
 #include <cstdlib>
 #include <fcntl.h>
+#include <filesystem>
 #include <sys/stat.h>
 #include <system_error>
 
@@ -58,6 +59,9 @@ void Fill(const struct _stat64& st, TFileStatus& status) {
     status.Kind = KindOfMode(st.st_mode);
     status.Mode = st.st_mode & 0777;
     status.Size = static_cast<std::uint64_t>(st.st_size);
+    status.Modified = static_cast<std::int64_t>(st.st_mtime) * 1000000000;
+    status.Device = static_cast<std::uint64_t>(st.st_dev);
+    status.Identity = static_cast<std::uint64_t>(st.st_ino);
 }
 // One write(2)-like call: the bytes written, or -1 with errno set.
 long long WriteSome(int fd, const char* data, std::size_t size) {
@@ -78,6 +82,10 @@ void Fill(const struct stat& st, TFileStatus& status) {
     status.User = st.st_uid;
     status.Group = st.st_gid;
     status.Size = static_cast<std::uint64_t>(st.st_size);
+    status.Modified =
+        static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+    status.Device = static_cast<std::uint64_t>(st.st_dev);
+    status.Identity = static_cast<std::uint64_t>(st.st_ino);
 }
 
 // open(2), again when a signal interrupted it.
@@ -126,6 +134,15 @@ bool TFileHandle::WriteAll(const char* data, std::size_t size) const {
         size -= static_cast<std::size_t>(written);
     }
     return true;
+}
+
+bool ListFolder(const std::string& folder, std::vector<std::string>& names) {
+    names.clear();
+    std::error_code error;
+    for (std::filesystem::directory_iterator entry(PathFromUtf8(folder), error), end;
+         !error && entry != end; entry.increment(error))
+        names.push_back(Utf8FromPath(entry->path().filename()));
+    return !error;
 }
 
 TFileHandle& TFileHandle::operator=(TFileHandle&& other) noexcept {
@@ -225,6 +242,21 @@ bool TFileHandle::TryLock() const {
     return false;
 }
 
+bool NameTooLong(const std::string& fileName) {
+    // NTFS and FAT take 255 UTF-16 units in a name.
+    if (Native(fileName.substr(NameStart(fileName))).size() <= 255)
+        return false;
+    errno = ENAMETOOLONG;
+    return true;
+}
+
+bool MakeLink(const std::string& fileName, const std::string& link) {
+    if (CreateHardLinkW(Native(link).c_str(), Native(fileName).c_str(), nullptr))
+        return true;
+    errno = ErrnoOf(GetLastError());
+    return false;
+}
+
 bool RenameOver(const std::string& from, const std::string& to) {
     if (MoveFileExW(Native(from).c_str(), Native(to).c_str(),
                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH))
@@ -309,7 +341,9 @@ bool TFileHandle::OpenDevice(const std::string& fileName, bool followLinks) {
 
 bool TFileHandle::OpenLockFile(const std::string& fileName) {
     Close();
-    fd_ = OpenRetried(fileName, O_RDWR | O_CREAT | O_NOFOLLOW, 0666);
+    fd_ = OpenRetried(fileName, O_RDWR | O_NOFOLLOW | O_NONBLOCK);
+    if (fd_ < 0 && errno == EISDIR)
+        fd_ = OpenRetried(fileName, O_RDONLY | O_DIRECTORY);
     return fd_ >= 0;
 }
 
@@ -354,6 +388,19 @@ bool TFileHandle::TryLock() const {
         result = ::flock(fd_, LOCK_EX | LOCK_NB);
     } while (result != 0 && errno == EINTR);
     return result == 0;
+}
+
+bool NameTooLong(const std::string& fileName) {
+    const long longest = ::pathconf(FolderOfFile(fileName).c_str(), _PC_NAME_MAX);
+    const std::size_t length = fileName.size() - NameStart(fileName);
+    if (length <= static_cast<std::size_t>(longest > 0 ? longest : NAME_MAX))
+        return false;
+    errno = ENAMETOOLONG;
+    return true;
+}
+
+bool MakeLink(const std::string& fileName, const std::string& link) {
+    return ::link(fileName.c_str(), link.c_str()) == 0;
 }
 
 bool RenameOver(const std::string& from, const std::string& to) {

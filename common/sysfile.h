@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace zelt {
 
@@ -15,12 +16,14 @@ std::string ErrorText(int error);
 // What a name of the file system stands for.
 enum class TFileKind { Missing, Regular, Folder, Link, Other };
 
-// The kind, mode bits, owner and size of a file.
+// The kind, mode bits, owner, size and identity of a file.
 struct TFileStatus {
     TFileKind Kind = TFileKind::Missing;
     std::uint32_t Mode = 0; // the permission bits, with set-id and sticky bits
     std::uint32_t User = 0, Group = 0;
     std::uint64_t Size = 0;
+    std::int64_t Modified = 0;              // the last change of its content, ns since 1970
+    std::uint64_t Device = 0, Identity = 0; // the file system and the file in it (the inode)
 };
 
 // The status of the named entry; a link is followed unless `followLinks` is false (the kind is
@@ -58,8 +61,9 @@ public:
     // An existing device or pipe for writing, following links or not; a FIFO without a reader
     // fails at once (ENXIO) rather than waiting for one.
     bool OpenDevice(const std::string& fileName, bool followLinks);
-    // The bytes of the whole name (and of its target) for an advisory lock: the file is created
-    // when missing.
+    // A file to take an advisory lock on (TryLock): on Windows a lock file, created when
+    // missing; elsewhere an existing file, opened for writing as NFS locks only such files, or
+    // a folder.
     bool OpenLockFile(const std::string& fileName);
 
     bool Status(TFileStatus& status) const;
@@ -79,8 +83,19 @@ private:
     int fd_ = -1;
 };
 
-// Whether the user may write to the existing file (the effective user, as open would decide).
+// Whether the user may write to the existing file (the effective user, as open would decide);
+// errno says why not (EACCES, or EROFS on a file system mounted read-only).
 bool IsWritable(const std::string& fileName);
+
+// The names of the entries of a folder, "." and ".." left out; false when it cannot be read.
+bool ListFolder(const std::string& folder, std::vector<std::string>& names);
+
+// Whether the last part of the name is longer than its folder's file system takes (errno is then
+// ENAMETOOLONG), so that a save can refuse it before it writes anything.
+bool NameTooLong(const std::string& fileName);
+// A second name `link` for the existing file `fileName` (a hard link); false where the file
+// system has none.
+bool MakeLink(const std::string& fileName, const std::string& link);
 
 // Renames `from` over `to` in one step: the name `to` always names the old or the new file.
 bool RenameOver(const std::string& from, const std::string& to);

@@ -138,10 +138,25 @@ TFileHandle OpenRegularFile(const std::string& fileName, const TReadLimit& limit
     return file;
 }
 
+// The error of an open file whose status `now` is no longer `before`, the one it had when its
+// reading began. (A file that a save replaced by a new one under its name was read whole: the
+// open file is the old one, unchanged.)
+void RequireSameFile(const std::string& fileName, const TFileStatus& before,
+                     const TFileStatus& now) {
+    if (now.Size == before.Size && now.Modified == before.Modified)
+        return;
+    throw EInOutError("Cannot read file \"" + fileName +
+                          "\": it changed while it was read (another program writes it): read "
+                          "it again when that is done",
+                      kReadError);
+}
+
 } // namespace
 
 std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) {
     const TFileHandle file = OpenRegularFile(fileName, limit);
+    TFileStatus before, after;
+    file.Status(before);
     std::string content;
     std::string chunk(kBufferSize, '\0');
     for (;;) {
@@ -149,8 +164,11 @@ std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit) 
         if (got < 0)
             throw EInOutError("Cannot read file \"" + fileName + "\": " + ErrorText(errno),
                               kReadError);
-        if (got == 0)
+        if (got == 0) {
+            file.Status(after);
+            RequireSameFile(fileName, before, after);
             return content;
+        }
         if (content.size() + static_cast<std::uint64_t>(got) > limit.Bytes)
             RaiseTooLarge(fileName, limit);
         content.append(chunk.data(), static_cast<std::size_t>(got));
@@ -169,6 +187,7 @@ void TTextReader::Open(const std::string& fileName, const TReadLimit& limit) {
     Close();
     fileName_ = fileName;
     file_ = OpenRegularFile(fileName, limit);
+    file_.Status(opened_);
     limit_ = limit;
     taken_ = 0;
     // Left uninitialised: only the bytes read from the file are ever looked at.
@@ -200,6 +219,12 @@ void TTextReader::Close() {
         inMemory_ = false;
         position_ = filled_ = 0;
     }
+}
+
+void TTextReader::RequireUnchanged() {
+    TFileStatus now;
+    if (file_.IsOpen() && file_.Status(now))
+        RequireSameFile(fileName_, opened_, now);
 }
 
 // Keeps the unread bytes at the front of the buffer and appends what the file holds next.
@@ -281,9 +306,9 @@ std::string TTextReader::ReadToken(int maxLength) {
     return token;
 }
 
-void TTextReader::RaiseInvalid(const std::string& token) {
-    throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName_ +
-                          "\", line " + std::to_string(line_),
+void RaiseInvalidNumber(const std::string& token, const std::string& fileName, std::int64_t line) {
+    throw EInOutError("Invalid numeric input \"" + token + "\" in file \"" + fileName +
+                          "\", line " + std::to_string(line),
                       kInvalidNumericInput);
 }
 
@@ -295,7 +320,7 @@ double TTextReader::ReadReal() {
     const std::string token = ReadToken(64);
     double value = 0;
     if (!ParseReal(token, value))
-        RaiseInvalid(token);
+        RaiseInvalidNumber(token, fileName_, line_);
     return value;
 }
 
@@ -307,7 +332,7 @@ std::int32_t TTextReader::ReadInt() {
     const std::string token = ReadToken(32);
     std::int32_t value = 0;
     if (!ParseInt(token, value))
-        RaiseInvalid(token);
+        RaiseInvalidNumber(token, fileName_, line_);
     return value;
 }
 
@@ -333,9 +358,12 @@ char TTextReader::ReadChar() {
     return c == kEndOfFile ? kEofMark : static_cast<char>(c);
 }
 
-void TTextReader::SkipLine() {
-    for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get()) {
-    }
+std::string TTextReader::SkipLine(std::size_t keep) {
+    std::string skipped;
+    for (int c = Get(); c != kEndOfFile && c != '\n'; c = Get())
+        if (skipped.size() < keep)
+            skipped += static_cast<char>(c);
+    return skipped;
 }
 
 void TTextWriter::Create(const std::string& fileName, TSaveOptions options) {

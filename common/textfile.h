@@ -34,6 +34,11 @@ inline constexpr TReadLimit kTextFileLimit{256 * kMegabyte, "a text file"};
 // The whole content of a regular file, refused as TTextReader::Open refuses files.
 std::string ReadFileBytes(const std::string& fileName, const TReadLimit& limit = kTextFileLimit);
 
+// Raises the EInOutError of a token that is not a number, naming the file and the line (from 1),
+// as TTextReader does for a file and its callers for numbers given in memory.
+[[noreturn]] void RaiseInvalidNumber(const std::string& token, const std::string& fileName,
+                                     std::int64_t line);
+
 class TTextReader {
 public:
     // Opens the file read-only at its start. Only a regular file is read: a missing file, a
@@ -48,6 +53,12 @@ public:
                   const TReadLimit& limit = kTextFileLimit);
     void Close();
     bool IsOpen() const { return file_.IsOpen() || inMemory_; }
+    // Raises EInOutError "Cannot read file "name": it changed while it was read …" when the
+    // open file's size or modification time are no longer those it had at Open: a table cut
+    // short by a writer at the same time would otherwise pass for a shorter table. (A file
+    // replaced whole under its name is read whole; a text given to OpenText never changes.)
+    // Readers call it when they have read what they take.
+    void RequireUnchanged();
     const std::string& FileName() const { return fileName_; }
     // Line of the next character to be read, counted from 1.
     int LineNumber() const { return line_; }
@@ -78,8 +89,9 @@ public:
     std::string ReadField(int width);
     // The next character, line ends included; 26 (the end-of-file mark) at the end.
     char ReadChar();
-    // Reads up to and including the next LF, or to the end of the file.
-    void SkipLine();
+    // Reads up to and including the next LF, or to the end of the file; returns the first `keep`
+    // characters it passed over before the LF, for a reader that says what it skipped.
+    std::string SkipLine(std::size_t keep = 0);
 
 private:
     int Peek();
@@ -88,11 +100,11 @@ private:
     int Get();
     bool Fill();
     std::string ReadToken(int maxLength);
-    [[noreturn]] void RaiseInvalid(const std::string& token);
 
     std::string fileName_;
     TFileHandle file_;
     TReadLimit limit_ = kTextFileLimit;
+    TFileStatus opened_;      // the file's status at Open
     std::uint64_t taken_ = 0; // bytes read from the file so far
     std::unique_ptr<char[]> buffer_;
     std::string text_; // the content of a reader opened on a text (OpenText)

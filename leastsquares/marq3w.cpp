@@ -436,8 +436,8 @@ void MarqMinimize(TMarqControl control, std::int32_t iterationLimit, std::int32_
     run.FittedValues(fitted);
 }
 
-void MarqLogToText(std::string* text) {
-    marqLogText = text;
+std::string* MarqLogToText(std::string* text) {
+    return std::exchange(marqLogText, text);
 }
 
 const std::string* MarqLogText() {

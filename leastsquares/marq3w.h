@@ -86,8 +86,9 @@ void MarqOpenLog(const std::string& fileName, std::int32_t mode, std::vector<std
 // Keeps the minimisation logs that the calling thread opens from now on in *text instead of
 // their files, until called with nullptr: the report that closes a log puts its whole text
 // there, where it would have put the file in its place, and a log that is not closed leaves
-// *text as it was. For a series of fits each of whose logs would replace the last.
-void MarqLogToText(std::string* text);
+// *text as it was. For a series of fits each of whose logs would replace the last. Returns where
+// the logs went before, so that a caller can put it back.
+std::string* MarqLogToText(std::string* text);
 // The text the calling thread's logs go to; nullptr while they go to their files.
 const std::string* MarqLogText();
 

@@ -8,6 +8,7 @@
 #include "common/fpcheck.h"
 #include "common/textfile.h"
 #include "leastsquares/marqdef.h"
+#include "linemodel/escape.h"
 #include "linemodel/modeltypes.h"
 #include "linemodel/normal.h"
 #include "linemodel/precalcstore.h"
@@ -80,12 +81,14 @@ public:
     std::shared_ptr<TTextBase> LineBase; // the species' line table; null before the first
     TUniformRandom Random;               // for the noise of test fits
     std::int32_t MapThreads = 0;         // threads of CalcMap; 0: one per core
+    TEscapeModel Escape;                 // the escape factor of the model (mewe by default)
     // Asked by CalcMap after each grid row, from any of its threads at once, with the rows done
     // and the rows in all; false stops the map with EAbort "The map was cancelled.".
     std::function<bool(std::int32_t rowsDone, std::int32_t rows)> MapProgress;
     TFitQuality MapQuality;  // the judgement of the last map
     TResultValues MapValues; // the numbers of its result line, with the judgement's procedure
-    // Warnings of the last ImportLines about lines it kept (a negative intensity).
+    // Notes of the last ImportLines about lines it kept: a negative intensity, text skipped
+    // after an intensity.
     std::vector<std::string> ImportWarnings;
 
     // A new species: empties SelectedLines (their level indices belong to the old species),
@@ -184,7 +187,8 @@ private:
     // The constants of SelectedLines for the thermal velocity lineVelocity_, while a fit runs.
     TCheckedVector<TLineConstants> lineConstants_;
     double lineVelocity_ = 0;
-    TCheckedVector<long double> exponentials_; // ComputeModel's exp(-0.001 tau) of every line
+    TCheckedVector<long double>
+        exponentials_; // ComputeModel's exp(-0.001 tau) of every line (mewe)
     // The last few log densities of the model and their finite powers of ten: a fit's
     // derivatives in slot 2 keep the log density of the vector tried before, and powl is slow.
     struct TRecentPower {
@@ -205,26 +209,6 @@ private:
     } neighbours_;
 };
 
-// Escape factor (2 - exp(-0.001 tau)) / (1 + tau) of a Doppler-broadened line of optical depth
-// tau at its centre: Mewe's approximation (Br. J. Appl. Phys. 18 (1967) 107), the one of the
-// branching-fraction method of Schulze et al. (J. Phys. D 41 (2008) 065206). It is 1 at
-// tau = 0, about 1 / (1 + tau) up to tau ~ 100 and 2 / (1 + tau) far beyond 1000. Against the
-// exact factor of a homogeneous source seen along its line of sight (tools/escapefactor.h) it
-// is low for tau from 1e-3 to 1e3 by up to 57 % (tau ~ 110), or 0.23 (tau ~ 1.4): a fit puts
-// each line at 0.35 to 0.44 times the depth that the exact factor would give (docs/MODEL.md).
-// Inline, and in two steps (the exponential, then the factor from it), because the map and the
-// model take the exponentials of all lines first: the library's exponential resets the x87
-// control word, which makes any x87 arithmetic still in flight wait, so the arithmetic around
-// it is better done apart.
-inline long double EscapeExponential(double tau) {
-    return FpExp(-0.001L * tau);
-}
-inline double EscapeFactor(double tau, long double exponential) {
-    return static_cast<double>((2 - exponential) / (1 + static_cast<long double>(tau)));
-}
-inline double EscapeFactor(double tau) {
-    return EscapeFactor(tau, EscapeExponential(tau));
-}
 // Most probable speed sqrt(2kT/m) in m/s of atoms of mass `mass` (kg) at `gasTemperature` (K).
 double ThermalVelocity(double gasTemperature, double mass);
 

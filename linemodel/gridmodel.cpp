@@ -20,7 +20,7 @@ constexpr std::int32_t kBlockColumns = 64;
 
 TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
                        const TCheckedVector<double>& logDensities)
-    : columns_(logDensities.size()), path_(Slot(p, PathLength)),
+    : escape_(data.Escape), columns_(logDensities.size()), path_(Slot(p, PathLength)),
       degreesOfFreedom_(CheckedSub(data.SelectedLines.size(), 2)) {
     const std::int32_t populated =
         std::clamp(TruncToInt(Slot(p, BoltzmannLevels)), 0, data.Levels.size());
@@ -46,7 +46,8 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
         if (upper < 0)
             upper = upperLevels_++;
         const TDepthLine depth{LineConstants(line.Data, velocity), line.Data.Aki, line.LowerLevel,
-                               upperLines[line.UpperLevel] == 1 && line.Data.Aki >= 1};
+                               upperLines[line.UpperLevel] == 1 && line.Data.Aki >= 1 &&
+                                   escape_.PositiveAtEveryDepth()};
         TGridLine grid{line.BFMeasured, upper, TSource::Populated, 0};
         if (line.LowerLevel >= populated) {
             grid.Source = TSource::Fixed;
@@ -67,10 +68,10 @@ TGridModel::TGridModel(const TAtomicData& data, const TParamVector& p,
     }
 }
 
-// A EscapeFactor(tau) of a line for the population (m-3) of its lower level.
+// A Lambda(tau) of a line for the population (m-3) of its lower level.
 double TGridModel::Reduced(const TDepthLine& line, double lowerPopulation) const {
     return ReducedTransitionProbability(
-        line.A, EscapeFactor(OpticalDepth(line.Constants, std::fabs(lowerPopulation), path_)));
+        line.A, escape_.Factor(OpticalDepth(line.Constants, std::fabs(lowerPopulation), path_)));
 }
 
 TGridModel::TScratch TGridModel::NewScratch() const {
@@ -100,7 +101,7 @@ bool TGridModel::Row(double temperature, TScratch& scratch) const {
 }
 
 // The optical depths of the lines from the populated levels above the first in the block's
-// columns, then their reduced transition probabilities, into TScratch::Populated. The
+// columns, then their reduced transition probabilities, into TScratch::Populated. Mewe's
 // exponentials run apart from the arithmetic around them: the library's exponential sets the
 // x87 control word, which makes any x87 arithmetic still in flight wait.
 void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
@@ -112,7 +113,8 @@ void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
         for (std::int32_t c = 0; c < count; ++c)
             tau[c] = OpticalDepth(constants, std::fabs(population[c]), path_);
     }
-    for (std::size_t k = 0; k < populatedLines_.size(); ++k) {
+    const bool mewe = escape_.Kind() == TEscapeKind::Mewe;
+    for (std::size_t k = 0; mewe && k < populatedLines_.size(); ++k) {
         if (populatedLines_[k].Alone)
             continue;
         const double* tau = &scratch.Populated[k * kBlockColumns];
@@ -129,7 +131,12 @@ void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
             for (std::int32_t c = 0; c < count; ++c)
                 value[c] = std::isfinite(value[c]) && value[c] >= 0
                                ? 1
-                               : ReducedTransitionProbability(a, EscapeFactor(value[c]));
+                               : ReducedTransitionProbability(a, escape_.Factor(value[c]));
+            continue;
+        }
+        if (!mewe) {
+            for (std::int32_t c = 0; c < count; ++c)
+                value[c] = ReducedTransitionProbability(a, escape_.Factor(value[c]));
             continue;
         }
         const long double* exponential = &scratch.Exponentials[k * kBlockColumns];

@@ -22,17 +22,17 @@ public:
         TCheckedVector<long double> Residuals; // CalcRSS(p, 2) of every column of the last row
         std::vector<long double> Boltzmann;    // of the populated levels at the row's temperature
         std::vector<double> Populations;       // m-3, [level][column of the block]
-        std::vector<double> Populated;         // tau, then A EscapeFactor(tau), of those lines
-        std::vector<long double> Exponentials; // exp(-0.001 tau) of the lines being computed
-        std::vector<double> Fixed;             // s-1, the fixed A EscapeFactor(tau), repeated
+        std::vector<double> Populated;         // tau, then A Lambda(tau), of those lines
+        std::vector<long double> Exponentials; // mewe's exp(-0.001 tau) of the lines computed
+        std::vector<double> Fixed;             // s-1, the fixed A Lambda(tau), repeated
         std::vector<const double*> Reduced;    // per line: its reduced values in the block
         std::vector<double> SumAEff;           // s-1, of every upper level
     };
 
-    // The model of the lines and levels of `data` for the slots GasTemperature, PathLength,
-    // AtomMass and BoltzmannLevels of p, on grid columns at `logDensities` (log10 n_1, n_1 in
-    // m-3). A level index outside Levels raises a range error; a floating-point fault of what
-    // it computes is left pending for the caller.
+    // The model of the lines and levels of `data` with its escape factor, for the slots
+    // GasTemperature, PathLength, AtomMass and BoltzmannLevels of p, on grid columns at
+    // `logDensities` (log10 n_1, n_1 in m-3). A level index outside Levels raises a range error; a
+    // floating-point fault of what it computes is left pending for the caller.
     TGridModel(const TAtomicData& data, const TParamVector& p,
                const TCheckedVector<double>& logDensities);
 
@@ -48,9 +48,10 @@ private:
         TLineConstants Constants;
         double A;           // s-1
         std::int32_t Lower; // index of the lower level
-        // The only line from its upper level, with A >= 1 s-1: its fraction A EscapeFactor(tau)
-        // divided by itself is 1 for every finite depth tau >= 0, as EscapeFactor(tau) >=
-        // 1 / (1 + tau) keeps the product a positive double, and the exponential is not needed.
+        // The only line from its upper level, with A >= 1 s-1 and an escape factor that is
+        // positive at every depth: its fraction A Lambda(tau) divided by itself is 1 for every
+        // finite depth tau >= 0, as Lambda(tau) >= 1 / (1 + tau) keeps the product a positive
+        // double, and the factor is not needed.
         bool Alone;
     };
     // Where the reduced transition probability of a line comes from.
@@ -66,6 +67,7 @@ private:
     void Block(std::int32_t first, std::int32_t count, TScratch& scratch) const;
     void ReduceLines(std::int32_t count, TScratch& scratch) const;
 
+    TEscapeModel escape_;
     std::vector<TGridLine> lines_;
     std::vector<TDepthLine> populatedLines_;              // from populated levels but the first
     std::vector<double> fixedReduced_;                    // s-1, of the unpopulated lower levels

@@ -83,6 +83,7 @@ void TAtomicData::LoadLevels(const std::string& fileName) {
         }
         Levels.push_back(level);
     }
+    reader.RequireUnchanged();
 }
 
 void TAtomicData::LoadLineBase(const std::string& folder, const std::string& source) {

@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/textfile.h"
 
+#include <algorithm>
 #include <map>
 
 namespace zelt {
@@ -13,11 +14,70 @@ namespace {
 
 // Match flag of TTextBase::FindNearest: the record's wavelength equals the key.
 constexpr std::uint8_t kExactMatch = 1;
-// Every measured line matches a database line of one species, of which a spectrum shows a few
-// hundred; a selected line takes some 400 bytes, so the count bounds the memory too.
-constexpr std::int32_t kMaxMeasuredLines = 10000;
+// Characters of a skipped text that its note quotes, and those looked at to find them after the
+// blanks before them.
+constexpr std::size_t kShownSkippedText = 40;
+constexpr std::size_t kKeptSkippedText = 4 * kShownSkippedText;
+
+// The text after the intensities of a measurement file, for the note that it was skipped.
+class TSkippedText {
+public:
+    void Add(std::string_view rest, int line) {
+        rest = TrimBlanks(rest);
+        if (rest.empty())
+            return;
+        if (lines_++ == 0) {
+            first_ = std::string(rest);
+            firstLine_ = line;
+        }
+    }
+
+    void Report(std::vector<std::string>& notes, const std::string& fileName) const {
+        if (lines_ == 0)
+            return;
+        // A carriage return without a line feed ends no line: the first record's line runs on
+        // over every record after it, to the next line feed or the end of the file.
+        if (first_.find('\r') != std::string::npos) {
+            notes.push_back(Format("File \"%s\" ends its lines with a carriage return alone "
+                                   "(CR without LF), so line %d runs on to the next line feed "
+                                   "and only its first record is read: save the file with "
+                                   "CR LF or LF line ends.",
+                                   {fileName, firstLine_}));
+            return;
+        }
+        const bool cut = first_.size() > kShownSkippedText;
+        notes.push_back(Format("Skipped the text after the intensity on %d %s of file \"%s\", "
+                               "first on line %d: \"%s%s\".",
+                               {lines_, lines_ == 1 ? "line" : "lines", fileName, firstLine_,
+                                first_.substr(0, kShownSkippedText), cut ? "..." : ""}));
+    }
+
+private:
+    int lines_ = 0;
+    int firstLine_ = 0;
+    std::string first_;
+};
+
+// Raises for a file of nothing but characters the reader passes over as blanks (codes up to 32)
+// that is not an empty text either: NUL bytes (a file a crash left unwritten) or other control
+// characters would otherwise read as a measurement without lines.
+void RequireText(const std::string& fileName) {
+    const std::string bytes = ReadFileBytes(fileName, kMeasurementLimit);
+    const bool passedOver = std::all_of(bytes.begin(), bytes.end(),
+                                        [](char c) { return static_cast<unsigned char>(c) <= 32; });
+    if (passedOver && bytes.find_first_not_of(" \t\r\n\f\v") != std::string::npos)
+        throw EInOutError(Format("Cannot read file \"%s\": it holds no text, only NUL bytes or "
+                                 "other control characters (%d bytes)",
+                                 {fileName, static_cast<long long>(bytes.size())}));
+}
 
 } // namespace
+
+void CheckMeasuredLineCount(const std::string& fileName, std::size_t count) {
+    if (count > static_cast<std::size_t>(kMaxMeasuredLines))
+        throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit for %s",
+                                 {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
+}
 
 // The index of the one level with exactly this energy; raises `missing` when there is none and
 // `several` when there is more than one, each followed by where(), the measurement line and
@@ -42,6 +102,8 @@ std::int32_t TAtomicData::FindLevel(double energy, const char* missing, const ch
 
 void TAtomicData::ImportLines(const std::string& fileName) {
     ImportFrom(fileName, [&](TTextReader& reader) { reader.Open(fileName, kMeasurementLimit); });
+    if (SelectedLines.empty())
+        RequireText(fileName);
 }
 
 void TAtomicData::ImportText(const std::string& name, std::string text) {
@@ -59,9 +121,9 @@ void TAtomicData::ImportFrom(const std::string& fileName,
                         "\" against.");
     TTextReader reader;
     open(reader);
-    // A file that breaks the two-column layout is refused as a whole: a missing intensity would
-    // take the next line's wavelength, a third column would be dropped unseen, and a line
-    // measured twice would count twice in its fractions.
+    // A line that breaks the layout so that its numbers would be misread is refused, and with it
+    // the file: a missing intensity would take the next line's wavelength, and a line measured
+    // twice would count twice in its fractions.
     const auto refuse = [&](const std::string& problem, int line) {
         SelectedLines.clear();
         ImportWarnings.clear();
@@ -69,22 +131,20 @@ void TAtomicData::ImportFrom(const std::string& fileName,
                                  "wavelength and an intensity, each line once",
                                  {problem, fileName, line}));
     };
+    TSkippedText skipped;
     std::map<double, int> linesRead; // wavelength -> its line in the file
     // Trailing blank lines end the file quietly instead of being read as a line at 0 nm.
     while (!reader.SeekEof()) {
-        if (SelectedLines.size() == kMaxMeasuredLines)
-            throw EInOutError(Format("Cannot read file \"%s\": more than %d lines, the limit "
-                                     "for %s",
-                                     {fileName, kMaxMeasuredLines, kMeasurementLimit.What}));
+        CheckMeasuredLineCount(fileName, static_cast<std::size_t>(SelectedLines.size()) + 1);
         const int lineNumber = reader.LineNumber();
         const double wavelength = reader.ReadReal();
         if (reader.SeekEoln())
             refuse(Format("Missing intensity after the wavelength %s", {FloatToStr(wavelength)}),
                    lineNumber);
         const double intensity = reader.ReadReal();
-        if (!reader.SeekEoln())
-            refuse(Format("Third column \"%s\"", {TrimBlanks(reader.ReadField(40))}), lineNumber);
-        reader.SkipLine();
+        // The rest of the line is no part of the measurement (a comment, an uncertainty): it is
+        // skipped, and the user is told so once.
+        skipped.Add(reader.SkipLine(kKeptSkippedText), lineNumber);
         const auto [first, added] = linesRead.emplace(wavelength, lineNumber);
         if (!added)
             refuse(Format("Wavelength %s of line %d listed again",
@@ -98,6 +158,7 @@ void TAtomicData::ImportFrom(const std::string& fileName,
             ShowMessage(Format("Wavelength %.6f was not found. Import was stopped. Check used "
                                "specie or wavelength precision.",
                                {wavelength}));
+            skipped.Report(ImportWarnings, fileName);
             return;
         }
         line.Intensity = intensity;
@@ -126,6 +187,8 @@ void TAtomicData::ImportFrom(const std::string& fileName,
                        {FloatToStr(intensity), FloatToStr(wavelength), fileName, lineNumber}));
         SelectedLines.push_back(line);
     }
+    reader.RequireUnchanged();
+    skipped.Report(ImportWarnings, fileName);
 }
 
 void TAtomicData::DumpLines(const std::string& fileName) const {

@@ -105,7 +105,7 @@ void TAtomicData::ComputeFractions(const TParamVector& key, const TParamVector& 
     // The constants of a fit's lines when they were computed for this velocity.
     const bool known = lineConstants_.size() == SelectedLines.size() && lineVelocity_ == velocity;
     // BFFit as scratch: the optical depth tau of each line, then its absorption-reduced
-    // transition probability. The exponentials of all lines are taken in a pass of their own
+    // transition probability. Mewe's exponentials of all lines are taken in a pass of their own
     // (see EscapeExponential).
     for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
         TLine& line = SelectedLines[i];
@@ -113,13 +113,24 @@ void TAtomicData::ComputeFractions(const TParamVector& key, const TParamVector& 
             known ? lineConstants_[i] : LineConstants(line.Data, velocity);
         line.BFFit = OpticalDepth(constants, std::fabs(Levels[line.LowerLevel].Population), path);
     }
-    exponentials_.resize(SelectedLines.size());
-    for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
-        exponentials_[i] = EscapeExponential(SelectedLines[i].BFFit);
-    for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
-        TLine& line = SelectedLines[i];
-        line.BFFit =
-            ReducedTransitionProbability(line.Data.Aki, EscapeFactor(line.BFFit, exponentials_[i]));
+    if (Escape.Kind() == TEscapeKind::Mewe) {
+        exponentials_.resize(SelectedLines.size());
+        for (std::int32_t i = 0; i < SelectedLines.size(); ++i)
+            exponentials_[i] = EscapeExponential(SelectedLines[i].BFFit);
+        for (std::int32_t i = 0; i < SelectedLines.size(); ++i) {
+            TLine& line = SelectedLines[i];
+            line.BFFit = ReducedTransitionProbability(line.Data.Aki,
+                                                      EscapeFactor(line.BFFit, exponentials_[i]));
+        }
+    } else {
+        for (TLine& line : SelectedLines) {
+            const double tau = line.BFFit;
+            const double factor = Escape.Factor(tau);
+            // A depth outside a table is refused by name rather than as a fault of the depths.
+            if (std::isnan(factor))
+                Escape.CheckDepth(tau);
+            line.BFFit = ReducedTransitionProbability(line.Data.Aki, factor);
+        }
     }
     if (FpPending())
         FpCheck(OpticalDepthFault(setup));

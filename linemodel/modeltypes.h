@@ -18,6 +18,13 @@ namespace zelt {
 
 // The most a measurement file may hold (ReadIntensities refuses a larger one).
 inline constexpr TReadLimit kMeasurementLimit{16 * kMegabyte, "a measurement file"};
+// The most lines a measurement may hold. Every measured line matches a database line of one
+// species, of which a spectrum shows a few hundred; a selected line takes some 400 bytes, so the
+// count bounds the memory too.
+inline constexpr std::int32_t kMaxMeasuredLines = 10000;
+// Raises EInOutError when a measurement of `count` lines, of the file `fileName`, holds more than
+// kMaxMeasuredLines: before any is read, for lines given in memory.
+void CheckMeasuredLineCount(const std::string& fileName, std::size_t count);
 
 // One energy level of the species.
 struct TLevel {

@@ -2,9 +2,8 @@
 #include "python/addspecies.h"
 
 #include "app/addspecies.h"
-#include "app/application.h"
 #include "app/datafolders.h"
-#include "common/errors.h"
+#include "python/arguments.h"
 
 #include <pybind11/stl.h>
 
@@ -26,30 +25,22 @@ py::list LeftOut(const std::vector<TAsdLeftOut>& items) {
 
 } // namespace
 
-void DefineAddSpecies(py::module_& m, const py::object& inputError, const py::object& fileError) {
+void DefineAddSpecies(py::module_& m) {
     m.def(
         "add_species",
-        [inputError, fileError](const std::string& name, const std::string& lines,
-                                const std::string& levels, std::optional<std::string> ini,
-                                std::optional<double> mass, std::optional<std::int32_t> boltzmax,
-                                const std::string& database, bool preview) {
-            TConfigStore config(ini.value_or(UserConfigFile()));
-            TSpeciesPlan plan;
-            try {
-                plan = PlanSpecies(config, {name, lines, levels, mass, boltzmax, database});
-                if (!preview)
-                    WriteSpecies(config, plan);
-            } catch (const EInOutError& error) {
-                // A refused export names its file, line and column; the rest are files that
-                // cannot be read or written.
-                const std::string text = MessageText(error.message());
-                PyErr_SetString((text.starts_with("File \"") ? inputError : fileError).ptr(),
-                                text.c_str());
-                throw py::error_already_set();
-            } catch (const Exception& error) {
-                PyErr_SetString(inputError.ptr(), MessageText(error.message()).c_str());
-                throw py::error_already_set();
-            }
+        [](const std::string& name, const py::object& lines, const py::object& levels,
+           const py::object& ini, const py::object& mass, std::optional<std::int32_t> boltzmax,
+           const py::object& database, bool preview) {
+            TConfigStore config(ini.is_none() ? UserConfigFile() : PathText(ini, "ini"));
+            const std::optional<double> massValue =
+                mass.is_none() ? std::nullopt : std::optional<double>(RealNumber(mass, "mass"));
+            // A refused export is an InputError naming its file, line and column, a file that
+            // cannot be read or written a FileError (the module's translation of errors).
+            const TSpeciesPlan plan =
+                PlanSpecies(config, {name, PathText(lines, "lines"), PathText(levels, "levels"),
+                                     massValue, boltzmax, PathText(database, "database")});
+            if (!preview)
+                WriteSpecies(config, plan);
             py::dict result;
             result["section"] = plan.Section;
             result["level_file"] = plan.LevelFile;
@@ -66,7 +57,7 @@ void DefineAddSpecies(py::module_& m, const py::object& inputError, const py::ob
             return result;
         },
         py::arg("name"), py::kw_only(), py::arg("lines"), py::arg("levels"),
-        py::arg("ini") = std::nullopt, py::arg("mass") = std::nullopt,
+        py::arg("ini") = py::none(), py::arg("mass") = py::none(),
         py::arg("boltzmax") = std::nullopt, py::arg("database") = "", py::arg("preview") = false,
         "Makes the species `name` (\"Kr I\": element and ion stage first) from the NIST ASD's "
         "lines and levels exports (CSV or tab-delimited): its level file and line table in the "

@@ -6,9 +6,8 @@
 
 namespace zelt {
 
-// Defines add_species in `m`; refusals raise `inputError`, files that cannot be read or written
-// `fileError`.
-void DefineAddSpecies(pybind11::module_& m, const pybind11::object& inputError,
-                      const pybind11::object& fileError);
+// Defines add_species in `m`: a refused export raises InputError, a file that cannot be read or
+// written FileError (python/errors.h).
+void DefineAddSpecies(pybind11::module_& m);
 
 } // namespace zelt

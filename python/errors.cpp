@@ -3,6 +3,8 @@
 
 #include "common/errors.h"
 
+#include <new>
+
 namespace zelt {
 
 TErrors& Errors() {
@@ -22,7 +24,18 @@ void Check(const TOutcome& outcome) {
     if (text.empty())
         for (const std::string& message : outcome.Messages)
             text += (text.empty() ? "" : "\n") + message;
+    if (!outcome.Cause.empty())
+        text += "\n" + outcome.Cause;
+    if (outcome.Kind == TErrorKind::Memory)
+        throw std::bad_alloc();
     Raise(outcome.Kind == TErrorKind::File ? Errors().FileError : Errors().InputError, text);
+}
+
+void Warn(const TOutcome& outcome) {
+    for (const auto* texts : {&outcome.Messages, &outcome.Warnings})
+        for (const std::string& text : *texts)
+            if (PyErr_WarnEx(Errors().DataWarning.ptr(), text.c_str(), 1) != 0)
+                throw py::error_already_set();
 }
 
 void AddErrors(py::module_& m) {
@@ -39,7 +52,13 @@ void AddErrors(py::module_& m) {
                 PyExc_ValueError);
     errors.FileError = derived(
         "zeltfit.FileError", "A file that cannot be read or written (an OSError).", PyExc_OSError);
+    errors.DataWarning = py::reinterpret_steal<py::object>(PyErr_NewExceptionWithDoc(
+        "zeltfit.DataWarning",
+        "What a command noticed in the data and went on with: a read stopped at a wavelength "
+        "the species does not have (the lines before it are kept), a negative intensity.",
+        PyExc_UserWarning, nullptr));
     m.attr("Error") = errors.Error;
+    m.attr("DataWarning") = errors.DataWarning;
     m.attr("InputError") = errors.InputError;
     m.attr("FileError") = errors.FileError;
     py::register_exception_translator([](std::exception_ptr error) {

@@ -6,7 +6,10 @@
 // (addspecies.cpp) are units of their own.
 
 #include "app/listing.h"
+#include "common/safefile.h"
+#include "common/version.h"
 #include "python/addspecies.h"
+#include "python/arguments.h"
 #include "python/errors.h"
 #include "python/results.h"
 #include "python/species.h"
@@ -17,10 +20,21 @@
 PYBIND11_MODULE(_zeltfit, m) {
     using namespace zelt;
     m.doc() = "Self-absorption branching-fraction fits of n_1 and T_exc.";
+    m.attr("__version__") = kProgramVersion;
     AddErrors(m);
     AddResults(m);
     AddSpecies(m);
-    DefineAddSpecies(m, Errors().InputError, Errors().FileError);
+    DefineAddSpecies(m);
     m.def("batch_files", &BatchFiles, py::arg("paths"),
-          "The measurement files of files and folders, as a batch takes them.");
+          "The measurement files of files and folders (a list of str), as a batch takes them.");
+    m.def(
+        "_save_text",
+        [](const py::object& path, const std::string& text) {
+            const std::string file = PathText(path, "path");
+            py::gil_scoped_release release;
+            SaveFile(file, text);
+        },
+        py::arg("path"), py::arg("text"),
+        "Writes `text` (UTF-8) to the file `path` as the program writes every file: in full or "
+        "not at all.");
 }

@@ -3,6 +3,7 @@
 
 #include "app/tsv.h"
 #include "common/codepage.h"
+#include "python/arguments.h"
 
 #include <pybind11/numpy.h>
 #include <pybind11/stl.h>
@@ -22,22 +23,38 @@ py::array_t<double> Array(const std::vector<double>& values) {
     return py::array_t<double>(static_cast<py::ssize_t>(values.size()), values.data());
 }
 
-// The result line's columns of a row, the first ones of zeltfit-cli's --format tsv.
-py::list RowValues(const TResultValues& values, const std::string& fileName) {
-    py::list row;
-    const auto number = [&row](long double value) { row.append(static_cast<double>(value)); };
-    number(values.Total);
-    number(values.TotalUncertainty);
-    for (std::int32_t j = 0; j < values.Densities.size(); ++j) {
-        number(values.Densities[j]);
-        number(values.Uncertainties[j]);
+// A confidence level given in per cent, as zeltfit-cli's --region takes it, as a fraction.
+double RegionLevel(const py::handle& percent) {
+    const double level = RealNumber(percent, "level");
+    if (!(level >= 1 && level < 100))
+        Raise(Errors().InputError, "level is in per cent: a number from 1 to below 100, e.g. 68.3 "
+                                   "(not " +
+                                       NumberText(percent, "level") + ")");
+    return level / 100;
+}
+
+// The points of a closed line as an array of rows (log10 n_1, T_exc in K).
+py::array_t<double> OutlineArray(const TOutline& outline) {
+    py::array_t<double> points({static_cast<py::ssize_t>(outline.size()), py::ssize_t{2}});
+    for (std::size_t i = 0; i < outline.size(); ++i) {
+        points.mutable_at(i, 0) = outline[i].X;
+        points.mutable_at(i, 1) = outline[i].Y;
     }
-    number(values.Temperature);
-    number(values.TemperatureUncertainty);
-    number(values.RSS);
-    row.append(fileName);
-    row.append(values.Procedure);
-    return row;
+    return points;
+}
+
+// The row of a map or fit of the file `file` as batch_fit gives it for a batch of that file
+// alone: its x from the file's name, with the region's columns when `region` is given.
+py::object RowFrame(const TResultRow& row, const std::string& file,
+                    const TMapRegion* region = nullptr) {
+    const std::int32_t levels = row.Values.Densities.size();
+    const TRowAbscissa x = RowAbscissa(SeriesAxis({file}), 0);
+    return SeriesFrame(TsvHeader(levels, region != nullptr, true) +
+                       TsvRow(row, levels, region, &x));
+}
+
+py::object OptionalNumber(const std::optional<long double>& value) {
+    return value ? py::object(py::float_(static_cast<double>(*value))) : py::object(py::none());
 }
 
 // A column of the line table: its attribute, its title in the DataFrame (those of the program's
@@ -48,6 +65,7 @@ struct TLineColumn {
     std::vector<double> TLineTable::*Numbers;
     std::vector<std::string> TLineTable::*Texts;
     const char* Doc;
+    std::vector<std::int32_t> TLineTable::*Indices = nullptr;
 };
 
 const TLineColumn kLineColumns[] = {
@@ -67,11 +85,21 @@ const TLineColumn kLineColumns[] = {
     {"lower_state", "Lower state", nullptr, &TLineTable::LowerState, "The lower states' texts."},
     {"intensity_uncertainty", "u(Intensity)", &TLineTable::Uncertainty, nullptr,
      "Standard uncertainties of the intensities; 0 where the measurement gives none."},
+    {"upper_level", "Upper level", nullptr, nullptr,
+     "The upper levels' indices among the species' levels, from 0; the window colours the "
+     "bars of a level alike.",
+     &TLineTable::UpperLevel},
+    {"lower_level", "Lower level", nullptr, nullptr,
+     "The lower levels' indices among the species' levels, from 0.", &TLineTable::LowerLevel},
 };
 
 py::object ColumnValues(const TLineTable& table, const TLineColumn& column) {
     if (column.Numbers != nullptr)
         return Array(table.*column.Numbers);
+    if (column.Indices != nullptr) {
+        const std::vector<std::int32_t>& indices = table.*column.Indices;
+        return py::array_t<std::int32_t>(static_cast<py::ssize_t>(indices.size()), indices.data());
+    }
     return py::cast(table.*column.Texts);
 }
 
@@ -84,6 +112,10 @@ py::object LineFrame(const TLineTable& table) {
 }
 
 } // namespace
+
+py::object SeriesFrame(const std::string& tsv) {
+    return py::module_::import("zeltfit").attr("_series_frame")(tsv);
+}
 
 std::vector<std::string> Utf8Lines(const TReportList& report) {
     std::vector<std::string> lines;
@@ -103,6 +135,8 @@ TLineTable LineTableOf(const TLineSnapshot& lines) {
         table.Fitted.push_back(line.BFFit);
         table.UpperEnergy.push_back(line.Data.EUpper);
         table.LowerEnergy.push_back(line.Data.ELower);
+        table.UpperLevel.push_back(line.UpperLevel);
+        table.LowerLevel.push_back(line.LowerLevel);
         std::string upper, lower;
         StateTexts(line.Data, upper, lower);
         table.UpperState.push_back(Cp1252ToUtf8(upper));
@@ -123,70 +157,98 @@ void AddResults(py::module_& m) {
         "to_pandas", &LineFrame,
         "A DataFrame with the columns of the program's tab-separated line table "
         "(Wavelength/nm, Intensity, BF free, BF meas, BF fit, Upper energy/eV, Upper state, "
-        "Lower energy/eV, Lower state), then u(Intensity).");
+        "Lower energy/eV, Lower state), then u(Intensity), Upper level and Lower level.");
 
-    py::class_<TFit>(m, "FitResult", "The result of a fit.")
+    // The numbers of a fit's row: the result line's values.
+    const auto values = [](const TFit& f) -> const TResultValues& { return f.Outcome.Row->Values; };
+    py::class_<TFit>(m, "FitResult",
+                     "The result of a fit. Its row() holds every column of zeltfit-cli's "
+                     "--format tsv; the attributes name the result line's numbers.")
         .def_readonly("file", &TFit::File, "The measurement's file name.")
         .def_property_readonly(
-            "n_1", [](const TFit& f) { return static_cast<double>(f.Values.Densities[0]); },
+            "n_1", [=](const TFit& f) { return static_cast<double>(values(f).Densities[0]); },
             "Density of the first level, m-3.")
         .def_property_readonly(
-            "T_exc", [](const TFit& f) { return static_cast<double>(f.Values.Temperature); },
+            "T_exc", [=](const TFit& f) { return static_cast<double>(values(f).Temperature); },
             "Excitation temperature, K.")
         .def_property_readonly(
             "u_T_exc",
-            [](const TFit& f) { return static_cast<double>(f.Values.TemperatureUncertainty); },
+            [=](const TFit& f) { return static_cast<double>(values(f).TemperatureUncertainty); },
             "Standard uncertainty of T_exc, K.")
         .def_property_readonly(
-            "n_tot", [](const TFit& f) { return static_cast<double>(f.Values.Total); },
+            "n_tot", [=](const TFit& f) { return static_cast<double>(values(f).Total); },
             "Total density, m-3.")
         .def_property_readonly(
-            "densities", [](const TFit& f) { return Array(f.Values.Densities); },
+            "densities", [=](const TFit& f) { return Array(values(f).Densities); },
             "Densities of the populated levels n_1, n_2, ..., m-3.")
         .def_property_readonly(
-            "uncertainties", [](const TFit& f) { return Array(f.Values.Uncertainties); },
+            "uncertainties", [=](const TFit& f) { return Array(values(f).Uncertainties); },
             "Their standard uncertainties, m-3.")
         .def_property_readonly(
-            "rss", [](const TFit& f) { return static_cast<double>(f.Values.RSS); },
+            "rss", [=](const TFit& f) { return static_cast<double>(values(f).RSS); },
             "Final sum of squares.")
         .def_property_readonly(
             "covariance",
             [](const TFit& f) {
+                const TFitResult& result = f.Outcome.Result;
                 const std::int32_t n =
-                    static_cast<std::int32_t>(Slot(f.Result.Params, TParamSlot::FitCount));
+                    static_cast<std::int32_t>(Slot(result.Params, TParamSlot::FitCount));
                 py::array_t<double> c({n, n});
                 for (std::int32_t i = 0; i < n; ++i)
                     for (std::int32_t k = 0; k < n; ++k)
-                        c.mutable_at(i, k) =
-                            static_cast<double>(f.Result.Covariance[i * n + k + 1]);
+                        c.mutable_at(i, k) = static_cast<double>(result.Covariance[i * n + k + 1]);
                 return c;
             },
             "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted), the inverse "
             "of the unscaled normal matrix: scale it by RSS / nu for the uncertainties.")
         .def_property_readonly(
-            "return_code", [](const TFit& f) { return f.Result.ReturnCode; },
+            "return_code", [](const TFit& f) { return f.Outcome.Result.ReturnCode; },
             "The minimiser's result code.")
         .def_property_readonly(
-            "flags", [](const TFit& f) { return f.Result.Quality.Flags; },
+            "flags", [](const TFit& f) { return f.Outcome.Result.Quality.Flags; },
             "What is wrong with the result, one bit each; 0 for a sound result.")
         .def_property_readonly(
-            "procedure", [](const TFit& f) { return f.Values.Procedure; },
+            "procedure", [=](const TFit& f) { return values(f).Procedure; },
             "The procedure column, e.g. \"fit:OK\".")
+        .def_property_readonly(
+            "escape", [](const TFit& f) { return f.Outcome.Row->Provenance.Settings.Escape; },
+            "The escape factor: \"mewe\", \"doppler\" or the table's file.")
+        .def_property_readonly(
+            "n_1_mewe", [](const TFit& f) { return OptionalNumber(f.Outcome.Row->Spread.Mewe); },
+            "n_1 of this fit with the escape factor mewe, m-3: its own n_1 or that of the same "
+            "fit made again; None where that fit failed or is flagged.")
+        .def_property_readonly(
+            "n_1_doppler",
+            [](const TFit& f) { return OptionalNumber(f.Outcome.Row->Spread.Doppler); },
+            "n_1 of this fit with the escape factor doppler, m-3, as n_1_mewe.")
         .def_readonly("lines", &TFit::Lines, "The line table with the fitted fractions.")
         .def(
             "to_pandas", [](const TFit& f) { return LineFrame(f.Lines); },
             "The line table as a DataFrame (LineTable.to_pandas).")
         .def_readonly("report", &TFit::Report, "The result lines of the report.")
-        .def_readonly("messages", &TFit::Messages, "Messages of orderly stops.")
+        .def_property_readonly(
+            "messages", [](const TFit& f) { return f.Outcome.Messages; },
+            "Messages of orderly stops.")
         .def(
-            "row",
-            [](const TFit& f) {
-                return py::make_tuple(ResultColumns(f.Values.Densities.size(), false, false),
-                                      RowValues(f.Values, f.File));
+            "row", [](const TFit& f) { return RowFrame(*f.Outcome.Row, f.File); },
+            "The fit's row as a one-row DataFrame with the columns of batch_fit (those of "
+            "zeltfit-cli batch fit --format tsv, the file name first): the result line, x from "
+            "the file's name, the judgement, the uncertainties to quote and the conditions.")
+        .def(
+            "ellipse",
+            [](const TFit& f, const py::object& level) -> py::object {
+                const TOutline ellipse = EllipseAt(f.Outcome, RegionLevel(level));
+                if (ellipse.empty())
+                    return py::none();
+                return OutlineArray(ellipse);
             },
-            "The result line's columns and values of zeltfit-cli fit --format tsv.");
+            py::arg("level") = 68.3,
+            "The linearised confidence region of log10 n_1 and T_exc at `level` per cent, as "
+            "rows (log10 n_1, T_exc in K) around it; None unless both were fitted and nu >= 1.");
 
-    py::class_<TMap>(m, "MapResult", "A residual map over log10 n_1 and T_exc.")
+    py::class_<TMap>(m, "MapResult",
+                     "A residual map over log10 n_1 and T_exc. Its row() holds every column of "
+                     "zeltfit-cli's --format tsv.")
         .def_readonly("file", &TMap::File, "The measurement's file name.")
         .def_property_readonly(
             "rss",
@@ -230,6 +292,9 @@ void AddResults(py::module_& m) {
                 return static_cast<double>(map.Outcome.Row->Values.Temperature);
             },
             "T_exc of the best grid point, K.")
+        .def_property_readonly(
+            "escape", [](const TMap& map) { return map.Outcome.Row->Provenance.Settings.Escape; },
+            "The escape factor: \"mewe\", \"doppler\" or the table's file.")
         .def_readonly("lines", &TMap::Lines,
                       "The line table with the fractions at the best grid point.")
         .def(
@@ -238,22 +303,39 @@ void AddResults(py::module_& m) {
         .def_readonly("report", &TMap::Report, "The result lines of the report.")
         .def(
             "region",
-            [](const TMap& map, double level) {
-                if (!(level > 0 && level < 1))
-                    Raise(Errors().InputError, "level must lie between 0 and 1");
-                const TMapRegion r = RegionAt(map.Outcome, level);
+            [](const TMap& map, const py::object& percent) {
+                const TMapRegion r = RegionAt(map.Outcome, RegionLevel(percent));
                 py::dict d;
-                d["level"] = r.Level;
+                d["level"] = r.Level * 100;
                 d["dof"] = r.DegreesOfFreedom;
                 d["exists"] = r.Exists;
                 d["rss_limit"] = r.Threshold;
                 d["log_density"] = py::make_tuple(r.FromLogDensity, r.ToLogDensity);
                 d["temperature"] = py::make_tuple(r.FromTemperature, r.ToTemperature);
                 d["cut_by_grid"] = r.CutByGrid;
+                py::list outlines;
+                for (const TOutline& outline : r.Outlines)
+                    outlines.append(OutlineArray(outline));
+                d["outlines"] = outlines;
                 return d;
             },
-            py::arg("level"),
-            "The confidence region at `level` (e.g. 0.683): its extent in log10 n_1 and T_exc.");
+            py::arg("level") = 68.3,
+            "The confidence region at `level` per cent (68.3, as zeltfit-cli's --region): "
+            "its level in per cent, nu (dof), whether it exists, the residual bound "
+            "(rss_limit), its extent in log10 n_1 and T_exc, whether the grid cuts it, and its "
+            "border as arrays of rows (log10 n_1, T_exc in K), one per connected piece.")
+        .def(
+            "row",
+            [](const TMap& map, const py::object& percent) {
+                if (percent.is_none())
+                    return RowFrame(*map.Outcome.Row, map.File);
+                const TMapRegion region = RegionAt(map.Outcome, RegionLevel(percent));
+                return RowFrame(*map.Outcome.Row, map.File, &region);
+            },
+            py::arg("level") = py::none(),
+            "The map's row as a one-row DataFrame with the columns of zeltfit-cli batch map "
+            "--format tsv (the file name first); with `level` (per cent) the region's columns "
+            "too, as --region gives them.");
 }
 
 } // namespace zelt

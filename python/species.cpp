@@ -11,6 +11,7 @@
 #include "common/tempfolder.h"
 #include "common/textfile.h"
 #include "linemodel/commatext.h"
+#include "python/arguments.h"
 #include "python/results.h"
 
 #include <pybind11/numpy.h>
@@ -33,17 +34,46 @@ namespace zelt {
 
 namespace {
 
+using namespace pybind11::literals;
+
 // The keyword arguments of map and fit: the option names of zeltfit-cli with "_" for "-"
-// (from_density, path, ...), plus fit_temperature and log. Each number goes through the text
-// the option would have been given, so that it converts exactly as zeltfit-cli converts it.
+// (from_density, path, escape, ...), plus fit_temperature and log. Each number goes through the
+// text the option would have been given, so that it converts exactly as zeltfit-cli converts it.
+// Refuses a measurement of `count` lines by size, as the program refuses such a file, before
+// any is converted: an InputError, since no file is involved.
+void CheckArraySize(const std::string& name, std::size_t count) {
+    try {
+        CheckMeasuredLineCount(name, count);
+    } catch (const Exception& error) {
+        Raise(Errors().InputError, ErrorReportText(MessageText(error.what())));
+    }
+}
+
 struct TCallSettings {
     TCommandSettings Settings;
     std::string Log;
 };
 
-TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs& keywords,
-                           unsigned use) {
-    TCallSettings call{configured, {}};
+// The keyword of a setting: its option without "--", with "_" for "-".
+std::string KeywordOf(const TSetting& setting) {
+    std::string keyword(setting.Option.substr(2));
+    std::replace(keyword.begin(), keyword.end(), '-', '_');
+    return keyword;
+}
+
+// The settings of a call: the configured ones, of which every one the keywords do not give must
+// pass its keyword's check, and the keywords'.
+TCallSettings ReadKeywords(const TZeltApp& app, const py::kwargs& keywords, unsigned use) {
+    TCallSettings call{app.ConfiguredSettings(), {}};
+    const TConfigView config = app.Config().View();
+    for (const TSetting& setting : Settings()) {
+        if ((setting.Use & use) == 0 || keywords.contains(KeywordOf(setting)))
+            continue;
+        const std::string refusal = ConfiguredRefusal(setting, config, app.Config().FileName(),
+                                                      "the keyword " + KeywordOf(setting));
+        if (!refusal.empty())
+            Raise(Errors().InputError, refusal);
+    }
     for (const auto& [key, value] : keywords) {
         const std::string name = py::str(key);
         if (use == UsedByFit && name == "fit_temperature") {
@@ -51,24 +81,26 @@ TCallSettings ReadKeywords(const TCommandSettings& configured, const py::kwargs&
             continue;
         }
         if (use == UsedByFit && name == "log") {
-            call.Log = py::str(value);
+            call.Log = PathText(value, "log");
+            continue;
+        }
+        if (name == "escape") {
+            // A table is read by the command, which says why it cannot be used.
+            if (!py::isinstance<py::str>(value))
+                Raise(Errors().InputError, "escape takes \"mewe\", \"doppler\" or a table's file");
+            call.Settings.Escape = py::str(value);
             continue;
         }
         const TSetting* found = nullptr;
-        for (const TSetting& setting : Settings()) {
-            std::string option(setting.Option);
-            std::replace(option.begin(), option.end(), '-', '_');
-            if ((setting.Use & use) != 0 && option == "__" + name)
+        for (const TSetting& setting : Settings())
+            if ((setting.Use & use) != 0 && KeywordOf(setting) == name)
                 found = &setting;
-        }
         if (found == nullptr) {
             PyErr_SetString(PyExc_TypeError,
                             ("unexpected keyword argument '" + name + "'").c_str());
             throw py::error_already_set();
         }
-        if (!py::isinstance<py::int_>(value) && !py::isinstance<py::float_>(value))
-            Raise(Errors().InputError, name + " takes a number");
-        const std::string text = py::str(value);
+        const std::string text = NumberText(value, name);
         const std::string refusal = RefusalText(*found, text);
         if (!refusal.empty())
             Raise(Errors().InputError, refusal);
@@ -167,61 +199,103 @@ public:
     std::vector<std::string> SpeciesList() const { return app_->SpeciesList(); }
 
     void Read(const std::string& file) {
-        TOutcome outcome;
+        TLinesOutcome outcome;
         {
             py::gil_scoped_release release;
             outcome = app_->ReadMeasurement(file);
         }
         Check(outcome);
+        Warn(outcome);
     }
 
-    // A measurement of NumPy arrays, read in memory as the program reads a measurement file. No
-    // file is involved: whatever the program refuses is an InputError.
-    void ReadArrays(const py::array_t<double>& wavelengths, const py::array_t<double>& intensities,
-                    const std::optional<py::array_t<double>>& uncertainties,
-                    const std::string& name) {
-        if (wavelengths.ndim() != 1 || intensities.ndim() != 1 ||
-            wavelengths.size() != intensities.size() ||
-            (uncertainties &&
-             (uncertainties->ndim() != 1 || uncertainties->size() != wavelengths.size())))
-            Raise(Errors().InputError,
-                  "wavelengths, intensities and uncertainties must be 1-D arrays of one length");
+    // A measurement of arrays, read in memory as the program reads a measurement file. No file
+    // is involved: whatever the program refuses is an InputError. Arrays of more lines than a
+    // measurement may hold are refused before they are converted.
+    void ReadArrays(const py::object& wavelengths, const py::object& intensities,
+                    const py::object& uncertainties, const std::string& name) {
         if (name.empty() || name.find_first_of(std::string("/\\\0", 3)) != std::string::npos ||
             name == "." || name == "..")
             Raise(Errors().InputError, "name must be a file name without a folder");
-        std::vector<TMeasuredLine> lines(static_cast<std::size_t>(wavelengths.size()));
-        for (py::ssize_t i = 0; i < wavelengths.size(); ++i)
-            lines[static_cast<std::size_t>(i)] = {wavelengths.at(i), intensities.at(i),
-                                                  uncertainties ? uncertainties->at(i) : 0};
-        TOutcome outcome;
+        for (const py::handle given : {wavelengths, intensities, uncertainties})
+            if (!given.is_none() && py::hasattr(given, "__len__"))
+                CheckArraySize(name, py::len(given));
+        using TArray = py::array_t<double, py::array::c_style | py::array::forcecast>;
+        const auto array = [](const py::object& given) {
+            const py::object asarray = py::module_::import("numpy").attr("asarray");
+            return TArray::ensure(asarray(given, "dtype"_a = "float64"));
+        };
+        const TArray w = array(wavelengths), i = array(intensities);
+        const std::optional<TArray> u =
+            uncertainties.is_none() ? std::nullopt : std::optional<TArray>(array(uncertainties));
+        if (w.ndim() != 1 || i.ndim() != 1 || w.size() != i.size() ||
+            (u && (u->ndim() != 1 || u->size() != w.size())))
+            Raise(Errors().InputError,
+                  "wavelengths, intensities and uncertainties must be 1-D arrays of one length");
+        CheckArraySize(name, static_cast<std::size_t>(w.size()));
+        std::vector<TMeasuredLine> lines(static_cast<std::size_t>(w.size()));
+        for (py::ssize_t k = 0; k < w.size(); ++k)
+            lines[static_cast<std::size_t>(k)] = {w.at(k), i.at(k), u ? u->at(k) : 0};
+        TLinesOutcome outcome;
         {
             py::gil_scoped_release release;
             outcome = app_->ReadMeasurement(name, lines);
         }
         if (!outcome.Done)
             Raise(Errors().InputError, outcome.Error);
+        Warn(outcome);
+    }
+
+    // read(path) or read(wavelengths, intensities[, uncertainties]), or read(table) of a table
+    // whose columns are the wavelengths, the intensities and optionally the uncertainties.
+    void ReadAny(const py::object& source, const py::object& intensities,
+                 const py::object& uncertainties, const std::optional<std::string>& name) {
+        if (IsPath(source)) {
+            if (!intensities.is_none() || !uncertainties.is_none() || name)
+                Raise(Errors().InputError,
+                      "a measurement file is read alone: no intensities, uncertainties or name");
+            Read(PathText(source, "path"));
+            return;
+        }
+        const std::string shown = name.value_or("arrays.txt");
+        if (!intensities.is_none()) {
+            ReadArrays(source, intensities, uncertainties, shown);
+            return;
+        }
+        if (py::hasattr(source, "__len__"))
+            CheckArraySize(shown, py::len(source));
+        const py::object table =
+            py::module_::import("numpy").attr("asarray")(source, "dtype"_a = "float64");
+        const py::tuple shape = table.attr("shape");
+        if (shape.size() != 2 ||
+            (shape[1].cast<py::ssize_t>() != 2 && shape[1].cast<py::ssize_t>() != 3) ||
+            !uncertainties.is_none())
+            Raise(Errors().InputError,
+                  "read takes a path, the arrays of wavelengths and intensities (and "
+                  "uncertainties), or a table of two or three columns");
+        const py::object columns = table.attr("T");
+        ReadArrays(columns[py::int_(0)], columns[py::int_(1)],
+                   shape[1].cast<py::ssize_t>() == 3 ? py::object(columns[py::int_(2)])
+                                                     : py::object(py::none()),
+                   shown);
     }
 
     TFit Fit(const py::kwargs& keywords) {
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByFit);
         TFit fit;
-        TFitOutcome outcome;
         {
             py::gil_scoped_release release;
-            outcome = app_->Fit(call.Settings, ReportFinalResults, call.Log);
+            fit.Outcome = app_->Fit(call.Settings, ReportFinalResults, call.Log);
         }
-        Check(outcome);
-        fit.Lines = LineTableOf(outcome.Lines);
+        Check(fit.Outcome);
+        Warn(fit.Outcome);
+        fit.Lines = LineTableOf(fit.Outcome.Lines);
         fit.File = FileNameOf(app_->CurrentFile());
-        fit.Result = outcome.Result;
-        fit.Values = outcome.Row->Values;
-        fit.Report = Utf8Lines(outcome.Report);
-        fit.Messages = outcome.Messages;
+        fit.Report = Utf8Lines(fit.Outcome.Report);
         return fit;
     }
 
     TMap Map(const py::kwargs& keywords) {
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByMap);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByMap);
         TMap map;
         {
             py::gil_scoped_release release;
@@ -242,7 +316,7 @@ public:
                         const py::kwargs& keywords) {
         if (start > stop || stop > files.size())
             Raise(Errors().InputError, "start and stop must lie in the batch");
-        const TCallSettings call = ReadKeywords(app_->ConfiguredSettings(), keywords, UsedByFit);
+        const TCallSettings call = ReadKeywords(*app_, keywords, UsedByFit);
         std::vector<std::string> batch = files;
         SortNaturally(batch);
         std::vector<std::string> names;
@@ -281,12 +355,18 @@ public:
 
 private:
     void Load() {
+        // A configuration that cannot be read is a FileError with the reader's text, not a
+        // configuration without the species.
+        ReadFileBytes(ini_);
         app_ = std::make_unique<TZeltApp>(ini_);
         app_->SetStoreMeasurementFolder(false);
-        const std::vector<std::string> sections = app_->SpeciesList();
-        if (std::find(sections.begin(), sections.end(), species_) == sections.end())
-            Raise(Errors().InputError,
-                  "No species section \"" + species_ + "\" in \"" + ini_ + "\"");
+        // A configuration that is missing, empty or unreadable is a file's fault; a species it
+        // does not name, the argument's.
+        const TConfigStore& config = app_->Config();
+        if (const std::string problem = config.SpeciesProblem(species_); !problem.empty())
+            Raise(config.Exists() && config.Problem().empty() ? Errors().InputError
+                                                              : Errors().FileError,
+                  problem);
         Check(app_->ChangeSpecies(species_));
     }
 
@@ -309,17 +389,20 @@ void AddSpecies(py::module_& m) {
                          "A species, of a configuration file or given by its files, and the "
                          "measurement read last. It pickles as the species alone, without the "
                          "measurement, so that a copy can be sent to another process.")
-        .def(py::init<const std::string&, const std::string&>(), py::arg("ini"), py::arg("species"),
-             "Loads the species section `species` of the file `ini`.")
-        .def(py::init([](const std::string& database, const std::string& levels,
-                         const std::string& lines, double mass, std::int32_t boltzmannLevels,
-                         std::optional<std::string> name) {
+        .def(py::init([](const py::object& ini, const std::string& species) {
+                 return TSpecies(PathText(ini, "ini"), species);
+             }),
+             py::arg("ini"), py::arg("species"),
+             "Loads the species section `species` of the configuration file `ini` (a path).")
+        .def(py::init([](const py::object& database, const std::string& levels,
+                         const std::string& lines, const py::object& mass,
+                         std::int32_t boltzmannLevels, std::optional<std::string> name) {
                  if (!name) {
                      const std::vector<std::string> items = SplitCommaText(lines);
                      name = items.size() == 2 ? items[0] + " " + items[1] : lines;
                  }
-                 return TSpecies(
-                     TSpeciesFiles{database, levels, lines, mass, boltzmannLevels, *name});
+                 return TSpecies(TSpeciesFiles{PathText(database, "database"), levels, lines,
+                                               RealNumber(mass, "mass"), boltzmannLevels, *name});
              }),
              py::kw_only(), py::arg("database"), py::arg("levels"), py::arg("lines"),
              py::arg("mass"), py::arg("boltzmann_levels") = 1, py::arg("name") = std::nullopt,
@@ -335,19 +418,33 @@ void AddSpecies(py::module_& m) {
         .def_property_readonly("name", &TSpecies::Name, "The species section.")
         .def_property_readonly("species_list", &TSpecies::SpeciesList,
                                "The species sections of the configuration.")
-        .def("read", &TSpecies::Read, py::arg("path"), "Reads a measurement file.")
+        .def("read", &TSpecies::ReadAny, py::arg("source"), py::arg("intensities") = py::none(),
+             py::arg("uncertainties") = py::none(), py::kw_only(), py::arg("name") = std::nullopt,
+             "Reads a measurement: a file (a path: str or os.PathLike), or arrays in memory: "
+             "read(wavelengths, intensities[, uncertainties]) or read(table) of a 2-D array or "
+             "DataFrame whose columns are those. Wavelengths in nm as the database writes them, "
+             "intensities in any unit, uncertainties in the intensities' unit; `name` is the "
+             "file name the results of arrays show (\"arrays.txt\"). Arrays are read as the "
+             "program reads a file of those lines, without writing one: the same messages, a "
+             "value that is not a finite number named by its line (from 1), and more lines "
+             "than a measurement may hold (10000) refused before any work. A read stopped at a "
+             "wavelength the species does not have keeps the lines before it and issues a "
+             "DataWarning, as zeltfit-cli prints the message; a file that cannot be read "
+             "raises FileError, refused data InputError.")
         .def("read_arrays", &TSpecies::ReadArrays, py::arg("wavelengths"), py::arg("intensities"),
-             py::arg("uncertainties") = std::nullopt, py::arg("name") = "arrays.txt",
-             "Reads a measurement of wavelengths (nm), intensities and optional uncertainties "
-             "(in the intensities' unit); `name` is the file name the results show.")
+             py::arg("uncertainties") = py::none(), py::arg("name") = "arrays.txt",
+             "read(wavelengths, intensities, uncertainties, name=name): a measurement of "
+             "arrays.")
         .def("fit", &TSpecies::Fit,
              "Fits the measurement; keywords as zeltfit-cli's options: density (m-3, start), "
              "temperature (K, start), fit_temperature, max_iterations, gas_temperature (K), "
-             "path (m), log (the minimisation log file).")
+             "path (m), escape (\"mewe\", \"doppler\" or a table's file), log (the minimisation "
+             "log file, a path). Numbers of any real type (int, "
+             "float, NumPy's) convert as zeltfit-cli converts the option's text.")
         .def("map", &TSpecies::Map,
              "Maps the residual; keywords from_density, to_density (m-3), density_points, "
              "from_temperature, to_temperature (K), temperature_points, gas_temperature (K), "
-             "path (m).")
+             "path (m), escape.")
         .def(
             "batch_rows", &TSpecies::BatchRows, py::arg("files"), py::arg("start"), py::arg("stop"),
             "Fits the files `start` to `stop` (not included) of the batch `files`: their populated "

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/dialogs.h"
 
+#include "app/listing.h"
+
 #include "shell/imagesizedialog.h"
 #include "shell/windowtext.h"
 
@@ -50,9 +52,12 @@ bool TBoxDialogs::AskImageSize(TImageChoice& choice, QSize onScreen) {
 }
 
 QString TBoxDialogs::OpenDataFileName(const QString& folder) {
-    return QFileDialog::getOpenFileName(
-        parent_, QString(), folder,
-        QStringLiteral("spectra and tables (*.csv *.txt *.asc *.tsv *.dat);;all files (*)"));
+    QStringList patterns;
+    for (const std::string& extension : kSpectrumExtensions)
+        patterns.append(QStringLiteral("*") + QString::fromStdString(extension));
+    return QFileDialog::getOpenFileName(parent_, QString(), folder,
+                                        QStringLiteral("spectra and tables (%1);;all files (*)")
+                                            .arg(patterns.join(QLatin1Char(' '))));
 }
 
 int TBoxDialogs::Ask(const QString& text, const QStringList& choices) {

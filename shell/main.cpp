@@ -14,6 +14,7 @@
 #include "common/format.h"
 #include "common/textfile.h"
 #include "shell/commandgate.h"
+#include "shell/escapebox.h"
 #include "shell/filedrop.h"
 #include "shell/filelistbox.h"
 #include "shell/freelevelsview.h"
@@ -120,7 +121,8 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
 TMainForm::~TMainForm() = default;
 
 void TMainForm::FormCreate() {
-    if (!app_.Config().Problem().empty())
+    // Without a species the species change at the end says it, once.
+    if (!app_.Config().Problem().empty() && !app_.SpeciesList().empty())
         dialogs_.Message(FromStd(app_.Config().Problem()));
     const TConfigView config = app_.Config().View();
     databaseFolder_ =
@@ -168,21 +170,22 @@ TNumberEdit* TMainForm::Edit(const TSetting& setting) const {
 }
 
 void TMainForm::FillEdits() {
-    const TConfigView config = app_.Config().View();
+    editSettings_ = TEditSettings(app_.Config().View());
     for (const TSetting& setting : Settings())
         if (!setting.InSpeciesSection())
-            Edit(setting)->setText(FromStd(ConfiguredText(setting, config)));
+            Edit(setting)->setText(FromStd(editSettings_.StartText(setting)));
+    escapeAtStart_ = app_.ConfiguredSettings().Escape;
+    escapeBox_->SetChoice(escapeAtStart_);
 }
 
 void TMainForm::FormClose() {
     try {
-        // All keys in one replacement of the file; the first text that is no number ends the
-        // keys stored, as it ended the writes one key at a time.
+        // The keys this window changed, in one replacement of the file as it is now.
         app_.Config().Update([&](TIniText& ini) {
-            for (const TSetting& setting : Settings())
-                if (!setting.InSpeciesSection() &&
-                    !StoreText(ini, setting, Edit(setting)->text().toStdString()))
-                    return;
+            if (escapeBox_->Choice() != escapeAtStart_)
+                StoreEscape(ini, escapeBox_->Choice());
+            editSettings_.StoreChanges(
+                ini, [&](const TSetting& setting) { return Edit(setting)->text().toStdString(); });
         });
     } catch (const std::exception& error) {
         ReportError(error);
@@ -476,6 +479,7 @@ TCommandSettings TMainForm::SettingsFromWindow() const {
         if (!setting.InSpeciesSection())
             SetFromText(settings, setting, Edit(setting)->text().toStdString());
     settings.FitTemperatureOn = fitTempCheckBox_->isChecked();
+    settings.Escape = escapeBox_->Choice();
     return settings;
 }
 

@@ -6,6 +6,7 @@
 // the command and are shown by the common error report, and the window stays usable.
 
 #include "app/application.h"
+#include "app/editsettings.h"
 #include "app/tables.h"
 #include "shell/dialogs.h"
 
@@ -31,6 +32,7 @@ namespace zelt {
 
 class TCommandGate;
 class TContourPlot;
+class TEscapeBox;
 class TFileListBox;
 class TFreeLevelsView;
 class TLineTable;
@@ -173,6 +175,8 @@ private:
     TZeltApp app_;
     std::string databaseFolder_;
     QString openDialogFolder_;
+    TEditSettings editSettings_; // as read at the start, for the close
+    std::string escapeAtStart_;  // the escape factor as read at the start, for the close
     QString fileListFolder_;
     bool closed_ = false;
     // Results shown since they were last saved.
@@ -220,6 +224,7 @@ private:
     TNumberEdit* maxIterEdit_ = nullptr;
     QPushButton* fitBtn_ = nullptr;
     TNumberEdit* pathEdit_ = nullptr;
+    TEscapeBox* escapeBox_ = nullptr;
     TNumberEdit* tnEdit_ = nullptr;
     TFileListBox* fileListBox_ = nullptr;
     QPushButton* fitAllBtn_ = nullptr;

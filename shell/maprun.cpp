@@ -71,7 +71,8 @@ TMapOutcome TMapRun::Run(const TCommandSettings& settings, TReportKind report) {
     pause.reset();
     running_ = false;
     if (close)
-        QTimer::singleShot(0, &window_, &QWidget::close);
+        // By name, as in the line table's editor (shell/linetable.cpp).
+        QTimer::singleShot(0, &window_, SLOT(close()));
     return outcome;
 }
 

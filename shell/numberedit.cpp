@@ -56,7 +56,8 @@ void TNumberEdit::focusOutEvent(QFocusEvent* event) {
         return;
     if (!HoldsPositiveNumber()) {
         SetMarked(true);
-        QTimer::singleShot(0, this, [this] { setFocus(Qt::OtherFocusReason); });
+        // By name, as in the line table's editor (shell/linetable.cpp).
+        QTimer::singleShot(0, this, SLOT(setFocus()));
     }
 }
 

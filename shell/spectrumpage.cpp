@@ -13,6 +13,7 @@
 #include <QFileInfo>
 #include <QHeaderView>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSplitter>
@@ -38,6 +39,15 @@ TSpectrumPlot::TMarkKind MarkKind(TLineOutcome outcome) {
     default:
         return TSpectrumPlot::TMarkKind::LeftOut;
     }
+}
+
+// " [Kr I 811.2904 nm fitted; 811.1-811.4 nm excluded]": what lies near the line, or nothing.
+QString Near(const TLineIntegral& line) {
+    QStringList near;
+    for (const std::string& text : line.Intruders)
+        near.append(FromStd(text));
+    return near.isEmpty() ? QString()
+                          : QStringLiteral(" [") + near.join(QStringLiteral("; ")) + "]";
 }
 
 TSpectrumPlot::TMark Mark(const TLineIntegral& line) {
@@ -72,12 +82,16 @@ QDoubleSpinBox* SpinBox(const char* name) {
     return box;
 }
 
+QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
+    auto* label = new QLabel(text);
+    label->setBuddy(buddy);
+    return label;
+}
+
 // The label of an import setting's spin box: the setting's caption.
 QLabel* BuddyLabel(QDoubleSpinBox* box) {
-    auto* label = new QLabel(
-        FromStd(std::string(ImportSettingOfEdit(box->objectName().toStdString()).Caption)));
-    label->setBuddy(box);
-    return label;
+    return BuddyLabel(
+        FromStd(std::string(ImportSettingOfEdit(box->objectName().toStdString()).Caption)), box);
 }
 
 // The controls side by side in `row`, to the left.
@@ -113,7 +127,10 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     : QWidget(parent), app_(app), dialogs_(dialogs), read_(std::move(read)),
       plot_(new TSpectrumPlot), table_(new QTableWidget), notes_(new QPlainTextEdit),
       windowEdit_(SpinBox("SpectrumWindowEdit")),
-      sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))),
+      sumBlendsBox_(new QCheckBox(QStringLiteral("Sum blends"))), excludeEdit_(new QLineEdit),
+      saturationEdit_(SpinBox("SpectrumSaturationEdit")),
+      peakToleranceEdit_(SpinBox("SpectrumPeakToleranceEdit")),
+      logCountsBox_(new QCheckBox(QStringLiteral("Log counts"))),
       toleranceEdit_(SpinBox("SpectrumToleranceEdit")),
       photonsBox_(new QCheckBox(QStringLiteral("Photon counts"))),
       responseBtn_(Button("SpectrumResponseBtn", QStringLiteral("Response…"))),
@@ -134,6 +151,20 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     windowEdit_->setToolTip(QStringLiteral(
         "The full width of each line's integration window (nm); \"measured\": 4 line widths"));
     sumBlendsBox_->setObjectName(QStringLiteral("SpectrumSumBlendsBox"));
+    excludeEdit_->setObjectName(QStringLiteral("SpectrumExcludeEdit"));
+    excludeEdit_->setPlaceholderText(QStringLiteral("811.1-811.4, ..."));
+    excludeEdit_->setToolTip(QStringLiteral("Ranges of wavelengths (nm) whose pixels are not used: "
+                                            "lines of gases not in the database"));
+    excludeEdit_->setMaximumWidth(160);
+    saturationEdit_->setToolTip(QStringLiteral(
+        "The detector's saturation level (raw counts): a line with a pixel within 0.5 % of it is "
+        "left out; \"from the file\": as the file states it, else a flat top"));
+    peakToleranceEdit_->setToolTip(QStringLiteral(
+        "How far (nm) a line's peak may lie from its database wavelength: the scale's offsets "
+        "are measured within it"));
+    logCountsBox_->setObjectName(QStringLiteral("SpectrumLogCountsBox"));
+    logCountsBox_->setToolTip(
+        QStringLiteral("A logarithmic counts axis; Ctrl and the mouse wheel zoom the counts"));
     sumBlendsBox_->setToolTip(QStringLiteral(
         "Blends of lines from one upper level summed and shared by the transition probabilities"));
     toleranceEdit_->setToolTip(
@@ -164,6 +195,15 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     connect(windowEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(toleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
     connect(sumBlendsBox_, &QCheckBox::toggled, this, [this] { Update(); });
+    // The edit shows the ranges as they are read, so that a part that is none goes.
+    connect(excludeEdit_, &QLineEdit::editingFinished, this, [this] {
+        excludeEdit_->setText(
+            FromStd(ExclusionText(ExclusionRanges(excludeEdit_->text().toStdString()))));
+        Update();
+    });
+    connect(saturationEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
+    connect(peakToleranceEdit_, &QDoubleSpinBox::valueChanged, this, [this] { Update(); });
+    connect(logCountsBox_, &QCheckBox::toggled, plot_, &TSpectrumPlot::SetLogCounts);
     connect(photonsBox_, &QCheckBox::toggled, this, [this] { Update(); });
     connect(responseBtn_, &QPushButton::clicked, this, [this, folder] {
         response_ = dialogs_.OpenDataFileName(folder());
@@ -178,11 +218,22 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
         buttons->addWidget(button);
     buttons->addStretch(1);
     // The options of a spectrum, or of a line list while one is shown.
-    FillRow(spectrumOptions_, {BuddyLabel(windowEdit_), windowEdit_, sumBlendsBox_, responseBtn_});
+    // Two rows, so that the page keeps its controls on a small screen.
+    auto *first = new QWidget, *second = new QWidget;
+    FillRow(first, {BuddyLabel(windowEdit_), windowEdit_, BuddyLabel(peakToleranceEdit_),
+                    peakToleranceEdit_, sumBlendsBox_, responseBtn_});
+    FillRow(second, {BuddyLabel(QStringLiteral("Exclude (nm)"), excludeEdit_), excludeEdit_,
+                     BuddyLabel(saturationEdit_), saturationEdit_, logCountsBox_});
+    auto* options = new QVBoxLayout(spectrumOptions_);
+    options->setContentsMargins(0, 0, 0, 0);
+    options->setSpacing(2);
+    options->addWidget(first);
+    options->addWidget(second);
     FillRow(listOptions_, {BuddyLabel(toleranceEdit_), toleranceEdit_, photonsBox_});
     listOptions_->hide();
     auto* controls = new QVBoxLayout;
     controls->setContentsMargins(4, 4, 4, 0);
+    controls->setSpacing(2);
     controls->addLayout(buttons);
     controls->addWidget(spectrumOptions_);
     controls->addWidget(listOptions_);
@@ -195,6 +246,9 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     lowerLayout->addWidget(table_, 1);
     auto* splitter = new QSplitter(Qt::Vertical);
     splitter->setChildrenCollapsible(false);
+    // On a 700-pixel screen the plot gives way first: 100 pixels still show the spectrum and
+    // the scale's offsets, and the splitter gives it more.
+    plot_->setMinimumHeight(100);
     splitter->addWidget(plot_);
     splitter->addWidget(lower);
     splitter->setSizes({350, 200});
@@ -211,6 +265,9 @@ TImportSettings TSpectrumPage::Settings() const {
     settings.Window = windowEdit_->value();
     settings.Response = response_.toStdString();
     settings.SumBlends = sumBlendsBox_->isChecked();
+    settings.Exclusions = ExclusionRanges(excludeEdit_->text().toStdString());
+    settings.Saturation = saturationEdit_->value();
+    settings.PeakTolerance = peakToleranceEdit_->value();
     settings.Tolerance = toleranceEdit_->value();
     settings.Photons = photonsBox_->isChecked();
     return settings;
@@ -300,18 +357,43 @@ void TSpectrumPage::ShowSpectrum(const TSpectrumOutcome& outcome) {
                         : QString(),
              integrated ? FromStd(Format("%.1f", {line.Counts})) : QString(),
              integrated ? FromStd(Format("%.1f", {line.CountsUncertainty})) : QString(),
+             FromStd(SignedFixed(line.Centre - line.Line.Data.Wavelength, 3)),
              intensity ? FromStd(Format("%.4e", {line.Intensity})) : QString(),
              intensity ? FromStd(Format("%.2e", {line.Uncertainty})) : QString(),
              FromStd(OutcomeText(line.Outcome)) +
-                 (line.Note.empty() ? QString() : QStringLiteral(": ") + FromStd(line.Note))});
+                 (line.Note.empty() ? QString() : QStringLiteral(": ") + FromStd(line.Note)) +
+                 Near(line)});
+    }
+    for (const TIntruder& intruder : integration.Intruders) {
+        TSpectrumPlot::TMark mark;
+        mark.Centre = intruder.Centre;
+        mark.Kind = TSpectrumPlot::TMarkKind::OtherSpecies;
+        mark.Label = FromStd(intruder.Line.Name);
+        marks.append(mark);
     }
     const TRawSpectrum& spectrum = outcome.Spectrum;
     plot_->ShowSpectrum(QVector<double>(spectrum.Wavelengths.begin(), spectrum.Wavelengths.end()),
                         QVector<double>(spectrum.Counts.begin(), spectrum.Counts.end()), marks);
+    // The scale's offsets and the calibration across the spectrum.
+    QVector<double> at, offsets, curveAt, curve;
+    QVector<bool> used;
+    for (const TCalibrationPoint& point : integration.Scale.Points) {
+        at.append(point.Wavelength);
+        offsets.append(point.Offset);
+        used.append(point.Used);
+    }
+    for (int i = 0; i <= 100 && !at.isEmpty(); ++i) {
+        const double w = spectrum.Wavelengths.front() +
+                         (spectrum.Wavelengths.back() - spectrum.Wavelengths.front()) * i / 100;
+        curveAt.append(w);
+        curve.append(integration.Scale.Offset(w));
+    }
+    plot_->ShowScale(at, offsets, used, curveAt, curve);
     FillTable(*table_,
               {QStringLiteral("Line (nm)"), QStringLiteral("Window (nm)"),
                QStringLiteral("Integral (counts)"), QStringLiteral("u"),
-               QStringLiteral("Intensity"), QStringLiteral("u"), QStringLiteral("Outcome")},
+               QStringLiteral("Offset (nm)"), QStringLiteral("Intensity"), QStringLiteral("u"),
+               QStringLiteral("Outcome")},
               rows);
     lines_ = integration.Measurement();
     tableText_ = IntegrationTable(integration);

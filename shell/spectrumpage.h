@@ -2,7 +2,9 @@
 #pragma once
 // The page "Spectrum": a raw spectrum or a line list imported against the current species. A
 // spectrum is shown with its database lines, their integration windows and backgrounds, and
-// the window width may be changed, the integrals following; a line list is shown with the
+// the window width, the excluded ranges, the saturation level and the peaks' tolerance may be
+// changed, the integrals following; the scale's offsets are plotted beneath and lines of other
+// species marked; a line list is shown with the
 // database line each row was matched to and its offset. "Use these intensities" writes them as
 // a measurement file (with the table of what was done beside it) and reads that file as "Read
 // intensities" does.
@@ -18,6 +20,7 @@
 
 class QCheckBox;
 class QDoubleSpinBox;
+class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QTableWidget;
@@ -72,6 +75,10 @@ private:
     QPlainTextEdit* notes_;
     QDoubleSpinBox* windowEdit_;
     QCheckBox* sumBlendsBox_;
+    QLineEdit* excludeEdit_;
+    QDoubleSpinBox* saturationEdit_;
+    QDoubleSpinBox* peakToleranceEdit_;
+    QCheckBox* logCountsBox_;
     QDoubleSpinBox* toleranceEdit_;
     QCheckBox* photonsBox_;
     QPushButton* responseBtn_;

@@ -2,6 +2,7 @@
 // Program entry of the window program: the necessary-files check, then the main window.
 
 #include "app/datafolders.h"
+#include "common/tempfiles.h"
 #include "shell/dialogs.h"
 #include "shell/main.h"
 
@@ -16,6 +17,7 @@ int main(int argc, char* argv[]) {
     std::setlocale(LC_NUMERIC, "C");
     QApplication::setApplicationName(QStringLiteral("Zelt Fit"));
 
+    zelt::RemoveTemporaryFilesOnInterrupt();
     zelt::TBoxDialogs dialogs;
     if (!zelt::PassNecessaryFilesCheck(dialogs, zelt::UserDataFolder(), zelt::CommonDataFolders()))
         return 0;

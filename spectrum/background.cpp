@@ -12,7 +12,8 @@ std::size_t FirstAtOrAbove(const std::vector<double>& values, double x) {
 }
 
 TBand CollectBand(const TRawSpectrum& s, double edge, int direction, std::size_t wanted,
-                  double reach, const std::vector<double>& others, double halfWindow) {
+                  double reach, const std::vector<double>& others, double halfWindow,
+                  const std::vector<bool>& masked) {
     TBand band;
     const auto n = static_cast<std::ptrdiff_t>(s.Pixels());
     std::ptrdiff_t i = static_cast<std::ptrdiff_t>(FirstAtOrAbove(s.Wavelengths, edge));
@@ -31,7 +32,7 @@ TBand CollectBand(const TRawSpectrum& s, double edge, int direction, std::size_t
         const std::size_t next = FirstAtOrAbove(others, wavelength);
         const bool taken = (next < others.size() && others[next] - wavelength < halfWindow) ||
                            (next > 0 && wavelength - others[next - 1] < halfWindow);
-        if (!taken)
+        if (!taken && (masked.empty() || !masked[static_cast<std::size_t>(i)]))
             band.Pixels.push_back(static_cast<std::size_t>(i));
     }
     return band;

@@ -15,14 +15,15 @@ std::size_t FirstAtOrAbove(const std::vector<double>& values, double x);
 
 // The pixels of one background band: up to `wanted` pixels from the window's edge outwards
 // (direction -1 below, +1 above), within `reach` nm, leaving out pixels within `halfWindow` of
-// another line's centre (`others`, ascending).
+// another line's centre (`others`, ascending) and those `masked` (when given, one flag a pixel).
 struct TBand {
     std::vector<std::size_t> Pixels;
     bool AtEnd = false; // the spectrum ended before the band was full
 };
 
 TBand CollectBand(const TRawSpectrum& s, double edge, int direction, std::size_t wanted,
-                  double reach, const std::vector<double>& others, double halfWindow);
+                  double reach, const std::vector<double>& others, double halfWindow,
+                  const std::vector<bool>& masked = {});
 
 // A straight line a + b (lambda - Mean) fitted to the band pixels by least squares, and the
 // variance of the pixels about it: s^2 = sum of squared residuals / (m - 2).

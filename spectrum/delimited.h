@@ -2,10 +2,14 @@
 #pragma once
 // Tables of numbers as spectrometer programs and spreadsheets write them: one row per line,
 // the columns separated by tabs, semicolons, commas or blanks, "." or "," as the decimal
-// separator, both detected from the data. Lines before the data (a header of "key: value"
-// lines, column titles, a line of units) and after it (a footer) are kept as text; lines
-// starting with "#", "%" or "//" are comments. Between ">>>>>Begin ... Data<<<<<" and
-// ">>>>>End ... Data<<<<<" markers only the marked lines are data.
+// separator. The data are the longest run of lines that read as rows of one number of values;
+// the separator and the decimal sign are decided on lines from its middle, so that lines before
+// it (free-text titles, even those that start with a number, "key: value" lines, column titles
+// padded with blanks, a line of units) and after it (a footer) are kept as text. Lines starting
+// with "#", "%" or "//" are comments. Between ">>>>>Begin ... Data<<<<<" and
+// ">>>>>End ... Data<<<<<" markers only the marked lines are data. A file with no such table
+// may be a list of labelled values, "I_696 = 31.79" or "I_696 31.79", one per line: the label's
+// number of three digits or more is the wavelength.
 
 #include "common/textfile.h"
 
@@ -24,7 +28,7 @@ struct TDelimitedTable {
     std::vector<std::vector<double>> Columns; // the values, column by column
     std::vector<int> Lines;                   // the file's line number of each row, from 1
     std::vector<std::string> Text;            // the header and footer lines, trimmed
-    char Separator = '\t';                    // '\t', ';', ',' or ' ' (blanks)
+    char Separator = '\t'; // '\t', ';', ',', ' ' (blanks) or '=' (labelled values)
     char Decimal = '.';
 
     std::size_t Rows() const { return Lines.size(); }
@@ -37,9 +41,9 @@ struct TDelimitedTable {
 // The most a table of numbers may hold (ReadDelimited, the table beside a measurement file).
 inline constexpr TReadLimit kTableLimit{64 * kMegabyte, "a table of numbers"};
 
-// Parses the bytes of a file. A file without numbers, rows with fewer values than the first
-// row, values that are not numbers inside the data, and data resuming after a footer raise
-// EInOutError naming the file and the line.
+// Parses the bytes of a file. A file without a table, a line that breaks off the data (a row
+// with another number of values, a value that is not a number) and data resuming after a footer
+// raise EInOutError naming the file, the line and the layout of the data.
 TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileName);
 // Reads (ReadFileBytes, within kTableLimit) and parses a file.
 TDelimitedTable ReadDelimited(const std::string& fileName);

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "spectrum/rawspectrum.h"
 
+#include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
 
@@ -38,6 +39,29 @@ const TUnitName* UnitNamedIn(const std::string& lower) {
             if (!mark.empty() && lower.find(mark) != std::string::npos)
                 return &unit;
     return nullptr;
+}
+
+// The detector's maximum as a header line names it: a line about saturation, the maximum or
+// full-scale counts, and the first number after its ":" or "=".
+double StatedMaximum(const TDelimitedTable& table) {
+    for (const std::string& line : table.Text) {
+        const std::string lower = LowerCase(line);
+        const bool names =
+            lower.find("saturat") != std::string::npos ||
+            lower.find("full scale") != std::string::npos ||
+            ((lower.find("max") != std::string::npos) && lower.find("count") != std::string::npos);
+        const std::size_t colon = line.find_first_of(":=");
+        if (!names || colon == std::string::npos)
+            continue;
+        std::size_t start = line.find_first_of("0123456789", colon);
+        if (start == std::string::npos)
+            continue;
+        std::size_t end = line.find_first_not_of("0123456789.", start);
+        double value = 0;
+        if (TryStrToFloat(std::string_view(line).substr(start, end - start), value) && value > 0)
+            return value;
+    }
+    return 0;
 }
 
 } // namespace
@@ -115,6 +139,7 @@ TRawSpectrum SpectrumFromTable(const TDelimitedTable& table, const TSpectrumRead
         spectrum.Raw[r] = table.Columns[countsColumn][from];
         spectrum.Counts[r] = spectrum.Raw[r] - (dark ? table.Columns[darkColumn][from] : 0);
     }
+    spectrum.StatedMaximum = StatedMaximum(table);
     spectrum.Description =
         Format("%s; wavelengths in %s from %s, counts from %s%s; %d pixels from %.3f to %.3f nm",
                {table.Layout(), unitName, table.ColumnName(wavelengthColumn),

@@ -30,6 +30,9 @@ struct TRawSpectrum {
     std::vector<double> Counts;      // counts of each pixel, the dark subtracted
     std::vector<double> Raw;         // the counts as the file gives them, before the dark
     std::string Description;         // how the file was read, in one line
+    // The raw counts at which the detector saturates, as the file's header states it
+    // ("Maximum counts: 65535", "Saturation level = 16383"); 0 when it does not.
+    double StatedMaximum = 0;
     std::size_t Pixels() const { return Wavelengths.size(); }
 };
 

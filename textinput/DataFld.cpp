@@ -42,9 +42,13 @@ template <class File, class Record> struct TMergeSource {
     Record current;
     bool finished = false;
 
+    // The next record; at the end of the file, whose record it cannot read, the file must be as
+    // it was at its opening: a table cut short while it was read would end early unseen.
     void Advance() {
-        if (!file->ReadRecord(current))
+        if (!file->ReadRecord(current)) {
             finished = true;
+            file->RequireUnchanged();
+        }
     }
 };
 

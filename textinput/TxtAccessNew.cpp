@@ -83,6 +83,11 @@ void TTextFile::Close() {
         writer_.Close();
 }
 
+void TTextFile::RequireUnchanged() {
+    if (isOpen_ && isInput_)
+        reader_.RequireUnchanged();
+}
+
 TTextReader& TTextFile::Input() {
     if (!isOpen_ || !isInput_)
         throw EInOutError("File \"" + fileName_ + "\" is not open for reading",

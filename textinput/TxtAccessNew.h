@@ -63,6 +63,9 @@ public:
     virtual void OpenWrite();
     // Closes the file (a failed write-back raises EInOutError); nothing when not open.
     void Close();
+    // Raises EInOutError when the file open for reading changed since it was opened
+    // (TTextReader::RequireUnchanged); nothing when it is not open for reading.
+    void RequireUnchanged();
 
     // The next blank-delimited number. A token that is no number, or any other reading error,
     // gives -1 (ReadFloat, ReadInt) or `def` (ReadFloatDef) and is not raised.

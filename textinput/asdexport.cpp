@@ -45,14 +45,14 @@ struct TAsdTable {
         return place;
     }
     [[noreturn]] void Refuse(int line, std::size_t column, const std::string& what) const {
-        throw EInOutError(Place(line, column) + ": " + what);
+        throw EConvertError(Place(line, column) + ": " + what);
     }
     // The column, or the refusal that it is missing.
     std::size_t Require(const std::string& column, const std::string& why) const {
         const std::size_t at = Find(column);
         if (at == kNone)
-            throw EInOutError(Place(HeaderLine) + ": the column \"" + column + "\" is missing; " +
-                              why);
+            throw EConvertError(Place(HeaderLine) + ": the column \"" + column + "\" is missing; " +
+                                why);
         return at;
     }
 };
@@ -122,7 +122,7 @@ TAsdTable ReadTable(const std::string& text, const std::string& file) {
         table.Rows.push_back({line, std::move(cells)});
     }
     if (table.HeaderLine == 0)
-        throw EInOutError("File \"" + file + "\" is empty: it holds no header row of an export");
+        throw EConvertError("File \"" + file + "\" is empty: it holds no header row of an export");
     return table;
 }
 

@@ -69,11 +69,12 @@ struct TAsdImport {
 };
 
 // Reads the lines and the levels export (their text, and their names for the messages) of the
-// species `element` `ion` ("Kr", "I"). Raises EInOutError naming the file, the line and the
-// column for a column that is missing, a wavelength in another unit than nm, an export of
-// another element or ion stage, a number that is none, two levels of one energy, and a level a
-// kept line needs that the levels export lacks. Lines without an A value or without the energy
-// of either level are left out and listed, as are levels without an energy.
+// species `element` `ion` ("Kr", "I"). Raises EConvertError (the data's fault, not the file
+// system's) naming the file, the line and the column for a column that is missing, a
+// wavelength in another unit than nm, an export of another element or ion stage, a number that
+// is none, two levels of one energy, and a level a kept line needs that the levels export
+// lacks. Lines without an A value or without the energy of either level are left out and
+// listed, as are levels without an energy.
 TAsdImport ImportAsd(const std::string& element, const std::string& ion,
                      const std::string& linesText, const std::string& linesFile,
                      const std::string& levelsText, const std::string& levelsFile);

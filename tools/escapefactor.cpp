@@ -3,7 +3,7 @@
 
 #include "common/errors.h"
 #include "common/format.h"
-#include "linemodel/atomicdata.h"
+#include "linemodel/escape.h"
 
 #include <boost/math/quadrature/exp_sinh.hpp>
 #include <boost/math/tools/toms748_solve.hpp>
@@ -43,19 +43,21 @@ double ModelDepthFor(double escapeFactor) {
 std::string EscapeFactorComparison(int perDecade) {
     if (perDecade < 1)
         throw Exception(Format("At least one point per decade, not %d", {perDecade}));
-    std::string text = "# The model's escape factor (2 - exp(-0.001 tau)) / (1 + tau) against the "
-                       "exact one of a Doppler line\n"
-                       "tau\tmodel\texact\tmodel/exact - 1\tdepth ratio\n";
+    std::string text = "# Mewe's escape factor (2 - exp(-0.001 tau)) / (1 + tau) and the program's "
+                       "doppler factor against the exact one of a Doppler line\n"
+                       "tau\tmewe\texact\tmewe/exact - 1\tdepth ratio\tdoppler/exact - 1\n";
     double largestRelative = 0, relativeTau = 0, largestAbsolute = 0, absoluteTau = 0;
-    double smallestRatio = 1, largestRatio = 0;
-    const int points = 6 * perDecade;
+    double smallestRatio = 1, largestRatio = 0, largestDoppler = 0, dopplerTau = 0;
+    const int points = 9 * perDecade;
     for (int i = 0; i <= points; ++i) {
-        const double tau = std::pow(10.0, -3.0 + 6.0 * i / points);
+        const double tau = std::pow(10.0, -3.0 + 9.0 * i / points);
         const double model = EscapeFactor(tau);
         const double exact = ExactEscapeFactor(tau);
         const double relative = model / exact - 1;
         const double ratio = ModelDepthFor(exact) / tau;
-        text += Format("%.4e\t%.6e\t%.6e\t%.4f\t%.4f\n", {tau, model, exact, relative, ratio});
+        const double doppler = DopplerEscapeFactor(tau) / exact - 1;
+        text += Format("%.4e\t%.6e\t%.6e\t%.4f\t%.4f\t%.1e\n",
+                       {tau, model, exact, relative, ratio, doppler});
         if (std::fabs(relative) > std::fabs(largestRelative)) {
             largestRelative = relative;
             relativeTau = tau;
@@ -64,14 +66,20 @@ std::string EscapeFactorComparison(int perDecade) {
             largestAbsolute = model - exact;
             absoluteTau = tau;
         }
+        if (std::fabs(doppler) > std::fabs(largestDoppler)) {
+            largestDoppler = doppler;
+            dopplerTau = tau;
+        }
         smallestRatio = std::min(smallestRatio, ratio);
         largestRatio = std::max(largestRatio, ratio);
     }
-    text += Format("# Largest relative deviation: model/exact - 1 = %.4f at tau = %.4e\n",
+    text += Format("# Largest relative deviation: mewe/exact - 1 = %.4f at tau = %.4e\n",
                    {largestRelative, relativeTau});
-    text += Format("# Largest absolute deviation: model - exact = %.4f at tau = %.4e\n",
+    text += Format("# Largest absolute deviation: mewe - exact = %.4f at tau = %.4e\n",
                    {largestAbsolute, absoluteTau});
     text += Format("# Depth ratio from %.4f to %.4f\n", {smallestRatio, largestRatio});
+    text += Format("# Largest deviation of doppler: doppler/exact - 1 = %.1e at tau = %.4e\n",
+                   {largestDoppler, dopplerTau});
     return text;
 }
 

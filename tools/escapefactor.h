@@ -1,7 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
-// The exact escape factor of a Doppler-broadened line, the reference against which the model's
-// approximation (EscapeFactor, linemodel/atomicdata.h) is measured.
+// The exact escape factor of a Doppler-broadened line by a general-purpose quadrature: the
+// reference against which Mewe's approximation (EscapeFactor) and the program's own exact factor
+// (DopplerEscapeFactor, linemodel/escape.h, a series, a table and an expansion) are measured.
 
 #include <string>
 
@@ -16,15 +17,16 @@ namespace zelt {
 // tau = 0. Raises an Exception for a negative or non-finite tau.
 double ExactEscapeFactor(double tau);
 
-// The optical depth at which the model's escape factor equals `escapeFactor` (0 < escapeFactor
+// The optical depth at which Mewe's escape factor equals `escapeFactor` (0 < escapeFactor
 // <= 1): a fit with the model's factor puts a line whose exact factor this is at that depth.
 double ModelDepthFor(double escapeFactor);
 
-// The comparison of the model's escape factor with the exact one for tau from 1e-3 to 1e3,
-// `perDecade` logarithmically spaced points per decade: a comment line, a header row and one
-// tab-separated row per tau ("tau", "model", "exact", "model/exact - 1", and the "depth ratio"
-// ModelDepthFor(exact) / tau), then comment lines with the largest relative and absolute
-// deviations and the range of the depth ratio. Lines end with "\n".
+// The comparison of Mewe's escape factor and of DopplerEscapeFactor with the exact one for tau
+// from 1e-3 to 1e6, `perDecade` logarithmically spaced points per decade: a comment line, a
+// header row and one tab-separated row per tau ("tau", "mewe", "exact", "mewe/exact - 1", the
+// "depth ratio" ModelDepthFor(exact) / tau, "doppler/exact - 1"), then comment lines with
+// Mewe's largest relative and absolute deviations, the range of the depth ratio and the largest
+// deviation of DopplerEscapeFactor. Lines end with "\n".
 std::string EscapeFactorComparison(int perDecade);
 
 } // namespace zelt

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// zeltfit-escapefactor [POINTS-PER-DECADE]: the model's escape factor against the exact one of a
-// Doppler line for tau from 1e-3 to 1e3, as a tab-separated table (tools/plot-escape-factor.py
-// draws it).
+// zeltfit-escapefactor [POINTS-PER-DECADE]: Mewe's and the program's doppler escape factor
+// against the exact one of a Doppler line for tau from 1e-3 to 1e6, as a tab-separated table
+// (tools/plot-escape-factor.py draws it).
 
 #include "common/convert.h"
 #include "tools/escapefactor.h"

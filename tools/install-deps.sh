@@ -23,6 +23,10 @@ else
         # the locale sources of localedef: zeltfit-cli's test of a Latin-1 terminal
         locales
         pybind11-dev python3-dev python3-numpy python3-pandas python3-distributed python3-matplotlib
+        # pip install of the Python module into a virtual environment (pyproject.toml, setup.py)
+        # and the example notebook executed (nbconvert with a Python kernel)
+        python3-venv python3-pip python3-setuptools python3-wheel
+        python3-nbconvert python3-nbclient python3-ipykernel
     )
 fi
 packages+=("$@")

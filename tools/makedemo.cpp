@@ -2,20 +2,23 @@
 // Writes the demo measurement files of argon I: the model's branching fractions at three
 // densities of the metastable 1s5, turned into line intensities with 1 % noise.
 //
-//   zeltfit-makedemo [data folder]     (default: the project's data folder)
+//   zeltfit-makedemo [--escape mewe|doppler|FILE] [--noise FRACTION] [--out FOLDER] [DATA]
 //
-// The files data/measurements/argon_1e16.txt, argon_5e16.txt and argon_2e17.txt list the
-// wavelength, exactly as written in Ar_I.txt, and the intensity of every line of the table
-// whose lower level is one of the four 1s levels. data/spectra/argon_5e16.csv is the raw
-// spectrum of the second, as a spectrometer's program exports it.
+// DATA is the folder of Ar_levels.txt and Ar_I.txt (default: the project's data folder), FOLDER
+// the folder written (default: DATA). The files measurements/argon_1e16.txt, argon_5e16.txt and
+// argon_2e17.txt list the wavelength, exactly as written in Ar_I.txt, and the intensity of every
+// line of the table whose lower level is one of the four 1s levels. spectra/argon_5e16.csv is
+// the raw spectrum of the second, as a spectrometer's program exports it. --escape makes them
+// with another escape factor than mewe and --noise with another relative noise (0: none), so
+// that a fit with each model can be tried on data it should give back.
 //
 // For any species, the same measurement at given values of the model:
 //
 //   zeltfit-makedemo measurement --levels FILE --lines a,b --database DIR --out FILE
 //       --density M-3 --temperature K --mass U --boltzmax N
-//       [--gas-temperature K] [--path M] [--noise FRACTION] [--seed N]
+//       [--gas-temperature K] [--path M] [--noise FRACTION] [--seed N] [--escape mewe|doppler|FILE]
 //
-// (gas temperature 400 K, path 0.05 m, no noise, seed 4 unless given).
+// (gas temperature 400 K, path 0.05 m, no noise, seed 4, escape factor mewe unless given).
 
 #include "common/convert.h"
 #include "common/errors.h"
@@ -23,8 +26,11 @@
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/escape.h"
 #include "linemodel/normal.h"
 #include "spectrum/synthetic.h"
+
+#include <CLI/CLI.hpp>
 
 #include <algorithm>
 #include <cmath>
@@ -117,12 +123,12 @@ std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUnifo
 // The raw spectrum at n(1s5) = 5e16 m-3: 3648 pixels from 660 to 1160 nm, lines of 0.4 nm
 // (FWHM) of up to 2e5 photons, a dark of 1000 counts and a sloped background with read-out and
 // Poisson noise, as a "Wave;Sample;Dark;Reference" export with decimal commas.
-void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& dataFolder) {
+void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& outFolder) {
     TSyntheticOptions options;
     options.Dark = 1000;
     options.Seed = kSeed;
     const TRawSpectrum spectrum = SyntheticSpectrum(ModelLines(data, p, 2e5), options);
-    const std::string folder = dataFolder + "/spectra";
+    const std::string folder = outFolder + "/spectra";
     std::filesystem::create_directories(PathFromUtf8(folder));
     TTextWriter writer;
     writer.Create(folder + "/argon_5e16.csv");
@@ -131,10 +137,20 @@ void MakeSpectrum(TAtomicData& data, const TParamVector& p, const std::string& d
     std::cout << folder << "/argon_5e16.csv: " << spectrum.Pixels() << " pixels\n";
 }
 
-void MakeDemo(const std::string& dataFolder) {
+struct TDemoOptions {
+    std::string Data = ZELT_SOURCE_DIR "/data";
+    std::string Out; // empty: Data
+    std::string Escape = kEscapeMewe;
+    double Noise = kNoise;
+};
+
+void MakeDemo(const TDemoOptions& options) {
+    const std::string& dataFolder = options.Data;
+    const std::string outFolder = options.Out.empty() ? dataFolder : options.Out;
     TAtomicData data([](const std::string& text) { std::cerr << text << "\n"; });
     data.ChangeSpecies(dataFolder + "/Ar_levels.txt", dataFolder + "/", "Ar,I");
-    const std::string measurements = dataFolder + "/measurements";
+    data.Escape = EscapeModelOf(options.Escape);
+    const std::string measurements = outFolder + "/measurements";
     std::filesystem::create_directories(PathFromUtf8(measurements));
     SelectLines(data, measurements + "/selection.tmp", kBoltzmannLevels);
     const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
@@ -148,7 +164,7 @@ void MakeDemo(const std::string& dataFolder) {
         Slot(p, PathLength) = kPathLength;
         Slot(p, AtomMass) = kMass * kAtomicMassUnit;
         Slot(p, BoltzmannLevels) = kBoltzmannLevels;
-        const std::vector<double> intensities = Intensities(data, p, random, kNoise);
+        const std::vector<double> intensities = Intensities(data, p, random, options.Noise);
         TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
@@ -158,7 +174,7 @@ void MakeDemo(const std::string& dataFolder) {
         writer.Close();
         std::cout << fileName << ": " << data.SelectedLines.size() << " lines\n";
         if (spectrum.Density == 5e16)
-            MakeSpectrum(data, p, dataFolder);
+            MakeSpectrum(data, p, outFolder);
     }
 }
 
@@ -194,6 +210,7 @@ void MakeMeasurement(const std::map<std::string, std::string>& options) {
     const std::string lines = text("lines");
     TAtomicData data([](const std::string& message) { std::cerr << message << "\n"; });
     data.ChangeSpecies(text("levels"), JoinPath(database, ""), lines);
+    data.Escape = EscapeModelOf(options.contains("escape") ? text("escape") : kEscapeMewe);
     const auto populated = static_cast<std::int32_t>(number("boltzmax", 0));
     const std::string out = text("out");
     SelectLines(data, out + ".selection.tmp", populated);
@@ -222,11 +239,26 @@ void MakeMeasurement(const std::map<std::string, std::string>& options) {
 } // namespace zelt
 
 int main(int argc, char** argv) {
+    // "measurement" reads its "--name value" pairs itself; the demo's options are CLI11's.
+    const bool measurement = argc > 1 && std::string(argv[1]) == "measurement";
+    zelt::TDemoOptions options;
+    CLI::App app("Writes the demo measurement files of argon I", "zeltfit-makedemo");
+    app.add_option("DATA", options.Data, "folder of Ar_levels.txt and Ar_I.txt")
+        ->capture_default_str();
+    app.add_option("--out", options.Out, "folder written (default: DATA)");
+    app.add_option("--escape", options.Escape, "escape factor: mewe, doppler or a table FILE")
+        ->capture_default_str();
+    app.add_option("--noise", options.Noise, "relative standard deviation of an intensity")
+        ->capture_default_str()
+        ->check(CLI::NonNegativeNumber);
+    if (!measurement) {
+        CLI11_PARSE(app, argc, argv);
+    }
     try {
-        if (argc > 1 && std::string(argv[1]) == "measurement")
+        if (measurement)
             zelt::MakeMeasurement(zelt::Options(argc, argv));
         else
-            zelt::MakeDemo(argc > 1 ? argv[1] : ZELT_SOURCE_DIR "/data");
+            zelt::MakeDemo(options);
         return 0;
     } catch (const std::exception& e) {
         std::cerr << e.what() << "\n";

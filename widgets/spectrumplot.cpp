@@ -46,7 +46,8 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
         {TMarkKind::Shared, QStringLiteral("shared")},
         {TMarkKind::Blend, QStringLiteral("blend")},
         {TMarkKind::Saturated, QStringLiteral("saturated")},
-        {TMarkKind::LeftOut, QStringLiteral("left out")}};
+        {TMarkKind::LeftOut, QStringLiteral("left out")},
+        {TMarkKind::OtherSpecies, QStringLiteral("other species")}};
     for (const auto& [kind, name] : kinds) {
         auto* swatch = new QCPBars(xAxis, yAxis);
         swatch->setName(name);
@@ -56,9 +57,42 @@ TSpectrumPlot::TSpectrumPlot(QWidget* parent) : QCustomPlot(parent) {
     legend->setVisible(true);
     PlaceLegendAbove(*this);
     setInteractions(QCP::iRangeDrag | QCP::iRangeZoom);
-    axisRect()->setRangeDrag(Qt::Horizontal);
+    axisRect()->setRangeDrag(Qt::Horizontal | Qt::Vertical);
     axisRect()->setRangeZoom(Qt::Horizontal);
+    // The wheel zooms the counts with Ctrl pressed, the wavelengths without.
+    connect(this, &QCustomPlot::mouseWheel, this, [this](QWheelEvent* event) {
+        axisRect()->setRangeZoom(event->modifiers() & Qt::ControlModifier ? Qt::Vertical
+                                                                          : Qt::Horizontal);
+    });
     connect(this, &QCustomPlot::mouseDoubleClick, this, [this] { ShowAll(); });
+
+    // The scale's offsets beneath, on the same wavelengths.
+    scaleRect_ = new QCPAxisRect(this);
+    // A strip of at most 50 pixels: the wavelengths are read on the spectrum's axis above it.
+    scaleRect_->setMaximumSize(QWIDGETSIZE_MAX, 50);
+    scaleRect_->axis(QCPAxis::atBottom)->setTickLabels(false);
+    scaleRect_->axis(QCPAxis::atLeft)->setLabel(QStringLiteral("Offset [nm]"));
+    scaleRect_->axis(QCPAxis::atLeft)->ticker()->setTickCount(3);
+    scaleRect_->setRangeDrag(Qt::Horizontal);
+    scaleRect_->setRangeZoom(Qt::Horizontal);
+    connect(xAxis, qOverload<const QCPRange&>(&QCPAxis::rangeChanged),
+            scaleRect_->axis(QCPAxis::atBottom), qOverload<const QCPRange&>(&QCPAxis::setRange));
+    auto* group = new QCPMarginGroup(this);
+    axisRect()->setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    scaleRect_->setMarginGroup(QCP::msLeft | QCP::msRight, group);
+    const auto graph = [this](QCPScatterStyle::ScatterShape shape, const QColor& colour) {
+        auto* g = addGraph(scaleRect_->axis(QCPAxis::atBottom), scaleRect_->axis(QCPAxis::atLeft));
+        g->setLineStyle(QCPGraph::lsNone);
+        g->setScatterStyle(QCPScatterStyle(shape, colour, 5));
+        g->removeFromLegend();
+        return g;
+    };
+    offsets_ = graph(QCPScatterStyle::ssDisc, QColor(0, 90, 180));
+    unused_ = graph(QCPScatterStyle::ssCross, QColor(200, 0, 0));
+    calibration_ = addGraph(scaleRect_->axis(QCPAxis::atBottom), scaleRect_->axis(QCPAxis::atLeft));
+    calibration_->setPen(QPen(QColor(0, 90, 180), 1));
+    calibration_->removeFromLegend();
+    counts_->removeFromLegend();
     // The labels follow the layout of each drawing: the area's width and height.
     connect(this, &QCustomPlot::afterLayout, this, [this] { SpreadLabels(); });
     connect(this, &QCustomPlot::mouseMove, this, [this](QMouseEvent* event) {
@@ -78,6 +112,8 @@ QColor TSpectrumPlot::KindColour(TMarkKind kind) {
         return {235, 130, 0};
     case TMarkKind::Saturated:
         return {220, 0, 0};
+    case TMarkKind::OtherSpecies:
+        return {150, 0, 170};
     case TMarkKind::LeftOut:
         break;
     }
@@ -89,6 +125,9 @@ void TSpectrumPlot::Reset() {
     labels_.clear();
     counts_->data()->clear();
     counts_->setLineStyle(QCPGraph::lsLine);
+    for (QCPGraph* graph : {offsets_, unused_, calibration_})
+        graph->data()->clear();
+    ShowScaleRect(false);
     marks_ = 0;
 }
 
@@ -161,11 +200,7 @@ void TSpectrumPlot::ShowSpectrum(const QVector<double>& wavelengths, const QVect
     yAxis->setLabel(QStringLiteral("Counts"));
     legend->setVisible(true);
     counts_->setData(wavelengths, counts, true);
-    const auto [low, high] = std::minmax_element(counts.begin(), counts.end());
-    const double bottom = counts.isEmpty() ? 0 : std::min(0.0, *low);
-    // Room above the highest pixel for the labels.
-    const double top = counts.isEmpty() ? 1 : *high + (*high - bottom) * 0.25;
-    yAxis->setRange(bottom, top > bottom ? top : bottom + 1);
+    FitCounts();
     for (const TMark& mark : marks)
         AddMark(mark, yAxis->range().upper);
     wavelengths_ =
@@ -196,7 +231,73 @@ void TSpectrumPlot::ShowSticks(const QVector<double>& wavelengths,
     ShowAll();
 }
 
+// The counts axis over every pixel with room above the highest for the labels: from 0 (or the
+// lowest pixel below it), or logarithmic from one count.
+void TSpectrumPlot::FitCounts() {
+    const QSharedPointer<QCPGraphDataContainer> data = counts_->data();
+    double low = 0, high = 1;
+    for (const QCPGraphData& point : *data) {
+        low = std::min(low, point.value);
+        high = std::max(high, point.value);
+    }
+    if (logCounts_)
+        yAxis->setRange(1, high * 4);
+    else
+        yAxis->setRange(low, high + (high - low) * 0.25);
+}
+
+// The scale's plot takes a row beneath the spectrum only while it has offsets to show.
+void TSpectrumPlot::ShowScaleRect(bool on) {
+    QCPLayoutGrid* layout = plotLayout();
+    if (on == (layout->element(layout->rowCount() - 1, 0) == scaleRect_))
+        return;
+    if (on) {
+        layout->addElement(layout->rowCount(), 0, scaleRect_);
+        layout->setRowStretchFactor(layout->rowCount() - 1, 0.15);
+    } else {
+        layout->take(scaleRect_);
+        layout->simplify();
+    }
+    scaleRect_->setVisible(on);
+}
+
+void TSpectrumPlot::SetLogCounts(bool on) {
+    logCounts_ = on;
+    yAxis->setScaleType(on ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
+    if (on)
+        yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
+    else
+        yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
+    yAxis->setNumberFormat(QStringLiteral("gb"));
+    FitCounts();
+    replot();
+}
+
+void TSpectrumPlot::ShowScale(const QVector<double>& wavelengths, const QVector<double>& offsets,
+                              const QVector<bool>& used, const QVector<double>& curveWavelengths,
+                              const QVector<double>& curveOffsets) {
+    QVector<double> usedX, usedY, leftX, leftY;
+    for (qsizetype i = 0; i < wavelengths.size(); ++i) {
+        (used.value(i) ? usedX : leftX).append(wavelengths[i]);
+        (used.value(i) ? usedY : leftY).append(offsets[i]);
+    }
+    offsets_->setData(usedX, usedY, true);
+    unused_->setData(leftX, leftY, true);
+    calibration_->setData(curveWavelengths, curveOffsets, true);
+    ShowScaleRect(!wavelengths.isEmpty());
+    double low = 0, high = 0;
+    for (const QVector<double>* values : {&offsets, &curveOffsets})
+        for (const double v : *values) {
+            low = std::min(low, v);
+            high = std::max(high, v);
+        }
+    const double room = std::max((high - low) * 0.15, 0.01);
+    scaleRect_->axis(QCPAxis::atLeft)->setRange(low - room, high + room);
+    replot();
+}
+
 void TSpectrumPlot::ShowAll() {
+    FitCounts();
     std::sort(labels_.begin(), labels_.end(), [](const QCPItemText* a, const QCPItemText* b) {
         return a->position->key() < b->position->key();
     });

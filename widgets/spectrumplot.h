@@ -5,8 +5,11 @@
 // its background lighter beside it, and the straight background drawn across the window. A line
 // list is drawn as sticks of its intensities at the database wavelengths. The lines' wavelengths
 // stand upright at the top, those that would cover another's left out until the axis is zoomed.
-// The mouse wheel zooms the wavelength axis, dragging moves it, a double click shows the whole
-// spectrum again.
+// Lines of other species fitted in the windows are marked in their own colour. Beneath, a
+// narrow plot shows the offsets of the wavelength scale measured on the lines' peaks and the
+// calibration fitted to them. The mouse wheel zooms the wavelength axis (with Ctrl pressed the
+// counts axis), dragging moves them, a double click shows the whole spectrum again; the counts
+// axis may be logarithmic.
 
 #include <QColor>
 #include <QString>
@@ -20,7 +23,7 @@ class TSpectrumPlot : public QCustomPlot {
     Q_OBJECT
 public:
     // What became of a line, as the plot colours it.
-    enum class TMarkKind { Integrated, Shared, Blend, Saturated, LeftOut };
+    enum class TMarkKind { Integrated, Shared, Blend, Saturated, LeftOut, OtherSpecies };
 
     struct TMark {
         double Centre = 0;        // nm
@@ -38,12 +41,21 @@ public:
     // The spectrum with its marks.
     void ShowSpectrum(const QVector<double>& wavelengths, const QVector<double>& counts,
                       const QVector<TMark>& marks);
+    // The scale's offsets (nm) measured at `wavelengths`, those `used` by the calibration filled,
+    // and the calibration's curve; empty vectors hide the plot.
+    void ShowScale(const QVector<double>& wavelengths, const QVector<double>& offsets,
+                   const QVector<bool>& used, const QVector<double>& curveWavelengths,
+                   const QVector<double>& curveOffsets);
+    // The counts axis logarithmic (from one count up) or linear.
+    void SetLogCounts(bool on);
+    bool LogCounts() const { return logCounts_; }
     // A line list: a stick of `intensities[i]` at `wavelengths[i]`, labelled.
     void ShowSticks(const QVector<double>& wavelengths, const QVector<double>& intensities,
                     const QStringList& labels);
     void Clear();
 
     QCPGraph* Counts() const { return counts_; }
+    QCPGraph* ScaleOffsets() const { return offsets_; }
     int MarkCount() const { return marks_; }
 
 signals:
@@ -57,7 +69,15 @@ private:
     void SpreadLabels();
     void ShowAll();
 
+    void FitCounts();
+    void ShowScaleRect(bool on);
+
     QCPGraph* counts_;
+    QCPAxisRect* scaleRect_;
+    QCPGraph* offsets_;
+    QCPGraph* unused_;
+    QCPGraph* calibration_;
+    bool logCounts_ = false;
     QVector<QCPItemText*> labels_; // in ascending wavelength
     QCPRange wavelengths_;
     int marks_ = 0;

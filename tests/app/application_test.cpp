@@ -6,9 +6,12 @@
 #include "app/boltzmannplot.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
+#include "app/escapespread.h"
 #include "app/listing.h"
 #include "app/tables.h"
 #include "app/tsv.h"
+#include "common/format.h"
+#include "linemodel/atomicdata.h"
 #include "tests/common/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -18,6 +21,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <stdexcept>
 
 namespace zelt {
@@ -76,6 +80,10 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     // The map on screen stays the map's; the fit's region is its ellipse at each level.
     EXPECT_EQ(app_.ShownMap().ValueAt(15, 1000), best);
     EXPECT_EQ(fit.Ellipses.size(), kRegionLevels.size());
+    const TOutline ellipse = EllipseAt(fit, kRegionLevels[1]);
+    ASSERT_EQ(ellipse.size(), fit.Ellipses[1].size());
+    EXPECT_EQ(ellipse[7].X, fit.Ellipses[1][7].X);
+    EXPECT_EQ(ellipse[7].Y, fit.Ellipses[1][7].Y);
     EXPECT_EQ(fit.Row->Values.Procedure, "fit:itercount reached");
 
     // An edited intensity: the fit no longer belongs to the lines; a line that is not there is
@@ -89,6 +97,80 @@ TEST_F(ApplicationTest, ReadMapAndFitReturnWhatTheWindowShows) {
     EXPECT_EQ(app_.Lines().Lines[1].Intensity, 400);
 }
 
+// Every fit's row carries n_1 under both built-in escape factors; a fit with another than mewe
+// names it, and the other's n_1, in its report and its line to quote. The rerun leaves the model
+// as the fit left it, and runs the fit it is given.
+TEST_F(ApplicationTest, FitsCarryTheSpreadOfTheEscapeFactors) {
+    ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
+    settings_.FitTemperatureOn = true;
+    const TFitOutcome mewe = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(mewe.Done && mewe.Row) << mewe.Error;
+    EXPECT_EQ(mewe.Report.size(), 2u); // header and result line
+    EXPECT_EQ(*mewe.Row->Spread.Mewe, mewe.Row->Values.Densities[0]);
+    ASSERT_TRUE(mewe.Row->Spread.Doppler);
+    EXPECT_NEAR(*mewe.Row->Spread.Doppler / *mewe.Row->Spread.Mewe, 2.357, 0.001);
+    EXPECT_EQ(QualityText(*mewe.Row).find("escape"), std::string::npos);
+
+    settings_.Escape = "Doppler";
+    const TFitOutcome doppler = app_.Fit(settings_, ReportFinalResults, folder_.File("fit.log"));
+    ASSERT_TRUE(doppler.Done && doppler.Row) << doppler.Error;
+    ASSERT_EQ(doppler.Report.size(), 2u);
+    EXPECT_EQ(doppler.Report[1],
+              "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
+    EXPECT_EQ(doppler.Row->Provenance.Settings.Escape, "doppler");
+    EXPECT_EQ(*doppler.Row->Spread.Doppler, doppler.Row->Values.Densities[0]);
+    EXPECT_EQ(*doppler.Row->Spread.Mewe, *mewe.Row->Spread.Mewe);
+    const std::string quote = QualityText(*doppler.Row);
+    EXPECT_TRUE(quote.starts_with("To quote: n_1 = ")) << quote;
+    EXPECT_TRUE(quote.ends_with(
+        Format("; escape factor doppler, n_1 (mewe) = %.3e m-3", {*mewe.Row->Spread.Mewe})))
+        << quote;
+    const std::string table = ResultsTableText(app_.Results(), "\n");
+    EXPECT_NE(table.find("\tVersion\tEscape factor\tn_1 (mewe)/m-3\tn_1 (doppler)/m-3\n"),
+              std::string::npos);
+
+    // The spread of the same fit in a model of its own, with the fit it is given.
+    TAtomicData model([](const std::string&) {});
+    LoadSpecies(model, TConfigStore(folder_.File("zeltfit.ini")), "Ar I");
+    model.ImportLines(kDemo);
+    model.CalcBranchingFractions();
+    const TCommandSettings& ran = doppler.Row->Provenance.Settings;
+    ASSERT_FALSE(QuietFit(model, ran).Quality.Flagged());
+    const TAtomicData fitted(model, [](const std::string&) {});
+    std::vector<std::string> escapes;
+    const TEscapeSpread spread = EscapeSpread(
+        model, ran, *doppler.Row, [&](TAtomicData& data, const TCommandSettings& settings) {
+            escapes.push_back(settings.Escape);
+            return QuietFit(data, settings);
+        });
+    EXPECT_EQ(escapes, std::vector<std::string>{"mewe"});
+    EXPECT_EQ(spread.Mewe, doppler.Row->Spread.Mewe);
+    EXPECT_EQ(model.Escape, fitted.Escape);
+    for (std::int32_t i = 0; i < model.SelectedLines.size(); ++i)
+        EXPECT_EQ(model.SelectedLines[i].BFFit, fitted.SelectedLines[i].BFFit);
+    for (std::int32_t j = 0; j < model.Levels.size(); ++j)
+        EXPECT_EQ(model.Levels[j].Population, fitted.Levels[j].Population);
+}
+
+// Lines in memory are refused as a file of them would be: a value that is not a number by its
+// line, and more lines than a measurement may hold before any is read.
+TEST_F(ApplicationTest, LinesInMemoryRefusedAsInAFile) {
+    std::vector<TMeasuredLine> lines = {{696.5431, 1, 0}, {706.7218, 2, 0}, {714.7042, 3, 0}};
+    ASSERT_TRUE(app_.ReadMeasurement("arrays.txt", lines).Done);
+    lines[2].Intensity = std::numeric_limits<double>::quiet_NaN();
+    const TLinesOutcome nan = app_.ReadMeasurement("arrays.txt", lines);
+    EXPECT_EQ(nan.Kind, TErrorKind::File);
+    EXPECT_EQ(nan.Error, "Invalid numeric input \"nan\" in file \"arrays.txt\", line 3.");
+    lines[2].Intensity = 3;
+    lines[1].Uncertainty = -std::numeric_limits<double>::infinity();
+    EXPECT_EQ(app_.ReadMeasurement("arrays.txt", lines).Error,
+              "Invalid numeric input \"-inf\" in file \"arrays.txt\", line 2.");
+    lines.resize(kMaxMeasuredLines + 1, lines[0]);
+    EXPECT_EQ(app_.ReadMeasurement("arrays.txt", lines).Error,
+              "Cannot read file \"arrays.txt\": more than 10000 lines, the limit for a "
+              "measurement file.");
+}
+
 TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     // The size guard, before anything is allocated; the same text in zeltfit-cli.
     ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
@@ -98,7 +180,9 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
           static_cast<TOutcome>(app_.Fit(settings_, ReportFinalResults, folder_.File("f.log")))}) {
         EXPECT_FALSE(outcome.Done);
         EXPECT_EQ(outcome.Kind, TErrorKind::Input);
-        EXPECT_EQ(outcome.Error, "A map of 100000 x 100000 points is too large for the memory.");
+        EXPECT_TRUE(outcome.Error.starts_with("A map of 100000 x 100000 points is too large for "
+                                              "the memory: it needs 298.0 GB, and "))
+            << outcome.Error;
         EXPECT_TRUE(outcome.Report.empty());
     }
 
@@ -146,6 +230,41 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     ASSERT_EQ(species.Messages.size(), 1u);
     EXPECT_TRUE(species.Messages[0].starts_with("File error: ")) << species.Messages[0];
     EXPECT_EQ(app_.Species(), "Cu I");
+}
+
+// Spectra imported on two threads fail each as it would alone, with the error's text and kind
+// made on the calling thread; a response that cannot be read fails every file.
+TEST_F(ApplicationTest, SpectraOnThreadsFailAsOneSpectrumDoes) {
+    const std::string missing = folder_.File("none.csv");
+    const std::vector<std::string> files = {missing, folder_.Write("notes.txt", "no spectrum\n"),
+                                            kData + "/spectra/argon_5e16.csv"};
+    const std::string out = folder_.File("out");
+    fs::create_directories(out);
+    TImportSettings settings;
+    std::vector<TImportOutcome> outcomes;
+    const auto collect = [&](const std::string&, const TImportOutcome& o) {
+        outcomes.push_back(o);
+    };
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (std::size_t i = 0; i < 2; ++i) {
+        const TImportOutcome alone = app_.ImportSpectrum(files[i], out, settings);
+        EXPECT_FALSE(outcomes[i].Done);
+        EXPECT_EQ(outcomes[i].Error, alone.Error);
+        EXPECT_EQ(outcomes[i].Kind, alone.Kind);
+    }
+    EXPECT_EQ(outcomes[0].Kind, TErrorKind::File);
+    EXPECT_EQ(outcomes[0].Error, "Cannot open file \"" + missing + "\": file not found.");
+    EXPECT_TRUE(outcomes[2].Done) << outcomes[2].Error;
+
+    outcomes.clear();
+    settings.Response = folder_.File("response.txt");
+    app_.ImportSpectra(files, out, settings, 2, collect);
+    ASSERT_EQ(outcomes.size(), 3u);
+    for (const TImportOutcome& outcome : outcomes) {
+        EXPECT_EQ(outcome.Kind, TErrorKind::File);
+        EXPECT_EQ(outcome.Error, app_.ImportSpectrum(files[2], out, settings).Error);
+    }
 }
 
 TEST_F(ApplicationTest, SeriesFitsEachFileAsAloneAndStopsWhenAsked) {
@@ -348,6 +467,17 @@ TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     EXPECT_TRUE(StoreText(store, from, "2.5E+016"));
     EXPECT_FALSE(StoreText(store, SettingOfEdit("PointsTempEdit"), "2.5"));
     EXPECT_EQ(folder.Read("zeltfit.ini"), "[_Iteration]\r\nFromDensity=2.5E16\r\n");
+    // The escape factor's key only where it is not the default or is there already.
+    const auto storeEscape = [&](const std::string& choice) {
+        store.Update([&](TIniText& ini) { StoreEscape(ini, choice); });
+        return ReadSettings(store, "").Escape;
+    };
+    EXPECT_EQ(storeEscape("mewe"), "mewe");
+    EXPECT_EQ(folder.Read("zeltfit.ini"), "[_Iteration]\r\nFromDensity=2.5E16\r\n");
+    EXPECT_EQ(storeEscape("doppler"), "doppler");
+    EXPECT_EQ(storeEscape("mewe"), "mewe");
+    EXPECT_EQ(folder.Read("zeltfit.ini"),
+              "[_Iteration]\r\nFromDensity=2.5E16\r\n[_Parameters]\r\nEscape=mewe\r\n");
     EXPECT_EQ(RefusalText(SettingOfEdit("PathEdit"), "-2"),
               "Absorption path (m): \"-2\" is not a number above 0.");
     EXPECT_EQ(RefusalText(SettingOfEdit("PointsTempEdit"), "2.5"),

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "app/configstore.h"
+#include "app/editsettings.h"
 #include "common/errors.h"
 #include "tests/common/tempfolder.h"
 
@@ -198,6 +199,89 @@ TEST_F(ConfigStoreTest, FilesItCannotTakeAreNeverWritten) {
     TConfigStore(file_).WriteInteger("_Fit", "Count", 5);
     EXPECT_TRUE(fs::is_symlink(file_));
     EXPECT_EQ(folder_.Read("real.ini"), "[_Fit]\r\nCount=5\r\n");
+}
+
+// Two windows on one file: A changes the path, B the gas temperature; A closes, then B. Each
+// writes only what it changed, so both changes stay, and every other byte of the file too.
+TEST_F(ConfigStoreTest, TwoWindowsKeepEachOthersChanges) {
+    const auto file = [](const char* density, const char* tn, const char* path) {
+        return std::string("; mine\r\n[_Iteration]\r\nFromDensity=") + density +
+               "\r\nToDensity=1e18\r\nDensityPoints=50\r\nFromTemperature=500\r\n"
+               "ToTemperature=4000\r\nTemperaturePoints=50\r\n[_Fit]\r\nFromDensity=1E16\r\n"
+               "FromTemperature=1000\r\nCount=50\r\n[_Parameters]\r\nTn=" +
+               tn + "\r\nPath=" + path + "\r\n[Ar I]\r\nm=39.948\r\n";
+    };
+    WriteFile(file("2.54e16", "400", "0.05"));
+    TConfigStore a(file_), b(file_);
+    const TEditSettings readByA(a.View()), readByB(b.View());
+    const auto closing = [](const TEditSettings& read, const std::string& edit,
+                            const std::string& text) {
+        return [&read, edit, text](TIniText& ini) {
+            read.StoreChanges(ini, [&](const TSetting& setting) {
+                return setting.EditName == edit ? text : read.StartText(setting);
+            });
+        };
+    };
+    a.Update(closing(readByA, "PathEdit", "0.070"));
+    // The density's box shows 2.5E+016, which A wrote back for the key it found unchanged.
+    EXPECT_EQ(FileText(), file("2.5E16", "400", "0.07"));
+    b.Update(closing(readByB, "TnEdit", "500"));
+    EXPECT_EQ(FileText(), file("2.5E16", "500", "0.07"));
+    // A close that changed nothing leaves the file as it is, its missing keys too.
+    const std::string before = FileText();
+    const TEditSettings unchanged(a.View());
+    a.Update(closing(unchanged, "", ""));
+    EXPECT_EQ(FileText(), before);
+}
+
+// The files the window must not replace: one that is empty or a link to nothing (written, it
+// would lose the species), one that lost its species since the start; a lock file left by
+// another user is no obstacle, as the lock lies on the file itself.
+TEST_F(ConfigStoreTest, KeepsWhatWouldLoseTheSpecies) {
+    WriteFile("");
+    TConfigStore empty(file_);
+    EXPECT_EQ(empty.Problem(), "The configuration file \"" + file_ +
+                                   "\" is empty: it names no database and no species, and is "
+                                   "never written (restore it, or remove it to have the template "
+                                   "copied at the next start)");
+    EXPECT_EQ(empty.SpeciesProblem(""), empty.Problem());
+    empty.WriteInteger("_Fit", "Count", 5);
+    EXPECT_EQ(FileText(), "");
+
+    fs::remove(file_);
+    fs::create_symlink("gone/zeltfit.ini", file_);
+    TConfigStore dangling(file_);
+    dangling.WriteInteger("_Fit", "Count", 5);
+    EXPECT_FALSE(fs::exists(folder_.File("gone")));
+    EXPECT_TRUE(dangling.Exists());
+    fs::remove(file_);
+    EXPECT_EQ(TConfigStore(file_).SpeciesProblem("Ar I"),
+              "The configuration file \"" + file_ + "\" does not exist");
+
+    WriteFile("[_Fit]\r\nCount=7\r\n[Ar I]\r\nm=1\r\n");
+    TConfigStore store(file_);
+    WriteFile("[_Fit]\r\nCount=7\r\n");
+    EXPECT_THROW(store.WriteInteger("_Fit", "Count", 9), EInOutError);
+    EXPECT_EQ(FileText(), "[_Fit]\r\nCount=7\r\n");
+
+    if (::geteuid() != 0)
+        GTEST_SKIP() << "files of other users need root";
+    // The user 1000 closes the window; the lock file an older version made as user 65534 is no
+    // obstacle.
+    WriteFile("[_Fit]\r\nCount=7\r\n[Ar I]\r\nm=1\r\n");
+    const std::string oldLock = folder_.Write("zeltfit.ini.lock", "");
+    ASSERT_EQ(::chown(oldLock.c_str(), 65534, 65534), 0);
+    ASSERT_EQ(::chmod(oldLock.c_str(), 0600), 0);
+    ASSERT_EQ(::chown(file_.c_str(), 1000, 1000), 0);
+    ASSERT_EQ(::chmod(folder_.Path().c_str(), 0777), 0);
+    const pid_t user = test::Spawn([&] {
+        if (::setgid(1000) != 0 || ::setuid(1000) != 0)
+            return 2;
+        TConfigStore(file_).WriteInteger("_Fit", "Count", 8);
+        return 0;
+    });
+    EXPECT_EQ(test::Wait(user), 0);
+    EXPECT_EQ(FileText(), "[_Fit]\r\nCount=8\r\n[Ar I]\r\nm=1\r\n");
 }
 #endif
 

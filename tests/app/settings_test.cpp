@@ -2,11 +2,14 @@
 #include "app/commands.h"
 #include "common/errors.h"
 #include "tests/common/tempfolder.h"
+#include "tests/linemodel/modelfiles.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
 #include <cstdlib>
+#include <utility>
+#include <vector>
 
 namespace zelt {
 namespace {
@@ -60,6 +63,55 @@ TEST(CommandSettingsTest, MapRangeIsRoundedToDoublesAfterTheLogarithm) {
     EXPECT_EQ(range.FromLogDensity, static_cast<double>(std::log10(3e15L)));
     EXPECT_EQ(range.ToLogDensity, static_cast<double>(std::log10(7e17L)));
     EXPECT_EQ(range.FromTemperature, static_cast<double>(0.168L));
+}
+
+// A value that is not 0 never shows as 0: a command would take it for 0.
+TEST(CommandSettingsTest, EditTextsShowEveryValueThatIsNotZero) {
+    test::TempFolder folder;
+    const TConfigStore store(folder.Write(
+        "zeltfit.ini", "[_Parameters]\r\nPath=1e-12\r\nTn=0.3\r\n[_Fit]\r\n"
+                       "FromTemperature=0\r\n[_Iteration]\r\nToTemperature=12345.6\r\n"));
+    const auto shown = [&](const char* edit) {
+        return ConfiguredText(SettingOfEdit(edit), store.View());
+    };
+    EXPECT_EQ(shown("PathEdit"), "1E-12");
+    EXPECT_EQ(shown("TnEdit"), "0.3");
+    EXPECT_EQ(shown("FitTempEdit"), "0");
+    EXPECT_EQ(shown("ToTempEdit"), "12346");
+    EXPECT_EQ(ReadSettings(store, "").Path, 1e-12L);
+}
+
+// The map's size guard weighs the memory the grid needs against the memory there is.
+TEST(CommandSettingsTest, MapSizeGuardSaysWhatTheMapNeedsAndWhatThereIs) {
+    TCommandSettings s;
+    s.DensityPoints = s.TemperaturePoints = 5000;
+    const std::uint64_t gigabyte = std::uint64_t{1} << 30;
+    EXPECT_NO_THROW(CheckMapSize(s, 19 * gigabyte));
+    EXPECT_EQ(test::ErrorText<Exception>([&] { CheckMapSize(s, gigabyte / 2); }),
+              "A map of 5000 x 5000 points is too large for the memory: it needs 763 MB, and "
+              "512 MB are available");
+    s.DensityPoints = s.TemperaturePoints = 100000;
+    EXPECT_EQ(test::ErrorText<Exception>([&] { CheckMapSize(s, 19 * gigabyte); }),
+              "A map of 100000 x 100000 points is too large for the memory: it needs 298.0 GB, "
+              "and 19.0 GB are available");
+}
+
+// The excluded ranges as the window's edit and --exclude give them: a part that is no range (a
+// single number, FROM not below TO, a comma decimal) is left out of a list and refused alone.
+TEST(ImportSettingsTest, ExclusionRangesReadFromToInNanometres) {
+    using TRanges = std::vector<std::pair<double, double>>;
+    const TRanges read =
+        ExclusionRanges("811.1-811.4, 842.0-842.6;\t750 -1-2 900-899 811,1-811,4 850-851,852-853");
+    EXPECT_EQ(read, (TRanges{{811.1, 811.4}, {842.0, 842.6}, {-1, 2}, {850, 851}, {852, 853}}));
+    EXPECT_EQ(ExclusionText(read), "811.1-811.4, 842-842.6, -1-2, 850-851, 852-853");
+    EXPECT_EQ(ExclusionRange("811.1-811.4"), std::pair(811.1, 811.4));
+    for (const char* text : {"811.4", "811.4-811.1", "811.1-", "-811.1", "a-b", ""})
+        EXPECT_FALSE(ExclusionRange(text)) << text;
+    // The new numbers of the table start at their rows' defaults.
+    const TImportSettings defaults;
+    EXPECT_EQ(defaults.PeakTolerance, 0.5);
+    EXPECT_EQ(defaults.Saturation, 0);
+    EXPECT_TRUE(defaults.Exclusions.empty());
 }
 
 } // namespace

@@ -48,5 +48,40 @@ TEST(TTextReader, RefusesWhatIsNoRegularFileOrTooLargeWithoutWaiting) {
     EXPECT_EQ(ReadFileBytes(big).size(), kMegabyte);
 }
 
+// A file cut short while it is read would pass for a shorter one: the reader says it changed.
+TEST(TTextReader, SaysThatTheFileChangedWhileItWasRead) {
+    TempFolder folder;
+    std::string table;
+    for (int i = 0; i < 20000; ++i)
+        table += std::to_string(500 + i) + " 1\r\n";
+    const std::string name = folder.Write("table.txt", table);
+    const std::string changed = "Cannot read file \"" + name +
+                                "\": it changed while it was read (another program writes it): "
+                                "read it again when that is done";
+    TTextReader reader;
+    reader.Open(name);
+    reader.ReadReal();
+    ASSERT_EQ(::truncate(name.c_str(), 1000), 0);
+    while (!reader.SeekEof())
+        reader.SkipLine();
+    EXPECT_LT(reader.LineNumber(), 20000); // what it had read before the cut
+    try {
+        reader.RequireUnchanged();
+        ADD_FAILURE() << "no error";
+    } catch (const EInOutError& error) {
+        EXPECT_EQ(error.message(), changed);
+    }
+
+    // A file that a save replaced whole is read whole: the reader has the old one.
+    folder.Write("table.txt", table);
+    reader.Open(name);
+    folder.Write("new.txt", "500 1\r\n");
+    ASSERT_EQ(::rename(folder.File("new.txt").c_str(), name.c_str()), 0);
+    while (!reader.SeekEof())
+        reader.SkipLine();
+    EXPECT_EQ(reader.LineNumber(), 20001);
+    EXPECT_NO_THROW(reader.RequireUnchanged());
+}
+
 } // namespace
 } // namespace zelt

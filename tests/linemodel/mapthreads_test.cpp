@@ -115,6 +115,37 @@ TEST(ParallelMap, EqualsThePointByPointResidualsOverTheBenchmarkGrid) {
     ExpectPointByPoint(demo, argon, Map(demo, argon, 160, 125, 0, {15, 18, 500, 4000}));
 }
 
+TEST(ParallelMap, EveryEscapeModelMapsAsPointByPointAndATableRefusesItsFirstDepthBeyond) {
+    TAtomicData demo(nullptr);
+    LoadDemo(demo);
+    const TParamVector argon = test::ModelParams(0, 0, 0.05, 4);
+    test::TempFolder folder;
+    const std::string wide = folder.Write("wide.txt", "1e-30 1\n1e30 1e-29\n");
+    const std::string narrow = folder.Write("narrow.txt", "1e-30 1\n10 0.1\n");
+    for (const std::string& choice : {std::string("doppler"), wide}) {
+        demo.Escape = EscapeModelOf(choice);
+        const TMapResult one = Map(demo, argon, 23, 17, 1);
+        ExpectSameMap(one, Map(demo, argon, 23, 17, 3), choice);
+        ExpectPointByPoint(demo, argon, one);
+    }
+    // The map reaches depths above 10 first at some grid point: both paths stop there, by name.
+    demo.Escape = EscapeModelOf(narrow);
+    std::vector<std::string> messages;
+    for (const int threads : {1, 3}) {
+        TParamVector p = argon;
+        demo.MapThreads = threads;
+        demo.InitMap(17, 23);
+        messages.push_back(test::ErrorText<Exception>([&] {
+            demo.CalcMap(23, 17, p, 14, 19, 300, 12000, "x.txt", demo.MapRange, nullptr, 0);
+        }));
+    }
+    EXPECT_TRUE(messages[0].starts_with("The optical depth 1.")) << messages[0];
+    EXPECT_TRUE(messages[0].ends_with("lies outside the escape factor table \"" + narrow +
+                                      "\", which covers 1E-30 to 10"))
+        << messages[0];
+    EXPECT_EQ(messages[1], messages[0]);
+}
+
 TEST(ParallelMap, FewerRowsThanThreads) {
     TAtomicData data(nullptr);
     const TParamVector p = test::RandomSpecies(data, 7);

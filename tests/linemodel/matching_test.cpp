@@ -48,7 +48,7 @@ TEST_F(ImportLines, MatchesWavelengthsAndLevelsExactly) {
 }
 
 // A line listed twice would count twice in its fractions, a missing intensity would take the
-// next line's wavelength, a third column would go unseen: the file is refused, naming the line.
+// next line's wavelength: the file is refused, naming the line.
 TEST_F(ImportLines, RefusesARecordThatIsNotOneWavelengthAndOneIntensity) {
     const std::string file = species.folder.File("measured.txt");
     const std::string rule = "\", line %d: a measurement line holds a wavelength and an "
@@ -59,8 +59,6 @@ TEST_F(ImportLines, RefusesARecordThatIsNotOneWavelengthAndOneIntensity) {
     EXPECT_EQ(test::ErrorText<EInOutError>([&] { Import("480.30 1\r\n696.5431\r\n7 8\r\n"); }),
               "Missing intensity after the wavelength 696.5431 in file \"" + file +
                   Format(rule, {2}));
-    EXPECT_EQ(test::ErrorText<EInOutError>([&] { Import("480.30 1\r\n\r\n500.10 4 0.2\r\n"); }),
-              "Third column \"0.2\" in file \"" + file + Format(rule, {3}));
     EXPECT_EQ(data.SelectedLines.size(), 0);
     EXPECT_TRUE(messages.texts.empty());
 
@@ -71,6 +69,32 @@ TEST_F(ImportLines, RefusesARecordThatIsNotOneWavelengthAndOneIntensity) {
               Texts{"Negative intensity -2.5 at 500.1 nm in file \"" + file +
                     "\", line 1: its branching fraction is not physical, and fits of this file "
                     "are flagged."});
+}
+
+// The rest of a line after the intensity is skipped up to its line feed: a comment column is
+// read past with a note, and a carriage return alone ends no line.
+TEST_F(ImportLines, SkipsTheRestOfEachLine) {
+    const std::string file = species.folder.File("measured.txt");
+    Import("500.10\t4\tline 1 of level 8\r\n480.30 2\r\n520.20 5 0.2 x\n");
+    EXPECT_EQ(Wavelengths(), (std::vector<double>{500.1, 480.3, 520.2}));
+    EXPECT_EQ(data.SelectedLines[0].Intensity, 4);
+    EXPECT_EQ(data.ImportWarnings,
+              Texts{"Skipped the text after the intensity on 2 lines of file \"" + file +
+                    "\", first on line 1: \"line 1 of level 8\"."});
+
+    Import("500.10 1 " + std::string(50, 'c') + "\r\n");
+    EXPECT_EQ(data.ImportWarnings,
+              Texts{"Skipped the text after the intensity on 1 line of file \"" + file +
+                    "\", first on line 1: \"" + std::string(40, 'c') + "...\"."});
+
+    Import("500.10 4\r480.30 2\r520.20 5\r");
+    EXPECT_EQ(Wavelengths(), (std::vector<double>{500.1}));
+    EXPECT_EQ(data.ImportWarnings,
+              Texts{"File \"" + file +
+                    "\" ends its lines with a carriage return alone (CR without LF), so line 1 "
+                    "runs on to the next line feed and only its first record is read: save the "
+                    "file with CR LF or LF line ends."});
+    EXPECT_TRUE(messages.texts.empty());
 }
 
 TEST_F(ImportLines, StopsWithAMessageAtAWavelengthNotInTheTable) {

@@ -6,6 +6,7 @@
 #include "widgets/contourplot.h"
 
 #include "app/commands.h"
+#include "app/configstore.h"
 #include "app/tables.h"
 #include "common/codepage.h"
 #include "common/format.h"
@@ -250,7 +251,9 @@ TEST_F(CommandsTest, ErrorsResetTheCursorAndKeepTheWindow) {
     Control<QLineEdit>("PointsTempEdit")->setText("100000");
     Window().Iterate();
     ASSERT_EQ(dialogs_.Errors.size(), 1);
-    EXPECT_EQ(dialogs_.Errors[0], "A map of 100000 x 100000 points is too large for the memory.");
+    EXPECT_TRUE(dialogs_.Errors[0].startsWith(
+        "A map of 100000 x 100000 points is too large for the memory: it needs 298.0 GB, and "))
+        << dialogs_.Errors[0].toStdString();
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
     EXPECT_EQ(Plot()->LowIso(), low);
     EXPECT_EQ(Grid()->CellText(4, 1), fitText);
@@ -433,6 +436,61 @@ TEST_F(CommandsTest, ARefusedEditSaysWhyWhenACommandIsClicked) {
     points->setText("2.5");
     EXPECT_EQ(points->Complaint(),
               "Map temperature points: \"2.5\" is not a whole number above 0.");
+}
+
+// The escape factor of the Absorption group: its tool tip names each model's formula and source,
+// a fit with doppler says so after its result line and quotes n_1 with mewe beside it, a table that
+// cannot be used is refused with the reason and the choice before stays, and zeltfit.ini gets the
+// key only for another model.
+TEST_F(CommandsTest, TheEscapeFactorIsChosenInTheAbsorptionGroup) {
+    auto* box = Control<QComboBox>("EscapeBox");
+    ASSERT_EQ(box->count(), 3);
+    EXPECT_EQ(box->currentText(), "mewe");
+    EXPECT_TRUE(box->toolTip().contains("(2 - exp(-tau/1000)) / (1 + tau), Mewe (1967)"));
+    EXPECT_TRUE(box->toolTip().contains("(Irons 1979)"));
+    const auto choose = [&box](int index) {
+        box->setCurrentIndex(index);
+        emit box->activated(index);
+    };
+
+    choose(1);
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+    EXPECT_EQ(MemoLines().last(),
+              "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
+              "To quote: n_1 = 1.133E+017 \u00B1 6.921E+015 m-3 (nu - NF = 18), S = 3.760E-003, "
+              "S/(N-2) = 1.393E-004; escape factor doppler, n_1 (mewe) = 4.763E+016 m-3");
+
+    const QString rising =
+        test::TTestFolders::Write(folders_.Root() + "/rising.txt", "1 0.5\n10 0.6\n");
+    dialogs_.OpenAnswers.append(rising);
+    choose(2);
+    ASSERT_EQ(dialogs_.Errors.size(), 1);
+    EXPECT_TRUE(dialogs_.Errors[0].contains("the escape factor 0.6 rises above 0.5 of line 1"))
+        << dialogs_.Errors[0].toStdString();
+    EXPECT_EQ(box->currentText(), "doppler");
+
+    const QString table = test::TTestFolders::Write(folders_.Root() + "/slab.txt",
+                                                    "# tau Lambda\n1e-3 1\n1e4 1e-4\n");
+    dialogs_.OpenAnswers.append(table);
+    choose(2);
+    EXPECT_EQ(box->currentText(), "slab.txt");
+    EXPECT_EQ(box->count(), 4);
+    Window().close();
+    EXPECT_EQ(TConfigStore(folders_.ConfigFile().toStdString())
+                  .ReadString("_Parameters", "Escape", "missing"),
+              table.toStdString());
+
+    // Opened again, the table is the choice; mewe chosen again is written over it.
+    Open();
+    box = Control<QComboBox>("EscapeBox");
+    EXPECT_EQ(box->currentText(), "slab.txt");
+    choose(0);
+    Window().close();
+    EXPECT_EQ(TConfigStore(folders_.ConfigFile().toStdString())
+                  .ReadString("_Parameters", "Escape", "missing"),
+              "mewe");
 }
 
 // On a 1024 x 700 screen and on a large one, every control is inside the window and at least as

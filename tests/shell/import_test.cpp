@@ -10,6 +10,7 @@
 #include <QDoubleSpinBox>
 #include <QFileInfo>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPixmap>
 #include <QPlainTextEdit>
 #include <QTabWidget>
@@ -42,17 +43,16 @@ TEST_F(ImportTest, ASpectrumIsIntegratedShownAndUsedAsTheTable) {
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << Errors().toStdString();
     EXPECT_EQ(Control<QTabWidget>("PlotPageControl")->currentWidget(), Page());
     const QStringList notes = Notes().split('\n');
-    EXPECT_EQ(notes.value(4), "Intensities: the counts over the wavelength in nm, not calibrated "
+    EXPECT_EQ(notes.value(5), "Intensities: the counts over the wavelength in nm, not calibrated "
                               "(no spectral response was given).");
-    EXPECT_EQ(notes.value(5), "29 lines of Ar I: 18 integrated, 8 shared, 2 blend, 1 below "
-                              "detection limit.");
+    EXPECT_EQ(notes.value(6), "29 lines of Ar I: 21 integrated, 6 shared, 2 blend.");
     EXPECT_EQ(Control<TSpectrumPlot>("SpectrumPlot")->MarkCount(), 29);
     EXPECT_EQ(Control<TSpectrumPlot>("SpectrumPlot")->Counts()->dataCount(), 3648);
     EXPECT_EQ(Control<QTableWidget>("SpectrumLines")->rowCount(), 29);
     EXPECT_EQ(Cell("SpectrumLines", 11, 0), "772.4207");
-    EXPECT_TRUE(Cell("SpectrumLines", 11, 6).startsWith("blend"))
-        << Cell("SpectrumLines", 11, 6).toStdString();
-    EXPECT_EQ(Page()->Intensities().size(), 26u);
+    EXPECT_TRUE(Cell("SpectrumLines", 11, 7).startsWith("blend"))
+        << Cell("SpectrumLines", 11, 7).toStdString();
+    EXPECT_EQ(Page()->Intensities().size(), 27u);
 
     // A window width of the user's: the integrals follow.
     const QString integral = Cell("SpectrumLines", 1, 2);
@@ -61,6 +61,27 @@ TEST_F(ImportTest, ASpectrumIsIntegratedShownAndUsedAsTheTable) {
     EXPECT_EQ(Cell("SpectrumLines", 1, 1), "695.943 - 697.143");
     EXPECT_NE(Cell("SpectrumLines", 1, 2), integral);
     Control<QDoubleSpinBox>("SpectrumWindowEdit")->setValue(0);
+
+    // The saturation level and the peaks' reach are spin boxes of the import's table, the
+    // excluded ranges an edit of their own; the integrals follow each.
+    const auto* saturation = Control<QDoubleSpinBox>("SpectrumSaturationEdit");
+    EXPECT_EQ(saturation->text(), "from the file");
+    EXPECT_EQ(saturation->maximum(), 1e9);
+    EXPECT_EQ(Control<QDoubleSpinBox>("SpectrumPeakToleranceEdit")->value(), 0.5);
+    auto* exclude = Control<QLineEdit>("SpectrumExcludeEdit");
+    exclude->setText("811.1-811.4, 900 811,1-811,4");
+    emit exclude->editingFinished();
+    EXPECT_EQ(exclude->text(), "811.1-811.4");
+    const QList<QTableWidgetItem*> excluded =
+        Control<QTableWidget>("SpectrumLines")
+            ->findItems("811.1-811.4 nm excluded", Qt::MatchContains);
+    // The range lies between 811.5311 and 810.3693, whose windows overlap: both say so.
+    QStringList near;
+    for (const QTableWidgetItem* item : excluded)
+        near.append(Cell("SpectrumLines", item->row(), 0));
+    EXPECT_EQ(near, (QStringList{"810.3693", "811.5311"}));
+    exclude->clear();
+    emit exclude->editingFinished();
 
     // "Use these intensities": the measurement file and its table, read into the line table.
     const QString measurement = folders_.Measurements() + "/argon_5e16.txt";
@@ -71,14 +92,14 @@ TEST_F(ImportTest, ASpectrumIsIntegratedShownAndUsedAsTheTable) {
               QStringLiteral(ZELT_SOURCE_DIR "/data/spectra/argon_5e16.txt"));
     EXPECT_TRUE(test::TTestFolders::Read(measurement).startsWith("667.7282 "));
     EXPECT_TRUE(QFileInfo::exists(folders_.Measurements() + "/argon_5e16.lines.tsv"));
-    EXPECT_EQ(Grid()->rowCount(), 27);
+    EXPECT_EQ(Grid()->rowCount(), 28);
     EXPECT_EQ(Window().windowTitle(), "Zelt Fit - " + measurement);
     // The fit of the imported intensities, as zeltfit-cli gives it.
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
-    EXPECT_TRUE(Memo().value(1).contains(" 5.031E+016 2.363E+014 "))
+    EXPECT_TRUE(Memo().value(1).contains(" 5.035E+016 2.505E+014 "))
         << Memo().value(1).toStdString();
-    EXPECT_TRUE(Memo().value(1).contains("  1525    10 ")) << Memo().value(1).toStdString();
+    EXPECT_TRUE(Memo().value(1).contains("  1524    12 ")) << Memo().value(1).toStdString();
 }
 
 TEST_F(ImportTest, ReadIntensitiesOffersTheImportOfWhatIsNoMeasurementFile) {

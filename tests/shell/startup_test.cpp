@@ -98,6 +98,7 @@ TEST_F(WindowTest, ClosingWritesTheSettingsBack) {
     EXPECT_EQ(value("_Fit", "Count"), "70");
     EXPECT_EQ(value("_Parameters", "Tn"), "300");
     EXPECT_EQ(value("_Parameters", "Path"), "0.5");
+    EXPECT_EQ(value("_Parameters", "Escape"), "missing"); // the default model writes no key
     EXPECT_EQ(value("_Files", "Measurements"), folders_.Measurements().toStdString());
 }
 

@@ -104,5 +104,27 @@ TEST(LineList, UncertaintiesWeighTheFit) {
         0.005);
 }
 
+// A title line before a list, and a list of labelled irradiances: the wavelength in the label.
+TEST(LineList, TitledAndLabelledListsAreRead) {
+    ArgonSpectrum argon;
+    const TDelimitedTable titled =
+        ParseDelimited("5 Pa, 300 W (O2/Ar) - run 3\n696.54 500\n727.29 200\n", "list.txt");
+    EXPECT_EQ(titled.Text, std::vector<std::string>{"5 Pa, 300 W (O2/Ar) - run 3"});
+    EXPECT_EQ(MatchLineList(titled, argon.species, {}).Lines.size(), 2u);
+    const TDelimitedTable labelled =
+        ParseDelimited("Irradiances 5 Pa 300 W\r\nI_696 = 31.79\r\nI_706 = 12.5\r\nI_763  80.1\r\n",
+                       "irradiances.txt");
+    TLineListOptions options;
+    options.Tolerance = 0.8;
+    const TLineList list = MatchLineList(labelled, argon.species, options);
+    EXPECT_EQ(list.Notes[0], "3 lines of \"irradiances.txt\" (labelled values, decimal point; "
+                             "wavelengths in nm, as no unit is named, from column 1 (wavelength "
+                             "in the label), intensities from column 2 (value)) matched to the "
+                             "lines of Ar I within 0.8 nm.");
+    EXPECT_EQ(LineListTable(list), "file_line\tgiven_nm\twavelength_nm\tintensity\tu_intensity\r\n"
+                                   "2\t696\t696.5431\t31.79\t0\r\n3\t706\t706.7218\t12.5\t0\r\n"
+                                   "4\t763\t763.5106\t80.1\t0\r\n");
+}
+
 } // namespace
 } // namespace zelt

@@ -76,10 +76,13 @@ TEST(Reader, MalformedTablesNameTheFileTheLineAndWhatIsWrong) {
     const std::string rows = "1 10\n2 20\n3 30\n4 40\n5 50\n6 60\n7 70\n";
     const std::string name = "File \"" + folder.File("s.txt") + "\"";
     EXPECT_EQ(error("Wave;Sample;Dark\n1;2;3\n4;5\n"),
-              name + ", line 3: 2 values where the data have 3.");
+              name +
+                  ", line 3: 2 values where the data have 3 (semicolon-separated, decimal point, "
+                  "the layout of the data in line 2).");
     EXPECT_EQ(error("1\t2\n3\tx5\n"),
               name +
-                  ", line 2: \"x5\" in column 2 is not a number (tab-separated, decimal point).");
+                  ", line 2: \"x5\" in column 2 is not a number (tab-separated, decimal point, the "
+                  "layout of the data in line 1).");
     EXPECT_EQ(error(rows + "8 80\nEnd of data\n9 90\n"),
               name + ", line 10: numbers after the end of the data at line 9.");
     EXPECT_EQ(error(rows + "6.5 65\n"),

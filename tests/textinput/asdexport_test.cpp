@@ -26,7 +26,7 @@ std::string Refusal(const std::string& lines, const std::string& levels = kKrLev
                     const std::string& ion = "I") {
     try {
         Kr(lines, levels, ion);
-    } catch (const EInOutError& error) {
+    } catch (const EConvertError& error) {
         return error.message();
     }
     return "accepted";
