@@ -90,6 +90,15 @@ QWidget* Labelled(const QString& caption, QWidget* edit) {
     return box;
 }
 
+// A settings group as tight as its captions allow, so that the lower area leaves the table and
+// the plots their height on a 700-pixel screen.
+template <class TLayout> TLayout* GroupLayout(QGroupBox* group) {
+    auto* layout = new TLayout(group);
+    layout->setContentsMargins(6, 3, 6, 4);
+    layout->setSpacing(3);
+    return layout;
+}
+
 } // namespace
 
 void TMainForm::CreateControls() {
@@ -324,7 +333,7 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* map = new QGroupBox(QStringLiteral("Map"));
     map->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    auto* mapLayout = new QGridLayout(map);
+    auto* mapLayout = GroupLayout<QGridLayout>(map);
     fromDensityEdit_ = NumberEdit("FromDensityEdit");
     toDensityEdit_ = NumberEdit("ToDensityEdit");
     pointsDensityEdit_ = NumberEdit("PointsDensityEdit");
@@ -347,7 +356,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(map);
 
     auto* fit = new QGroupBox(QStringLiteral("Fit"));
-    auto* fitLayout = new QVBoxLayout(fit);
+    auto* fitLayout = GroupLayout<QVBoxLayout>(fit);
     fitDensityEdit_ = NumberEdit("FitDensityEdit");
     fitTempCheckBox_ = new QCheckBox(QStringLiteral("Fit T_exc (K)"));
     fitTempCheckBox_->setObjectName(QStringLiteral("FitTempCheckBox"));
@@ -368,7 +377,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(fit);
 
     auto* absorption = new QGroupBox(QStringLiteral("Absorption"));
-    auto* absorptionLayout = new QVBoxLayout(absorption);
+    auto* absorptionLayout = GroupLayout<QVBoxLayout>(absorption);
     pathEdit_ = NumberEdit("PathEdit");
     tnEdit_ = NumberEdit("TnEdit");
     absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
@@ -379,7 +388,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(absorption);
 
     auto* files = new QGroupBox(QStringLiteral("Files"));
-    auto* filesLayout = new QVBoxLayout(files);
+    auto* filesLayout = GroupLayout<QVBoxLayout>(files);
     fileListBox_ = new TFileListBox;
     fileListBox_->setObjectName(QStringLiteral("FileListBox"));
     fileListBox_->setMinimumWidth(150);
