@@ -203,6 +203,8 @@ TEST_F(ImportTest, ScreenshotsOfTheSpectrumPage) {
     for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
         Window().resize(size);
         QApplication::processEvents();
+        // The whole window on the screen, the status bar too, with both pages shown.
+        EXPECT_EQ(Window().size(), size);
         EXPECT_TRUE(Window().grab().save(
             folder +
             QStringLiteral("/zeltfit-%1x%2-spectrum.png").arg(size.width()).arg(size.height())));
