@@ -334,7 +334,7 @@ TFitOutcome TZeltApp::Fit(TCommandSettings settings, TReportKind report,
         settings = WithSpeciesKeys(settings);
         outcome.Result =
             RunFit(*model_, settings, FileNameOf(currentFile_), logPath, outcome.Report, report);
-        outcome.Row = FitRow(*model_, outcome.Result, FileNameOf(currentFile_),
+        outcome.Row = FitRow(outcome.Result, FileNameOf(currentFile_),
                              Provenance(config_.View(), species_, settings, true));
         outcome.Row->Spread = EscapeSpread(*model_, settings, *outcome.Row);
         results_.push_back(*outcome.Row);
@@ -353,9 +353,8 @@ TFreeLevelsOutcome TZeltApp::FitFreeLevels(TCommandSettings settings, const std:
         const std::string name = FileNameOf(currentFile_);
         const TProvenance provenance = Provenance(config_.View(), species_, settings, true);
         outcome.Run = RunFreeLevels(
-            *model_, settings, name, logPath, outcome.Report, [&](const TFitResult& fit) {
-                outcome.BoltzmannRow = FitRow(*model_, fit, name, provenance);
-            });
+            *model_, settings, name, logPath, outcome.Report,
+            [&](const TFitResult& fit) { outcome.BoltzmannRow = FitRow(fit, name, provenance); });
         if (!outcome.BoltzmannRow) {
             TResultRow& row = outcome.BoltzmannRow.emplace();
             row.FileName = name;

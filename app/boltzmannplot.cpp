@@ -17,8 +17,8 @@ TBoltzmannPlot BoltzmannPlotOf(const TFreeLevelsOutcome& fit) {
         const TLevel& own = fit.Levels[level.Level];
         if (!level.Determined || !(level.Density > 0) || !(own.G > 0))
             continue;
-        // u(ln n) = ln 10 u(log10 n)
-        const long double u = level.LogUncertainty.value_or(0) * std::log(10.0L);
+        // u(ln n) = u(n) / n
+        const long double u = level.Uncertainty.value_or(0) / level.Density;
         plot.Points.push_back({level.Level, own.Energy,
                                static_cast<double>(std::log(level.Density / own.G)),
                                static_cast<double>(u)});

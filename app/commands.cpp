@@ -10,6 +10,7 @@
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
+#include "linemodel/likelihood.h"
 
 #include <cmath>
 #include <filesystem>
@@ -78,6 +79,11 @@ TParamVector FitParameters(const TCommandSettings& settings) {
     return p;
 }
 
+TSearchRange SearchRange(const TCommandSettings& settings) {
+    const TMapArguments map = MapArguments(settings);
+    return {map.FromLogDensity, map.ToLogDensity, map.FromTemperature, map.ToTemperature};
+}
+
 void UseEscape(TAtomicData& model, const TCommandSettings& settings) {
     model.Escape = EscapeModelOf(settings.Escape);
 }
@@ -125,9 +131,10 @@ TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const st
     UseEscape(model, settings);
     model.InitMap(settings.TemperaturePoints, settings.DensityPoints);
     const TParamVector p = FitParameters(settings);
-    TFitResult fit =
-        model.FitLines(p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0,
-                       fileName, logPath.empty() ? FitLogPath() : logPath, &report, reportKind);
+    const TLikelihoodFit likelihood = FitLikelihood(model, p, SearchRange(settings));
+    TFitResult fit = model.FitLines(
+        p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)), 0, fileName,
+        logPath.empty() ? FitLogPath() : logPath, &report, reportKind, &likelihood);
     if (reportKind == ReportFinalResults)
         AppendEscapeLine(report, model.Escape);
     return fit;
@@ -144,7 +151,8 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
     const TParamVector p = FitParameters(settings);
     TFreeLevelsRun run =
         FitFreeLevels(model, p, TruncToInt(Slot(p, IterationLimit)), TruncToInt(Slot(p, FitCount)),
-                      {}, logPath.empty() ? FitLogPath() : logPath, boltzmannDone);
+                      SearchRange(settings), settings.FreeLevels,
+                      logPath.empty() ? FitLogPath() : logPath, boltzmannDone);
     WriteFreeLevelsResults(model, run.Free, report, fileName);
     AppendEscapeLine(report, model.Escape);
     report.push_back(ComparisonText(run));
@@ -153,16 +161,18 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
 
 std::string ComparisonText(const TFreeLevelsRun& run) {
     if (!run.Comparison)
-        return "No F-test: the Boltzmann fit failed (" + run.BoltzmannError + ")";
+        return "No test: the Boltzmann fit failed (" + run.BoltzmannError + ")";
     const TModelComparison& c = *run.Comparison;
-    const std::string sums =
-        Format("Boltzmann S = %.3e (%d parameters), free S = %.3e (%d levels, nu = %d)",
-               {c.BoltzmannSum, c.BoltzmannParameters, c.FreeSum, c.FreeParameters,
-                c.FreeDegreesOfFreedom});
+    std::string text = Format("Boltzmann chi2 = %.3e (%d parameters), free chi2 = %.3e (%d "
+                              "parameters, nu = %d), noise ",
+                              {c.BoltzmannSum, c.BoltzmannParameters, c.FreeSum, c.FreeParameters,
+                               c.FreeDegreesOfFreedom}) +
+                       NoiseModelText(c.Noise, run.Free.Scale);
     if (!c.Applicable)
-        return sums + ": no F-test, " + c.Reason;
-    return sums + Format(c.PValue >= 1e-4L ? ": F = %.2f, p = %.4f" : ": F = %.2f, p = %.1e",
-                         {c.F, c.PValue});
+        return text + ": no test, " + c.Reason;
+    const char* statistic = c.Noise == TNoiseModel::Given ? "LR" : "F";
+    return text + Format(c.PValue >= 1e-4L ? ": %s = %.2f, p = %.4f" : ": %s = %.2f, p = %.1e",
+                         {statistic, c.Statistic, c.PValue});
 }
 
 std::string FitLogPath() {

@@ -33,6 +33,9 @@ struct TMapArguments {
 };
 TMapArguments MapArguments(const TCommandSettings& settings);
 
+// The map's range as the likelihood fit searches it.
+TSearchRange SearchRange(const TCommandSettings& settings);
+
 // The parameter vector of "Create map": gas temperature, path, mass in kg, populated levels.
 TParamVector MapParameters(const TCommandSettings& settings);
 // The parameter vector of "Fit": the map's slots plus log10 of the start density, the start
@@ -58,9 +61,9 @@ std::string EscapeLine(const TEscapeModel& escape);
 // grid point and the smallest and largest residual in ResultRSS and ResultCode.
 TParamVector RunMap(TAtomicData& model, const TCommandSettings& settings,
                     const std::string& fileName, TReportList& report, std::int32_t reportKind);
-// "Fit": checks the map's size, takes the escape factor, sizes RSSMap as the map would, and fits
-// the selected lines; EscapeLine follows the result line. An empty `logPath` stands for
-// FitLogPath().
+// "Fit": checks the map's size, takes the escape factor, sizes RSSMap as the map would, makes
+// the likelihood fit over the map's range (FitLikelihood) and fits the selected lines, judged
+// with it; EscapeLine follows the result line. An empty `logPath` stands for FitLogPath().
 TFitResult RunFit(TAtomicData& model, const TCommandSettings& settings, const std::string& fileName,
                   const std::string& logPath, TReportList& report, std::int32_t reportKind);
 
@@ -73,8 +76,9 @@ TFreeLevelsRun RunFreeLevels(TAtomicData& model, const TCommandSettings& setting
                              TReportList& report,
                              const std::function<void(const TFitResult&)>& boltzmannDone = {});
 
-// The line of the F-test of a free fit, e.g. "Boltzmann S = 2.199E-004 (2 parameters), free
-// S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005).
+// The line of the test of a free fit, e.g. "Boltzmann chi2 = 2.199E-004 (2 parameters), free
+// chi2 = 7.113E-005 (4 parameters, nu = 15), noise relative, u(I) = s I, s from the fit: F =
+// 15.68, p = 0.0002" (p below 1e-4 as 1.2E-005; LR in place of F for given uncertainties).
 std::string ComparisonText(const TFreeLevelsRun& run);
 
 // The fit log "zeltfit.txt" in the user's own temporary folder (UserTemporaryFolder), whose

@@ -8,6 +8,7 @@
 #include "linemodel/atomicdata.h"
 #include "linemodel/commatext.h"
 #include "linemodel/fitquality.h"
+#include "linemodel/likelihood.h"
 
 namespace zelt {
 
@@ -64,19 +65,34 @@ TResultRow MapRow(const TAtomicData& model, const std::string& fileName, TProven
     return row;
 }
 
-TResultRow FitRow(const TAtomicData& model, const TFitResult& fit, const std::string& fileName,
-                  TProvenance provenance) {
+TResultRow FitRow(const TFitResult& fit, const std::string& fileName, TProvenance provenance) {
     TResultRow row;
     row.Values = fit.Values;
-    if (fit.Quality.Quoted) {
-        row.Quoted = model.ResultValues(fit.Params, *fit.Quality.Quoted,
-                                        TruncToInt(Slot(fit.Params, FitCount)), FitMode);
-        row.Quoted->Procedure = fit.Quality.Procedure;
+    if (fit.Likelihood && fit.Likelihood->Done) {
+        row.Likelihood = fit.Likelihood;
+        if (fit.Likelihood->Quoted) {
+            row.Quoted = fit.Likelihood->Values;
+            row.Quoted->Procedure = fit.Quality.Procedure;
+        }
     }
     row.FileName = fileName;
     row.Quality = fit.Quality;
     row.Provenance = std::move(provenance);
     return row;
+}
+
+const TResultValues& ShownValues(const TResultRow& row) {
+    return row.Quoted && !row.Quoted->Densities.empty() ? *row.Quoted : row.Values;
+}
+
+std::string AsymmetricInterval(const TLikelihoodFit& likelihood) {
+    if (!likelihood.Quoted || !likelihood.DensityLow || !likelihood.DensityHigh)
+        return {};
+    const long double n = likelihood.Values.Densities[0];
+    const long double below = n - *likelihood.DensityLow, above = *likelihood.DensityHigh - n;
+    if (!(std::max(below, above) > 1.2L * std::min(below, above)))
+        return {};
+    return Format(", 68.3 %%: %.3e to %.3e", {*likelihood.DensityLow, *likelihood.DensityHigh});
 }
 
 std::string QualityText(const TResultRow& row) {
@@ -87,22 +103,28 @@ std::string QualityText(const TResultRow& row) {
             text += " " + problem;
         return text;
     }
-    std::string sums = Format("S = %.3e", {q.SumOfSquares});
-    if (q.SumPerPoint)
-        sums += Format(", S/(N-2) = %.3e", {*q.SumPerPoint});
-    if (q.ChiSquarePerDegree)
-        sums += Format(", chi2/nu = %.3f", {*q.ChiSquarePerDegree});
-    if (!row.Provenance.Fit)
+    if (!row.Provenance.Fit) {
+        std::string sums = Format("S = %.3e", {q.SumOfSquares});
+        if (q.SumPerPoint)
+            sums += Format(", S/(N-2) = %.3e", {*q.SumPerPoint});
         return Format("%s: %s, nu = %d", {q.Procedure, sums, q.Fractions});
+    }
+    if (!row.Likelihood)
+        return q.Procedure + ": no likelihood fit";
+    const TLikelihoodFit& l = *row.Likelihood;
+    std::string how = Format("likelihood of the intensities, nu = %d", {l.DegreesOfFreedom});
+    if (l.PValue)
+        how += Format(", chi2/nu = %.3f, p = %.3f", {l.ChiSquare / l.DegreesOfFreedom, *l.PValue});
+    how += "; noise " + NoiseModelText(l.Noise, l.Scale);
     if (!row.Quoted || row.Quoted->Densities.empty())
-        return Format("%s: no uncertainty to quote (nu - NF = %d), %s",
-                      {q.Procedure, q.DegreesOfFreedom, sums});
+        return Format("%s: no uncertainty to quote (%s)", {q.Procedure, how});
     const TResultValues& v = *row.Quoted;
     std::string quote =
-        Format("To quote: n_1 = %.3e \u00B1 %.3e m-3", {v.Densities[0], v.Uncertainties[0]});
+        Format("To quote: n_1 = %.3e \u00B1 %.3e m-3", {v.Densities[0], v.Uncertainties[0]}) +
+        AsymmetricInterval(l);
     if (row.Provenance.Settings.FitTemperatureOn)
         quote += Format(", T_exc = %.0f \u00B1 %.0f K", {v.Temperature, v.TemperatureUncertainty});
-    return Format("%s (nu - NF = %d), %s", {quote, q.DegreesOfFreedom, sums}) + SpreadText(row);
+    return Format("%s (%s)", {quote, how}) + SpreadText(row);
 }
 
 std::vector<std::string> ConditionColumns() {
@@ -167,6 +189,49 @@ std::vector<std::string> ConditionFields(const TResultRow& row) {
                                      Number(s.ToTemperature), std::to_string(s.TemperaturePoints)});
     fields.insert(fields.end(), {kProgramVersion, s.Escape, Optional(row.Spread.Mewe),
                                  Optional(row.Spread.Doppler)});
+    return fields;
+}
+
+std::vector<std::string> QuotedColumns(std::int32_t levels) {
+    std::vector<std::string> names = {"Quoted n_1/m-3", "n_1 low/m-3",      "n_1 high/m-3",
+                                      "Quoted T/K",     "Quoted n_tot/m-3", "Quoted u(n_tot)/m-3"};
+    for (std::int32_t k = 2; k <= levels; ++k) {
+        names.push_back("Quoted n_" + std::to_string(k) + "/m-3");
+        names.push_back("Quoted u(n_" + std::to_string(k) + ")/m-3");
+    }
+    names.insert(names.end(), {"Noise", "s", "chi2", "nu (chi2)", "p (chi2)"});
+    return names;
+}
+
+std::vector<std::string> QuotedFields(const TResultRow& row, std::int32_t levels) {
+    std::vector<std::string> fields;
+    const std::optional<TResultValues>& v = row.Quoted;
+    const bool temperatureFitted = row.Provenance.Settings.FitTemperatureOn;
+    fields.push_back(v ? Number(v->Densities[0]) : "");
+    if (row.Likelihood) {
+        fields.push_back(Optional(row.Likelihood->DensityLow));
+        fields.push_back(Optional(row.Likelihood->DensityHigh));
+    } else {
+        fields.insert(fields.end(), 2, "");
+    }
+    fields.push_back(v && temperatureFitted ? Number(v->Temperature) : "");
+    fields.push_back(v ? Number(v->Total) : "");
+    fields.push_back(v ? Number(v->TotalUncertainty) : "");
+    for (std::int32_t j = 1; j < levels; ++j) {
+        const bool own = v && j < v->Densities.size();
+        fields.push_back(own ? Number(v->Densities[j]) : "");
+        fields.push_back(own ? Number(v->Uncertainties[j]) : "");
+    }
+    if (!row.Likelihood) {
+        fields.insert(fields.end(), 5, "");
+        return fields;
+    }
+    const TLikelihoodFit& l = *row.Likelihood;
+    fields.push_back(NoiseModelText(l.Noise));
+    fields.push_back(Optional(l.Scale));
+    fields.push_back(Number(l.ChiSquare));
+    fields.push_back(std::to_string(l.DegreesOfFreedom));
+    fields.push_back(Optional(l.PValue));
     return fields;
 }
 

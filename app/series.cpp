@@ -217,6 +217,12 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
             freeLevels = std::max(freeLevels, entry.Free->Free.Levels.size());
         }
     const auto levels = static_cast<std::int32_t>(freeLevels);
+    std::int32_t quotedLevels = 0;
+    for (const TSeriesEntry& entry : entries)
+        if (entry.Fitted)
+            quotedLevels = std::max(quotedLevels, entry.Row.Values.Densities.size());
+    const std::vector<std::string> quoted = QuotedColumns(quotedLevels);
+    header.insert(header.end(), quoted.begin(), quoted.end());
     if (free) {
         const std::vector<std::string> columns = FreeLevelsColumns(levels);
         header.insert(header.end(), columns.begin(), columns.end());
@@ -237,10 +243,11 @@ std::string SeriesTableText(const std::vector<TSeriesEntry>& entries, const std:
         }
         fields.insert(fields.end(), {AbscissaOrigin(x), entry.XText});
         if (entry.Fitted) {
-            const std::vector<std::string> more = ConditionFields(entry.Row);
-            fields.insert(fields.end(), more.begin(), more.end());
+            for (const std::vector<std::string>& more :
+                 {ConditionFields(entry.Row), QuotedFields(entry.Row, quotedLevels)})
+                fields.insert(fields.end(), more.begin(), more.end());
         } else if (entry.Free) {
-            fields.insert(fields.end(), conditions.size(), std::string());
+            fields.insert(fields.end(), conditions.size() + quoted.size(), std::string());
         }
         if (entry.Free) {
             const std::vector<std::string> more = FreeLevelsFields(*entry.Free, levels);

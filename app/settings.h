@@ -41,6 +41,9 @@ struct TCommandSettings {
     long double Path = 1;             // m
     long double AtomicMass = 0;       // atomic mass units
     std::int32_t Boltzmax = 1;
+    // A fit with free lower levels: the numbers (from 1) of the levels free, the others tied
+    // by Boltzmann balance; empty for every populated level.
+    std::vector<std::int32_t> FreeLevels;
     // The escape factor: "mewe", "doppler" or the file of a table (EscapeModelOf), whose table is
     // read at each run.
     std::string Escape = kEscapeMewe;

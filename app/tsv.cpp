@@ -35,6 +35,8 @@ std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX, const st
         names.insert(names.end(), {"x from", "x text"});
     const std::vector<std::string> conditions = ConditionColumns();
     names.insert(names.end(), conditions.begin(), conditions.end());
+    const std::vector<std::string> quoted = QuotedColumns(levels);
+    names.insert(names.end(), quoted.begin(), quoted.end());
     if (withFree) {
         const std::vector<std::string> free = FreeLevelsColumns(levels);
         names.insert(names.end(), free.begin(), free.end());
@@ -84,6 +86,8 @@ std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion*
     if (!numbers)
         std::fill_n(conditions.begin(), 8, std::string());
     fields.insert(fields.end(), conditions.begin(), conditions.end());
+    const std::vector<std::string> quoted = QuotedFields(row, levels);
+    fields.insert(fields.end(), quoted.begin(), quoted.end());
     if (free != nullptr) {
         const std::vector<std::string> more = FreeLevelsFields(*free, levels);
         fields.insert(fields.end(), more.begin(), more.end());

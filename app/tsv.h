@@ -26,18 +26,20 @@ TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i);
 std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, bool withX);
 
 // The header row: ResultColumns, then "x from" and "x text" when `withX` is set, then
-// ConditionColumns, then FreeLevelsColumns when `withFree` is set. Ends with a line end.
+// ConditionColumns, then QuotedColumns, then FreeLevelsColumns when `withFree` is set. Ends with
+// a line end.
 std::string TsvHeader(std::int32_t levels, bool withRegion, bool withX = false,
                       const std::string& lineEnd = "\n", bool withFree = false);
 
 // One row under TsvHeader(levels, ...): the result line's numbers (empty fields for levels
 // beyond the row's own), the file name and the procedure, then the region's columns when
 // `region` is given (empty after the degrees of freedom where there is none), then the
-// abscissa when given, then the conditions. With the run of a free fit, `row` is its Boltzmann
+// abscissa when given, then the conditions and the likelihood fit's fields (QuotedFields). With
+// the run of a free fit, `row` is its Boltzmann
 // fit's, and the free fit's fields follow: the numbers, "n.d." where its result line has it (a
-// level the data do not determine, an uncertainty without nu >= 1), F and p empty without an
-// F-test. Where the Boltzmann fit failed, its numbers and judgement are empty and the
-// procedure says why.
+// level the data do not determine, an uncertainty without its scale), the statistic and p
+// empty without a test. Where the Boltzmann fit failed, its numbers and judgement are empty and
+// the procedure says why.
 std::string TsvRow(const TResultRow& row, std::int32_t levels, const TMapRegion* region = nullptr,
                    const TRowAbscissa* x = nullptr, const std::string& lineEnd = "\n",
                    const TFreeLevelsRun* free = nullptr);

@@ -40,7 +40,7 @@ std::vector<std::string> FreeLevelsColumns(std::int32_t levels) {
         names.push_back("free n_" + std::to_string(j) + "/m-3");
         names.push_back("free u(n_" + std::to_string(j) + ")/m-3");
     }
-    names.insert(names.end(), {"free RSS", "F", "p"});
+    names.insert(names.end(), {"free RSS", "F", "LR", "p"});
     return names;
 }
 
@@ -69,7 +69,9 @@ std::vector<std::string> FreeLevelsFields(const TFreeLevelsRun& run, std::int32_
     }
     fields.push_back(Number(run.Free.Fit.SumOfSquares));
     const bool tested = run.Comparison && run.Comparison->Applicable;
-    fields.push_back(tested ? Number(run.Comparison->F) : "");
+    const bool given = tested && run.Comparison->Noise == TNoiseModel::Given;
+    fields.push_back(tested && !given ? Number(run.Comparison->Statistic) : "");
+    fields.push_back(given ? Number(run.Comparison->Statistic) : "");
     fields.push_back(tested ? Number(run.Comparison->PValue) : "");
     return fields;
 }

@@ -22,13 +22,14 @@ std::string TsvField(const std::string& field);
 std::string TsvLine(const std::vector<std::string>& fields, const std::string& lineEnd = "\n");
 
 // The columns of a fit with free lower levels, after those of its Boltzmann fit: "free n_k/m-3"
-// and "free u(n_k)/m-3" of `levels` levels, "free RSS" (the free fit's sum of squares), "F"
-// and "p" (the F-test of the two).
+// and "free u(n_k)/m-3" of `levels` levels, "free RSS" (the free fit's chi^2), "F" or "LR"
+// (the statistic of the test of the two: F for the relative noise, the likelihood ratio for
+// given uncertainties) and "p".
 std::vector<std::string> FreeLevelsColumns(std::int32_t levels);
 
 // The fields of FreeLevelsColumns(levels) for `run`: the numbers, "n.d." where the free fit's
-// result line has it (a level the data do not determine, an uncertainty without nu >= 1), F and
-// p empty without an F-test; empty fields for levels beyond the run's own.
+// result line has it (a level the data do not determine, an uncertainty without its scale), the
+// statistic and p empty without a test; empty fields for levels beyond the run's own.
 std::vector<std::string> FreeLevelsFields(const TFreeLevelsRun& run, std::int32_t levels);
 
 // Where a series puts a result (see SeriesAxis): the number, and whether it is the number in the

@@ -287,9 +287,16 @@ void AddFitOptions(CLI::App* command, TCommandSettings& s, TOptions& o) {
     AddSettingOptions(command, s, UsedByFit);
     AddEscapeOption(command, s);
     command->add_flag("--fit-temperature", s.FitTemperatureOn, "fit T_exc as well");
-    command->add_flag("--free-levels", o.FreeLevels,
-                      "after the Boltzmann fit, fit the density of every populated lower level "
-                      "and the F-test of the two");
+    CLI::Option* free =
+        command->add_flag("--free-levels", o.FreeLevels,
+                          "after the Boltzmann fit, fit the density of every populated lower "
+                          "level and the F-test of the two");
+    command
+        ->add_option("--free", s.FreeLevels,
+                     "with --free-levels, the levels (numbers from 2, n_1 always free) whose "
+                     "densities are free, e.g. 2,3; the others stay tied by Boltzmann balance")
+        ->delimiter(',')
+        ->needs(free);
     command->add_option("--report", o.Report, "report kind")
         ->check(CLI::IsMember({"final", "iteration"}))
         ->capture_default_str();

@@ -137,9 +137,13 @@ public:
                  double fromLogDensity, double toLogDensity, double fromTemperature,
                  double toTemperature, const std::string& fileName, TMapRange& range,
                  TReportList* report, std::int32_t reportKind);
+    // A likelihood fit of the same lines and slots given is kept in the result and judges it
+    // (JudgeFit). A trial step where the model meets a floating-point fault is rejected, as the
+    // minimiser rejects a step that raises the sum of squares; a fault at the start ends the fit.
     TFitResult FitLines(const TParamVector& p, std::int32_t iterationLimit, std::int32_t fitCount,
                         double noise, const std::string& fileName, const std::string& logPath,
-                        TReportList* report, std::int32_t reportKind);
+                        TReportList* report, std::int32_t reportKind,
+                        const TLikelihoodFit* likelihood = nullptr);
     // Central differences of ModelBF in slots 1 and 2 for the minimiser.
     void ModelDerivatives(std::int32_t j, const TDataVector& x, std::int32_t np,
                           const TParamVector& p, TParamVector& dy, bool& ok);

@@ -200,13 +200,26 @@ std::int32_t TAtomicData::MapRowsInParallel(const TParamVector& p,
 TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLimit,
                                  std::int32_t fitCount, double noise, const std::string& fileName,
                                  const std::string& logPath, TReportList* report,
-                                 std::int32_t reportKind) {
+                                 std::int32_t reportKind, const TLikelihoodFit* likelihood) {
     FpReset();
     ClearPrecalc();
     TPrecalcScope scope(*this);
     const TLineConstantsScope constants(*this, p);
-    const TMarqModel model = [this](std::int32_t, const TParamVector& q, bool&, long double point) {
-        return ModelBF(q, point);
+    // A step that runs where the model overflows is rejected rather than ending the fit with the
+    // model's fault; a fault at the start, before any vector was computed, ends it as before.
+    bool started = false;
+    const TMarqModel model = [this, &started](std::int32_t, const TParamVector& q, bool& ok,
+                                              long double point) {
+        try {
+            const long double value = ModelBF(q, point);
+            started = true;
+            return value;
+        } catch (const EMathError&) {
+            if (!started)
+                throw;
+            ok = false;
+            return 0.0L;
+        }
     };
     const TMarqDerivatives derivatives =
         [this](std::int32_t j, const TDataVector& points, std::int32_t np, const TParamVector& q,
@@ -220,14 +233,16 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
     const TDataVector& covariance = result.Covariance;
     Slot(params, ResultRSS) = sumOfSquares;
     Slot(params, ResultCode) = result.ReturnCode;
-    // Standard uncertainty of fitted slot k: sqrt(S / (N - NF) C_kk).
+    // Standard uncertainty of fitted slot k: sqrt(S / (N - NF) C_kk). A fault here (a fit that
+    // ran away) leaves its number as it came out, and the judgement says so.
     if (n > 2 && fitCount > 0) {
         for (std::int32_t k = 1; k <= fitCount; ++k)
             result.Uncertainty[k] =
                 FpSqrt(sumOfSquares / (n - fitCount) * covariance[(k - 1) * fitCount + k]);
     }
-    FpCheck("the uncertainties of the fit");
-    result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen);
+    FpReset();
+    if (likelihood != nullptr)
+        result.Likelihood = *likelihood;
     // The iteration log is reported before the numbers are formed: a fit that ran away to where
     // they cannot be shows its iterations and then the error.
     const bool iterations = report != nullptr && reportKind == ReportFitIteration;
@@ -243,6 +258,7 @@ TFitResult TAtomicData::FitLines(const TParamVector& p, std::int32_t iterationLi
         Append(*report, lines);
     }
     result.Values = ResultValues(params, result.Uncertainty, fitCount, FitMode);
+    result.Quality = JudgeFit(SelectedLines, Levels, result, fitCount, frozen, result.Values);
     result.Values.Procedure = result.Quality.Procedure;
     if (report != nullptr && !iterations) {
         TReportList lines;

@@ -5,6 +5,7 @@
 #include "common/fpcheck.h"
 #include "leastsquares/marq3w.h"
 #include "linemodel/constants.h"
+#include "linemodel/extended.h"
 #include "linemodel/region.h"
 
 #include <algorithm>
@@ -23,6 +24,8 @@ struct TFlagWords {
 constexpr TFlagWords kFlagWords[] = {
     {NoInformation, "no information"},
     {TooFewFractions, "too few fractions"},
+    {Diverged, "diverged"},
+    {LocalMinimum, "local minimum"},
     {DensityNotDetermined, "n_1 not determined"},
     {TemperatureNotPositive, "T_exc not positive"},
     {TemperatureNotDetermined, "T_exc not determined"},
@@ -62,44 +65,6 @@ std::optional<long double> AbsorbingSpan(const TCheckedVector<TLine>& lines,
     return *high - *low;
 }
 
-// chi^2 of the measured intensities against the model fractions b_i with one free total Q_k per
-// upper level k: with q_i = I_i lambda_i (the photon rate) and s_i = u(I_i) lambda_i,
-//     chi^2 = sum_k min_Q sum_{i in k} ((q_i - Q b_i) / s_i)^2,
-//     Q_k = sum q_i b_i / s_i^2 / sum b_i^2 / s_i^2,
-// which counts sum_k (m_k - 1) independent data as the fractions do (weighted least squares
-// with a nuisance scale per level). Absent unless every line with a measured fraction has an
-// intensity uncertainty above 0 and a model fraction above 0.
-std::optional<long double> ChiSquare(const TCheckedVector<TLine>& lines) {
-    struct TSums {
-        long double QB = 0, BB = 0;
-    };
-    std::map<std::int32_t, TSums> levels;
-    for (const TLine& line : lines) {
-        if (!Measured(line))
-            continue;
-        if (!(line.IntensityUncertainty > 0) || !(line.BFFit > 0))
-            return std::nullopt;
-        const long double q = static_cast<long double>(line.Intensity) * line.Data.Wavelength;
-        const long double s =
-            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
-        TSums& sums = levels[line.UpperLevel];
-        sums.QB += q * line.BFFit / (s * s);
-        sums.BB += static_cast<long double>(line.BFFit) * line.BFFit / (s * s);
-    }
-    long double chi2 = 0;
-    for (const TLine& line : lines) {
-        if (!Measured(line))
-            continue;
-        const TSums& sums = levels.at(line.UpperLevel);
-        const long double q = static_cast<long double>(line.Intensity) * line.Data.Wavelength;
-        const long double s =
-            static_cast<long double>(line.IntensityUncertainty) * line.Data.Wavelength;
-        const long double r = (q - sums.QB / sums.BB * line.BFFit) / s;
-        chi2 += r * r;
-    }
-    return chi2;
-}
-
 // Collects the problems of one result.
 class TJudgement {
 public:
@@ -114,9 +79,21 @@ public:
 
     TFitQuality& Quality() { return quality_; }
 
+    // Adds a problem after those of its flag and of the flags before it in kFlagWords, so
+    // that the problems come in the order of the procedure's words.
     void Raise(TQualityFlag flag, const std::string& problem) {
         quality_.Flags |= flag;
-        quality_.Problems.push_back(problem);
+        const auto rank = [](TQualityFlag f) {
+            return std::find_if(std::begin(kFlagWords), std::end(kFlagWords),
+                                [f](const TFlagWords& words) { return words.Flag == f; }) -
+                   std::begin(kFlagWords);
+        };
+        std::size_t at = ranks_.size();
+        while (at > 0 && ranks_[at - 1] > rank(flag))
+            --at;
+        ranks_.insert(ranks_.begin() + static_cast<std::ptrdiff_t>(at), rank(flag));
+        quality_.Problems.insert(quality_.Problems.begin() + static_cast<std::ptrdiff_t>(at),
+                                 problem);
     }
 
     // Whether the populations depend on T_exc at all.
@@ -198,6 +175,7 @@ private:
     const std::int32_t populated_;
     const long double temperature_, pathLength_;
     TFitQuality quality_;
+    std::vector<std::ptrdiff_t> ranks_; // of the problems, in kFlagWords
 };
 
 const char* const kHeldByGuard = "the data do not move it (the minimiser's guard held it "
@@ -234,9 +212,93 @@ std::string FitProcedure(std::int32_t code) {
     }
 }
 
+std::string PointText(long double logDensity, long double temperature) {
+    const std::string density = std::fabs(logDensity) < 4900
+                                    ? Format("n_1 = %.3e m-3", {PowerOfTen(logDensity)})
+                                    : Format("log10 n_1 = %.2f", {logDensity});
+    return density + Format(", T_exc = %.0f K", {temperature});
+}
+
+namespace {
+
+// Whether the fit's point lies more than the width of the map's range (at least a decade)
+// beyond it and as far from the likelihood's minimum: a run-away, not a minimum outside the map.
+bool RanAway(const TLikelihoodFit& likelihood, long double logDensity) {
+    const TSearchRange& range = likelihood.Range;
+    const long double low = std::min(range.FromLogDensity, range.ToLogDensity),
+                      high = std::max(range.FromLogDensity, range.ToLogDensity);
+    const long double width = std::max(high - low, 1.0L);
+    const bool beyond = !(logDensity >= low - width && logDensity <= high + width);
+    return beyond && !(std::fabs(logDensity - Slot(likelihood.Params, LogDensity)) <= width);
+}
+
+// The problems the likelihood fit of the same data finds with the fit and with itself. A fit
+// that the minimiser's guard `held` at its start did not move (its start lay where the data are
+// flat, which the guard's problem says): it is not judged a run-away or a local minimum.
+void JudgeWithLikelihood(TJudgement& judgement, const TFitResult& fit, const TResultValues& line,
+                         std::int32_t fitCount, bool held) {
+    const TParamVector& p = fit.Params;
+    const long double x = Slot(p, LogDensity), t = Slot(p, Temperature);
+    TFitQuality& quality = judgement.Quality();
+    bool finite = std::isfinite(line.Total) && std::isfinite(line.TotalUncertainty) &&
+                  std::isfinite(line.TemperatureUncertainty);
+    for (std::int32_t j = 0; j < line.Densities.size(); ++j)
+        finite = finite && std::isfinite(line.Densities[j]) && std::isfinite(line.Uncertainties[j]);
+    if (!finite)
+        judgement.Raise(Diverged, "A floating-point fault in the uncertainties of the fit, which "
+                                  "ended at " +
+                                      PointText(x, t) + ": it ran away.");
+    if (!fit.Likelihood || !fit.Likelihood->Done)
+        return;
+    const TLikelihoodFit& l = *fit.Likelihood;
+    if (finite && !held && RanAway(l, x))
+        judgement.Raise(
+            Diverged, "The fit ran away to " + PointText(x, t) +
+                          ", beyond the map's range; the likelihood's minimum is " +
+                          PointText(Slot(l.Params, LogDensity), Slot(l.Params, Temperature)) + ".");
+    if (!l.Divergence.empty())
+        judgement.Raise(Diverged, l.Divergence);
+    // The minimiser stops at a sum of squares of 1e-15 (SumSqTarget): below it all is converged.
+    const TGridBest& best = l.LineFitBest;
+    if (!held && best.Found && fit.SumOfSquares > 1.01L * best.Sum && fit.SumOfSquares > 1e-15L)
+        judgement.Raise(LocalMinimum,
+                        Format("The fit ended at S = %.3e, but the point ", {fit.SumOfSquares}) +
+                            PointText(best.LogDensity, best.Temperature) +
+                            Format(" of a coarse grid over the map's range has S = %.3e: a local "
+                                   "minimum; start the fit there.",
+                                   {best.Sum}));
+    if (l.Noise == TNoiseModel::Given && l.DegreesOfFreedom >= 1)
+        quality.ChiSquarePerDegree = l.ChiSquare / l.DegreesOfFreedom;
+    const TResultValues& v = l.Values;
+    if (l.Quoted && !(v.Uncertainties[0] < v.Densities[0]))
+        judgement.Raise(DensityNotDetermined,
+                        Format("The uncertainty of n_1, %.3e m-3, is not below n_1 = %.3e m-3 "
+                               "itself.",
+                               {v.Uncertainties[0], v.Densities[0]}));
+    else if (l.Quoted && (!l.DensityLow || !l.DensityHigh))
+        judgement.Raise(DensityNotDetermined,
+                        l.DensityHigh ? Format("The data bound n_1 only from above, n_1 < %.3e m-3 "
+                                               "(68.3 %%): its lines are optically thin.",
+                                               {*l.DensityHigh})
+                                      : "The data do not bound n_1 from above (68.3 %): its lines "
+                                        "are saturated.");
+    else if (!l.Quoted && ChiSquareScale(l.Noise, l.ChiSquare, l.DegreesOfFreedom).value_or(0) > 0)
+        judgement.Raise(DensityNotDetermined,
+                        "chi^2 of the intensities is not curved upward at its minimum " +
+                            PointText(Slot(l.Params, LogDensity), Slot(l.Params, Temperature)) +
+                            ": no uncertainty to quote.");
+    if (fitCount >= 2 && l.Quoted && !(v.TemperatureUncertainty < std::fabs(v.Temperature)))
+        judgement.Raise(TemperatureNotDetermined,
+                        Format("The uncertainty of T_exc, %.0f K, is not below T_exc = %.0f K "
+                               "itself.",
+                               {v.TemperatureUncertainty, v.Temperature}));
+}
+
+} // namespace
+
 TFitQuality JudgeFit(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,
-                     const TFitResult& fit, std::int32_t fitCount,
-                     const std::vector<bool>& frozen) {
+                     const TFitResult& fit, std::int32_t fitCount, const std::vector<bool>& frozen,
+                     const TResultValues& line) {
     const TParamVector& p = fit.Params;
     TJudgement judgement(lines, levels, p, fitCount);
     TFitQuality& quality = judgement.Quality();
@@ -248,33 +310,20 @@ TFitQuality JudgeFit(const TCheckedVector<TLine>& lines, const TCheckedVector<TL
     const std::int32_t n = lines.size();
     if (n > 2)
         quality.SumPerPoint = fit.SumOfSquares / (n - 2);
-    const bool anyFrozen = std::find(frozen.begin(), frozen.end(), true) != frozen.end();
-    // The judgement adds to a fit and never ends it: a number it cannot form is left absent.
-    FpReset();
-    if (quality.DegreesOfFreedom >= 1 && !anyFrozen) {
-        TParamVector quoted;
-        bool defined = true;
-        for (std::int32_t k = 1; k <= fitCount; ++k) {
-            const long double variance = fit.Covariance[(k - 1) * fitCount + k];
-            defined = defined && variance >= 0;
-            if (defined)
-                quoted[k] = std::sqrt(fit.SumOfSquares / quality.DegreesOfFreedom * variance);
-        }
-        if (defined && !FpPending())
-            quality.Quoted = quoted;
-    }
-    FpReset();
-    if (quality.DegreesOfFreedom >= 1) {
-        const std::optional<long double> chi2 = ChiSquare(lines);
-        if (chi2 && !FpPending())
-            quality.ChiSquarePerDegree = *chi2 / quality.DegreesOfFreedom;
-    }
-    FpReset();
     if (isFrozen(LogDensity))
         judgement.Raise(DensityNotDetermined, std::string("log10 n_1: ") + kHeldByGuard);
+    else if (!(line.Uncertainties.empty() || line.Uncertainties[0] < line.Densities[0]) &&
+             std::isfinite(line.Uncertainties[0]))
+        judgement.Raise(DensityNotDetermined,
+                        Format("The result line's uncertainty of n_1, %.3e m-3, is not below "
+                               "n_1 = %.3e m-3 itself.",
+                               {line.Uncertainties[0], line.Densities[0]}));
+    const bool held = std::find(frozen.begin(), frozen.end(), true) != frozen.end() &&
+                      Slot(fit.Params, LogDensity) == Slot(fit.Start, LogDensity) &&
+                      Slot(fit.Params, Temperature) == Slot(fit.Start, Temperature);
+    JudgeWithLikelihood(judgement, fit, line, fitCount, held);
     judgement.CheckTemperatureSign();
     if (fitCount >= 2) {
-        const long double temperature = Slot(p, Temperature);
         if (!judgement.TemperatureMatters())
             judgement.Raise(TemperatureNotDetermined,
                             "T_exc: with fewer than two populated levels the populations do not "
@@ -283,11 +332,6 @@ TFitQuality JudgeFit(const TCheckedVector<TLine>& lines, const TCheckedVector<TL
             judgement.Raise(TemperatureNotDetermined, std::string("T_exc: ") + kHeldByGuard);
         else if (!judgement.TemperatureResolved())
             judgement.Raise(TemperatureNotDetermined, judgement.UnresolvedText());
-        else if (quality.Quoted && (*quality.Quoted)[2] >= std::fabs(temperature))
-            judgement.Raise(TemperatureNotDetermined,
-                            Format("The uncertainty of T_exc, %.0f K, is not below T_exc = %.0f "
-                                   "K itself.",
-                                   {(*quality.Quoted)[2], temperature}));
     }
     judgement.CheckNegativeIntensities();
     judgement.SetProcedure("fit:", FitProcedure(TruncToInt(Slot(p, ResultCode))));

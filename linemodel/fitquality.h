@@ -27,11 +27,18 @@ std::string FlagWords(std::uint32_t flags);
 // ("fit:OK" for 5), or "fit: " and the code when it has no word.
 std::string FitProcedure(std::int32_t code);
 
+// "n_1 = 1.234E+016 m-3, T_exc = 1500 K": where a fit ended, for its problems (10^x beyond the
+// extended range named by its logarithm, "log10 n_1 = -6000.00").
+std::string PointText(long double logDensity, long double temperature);
+
 // Judges a fit of the selected `lines` (their BFFit belonging to the fitted vector) of the
-// species' `levels` (their populations too).
+// species' `levels` (their populations too) with its result line's numbers `line`, and with the
+// likelihood fit it holds where there is one (a local minimum, a run-away, the quoted
+// uncertainties not below their values).
 // frozen: for each fitted slot, whether the minimiser's guard held it (MarqFrozenParameters).
 TFitQuality JudgeFit(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,
-                     const TFitResult& fit, std::int32_t fitCount, const std::vector<bool>& frozen);
+                     const TFitResult& fit, std::int32_t fitCount, const std::vector<bool>& frozen,
+                     const TResultValues& line);
 
 // Judges a map whose best point and residuals p holds (slots LogDensity, Temperature, ResultRSS).
 TFitQuality JudgeMap(const TCheckedVector<TLine>& lines, const TCheckedVector<TLevel>& levels,

@@ -76,6 +76,7 @@ TFitResult FitFractions(TAtomicData& data, const TParamVector& start, std::int32
     TFitResult result;
     TParamVector& params = result.Params;
     params = start;
+    result.Start = start;
     // Entry j + 1 belongs to line j.
     const TCheckedVector<long double> lineWeights = FractionWeights(data);
     TDataVector x, y, weights, fitted;

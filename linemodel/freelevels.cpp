@@ -4,13 +4,15 @@
 #include "common/errors.h"
 #include "common/format.h"
 #include "common/fpcheck.h"
+#include "linemodel/absorption.h"
 #include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/fitquality.h"
 #include "linemodel/fitrun.h"
-#include "linemodel/region.h"
+#include "linemodel/likelihood.h"
 
+#include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/fisher_f.hpp>
 
 #include <algorithm>
@@ -22,43 +24,12 @@ namespace zelt {
 
 namespace {
 
-constexpr long double kLogStep = 1e-3L;
 constexpr long double kLn10 = std::numbers::ln10_v<long double>;
 
-// The minimiser's sum of squares sum_j w_j (measured - model)^2 at q.
-long double SumOfSquares(TFreeLevelsModel& model, const TParamVector& q) {
-    const TCheckedVector<TLine>& lines = model.Data().SelectedLines;
-    const TCheckedVector<long double> weights = FractionWeights(model.Data());
-    long double sum = 0;
-    for (std::int32_t i = 0; i < lines.size(); ++i) {
-        const long double difference = lines[i].BFMeasured - model.Fraction(q, i);
-        sum += difference * difference * weights[i];
-    }
-    return sum;
-}
-
-// The levels whose density the data determine at the fitted vector q (sum of squares S, nu
-// degrees of freedom). Not a level the minimiser's guard held fixed (`frozen`: one that is the
-// lower level of no line, or whose lines stay thin wherever it moves), nor one whose absorption
-// the data cannot tell from none: with its density 0 (its lines thin, the others as fitted) the sum
-// of squares stays within S (1 + F(1, nu; 0.683) / nu), the one-parameter bound at one standard
-// deviation. Such a level's lines are optically thin and give at most an upper bound on its
-// density, which the fit's linearised uncertainty would hide behind a small +-.
-std::vector<bool> DeterminedLevels(TFreeLevelsModel& model, const TParamVector& q, long double sum,
-                                   std::int32_t nu, std::vector<bool> frozen) {
-    std::vector<bool>& determined = frozen;
-    determined.flip();
-    if (nu < 1)
-        return determined;
-    const boost::math::fisher_f_distribution<long double> distribution(1, nu);
-    const long double bound = sum * (1 + boost::math::quantile(distribution, 0.683L) / nu);
-    for (std::int32_t k = 1; k <= model.Levels(); ++k) {
-        TParamVector thin = q;
-        thin[k] = -std::numeric_limits<long double>::infinity();
-        if (determined[k - 1] && SumOfSquares(model, thin) <= bound)
-            determined[k - 1] = false;
-    }
-    return determined;
+// e (E_j - E_1) in J.
+long double EnergyAbove(const TAtomicData& data, std::int32_t j) {
+    return kElementaryCharge *
+           (static_cast<long double>(data.Levels[j].Energy) - data.Levels[0].Energy);
 }
 
 } // namespace
@@ -67,215 +38,292 @@ std::string LevelName(std::int32_t k) {
     return Format("n_%d", {k});
 }
 
-TFreeLevelsModel::TFreeLevelsModel(TAtomicData& data, const TParamVector& setup)
+TFreeLevelsModel::TFreeLevelsModel(TAtomicData& data, const TParamVector& setup,
+                                   const std::vector<std::int32_t>& chosen)
     : data_(data), setup_(setup) {
     const std::int32_t boltzmax = TruncToInt(Slot(setup, BoltzmannLevels));
     levels_ = data.PopulatedLevels(setup);
     if (levels_ < 1)
         throw Exception(
             Format("Free lower levels: no level is populated (Boltzmax = %d).", {boltzmax}));
-    if (levels_ > kMaxFreeLevels)
+    chosen_.assign(static_cast<std::size_t>(levels_), chosen.empty());
+    for (const std::int32_t k : chosen) {
+        if (k < 1 || k > levels_)
+            throw Exception(Format("Free lower levels: level %d is not one of the %d populated "
+                                   "levels (Boltzmax).",
+                                   {k, levels_}));
+        chosen_[static_cast<std::size_t>(k - 1)] = true;
+    }
+    const auto count = static_cast<std::int32_t>(std::count(chosen_.begin(), chosen_.end(), true));
+    if (count > kMaxFreeLevels)
         throw Exception(Format("Free lower levels: Boltzmax = %d levels, but a fit takes at most "
                                "%d parameters.",
-                               {levels_, kMaxFreeLevels}));
+                               {count, kMaxFreeLevels}));
+    const TIntensityData intensities(data);
+    for (std::int32_t j = 0; j < levels_; ++j)
+        absorbing_.push_back(intensities.Absorbs(j));
 }
 
-long double TFreeLevelsModel::Fraction(const TParamVector& q, long double x) {
-    const std::int32_t point = PointIndex(x);
-    std::int32_t index = data_.PrecalcStore.FindModelSlots(q);
-    if (index < 0) {
-        for (std::int32_t k = 1; k <= levels_; ++k)
-            data_.Levels[k - 1].Population = static_cast<double>(PowerOfTen(q[k]));
-        if (FpPending()) {
-            std::string densities;
-            for (std::int32_t k = 1; k <= levels_; ++k)
-                densities += (k > 1 ? ", " : "") + FloatToStr(q[k]);
-            FpCheck("the free level densities (log10 " + densities + ")");
-        }
-        data_.ComputeFractions(q, setup_);
-        index = data_.PrecalcStore.size() - 1;
-    }
-    return data_.PrecalcStore[index].Values[point];
-}
-
-long double TFreeLevelsModel::Trial(const TParamVector& q, bool& ok, long double x) {
-    try {
-        return Fraction(q, x);
-    } catch (const EMathError&) {
-        ok = false;
+std::int32_t TFreeLevelsModel::DensitySlot(std::int32_t j) const {
+    if (j == 0)
+        return 1;
+    if (!Chosen(j))
         return 0;
+    return 2 + static_cast<std::int32_t>(
+                   std::count(chosen_.begin() + 1, chosen_.begin() + j + 1, true));
+}
+
+std::vector<std::int32_t> TFreeLevelsModel::Fitted(bool temperatureFitted) const {
+    bool tiedAbsorbing = false;
+    for (std::int32_t j = 1; j < levels_; ++j)
+        tiedAbsorbing = tiedAbsorbing || (!Chosen(j) && Absorbing(j));
+    std::vector<std::int32_t> slots;
+    if (Absorbing(0) || tiedAbsorbing)
+        slots.push_back(1);
+    if (temperatureFitted && tiedAbsorbing)
+        slots.push_back(2);
+    for (std::int32_t j = 1; j < levels_; ++j)
+        if (Chosen(j) && Absorbing(j))
+            slots.push_back(DensitySlot(j));
+    return slots;
+}
+
+long double TFreeLevelsModel::BoltzmannLogDensity(const TParamVector& q, std::int32_t j) const {
+    return q[1] + std::log10(static_cast<long double>(data_.Levels[j].G) / data_.Levels[0].G) -
+           EnergyAbove(data_, j) / (kBoltzmann * std::fabs(q[2]) * kLn10);
+}
+
+long double TFreeLevelsModel::LevelLogDensity(const TParamVector& q, std::int32_t j) const {
+    const std::int32_t slot = DensitySlot(j);
+    return slot > 0 ? q[slot] : BoltzmannLogDensity(q, j);
+}
+
+TParamVector TFreeLevelsModel::FromBoltzmann(const TParamVector& p) const {
+    TParamVector q;
+    q[1] = Slot(p, LogDensity);
+    q[2] = Slot(p, Temperature);
+    for (std::int32_t j = 1; j < levels_; ++j)
+        if (Chosen(j))
+            q[DensitySlot(j)] = BoltzmannLogDensity(q, j);
+    return q;
+}
+
+void TFreeLevelsModel::Populate(const TParamVector& q) {
+    const long double first = PowerOfTen(q[1]);
+    const long double kT = kBoltzmann * std::fabs(q[2]);
+    for (std::int32_t j = 0; j < levels_; ++j) {
+        TLevel& level = data_.Levels[j];
+        if (j == 0)
+            level.Population = static_cast<double>(first);
+        else if (Chosen(j))
+            level.Population = static_cast<double>(PowerOfTen(q[DensitySlot(j)]));
+        else
+            level.Population =
+                Population(first, static_cast<long double>(level.G) / data_.Levels[0].G,
+                           BoltzmannFactor(-EnergyAbove(data_, j), kT));
+    }
+    if (FpPending()) {
+        std::string densities;
+        for (std::int32_t j = 0; j < levels_; ++j)
+            if (const std::int32_t slot = DensitySlot(j); slot > 0)
+                densities += (densities.empty() ? "" : ", ") + FloatToStr(q[slot]);
+        FpCheck("the free level densities (log10 " + densities + ")");
     }
 }
 
-void TFreeLevelsModel::Derivatives(std::int32_t j, const TDataVector& x, const TParamVector& q,
-                                   TParamVector& dy) {
-    TParamVector shifted = q;
-    for (std::int32_t k = 1; k <= levels_; ++k) {
-        shifted[k] = q[k] + kLogStep;
-        const long double above = Fraction(shifted, x[j]);
-        shifted[k] = q[k] - kLogStep;
-        const long double below = Fraction(shifted, x[j]);
-        dy[k] = (above - below) / (2 * kLogStep);
-        shifted[k] = q[k];
-    }
+TModelFractions TFreeLevelsModel::Fractions() {
+    return [this](const TParamVector& q, TCheckedVector<long double>& fractions) {
+        FpReset();
+        data_.ClearPrecalc();
+        Populate(q);
+        data_.ComputeFractions(q, setup_);
+        fractions.resize(data_.SelectedLines.size());
+        for (std::int32_t i = 0; i < data_.SelectedLines.size(); ++i)
+            fractions[i] = data_.SelectedLines[i].BFFit;
+    };
 }
 
-TModelComparison CompareModels(long double boltzmannSum, std::int32_t boltzmannParameters,
-                               long double freeSum, std::int32_t freeParameters,
-                               std::int32_t freeDegreesOfFreedom) {
+TModelComparison CompareModels(TNoiseModel noise, long double boltzmannSum,
+                               std::int32_t boltzmannParameters, long double freeSum,
+                               std::int32_t freeParameters, std::int32_t freeDegreesOfFreedom) {
+    FpReset();
     TModelComparison c;
+    c.Noise = noise;
     c.BoltzmannSum = boltzmannSum;
     c.FreeSum = freeSum;
     c.BoltzmannParameters = boltzmannParameters;
     c.FreeParameters = freeParameters;
     c.FreeDegreesOfFreedom = freeDegreesOfFreedom;
+    const bool estimated = noise == TNoiseModel::Relative;
     if (freeParameters <= boltzmannParameters)
-        c.Reason = Format("the free fit has %d levels, the Boltzmann fit %d parameters",
+        c.Reason = Format("the free fit has %d parameters, the Boltzmann fit %d",
                           {freeParameters, boltzmannParameters});
-    else if (freeDegreesOfFreedom < 1)
+    else if (estimated && freeDegreesOfFreedom < 1)
         c.Reason = Format("no degree of freedom is left to the free fit (nu = %d)",
                           {freeDegreesOfFreedom});
-    else if (!(freeSum > 0))
-        c.Reason = "the free fit reproduces the fractions exactly (S = 0)";
+    else if (estimated && !(freeSum > 0))
+        c.Reason = "the free fit reproduces the intensities exactly (chi2 = 0)";
     if (!c.Reason.empty())
         return c;
     c.Applicable = true;
     const std::int32_t extra = freeParameters - boltzmannParameters;
-    c.F = ((boltzmannSum - freeSum) / extra) / (freeSum / freeDegreesOfFreedom);
-    // The free fit starts from the Boltzmann one and never accepts a rise of S, so F < 0 only
-    // for a free fit started elsewhere that found a worse minimum: no evidence for free levels.
-    if (c.F > 0) {
-        const boost::math::fisher_f_distribution<long double> distribution(extra,
-                                                                           freeDegreesOfFreedom);
-        c.PValue = boost::math::cdf(boost::math::complement(distribution, c.F));
+    // The free fit starts from the Boltzmann one and never accepts a rise of chi^2: a
+    // difference below 0 is rounding, no evidence for free levels.
+    const long double difference = std::max(boltzmannSum - freeSum, 0.0L);
+    if (estimated) {
+        c.Statistic = (difference / extra) / (freeSum / freeDegreesOfFreedom);
+        c.PValue = boost::math::cdf(boost::math::complement(
+            boost::math::fisher_f_distribution<long double>(extra, freeDegreesOfFreedom),
+            c.Statistic));
+    } else {
+        c.Statistic = difference;
+        c.PValue = boost::math::cdf(boost::math::complement(
+            boost::math::chi_squared_distribution<long double>(extra), c.Statistic));
     }
-    FpCheck("the F-test of the Boltzmann fit against the free fit");
+    FpCheck("the test of the Boltzmann fit against the free fit");
     return c;
 }
 
-TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TParamVector& start,
-                                 std::int32_t iterationLimit, const std::string& logPath) {
+namespace {
+
+// Whether the data fix the density of the fitted level j at the minimum: not where chi^2
+// with the level empty (its lines thin, the others as fitted) stays within the one-parameter
+// rise at kQuoteLevel. Such a level's lines are optically thin and give at most an upper bound
+// on its density, which a linearised uncertainty would hide behind a small +-.
+bool Determined(TFreeLevelsModel& model, TChiSquare& chi2, const TFreeLevelsFit& fit,
+                std::int32_t j) {
+    const std::optional<long double> rise =
+        ChiSquareRise(fit.Noise, fit.Fit.SumOfSquares, fit.DegreesOfFreedom, 1, kQuoteLevel);
+    if (!rise)
+        return true;
+    TParamVector thin = fit.Fit.Params;
+    thin[model.DensitySlot(j)] = -std::numeric_limits<long double>::infinity();
+    return chi2(thin) > fit.Fit.SumOfSquares + *rise;
+}
+
+} // namespace
+
+TFreeLevelsFit FitFreeLevelsFrom(TFreeLevelsModel& model, const TLikelihoodFit& boltzmann) {
     TAtomicData& data = model.Data();
-    const std::int32_t levels = model.Levels();
     FpReset();
     data.ClearPrecalc();
     TPrecalcScope scope(data);
     const TLineConstantsScope constants(data, model.Setup());
+    const TIntensityData intensities(data);
+    TChiSquare chi2(intensities, model.Fractions());
+    TFreeLevelsFit fit;
+    fit.Noise = intensities.Noise();
+    const std::vector<std::int32_t> fitted = model.Fitted(boltzmann.Parameters == 2);
+    if (fitted.empty())
+        throw Exception("Free lower levels: no measured line absorbs from a level of the fit.");
+    const TParamVector start = model.FromBoltzmann(boltzmann.Params);
     // A fault at the start is raised with its cause; at a trial vector it only rejects the step.
-    if (!data.SelectedLines.empty())
-        model.Fraction(start, 0);
-    std::vector<std::string> names;
-    for (std::int32_t k = 1; k <= levels; ++k)
-        names.push_back("log10(" + LevelName(k) + ")");
-    const TMarqModel trial = [&model](std::int32_t, const TParamVector& q, bool& ok,
-                                      long double x) { return model.Trial(q, ok, x); };
-    const TMarqDerivatives derivatives =
-        [&model](std::int32_t j, const TDataVector& x, std::int32_t, const TParamVector& q,
-                 TParamVector& dy, bool&) { model.Derivatives(j, x, q, dy); };
-    TFreeLevelsFit result;
-    std::vector<bool> frozen;
-    result.Fit = FitFractions(data, start, iterationLimit, levels, 0, logPath, trial, derivatives,
-                              frozen, names);
-    const TParamVector& q = result.Fit.Params;
-
-    result.Parameters = levels;
-    result.DegreesOfFreedom = IndependentFractions(data.SelectedLines) - levels;
-    const std::vector<bool> determined =
-        DeterminedLevels(model, q, result.Fit.SumOfSquares, result.DegreesOfFreedom, frozen);
-    // The tests of DeterminedLevels evaluated other vectors.
-    EvaluateFitted(data, q, levels, trial);
-    const bool scaled = result.DegreesOfFreedom >= 1;
-    const long double scale = scaled ? result.Fit.SumOfSquares / result.DegreesOfFreedom : 0;
-    const auto covariance = [&](std::int32_t i, std::int32_t k) {
-        return result.Fit.Covariance[(i - 1) * levels + k];
+    TCheckedVector<long double> fractions;
+    model.Fractions()(start, fractions);
+    const TChiSquareMinimum minimum = MinimiseChiSquare(chi2, start, fitted);
+    fit.Fit.Params = minimum.Params;
+    fit.Fit.SumOfSquares = minimum.ChiSquare;
+    fit.Fit.ReturnCode = minimum.ReturnCode;
+    fit.Parameters = static_cast<std::int32_t>(fitted.size());
+    fit.DegreesOfFreedom = intensities.DegreesOfFreedom(fit.Parameters);
+    const std::optional<long double> scale =
+        ChiSquareScale(fit.Noise, minimum.ChiSquare, fit.DegreesOfFreedom);
+    if (fit.Noise == TNoiseModel::Relative && scale)
+        fit.Scale = FpSqrt(*scale);
+    std::optional<std::vector<long double>> covariance;
+    if (scale && *scale > 0)
+        covariance = ChiSquareCovariance(chi2, fit.Fit.Params, fitted, *scale);
+    const TParamVector& q = fit.Fit.Params;
+    std::vector<bool> determined;
+    for (std::int32_t j = 0; j < model.Levels(); ++j)
+        determined.push_back(model.DensitySlot(j) > 0 &&
+                             std::find(fitted.begin(), fitted.end(), model.DensitySlot(j)) !=
+                                 fitted.end() &&
+                             Determined(model, chi2, fit, j));
+    // The tests above evaluated other vectors: the populations and fractions of the minimum.
+    model.Fractions()(q, fractions);
+    for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
+        data.SelectedLines[i].BFFit = static_cast<double>(fractions[i]);
+    const auto np = static_cast<std::int32_t>(fitted.size());
+    const auto index = [&](std::int32_t slot) {
+        const auto at = std::find(fitted.begin(), fitted.end(), slot);
+        return at == fitted.end() ? -1 : static_cast<std::int32_t>(at - fitted.begin());
     };
-    const auto known = [&](std::int32_t k) { return scaled && determined[k - 1]; };
+    const long double temperature = q[2];
+    const bool firstDetermined = !determined.empty() && determined[0];
     const TLevel& first = data.Levels[0];
-    for (std::int32_t k = 1; k <= levels; ++k) {
+    for (std::int32_t j = 0; j < model.Levels(); ++j) {
         TFreeLevel level;
-        level.Level = k - 1;
-        level.Determined = determined[k - 1];
-        level.LogDensity = q[k];
-        level.Density = PowerOfTen(q[k]);
-        level.Ratio = PowerOfTen(q[k] - q[1]);
-        if (known(k)) {
-            level.LogUncertainty = FpSqrt(scale * covariance(k, k));
-            level.Uncertainty = kLn10 * level.Density * *level.LogUncertainty;
+        level.Level = j;
+        level.Free = j == 0 || model.Chosen(j);
+        level.Determined = level.Free ? determined[static_cast<std::size_t>(j)] : firstDetermined;
+        level.Density = data.Levels[j].Population;
+        level.LogDensity = model.LevelLogDensity(q, j);
+        // From the logarithms: a density that underflowed to 0 still has its ratio.
+        const long double logRatio10 = level.LogDensity - q[1];
+        level.Ratio = PowerOfTen(logRatio10);
+        // Gradients of ln n_j and of ln (n_j / n_1) over the fitted slots.
+        std::vector<long double> logDensity(static_cast<std::size_t>(np)), logRatio(logDensity);
+        const auto add = [&](std::vector<long double>& g, std::int32_t slot, long double value) {
+            if (const std::int32_t i = index(slot); i >= 0)
+                g[static_cast<std::size_t>(i)] += value;
+        };
+        if (level.Free) {
+            add(logDensity, model.DensitySlot(j), kLn10);
+            if (j > 0) {
+                add(logRatio, model.DensitySlot(j), kLn10);
+                add(logRatio, 1, -kLn10);
+            }
+        } else {
+            const long double slope = BoltzmannSlope(data, j, temperature);
+            add(logDensity, 1, kLn10);
+            add(logDensity, 2, slope);
+            add(logRatio, 2, slope);
         }
-        const TLevel& own = data.Levels[k - 1];
-        // ln((g_k / g_1) / (n_k / n_1)) = (E_k - E_1) e / (k T) under Boltzmann balance.
+        if (covariance && level.Determined) {
+            level.Uncertainty = level.Density * FpSqrt(Propagated(*covariance, logDensity));
+            if (j > 0)
+                level.RatioUncertainty = level.Ratio * FpSqrt(Propagated(*covariance, logRatio));
+        }
+        // ln((g_j / g_1) / (n_j / n_1)) = (E_j - E_1) e / (k T) under Boltzmann balance.
         const long double logarithm =
-            std::log(static_cast<long double>(own.G) / first.G) - kLn10 * (q[k] - q[1]);
-        if (k > 1 && logarithm != 0)
-            level.Temperature = kElementaryCharge *
-                                (static_cast<long double>(own.Energy) - first.Energy) /
-                                (kBoltzmann * logarithm);
-        if (k > 1 && known(k) && known(1)) {
-            // u(log10 r)^2 = var_k + var_1 - 2 cov_1k; not below 0 where rounding would take it.
-            const long double variance =
-                scale * (covariance(k, k) + covariance(1, 1) - 2 * covariance(1, k));
-            const long double logRatio = FpSqrt(std::max(variance, 0.0L));
-            level.RatioUncertainty = kLn10 * level.Ratio * logRatio;
-            if (level.Temperature)
-                level.TemperatureUncertainty =
-                    std::fabs(*level.Temperature / logarithm) * kLn10 * logRatio;
+            std::log(static_cast<long double>(data.Levels[j].G) / first.G) - kLn10 * logRatio10;
+        if (j > 0 && level.Free && level.Determined && logarithm != 0) {
+            level.Temperature = EnergyAbove(data, j) / (kBoltzmann * logarithm);
+            if (level.RatioUncertainty)
+                level.TemperatureUncertainty = std::fabs(*level.Temperature / logarithm) *
+                                               *level.RatioUncertainty / level.Ratio;
         }
-        result.Levels.push_back(level);
+        fit.Levels.push_back(level);
     }
-    result.Correlation.assign(static_cast<std::size_t>(levels),
-                              std::vector<long double>(static_cast<std::size_t>(levels), 0));
-    for (std::int32_t i = 1; i <= levels; ++i)
-        for (std::int32_t k = 1; k <= levels; ++k)
-            if (determined[i - 1] && determined[k - 1])
-                result.Correlation[i - 1][k - 1] =
-                    covariance(i, k) / FpSqrt(covariance(i, i) * covariance(k, k));
     FpCheck("the results of the free fit");
-    return result;
+    return fit;
 }
 
 TFreeLevelsRun FitFreeLevels(TAtomicData& data, const TParamVector& p, std::int32_t iterationLimit,
-                             std::int32_t fitCount, const std::vector<long double>& start,
-                             const std::string& logPath,
+                             std::int32_t fitCount, const TSearchRange& range,
+                             const std::vector<std::int32_t>& chosen, const std::string& logPath,
                              const std::function<void(const TFitResult&)>& boltzmannDone) {
-    TFreeLevelsModel model(data, p);
-    const std::int32_t levels = model.Levels();
-    if (!start.empty() && static_cast<std::int32_t>(start.size()) != levels)
-        throw Exception(Format("Free lower levels: %d start densities for %d levels.",
-                               {static_cast<std::int32_t>(start.size()), levels}));
+    TFreeLevelsModel model(data, p, chosen);
     TFreeLevelsRun run;
     run.BoltzmannParameters = fitCount;
+    TParamVector likelihood = p;
+    Slot(likelihood, FitCount) = fitCount;
+    run.Likelihood = FitLikelihood(data, likelihood, range);
     try {
-        run.Boltzmann =
-            data.FitLines(p, iterationLimit, fitCount, 0, "", logPath, nullptr, ReportFinalResults);
+        run.Boltzmann = data.FitLines(p, iterationLimit, fitCount, 0, "", logPath, nullptr,
+                                      ReportFinalResults, &run.Likelihood);
     } catch (const Exception& e) {
         run.BoltzmannError = e.message();
     }
     if (run.Boltzmann && boltzmannDone)
         boltzmannDone(*run.Boltzmann);
-    TParamVector q;
-    if (!start.empty()) {
-        for (std::int32_t k = 1; k <= levels; ++k)
-            q[k] = start[static_cast<std::size_t>(k - 1)];
-    } else {
-        // The Boltzmann populations of the fitted vector are in Levels after the fit; without
-        // it, those of p are made so.
-        const TParamVector& boltzmann = run.Boltzmann ? run.Boltzmann->Params : p;
-        if (!run.Boltzmann) {
-            TPrecalcScope scope(data);
-            data.ModelBF(p, 0);
-        }
-        for (std::int32_t k = 1; k <= levels; ++k) {
-            const double population = data.Levels[k - 1].Population;
-            // A population that underflowed to 0 starts at the density of the first level.
-            q[k] = population > 0 ? std::log10(static_cast<long double>(population))
-                                  : Slot(boltzmann, LogDensity);
-        }
-    }
-    run.Free = FitFreeLevelsFrom(model, q, iterationLimit, logPath);
-    if (run.Boltzmann)
-        run.Comparison =
-            CompareModels(run.Boltzmann->SumOfSquares, fitCount, run.Free.Fit.SumOfSquares,
-                          run.Free.Parameters, run.Free.DegreesOfFreedom);
+    if (!run.Likelihood.Done)
+        throw Exception("Free lower levels: " + run.Likelihood.Reason + ".");
+    run.Free = FitFreeLevelsFrom(model, run.Likelihood);
+    run.Comparison =
+        CompareModels(run.Free.Noise, run.Likelihood.ChiSquare, run.Likelihood.Parameters,
+                      run.Free.Fit.SumOfSquares, run.Free.Parameters, run.Free.DegreesOfFreedom);
     return run;
 }
 
@@ -292,11 +340,12 @@ void WriteFreeLevelsResults(TAtomicData& data, const TFreeLevelsFit& fit, TRepor
                             const std::string& fileName) {
     std::string values, undetermined;
     long double total = 0, squares = 0;
-    bool totalKnown = true;
+    bool totalKnown = true, totalUncertain = true;
     for (const TFreeLevel& level : fit.Levels) {
         if (!level.Determined) {
             values += Format(" %10s %10s", {"n.d.", "n.d."});
-            undetermined += (undetermined.empty() ? "" : ",") + LevelName(level.Level + 1);
+            if (level.Free)
+                undetermined += (undetermined.empty() ? "" : ",") + LevelName(level.Level + 1);
             totalKnown = false;
             continue;
         }
@@ -304,16 +353,17 @@ void WriteFreeLevelsResults(TAtomicData& data, const TFreeLevelsFit& fit, TRepor
         total += level.Density;
         if (level.Uncertainty)
             squares += *level.Uncertainty * *level.Uncertainty;
+        else
+            totalUncertain = false;
     }
     std::string procedure = FitProcedure(fit.Fit.ReturnCode);
     if (!undetermined.empty())
         procedure = "fit:" + undetermined + " not determined";
-    else if (fit.DegreesOfFreedom < 1)
+    else if (!ChiSquareScale(fit.Noise, fit.Fit.SumOfSquares, fit.DegreesOfFreedom))
         procedure = "fit:no degree of freedom";
     const std::string totalText = totalKnown ? Format("%.3e", {total}) : Format("%10s", {"n.d."});
-    const bool totalUncertain = totalKnown && fit.DegreesOfFreedom >= 1;
     const std::optional<long double> totalUncertainty =
-        totalUncertain ? std::optional<long double>(FpSqrt(squares)) : std::nullopt;
+        totalKnown && totalUncertain ? std::optional<long double>(FpSqrt(squares)) : std::nullopt;
     data.AddResultLine(out, static_cast<std::int32_t>(fit.Levels.size()),
                        Format("%s %s %s %5s %5s %.3e %s  %s",
                               {totalText, UncertaintyText(totalUncertainty), values, "free", "free",
@@ -337,6 +387,8 @@ std::vector<std::string> FreeLevelsTable(const TAtomicData& data, const TFreeLev
         if (level.Level > 0)
             line +=
                 Format(", n/n_1 = %.4f", {level.Ratio}) + plusMinus(level.RatioUncertainty, "%.4f");
+        if (!level.Free)
+            line += ", tied (Boltzmann)";
         if (level.Temperature)
             line += Format(", Boltzmann T = %.0f", {*level.Temperature}) +
                     plusMinus(level.TemperatureUncertainty, "%.0f") + " K";

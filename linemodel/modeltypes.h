@@ -10,6 +10,7 @@
 #include "textinput/TxtAccessNew.h"
 
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -95,7 +96,8 @@ enum TQualityFlag : std::uint32_t {
     NoInformation = 1u << 0,
     // Fewer independent fractions nu than fitted parameters (2 for a map).
     TooFewFractions = 1u << 1,
-    // The minimiser's diagonal guard held log10 n_1 fixed: the data do not move it.
+    // The minimiser's diagonal guard held log10 n_1 fixed (the data do not move it), u(n_1) is
+    // not below n_1, or the likelihood's interval of n_1 is open on a side.
     DensityNotDetermined = 1u << 2,
     // T_exc below 0 K while it sets the populations.
     TemperatureNotPositive = 1u << 3,
@@ -104,6 +106,12 @@ enum TQualityFlag : std::uint32_t {
     TemperatureNotDetermined = 1u << 4,
     // A selected line has a negative intensity (background subtraction can leave one).
     NegativeIntensity = 1u << 5,
+    // The fit ran away (more than the map's width beyond its range, and as far from the
+    // likelihood's minimum) or met a floating-point fault in its uncertainties.
+    Diverged = 1u << 6,
+    // The fit's sum of squares lies more than 1 % above that of the best point of the coarse grid
+    // over the map's range.
+    LocalMinimum = 1u << 7,
 };
 
 // The judgement of one map or fit.
@@ -124,12 +132,7 @@ struct TFitQuality {
     // N selected lines when N > 2 (the map's residual).
     long double SumOfSquares = 0;
     std::optional<long double> SumPerPoint;
-    // A fit's standard uncertainties to quote, slot k = sqrt(S / (nu - NF) C_kk) for the fitted
-    // slots (C the minimiser's covariance): absent with nu - NF < 1 or a parameter the guard
-    // held. The result line's u divides by N - NF instead, N counting every selected line.
-    std::optional<TParamVector> Quoted;
-    // chi^2 / (nu - NF) when every line with a measured fraction carries an intensity
-    // uncertainty (see ChiSquare in fitquality.cpp).
+    // The likelihood's chi^2 / nu when every line it takes carries an intensity uncertainty.
     std::optional<long double> ChiSquarePerDegree;
 
     bool Flagged() const { return Flags != 0; }
@@ -145,16 +148,92 @@ struct TResultValues {
     std::string Procedure; // "map", or "fit:" and the word of the result code
 };
 
+// Where the standard uncertainties sigma_i of the measured photon rates q_i = I_i lambda_i
+// come from in the likelihood of the intensities (likelihood.h).
+enum class TNoiseModel : std::int32_t {
+    // The standard uncertainties u(I_i) in the table beside the measurement file: sigma_i =
+    // u(I_i) lambda_i. chi^2 is then absolute: a goodness-of-fit p-value, no scaling.
+    Given,
+    // Relative: sigma_i = s q_i, the same relative scatter s for every line, estimated from the
+    // fit as s^2 = chi^2_1 / nu (chi^2_1 computed with s = 1).
+    Relative
+};
+
+// The factor that turns 2 H^-1 (H the Hessian of chi^2) into the covariance: 1 for given
+// uncertainties (nu >= 0), the estimated s^2 = chi^2 / nu for the relative noise (nu >= 1);
+// absent otherwise.
+inline std::optional<long double> ChiSquareScale(TNoiseModel noise, long double chi2,
+                                                 std::int32_t nu) {
+    if (noise == TNoiseModel::Given)
+        return nu >= 0 ? std::optional<long double>(1) : std::nullopt;
+    return nu >= 1 ? std::optional<long double>(chi2 / nu) : std::nullopt;
+}
+
+// The probability of the one-parameter intervals and the quoted standard uncertainties.
+inline constexpr double kQuoteLevel = 0.683;
+
+// The map's range as a likelihood fit searches it: log10 n_1 (n_1 in m-3) and T_exc in K, both
+// ends included.
+struct TSearchRange {
+    double FromLogDensity = 0, ToLogDensity = 0, FromTemperature = 0, ToTemperature = 0;
+};
+// The coarse grid's points on each axis.
+inline constexpr std::int32_t kCoarseDensities = 25, kCoarseTemperatures = 15;
+
+// A point of the coarse grid and a sum of squares there.
+struct TGridBest {
+    long double LogDensity = 0, Temperature = 0;
+    long double Sum = 0;
+    bool Found = false; // no grid point could be computed otherwise
+};
+
+// The model fractions of every selected line for a parameter vector, in SelectedLines order;
+// raises EMathError where the model cannot compute them.
+using TModelFractions =
+    std::function<void(const TParamVector& q, TCheckedVector<long double>& fractions)>;
+
+// The likelihood fit of a measurement (FitLikelihood): what the program asks a user to quote.
+struct TLikelihoodFit {
+    bool Done = false;  // false with more than 100 lines or no line with a second of its level
+    std::string Reason; // why it was not done
+    TNoiseModel Noise = TNoiseModel::Relative;
+    std::int32_t Lines = 0, UpperLevels = 0, Parameters = 0;
+    std::int32_t DegreesOfFreedom = 0; // nu
+    TParamVector Params;               // the model vector at the minimum
+    long double ChiSquare = 0;         // at the minimum (with s = 1 for the relative noise)
+    std::optional<long double> Scale;  // s, the relative noise estimated (Relative, nu >= 1)
+    std::optional<long double> PValue; // P(chi^2_nu >= chi^2) (Given, nu >= 1)
+    std::int32_t ReturnCode = -1;      // of the minimiser's polish
+    // Covariance of log10 n_1 and, when fitted, T_exc, row by row (Parameters x Parameters).
+    std::optional<std::vector<long double>> Covariance;
+    // The quoted result: n_1, T_exc and the populated densities with their standard
+    // uncertainties (propagated with the covariance), in TResultValues' form; RSS holds chi^2.
+    TResultValues Values;
+    bool Quoted = false; // Values' uncertainties exist (a covariance)
+    // The profile-likelihood interval of n_1 (m-3) at kQuoteLevel; a bound is absent where
+    // chi^2 does not rise that far on its side.
+    std::optional<long double> DensityLow, DensityHigh;
+    TGridBest GridBest;    // the coarse grid's smallest chi^2
+    TGridBest LineFitBest; // the coarse grid's smallest weighted sum of squares of fractions
+    // What failed in its uncertainties (a floating-point fault); empty when sound.
+    std::string Divergence;
+    TSearchRange Range; // where its coarse grid lay
+};
+
 // What a fit found: the fitted parameter vector (with ResultRSS and ResultCode set), the
 // standard uncertainties of the fitted slots, the minimiser's covariance matrix (the inverse of
 // the unscaled normal matrix, NF x NF row by row, element (i, k) at (i - 1) NF + k), the final
 // sum of squares and the result code, and the numbers of its result line.
 struct TFitResult {
+    TParamVector Start; // the vector the fit started from
     TParamVector Params;
     TParamVector Uncertainty;
     TDataVector Covariance;
     long double SumOfSquares = 0;
     std::int32_t ReturnCode = -1;
+    // The likelihood fit of the same lines and slots, where the command made one: the numbers
+    // to quote, and the coarse grid that judges whether this fit ended in a local minimum.
+    std::optional<TLikelihoodFit> Likelihood;
     TFitQuality Quality; // how far the result can be trusted
     // The numbers of the result line with the judgement's procedure, formed once by FitLines.
     TResultValues Values;

@@ -34,7 +34,10 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
                 const long double energyTerm =
                     kElementaryCharge *
                     (static_cast<long double>(Levels[j].Energy) - Levels[0].Energy) * nj * u[2];
-                const long double densityTerm = nj / Levels[0].Population * uncertainty[0];
+                // n_j / n_1 u(n_1) is 0 for a first level whose population underflowed to 0:
+                // u(n_1) = ln(10) n_1 u(log10 n_1) is then 0 itself.
+                const long double densityTerm =
+                    Levels[0].Population == 0 ? 0 : nj / Levels[0].Population * uncertainty[0];
                 uncertainty[j] =
                     FpSqrt(energyTerm * energyTerm /
                                (kBoltzmann * kBoltzmann * std::pow(result.Temperature, 4.0L)) +
@@ -49,9 +52,9 @@ TResultValues TAtomicData::ResultValues(const TParamVector& p, const TParamVecto
         totalSquares += uncertainty[j] * uncertainty[j];
     }
     result.TotalUncertainty = FpSqrt(totalSquares);
-    // A fit that ran away to a density of 0 fails here; the values tell the user why.
-    FpCheck(Format("the uncertainties of the result line (n_1 = %.3e m-3, T_exc = %.0f K)",
-                   {Levels.empty() ? 0.0 : Levels[0].Population, result.Temperature}));
+    // A fit that ran away can leave numbers that are none: they stand in the line as they came
+    // out ("NAN", "INF"), and its judgement flags it "diverged" (JudgeFit).
+    FpReset();
     result.Procedure =
         mode == MapMode ? std::string("map") : FitProcedure(TruncToInt(Slot(p, ResultCode)));
     return result;

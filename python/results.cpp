@@ -3,6 +3,7 @@
 
 #include "app/tsv.h"
 #include "common/codepage.h"
+#include "linemodel/likelihood.h"
 #include "python/arguments.h"
 
 #include <pybind11/numpy.h>
@@ -55,6 +56,35 @@ py::object RowFrame(const TResultRow& row, const std::string& file,
 
 py::object OptionalNumber(const std::optional<long double>& value) {
     return value ? py::object(py::float_(static_cast<double>(*value))) : py::object(py::none());
+}
+
+// FitResult.quoted: the numbers of the row's likelihood fit.
+py::object QuotedResult(const TFit& f) {
+    const TResultRow& row = *f.Outcome.Row;
+    if (!row.Quoted || !row.Likelihood || row.Quoted->Densities.empty())
+        return py::none();
+    const TResultValues& v = *row.Quoted;
+    const TLikelihoodFit& l = *row.Likelihood;
+    const bool temperature = row.Provenance.Settings.FitTemperatureOn;
+    py::dict d;
+    d["n_1"] = static_cast<double>(v.Densities[0]);
+    d["u_n_1"] = static_cast<double>(v.Uncertainties[0]);
+    d["n_1_low"] = OptionalNumber(l.DensityLow);
+    d["n_1_high"] = OptionalNumber(l.DensityHigh);
+    d["T_exc"] = temperature ? py::cast(static_cast<double>(v.Temperature)) : py::none();
+    d["u_T_exc"] =
+        temperature ? py::cast(static_cast<double>(v.TemperatureUncertainty)) : py::none();
+    d["n_tot"] = static_cast<double>(v.Total);
+    d["u_n_tot"] = static_cast<double>(v.TotalUncertainty);
+    d["densities"] = Array(v.Densities);
+    d["uncertainties"] = Array(v.Uncertainties);
+    d["noise"] = NoiseModelText(l.Noise, l.Scale);
+    d["s"] = OptionalNumber(l.Scale);
+    d["chi2"] = static_cast<double>(l.ChiSquare);
+    d["nu"] = l.DegreesOfFreedom;
+    d["p"] = OptionalNumber(l.PValue);
+    d["text"] = QualityText(row);
+    return d;
 }
 
 // A column of the line table: its attribute, its title in the DataFrame (those of the program's
@@ -201,6 +231,13 @@ void AddResults(py::module_& m) {
             },
             "The minimiser's covariance matrix of log10 n_1 (and T_exc when fitted), the inverse "
             "of the unscaled normal matrix: scale it by RSS / nu for the uncertainties.")
+        .def_property_readonly("quoted", &QuotedResult,
+                               "What to quote, from the likelihood of the intensities: a dict of "
+                               "n_1, u_n_1, n_1_low and n_1_high (the profile interval at 68.3 %), "
+                               "T_exc and u_T_exc (None unless fitted), n_tot, u_n_tot, densities, "
+                               "uncertainties (m-3, K), noise, s, chi2, nu, p and text (the line "
+                               "the window's status bar shows); None without an uncertainty to "
+                               "quote.")
         .def_property_readonly(
             "return_code", [](const TFit& f) { return f.Outcome.Result.ReturnCode; },
             "The minimiser's result code.")

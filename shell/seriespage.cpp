@@ -120,7 +120,7 @@ void TSeriesPage::ShowQuantity() {
         const TSeriesEntry& entry = entries_[i];
         if (!entry.Fitted || entry.Quantity != chosen)
             continue;
-        const TResultValues& v = entry.Row.Values;
+        const TResultValues& v = ShownValues(entry.Row);
         TSeriesPlot::TPoint point{entry.X,
                                   static_cast<double>(v.Densities[0]),
                                   static_cast<double>(v.Uncertainties[0]),

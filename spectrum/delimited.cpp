@@ -408,8 +408,8 @@ TDelimitedTable ParseDelimited(std::string_view bytes, const std::string& fileNa
         if (!skipped(i))
             above.push_back(i);
     if (!above.empty() && !candidate(above[0])) {
-        const auto titles = [&](std::size_t i) {
-            return SplitTitles(lines[i].Text, layout.Separator, width);
+        const auto titles = [&, separator = layout.Separator, columns = width](std::size_t i) {
+            return SplitTitles(lines[i].Text, separator, columns);
         };
         const std::vector<std::string_view> nearest = titles(above[0]);
         if (nearest.size() == width && LooksLikeUnits(nearest)) {

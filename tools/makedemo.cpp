@@ -17,18 +17,24 @@
 //   zeltfit-makedemo measurement --levels FILE --lines a,b --database DIR --out FILE
 //       --density M-3 --temperature K --mass U --boltzmax N
 //       [--gas-temperature K] [--path M] [--noise FRACTION] [--seed N] [--escape mewe|doppler|FILE]
+//       [--uncertainties yes]
 //
-// (gas temperature 400 K, path 0.05 m, no noise, seed 4, escape factor mewe unless given).
+// (gas temperature 400 K, path 0.05 m, no noise, seed 4, escape factor mewe unless given). With
+// --uncertainties yes the table beside FILE (FILE.lines.tsv) gives each intensity's standard
+// uncertainty, the noise times the intensity without noise, as the import writes it.
+// The synthesis itself (tools/demodata.h) is the coverage test's too.
 
 #include "common/convert.h"
 #include "common/errors.h"
 #include "common/format.h"
+#include "common/safefile.h"
 #include "common/textfile.h"
-#include "linemodel/atomicdata.h"
 #include "linemodel/constants.h"
 #include "linemodel/escape.h"
-#include "linemodel/normal.h"
+#include "spectrum/measurement.h"
+#include "spectrum/specieslines.h"
 #include "spectrum/synthetic.h"
+#include "tools/demodata.h"
 
 #include <CLI/CLI.hpp>
 
@@ -43,15 +49,11 @@
 namespace zelt {
 namespace {
 
-// The true values of the demo spectra.
-constexpr double kTemperature = 1500;   // K, excitation temperature
-constexpr double kGasTemperature = 400; // K
-constexpr double kPathLength = 0.05;    // m
-constexpr double kMass = 39.948;        // u
-constexpr int kBoltzmannLevels = 4;     // the 1s levels
-constexpr double kNoise = 0.01;         // relative standard deviation of an intensity
+// The demo spectra's excitation temperature and noise, and the seed of their noise; their other
+// conditions are those of tools/demodata.h.
+constexpr double kTemperature = 1500; // K
+constexpr double kNoise = 0.01;       // relative standard deviation of an intensity
 constexpr std::uint64_t kSeed = 4;
-constexpr double kLargestIntensity = 1000; // the strongest line of each upper level
 
 struct TDemoSpectrum {
     const char* FileName;
@@ -77,47 +79,6 @@ std::map<double, std::string> WavelengthTexts(const std::string& tableFile) {
             texts[std::stod(wavelength)] = wavelength;
     }
     return texts;
-}
-
-// Selects every table line whose lower level is one of the `populated` lowest levels.
-void SelectLines(TAtomicData& data, const std::string& scratchFile, std::int32_t populated) {
-    TTextWriter writer;
-    writer.Create(scratchFile);
-    TAtomRecord record;
-    for (std::int32_t i = 0; i < data.LineBase->AtomCount(); ++i) {
-        data.LineBase->GetAtom(i, record);
-        for (std::int32_t level = 0; level < std::min(populated, data.Levels.size()); ++level)
-            if (record.ELower == data.Levels[level].Energy)
-                writer.WriteLine(Format("%.10f 1", {record.Wavelength}));
-    }
-    writer.Close();
-    data.ImportLines(scratchFile);
-    std::filesystem::remove(PathFromUtf8(scratchFile));
-}
-
-// Intensity of each selected line: photon rate BF / wavelength, scaled so that the strongest
-// line of each upper level is 1000, times (1 + Gaussian noise of relative deviation `noise`).
-std::vector<double> Intensities(TAtomicData& data, const TParamVector& p, TUniformRandom& random,
-                                double noise) {
-    const std::int32_t count = data.SelectedLines.size();
-    std::vector<double> rates(static_cast<std::size_t>(count));
-    std::map<std::int32_t, double> largest;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const TLine& line = data.SelectedLines[i];
-        rates[static_cast<std::size_t>(i)] =
-            static_cast<double>(data.ModelBF(p, i)) / line.Data.Wavelength;
-        double& top = largest[line.UpperLevel];
-        top = std::max(top, rates[static_cast<std::size_t>(i)]);
-    }
-    data.ClearPrecalc();
-    std::vector<double> intensities;
-    for (std::int32_t i = 0; i < count; ++i) {
-        const double scaled = kLargestIntensity * rates[static_cast<std::size_t>(i)] /
-                              largest[data.SelectedLines[i].UpperLevel];
-        intensities.push_back(
-            noise > 0 ? static_cast<double>(scaled * (1 + GaussRandom(0, noise, random))) : scaled);
-    }
-    return intensities;
 }
 
 // The raw spectrum at n(1s5) = 5e16 m-3: 3648 pixels from 660 to 1160 nm, lines of 0.4 nm
@@ -152,19 +113,14 @@ void MakeDemo(const TDemoOptions& options) {
     data.Escape = EscapeModelOf(options.Escape);
     const std::string measurements = outFolder + "/measurements";
     std::filesystem::create_directories(PathFromUtf8(measurements));
-    SelectLines(data, measurements + "/selection.tmp", kBoltzmannLevels);
+    SelectDemoLines(data, measurements + "/selection.tmp");
     const std::map<double, std::string> wavelengths = WavelengthTexts(dataFolder + "/Ar_I.txt");
 
     TUniformRandom random(kSeed);
     for (const TDemoSpectrum& spectrum : kSpectra) {
-        TParamVector p;
-        Slot(p, LogDensity) = std::log10(static_cast<long double>(spectrum.Density));
-        Slot(p, Temperature) = kTemperature;
-        Slot(p, GasTemperature) = kGasTemperature;
-        Slot(p, PathLength) = kPathLength;
-        Slot(p, AtomMass) = kMass * kAtomicMassUnit;
-        Slot(p, BoltzmannLevels) = kBoltzmannLevels;
-        const std::vector<double> intensities = Intensities(data, p, random, options.Noise);
+        const TParamVector p = DemoParams(spectrum.Density, kTemperature);
+        const std::vector<double> intensities =
+            NoisyIntensities(DemoIntensities(data, p), options.Noise, random);
         TTextWriter writer;
         const std::string fileName = measurements + "/" + spectrum.FileName;
         writer.Create(fileName);
@@ -213,7 +169,7 @@ void MakeMeasurement(const std::map<std::string, std::string>& options) {
     data.Escape = EscapeModelOf(options.contains("escape") ? text("escape") : kEscapeMewe);
     const auto populated = static_cast<std::int32_t>(number("boltzmax", 0));
     const std::string out = text("out");
-    SelectLines(data, out + ".selection.tmp", populated);
+    SelectDemoLines(data, out + ".selection.tmp", populated);
     std::string table = lines;
     std::replace(table.begin(), table.end(), ',', '_');
     const std::map<double, std::string> wavelengths =
@@ -221,17 +177,29 @@ void MakeMeasurement(const std::map<std::string, std::string>& options) {
     TParamVector p;
     Slot(p, LogDensity) = std::log10(static_cast<long double>(number("density", 0)));
     Slot(p, Temperature) = number("temperature", 0);
-    Slot(p, GasTemperature) = number("gas-temperature", kGasTemperature);
-    Slot(p, PathLength) = number("path", kPathLength);
+    Slot(p, GasTemperature) = number("gas-temperature", kDemoGasTemperature);
+    Slot(p, PathLength) = number("path", kDemoPathLength);
     Slot(p, AtomMass) = number("mass", 0) * kAtomicMassUnit;
     Slot(p, BoltzmannLevels) = populated;
     TUniformRandom random(static_cast<std::uint64_t>(number("seed", kSeed)));
-    const std::vector<double> intensities = Intensities(data, p, random, number("noise", 0));
+    const double noise = number("noise", 0);
+    const std::vector<double> exact = DemoIntensities(data, p);
+    const std::vector<double> intensities = NoisyIntensities(exact, noise, random);
     std::string content;
     for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i)
         content += wavelengths.at(data.SelectedLines[i].Data.Wavelength) + " " +
                    Format("%.6f", {intensities[static_cast<std::size_t>(i)]}) + "\r\n";
     SaveFile(out, content);
+    if (options.contains("uncertainties") && text("uncertainties") == "yes") {
+        std::string uncertainties = "wavelength_nm\tintensity\tu_intensity\r\n";
+        for (std::int32_t i = 0; i < data.SelectedLines.size(); ++i) {
+            const auto k = static_cast<std::size_t>(i);
+            uncertainties += wavelengths.at(data.SelectedLines[i].Data.Wavelength) + "\t" +
+                             Format("%.6f", {intensities[k]}) + "\t" +
+                             ShortestReal(noise * exact[k]) + "\r\n";
+        }
+        SaveFile(LineTableFor(out), uncertainties);
+    }
     std::cout << out << ": " << data.SelectedLines.size() << " lines\n";
 }
 

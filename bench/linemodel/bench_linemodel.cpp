@@ -12,6 +12,7 @@
 #include "linemodel/constants.h"
 #include "linemodel/extended.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/likelihood.h"
 #include "linemodel/region.h"
 
 #include <benchmark/benchmark.h>
@@ -181,25 +182,25 @@ BENCHMARK(BM_FitTwoParameters)
     ->UseRealTime()
     ->ComputeStatistics("min", Smallest);
 
-// The free fit of the four 1s levels alone (command 0), from the populations of the
-// two-parameter fit, and the whole command (1): the two-parameter fit, the free fit from it and
-// the F-test.
+// The free fit of the four 1s levels alone (command 0), from the two-parameter likelihood fit,
+// and the whole command (1): the result line's two-parameter fit, the likelihood fit, the free fit
+// from it and the test.
 void BM_FitFreeLevels(benchmark::State& state) {
     TAtomicData data(nullptr);
     LoadDemo(data);
     const std::string log =
         (std::filesystem::temp_directory_path() / "zelt-bench-free.txt").string();
-    data.FitLines(DemoParams(), 50, 2, 0, "argon_5e16.txt", log, nullptr, 0);
-    TParamVector start;
-    for (std::int32_t k = 1; k <= 4; ++k)
-        start[k] = std::log10(static_cast<long double>(data.Levels[k - 1].Population));
+    const TSearchRange range = {15, 18, 500, 4000};
+    TParamVector p = DemoParams();
+    Slot(p, FitCount) = 2;
+    const TLikelihoodFit boltzmann = FitLikelihood(data, p, range);
     TFreeLevelsModel model(data, DemoParams());
     for (auto _ : state) {
         if (state.range(0) == 0) {
-            const TFreeLevelsFit fit = FitFreeLevelsFrom(model, start, 50, log);
+            const TFreeLevelsFit fit = FitFreeLevelsFrom(model, boltzmann);
             benchmark::DoNotOptimize(fit.Fit.SumOfSquares);
         } else {
-            const TFreeLevelsRun run = FitFreeLevels(data, DemoParams(), 50, 2, {}, log);
+            const TFreeLevelsRun run = FitFreeLevels(data, DemoParams(), 50, 2, range, {}, log);
             benchmark::DoNotOptimize(run.Comparison->PValue);
         }
     }

@@ -43,6 +43,7 @@ class FitResult:
     uncertainties: numpy.ndarray  # m-3
     rss: float
     covariance: numpy.ndarray
+    quoted: dict[str, Any] | None  # the likelihood fit's numbers to quote
     return_code: int
     flags: int
     procedure: str

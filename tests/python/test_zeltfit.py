@@ -183,6 +183,15 @@ class BitForBit(unittest.TestCase):
         self.assertEqual(list(weighted.lines.intensity_uncertainty), list(uncertainties))
         self.assertNotEqual(weighted.n_1, from_arrays)
         species.read(FILES[2])
+        # What to quote: the likelihood fit's numbers, as the TSV's columns carry them.
+        quoted = species.fit(fit_temperature=True).quoted
+        expected = cli_tsv("fit", FILES[2], "--fit-temperature")
+        for key, column in (("n_1", "Quoted n_1/m-3"), ("u_n_1", "Quoted u(n_1)/m-3"),
+                            ("n_1_low", "n_1 low/m-3"), ("T_exc", "Quoted T/K"),
+                            ("u_T_exc", "Quoted u(T)/K"), ("u_n_tot", "Quoted u(n_tot)/m-3")):
+            self.assertEqual(quoted[key], expected[column][0], key)
+        self.assertEqual(quoted["nu"], expected["nu (chi2)"][0])
+        self.assertTrue(quoted["text"].startswith("To quote: n_1 = "), quoted["text"])
         grid = species.map(density_points=20, temperature_points=10)
         self.assertEqual(grid.rss.shape, (10, 20))
         self.assertEqual(len(grid.log_density), 20)

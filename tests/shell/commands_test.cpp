@@ -300,8 +300,9 @@ TEST_F(CommandsTest, MessagesAndSavedResultsTellASoundFitFromAFlaggedOne) {
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
     const QString quote =
-        "To quote: n_1 = 4.966E+016 \u00B1 8.384E+014 m-3, T_exc = 1485 \u00B1 37 "
-        "K (nu - NF = 17), S = 2.199E-004, S/(N-2) = 8.143E-006";
+        "To quote: n_1 = 4.970E+016 \u00B1 7.075E+014 m-3, T_exc = 1470 \u00B1 33 K "
+        "(likelihood of the intensities, nu = 17; noise relative, u(I) = s I, "
+        "s = 1.07 % from the fit)";
     EXPECT_EQ(Message(), quote);
     EXPECT_EQ(Window().Messages().Kind(), TMessageArea::TKind::Result);
     EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), quote);
@@ -459,8 +460,9 @@ TEST_F(CommandsTest, TheEscapeFactorIsChosenInTheAbsorptionGroup) {
     EXPECT_EQ(MemoLines().last(),
               "Escape factor: doppler, exact for a homogeneous Doppler source (Irons 1979)");
     EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
-              "To quote: n_1 = 1.133E+017 \u00B1 6.921E+015 m-3 (nu - NF = 18), S = 3.760E-003, "
-              "S/(N-2) = 1.393E-004; escape factor doppler, n_1 (mewe) = 4.763E+016 m-3");
+              "To quote: n_1 = 1.239E+017 \u00B1 7.505E+015 m-3 (likelihood of the intensities, "
+              "nu = 18; noise relative, u(I) = s I, s = 4.77 % from the fit); escape factor "
+              "doppler, n_1 (mewe) = 4.763E+016 m-3");
 
     const QString rising =
         test::TTestFolders::Write(folders_.Root() + "/rising.txt", "1 0.5\n10 0.6\n");

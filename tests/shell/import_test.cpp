@@ -146,7 +146,7 @@ TEST_F(ImportTest, ReadIntensitiesOffersTheImportOfWhatIsNoMeasurementFile) {
     EXPECT_EQ(dialogs_.Questions.size(), 2);
 }
 
-TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheFTest) {
+TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheTest) {
     ReadThroughDialog(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/argon_5e16.txt"));
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Control<QCheckBox>("FreeLevelsCheckBox")->setChecked(true);
@@ -154,15 +154,16 @@ TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheFTest) {
     ASSERT_TRUE(dialogs_.Errors.isEmpty()) << Errors().toStdString();
     const QStringList memo = Memo();
     ASSERT_EQ(memo.size(), 7);
-    EXPECT_EQ(memo[1], "7.164E+016 6.054E+014  4.917E+016 5.207E+014 1.641E+016 2.436E+014 "
-                       "2.930E+015 1.082E+014 3.125E+015 1.558E+014  free  free 7.113E-005 "
+    EXPECT_EQ(memo[1], "7.166E+016 7.848E+014  4.940E+016 6.795E+014 1.648E+016 3.058E+014 "
+                       "2.750E+015 1.500E+014 3.032E+015 1.954E+014  free  free 1.405E-003 "
                        "argon_5e16.txt  fit:OK");
-    EXPECT_EQ(memo[2], "Boltzmann S = 2.199E-004 (2 parameters), free S = 7.113E-005 (4 levels, "
-                       "nu = 15): F = 15.68, p = 0.0002");
-    EXPECT_EQ(memo[4], "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.641E+016 \u00B1 2.436E+014 m-3, "
-                       "n/n_1 = 0.3338 \u00B1 0.0038, Boltzmann T = 1489 \u00B1 29 K");
-    EXPECT_EQ(Cell("FreeLevelsTable", 1, 2), "1.641E+016");
-    EXPECT_EQ(Cell("FreeLevelsTable", 1, 6), "1489");
+    EXPECT_EQ(memo[2], "Boltzmann chi2 = 1.938E-003 (2 parameters), free chi2 = 1.405E-003 (4 "
+                       "parameters, nu = 15), noise relative, u(I) = s I, s = 0.97 % from the "
+                       "fit: F = 2.85, p = 0.0896");
+    EXPECT_EQ(memo[4], "n_2 3p5(3/2)4s 2[3/2]* J=1: n = 1.648E+016 \u00B1 3.058E+014 m-3, "
+                       "n/n_1 = 0.3336 \u00B1 0.0061, Boltzmann T = 1487 \u00B1 46 K");
+    EXPECT_EQ(Cell("FreeLevelsTable", 1, 2), "1.648E+016");
+    EXPECT_EQ(Cell("FreeLevelsTable", 1, 6), "1487");
     EXPECT_EQ(Control<QLabel>("FreeLevelsComparison")->text(), "argon_5e16.txt: " + memo[2]);
     EXPECT_EQ(Chart()->Fitted()->dataCount(), 29);
 

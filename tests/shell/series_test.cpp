@@ -58,13 +58,23 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
     const QString guard = ": the data do not move it (the minimiser's guard held it fixed), so "
                           "its uncertainty is the guard's, not the data's.";
-    // In the natural order of the names; the five lines of argon_4e16 fit to a density that
-    // absorbs nothing.
-    const QStringList problems = {"argon_3e16.txt, not fitted: " + bad,
-                                  "argon_4e16.txt: Wavelength 500.100000 was not found. Import "
-                                  "was stopped. Check used specie or wavelength precision.",
-                                  "argon_4e16.txt, flagged: log10 n_1" + guard,
-                                  "argon_4e16.txt, flagged: T_exc" + guard};
+    // In the natural order of the names; the five lines of argon_4e16 run away to a density
+    // that absorbs nothing, which the likelihood fit over the map's range shows.
+    const QString flagged = "argon_4e16.txt, flagged: ";
+    const QStringList problems = {
+        "argon_3e16.txt, not fitted: " + bad,
+        "argon_4e16.txt: Wavelength 500.100000 was not found. Import was stopped. Check used "
+        "specie or wavelength precision.",
+        flagged + "The fit ran away to n_1 = 1.001E-005 m-3, T_exc = 15844 K, beyond the map's "
+                  "range; the likelihood's minimum is n_1 = 1.548E+019 m-3, T_exc = 19354046 K.",
+        flagged + "The fit ended at S = 2.447E-001, but the point n_1 = 7.499E+017 m-3, T_exc = "
+                  "50000 K of a coarse grid over the map's range has S = 9.721E-002: a local "
+                  "minimum; start the fit there.",
+        flagged + "log10 n_1" + guard,
+        flagged + "The uncertainty of n_1, 2.098E+020 m-3, is not below n_1 = 1.548E+019 m-3 "
+                  "itself.",
+        flagged + "The uncertainty of T_exc, 2416946819 K, is not below T_exc = 19354046 K itself.",
+        flagged + "T_exc" + guard};
     EXPECT_EQ(dialogs_.Messages, QStringList{"5 files, 4 fitted.\n\n" + problems.join('\n')});
     EXPECT_EQ(Control<QPlainTextEdit>("SeriesProblems")->toPlainText(), problems.join('\n'));
     EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "5 files, 4 fitted");
@@ -117,7 +127,7 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
                   "\tfile names\targon\n"
                   "argon_4e16.txt\t4.0000000000000000e+16\t1.0005802451829170e-05\t"
                   "6.5794808849610308e-06\t1.5844467352629636e+04\t2.8557751923276575e-01\t"
-                  "2.4466355847342211e-01\tfit:n_1 not determined\tfile names\targon\n"
+                  "2.4466355847342211e-01\tfit:diverged\tfile names\targon\n"
                   "argon_5e16.txt\t5.0000000000000000e+16\t4.9657113527333008e+16\t"
                   "6.6527488296599525e+14\t1.4848295098776355e+03\t2.9492760619573922e+01\t"
                   "2.1985822230541219e-04\tfit:itercount reached\tfile names\targon\n"
@@ -134,6 +144,10 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     const double apart = plot->xAxis->range().size() / 150;
     EXPECT_DOUBLE_EQ(plot->Densities()->data()->at(0)->key, 1e16 - apart);
     EXPECT_DOUBLE_EQ(plot->Temperatures()->data()->at(0)->key, 1e16 + apart);
+    // The points and their error bars are the numbers to quote, the likelihood fit's.
+    ASSERT_TRUE(Entries()[0].Row.Quoted);
+    EXPECT_EQ(plot->Densities()->data()->at(0)->value,
+              static_cast<double>(Entries()[0].Row.Quoted->Densities[0]));
 
     // A logarithmic n_1 axis over the decade of the sound points.
     Control<QCheckBox>("LogDensityCheckBox")->setChecked(true);
@@ -154,14 +168,15 @@ TEST_F(SeriesTest, FreeLevelsPlotEveryLevelAndAnExcludedFileIsSavedAsSuch) {
     ASSERT_EQ(argon.File, "argon_5e16.txt");
     ASSERT_TRUE(argon.Free && argon.Fitted);
     ASSERT_EQ(argon.Free->Free.Levels.size(), 4u);
-    EXPECT_TRUE(Memo().contains("argon_5e16.txt  fit:OK\nBoltzmann S = 2.199E-004 (2 parameters), "
-                                "free S = 7.113E-005 (4 levels, nu = 15): F = 15.68, p = 0.0002"));
+    EXPECT_TRUE(Memo().contains("argon_5e16.txt  fit:OK\nBoltzmann chi2 = 1.938E-003 (2 "
+                                "parameters), free chi2 = 1.405E-003 (4 parameters, nu = 15)"));
     auto* plot = Control<TSeriesPlot>("SeriesPlot");
     EXPECT_FALSE(plot->Densities()->visible());
     ASSERT_NE(plot->LevelDensities(3), nullptr);
     EXPECT_EQ(plot->LevelDensities(4), nullptr);
-    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 3);
-    EXPECT_EQ(plot->LevelDensities(1)->data()->at(1)->value,
+    // The five lines of argon_4e16 too give n_2 (from 1e16, 4e16, 5e16 and 2e17 m-3).
+    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 4);
+    EXPECT_EQ(plot->LevelDensities(1)->data()->at(2)->value,
               static_cast<double>(argon.Free->Free.Levels[1].Density));
     EXPECT_EQ(plot->Temperatures()->name(), "T_exc (Boltzmann fit)");
 
@@ -178,7 +193,7 @@ TEST_F(SeriesTest, FreeLevelsPlotEveryLevelAndAnExcludedFileIsSavedAsSuch) {
     exclude->trigger();
     EXPECT_TRUE(Entries()[3].Excluded);
     EXPECT_EQ(plot->Excluded()->dataCount(), 1);
-    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 2);
+    EXPECT_EQ(plot->LevelDensities(1)->dataCount(), 3);
     EXPECT_TRUE(Control<QPlainTextEdit>("SeriesProblems")
                     ->toPlainText()
                     .endsWith("argon_4e16.txt, free fit: n_4 not determined\n"
@@ -196,7 +211,7 @@ TEST_F(SeriesTest, FreeLevelsPlotEveryLevelAndAnExcludedFileIsSavedAsSuch) {
     ASSERT_GT(free, 0);
     EXPECT_EQ(header.mid(free - 2).join(' '),
               "free n_1/m-3 free u(n_1)/m-3 free n_2/m-3 free u(n_2)/m-3 free n_3/m-3 free "
-              "u(n_3)/m-3 free n_4/m-3 free u(n_4)/m-3 free RSS F p");
+              "u(n_3)/m-3 free n_4/m-3 free u(n_4)/m-3 free RSS F LR p");
     EXPECT_EQ(row[free].toStdString(),
               TsvNumber(static_cast<double>(argon.Free->Free.Levels[1].Density)));
 
