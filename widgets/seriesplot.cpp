@@ -107,7 +107,9 @@ QCPRange NiceLogRange(double low, double high) {
     };
     const double from = snap(low, true, {1, 2, 5}), to = snap(high, false, {1, 2, 5});
     int ticks = 0;
-    for (double e = std::floor(std::log10(from)); e <= std::ceil(std::log10(to)); ++e)
+    const int first = static_cast<int>(std::floor(std::log10(from)));
+    const int last = static_cast<int>(std::ceil(std::log10(to)));
+    for (int e = first; e <= last; ++e)
         for (double m : {1, 2, 5})
             ticks += m * std::pow(10.0, e) >= from * (1 - 1e-12) &&
                      m * std::pow(10.0, e) <= to * (1 + 1e-12);
