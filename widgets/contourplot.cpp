@@ -219,6 +219,9 @@ bool TContourPlot::SetCaptionAbove(bool above) {
     } else {
         caption_->position->setCoords(kCaptionCorner.x(), kCaptionCorner.y());
         caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QMargins least = axisRect()->minimumMargins();
+        least.setTop(0);
+        axisRect()->setMinimumMargins(least);
     }
     return true;
 }
@@ -321,9 +324,13 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize&
     const bool crossHair = map != nullptr && map->CrossHairShown();
     if (crossHair)
         map->SetCrossHairShown(false);
+    // On paper the caption stands above the map, not over its data.
+    const bool captionMoved = map != nullptr && size.Print && map->SetCaptionAbove(true);
     const auto restore = qScopeGuard([&] {
         if (crossHair)
             map->SetCrossHairShown(true);
+        if (captionMoved)
+            map->SetCaptionAbove(false);
     });
     const double scale = size.DotsPerInch / kScreenDotsPerInch;
     const QSize layout(std::max(1, static_cast<int>(std::lround(size.Pixels.width() / scale))),

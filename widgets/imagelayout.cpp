@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/imagelayout.h"
 
-#include "widgets/contourplot.h"
-
 #include <QFontMetricsF>
 #include <QImage>
 
@@ -99,8 +97,6 @@ TImageLayout::TImageLayout(QCustomPlot& plot, QSize size, bool print) : plot_(pl
                 legend->setFillOrder(legend->fillOrder(), true); // the entries anew
             }
         }
-    if (auto* map = qobject_cast<TContourPlot*>(&plot))
-        captionMoved_ = map->SetCaptionAbove(true);
     // Fewer ticks on every axis whose labels touch, one at a time, laid out again each time.
     QImage scratch(1, 1, QImage::Format_ARGB32_Premultiplied);
     for (bool thinned = true; thinned;) {
@@ -119,8 +115,6 @@ TImageLayout::TImageLayout(QCustomPlot& plot, QSize size, bool print) : plot_(pl
 }
 
 TImageLayout::~TImageLayout() {
-    if (captionMoved_)
-        qobject_cast<TContourPlot*>(&plot_)->SetCaptionAbove(false);
     for (const TElement& saved : elements_) {
         saved.Element->setAutoMargins(saved.AutoMargins);
         saved.Element->setMargins(saved.Margins);

@@ -6,8 +6,8 @@
 // on a 96 dpi screen, so that its fonts, markers and lines keep their screen size in points
 // (11 px = 8.25 pt) whatever the resolution. At that size the screen's fixed margins would eat
 // a fifth of a column and its tick counts would crowd the labels, so for paper the margins
-// follow the labels, a legend wider than the image wraps into rows, the map's caption moves
-// above the plotting area, and each axis drops ticks until no two labels touch.
+// follow the labels, a legend wider than the image wraps into rows and each axis drops ticks
+// until no two labels touch (the map moves its caption above the plotting area itself).
 
 #include <QHash>
 #include <QMargins>
@@ -43,7 +43,6 @@ private:
     QVector<TElement> elements_;
     QVector<std::pair<QCPLegend*, int>> legends_; // and their wraps
     QHash<QCPAxisTicker*, int> tickCounts_;
-    bool captionMoved_ = false;
 };
 
 // Every axis of `plot` that shows tick labels: those of its axis rectangles and colour scales.
