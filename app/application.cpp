@@ -46,8 +46,9 @@ TSeriesEntry EntryOf(const TSeries& series, std::size_t i) {
     TSeriesEntry entry;
     entry.File = FileNameOf(series.Files[i]);
     entry.X = series.Axis.X[i];
-    entry.XFromNames = series.Axis.FromNames;
-    entry.XText = series.Axis.Caption;
+    entry.XFromNames = series.Axis.Of(i).FromNames;
+    entry.XText = series.Axis.Of(i).Caption;
+    entry.Quantity = series.Axis.Quantity[i];
     return entry;
 }
 

@@ -12,6 +12,7 @@
 // derived from it that carries the command's result.
 
 #include "app/configstore.h"
+#include "app/listing.h"
 #include "app/series.h"
 #include "app/settings.h"
 #include "app/shownmap.h"
@@ -82,7 +83,6 @@ struct TLineListOutcome : TOutcome {
 // kMinSpectrumPixels ascending wavelengths is taken for a raw spectrum, any other table of two
 // or more columns for a line list; None when it reads as no such table of numbers.
 enum class TImportKind { None, Spectrum, LineList };
-inline constexpr std::size_t kMinSpectrumPixels = 64;
 TImportKind ImportKindOf(const std::string& file);
 
 // "Create map": the best grid point in LogDensity and Temperature, the smallest and largest

@@ -37,6 +37,21 @@ bool IsMeasurementName(const std::string& name) {
                       [](char x, char y) { return x == Lower(y); });
 }
 
+// The head of a file that decides whether it is a raw spectrum: some thousand pixels' rows.
+constexpr std::size_t kHeadBytes = 64 * 1024;
+
+// The bytes of the file's first kHeadBytes, up to the end of their last whole line.
+std::string FileHead(const std::string& file) {
+    TTextReader reader;
+    reader.Open(file, kTableLimit);
+    std::string head;
+    while (head.size() < kHeadBytes && !reader.Eof())
+        head += reader.ReadChar();
+    if (!reader.Eof())
+        head.erase(head.rfind('\n') == std::string::npos ? 0 : head.rfind('\n') + 1);
+    return head;
+}
+
 // A spectrum's export: one of kSpectrumExtensions in any case, not hidden, and not the table an
 // import writes beside its measurement file (NAME.lines.tsv).
 bool IsSpectrumName(const std::string& name) {
@@ -82,6 +97,30 @@ std::vector<std::string> FilesOf(const std::vector<std::string>& paths,
 
 } // namespace
 
+bool IsSpectrumExport(const std::string& file) {
+    TDelimitedTable table;
+    try {
+        table = ParseDelimited(FileHead(file), file);
+    } catch (const std::exception&) {
+        return false; // a file that reads as no table is shown, and its read says why
+    }
+    if (table.Columns.size() < 2 || table.Rows() < kMinSpectrumPixels)
+        return false;
+    const std::vector<double>& x = table.Columns[0];
+    std::vector<double> steps;
+    for (std::size_t i = 1; i < x.size(); ++i)
+        steps.push_back(x[i] - x[i - 1]);
+    const double sign = steps.front() < 0 ? -1 : 1;
+    for (double& step : steps)
+        step *= sign;
+    std::vector<double> sorted = steps;
+    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const double median = sorted[sorted.size() / 2];
+    return median > 0 && std::all_of(steps.begin(), steps.end(), [median](double step) {
+               return step >= median / 2 && step <= median * 2;
+           });
+}
+
 std::vector<std::string> SpeciesSections(const TConfigStore& store) {
     std::vector<std::string> species;
     for (const std::string& section : store.ReadSections())
@@ -91,7 +130,13 @@ std::vector<std::string> SpeciesSections(const TConfigStore& store) {
 }
 
 std::vector<std::string> MeasurementNames(const std::string& folder) {
-    return NamesIn(folder, IsMeasurementName);
+    std::vector<std::string> names = NamesIn(folder, IsMeasurementName);
+    std::erase_if(names, [&folder](const std::string& name) {
+        return IsSpectrumExport(JoinPath(folder, name));
+    });
+    // Names that compare equal in the natural order keep their caseless order.
+    SortNaturally(names);
+    return names;
 }
 
 std::string FolderOf(const std::string& file) {

@@ -5,6 +5,7 @@
 
 #include "app/configstore.h"
 
+#include <cstddef>
 #include <string>
 #include <vector>
 
@@ -13,9 +14,20 @@ namespace zelt {
 // The species sections in file order.
 std::vector<std::string> SpeciesSections(const TConfigStore& store);
 
+// The fewest rows of a table that is taken for a raw spectrum (ImportKindOf, IsSpectrumExport).
+inline constexpr std::size_t kMinSpectrumPixels = 64;
+
+// Whether a file is a spectrometer's raw export rather than a measurement file: the first 64 KiB
+// of it read as a table (spectrum/delimited.h) of at least kMinSpectrumPixels rows whose first
+// column runs in one direction in steps within a factor of 2 of their median, as the pixels of
+// a detector do. A measurement's wavelengths are the database's, at irregular steps.
+bool IsSpectrumExport(const std::string& file);
+
 // The names of the measurement files of a folder as the file list shows them: the regular
 // files whose names end in ".txt" in any case, without the hidden ones (a name beginning with
-// "."), sorted without regard to case. A folder that cannot be read has none.
+// "."), and without the raw spectra (IsSpectrumExport), which the page "Spectrum" imports, in
+// the natural order of the names (NaturalLess; names equal so without regard to case, then by
+// their bytes). A folder that cannot be read has none.
 std::vector<std::string> MeasurementNames(const std::string& folder);
 
 // The folder of a file as the file list and the configuration hold it: the absolute path

@@ -28,6 +28,24 @@ bool DecimalComma(const std::string& token) {
     return TryStrToFloat(point, value);
 }
 
+// A byte no text file holds: a control character other than the tab, or DEL.
+bool IsControl(char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return (byte < 32 && c != '\t') || byte == 127;
+}
+
+// A text of the file as a message quotes it: at most kQuoted bytes, cut before a character and
+// marked by an ellipsis, so that a long header line stays one line of the status bar.
+constexpr std::size_t kQuoted = 40;
+std::string Quoted(const std::string& text) {
+    if (text.size() <= kQuoted)
+        return text;
+    std::size_t cut = kQuoted;
+    while (cut > 0 && (static_cast<unsigned char>(text[cut]) & 0xC0) == 0x80)
+        --cut; // not inside a UTF-8 sequence
+    return text.substr(0, cut) + "\xE2\x80\xA6";
+}
+
 } // namespace
 
 std::string MeasurementFileProblem(const std::string& path) {
@@ -45,6 +63,11 @@ std::string MeasurementFileProblem(const std::string& path) {
                    "without one.";
         if (!line.empty() && line.back() == '\r')
             line.pop_back();
+        if (std::any_of(line.begin(), line.end(), IsControl))
+            return Format("Line %d holds bytes that are no text: the file is no text file, and a "
+                          "measurement file holds only numbers, a wavelength and an intensity on "
+                          "each line.",
+                          {number});
         // The reader takes two numbers from a line and skips the rest, a comment perhaps.
         std::istringstream tokens(line);
         std::string token;
@@ -55,12 +78,12 @@ std::string MeasurementFileProblem(const std::string& path) {
             if (DecimalComma(token))
                 return Format("Line %d has a decimal comma (\"%s\"): numbers take '.' as the "
                               "decimal separator.",
-                              {number, token});
+                              {number, Quoted(token)});
             if (std::any_of(token.begin(), token.end(),
                             [](char c) { return std::isalpha(static_cast<unsigned char>(c)); }))
                 return Format("Line %d is a header line (\"%s\"): a measurement file holds "
                               "only numbers, a wavelength and an intensity on each line.",
-                              {number, line});
+                              {number, Quoted(line)});
             return {};
         }
     }

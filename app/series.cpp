@@ -81,17 +81,24 @@ std::string Trimmed(const std::string& text) {
     return text.substr(first, text.find_last_not_of(separators) - first + 1);
 }
 
-// The number of the patterns that makes the abscissa, or -1 when the names give none.
-int AxisNumber(const std::vector<TNamePattern>& patterns) {
-    if (patterns.empty() || patterns[0].Numbers.empty())
-        return -1;
-    for (const TNamePattern& pattern : patterns)
-        if (pattern.Texts != patterns[0].Texts)
-            return -1;
-    const int count = static_cast<int>(patterns[0].Numbers.size());
-    for (int k = count - 1; k >= 0; --k)
-        for (const TNamePattern& pattern : patterns)
-            if (pattern.Numbers[static_cast<std::size_t>(k)] != patterns[0].Numbers[k])
+bool CaselessLess(const std::string& p, const std::string& q) {
+    return std::lexicographical_compare(
+        p.begin(), p.end(), q.begin(), q.end(),
+        [](unsigned char c, unsigned char d) { return std::tolower(c) < std::tolower(d); });
+}
+
+bool CaselessEqual(const std::vector<std::string>& a, const std::vector<std::string>& b) {
+    return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const auto& p, const auto& q) {
+        return !CaselessLess(p, q) && !CaselessLess(q, p);
+    });
+}
+
+// The number of the patterns (of one pattern's texts) that makes the abscissa.
+std::size_t AxisNumber(const std::vector<const TNamePattern*>& patterns) {
+    const std::size_t count = patterns[0]->Numbers.size();
+    for (std::size_t k = count; k-- > 0;)
+        for (const TNamePattern* pattern : patterns)
+            if (pattern->Numbers[k] != patterns[0]->Numbers[k])
                 return k;
     return count - 1;
 }
@@ -111,17 +118,49 @@ TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames) {
     for (const std::string& name : fileNames)
         patterns.push_back(NamePattern(name));
     TSeriesAxis axis;
-    const int k = AxisNumber(patterns);
-    axis.FromNames = k >= 0;
-    for (std::size_t i = 0; i < patterns.size(); ++i)
-        axis.X.push_back(axis.FromNames ? patterns[i].Numbers[static_cast<std::size_t>(k)]
-                                        : static_cast<double>(i + 1));
-    if (axis.FromNames) {
-        const std::vector<std::string>& texts = patterns[0].Texts;
-        axis.Caption = Trimmed(texts[static_cast<std::size_t>(k) + 1]);
-        axis.CaptionIsUnit = !axis.Caption.empty();
-        if (!axis.CaptionIsUnit)
-            axis.Caption = Trimmed(texts[static_cast<std::size_t>(k)]);
+    // The patterns in the order of their first names, and the pattern of each name.
+    std::vector<std::vector<const TNamePattern*>> groups;
+    std::vector<std::size_t> groupOf;
+    bool numbered = true;
+    for (const TNamePattern& pattern : patterns) {
+        numbered = numbered && !pattern.Numbers.empty();
+        std::size_t g = 0;
+        while (g < groups.size() && !CaselessEqual(groups[g][0]->Texts, pattern.Texts))
+            ++g;
+        if (g == groups.size())
+            groups.emplace_back();
+        groups[g].push_back(&pattern);
+        groupOf.push_back(g);
+    }
+    std::vector<std::size_t> number;
+    if (numbered)
+        for (const auto& group : groups) {
+            number.push_back(AxisNumber(group));
+            const std::vector<std::string>& texts = group[0]->Texts;
+            TSeriesQuantity quantity{true, Trimmed(texts[number.back() + 1]), true};
+            if (quantity.Caption.empty())
+                quantity = {true, Trimmed(texts[number.back()]), false};
+            axis.Quantities.push_back(quantity);
+        }
+    // Several patterns stand apart only by units of their own.
+    if (axis.Quantities.size() > 1)
+        for (std::size_t g = 0; g < axis.Quantities.size() && numbered; ++g) {
+            const TSeriesQuantity& quantity = axis.Quantities[g];
+            numbered = quantity.CaptionIsUnit;
+            for (std::size_t h = 0; h < g && numbered; ++h)
+                numbered = quantity.Caption != axis.Quantities[h].Caption;
+        }
+    if (!numbered || patterns.empty()) {
+        axis.Quantities = {TSeriesQuantity{}};
+        for (std::size_t i = 0; i < patterns.size(); ++i) {
+            axis.X.push_back(static_cast<double>(i + 1));
+            axis.Quantity.push_back(0);
+        }
+        return axis;
+    }
+    for (std::size_t i = 0; i < patterns.size(); ++i) {
+        axis.X.push_back(patterns[i].Numbers[number[groupOf[i]]]);
+        axis.Quantity.push_back(groupOf[i]);
     }
     return axis;
 }
@@ -152,11 +191,7 @@ bool NaturalLess(const std::string& a, const std::string& b) {
 }
 
 bool NaturalLess(const TNamePattern& x, const TNamePattern& y) {
-    const auto caseless = [](const std::string& p, const std::string& q) {
-        return std::lexicographical_compare(
-            p.begin(), p.end(), q.begin(), q.end(),
-            [](unsigned char c, unsigned char d) { return std::tolower(c) < std::tolower(d); });
-    };
+    const auto caseless = CaselessLess;
     // Texts[0] Numbers[0] Texts[1] ...: the first part in which the two differ decides.
     for (std::size_t i = 0; i < std::min(x.Texts.size(), y.Texts.size()); ++i) {
         if (caseless(x.Texts[i], y.Texts[i]))

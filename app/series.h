@@ -13,12 +13,21 @@
 
 namespace zelt {
 
-// The abscissa of every file of a series, in the order of the names given.
-struct TSeriesAxis {
-    bool FromNames = false; // the numbers in the names; otherwise the positions 1, 2, 3, ...
-    std::vector<double> X;
+// What the abscissa of some files of a series is: the number in their names, captioned with the
+// text beside it ("kW"), or their positions.
+struct TSeriesQuantity {
+    bool FromNames = false;     // the numbers in the names; otherwise the positions 1, 2, 3, ...
     std::string Caption;        // the names' text beside the number, e.g. "kW"; empty for positions
     bool CaptionIsUnit = false; // the caption follows the number in the names, as its unit
+};
+
+// The abscissa of every file of a series, in the order of the names given: one quantity, or one
+// per unit where the names mix them (ar_2kW, ar_0.5mbar: a series over kW and one over mbar).
+struct TSeriesAxis {
+    std::vector<double> X;
+    std::vector<std::size_t> Quantity;       // of each file, an index into Quantities
+    std::vector<TSeriesQuantity> Quantities; // in the order of their first files
+    const TSeriesQuantity& Of(std::size_t file) const { return Quantities.at(Quantity.at(file)); }
 };
 
 // The rule for the number in the names (the extension ".txt" is no part of a name):
@@ -26,13 +35,18 @@ struct TSeriesAxis {
 //   fraction and an optional exponent, so that a density written into a name is one number
 //   (argon_5e16: 5e16; ar_0.5kW: 0.5; 2.5E-3 too); a "-" or "+" before the digits is a
 //   separator, not a sign (ar-2kW: 2).
-// - Where every name has the same texts between its numbers (and so as many numbers), x is the
-//   number that changes from file to file: of several that change, the last (the quantity of a
-//   series normally stands last, beside its unit, after a run number or date); where none
-//   changes, the last number. Numbers that stay the same, such as a date, are left alone.
-// - Otherwise (a name without a number, names of different patterns) the x are the positions.
-// The caption is the text after that number up to the next one, without blanks and the
-// separators "_-.,;=" at its ends ("kW"); where that is empty, the text before it ("argon").
+// - Names with the same texts between their numbers (compared without regard to case) share
+//   one pattern. Within a pattern x is the number that changes from file to file: of several
+//   that change, the last (the quantity of a series normally stands last, beside its unit,
+//   after a run number or date); where none changes, the last number. Numbers that stay the
+//   same, such as a date, are left alone.
+// - The caption of a pattern is the text after that number up to the next one, without blanks
+//   and the separators "_-.,;=" at its ends ("kW"); where that is empty, the text before it
+//   ("argon").
+// - All names of one pattern make one quantity. Names of several patterns make one quantity
+//   each where every pattern's caption is a unit of its own (I_2kW, p_0.5mbar); otherwise (a
+//   name without a number, two patterns of one unit, a pattern without a unit) the x of all
+//   names are their positions, one quantity without a caption.
 TSeriesAxis SeriesAxis(const std::vector<std::string>& fileNames);
 
 // A name read as texts and numbers by the rule above (its extension ".txt" left out):
@@ -54,8 +68,9 @@ bool NaturalLess(const TNamePattern& a, const TNamePattern& b);
 struct TSeriesEntry {
     std::string File; // the name without its folder
     double X = 0;
-    bool XFromNames = false; // X is the number in the names (else the file's position)
-    std::string XText;       // the names' text beside that number (TSeriesAxis::Caption)
+    bool XFromNames = false;  // X is the number in the names (else the file's position)
+    std::string XText;        // the names' text beside that number (TSeriesQuantity::Caption)
+    std::size_t Quantity = 0; // its quantity in the series' axis
     bool Fitted = false;
     TResultRow Row;                 // the result, when fitted
     bool TemperatureFitted = false; // T_exc was a fitted parameter

@@ -19,30 +19,48 @@ constexpr unsigned kBoth = UsedByMap | UsedByFit;
 
 const std::array<TSetting, 13> kTable = {{
     {"_Iteration", "FromDensity", kReal, 1e15, "%3.1e", "FromDensityEdit", "Map density from (m-3)",
-     "--from-density", "first density n_1 of the grid (m-3)", UsedByMap, &S::FromDensity, nullptr},
+     "--from-density", "first density n_1 of the grid (m-3)", UsedByMap, &S::FromDensity, nullptr,
+     "Lowest density n_1 of the reference level on the map, in m-3, the first grid point; plasmas "
+     "and discharges lie between about 1e14 and 1e21 m-3"},
     {"_Iteration", "ToDensity", kReal, 1e18, "%3.1e", "ToDensityEdit", "Map density to (m-3)",
-     "--to-density", "last density n_1 of the range (m-3)", UsedByMap, &S::ToDensity, nullptr},
+     "--to-density", "last density n_1 of the range (m-3)", UsedByMap, &S::ToDensity, nullptr,
+     "Upper end of the map's density range n_1, in m-3, itself no grid point; a decade or more "
+     "above \"From\""},
     {"_Iteration", "DensityPoints", kInteger, 50, "%d", "PointsDensityEdit", "Map density points",
-     "--density-points", "density points", UsedByMap, nullptr, &S::DensityPoints},
+     "--density-points", "density points", UsedByMap, nullptr, &S::DensityPoints,
+     "Grid points along n_1, evenly spaced in log10 n_1; 20 to 200 (the map costs points x points "
+     "model evaluations)"},
     {"_Iteration", "FromTemperature", kReal, 1000, "%.0f", "FromTempEdit",
      "Map temperature from (K)", "--from-temperature", "first temperature T_exc (K)", UsedByMap,
-     &S::FromTemperature, nullptr},
+     &S::FromTemperature, nullptr,
+     "Lowest excitation temperature T_exc on the map, in K, which sets the Boltzmann populations "
+     "of the lower levels relative to n_1; typically 500 to 20000 K"},
     {"_Iteration", "ToTemperature", kReal, 50000, "%.0f", "ToTempEdit", "Map temperature to (K)",
-     "--to-temperature", "last temperature of the range (K)", UsedByMap, &S::ToTemperature,
-     nullptr},
+     "--to-temperature", "last temperature of the range (K)", UsedByMap, &S::ToTemperature, nullptr,
+     "Upper end of the map's T_exc range, in K, itself no grid point"},
     {"_Iteration", "TemperaturePoints", kInteger, 50, "%d", "PointsTempEdit",
      "Map temperature points", "--temperature-points", "temperature points", UsedByMap, nullptr,
-     &S::TemperaturePoints},
+     &S::TemperaturePoints, "Grid points along T_exc, evenly spaced; 20 to 200"},
     {"_Fit", "FromDensity", kReal, 1e16, "%3.1e", "FitDensityEdit", "Fit density n_1 (m-3)",
-     "--density", "start density n_1 (m-3)", UsedByFit, &S::FitDensity, nullptr},
+     "--density", "start density n_1 (m-3)", UsedByFit, &S::FitDensity, nullptr,
+     "Start value of the fitted density n_1 of the reference level, in m-3; the map's best point "
+     "is a good one"},
     {"_Fit", "FromTemperature", kReal, 1000, "%.0f", "FitTempEdit", "Fit T_exc (K)",
-     "--temperature", "start temperature T_exc (K)", UsedByFit, &S::FitTemperature, nullptr},
+     "--temperature", "start temperature T_exc (K)", UsedByFit, &S::FitTemperature, nullptr,
+     "T_exc in K: the start value when \"Fit T_exc\" is ticked, else held fixed; it sets the "
+     "Boltzmann populations of the lower levels"},
     {"_Fit", "Count", kInteger, 50, "%d", "MaxIterEdit", "Max iteration number", "--max-iterations",
-     "maximum number of iterations", UsedByFit, nullptr, &S::MaxIterations},
+     "maximum number of iterations", UsedByFit, nullptr, &S::MaxIterations,
+     "Most Levenberg-Marquardt iterations of a fit; 20 to 100 suffice for one that converges, and "
+     "the result line says when the limit was reached"},
     {"_Parameters", "Tn", kReal, 300, "%.0f", "TnEdit", "Gas temperature (K)", "--gas-temperature",
-     "gas temperature (K)", kBoth, &S::GasTemperature, nullptr},
+     "gas temperature (K)", kBoth, &S::GasTemperature, nullptr,
+     "Kinetic temperature of the absorbing atoms, in K, which sets the Doppler width and so the "
+     "optical depth at line centre; about 300 to 2000 K in a glow discharge"},
     {"_Parameters", "Path", kReal, 1, "%.3f", "PathEdit", "Absorption path (m)", "--path",
-     "absorption path (m)", kBoth, &S::Path, nullptr},
+     "absorption path (m)", kBoth, &S::Path, nullptr,
+     "Length of the absorbing column along the line of sight, in m; the optical depth grows with "
+     "it; typically 0.001 to 1 m"},
     {"", "m", kReal, 0, "", "", "", "", "the atomic mass in u, a number above 0", 0, &S::AtomicMass,
      nullptr},
     {"", "Boltzmax", kInteger, 1, "", "", "", "",

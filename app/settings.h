@@ -68,6 +68,9 @@ struct TSetting {
     unsigned Use;              // TSettingUse bits
     long double TCommandSettings::*Real;
     std::int32_t TCommandSettings::*Integer;
+    // What the value means for the physics, its unit and its usual range: the edit box's tool
+    // tip. Empty for the species keys.
+    std::string_view Meaning = {};
 
     bool InSpeciesSection() const { return Section.empty(); }
 };

@@ -4,6 +4,9 @@
 #include "app/tsvfields.h"
 #include "common/format.h"
 
+#include <algorithm>
+#include <cmath>
+
 namespace zelt {
 
 namespace {
@@ -16,6 +19,21 @@ bool SplitState(const std::string& text, std::string& lower, std::string& upper)
     lower = text.substr(0, dash);
     upper = text.substr(dash + 1);
     return true;
+}
+
+// The intensity as the table shows it: in the shortest general form, or, for a line with an
+// uncertainty (an imported measurement), to the decimal of the uncertainty's second significant
+// digit where that is shorter: 38211.3728371923 +- 190 shows as 38211.
+std::string IntensityText(const TLine& line) {
+    std::string text = FloatToStr(line.Intensity);
+    const double u = line.IntensityUncertainty;
+    if (u > 0 && std::isfinite(u)) {
+        const int decimals = std::max(0, 1 - static_cast<int>(std::floor(std::log10(u))));
+        const std::string rounded = Format("%." + std::to_string(decimals) + "f", {line.Intensity});
+        if (rounded.size() < text.size())
+            text = rounded;
+    }
+    return text;
 }
 
 } // namespace
@@ -38,7 +56,7 @@ void StateTexts(const TAtomRecord& record, std::string& upper, std::string& lowe
 TTableRow LineRow(const TLine& line) {
     TTableRow row;
     row[0] = FloatToStr(line.Data.Wavelength);
-    row[1] = FloatToStr(line.Intensity);
+    row[1] = IntensityText(line);
     row[5] = Format("%.9f", {line.Data.EUpper});
     row[7] = Format("%.9f", {line.Data.ELower});
     StateTexts(line.Data, row[6], row[8]);

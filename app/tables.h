@@ -31,8 +31,9 @@ TTableRow TableTitles();
 void StateTexts(const TAtomRecord& record, std::string& upper, std::string& lower);
 
 // The table row of a selected line as a file read shows it: wavelength and intensity in the
-// shortest general form, the energies with nine decimals, the state texts; the three fraction
-// columns empty.
+// shortest general form (an intensity with an uncertainty, as an import gives it, to the decimal
+// of the uncertainty's second significant digit where that is shorter), the energies with nine
+// decimals, the state texts; the three fraction columns empty.
 TTableRow LineRow(const TLine& line);
 
 // Writes the three branching fractions of a line ("%.4f") into columns 2 to 4 of its row.

@@ -10,7 +10,7 @@
 namespace zelt {
 
 TRowAbscissa RowAbscissa(const TSeriesAxis& axis, std::size_t i) {
-    return {axis.X.at(i), axis.FromNames, axis.Caption};
+    return {axis.X.at(i), axis.Of(i).FromNames, axis.Of(i).Caption};
 }
 
 std::vector<std::string> ResultColumns(std::int32_t levels, bool withRegion, bool withX) {

@@ -1,12 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/freelevelsview.h"
 
+#include "app/boltzmannplot.h"
 #include "common/format.h"
 #include "shell/windowtext.h"
+#include "widgets/boltzmannchart.h"
 
 #include <QCheckBox>
 #include <QHeaderView>
 #include <QLabel>
+#include <QSplitter>
 #include <QTableWidget>
 #include <QVBoxLayout>
 
@@ -22,7 +25,7 @@ QString Number(const std::optional<long double>& value, const char* pattern) {
 
 TFreeLevelsView::TFreeLevelsView(QObject* parent)
     : QObject(parent), checkBox_(new QCheckBox(QStringLiteral("Free levels"))), page_(new QWidget),
-      table_(new QTableWidget), comparison_(new QLabel) {
+      table_(new QTableWidget), plot_(new TBoltzmannChart), comparison_(new QLabel) {
     checkBox_->setObjectName(QStringLiteral("FreeLevelsCheckBox"));
     checkBox_->setToolTip(QStringLiteral(
         "Free lower levels: \"Fit\" fits the density of every populated lower level (Boltzmax of "
@@ -44,9 +47,20 @@ TFreeLevelsView::TFreeLevelsView(QObject* parent)
     comparison_->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
     comparison_->setText(QStringLiteral(
         "Tick \"Free levels\" in the \"Fit\" group: \"Fit\" then shows the levels here."));
+    plot_->setObjectName(QStringLiteral("BoltzmannPlot"));
+    plot_->setMinimumHeight(120);
+    // The table of at most 8 levels above, the plot taking the rest of the height.
+    auto* split = new QSplitter(Qt::Vertical);
+    split->setObjectName(QStringLiteral("FreeLevelsSplitter"));
+    split->setChildrenCollapsible(false);
+    table_->setMinimumHeight(60);
+    split->addWidget(table_);
+    split->addWidget(plot_);
+    split->setStretchFactor(0, 2);
+    split->setStretchFactor(1, 3);
     auto* layout = new QVBoxLayout(page_);
     layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(table_, 1);
+    layout->addWidget(split, 1);
     layout->addWidget(comparison_);
 }
 
@@ -78,6 +92,17 @@ void TFreeLevelsView::Show(const TFreeLevelsOutcome& fit, const QString& compari
         }
     }
     table_->resizeColumnsToContents();
+    const TBoltzmannPlot plot = BoltzmannPlotOf(fit);
+    QVector<TBoltzmannChart::TPoint> points;
+    for (const TBoltzmannPoint& point : plot.Points)
+        points.append(
+            {point.Energy, point.Value, point.Uncertainty, FromStd(LevelName(point.Level + 1))});
+    std::optional<TBoltzmannChart::TLine> line;
+    if (plot.WithLine)
+        line = TBoltzmannChart::TLine{
+            plot.FromEnergy, plot.FromValue, plot.ToEnergy, plot.ToValue,
+            FromStd(Format("Boltzmann fit, T_exc = %.0f K", {plot.Temperature}))};
+    plot_->Show(points, line);
     comparison_->setText(comparison);
     comparison_->setToolTip(comparison);
 }

@@ -3,7 +3,8 @@
 // The fit mode "free lower levels" in the window: its check box in the "Fit" group, and the
 // table of the levels of the last free fit, each level's density with its standard uncertainty
 // (or "not determined"), its ratio to n_1 and the temperature that ratio would mean under
-// Boltzmann balance; the comparison with the Boltzmann fit beneath it.
+// Boltzmann balance; beneath it the Boltzmann plot of the levels with the line of the Boltzmann
+// fit, and the comparison of the two fits.
 
 #include "app/application.h"
 
@@ -16,6 +17,8 @@ class QWidget;
 
 namespace zelt {
 
+class TBoltzmannChart;
+
 class TFreeLevelsView : public QObject {
     Q_OBJECT
 public:
@@ -24,6 +27,7 @@ public:
     QCheckBox* CheckBox() const { return checkBox_; }
     // The page of the levels, with the table and the comparison.
     QWidget* Page() const { return page_; }
+    TBoltzmannChart* Plot() const { return plot_; }
     bool On() const;
 
     // The levels of a free fit, and the line of the F-test.
@@ -33,6 +37,7 @@ private:
     QCheckBox* checkBox_;
     QWidget* page_;
     QTableWidget* table_;
+    TBoltzmannChart* plot_;
     QLabel* comparison_;
 };
 

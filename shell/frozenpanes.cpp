@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "shell/frozenpanes.h"
 
+#include <QAbstractItemDelegate>
 #include <QAbstractItemModel>
 #include <QEvent>
 #include <QHeaderView>
@@ -10,6 +11,28 @@
 #include <algorithm>
 
 namespace zelt {
+namespace {
+
+// Draws a pane's cells with the table's delegate but never edits: a delegate shared with the
+// panes would send the table's commitData and closeEditor to each pane as well, and every pane
+// complains on standard error that the editor is none of its own.
+class TPaintingDelegate : public QAbstractItemDelegate {
+public:
+    TPaintingDelegate(QAbstractItemDelegate* painter, QObject* parent)
+        : QAbstractItemDelegate(parent), painter_(painter) {}
+    void paint(QPainter* painter, const QStyleOptionViewItem& option,
+               const QModelIndex& index) const override {
+        painter_->paint(painter, option, index);
+    }
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override {
+        return painter_->sizeHint(option, index);
+    }
+
+private:
+    QAbstractItemDelegate* painter_;
+};
+
+} // namespace
 
 TFrozenPanes::TFrozenPanes(QTableView* table) : QObject(table), table_(table) {
     row_ = Pane();
@@ -41,7 +64,7 @@ TFrozenPanes::TFrozenPanes(QTableView* table) : QObject(table), table_(table) {
 QTableView* TFrozenPanes::Pane() {
     auto* pane = new QTableView(table_);
     pane->setModel(table_->model());
-    pane->setItemDelegate(table_->itemDelegate());
+    pane->setItemDelegate(new TPaintingDelegate(table_->itemDelegate(), pane));
     for (QHeaderView* header : {pane->horizontalHeader(), pane->verticalHeader()})
         header->hide();
     pane->horizontalHeader()->setDefaultSectionSize(

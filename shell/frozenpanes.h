@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // Keeps the first row and the first column of a table in place while the rest of it scrolls:
-// three views of the same model, drawn by the table's own delegate, lie over the table's top
-// edge, left edge and top-left corner and follow its column widths, row heights and scrolling.
-// They take no focus and let every mouse event through to the table beneath, which has to
-// treat a press inside them (FrozenWidth, FrozenHeight) as a press on a fixed cell.
+// three views of the same model, painted by the table's delegate (never edited), lie over the
+// table's top edge, left edge and top-left corner and follow its column widths, row heights and
+// scrolling. They take no focus and let every mouse event through to the table beneath, which has
+// to treat a press inside them (FrozenWidth, FrozenHeight) as a press on a fixed cell.
 
 #include <QObject>
 

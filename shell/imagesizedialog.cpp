@@ -45,14 +45,18 @@ TImageSize ImageSizeOf(const TImageChoice& choice, QSize onScreen) {
         return ScreenImageSize(onScreen, choice.DotsPerInch);
     case TImageChoice::TPreset::OneColumn:
     case TImageChoice::TPreset::TwoColumns: {
+        // The screen's shape, unless a wide screen would make the figure a strip or a tall
+        // one a tower: between 0.6 and 0.8 of the width high.
         const double width = ColumnWidth(choice.Preset);
-        const double height = width * onScreen.height() / std::max(1, onScreen.width());
-        return {Pixels(QSizeF(width, height), true, kPrintDotsPerInch), kPrintDotsPerInch};
+        const double aspect = std::clamp(
+            static_cast<double>(onScreen.height()) / std::max(1, onScreen.width()), 0.6, 0.8);
+        const double height = width * aspect;
+        return {Pixels(QSizeF(width, height), true, kPrintDotsPerInch), kPrintDotsPerInch, true};
     }
     case TImageChoice::TPreset::Custom:
         break;
     }
-    return {Pixels(choice.Size, choice.Millimetres, choice.DotsPerInch), choice.DotsPerInch};
+    return {Pixels(choice.Size, choice.Millimetres, choice.DotsPerInch), choice.DotsPerInch, true};
 }
 
 TImageSizeDialog::TImageSizeDialog(const TImageChoice& choice, QSize onScreen, QWidget* parent)

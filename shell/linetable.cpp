@@ -118,7 +118,11 @@ QString TLineTable::EditComplaint() const {
     if (editor == nullptr)
         return {};
     return QStringLiteral("Intensity of %1: \"%2\" is not a number.")
-        .arg(CellText(0, currentRow()), editor->text());
+        .arg(CellText(0, editedRow_), editor->text());
+}
+
+void TLineTable::Refused() {
+    emit EditRefused(EditComplaint());
 }
 
 void TLineTable::FocusEditor() {
@@ -170,6 +174,8 @@ void TLineTable::scrollTo(const QModelIndex& index, ScrollHint hint) {
 void TLineTable::mousePressEvent(QMouseEvent* event) {
     const QPoint at = event->position().toPoint();
     if (!MaySelectAt(at)) {
+        if (HoldsRefusedEdit())
+            Refused();
         const int row = rowAt(at.y());
         if (!HoldsRefusedEdit() && row >= 1 && row != currentRow() &&
             at.y() >= panes_->FrozenHeight()) {
@@ -225,6 +231,18 @@ void TLineTableDelegate::paint(QPainter* painter, const QStyleOptionViewItem& op
     painter->restore();
 }
 
+// The editor is framed in the colour of the frame of the cell that typing goes into, so that the
+// cell being edited stands out from its row.
+QWidget* TLineTableDelegate::createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                                          const QModelIndex& index) const {
+    QWidget* editor = QStyledItemDelegate::createEditor(parent, option, index);
+    editor->setObjectName(QStringLiteral("IntensityEditor"));
+    editor->setStyleSheet(QStringLiteral("QLineEdit { border: 2px solid rgb(0, 80, 200); "
+                                         "padding: 0 2px; background: white; }"));
+    table_->editedRow_ = index.row();
+    return editor;
+}
+
 void TLineTableDelegate::setModelData(QWidget* editor, QAbstractItemModel* model,
                                       const QModelIndex& index) const {
     const auto* lineEdit = qobject_cast<QLineEdit*>(editor);
@@ -241,6 +259,10 @@ bool TLineTableDelegate::eventFilter(QObject* object, QEvent* event) {
     auto* editor = qobject_cast<QLineEdit*>(object);
     if (editor == nullptr)
         return QStyledItemDelegate::eventFilter(object, event);
+    // An editor the table has closed already (CommitOpenEdit) loses the focus on its way out:
+    // its commit and close would go to a view that no longer knows it.
+    if (editor != table_->OpenEditor())
+        return false;
     bool closing = false;
     if (event->type() == QEvent::KeyPress) {
         const int key = static_cast<QKeyEvent*>(event)->key();
@@ -256,6 +278,7 @@ bool TLineTableDelegate::eventFilter(QObject* object, QEvent* event) {
             // The slot by its name (setFocus() is setFocus(Qt::OtherFocusReason)): the template
             // overloads hand Qt a slot object that the static analyzer takes for a leak.
             QTimer::singleShot(0, editor, SLOT(setFocus()));
+        table_->Refused();
         return true;
     }
     return QStyledItemDelegate::eventFilter(object, event);

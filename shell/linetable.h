@@ -4,7 +4,8 @@
 // r - 1. Every cell is painted in its row's colour; the title row and the wavelength column
 // stay in place while the rest scrolls. Only the intensity cells (column 1) can be selected
 // and edited, and an edited intensity that is not a number keeps the user in its cell,
-// whatever would end the edit: Enter, Tab, an arrow key, a click on another cell or control.
+// whatever would end the edit: Enter, Tab, an arrow key, a click on another cell or control;
+// each such refusal says why (EditRefused). The cell being edited is framed.
 
 #include <QColor>
 #include <QStyledItemDelegate>
@@ -49,11 +50,16 @@ public:
     bool Editing() const { return state() == QAbstractItemView::EditingState; }
     // True while the open editor holds a text that may not be committed.
     bool HoldsRefusedEdit() const;
-    // Why the open editor's text is refused: Intensity of 727.2936: "1,5" is not a number.
+    // Why the open editor's text is refused, naming the line of the cell being edited:
+    // Intensity of 727.2936: "1,5" is not a number.
     QString EditComplaint() const;
     void FocusEditor();
     // Commits and closes the open editor when its text is accepted.
     void CommitOpenEdit();
+
+signals:
+    // An edit was kept open because its text is no number; `complaint` says why.
+    void EditRefused(const QString& complaint);
 
 protected:
     QModelIndex moveCursor(CursorAction action, Qt::KeyboardModifiers modifiers) override;
@@ -69,10 +75,13 @@ private:
     // A press that may select the cell under it: an intensity cell outside the fixed parts.
     bool MaySelectAt(const QPoint& position) const;
     QLineEdit* OpenEditor() const;
+    // Tells that the open edit was kept (EditRefused).
+    void Refused();
 
     TAccept accept_;
     TCommit commit_;
     QVector<QColor> rowColours_;
+    int editedRow_ = -1; // the row of the open editor
     TFrozenPanes* panes_;
 };
 
@@ -86,6 +95,8 @@ public:
 
     void paint(QPainter* painter, const QStyleOptionViewItem& option,
                const QModelIndex& index) const override;
+    QWidget* createEditor(QWidget* parent, const QStyleOptionViewItem& option,
+                          const QModelIndex& index) const override;
     void setModelData(QWidget* editor, QAbstractItemModel* model,
                       const QModelIndex& index) const override;
 

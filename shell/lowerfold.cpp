@@ -14,7 +14,6 @@ TLowerFold::TLowerFold(QSplitter* areas) : QObject(areas), areas_(areas), button
     button_->setObjectName(QStringLiteral("LowerFoldBtn"));
     button_->setCheckable(true);
     button_->setAutoRaise(true);
-    button_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     areas_->setCollapsible(areas_->count() - 1, true);
     Follow();
     connect(button_, &QToolButton::toggled, this, &TLowerFold::SetFolded);
@@ -54,11 +53,15 @@ void TLowerFold::SetFolded(bool folded) {
 // The toggle shows the state, also after the splitter was dragged.
 void TLowerFold::Follow() {
     const bool folded = Folded();
-    if (!folded)
+    // Heights the user saw, not those of the layout before the window is shown (at its minimum
+    // size, which would unfold a window opened folded to a report two lines high).
+    if (!folded && areas_->isVisible())
         unfolded_ = areas_->sizes();
     const QSignalBlocker blocker(button_);
     button_->setChecked(folded);
     button_->setText(folded ? QStringLiteral("▴ Settings") : QStringLiteral("▾ Settings"));
+    // A button's text sets its shortcut to the text's mnemonic, none here: the shortcut after.
+    button_->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_L));
     button_->setToolTip(folded
                             ? QStringLiteral("Shows the settings and the report again (Ctrl+L)")
                             : QStringLiteral("Folds the settings and the report away so that "

@@ -4,6 +4,7 @@
 #include "app/commands.h"
 #include "app/datafolders.h"
 #include "app/listing.h"
+#include "app/resultrow.h"
 #include "app/shownmap.h"
 #include "app/tables.h"
 #include "app/tsv.h"
@@ -20,9 +21,9 @@
 #include "shell/imagesizedialog.h"
 #include "shell/linetable.h"
 #include "shell/maprun.h"
+#include "shell/messagearea.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
-#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/spectrumpage.h"
@@ -102,14 +103,15 @@ TMainForm::TMainForm(TDialogs& dialogs, const std::string& configFile, QWidget* 
     AddControlHelp(*this);
     for (QCustomPlot* plot : findChildren<QCustomPlot*>())
         plot->setLocale(QLocale::c());
-    seriesRun_ = new TSeriesRun(*this, app_, dialogs_, plotPages_, seriesPage_, commandAreas_);
-    mapRun_ = new TMapRun(*this, app_, commandAreas_, contourPlot_);
+    seriesRun_ =
+        new TSeriesRun(*this, app_, dialogs_, *messages_, plotPages_, seriesPage_, commandAreas_);
+    mapRun_ = new TMapRun(*this, app_, *messages_, commandAreas_, contourPlot_);
     new TFileDrop(*this, [this](const QString& path) { OpenDropped(path); });
     QList<TNumberEdit*> edits;
     for (const TSetting& setting : Settings())
         if (!setting.InSpeciesSection())
             edits.append(Edit(setting));
-    gate_ = std::make_unique<TCommandGate>(*grid_, edits, *statusBar());
+    gate_ = std::make_unique<TCommandGate>(*grid_, edits, *messages_);
     memory_ = std::make_unique<TWindowMemory>(
         FromStd(JoinPath(FolderOf(configFile), "zeltfit-window.ini")));
     FormCreate();
@@ -226,11 +228,11 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::ReportError(const std::exception& error) {
-    if (dynamic_cast<const std::bad_alloc*>(&error) != nullptr) {
-        dialogs_.Error(FromStd(ErrorReportText("Not enough memory for this command")));
-        return;
-    }
-    dialogs_.Error(FromCoreText(ErrorReportText(error.what())));
+    const QString text = dynamic_cast<const std::bad_alloc*>(&error) != nullptr
+                             ? FromStd(ErrorReportText("Not enough memory for this command"))
+                             : FromCoreText(ErrorReportText(error.what()));
+    messages_->Show(TMessageArea::TKind::Error, text, CurrentFile());
+    dialogs_.Error(text);
 }
 
 void TMainForm::Guarded(const std::function<void()>& command) {
@@ -241,17 +243,34 @@ void TMainForm::Guarded(const std::function<void()>& command) {
     }
 }
 
-bool TMainForm::ShowOutcome(const TOutcome& outcome) {
+bool TMainForm::ShowOutcome(const TOutcome& outcome, const QString& file) {
     if (seriesRun_ != nullptr && seriesRun_->Running())
         return outcome.Done;
-    for (const std::string& message : outcome.Messages)
+    for (const std::string& message : outcome.Messages) {
+        messages_->Show(TMessageArea::TKind::Note, FromStd(message), file);
         dialogs_.Message(FromStd(message));
-    if (!outcome.Done && !outcome.Error.empty())
+    }
+    if (!outcome.Done && !outcome.Error.empty()) {
+        messages_->Show(TMessageArea::TKind::Error, FromStd(outcome.Error), file);
         dialogs_.Error(FromStd(outcome.Error));
+    }
     return outcome.Done;
 }
 
+void TMainForm::Starting() {
+    messages_->Clear();
+}
+
+void TMainForm::ShowQuality(const TResultRow& row) {
+    const QString text = FromStd(QualityText(row));
+    reportsMemo_->setToolTip(text);
+    messages_->Show(row.Quality.Flagged() ? TMessageArea::TKind::Warning
+                                          : TMessageArea::TKind::Result,
+                    text, CurrentFile());
+}
+
 void TMainForm::ElementListBoxChange() {
+    Starting();
     const std::string section = elementListBox_->currentData().toByteArray().toStdString();
     if (ShowOutcome(app_.ChangeSpecies(section))) {
         ClearResults();
@@ -304,8 +323,9 @@ void TMainForm::ShowBranchingFractions(const TLineSnapshot& lines) {
 void TMainForm::RecalculateBF() {
     if (!gate_->Open())
         return;
+    Starting();
     const TLinesOutcome outcome = app_.RecalculateBF();
-    if (ShowOutcome(outcome))
+    if (ShowOutcome(outcome, CurrentFile()))
         ShowBranchingFractions(outcome.Lines);
 }
 
@@ -360,6 +380,7 @@ void TMainForm::ReadBtnClick(TSender sender, QString file) {
             return;
         }
     }
+    Starting();
     const TLinesOutcome outcome = app_.ReadMeasurement(file.toStdString());
     if (ShowRead(outcome))
         ShowPosition();
@@ -371,9 +392,11 @@ void TMainForm::ReadBtnClick(TSender sender, QString file) {
 
 bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
     ClearResults();
-    if (!ShowOutcome(outcome)) {
+    // The fit shown on the map belongs to the lines before; the map stays, named by its caption.
+    regionOverlay_->LinesChanged();
+    if (!ShowOutcome(outcome, CurrentFile())) {
         if (!outcome.Cause.empty())
-            statusBar()->showMessage(FromStd(outcome.Cause));
+            messages_->Show(TMessageArea::TKind::Error, FromStd(outcome.Cause), CurrentFile());
         return false;
     }
     FillTableRows(outcome.Lines);
@@ -382,7 +405,8 @@ bool TMainForm::ShowRead(const TLinesOutcome& outcome) {
     if (outcome.Lines.Fractions)
         ShowBranchingFractions(outcome.Lines);
     tablePages_->setCurrentIndex(0);
-    resultStatus_->ShowWarnings(outcome.Warnings);
+    for (const std::string& warning : outcome.Warnings)
+        messages_->Show(TMessageArea::TKind::Warning, FromStd(warning), CurrentFile());
     const std::string file = app_.CurrentFile();
     setWindowTitle(Caption() + QStringLiteral(" - ") + FromStd(file));
     PointFileList(FromStd(FolderOf(file)), FromStd(FileNameOf(file)));
@@ -441,6 +465,7 @@ void TMainForm::OpenDropped(const QString& path) {
     if (seriesRun_->Running() || mapRun_->Running() || !gate_->Open())
         return;
     if (QFileInfo(path).isDir()) {
+        Starting();
         PointFileList(path, QString());
         ShowPosition();
         return;
@@ -494,20 +519,23 @@ void TMainForm::Iterate() {
         return;
     Guarded([this] {
         const TCommandSettings settings = SettingsFromWindow();
+        Starting();
         const TMapOutcome outcome = mapRun_->Run(settings, ReportKind());
         if (outcome.Kind == TErrorKind::Cancelled) {
-            statusBar()->showMessage(QStringLiteral("Map cancelled: the previous map stays."));
+            messages_->Show(TMessageArea::TKind::Note,
+                            QStringLiteral("Map cancelled: the previous map stays."),
+                            CurrentFile());
             return;
         }
         AppendReport(outcome.Report);
-        if (!ShowOutcome(outcome))
+        if (!ShowOutcome(outcome, CurrentFile()))
             return;
         ShowMap(outcome);
         regionOverlay_->ShowMap(outcome);
         ShowBranchingFractions(outcome.Lines);
-        resultStatus_->Show(*outcome.Row);
+        ShowQuality(*outcome.Row);
         if (const std::string problem = MapDrawingProblem(outcome.Range); !problem.empty())
-            statusBar()->showMessage(FromStd(problem));
+            messages_->Show(TMessageArea::TKind::Warning, FromStd(problem), CurrentFile());
     });
 }
 
@@ -516,6 +544,7 @@ std::optional<TFitResult> TMainForm::Fit() {
     if (!gate_->Open())
         return result;
     const TBusyCursor busy;
+    Starting();
     Guarded([&] {
         if (freeLevels_->On()) {
             const TFreeLevelsOutcome outcome = app_.FitFreeLevels(SettingsFromWindow(), {});
@@ -535,26 +564,30 @@ std::optional<TFitResult> TMainForm::Fit() {
 bool TMainForm::ShowFreeFit(const TFreeLevelsOutcome& outcome, bool withReport) {
     if (withReport)
         AppendReport(FreeLevelsReport(outcome));
-    if (!ShowOutcome(outcome))
+    if (!ShowOutcome(outcome, CurrentFile()))
         return false;
     ShowBranchingFractions(outcome.Lines);
     freeLevels_->Show(outcome, FromStd(FileNameOf(app_.CurrentFile())) + QStringLiteral(": ") +
                                    FromCp1252(ComparisonText(outcome.Run)));
+    if (outcome.BoltzmannRow)
+        ShowQuality(*outcome.BoltzmannRow);
     if (Flagged(outcome))
-        statusBar()->showMessage(
+        messages_->Show(
+            TMessageArea::TKind::Warning,
             QStringLiteral("A lower level is not determined: its lines are optically thin or were "
-                           "not measured (see \"Free levels\")"));
+                           "not measured (see \"Free levels\")"),
+            CurrentFile());
     return true;
 }
 
 bool TMainForm::ShowFit(const TFitOutcome& outcome, bool withReport) {
     if (withReport)
         AppendReport(outcome.Report);
-    if (!ShowOutcome(outcome))
+    if (!ShowOutcome(outcome, CurrentFile()))
         return false;
     regionOverlay_->ShowFit(outcome);
     ShowBranchingFractions(outcome.Lines);
-    resultStatus_->Show(*outcome.Row);
+    ShowQuality(*outcome.Row);
     return true;
 }
 
@@ -566,6 +599,7 @@ void TMainForm::FitAllClick() {
         files.push_back(
             JoinPath(fileListFolder_.toStdString(), fileListBox_->item(row)->text().toStdString()));
     seriesUnsaved_ = true;
+    Starting();
     const bool free = freeLevels_->On();
     Guarded([&] {
         seriesRun_->Run(
@@ -605,6 +639,8 @@ bool TMainForm::SaveText(const std::string& text, const QString& kind, const QSt
         writer.Close();
         saved = true;
         memory_->Saved(kind, fileName);
+        messages_->Show(TMessageArea::TKind::Note, QStringLiteral("Saved the %1.").arg(kind),
+                        fileName);
     });
     return saved;
 }
@@ -670,6 +706,8 @@ void TMainForm::AddImageMenu(QCustomPlot* plot, const std::function<void(QMenu&)
                 Guarded([&] {
                     SavePlotImage(*plot, fileName, ImageSizeOf(choice, plot->size()));
                     memory_->Saved(kind, fileName);
+                    messages_->Show(TMessageArea::TKind::Note, QStringLiteral("Saved the image."),
+                                    fileName);
                 });
         });
         menu.addAction(QStringLiteral("Copy image"), this,

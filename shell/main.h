@@ -37,9 +37,9 @@ class TFileListBox;
 class TFreeLevelsView;
 class TLineTable;
 class TMapRun;
+class TMessageArea;
 class TNumberEdit;
 class TRegionOverlay;
-class TResultStatus;
 class TSeriesPage;
 class TSeriesRun;
 class TSpectrumPage;
@@ -64,6 +64,8 @@ public:
     ~TMainForm() override;
 
     TZeltApp& App() { return app_; }
+    // The strip and log of the window's messages.
+    TMessageArea& Messages() const { return *messages_; }
     const std::string& DatabaseFolder() const { return databaseFolder_; }
     // The measurement file read last (or being read), as the application holds it.
     QString CurrentFile() const;
@@ -140,9 +142,14 @@ private:
     void PointFileList(const QString& folder, const QString& fileName);
     void ShowPosition();
     void ReportError(const std::exception& error);
-    // The boxes of an outcome (none while a series runs, which lists them itself); true when
-    // the command was done.
-    bool ShowOutcome(const TOutcome& outcome);
+    // The boxes of an outcome (none while a series runs, which lists them itself), each also in
+    // the message log with `file`; true when the command was done.
+    bool ShowOutcome(const TOutcome& outcome, const QString& file = QString());
+    // The start of a read or command: the messages of the one before are cleared away.
+    void Starting();
+    // The line beside a result: what to quote of a sound one, why a flagged one is not to be
+    // trusted; on the report's tool tip too.
+    void ShowQuality(const TResultRow& row);
     // What the window shows after a read and after a fit (with its report lines, unless a
     // series has appended them already).
     bool ShowRead(const TLinesOutcome& outcome);
@@ -185,7 +192,7 @@ private:
     QWidget* sumPage_ = nullptr;
     TContourPlot* contourPlot_ = nullptr;
     TRegionOverlay* regionOverlay_ = nullptr;
-    TResultStatus* resultStatus_ = nullptr;
+    TMessageArea* messages_ = nullptr;
     TSeriesPage* seriesPage_ = nullptr;
     TSeriesRun* seriesRun_ = nullptr;
     TMapRun* mapRun_ = nullptr;

@@ -12,13 +12,14 @@
 #include "shell/linetable.h"
 #include "shell/lowerfold.h"
 #include "shell/main.h"
+#include "shell/messagearea.h"
 #include "shell/numberedit.h"
 #include "shell/regionoverlay.h"
-#include "shell/resultstatus.h"
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "shell/spectrumpage.h"
 #include "shell/windowtext.h"
+#include "widgets/boltzmannchart.h"
 #include "widgets/chart.h"
 #include "widgets/contourplot.h"
 #include "widgets/seriesplot.h"
@@ -89,12 +90,22 @@ QWidget* Labelled(const QString& caption, QWidget* edit) {
     return box;
 }
 
+// A settings group as tight as its captions allow, so that the lower area leaves the table and
+// the plots their height on a 700-pixel screen.
+template <class TLayout> TLayout* GroupLayout(QGroupBox* group) {
+    auto* layout = new TLayout(group);
+    layout->setContentsMargins(6, 3, 6, 4);
+    layout->setSpacing(3);
+    return layout;
+}
+
 } // namespace
 
 void TMainForm::CreateControls() {
     setWindowTitle(Caption());
     setFont(PixelFont(QStringLiteral("Tahoma"), 12));
     resize(kDesignWidth, kDesignHeight);
+    messages_ = new TMessageArea(*this);
 
     // The upper area with the command strip beneath it, and the lower area, share the height
     // through a splitter; a taller window gives its extra height to the upper area.
@@ -113,7 +124,14 @@ void TMainForm::CreateControls() {
     areas->setStretchFactor(0, 1);
     areas->setStretchFactor(1, 0);
     areas->setSizes({kDesignHeight - kLowerAreaHeight - kSplitterHandle, kLowerAreaHeight});
-    setCentralWidget(areas);
+    // The message strip beneath, across the whole width.
+    auto* central = new QWidget;
+    auto* centralLayout = new QVBoxLayout(central);
+    centralLayout->setContentsMargins(0, 0, 0, 0);
+    centralLayout->setSpacing(0);
+    centralLayout->addWidget(areas, 1);
+    centralLayout->addWidget(messages_, 0);
+    setCentralWidget(central);
     // The fold is a child of the splitter, its QObject parent, which deletes it: no leak, though
     // the static analyzer does not see the parent take it.
     // NOLINTNEXTLINE(clang-analyzer-cplusplus.NewDeleteLeaks)
@@ -137,14 +155,18 @@ void TMainForm::CreateControls() {
     statusBar()->addWidget(mousePanel_, 0);
     statusBar()->addWidget(mapValuePanel_, 1);
     statusBar()->setSizeGripEnabled(true);
-    // A refused edit box says why where the user looks: its red mark and the status bar.
+    // A refused edit box or intensity says why where the user looks: its red mark and the
+    // message strip.
     for (TNumberEdit* edit : findChildren<TNumberEdit*>())
         connect(edit, &TNumberEdit::ComplaintChanged, this, [this](const QString& complaint) {
-            if (complaint.isEmpty())
-                statusBar()->clearMessage();
-            else
-                statusBar()->showMessage(complaint);
+            if (!complaint.isEmpty())
+                messages_->Show(TMessageArea::TKind::Refusal, complaint);
+            else if (messages_->Kind() == TMessageArea::TKind::Refusal)
+                messages_->Clear();
         });
+    connect(grid_, &TLineTable::EditRefused, this, [this](const QString& complaint) {
+        messages_->Show(TMessageArea::TKind::Refusal, complaint);
+    });
 
     SetTabOrder();
     QWidget::setTabOrder(mapBtn_, regionOverlay_->LevelBox());
@@ -181,6 +203,7 @@ QWidget* TMainForm::CreateUpperArea() {
     tablePages_->addTab(linesBox_, QStringLiteral("Database lines"));
     tablePages_->addTab(levelsBox_, QStringLiteral("Database levels"));
     freeLevels_ = new TFreeLevelsView(this);
+    AddImageMenu(freeLevels_->Plot());
     tablePages_->addTab(freeLevels_->Page(), QStringLiteral("Free levels"));
     // On a small screen the four tabs share the narrow pane: their titles are shortened to fit,
     // in full on their tool tips, rather than scrolled out of sight.
@@ -310,7 +333,7 @@ QWidget* TMainForm::CreateLowerArea() {
 
     auto* map = new QGroupBox(QStringLiteral("Map"));
     map->setSizePolicy(QSizePolicy::Maximum, QSizePolicy::Preferred);
-    auto* mapLayout = new QGridLayout(map);
+    auto* mapLayout = GroupLayout<QGridLayout>(map);
     fromDensityEdit_ = NumberEdit("FromDensityEdit");
     toDensityEdit_ = NumberEdit("ToDensityEdit");
     pointsDensityEdit_ = NumberEdit("PointsDensityEdit");
@@ -333,7 +356,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(map);
 
     auto* fit = new QGroupBox(QStringLiteral("Fit"));
-    auto* fitLayout = new QVBoxLayout(fit);
+    auto* fitLayout = GroupLayout<QVBoxLayout>(fit);
     fitDensityEdit_ = NumberEdit("FitDensityEdit");
     fitTempCheckBox_ = new QCheckBox(QStringLiteral("Fit T_exc (K)"));
     fitTempCheckBox_->setObjectName(QStringLiteral("FitTempCheckBox"));
@@ -354,7 +377,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(fit);
 
     auto* absorption = new QGroupBox(QStringLiteral("Absorption"));
-    auto* absorptionLayout = new QVBoxLayout(absorption);
+    auto* absorptionLayout = GroupLayout<QVBoxLayout>(absorption);
     pathEdit_ = NumberEdit("PathEdit");
     tnEdit_ = NumberEdit("TnEdit");
     absorptionLayout->addWidget(Labelled(QStringLiteral("Absorption path (m)"), pathEdit_));
@@ -365,7 +388,7 @@ QWidget* TMainForm::CreateLowerArea() {
     layout->addWidget(absorption);
 
     auto* files = new QGroupBox(QStringLiteral("Files"));
-    auto* filesLayout = new QVBoxLayout(files);
+    auto* filesLayout = GroupLayout<QVBoxLayout>(files);
     fileListBox_ = new TFileListBox;
     fileListBox_->setObjectName(QStringLiteral("FileListBox"));
     fileListBox_->setMinimumWidth(150);
@@ -408,11 +431,10 @@ QWidget* TMainForm::CreateLowerArea() {
     reportsMemo_->setFont(PixelFont(QStringLiteral("Courier New"), 12, false, true));
     reportsMemo_->setLineWrapMode(QPlainTextEdit::NoWrap);
     reportsMemo_->setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
-    reportsMemo_->setMinimumHeight(60);
+    reportsMemo_->setMinimumHeight(40);
     column->addWidget(reportsMemo_, 1);
     commandAreas_ << map << fit << absorption << files << reportComboBox_ << saveButton_
                   << saveResultsBtn_;
-    resultStatus_ = new TResultStatus(statusBar(), reportsMemo_, this);
     return area;
 }
 

@@ -2,6 +2,7 @@
 #include "shell/maprun.h"
 
 #include "shell/commandpause.h"
+#include "shell/messagearea.h"
 
 #include <QApplication>
 #include <QEventLoop>
@@ -23,8 +24,10 @@ constexpr int kProgressMilliseconds = 100;
 
 } // namespace
 
-TMapRun::TMapRun(QMainWindow& window, TZeltApp& app, QList<QWidget*> commands, QWidget* plot)
-    : QObject(&window), window_(window), app_(app), commands_(std::move(commands)), plot_(plot),
+TMapRun::TMapRun(QMainWindow& window, TZeltApp& app, TMessageArea& messages,
+                 QList<QWidget*> commands, QWidget* plot)
+    : QObject(&window), window_(window), app_(app), messages_(messages),
+      commands_(std::move(commands)), plot_(plot),
       cancelBtn_(new QPushButton(QStringLiteral("Cancel"))), progressTimer_(new QTimer(this)) {
     setObjectName(QStringLiteral("MapRun"));
     cancelBtn_->setObjectName(QStringLiteral("MapCancelBtn"));
@@ -63,7 +66,7 @@ TMapOutcome TMapRun::Run(const TCommandSettings& settings, TReportKind report) {
 
     progressTimer_->stop();
     cancelBtn_->hide();
-    window_.statusBar()->clearMessage();
+    messages_.Clear();
     const bool close = pause->CloseRequested();
     pause.reset();
     running_ = false;
@@ -86,7 +89,7 @@ void TMapRun::ShowProgress() {
                                    .arg(rows)
                                    .arg(100 * static_cast<long long>(done) / rows);
     text += cancelled_ ? QStringLiteral("    cancelling") : QStringLiteral("    Escape: cancel");
-    window_.statusBar()->showMessage(text);
+    messages_.Show(TMessageArea::TKind::Progress, text);
 }
 
 } // namespace zelt

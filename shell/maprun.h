@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 // "Create map" off the window's thread: the application's map runs on a thread of its own while
-// the window takes its events, repaints and shows the rows done in the status bar; Escape or
+// the window takes its events, repaints and shows the rows done in the message strip; Escape or
 // the status bar's "Cancel" stops it and the previous map stays. Every other command and
 // setting is disabled meanwhile, the plots' menus and the map's read-out under the mouse wait
 // (they read the application, which the map is changing), and closing the window waits for
@@ -22,12 +22,15 @@ class QWidget;
 
 namespace zelt {
 
+class TMessageArea;
+
 class TMapRun : public QObject {
     Q_OBJECT
 public:
-    // The map of `window`, whose status bar shows the progress; `commands` are disabled while
-    // it runs, and mouse moves over `plot` are held back.
-    TMapRun(QMainWindow& window, TZeltApp& app, QList<QWidget*> commands, QWidget* plot);
+    // The map of `window`, whose status bar holds "Cancel" and `messages` the progress;
+    // `commands` are disabled while it runs, and mouse moves over `plot` are held back.
+    TMapRun(QMainWindow& window, TZeltApp& app, TMessageArea& messages, QList<QWidget*> commands,
+            QWidget* plot);
 
     // The map of the settings, as TZeltApp::Map computes it on the window's thread.
     TMapOutcome Run(const TCommandSettings& settings, TReportKind report);
@@ -40,6 +43,7 @@ private:
 
     QMainWindow& window_;
     TZeltApp& app_;
+    TMessageArea& messages_;
     QList<QWidget*> commands_;
     QWidget* plot_;
     QPushButton* cancelBtn_;

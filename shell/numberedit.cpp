@@ -25,8 +25,8 @@ bool TNumberEdit::HoldsPositiveNumber() const {
 
 QString TNumberEdit::Help() const {
     const char* range =
-        setting_.Kind == TSettingKind::Integer ? "a whole number above 0" : "a number above 0";
-    return QString::fromStdString(Format("%s: %s, %s", {setting_.Caption, setting_.Help, range}));
+        setting_.Kind == TSettingKind::Integer ? "A whole number above 0" : "A number above 0";
+    return QString::fromStdString(Format("%s. %s.", {setting_.Meaning, range}));
 }
 
 QString TNumberEdit::Complaint() const {

@@ -23,8 +23,8 @@ public:
     // Absorption path (m): "-2" is not a number above 0.
     QString Complaint() const;
     bool Marked() const { return marked_; }
-    // The tool tip while the text is accepted: Absorption path (m): absorption path (m), a
-    // number above 0.
+    // The tool tip while the text is accepted: what the value means (TSetting::Meaning), then
+    // "A number above 0."
     QString Help() const;
     // Marks the box with its reason and takes the focus back to it.
     void Refuse();

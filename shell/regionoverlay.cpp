@@ -38,6 +38,13 @@ TRegionOverlay::TRegionOverlay(TContourPlot* plot, QStatusBar* statusBar, QObjec
 void TRegionOverlay::ShowMap(const TMapOutcome& map) {
     regions_ = map.Regions;
     fitPoint_.reset();
+    ofLinesShown_ = true;
+    Redraw();
+}
+
+void TRegionOverlay::LinesChanged() {
+    fitPoint_.reset();
+    ofLinesShown_ = false;
     Redraw();
 }
 
@@ -86,9 +93,11 @@ void TRegionOverlay::Redraw() {
         if (level < regions_.size()) {
             const TMapRegion& region = regions_[level];
             // The extent where the status bar has room for it, the whole line on the panel's tip.
-            statusPanel_->setText(
-                QString::fromStdString(RegionText(region, TRegionDetail::Extent)));
-            statusPanel_->setToolTip(QString::fromStdString(RegionText(region)));
+            if (ofLinesShown_) {
+                statusPanel_->setText(
+                    QString::fromStdString(RegionText(region, TRegionDetail::Extent)));
+                statusPanel_->setToolTip(QString::fromStdString(RegionText(region)));
+            }
             for (const TOutline& outline : region.Outlines) {
                 QCPCurve* curve = AddCurve(outline);
                 curve->setPen(QPen(kRegionColour, 2));

@@ -37,6 +37,9 @@ public:
     void ShowMap(const TMapOutcome& map);
     // After a fit: its result and ellipse when it fitted both slots; else nothing of it.
     void ShowFit(const TFitOutcome& fit);
+    // Other lines were read: the fit's result and ellipse go, and the region's extent leaves
+    // the status bar; the map's outline stays with the map it belongs to.
+    void LinesChanged();
 
     // What is drawn: the outline pieces of the map's region, the ellipse, the fitted point.
     std::vector<QCPCurve*> OutlineCurves() const;
@@ -54,6 +57,7 @@ private:
     QLabel* statusPanel_;
     std::vector<TMapRegion> regions_; // at kRegionLevels; none before a map
     std::optional<TPlanePoint> fitPoint_;
+    bool ofLinesShown_ = false;      // the map's region is that of the lines in the table
     std::vector<TOutline> ellipses_; // at kRegionLevels
     // Guarded pointers: whoever clears the plot's plottables deletes these curves too.
     std::vector<QPointer<QCPCurve>> outlineCurves_;

@@ -4,6 +4,7 @@
 #include "widgets/seriesplot.h"
 
 #include <QCheckBox>
+#include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QMenu>
@@ -22,7 +23,7 @@ constexpr int kProblemLinesShown = 2;
 
 // The abscissa's caption: "x [kW]" for ar_0.5kW, the text after the number being its unit;
 // "x (argon)" for argon_5e16, whose names carry no unit.
-QString SeriesCaption(const TSeriesAxis& axis) {
+QString SeriesCaption(const TSeriesQuantity& axis) {
     if (axis.Caption.empty())
         return QStringLiteral("x");
     return (axis.CaptionIsUnit ? QStringLiteral("x [%1]") : QStringLiteral("x (%1)"))
@@ -32,7 +33,8 @@ QString SeriesCaption(const TSeriesAxis& axis) {
 } // namespace
 
 TSeriesPage::TSeriesPage(QWidget* parent)
-    : QWidget(parent), plot_(new TSeriesPlot), summary_(new QLabel), problems_(new QPlainTextEdit) {
+    : QWidget(parent), plot_(new TSeriesPlot), quantity_(new QComboBox), summary_(new QLabel),
+      problems_(new QPlainTextEdit) {
     plot_->setObjectName(QStringLiteral("SeriesPlot"));
     summary_->setObjectName(QStringLiteral("SeriesSummary"));
     summary_->setText(QStringLiteral("\"Fit all files\" in the \"Files\" group fits every file "
@@ -49,7 +51,13 @@ TSeriesPage::TSeriesPage(QWidget* parent)
     logarithmic->setToolTip(QStringLiteral("Shows n_1 on a logarithmic axis, for a series over "
                                            "decades of density"));
     connect(logarithmic, &QCheckBox::toggled, plot_, &TSeriesPlot::SetLogarithmicDensity);
+    quantity_->setObjectName(QStringLiteral("SeriesQuantityBox"));
+    quantity_->setToolTip(QStringLiteral("The file names carry numbers of several quantities: "
+                                         "the series of the one chosen is shown"));
+    quantity_->setHidden(true);
+    connect(quantity_, &QComboBox::currentIndexChanged, this, [this] { ShowQuantity(); });
     auto* line = new QHBoxLayout;
+    line->addWidget(quantity_);
     line->addWidget(summary_, 1);
     line->addWidget(logarithmic);
     auto* layout = new QVBoxLayout(this);
@@ -67,23 +75,50 @@ TSeriesPage::TSeriesPage(QWidget* parent)
 void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>& entries,
                        const QString& summary) {
     entries_ = entries;
+    axis_ = axis;
+    // One item per quantity; the choice stays while the series grows.
+    const int chosen = std::max(0, quantity_->currentIndex());
+    {
+        const QSignalBlocker blocker(quantity_);
+        quantity_->clear();
+        for (std::size_t q = 0; q < axis.Quantities.size(); ++q) {
+            const auto files = std::count(axis.Quantity.begin(), axis.Quantity.end(), q);
+            quantity_->addItem(
+                QStringLiteral("%1, %2 files").arg(SeriesCaption(axis.Quantities[q])).arg(files));
+        }
+        quantity_->setCurrentIndex(std::min(chosen, quantity_->count() - 1));
+    }
+    quantity_->setHidden(axis.Quantities.size() < 2);
+    ShowQuantity();
+    summary_->setText(summary);
+    QStringList problems;
+    for (const std::string& line : SeriesProblems(entries))
+        problems.append(QString::fromStdString(line));
+    problems_->setPlainText(problems.join(QLatin1Char('\n')));
+    problems_->setHidden(problems.isEmpty());
+}
+
+void TSeriesPage::ShowQuantity() {
+    const auto chosen = static_cast<std::size_t>(std::max(0, quantity_->currentIndex()));
     TSeriesPlot::TSeries series;
-    if (axis.FromNames) {
-        series.Caption = SeriesCaption(axis);
+    if (chosen < axis_.Quantities.size() && axis_.Quantities[chosen].FromNames) {
+        series.Caption = SeriesCaption(axis_.Quantities[chosen]);
     } else {
         series.Caption = QStringLiteral("File");
-        for (const TSeriesEntry& entry : entries)
+        for (const TSeriesEntry& entry : entries_)
             if (entry.Fitted)
                 series.TickNames.insert(entry.X, QString::fromStdString(entry.File));
     }
-    if (!axis.X.empty()) {
-        const auto [from, to] = std::minmax_element(axis.X.begin(), axis.X.end());
-        series.FromX = *from;
-        series.ToX = *to;
-    }
-    for (std::size_t i = 0; i < entries.size(); ++i) {
-        const TSeriesEntry& entry = entries[i];
-        if (!entry.Fitted)
+    bool any = false;
+    for (std::size_t i = 0; i < axis_.X.size(); ++i)
+        if (axis_.Quantity[i] == chosen) {
+            series.FromX = any ? std::min(series.FromX, axis_.X[i]) : axis_.X[i];
+            series.ToX = any ? std::max(series.ToX, axis_.X[i]) : axis_.X[i];
+            any = true;
+        }
+    for (std::size_t i = 0; i < entries_.size(); ++i) {
+        const TSeriesEntry& entry = entries_[i];
+        if (!entry.Fitted || entry.Quantity != chosen)
             continue;
         const TResultValues& v = ShownValues(entry.Row);
         TSeriesPlot::TPoint point{entry.X,
@@ -105,13 +140,6 @@ void TSeriesPage::Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>&
         series.Points.append(point);
     }
     plot_->Show(series);
-
-    summary_->setText(summary);
-    QStringList problems;
-    for (const std::string& line : SeriesProblems(entries))
-        problems.append(QString::fromStdString(line));
-    problems_->setPlainText(problems.join(QLatin1Char('\n')));
-    problems_->setHidden(problems.isEmpty());
 }
 
 void TSeriesPage::AddEntryActions(QMenu& menu) {

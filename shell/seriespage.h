@@ -2,7 +2,8 @@
 #pragma once
 // The page "Series": the plot of a measurement series over its files, a line saying how far it
 // got, and the files that were not fitted or were read only in part. A right click on a file's
-// points offers to exclude the file from the series or take it back.
+// points offers to exclude the file from the series or take it back. Where the names of the
+// files mix quantities (kW and mbar), a choice beneath the plot shows one at a time.
 
 #include "app/series.h"
 
@@ -10,6 +11,7 @@
 
 #include <vector>
 
+class QComboBox;
 class QLabel;
 class QMenu;
 class QPlainTextEdit;
@@ -25,8 +27,9 @@ public:
 
     TSeriesPlot* Plot() const { return plot_; }
 
-    // The fitted entries over `axis` (the abscissae of every file of the series), `summary`
-    // beneath the plot and the problems of the entries below it.
+    // The fitted entries over `axis` (the abscissae of every file of the series), those of the
+    // quantity chosen where there are several, `summary` beneath the plot and the problems of
+    // all entries below it.
     void Show(const TSeriesAxis& axis, const std::vector<TSeriesEntry>& entries,
               const QString& summary);
     // "Exclude this file" or "Include this file again" for the file whose points were right-
@@ -38,7 +41,12 @@ signals:
     void ExclusionRequested(std::size_t index, bool excluded);
 
 private:
+    // The plot of the entries of the chosen quantity.
+    void ShowQuantity();
+
     TSeriesPlot* plot_;
+    QComboBox* quantity_;
+    TSeriesAxis axis_;
     QLabel* summary_;
     QPlainTextEdit* problems_;
     std::vector<TSeriesEntry> entries_; // those shown

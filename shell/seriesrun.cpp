@@ -5,12 +5,12 @@
 #include "app/listing.h"
 #include "shell/commandpause.h"
 #include "shell/dialogs.h"
+#include "shell/messagearea.h"
 #include "shell/seriespage.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
 #include <QMainWindow>
-#include <QStatusBar>
 #include <QTabWidget>
 
 #include <algorithm>
@@ -25,10 +25,11 @@ constexpr qint64 kShowMilliseconds = 250;
 
 } // namespace
 
-TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
-                       TSeriesPage* page, QList<QWidget*> commands)
-    : QObject(&window), window_(window), app_(app), dialogs_(dialogs), plotPages_(plotPages),
-      page_(page), commands_(std::move(commands)) {
+TSeriesRun::TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs,
+                       TMessageArea& messages, QTabWidget* plotPages, TSeriesPage* page,
+                       QList<QWidget*> commands)
+    : QObject(&window), window_(window), app_(app), dialogs_(dialogs), messages_(messages),
+      plotPages_(plotPages), page_(page), commands_(std::move(commands)) {
     setObjectName(QStringLiteral("SeriesRun"));
 }
 
@@ -85,9 +86,12 @@ void TSeriesRun::Run(const std::vector<std::string>& files, TSeriesCommand comma
     const bool close = pause->CloseRequested();
     pause.reset();
     running_ = false;
-    window_.statusBar()->clearMessage();
     ShowSeries();
     const std::vector<std::string> problems = SeriesProblems(series_.Entries);
+    messages_.Show(problems.empty() ? TMessageArea::TKind::Note : TMessageArea::TKind::Warning,
+                   Summary() + (problems.empty() ? QStringLiteral(".")
+                                                 : QStringLiteral(": see the page \"Series\".")),
+                   QString::fromStdString(FolderOf(files.front())));
     if (!problems.empty()) {
         QString text = Summary() + QStringLiteral(".\n");
         for (const std::string& line : problems)
@@ -120,7 +124,7 @@ void TSeriesRun::ShowProgress() {
                        .arg(QString::fromStdString(FileNameOf(live_->Files[current])));
     text += stopRequested_ ? QStringLiteral("    stopping after this file")
                            : QStringLiteral("    Escape: stop after this file");
-    window_.statusBar()->showMessage(text);
+    messages_.Show(TMessageArea::TKind::Progress, text);
 }
 
 QString TSeriesRun::Summary() const {

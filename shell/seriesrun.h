@@ -4,7 +4,7 @@
 // file read and fitted as a click in the list and "Fit" would, each result line going to the
 // report. A file that cannot be read or fitted is recorded and the series goes on; the boxes
 // its read or fit would show are listed once at the end and on the page "Series". Between two
-// files the window takes its events: the progress in the status bar is drawn, the plot pages
+// files the window takes its events: the progress in the message strip is drawn, the plot pages
 // can be looked at, and Escape stops the series after the current file. Every other command
 // and setting is disabled meanwhile, and closing the window waits for the current file.
 
@@ -25,15 +25,16 @@ class QWidget;
 namespace zelt {
 
 class TDialogs;
+class TMessageArea;
 class TSeriesPage;
 
 class TSeriesRun : public QObject {
     Q_OBJECT
 public:
-    // The series of `window`, whose status bar shows the progress, on `page` of `plotPages`;
-    // `commands` are disabled while it runs.
-    TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, QTabWidget* plotPages,
-               TSeriesPage* page, QList<QWidget*> commands);
+    // The series of `window`, whose `messages` show the progress and the summary, on `page` of
+    // `plotPages`; `commands` are disabled while it runs.
+    TSeriesRun(QMainWindow& window, TZeltApp& app, TDialogs& dialogs, TMessageArea& messages,
+               QTabWidget* plotPages, TSeriesPage* page, QList<QWidget*> commands);
 
     // Fits the files (full paths) in turn, with `command` Fit or FreeLevels. `showReport`
     // appends the files' report lines, those
@@ -60,6 +61,7 @@ private:
     QMainWindow& window_;
     TZeltApp& app_;
     TDialogs& dialogs_;
+    TMessageArea& messages_;
     QTabWidget* plotPages_;
     TSeriesPage* page_;
     QList<QWidget*> commands_;

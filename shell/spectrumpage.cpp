@@ -142,9 +142,15 @@ TSpectrumPage::TSpectrumPage(TZeltApp& app, TDialogs& dialogs,
     table_->setEditTriggers(QAbstractItemView::NoEditTriggers);
     notes_->setObjectName(QStringLiteral("SpectrumNotes"));
     notes_->setReadOnly(true);
-    // Three lines of what the import did; more scroll.
-    notes_->setFixedHeight(notes_->fontMetrics().lineSpacing() * 3 +
-                           2 * (notes_->frameWidth() + 4));
+    // Three lines of what the import did, two on a small screen; more scroll.
+    const auto notesHeight = [this](int lines) {
+        return notes_->fontMetrics().lineSpacing() * lines + 2 * (notes_->frameWidth() + 4);
+    };
+    notes_->setMinimumHeight(notesHeight(2));
+    notes_->setMaximumHeight(notesHeight(3));
+    // The table takes the rest, and leaves the notes their three lines while it can.
+    table_->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Ignored);
+    table_->setMinimumHeight(table_->minimumSizeHint().height());
     notes_->setPlainText(QStringLiteral(
         "Open a raw spectrum to integrate the lines of the species, or a list of your own "
         "wavelengths and intensities to match to the database."));

@@ -4,6 +4,7 @@
 #include "common/errors.h"
 #include "common/safefile.h"
 #include "widgets/axistitle.h"
+#include "widgets/imagelayout.h"
 #include "widgets/scaleticker.h"
 
 #include <QBuffer>
@@ -22,6 +23,10 @@ const QColor TContourPlot::NoValueColour(200, 200, 200);
 namespace {
 
 constexpr double kScreenDotsPerInch = 96;
+// The caption's corner in the plotting area (fractions of its width and height), and its
+// distance above the area when it stands there.
+constexpr QPointF kCaptionCorner(0.01, 0.02);
+constexpr int kCaptionGap = 2;
 
 QFont AxisFont() {
     QFont font(QStringLiteral("Tahoma"));
@@ -126,7 +131,7 @@ TContourPlot::TContourPlot(QWidget* parent) : QCustomPlot(parent) {
     best_->setVisible(false);
     caption_ = new QCPItemText(this);
     caption_->position->setType(QCPItemPosition::ptAxisRectRatio);
-    caption_->position->setCoords(0.01, 0.02);
+    caption_->position->setCoords(kCaptionCorner.x(), kCaptionCorner.y());
     caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
     caption_->setFont(AxisFont());
     caption_->setBrush(QColor(255, 255, 255, 200));
@@ -197,6 +202,28 @@ void TContourPlot::SetBestPoint(double x, double y) {
 void TContourPlot::SetCaption(const QString& caption) {
     caption_->setText(caption);
     caption_->setVisible(!caption.isEmpty());
+}
+
+bool TContourPlot::SetCaptionAbove(bool above) {
+    if (above) {
+        if (!caption_->visible())
+            return false;
+        caption_->position->setCoords(0, 0);
+        caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
+        const QMargins padding = caption_->padding();
+        const int height = QFontMetrics(caption_->font()).height() + padding.top() +
+                           padding.bottom() + kCaptionGap;
+        QMargins least = axisRect()->minimumMargins();
+        least.setTop(std::max(least.top(), height));
+        axisRect()->setMinimumMargins(least);
+    } else {
+        caption_->position->setCoords(kCaptionCorner.x(), kCaptionCorner.y());
+        caption_->setPositionAlignment(Qt::AlignLeft | Qt::AlignTop);
+        QMargins least = axisRect()->minimumMargins();
+        least.setTop(0);
+        axisRect()->setMinimumMargins(least);
+    }
+    return true;
 }
 
 QString TContourPlot::Caption() const {
@@ -297,9 +324,13 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize&
     const bool crossHair = map != nullptr && map->CrossHairShown();
     if (crossHair)
         map->SetCrossHairShown(false);
+    // On paper the caption stands above the map, not over its data.
+    const bool captionMoved = map != nullptr && size.Print && map->SetCaptionAbove(true);
     const auto restore = qScopeGuard([&] {
         if (crossHair)
             map->SetCrossHairShown(true);
+        if (captionMoved)
+            map->SetCaptionAbove(false);
     });
     const double scale = size.DotsPerInch / kScreenDotsPerInch;
     const QSize layout(std::max(1, static_cast<int>(std::lround(size.Pixels.width() / scale))),
@@ -331,7 +362,7 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize&
         QCPPainter painter;
         drawn = painter.begin(device.get());
         if (drawn) {
-            plot.toPainter(&painter, layout.width(), layout.height());
+            TImageLayout(plot, layout, size.Print).Draw(painter);
             drawn = painter.end();
         }
     } else {
@@ -345,7 +376,7 @@ void SavePlotImage(QCustomPlot& plot, const QString& fileName, const TImageSize&
             painter.setMode(QCPPainter::pmNonCosmetic, scale > 1);
             painter.scale(static_cast<double>(size.Pixels.width()) / layout.width(),
                           static_cast<double>(size.Pixels.height()) / layout.height());
-            plot.toPainter(&painter, layout.width(), layout.height());
+            TImageLayout(plot, layout, size.Print).Draw(painter);
             painter.end();
             constexpr double kMetresPerInch = 0.0254;
             const int dotsPerMetre =

@@ -52,6 +52,9 @@ public:
     // The line in the map's upper left corner that names what it shows.
     void SetCaption(const QString& caption);
     QString Caption() const;
+    // The caption above the plotting area, with room made for it, instead of over the map's
+    // corner; false when there is no caption to move.
+    bool SetCaptionAbove(bool above);
     // Asks every sampled value through the callback and redraws.
     void Redraw();
 
@@ -95,10 +98,12 @@ private:
 // The picture of a saved plot image: its size in pixels and the resolution it is meant for.
 // The plot is laid out at Pixels * 96 / DotsPerInch, the size it would have on a 96 dpi screen
 // (so its fonts and lines keep their size on paper), and drawn scaled to Pixels; a PDF or SVG
-// takes the same size in millimetres.
+// takes the same size in millimetres. An image for paper is laid out for its size
+// (TImageLayout); any other as the screen shows the plot.
 struct TImageSize {
     QSize Pixels;
     int DotsPerInch = 96;
+    bool Print = false;
 };
 
 // A plot of `onScreen` pixels as the screen shows it (its pixels taken as 96 dpi), at

@@ -52,7 +52,10 @@ int TScaleTicker::getSubTickCount(double tickStep) {
     return logarithmic_ ? 0 : QCPAxisTicker::getSubTickCount(tickStep);
 }
 
-QString TScaleTicker::getTickLabel(double tick, const QLocale&, QChar, int) {
+QString TScaleTicker::getTickLabel(double tick, const QLocale& locale, QChar formatChar,
+                                   int precision) {
+    if (powerLabels_)
+        return QCPAxisTicker::getTickLabel(tick, locale, formatChar, precision);
     if (!logarithmic_ || tick <= 0)
         return QString::fromStdString(FloatToStr(tick));
     // Mantissa with at most three decimals, trailing zeros dropped, then "E" and the exponent;

@@ -3,9 +3,11 @@
 
 #include "widgets/axistitle.h"
 #include "widgets/chart.h"
+#include "widgets/scaleticker.h"
 
 #include <algorithm>
 #include <cmath>
+#include <initializer_list>
 #include <iterator>
 #include <limits>
 
@@ -67,41 +69,83 @@ const QCPScatterStyle::ScatterShape kLevelShapes[] = {QCPScatterStyle::ssDisc,
                                                       QCPScatterStyle::ssCrossCircle};
 
 // The values a point sets on an axis, each with its uncertainty: T_exc, or n_1, or in a series
-// with free levels the densities the fit determined. A flagged value (-1507 K, 1e308 K) or an
-// excluded file sets none.
-QVector<QPair<double, double>> AxisValues(const TSeriesPlot::TPoint& p, bool temperature,
-                                          bool free) {
+// with free levels the densities the fit determined; of a flagged result its values alone
+// (`flagged`), of an excluded file none.
+QVector<QPair<double, double>> AxisValues(const TSeriesPlot::TPoint& p, bool temperature, bool free,
+                                          bool flagged) {
     QVector<QPair<double, double>> values;
-    if (p.Excluded)
+    if (p.Excluded || p.Flagged != flagged)
         return values;
     if (temperature) {
-        if (p.WithTemperature && !p.Flagged)
-            values.append({p.Temperature, p.TemperatureUncertainty});
+        if (p.WithTemperature)
+            values.append({p.Temperature, flagged ? 0 : p.TemperatureUncertainty});
     } else if (free) {
         for (const TSeriesPlot::TLevelDensity& level : p.Levels)
             if (level.Determined)
                 values.append({level.Density, level.Uncertainty});
-    } else if (!p.Flagged) {
-        values.append({p.Density, p.DensityUncertainty});
+    } else {
+        values.append({p.Density, flagged ? 0 : p.DensityUncertainty});
     }
     return values;
 }
 
-// From the lowest value less its uncertainty to the highest plus its own, with room around.
-// On a logarithmic axis the range holds the positive values only, a decade's tenth around them.
+// The log axis's tick count: its ticker shows 1, 2 and 5 times the powers of ten where at most
+// two more than this many fit, else the powers alone.
+constexpr int kLogTickCount = 5;
+
+// The ends of a logarithmic range moved out to ticks, so that a tick stands below the lowest
+// point and above the highest: to 1, 2 or 5 times a power of ten where the ticker shows those,
+// else to whole decades.
+QCPRange NiceLogRange(double low, double high) {
+    const auto snap = [](double value, bool down, std::initializer_list<double> mantissas) {
+        const double power = std::pow(10.0, std::floor(std::log10(value)));
+        double best = down ? power : power * 10;
+        for (double m : mantissas)
+            if (down ? m * power <= value * (1 + 1e-12) : m * power >= value * (1 - 1e-12))
+                best = down ? std::max(best, m * power) : std::min(best, m * power);
+        return best;
+    };
+    const double from = snap(low, true, {1, 2, 5}), to = snap(high, false, {1, 2, 5});
+    int ticks = 0;
+    const int first = static_cast<int>(std::floor(std::log10(from)));
+    const int last = static_cast<int>(std::ceil(std::log10(to)));
+    for (int e = first; e <= last; ++e)
+        for (double m : {1, 2, 5})
+            ticks += m * std::pow(10.0, e) >= from * (1 - 1e-12) &&
+                     m * std::pow(10.0, e) <= to * (1 + 1e-12);
+    if (ticks <= kLogTickCount + 2)
+        return QCPRange(from, to);
+    return QCPRange(snap(low, true, {1}), snap(high, false, {1}));
+}
+
+// From the lowest value less its uncertainty to the highest plus its own, with room around. A
+// flagged value widens the range when it lies within a factor of 3 of the sound ones (1103 K
+// among 1500 K), so that its hollow point shows; one far off (-1507 K, 1e308 K) stays out. On a
+// logarithmic axis the range holds the positive values only and ends on ticks.
 QCPRange ValueRange(const TSeriesPlot::TSeries& series, bool temperature, bool logarithmic) {
     double low = std::numeric_limits<double>::infinity(), high = -low;
     for (const TSeriesPlot::TPoint& p : series.Points)
-        for (const auto& [value, u] : AxisValues(p, temperature, series.FreeLevels > 0)) {
+        for (const auto& [value, u] : AxisValues(p, temperature, series.FreeLevels > 0, false)) {
             if (logarithmic && !(value > 0))
                 continue;
             low = std::min(low, logarithmic && !(value - u > 0) ? value : value - u);
             high = std::max(high, value + u);
         }
+    constexpr double kNear = 3;
+    const double soundLow = low, soundHigh = high;
+    for (const TSeriesPlot::TPoint& p : series.Points)
+        for (const auto& flagged : AxisValues(p, temperature, series.FreeLevels > 0, true)) {
+            const double value = flagged.first;
+            if (value > 0 && std::isfinite(value) && value >= soundLow / kNear &&
+                value <= soundHigh * kNear) {
+                low = std::min(low, value);
+                high = std::max(high, value);
+            }
+        }
     if (low > high)
         return logarithmic ? QCPRange(1e15, 1e18) : QCPRange(0, 1);
     if (logarithmic)
-        return QCPRange(low / 1.26, high * 1.26);
+        return NiceLogRange(low / 1.1, high * 1.1);
     double room = (high - low) * 0.08;
     if (room == 0)
         room = high != 0 ? std::abs(high) * 0.05 : 1;
@@ -161,11 +205,17 @@ TSeriesPlot::TSeriesPlot(QWidget* parent) : QCustomPlot(parent) {
 
 void TSeriesPlot::SetLogarithmicDensity(bool on) {
     yAxis->setScaleType(on ? QCPAxis::stLogarithmic : QCPAxis::stLinear);
-    if (on)
-        yAxis->setTicker(QSharedPointer<QCPAxisTickerLog>::create());
-    else
+    if (on) {
+        // 1, 2 and 5 times the powers of ten also where the range is less than two decades, in
+        // which QCustomPlot's log ticker falls back to even steps.
+        auto ticker = QSharedPointer<TScaleTicker>::create();
+        ticker->SetLogarithmic(true);
+        ticker->SetPowerLabels(true);
+        yAxis->setTicker(ticker);
+    } else {
         yAxis->setTicker(QSharedPointer<QCPAxisTicker>::create());
-    yAxis->ticker()->setTickCount(4);
+    }
+    yAxis->ticker()->setTickCount(on ? kLogTickCount : 4);
     Show(shown_);
 }
 

@@ -3,6 +3,7 @@
 // zeltfit-cli to show, on the bundled argon database and demo spectra.
 
 #include "app/application.h"
+#include "app/boltzmannplot.h"
 #include "app/commands.h"
 #include "app/datafolders.h"
 #include "app/escapespread.h"
@@ -250,6 +251,18 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     EXPECT_EQ(device.Error, "Cannot open file \"/dev/zero\": it is not a regular file.");
     EXPECT_EQ(device.Cause, "");
 #endif
+    // A binary file is said to be one; a long header line is quoted in part.
+    const TOutcome binary = app_.ReadMeasurement(
+        folder_.Write("binary.txt", std::string("PK\x03\x04\x14\0\x08\0garbage\xFF\xFE\n", 20)));
+    EXPECT_EQ(binary.Cause, "Line 1 holds bytes that are no text: the file is no text file, and "
+                            "a measurement file holds only numbers, a wavelength and an intensity "
+                            "on each line.");
+    const TOutcome header = app_.ReadMeasurement(folder_.Write(
+        "header.txt", "Wavelength (nm) Intensity (counts) Uncertainty Comment\n696.5431 5\n"));
+    EXPECT_EQ(header.Cause,
+              "Line 1 is a header line (\"Wavelength (nm) Intensity (counts) Uncer\u2026\"): "
+              "a measurement file holds only numbers, a wavelength and an intensity on each "
+              "line.");
 
     // An orderly stop: the message, and the lines before it stay.
     const TLinesOutcome part =
@@ -534,6 +547,57 @@ TEST(SettingsTable, EditTextsDefaultsAndTheWriteBack) {
     EXPECT_THROW(SettingOfEdit("NoEdit"), ERangeError);
 }
 
+// An imported intensity shows the digits its uncertainty gives it, never more than its shortest
+// form; a read without uncertainties shows the shortest form.
+// The points of the free levels: the line from n_1's point to level k's falls by e/(k T) per eV
+// with T the level's Boltzmann temperature of the levels' table; the Boltzmann fit's line starts
+// at its own ln(n_1/g_1) and falls by e/(k T_exc).
+TEST_F(ApplicationTest, BoltzmannPlotOfAFreeFit) {
+    ASSERT_TRUE(app_.ReadMeasurement(kDemo).Done);
+    settings_.FitTemperatureOn = true;
+    settings_.FitDensity = 4e16L;
+    settings_.FitTemperature = 1300;
+    const TFreeLevelsOutcome fit = app_.FitFreeLevels(settings_, folder_.File("f.log"));
+    ASSERT_TRUE(fit.Done) << fit.Error;
+    const TBoltzmannPlot plot = BoltzmannPlotOf(fit);
+    const double eOverK = 1.60217733e-19 / 1.380658e-23; // K per eV
+    ASSERT_EQ(plot.Points.size(), 4u);
+    const TBoltzmannPoint& first = plot.Points[0];
+    for (std::size_t k = 1; k < plot.Points.size(); ++k) {
+        const TBoltzmannPoint& point = plot.Points[k];
+        const double slope = (point.Value - first.Value) / (point.Energy - first.Energy);
+        EXPECT_NEAR(-eOverK / slope, static_cast<double>(*fit.Run.Free.Levels[k].Temperature), 1e-6)
+            << k;
+        // u(ln n) = u(n) / n
+        EXPECT_NEAR(point.Uncertainty,
+                    static_cast<double>(*fit.Run.Free.Levels[k].Uncertainty /
+                                        fit.Run.Free.Levels[k].Density),
+                    1e-12);
+    }
+    ASSERT_TRUE(plot.WithLine);
+    const TParamVector& boltzmann = fit.Run.Boltzmann->Params;
+    EXPECT_EQ(plot.Temperature, static_cast<double>(Slot(boltzmann, Temperature)));
+    EXPECT_EQ(plot.FromEnergy, first.Energy);
+    EXPECT_NEAR(plot.FromValue,
+                std::log(std::pow(10.0, static_cast<double>(Slot(boltzmann, LogDensity))) / 5),
+                1e-9); // g_1 = 5 (J = 2)
+    EXPECT_NEAR((plot.ToValue - plot.FromValue) / (plot.ToEnergy - plot.FromEnergy),
+                -eOverK / plot.Temperature, 1e-9);
+    EXPECT_TRUE(BoltzmannPlotOf(TFreeLevelsOutcome{}).Points.empty());
+}
+
+TEST(LineTable, IntensitiesShowTheDigitsTheyCarry) {
+    const std::pair<double, double> cases[] = {
+        {38211.3728371923, 190}, {6.211345678, 0.034}, {1200, 0.034}, {6.211345678, 0}};
+    const char* shown[] = {"38211", "6.211", "1200", "6.211345678"};
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        TLine line;
+        line.Intensity = cases[i].first;
+        line.IntensityUncertainty = cases[i].second;
+        EXPECT_EQ(LineRow(line)[1], shown[i]) << i;
+    }
+}
+
 TEST(Listing, MeasurementFilesOfAFolder) {
     test::TempFolder folder;
     for (const char* name : {"c.txt", "B.TXT", "a.txt", ".hidden.txt", "notes.dat", ".txt"})
@@ -548,6 +612,22 @@ TEST(Listing, MeasurementFilesOfAFolder) {
     EXPECT_EQ(FolderOf(folder.File("a.txt")), folder.Path());
     EXPECT_EQ(FolderOf("/a.txt"), "/");
 #endif
+    // The natural order of the series (I_2kW before I_2.25kW); a raw spectrum's rows of even
+    // pixel steps are left out, a measurement of 70 lines at the database's uneven ones is not.
+    std::string spectrum = "Wavelength;Counts\r\n", lines;
+    for (int i = 0; i < 300; ++i)
+        spectrum += std::to_string(650 + 0.05 * i) + ";" + std::to_string(100 + i % 7) + "\r\n";
+    for (int i = 0; i < 70; ++i)
+        lines += std::to_string(400 + i * i * 0.1 + i) + " 100\r\n";
+    folder.Write("spectrum.txt", spectrum);
+    folder.Write("many.txt", lines);
+    for (const char* name : {"I_2.25kW.txt", "I_2kW.txt", "I_10kW.txt"})
+        folder.Write(name, "");
+    EXPECT_TRUE(IsSpectrumExport(folder.File("spectrum.txt")));
+    EXPECT_FALSE(IsSpectrumExport(folder.File("many.txt")));
+    EXPECT_EQ(MeasurementNames(folder.Path()),
+              (std::vector<std::string>{"a.txt", "B.TXT", "c.txt", "I_2kW.txt", "I_2.25kW.txt",
+                                        "I_10kW.txt", "many.txt"}));
     // A UTF-8 name in a Windows-1252 message keeps its characters.
     EXPECT_EQ(MessageText("caf\xC3\xA9 \xB1"), "caf\xC3\xA9 \xC2\xB1");
     EXPECT_EQ(MessageText("caf\xC3\xA9"), "caf\xC3\xA9");

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "linemodel/region.h"
+#include "shell/messagearea.h"
 #include "shell/regionoverlay.h"
-#include "shell/resultstatus.h"
 #include "tests/shell/windowtest.h"
 #include "widgets/contourplot.h"
 
@@ -14,10 +14,10 @@
 #include <QApplication>
 #include <QComboBox>
 #include <QGroupBox>
+#include <QMainWindow>
 #include <QPlainTextEdit>
 #include <QPolygonF>
 #include <QScrollBar>
-#include <QStatusBar>
 #include <QTabWidget>
 #include <QTest>
 
@@ -120,9 +120,9 @@ TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
     const auto& map = *shown;
     EXPECT_EQ(Z(15, 3000), map[0][0]);
     EXPECT_EQ(Z(16, 2000), map[1][1]);
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_EQ(Window().Messages().Kind(), TMessageArea::TKind::Result) << Message().toStdString();
 
-    // Both: a grey map, and the status bar says why.
+    // Both: a grey map, and the message strip says why.
     Control<QLineEdit>("FromDensityEdit")->setText("1.0E+017");
     Control<QLineEdit>("ToDensityEdit")->setText("1.0E+015");
     Window().Iterate();
@@ -130,7 +130,7 @@ TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
     EXPECT_EQ(Z(17, 3000), -1);
     EXPECT_EQ(Z(16, 2000), -1);
     EXPECT_FALSE(Plot()->ColourScale()->visible());
-    EXPECT_EQ(Window().statusBar()->currentMessage(),
+    EXPECT_EQ(Message(),
               "Both ranges run downwards (From above To): the map shows no residual and stays "
               "grey; swap From and To to see it.");
 
@@ -143,7 +143,7 @@ TEST_F(CommandsTest, MapOfRangesRunningDownwardsOrOfEqualEnds) {
     EXPECT_EQ(Z(16, 2000), -1);
     EXPECT_FALSE(Plot()->ColourScale()->visible());
     EXPECT_EQ(Plot()->yAxis->range(), QCPRange(1999, 2001));
-    EXPECT_EQ(Window().statusBar()->currentMessage(),
+    EXPECT_EQ(Message(),
               "The temperature range has equal ends: the map has no area to draw; its result is "
               "in the report.");
     EXPECT_TRUE(MemoLines().last().endsWith(" argon_5e16.txt  map"));
@@ -304,26 +304,32 @@ TEST_F(CommandsTest, SavedReportAndTableByteForByte) {
     EXPECT_EQ(rows[30], "");
 }
 
-// The status bar says what to quote of a sound fit and why a flagged one cannot be trusted;
+// The message strip says what to quote of a sound fit and why a flagged one cannot be trusted;
 // "Save results…" keeps both rows with their conditions, "Save table (TSV)…" the table for
 // pandas.
-TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
+TEST_F(CommandsTest, MessagesAndSavedResultsTellASoundFitFromAFlaggedOne) {
     Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
     Window().Fit();
-    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip().toStdString(),
-              "To quote: n_1 = 4.970E+016 \u00B1 7.075E+014 m-3, T_exc = 1470 \u00B1 33 K "
-              "(likelihood of the intensities, nu = 17; noise relative, u(I) = s I, s = 1.07 % "
-              "from the fit)");
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    const QString quote =
+        "To quote: n_1 = 4.970E+016 \u00B1 7.075E+014 m-3, T_exc = 1470 \u00B1 33 K "
+        "(likelihood of the intensities, nu = 17; noise relative, u(I) = s I, "
+        "s = 1.07 % from the fit)";
+    EXPECT_EQ(Message(), quote);
+    EXPECT_EQ(Window().Messages().Kind(), TMessageArea::TKind::Result);
+    EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), quote);
     Control<QLineEdit>("PathEdit")->setText("1e-12");
     Control<QCheckBox>("FitTempCheckBox")->setChecked(false);
     Window().Fit();
-    const QString flagged = Window().statusBar()->currentMessage();
+    const QString flagged = Message();
     EXPECT_TRUE(flagged.startsWith("fit:n_1 not determined. log10 n_1: the data do not move it"))
         << flagged.toStdString();
-    // The whole reason on the memo's and the status bar's tool tips.
+    EXPECT_EQ(Window().Messages().Kind(), TMessageArea::TKind::Warning);
     EXPECT_EQ(Control<QPlainTextEdit>("ReportsMemo")->toolTip(), flagged);
-    EXPECT_EQ(Window().statusBar()->toolTip(), flagged);
+    // Both in the log, with the file they concern.
+    const TMessageArea& log = Window().Messages();
+    ASSERT_EQ(log.LogCount(), 2);
+    EXPECT_EQ(log.LogRow(0).mid(1), (QStringList{quote, "argon_5e16.txt"}));
+    EXPECT_EQ(log.LogRow(1).mid(1), (QStringList{flagged, "argon_5e16.txt"}));
     const QString results = folders_.Root() + "/results.tsv";
     dialogs_.SaveAnswers.append(results);
     Window().SaveResultsClick();
@@ -342,25 +348,31 @@ TEST_F(CommandsTest, StatusBarAndSavedResultsTellASoundFitFromAFlaggedOne) {
     EXPECT_EQ(lines[0], "Wavelength/nm\tIntensity\tBF free\tBF meas\tBF fit\tUpper energy/eV\t"
                         "Upper state\tLower energy/eV\tLower state\r");
     EXPECT_TRUE(lines[1].startsWith("667.7282\t6.211\t")) << lines[1].toStdString();
+    EXPECT_EQ(Message(), "Saved the table.");
 }
 
-// A reason longer than the status bar is cut to its width, marked by an ellipsis; both tool tips
-// hold all of it.
-TEST(ResultStatusTest, ALongReasonIsCutToTheBar) {
-    QStatusBar bar;
-    QPlainTextEdit memo;
-    bar.resize(300, 24);
-    bar.show();
-    TResultStatus status(&bar, &memo);
+// A message longer than the strip is cut to its width, the file's name first, marked by an
+// ellipsis; its tool tip holds all of it.
+TEST(MessageAreaTest, ALongMessageIsCutToTheStrip) {
+    QMainWindow window;
+    auto* area = new TMessageArea(window);
+    window.setCentralWidget(area);
+    window.resize(300, 60);
+    window.show();
+    QApplication::processEvents();
     const QString reason = "Intensity of 696.5431 nm is negative (-2.5): the background was "
                            "subtracted beyond the line; its fraction is negative.";
-    status.ShowWarnings({reason.toStdString()});
-    const QString cut = bar.currentMessage();
-    EXPECT_TRUE(cut.endsWith(QChar(0x2026)) && reason.startsWith(cut.chopped(1)))
+    area->Show(TMessageArea::TKind::Warning, reason, "/data/ar_2kW.txt");
+    const QString cut = area->ShownText();
+    EXPECT_TRUE(cut.endsWith(QChar(0x2026)) && cut.startsWith("ar_2kW.txt: Intensity of"))
         << cut.toStdString();
-    EXPECT_LE(bar.fontMetrics().horizontalAdvance(cut), bar.width());
-    EXPECT_EQ(bar.toolTip(), reason);
-    EXPECT_EQ(memo.toolTip(), reason);
+    EXPECT_LE(area->fontMetrics().horizontalAdvance(cut), area->width());
+    EXPECT_EQ(area->toolTip(), "ar_2kW.txt: " + reason);
+    EXPECT_EQ(area->Text(), reason);
+    area->Show(TMessageArea::TKind::Progress, "Map: 3 of 10 rows (30 %)");
+    area->Clear();
+    EXPECT_EQ(area->Text(), "");
+    EXPECT_EQ(area->LogCount(), 1); // progress is not logged
 }
 
 TEST_F(CommandsTest, MapAndFitRefuseWithFewerThanTwoLines) {
@@ -424,7 +436,7 @@ TEST_F(CommandsTest, ARefusedEditSaysWhyWhenACommandIsClicked) {
     EXPECT_EQ(QApplication::focusWidget(), path);
     EXPECT_EQ(path->text(), "-2");
     const QString why = "Absorption path (m): \"-2\" is not a number above 0.";
-    EXPECT_EQ(Window().statusBar()->currentMessage(), why);
+    EXPECT_EQ(Message(), why);
     EXPECT_EQ(path->toolTip(), why);
     EXPECT_TRUE(path->Marked());
     EXPECT_EQ(MemoLines(), QStringList{""});
@@ -432,7 +444,7 @@ TEST_F(CommandsTest, ARefusedEditSaysWhyWhenACommandIsClicked) {
     auto* points = Control<TNumberEdit>("PointsTempEdit");
     path->setText("0.05");
     EXPECT_FALSE(path->Marked());
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_EQ(Message(), "");
     points->setText("2.5");
     EXPECT_EQ(points->Complaint(),
               "Map temperature points: \"2.5\" is not a whole number above 0.");
@@ -501,7 +513,8 @@ TEST_F(CommandsTest, WindowFitsSmallAndLargeScreens) {
     Window().Fit();
     Window().show();
     EXPECT_LE(Window().minimumSizeHint().width(), 1024);
-    EXPECT_LE(Window().minimumSizeHint().height(), 700);
+    // 700 pixels less a title bar and a taskbar's edge: the status bar stays on the screen.
+    EXPECT_LE(Window().minimumSizeHint().height(), 656);
     for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
         Window().resize(size);
         QApplication::processEvents();

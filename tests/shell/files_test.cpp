@@ -174,7 +174,7 @@ TEST_F(FilesTest, AFileThatFailsToReadSaysWhy) {
     for (const auto& [content, cause] : cases) {
         ReadThroughDialog(folders_.WriteMeasurement("bad.txt", content));
         EXPECT_EQ(dialogs_.Errors.size(), 1u);
-        EXPECT_EQ(Window().statusBar()->currentMessage(), cause);
+        EXPECT_EQ(Message(), cause);
         dialogs_.Errors.clear();
     }
 }

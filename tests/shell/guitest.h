@@ -8,6 +8,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QMessageLogContext>
 #include <QStandardPaths>
 #include <QStringList>
 #include <QTemporaryDir>
@@ -109,6 +110,27 @@ public:
 
 private:
     QTemporaryDir root_;
+};
+
+// The warnings Qt writes to standard error while it lives, so that a test can require none.
+class TQtWarnings {
+public:
+    TQtWarnings() : previous_(qInstallMessageHandler(&Handler)) { Collected().clear(); }
+    ~TQtWarnings() { qInstallMessageHandler(previous_); }
+    TQtWarnings(const TQtWarnings&) = delete;
+    TQtWarnings& operator=(const TQtWarnings&) = delete;
+    static QStringList& Collected() {
+        static QStringList warnings;
+        return warnings;
+    }
+
+private:
+    static void Handler(QtMsgType type, const QMessageLogContext&, const QString& text) {
+        // The offscreen platform's note on every shown window is none of the program's.
+        if (type != QtDebugMsg && type != QtInfoMsg && !text.contains("propagateSizeHints"))
+            Collected().append(text);
+    }
+    QtMessageHandler previous_;
 };
 
 // Five argon lines: three from 2p2 (upper energy 13.32785693 eV), two from 2p3 (13.30222736).

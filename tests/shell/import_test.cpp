@@ -181,7 +181,7 @@ TEST_F(ImportTest, FreeLowerLevelsShowEveryDensityAndTheTest) {
         << Memo().value(7).toStdString();
     EXPECT_EQ(Cell("FreeLevelsTable", 3, 2), "not determined");
     EXPECT_EQ(Cell("FreeLevelsTable", 3, 3), "");
-    EXPECT_TRUE(Window().statusBar()->currentMessage().contains("not determined"));
+    EXPECT_TRUE(Message().contains("not determined"));
 }
 
 // The page "Spectrum" with the demo spectrum on a small and a large screen, and the levels of a
@@ -204,6 +204,8 @@ TEST_F(ImportTest, ScreenshotsOfTheSpectrumPage) {
     for (const QSize size : {QSize(1024, 700), QSize(1680, 1000)}) {
         Window().resize(size);
         QApplication::processEvents();
+        // The whole window on the screen, the status bar too, with both pages shown.
+        EXPECT_EQ(Window().size(), size);
         EXPECT_TRUE(Window().grab().save(
             folder +
             QStringLiteral("/zeltfit-%1x%2-spectrum.png").arg(size.width()).arg(size.height())));

@@ -19,6 +19,13 @@ protected:
         Open();
         ASSERT_TRUE(dialogs_.Messages.isEmpty());
     }
+    // Editing prints nothing on standard error (an editor's commit sent to views that do not
+    // own it did, once per fixed pane).
+    void TearDown() override {
+        EXPECT_TRUE(test::TQtWarnings::Collected().isEmpty())
+            << test::TQtWarnings::Collected().join("\n").toStdString();
+    }
+    test::TQtWarnings warnings_;
 };
 
 TEST_F(LineTableTest, ReadFileShowsRowsBandsAndFractions) {

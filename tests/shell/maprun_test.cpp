@@ -46,7 +46,7 @@ protected:
     QString Memo() { return Control<QPlainTextEdit>("ReportsMemo")->toPlainText(); }
     // Calls `atRows` at the first progress message that counts rows done.
     void OnProgress(const std::function<void()>& atRows) {
-        QObject::connect(Window().statusBar(), &QStatusBar::messageChanged,
+        QObject::connect(&Window().Messages(), &TMessageArea::Shown,
                          [this, atRows, called = false](const QString& message) mutable {
                              if (called || !message.contains(" rows ("))
                                  return;
@@ -106,7 +106,7 @@ TEST_F(MapRunTest, EscapeCancelsAndThePreviousMapStays) {
     Window().Iterate();
     EXPECT_FALSE(progress_.isEmpty());
     EXPECT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "Map cancelled: the previous map stays.");
+    EXPECT_EQ(Message(), "Map cancelled: the previous map stays.");
     EXPECT_EQ(Memo(), memo);
     EXPECT_EQ(Control<TContourPlot>("ContourPlot")->Caption(), caption);
     EXPECT_EQ(Grid()->CellText(4, 1), fitted);
@@ -120,7 +120,7 @@ TEST_F(MapRunTest, EscapeCancelsAndThePreviousMapStays) {
     // The status bar's button cancels as Escape does.
     OnProgress([this] { Control<QPushButton>("MapCancelBtn")->click(); });
     Window().Iterate();
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "Map cancelled: the previous map stays.");
+    EXPECT_EQ(Message(), "Map cancelled: the previous map stays.");
     EXPECT_EQ(Memo(), memo);
 }
 

@@ -6,7 +6,10 @@
 #include "shell/imagesizedialog.h"
 #include "tests/shell/windowtest.h"
 #include "tests/widgets/crowdedchart.h"
+#include "widgets/barmarks.h"
+#include "widgets/boltzmannchart.h"
 #include "widgets/contourplot.h"
+#include "widgets/imagelayout.h"
 #include "widgets/seriesplot.h"
 
 #include <QApplication>
@@ -181,6 +184,70 @@ TEST_F(WindowTest, ScreenshotOfASeriesWithAFlaggedResult) {
     const TSeriesPlot* plot = Control<TSeriesPlot>("SeriesPlot");
     EXPECT_EQ(plot->FlaggedTemperatures()->dataCount(), 1);
     EXPECT_LT(plot->yAxis2->range().upper, 2000);
+}
+
+// Every plot saved for one and two journal columns at 300 dpi, from the window at 1024 x 700:
+// the image as wide as the column, its plotting area taking most of it, no tick labels touching.
+TEST_F(WindowTest, PlotsAtJournalSizes) {
+    folders_.WriteConfig("[_Iteration]\r\nFromDensity=1E16\r\nToDensity=1E18\r\n"
+                         "DensityPoints=40\r\nFromTemperature=1000\r\nToTemperature=4000\r\n"
+                         "TemperaturePoints=40\r\n[_Parameters]\r\nTn=400\r\nPath=0.05\r\n");
+    for (const QString& name :
+         QDir(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements")).entryList(QDir::Files))
+        folders_.WriteMeasurement(
+            name,
+            test::TTestFolders::Read(QStringLiteral(ZELT_SOURCE_DIR "/data/measurements/") + name));
+    Open();
+    Control<QCheckBox>("FitTempCheckBox")->setChecked(true);
+    Window().resize(1024, 700);
+    Window().show();
+    Window().FitAllClick();
+    ReadThroughDialog(folders_.Measurements() + "/argon_5e16.txt");
+    Window().Iterate();
+    Control<QCheckBox>("FreeLevelsCheckBox")->setChecked(true);
+    Window().Fit();
+    ASSERT_TRUE(dialogs_.Errors.isEmpty()) << dialogs_.Errors.join("|").toStdString();
+
+    auto* plots = Control<QTabWidget>("PlotPageControl");
+    Control<QTabWidget>("TablePageControl")->setCurrentIndex(3);
+    const QString folder = QStringLiteral(ZELT_BINARY_DIR "/screenshots");
+    const struct {
+        const char* Name;
+        int Page;
+    } shown[] = {{"ZeltChart", 0}, {"ContourPlot", 1}, {"SeriesPlot", 2}, {"BoltzmannPlot", 0}};
+    for (const auto& plot : shown) {
+        plots->setCurrentIndex(plot.Page);
+        QApplication::processEvents();
+        auto* widget = Control<QCustomPlot>(plot.Name);
+        for (const auto& [preset, millimetres] :
+             {std::pair(TImageChoice::TPreset::OneColumn, 85),
+              std::pair(TImageChoice::TPreset::TwoColumns, 170)}) {
+            const TImageSize size = ImageSizeOf({preset}, widget->size());
+            const QString file = QStringLiteral("%1/zeltfit-%2-%3mm.png")
+                                     .arg(folder, QString(plot.Name).toLower())
+                                     .arg(millimetres);
+            SavePlotImage(*widget, file, size);
+            EXPECT_EQ(QImage(file).width(), std::lround(millimetres / 25.4 * 300)) << plot.Name;
+
+            const QSize layout = size.Pixels * 96 / 300;
+            TImageLayout laidOut(*widget, layout, true);
+            QImage scratch(layout, QImage::Format_ARGB32_Premultiplied);
+            QCPPainter painter(&scratch);
+            laidOut.Draw(painter);
+            // The plotting area, with the chart's strip of wavelength marks above it and the
+            // map's colour bar below (the series plot has an axis either side).
+            QRect area = widget->axisRect()->rect();
+            if (auto* chart = qobject_cast<TZeltChart*>(widget))
+                area.setTop(area.top() - chart->Marks()->StripHeight());
+            if (auto* map = qobject_cast<TContourPlot*>(widget))
+                area = area.united(map->ColourScale()->axis()->axisRect()->rect());
+            EXPECT_GT(area.width(), 0.5 * layout.width()) << plot.Name << " " << millimetres;
+            EXPECT_GT(area.height(), 0.45 * layout.height()) << plot.Name << " " << millimetres;
+            for (const QCPAxis* axis : LabelledAxes(*widget))
+                EXPECT_TRUE(TickLabelsApart(*axis))
+                    << plot.Name << " " << millimetres << " " << axis->axisType();
+        }
+    }
 }
 
 } // namespace

@@ -6,6 +6,7 @@
 #include "shell/seriespage.h"
 #include "shell/seriesrun.h"
 #include "tests/shell/windowtest.h"
+#include "widgets/imagelayout.h"
 #include "widgets/seriesplot.h"
 
 #include <QApplication>
@@ -18,6 +19,8 @@
 #include <QTabWidget>
 #include <QTest>
 
+#include <algorithm>
+#include <cmath>
 #include <limits>
 
 namespace zelt {
@@ -88,12 +91,17 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_EQ(Control<QPushButton>("FitBtn")->isEnabled(), true);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 
-    // The same report from each file that can be read, read by a click in the list (sorted
-    // alphabetically) and fitted by "Fit".
+    // The same report from each file that can be read, read by a click in the list (in the
+    // natural order of the names, as the series) and fitted by "Fit".
     dialogs_.Messages.clear();
     OpenWithTemperatureFitted();
     auto* files = Control<QListWidget>("FileListBox");
-    for (int row : {0, 3, 4, 1}) {
+    QStringList listed;
+    for (int row = 0; row < files->count(); ++row)
+        listed << files->item(row)->text();
+    EXPECT_EQ(listed, (QStringList{"argon_1e16.txt", "argon_3e16.txt", "argon_4e16.txt",
+                                   "argon_5e16.txt", "argon_2e17.txt"}));
+    for (int row : {0, 2, 3, 4}) {
         files->setCurrentRow(row);
         Window().FileListBoxClick();
         Window().Fit();
@@ -144,12 +152,62 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
     EXPECT_EQ(plot->Densities()->data()->at(0)->value,
               static_cast<double>(Entries()[0].Row.Quoted->Densities[0]));
 
-    // A logarithmic n_1 axis over the decade of the sound points.
+    // A logarithmic n_1 axis over the sound points (1.0e16 to 2.0e17), ending on its ticks.
     Control<QCheckBox>("LogDensityCheckBox")->setChecked(true);
     EXPECT_EQ(plot->yAxis->scaleType(), QCPAxis::stLogarithmic);
-    EXPECT_GT(plot->yAxis->range().lower, 5e15);
-    EXPECT_LT(plot->yAxis->range().upper, 3e17);
+    EXPECT_EQ(plot->yAxis->range().lower, 5e15);
+    EXPECT_EQ(plot->yAxis->range().upper, 5e17);
     EXPECT_EQ(plot->Densities()->dataCount(), 3);
+}
+
+// A flagged T_exc near the sound ones (1103 K among 1500 K) is drawn hollow inside the range and
+// listed in the legend; one far off (15844 K) stays out of the range. The log n_1 axis has a
+// tick at or below its lowest point and at or above its highest, at 1, 2 or 5 times powers of
+// ten, and no two labels touch.
+TEST(SeriesPlot, FlaggedPointsShowAndLogTicksCoverThePoints) {
+    TSeriesPlot plot;
+    plot.resize(560, 260);
+    TSeriesPlot::TSeries series;
+    series.FromX = 1;
+    series.ToX = 5;
+    const double densities[] = {1.2e16, 1.9e16, 2.3e16, 5e16, 2e17};
+    for (int i = 0; i < 5; ++i)
+        series.Points.append(
+            {i + 1.0, densities[i], densities[i] / 50, true, 1500.0 + i, 20, false, i, false, {}});
+    series.Points[1].Flagged = true;
+    series.Points[1].Temperature = 1103;
+    series.Points[2].Flagged = true;
+    series.Points[2].Temperature = 15844;
+    plot.show();
+    plot.Show(series);
+    plot.SetLogarithmicDensity(true);
+    plot.replot();
+
+    EXPECT_EQ(plot.FlaggedTemperatures()->dataCount(), 2);
+    EXPECT_TRUE(plot.yAxis2->range().contains(1103));
+    EXPECT_FALSE(plot.yAxis2->range().contains(15844));
+    EXPECT_LT(plot.yAxis2->range().upper, 2000);
+    EXPECT_NE(plot.legend->itemWithPlottable(plot.FlaggedTemperatures()), nullptr);
+    EXPECT_TRUE(plot.FlaggedTemperatures()->visible());
+    EXPECT_TRUE(plot.axisRect()->rect().contains(
+        QPoint(static_cast<int>(plot.xAxis->coordToPixel(2)),
+               static_cast<int>(plot.yAxis2->coordToPixel(1103)))));
+
+    const QVector<double> ticks = plot.yAxis->tickVector();
+    ASSERT_GE(ticks.size(), 2);
+    double lowest = 1e30, highest = 0;
+    for (double tick : ticks)
+        if (plot.yAxis->range().contains(tick)) {
+            lowest = std::min(lowest, tick);
+            highest = std::max(highest, tick);
+            const double mantissa = tick / std::pow(10.0, std::floor(std::log10(tick) + 1e-9));
+            EXPECT_TRUE(std::abs(mantissa - 1) < 1e-6 || std::abs(mantissa - 2) < 1e-6 ||
+                        std::abs(mantissa - 5) < 1e-6)
+                << tick;
+        }
+    EXPECT_LE(lowest, 1.2e16 * (1 - 1.0 / 50));
+    EXPECT_GE(highest, 2e17);
+    EXPECT_TRUE(TickLabelsApart(*plot.yAxis));
 }
 
 // With "Free levels" ticked every file is fitted with free lower levels: the page plots each
@@ -265,25 +323,24 @@ TEST_F(SeriesTest, FitAllFilesTakesAtMostTwiceTheBatchAndGivesItsReport) {
 
 TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhile) {
     bool disabledMeanwhile = false;
-    QObject::connect(
-        Window().statusBar(), &QStatusBar::messageChanged, [&](const QString& message) {
-            if (!message.startsWith("Fit 2/5: argon_3e16.txt"))
-                return;
-            disabledMeanwhile = !Control<QPushButton>("FitBtn")->isEnabled() &&
-                                !Control<QPushButton>("FitAllBtn")->isEnabled() &&
-                                !Control<QListWidget>("FileListBox")->isEnabled() &&
-                                QApplication::overrideCursor() != nullptr;
-            // Taken between two files: the second is completed.
-            QCoreApplication::postEvent(
-                &Window(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-        });
+    QObject::connect(&Window().Messages(), &TMessageArea::Shown, [&](const QString& message) {
+        if (!message.startsWith("Fit 2/5: argon_3e16.txt"))
+            return;
+        disabledMeanwhile = !Control<QPushButton>("FitBtn")->isEnabled() &&
+                            !Control<QPushButton>("FitAllBtn")->isEnabled() &&
+                            !Control<QListWidget>("FileListBox")->isEnabled() &&
+                            QApplication::overrideCursor() != nullptr;
+        // Taken between two files: the second is completed.
+        QCoreApplication::postEvent(
+            &Window(), new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    });
     Window().FitAllClick();
     EXPECT_TRUE(disabledMeanwhile);
     ASSERT_EQ(Entries().size(), 2u);
     EXPECT_FALSE(Entries()[1].Fitted); // argon_3e16.txt, second in the natural order
     EXPECT_EQ(Memo().count("fit:"), 1);
     EXPECT_EQ(Control<QLabel>("SeriesSummary")->text(), "Stopped after 2 of 5 files, 1 fitted");
-    EXPECT_EQ(Window().statusBar()->currentMessage(), "");
+    EXPECT_EQ(Message(), "Stopped after 2 of 5 files, 1 fitted: see the page \"Series\".");
     EXPECT_TRUE(Control<QPushButton>("FitAllBtn")->isEnabled());
     ASSERT_EQ(dialogs_.Messages.size(), 1); // the file that could not be read
     EXPECT_TRUE(dialogs_.Messages[0].startsWith(
@@ -293,11 +350,10 @@ TEST_F(SeriesTest, EscapeStopsAfterTheCurrentFileWithEveryCommandDisabledMeanwhi
 
 TEST_F(SeriesTest, ClosingTheWindowWaitsForTheCurrentFile) {
     Window().show();
-    QObject::connect(Window().statusBar(), &QStatusBar::messageChanged,
-                     [&](const QString& message) {
-                         if (message.startsWith("Fit 1/5"))
-                             Window().close();
-                     });
+    QObject::connect(&Window().Messages(), &TMessageArea::Shown, [&](const QString& message) {
+        if (message.startsWith("Fit 1/5"))
+            Window().close();
+    });
     Window().FitAllClick();
     EXPECT_EQ(Entries().size(), 1u);
     EXPECT_FALSE(Window().isVisible());

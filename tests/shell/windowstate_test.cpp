@@ -27,7 +27,7 @@ protected:
         QApplication::setActiveWindow(&Window());
     }
     QString Memo() { return Control<QPlainTextEdit>("ReportsMemo")->toPlainText(); }
-    QString Status() { return Window().statusBar()->currentMessage(); }
+    QString Status() { return Message(); }
     void Click(const char* button) {
         QTest::mouseClick(Control<QPushButton>(button), Qt::LeftButton);
         QApplication::processEvents();
@@ -182,7 +182,13 @@ TEST_F(WindowStateTest, ToolTipsShortcutsAndEnterInAGroup) {
               "Computes the residual map over the density and temperature grid (Ctrl+M)");
     EXPECT_EQ(Control<QPushButton>("SaveButton")->shortcut(), QKeySequence("Ctrl+S"));
     EXPECT_EQ(Control<QLineEdit>("PathEdit")->toolTip(),
-              "Absorption path (m): absorption path (m), a number above 0");
+              "Length of the absorbing column along the line of sight, in m; the optical depth "
+              "grows with it; typically 0.001 to 1 m. A number above 0.");
+    // Every edit box says what its value means, not its caption again.
+    for (TNumberEdit* edit : Window().findChildren<TNumberEdit*>())
+        EXPECT_FALSE(edit->toolTip().startsWith(
+            QString::fromStdString(std::string(edit->Setting().Caption))))
+            << edit->objectName().toStdString();
     auto* points = Control<QLineEdit>("PointsTempEdit");
     Control<QLineEdit>("PointsDensityEdit")->setText("3");
     points->setText("3");

@@ -5,6 +5,7 @@
 
 #include "shell/linetable.h"
 #include "shell/main.h"
+#include "shell/messagearea.h"
 #include "shell/numberedit.h"
 #include "tests/shell/guitest.h"
 #include "widgets/chart.h"
@@ -35,6 +36,8 @@ protected:
     TLineTable* Grid() { return Control<TLineTable>("StringGrid1"); }
     TZeltChart* Chart() { return Control<TZeltChart>("ZeltChart"); }
     QString Position() { return Control<QLabel>("PositionPanel")->text(); }
+    // The message the strip shows whole, empty when it is clear.
+    QString Message() { return Window().Messages().Text(); }
     // Column texts of a table row.
     QStringList Row(int row) {
         QStringList texts;
