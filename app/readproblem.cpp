@@ -56,6 +56,11 @@ std::string MeasurementFileProblem(const std::string& path) {
     } catch (const EInOutError&) {
         return {};
     }
+    // A file without one printable character the reader refuses by name ("it holds no text").
+    const std::string& bytes = file.str();
+    if (std::none_of(bytes.begin(), bytes.end(),
+                     [](char c) { return static_cast<unsigned char>(c) > 32; }))
+        return {};
     std::string line;
     for (int number = 1; std::getline(file, line); ++number) {
         if (number == 1 && line.starts_with("\xEF\xBB\xBF"))
