@@ -70,8 +70,8 @@ TEST_F(SeriesTest, EveryFileIsFittedAsAloneAndTheBadOneIsReported) {
         "specie or wavelength precision.",
         flagged + "The fit ran away to n_1 = 1.001E-005 m-3, T_exc = 15844 K, beyond the map's "
                   "range; the likelihood's minimum is n_1 = 1.548E+019 m-3, T_exc = 19354046 K.",
-        flagged + "The fit ended at S = 2.447E-001, but the point n_1 = 7.499E+017 m-3, T_exc = "
-                  "50000 K of a coarse grid over the map's range has S = 9.721E-002: a local "
+        flagged + "The fit ended at S = 2.447E-001, but the point n_1 = 1.000E+018 m-3, T_exc = "
+                  "50000 K of a coarse grid over the map's range has S = 9.790E-002: a local "
                   "minimum; start the fit there.",
         flagged + "log10 n_1" + guard,
         flagged + "The uncertainty of n_1, 2.098E+020 m-3, is not below n_1 = 1.548E+019 m-3 "
