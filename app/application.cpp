@@ -14,6 +14,7 @@
 #include "common/safefile.h"
 #include "common/textfile.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/likelihood.h"
 #include "spectrum/integration.h"
 #include "spectrum/linelist.h"
 

@@ -14,7 +14,6 @@
 #include "linemodel/fitrun.h"
 
 #include <boost/math/distributions/chi_squared.hpp>
-#include <boost/math/distributions/fisher_f.hpp>
 #include <boost/math/tools/toms748_solve.hpp>
 
 #include <algorithm>
@@ -424,16 +423,6 @@ ChiSquareMapOf(const TAtomicData& data, const TParamVector& p, const TMapRange& 
     return map;
 }
 
-std::optional<long double> RegionBound(const TChiSquareMap& map, long double level) {
-    if (!map.Found)
-        return std::nullopt;
-    const std::optional<long double> rise =
-        ChiSquareRise(map.Noise, map.Minimum, map.DegreesOfFreedom, map.Parameters, level);
-    if (!rise)
-        return std::nullopt;
-    return map.Minimum + *rise;
-}
-
 long double Propagated(const std::vector<long double>& covariance,
                        const std::vector<long double>& gradient) {
     const std::size_t n = gradient.size();
@@ -449,20 +438,6 @@ long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double 
         kElementaryCharge *
         (static_cast<long double>(data.Levels[j].Energy) - data.Levels[0].Energy);
     return energy / (kBoltzmann * temperature * temperature) * (temperature < 0 ? -1 : 1);
-}
-
-std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
-                                         std::int32_t parameters, long double level) {
-    if (noise == TNoiseModel::Given) {
-        if (nu < 0)
-            return std::nullopt;
-        const boost::math::chi_squared_distribution<long double> distribution(parameters);
-        return boost::math::quantile(distribution, level);
-    }
-    if (nu < 1)
-        return std::nullopt;
-    const boost::math::fisher_f_distribution<long double> distribution(parameters, nu);
-    return chi2min * parameters / nu * boost::math::quantile(distribution, level);
 }
 
 namespace {

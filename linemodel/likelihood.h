@@ -13,6 +13,7 @@
 // the best point of a coarse grid over the map's range and polished by the minimiser.
 
 #include "linemodel/modeltypes.h"
+#include "linemodel/region.h"
 
 #include <cstdint>
 #include <functional>
@@ -120,13 +121,6 @@ long double Propagated(const std::vector<long double>& covariance,
 // exp(-e (E_j - E_1) / (k |T|)): e (E_j - E_1) / (k T^2), with the sign of T.
 long double BoltzmannSlope(const TAtomicData& data, std::int32_t j, long double temperature);
 
-// The rise of chi^2 above its minimum chi2min that bounds a region of `parameters` parameters
-// at `level`: chi2_quantile(parameters; level) for given uncertainties (Wilks), and
-// chi2min p/nu F(p, nu; level) when the scale is estimated (Beale 1960). Absent with nu < 1
-// for an estimated scale, or nu < 0.
-std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
-                                         std::int32_t parameters, long double level);
-
 // chi^2 at every point of the map of `range` (RSSMap's layout: `rows` temperatures, `columns`
 // log10 densities, at GridValues), the other slots of p as the map's, computed on `threads`
 // threads (ThreadCount) in copies of the model: the confidence region of the same likelihood
@@ -137,18 +131,6 @@ ChiSquareGrid(const TAtomicData& data, const TParamVector& p, const TMapRange& r
               std::int32_t rows, std::int32_t columns, std::int32_t threads,
               const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
 
-// The chi^2 of a map's grid and the minimum its confidence region rises from.
-struct TChiSquareMap {
-    TCheckedVector<TCheckedVector<double>> Grid; // ChiSquareGrid
-    TNoiseModel Noise = TNoiseModel::Relative;
-    // log10 n_1 and T_exc, or log10 n_1 alone where the map has a single temperature.
-    std::int32_t Parameters = 2;
-    std::int32_t DegreesOfFreedom = 0; // nu = lines - upper levels with lines - Parameters
-    long double Minimum = 0;           // chi^2_min
-    long double MinimumLogDensity = 0, MinimumTemperature = 0; // where it lies
-    bool Found = false; // false where no grid point could be computed
-};
-
 // ChiSquareGrid of the map, and its minimum: the best grid point polished by the minimiser over
 // the map's parameters (never above the best grid point), so that the region's bound does not
 // depend on where the grid's points happen to lie.
@@ -156,10 +138,6 @@ TChiSquareMap
 ChiSquareMapOf(const TAtomicData& data, const TParamVector& p, const TMapRange& range,
                std::int32_t rows, std::int32_t columns, std::int32_t threads,
                const std::function<bool(std::int32_t rowsDone, std::int32_t rows)>& progress = {});
-
-// The bound of the map's confidence region at `level`: chi^2 <= chi^2_min + ChiSquareRise for
-// the map's parameters. Absent where the degrees of freedom allow no region or the map is empty.
-std::optional<long double> RegionBound(const TChiSquareMap& map, long double level);
 
 // Fits the selected lines of `data` for the model vector p (slots GasTemperature, PathLength,
 // AtomMass, BoltzmannLevels, Temperature as the start or fixed temperature, FitCount 1 or 2):

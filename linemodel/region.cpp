@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/fpcheck.h"
 
+#include <boost/math/distributions/chi_squared.hpp>
 #include <boost/math/distributions/fisher_f.hpp>
 
 #include <algorithm>
@@ -185,6 +186,30 @@ long double FQuantile(std::int32_t nu, long double level) {
 
 long double RegionFactor(std::int32_t nu, long double level) {
     return 1 + Spread(nu, level);
+}
+
+std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
+                                         std::int32_t parameters, long double level) {
+    if (noise == TNoiseModel::Given) {
+        if (nu < 0)
+            return std::nullopt;
+        const boost::math::chi_squared_distribution<long double> distribution(parameters);
+        return boost::math::quantile(distribution, level);
+    }
+    if (nu < 1)
+        return std::nullopt;
+    const boost::math::fisher_f_distribution<long double> distribution(parameters, nu);
+    return chi2min * parameters / nu * boost::math::quantile(distribution, level);
+}
+
+std::optional<long double> RegionBound(const TChiSquareMap& map, long double level) {
+    if (!map.Found)
+        return std::nullopt;
+    const std::optional<long double> rise =
+        ChiSquareRise(map.Noise, map.Minimum, map.DegreesOfFreedom, map.Parameters, level);
+    if (!rise)
+        return std::nullopt;
+    return map.Minimum + *rise;
 }
 
 TMapRegion MapRegion(const TChiSquareMap& chi2, const TMapRange& range, double level) {

@@ -5,14 +5,14 @@
 //     S(theta) <= S_min (1 + p/nu F(p, nu; 1 - alpha))
 // (Beale 1960; Bates and Watts, Nonlinear Regression Analysis, ch. 6), S the sum of squares,
 // F the quantile of the F distribution and nu the degrees of freedom. The map's region is that
-// of the likelihood of the intensities (likelihood.h: RegionBound) as grid cells; the result
+// of the likelihood of the intensities (RegionBound) as grid cells; the result
 // line's fit's covariance gives the linearised region of its sum of squares, an ellipse.
 
-#include "linemodel/likelihood.h"
 #include "linemodel/modeltypes.h"
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -62,6 +62,29 @@ struct TMapRegion {
     double LogDensityStep = 0, TemperatureStep = 0; // of the map, for the extent's decimals
     std::vector<TOutline> Outlines; // its border, one closed line per connected piece
 };
+
+// The rise of chi^2 above its minimum chi2min that bounds a region of `parameters` parameters
+// at `level`: chi2_quantile(parameters; level) for given uncertainties (Wilks), and
+// chi2min p/nu F(p, nu; level) when the scale is estimated (Beale 1960). Absent with nu < 1
+// for an estimated scale, or nu < 0.
+std::optional<long double> ChiSquareRise(TNoiseModel noise, long double chi2min, std::int32_t nu,
+                                         std::int32_t parameters, long double level);
+
+// The chi^2 of a map's grid and the minimum its confidence region rises from.
+struct TChiSquareMap {
+    TCheckedVector<TCheckedVector<double>> Grid; // ChiSquareGrid (likelihood.h)
+    TNoiseModel Noise = TNoiseModel::Relative;
+    // log10 n_1 and T_exc, or log10 n_1 alone where the map has a single temperature.
+    std::int32_t Parameters = 2;
+    std::int32_t DegreesOfFreedom = 0; // nu = lines - upper levels with lines - Parameters
+    long double Minimum = 0;           // chi^2_min
+    long double MinimumLogDensity = 0, MinimumTemperature = 0; // where it lies
+    bool Found = false; // false where no grid point could be computed
+};
+
+// The bound of the map's confidence region at `level`: chi^2 <= chi^2_min + ChiSquareRise for
+// the map's parameters. Absent where the degrees of freedom allow no region or the map is empty.
+std::optional<long double> RegionBound(const TChiSquareMap& map, long double level);
 
 // The region of `map` (rows: temperatures, columns: log10 densities of `range`) at `level`:
 // the cells with chi^2 <= RegionBound(map, level). Its outline runs through the bound, linearly

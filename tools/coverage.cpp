@@ -3,6 +3,7 @@
 
 #include "common/errors.h"
 #include "linemodel/freelevels.h"
+#include "linemodel/likelihood.h"
 #include "linemodel/region.h"
 #include "tools/demodata.h"
 

@@ -5,6 +5,7 @@
 #include "common/format.h"
 #include "common/version.h"
 #include "linemodel/atomicdata.h"
+#include "linemodel/likelihood.h"
 #include "linemodel/region.h"
 #include "tests/cli/runcommand.h"
 #include "tests/common/tempfolder.h"
