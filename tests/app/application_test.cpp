@@ -252,8 +252,9 @@ TEST_F(ApplicationTest, FailuresAreOutcomesWithTheReportsTexts) {
     EXPECT_EQ(device.Cause, "");
 #endif
     // A binary file is said to be one; a long header line is quoted in part.
-    const TOutcome binary = app_.ReadMeasurement(
-        folder_.Write("binary.txt", std::string("PK\x03\x04\x14\0\x08\0garbage\xFF\xFE\n", 20)));
+    const char zip[] = "PK\x03\x04\x14\0\x08\0garbage\xFF\xFE\n";
+    const TOutcome binary =
+        app_.ReadMeasurement(folder_.Write("binary.txt", std::string(zip, sizeof zip - 1)));
     EXPECT_EQ(binary.Cause, "Line 1 holds bytes that are no text: the file is no text file, and "
                             "a measurement file holds only numbers, a wavelength and an intensity "
                             "on each line.");
