@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstddef>
 #include <filesystem>
 
 namespace zelt {
@@ -114,7 +115,8 @@ bool IsSpectrumExport(const std::string& file) {
     for (double& step : steps)
         step *= sign;
     std::vector<double> sorted = steps;
-    std::nth_element(sorted.begin(), sorted.begin() + sorted.size() / 2, sorted.end());
+    const auto middle = static_cast<std::ptrdiff_t>(sorted.size() / 2);
+    std::nth_element(sorted.begin(), sorted.begin() + middle, sorted.end());
     const double median = sorted[sorted.size() / 2];
     return median > 0 && std::all_of(steps.begin(), steps.end(), [median](double step) {
                return step >= median / 2 && step <= median * 2;
