@@ -461,6 +461,22 @@ TSeries TZeltApp::RunSeries(const std::vector<std::string>& files, TSeriesComman
     return series;
 }
 
+void TZeltApp::TakeFileOf(const TZeltApp& worker) {
+    auto model = std::make_unique<TAtomicData>(*worker.model_,
+                                               [this](const std::string& text) { Collect(text); });
+    // What belongs to the application rather than to the file stays.
+    model->ResultHeaderCount = model_->ResultHeaderCount;
+    model->MapThreads = model_->MapThreads;
+    model->MapProgress = model_->MapProgress;
+    model->Random = model_->Random;
+    model_ = std::move(model);
+    currentFile_ = worker.currentFile_;
+    fitted_ = worker.fitted_;
+    if (storeMeasurementFolder_)
+        config_.WriteString(kFilesMeasurements.Section, kFilesMeasurements.Key,
+                            FolderOf(currentFile_));
+}
+
 void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
                                    const TCommandSettings& settings, TReportKind report,
                                    TSeriesLog& log, const TSeriesHooks& hooks,
@@ -515,8 +531,11 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
             hooks.Done(series, file);
         if (i + 1 < count && hooks.StopRequested && hooks.StopRequested()) {
             series.Stopped = true;
+            TakeFileOf(*workers[slot]);
             return false;
         }
+        if (i + 1 == count)
+            TakeFileOf(*workers[slot]);
         return true;
     };
     try {

@@ -247,10 +247,10 @@ public:
     // one thread, and the hooks run on the calling thread for each file in order, with the same
     // outcomes, entries and report lines as on one thread: the column header stays with the
     // first result line, the log holds the last file's fit, and a stop (StopRequested, or a hook
-    // that raises) comes after the same file. The application's own model, current file and
-    // measurement folder are then left as they were; its result rows and the map on screen
-    // follow the files. A log that cannot be created, or is a device, keeps to one thread so
-    // that each file says so as on one thread.
+    // that raises) comes after the same file. The file the series ends with is then the
+    // application's current file with its read and fit, as on one thread; its result rows and
+    // the map on screen follow the files. A log that cannot be created, or is a device, keeps to
+    // one thread so that each file says so as on one thread.
     TSeries RunSeries(const std::vector<std::string>& files, TSeriesCommand command,
                       const TCommandSettings& settings, TReportKind report,
                       const std::string& logPath, const TSeriesHooks& hooks = {},
@@ -293,6 +293,8 @@ private:
     // Reads file.Path and maps or fits it; its outcomes go to `file` and `entry`.
     void SeriesStep(TSeriesCommand command, const TCommandSettings& settings, TReportKind report,
                     const std::string& logPath, TSeriesFile& file, TSeriesEntry& entry);
+    // The file a worker of a series read and fitted last becomes the current file.
+    void TakeFileOf(const TZeltApp& worker);
     void RunSeriesInParallel(TSeries& series, TSeriesCommand command,
                              const TCommandSettings& settings, TReportKind report, TSeriesLog& log,
                              const TSeriesHooks& hooks, std::int32_t threads);

@@ -76,8 +76,9 @@ void TSeriesRun::Run(const std::vector<std::string>& files, TSeriesCommand comma
         QApplication::processEvents();
     };
     hooks.StopRequested = [this] { return stopRequested_; };
-    // The log's folder is found by each fit, which reports when there is none.
-    series_ = app_.RunSeries(files, command, settings, report, {}, hooks);
+    // The log's folder is found by each fit, which reports when there is none. The files are
+    // read and fitted on every core; the hooks run here, on the window's thread, in order.
+    series_ = app_.RunSeries(files, command, settings, report, {}, hooks, 0);
     live_ = &series_;
     showGathered();
     if (last)

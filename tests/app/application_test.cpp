@@ -441,14 +441,17 @@ TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
             EXPECT_EQ(parallel.Results().size(), 12u);
         }
     }
-    // With free levels too; the threads fit in models of their own.
+    // With free levels too; the threads fit in models of their own, and the last file is then
+    // the current file with its fitted lines, as on one thread.
     TZeltApp one(folder_.File("zeltfit.ini")), two(folder_.File("zeltfit.ini"));
     ASSERT_TRUE(one.ChangeSpecies("Ar I").Done && two.ChangeSpecies("Ar I").Done);
     const TSeriesCommand free = TSeriesCommand::FreeLevels;
     EXPECT_EQ(RunAndView(two, files, free, settings_, ReportFinalResults, log, 2).Seen,
               RunAndView(one, files, free, settings_, ReportFinalResults, log, 1).Seen);
-    EXPECT_EQ(two.Lines().Lines.size(), 0);
-    EXPECT_EQ(one.Lines().Lines.size(), 29);
+    EXPECT_EQ(two.CurrentFile(), folder_.File("argon_2e17_3.txt")); // 2e17 comes last
+    EXPECT_EQ(two.CurrentFile(), one.CurrentFile());
+    ASSERT_EQ(one.Lines().Lines.size(), 29);
+    EXPECT_EQ(TableText(LineTable(two.Lines()), "\n"), TableText(LineTable(one.Lines()), "\n"));
     // No log of a thread is left beside the log.
     for (const fs::directory_entry& entry : fs::directory_iterator(folder_.Path()))
         EXPECT_FALSE(entry.path().filename().string().starts_with(".")) << entry.path();
@@ -457,12 +460,18 @@ TEST_F(ApplicationTest, SeriesOnSeveralThreadsIsTheSeriesOfOneThread) {
         RunAndView(app_, files, TSeriesCommand::Map, settings_, ReportFinalResults, log, 2).Seen,
         RunAndView(app_, files, TSeriesCommand::Map, settings_, ReportFinalResults, log, 1).Seen);
 
+    std::string stoppedAt; // the current file after an orderly stop on one thread
     for (const std::int32_t threads : {1, 2})
         for (const bool raise : {false, true}) {
             const TSeriesView stopped = RunAndView(app_, files, TSeriesCommand::Fit, settings_,
                                                    ReportFinalResults, log, threads, 4, raise);
             EXPECT_EQ(stopped.Seen.size(), 4u);
             EXPECT_EQ(stopped.Entries, raise ? 0u : 4u);
+            if (raise)
+                continue;
+            if (threads == 1)
+                stoppedAt = app_.CurrentFile();
+            EXPECT_EQ(app_.CurrentFile(), stoppedAt) << threads << " threads";
         }
 }
 
