@@ -28,7 +28,7 @@ struct TImageChoice {
 
 // The picture `choice` makes of a plot of `onScreen` pixels: the screen's layout at the chosen
 // resolution, or a column's width (85 or 170 mm) at 300 dpi with the screen's aspect ratio
-// kept between 0.6 and 0.8, or the custom size; a column or a custom size laid out for paper.
+// kept between 0.75 and 0.8, or the custom size; a column or a custom size laid out for paper.
 TImageSize ImageSizeOf(const TImageChoice& choice, QSize onScreen);
 
 class TImageSizeDialog : public QDialog {

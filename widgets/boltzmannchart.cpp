@@ -75,6 +75,8 @@ void TBoltzmannChart::Show(const QVector<TPoint>& points, const std::optional<TL
         name->setPositionAlignment(Qt::AlignLeft | Qt::AlignBottom);
         name->position->setCoords(point.Energy, point.Value);
         name->setPadding(QMargins(5, 0, 0, 3));
+        // The highest name may reach above a low plotting area, into its margin.
+        name->setClipToAxisRect(false);
         names_.append(name);
     }
     points_->setData(energies, values, true);

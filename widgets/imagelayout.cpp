@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "widgets/imagelayout.h"
 
+#include <QFontMetrics>
 #include <QFontMetricsF>
 #include <QImage>
 
@@ -87,10 +88,16 @@ TImageLayout::TImageLayout(QCustomPlot& plot, QSize size, bool print) : plot_(pl
                      std::max(least.right(), kPrintMinimumMargins.right()),
                      std::max(least.bottom(), kPrintMinimumMargins.bottom())));
     }
-    // A legend wider than the image takes as many rows as it needs.
+    // A legend's keys twice as wide as its text is high (their height keeps room for the text's
+    // underscores); a legend wider than the image takes as many rows as it needs.
     for (QCPLayoutElement* element : plot.plotLayout()->elements(true))
         if (auto* legend = qobject_cast<QCPLegend*>(element)) {
-            legends_.append({legend, legend->wrap()});
+            legends_.append(
+                {legend, legend->wrap(), legend->iconSize(), legend->iconTextPadding()});
+            const int text = QFontMetrics(legend->font()).height();
+            legend->setIconSize(std::min(legend->iconSize().width(), 2 * text),
+                                legend->iconSize().height());
+            legend->setIconTextPadding(std::min(legend->iconTextPadding(), text / 3));
             for (int wrap = legend->elementCount();
                  wrap > 1 && legend->minimumOuterSizeHint().width() > size.width(); --wrap) {
                 legend->setWrap(wrap - 1);
@@ -120,9 +127,11 @@ TImageLayout::~TImageLayout() {
         saved.Element->setMargins(saved.Margins);
         saved.Element->setMinimumMargins(saved.MinimumMargins);
     }
-    for (const auto& [legend, wrap] : legends_) {
-        legend->setWrap(wrap);
-        legend->setFillOrder(legend->fillOrder(), true);
+    for (const TLegend& saved : legends_) {
+        saved.Legend->setWrap(saved.Wrap);
+        saved.Legend->setIconSize(saved.IconSize);
+        saved.Legend->setIconTextPadding(saved.IconTextPadding);
+        saved.Legend->setFillOrder(saved.Legend->fillOrder(), true);
     }
     for (auto it = tickCounts_.begin(); it != tickCounts_.end(); ++it)
         it.key()->setTickCount(it.value());

@@ -7,14 +7,13 @@
 // (11 px = 8.25 pt) whatever the resolution. At that size the screen's fixed margins would eat
 // a fifth of a column and its tick counts would crowd the labels, so for paper the margins
 // follow the labels, a legend wider than the image wraps into rows and each axis drops ticks
-// until no two labels touch (the map moves its caption above the plotting area itself).
+// until no two labels touch (the map moves its caption above the plotting area itself). A
+// legend's keys narrow to twice its text's height, which fits more entries in one row.
 
 #include <QHash>
 #include <QMargins>
 #include <QSize>
 #include <QVector>
-
-#include <utility>
 
 #include <qcustomplot.h>
 
@@ -41,7 +40,14 @@ private:
     QCustomPlot& plot_;
     QSize size_;
     QVector<TElement> elements_;
-    QVector<std::pair<QCPLegend*, int>> legends_; // and their wraps
+    struct TLegend {
+        QCPLegend* Legend;
+        int Wrap;
+        QSize IconSize;
+        int IconTextPadding;
+    };
+
+    QVector<TLegend> legends_;
     QHash<QCPAxisTicker*, int> tickCounts_;
 };
 

@@ -6,6 +6,7 @@
 #include "shell/imagesizedialog.h"
 #include "tests/shell/windowtest.h"
 #include "tests/widgets/crowdedchart.h"
+#include "widgets/axistitle.h"
 #include "widgets/barmarks.h"
 #include "widgets/boltzmannchart.h"
 #include "widgets/contourplot.h"
@@ -19,6 +20,7 @@
 #include <QListWidget>
 #include <QPixmap>
 #include <QTabWidget>
+#include <QTextDocument>
 #include <QToolButton>
 
 namespace zelt {
@@ -246,6 +248,21 @@ TEST_F(WindowTest, PlotsAtJournalSizes) {
             for (const QCPAxis* axis : LabelledAxes(*widget))
                 EXPECT_TRUE(TickLabelsApart(*axis))
                     << plot.Name << " " << millimetres << " " << axis->axisType();
+            // The left axis's title, centred on the plotting area, lies within the image and
+            // below the chart's marks.
+            const QCPAxis* left = widget->axisRect()->axis(QCPAxis::atLeft);
+            QTextDocument title;
+            title.setDocumentMargin(0);
+            title.setDefaultFont(left->labelFont());
+            const TAxisTitle* caption = TAxisTitle::Of(left);
+            title.setHtml(caption != nullptr ? caption->Html() : left->label().toHtmlEscaped());
+            double top = 0;
+            if (auto* chart = qobject_cast<TZeltChart*>(widget))
+                for (const QRectF& text : chart->Marks()->TextRects())
+                    top = std::max(top, text.bottom());
+            const double centre = widget->axisRect()->rect().center().y();
+            EXPECT_GE(centre - title.idealWidth() / 2, top) << plot.Name << " " << millimetres;
+            EXPECT_LE(centre + title.idealWidth() / 2, layout.height()) << plot.Name;
         }
     }
 }
