@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <iostream>
+#include <string_view>
 
 namespace {
 
@@ -20,9 +21,25 @@ std::string Share(int count, int of) {
     return of > 0 ? zelt::Format("%.3f", {static_cast<double>(count) / of}) : "";
 }
 
+constexpr const char* kUsage = "usage: zeltfit-coverage [realisations (1 to 1000000, default "
+                               "500)] [data folder]\n";
+
 int Run(int argc, char** argv) {
     using namespace zelt;
-    const int realisations = argc > 1 ? std::atoi(argv[1]) : 500;
+    if (argc > 1 && (std::string_view(argv[1]) == "--help" || std::string_view(argv[1]) == "-h")) {
+        std::cout << kUsage;
+        return 0;
+    }
+    int realisations = 500;
+    if (argc > 1) {
+        char* end = nullptr;
+        const long count = std::strtol(argv[1], &end, 10);
+        if (*end != '\0' || count < 1 || count > 1000000 || argc > 3) {
+            std::cerr << kUsage;
+            return 2;
+        }
+        realisations = static_cast<int>(count);
+    }
     const std::string folder = argc > 2 ? argv[2] : ZELT_SOURCE_DIR "/data";
     const std::filesystem::path scratch =
         std::filesystem::temp_directory_path() / "zeltfit-coverage";
