@@ -86,17 +86,18 @@ TGridModel::TScratch TGridModel::NewScratch() const {
     scratch.Reduced.resize(lines_.size());
     scratch.SumAEff.resize(static_cast<std::size_t>(upperLevels_));
     scratch.Exponentials.resize(populatedLines_.size() * block);
+    scratch.Fractions.resize(static_cast<std::int32_t>(lines_.size()));
     return scratch;
 }
 
-bool TGridModel::Row(double temperature, TScratch& scratch) const {
+bool TGridModel::Row(double temperature, TScratch& scratch, const TColumnFractions& each) const {
     const long double absolute = std::fabs(static_cast<long double>(temperature));
     for (std::size_t j = 0; j < energyTerms_.size(); ++j)
         scratch.Boltzmann[j] = BoltzmannFactor(energyTerms_[j], kBoltzmann * absolute);
     if (!scratch.Boltzmann.empty() && scratch.Boltzmann[0] != 1)
         return false;
     for (std::int32_t first = 0; first < columns_; first += kBlockColumns)
-        Block(first, std::min(kBlockColumns, columns_ - first), scratch);
+        Block(first, std::min(kBlockColumns, columns_ - first), scratch, each);
     return true;
 }
 
@@ -146,7 +147,8 @@ void TGridModel::ReduceLines(std::int32_t count, TScratch& scratch) const {
 }
 
 // The residuals of `count` columns from column `first` on.
-void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch) const {
+void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch,
+                       const TColumnFractions& each) const {
     // The first level's lines take their values from firstLevelReduced_.
     for (std::size_t j = 1; j < weightRatios_.size(); ++j) {
         const long double weight = weightRatios_[j], boltzmann = scratch.Boltzmann[j];
@@ -184,10 +186,14 @@ void TGridModel::Block(std::int32_t first, std::int32_t count, TScratch& scratch
             const double fraction = sumAEff <= 0 ? -1 : ExtendedQuotient(reduced, sumAEff);
             const long double difference = static_cast<long double>(fraction) - lines_[i].Measured;
             rss += difference * difference;
+            if (each)
+                scratch.Fractions[static_cast<std::int32_t>(i)] = fraction;
         }
         if (degreesOfFreedom_ > 0)
             rss /= degreesOfFreedom_;
         scratch.Residuals[first + c] = rss;
+        if (each)
+            each(first + c, scratch.Fractions);
     }
 }
 

@@ -10,6 +10,7 @@
 
 #include "linemodel/atomicdata.h"
 
+#include <functional>
 #include <vector>
 
 namespace zelt {
@@ -27,7 +28,12 @@ public:
         std::vector<double> Fixed;             // s-1, the fixed A Lambda(tau), repeated
         std::vector<const double*> Reduced;    // per line: its reduced values in the block
         std::vector<double> SumAEff;           // s-1, of every upper level
+        TCheckedVector<long double> Fractions; // of every line at one column, for TColumnFractions
     };
+    // Sees the model fractions of every line (SelectedLines order) at one grid column of a row,
+    // the values ModelBF gives there.
+    using TColumnFractions =
+        std::function<void(std::int32_t column, const TCheckedVector<long double>& fractions)>;
 
     // The model of the lines and levels of `data` with its escape factor, for the slots
     // GasTemperature, PathLength, AtomMass and BoltzmannLevels of p, on grid columns at
@@ -40,7 +46,8 @@ public:
     // CalcRSS(p, 2) at every grid column and `temperature` (K, its absolute value is used), into
     // scratch.Residuals. Returns false, having computed nothing, when the first level's
     // Boltzmann factor is not 1 (kT is 0 or no number), for the point-by-point path to do.
-    bool Row(double temperature, TScratch& scratch) const;
+    // `each`, when given, sees every column's fractions.
+    bool Row(double temperature, TScratch& scratch, const TColumnFractions& each = {}) const;
 
 private:
     // A line whose optical depth the model computes.
@@ -64,7 +71,8 @@ private:
     };
 
     double Reduced(const TDepthLine& line, double lowerPopulation) const;
-    void Block(std::int32_t first, std::int32_t count, TScratch& scratch) const;
+    void Block(std::int32_t first, std::int32_t count, TScratch& scratch,
+               const TColumnFractions& each) const;
     void ReduceLines(std::int32_t count, TScratch& scratch) const;
 
     TEscapeModel escape_;

@@ -196,6 +196,25 @@ TEST_F(Likelihood, TheMapsChiSquareIsTheFitsOnEveryThread) {
     Slot(p, LogDensity) = 15.75;
     Slot(p, Temperature) = 1500;
     EXPECT_EQ(one[2][1], static_cast<double>(chi2(p)));
+    // Cell by cell the fit's chi^2, also where the model overflows (1e26 m-3), at 0 K (the rows
+    // the map's grid model leaves to the point-by-point path) and with the doppler escape factor.
+    for (const TEscapeModel& escape : {TEscapeModel(), TEscapeModel::Doppler()}) {
+        data.Escape = escape;
+        TChiSquare fit(intensities, BoltzmannFractions(data));
+        for (const TMapRange& wide :
+             {TMapRange{8, 26, 0, 45000, 2, 15000}, TMapRange{14, 20, 10, 40, 0.5, 10}}) {
+            const auto grid = ChiSquareGrid(data, p, wide, 4, 10, 2);
+            const auto densities = GridValues(wide.FromLogDensity, wide.LogDensityStep, 10);
+            const auto temperatures = GridValues(wide.FromTemperature, wide.TemperatureStep, 4);
+            for (int r = 0; r < 4; ++r)
+                for (int c = 0; c < 10; ++c) {
+                    Slot(p, LogDensity) = densities[c];
+                    Slot(p, Temperature) = temperatures[r];
+                    EXPECT_EQ(grid[r][c], static_cast<double>(fit(p)))
+                        << densities[c] << " " << temperatures[r];
+                }
+        }
+    }
     int asked = 0;
     EXPECT_EQ(test::ErrorText<EAbort>([&] {
                   ChiSquareGrid(data, p, range, 4, 4, 1,
