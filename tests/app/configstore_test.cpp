@@ -14,6 +14,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <thread>
 
 namespace zelt {
 namespace {
@@ -148,18 +149,21 @@ TEST_F(ConfigStoreTest, TwoProcessesClosingAtOnceLoseNothing) {
     const auto close = [&](const char* section) {
         return test::Spawn([&] {
             TConfigStore store(file_);
-            for (int round = 0; round < 20; ++round)
+            for (int round = 0; round < 20; ++round) {
                 store.Update([&](TIniText& ini) {
                     for (int key = 0; key < 10; ++key)
                         ini.SetValue(section, "Key" + std::to_string(key), std::to_string(round));
                 });
+                // A window closes once; a writer that took the lock again at once would starve
+                // the other's retries (every 10 ms) in a slow build until its wait ran out.
+                std::this_thread::sleep_for(std::chrono::milliseconds(30));
+            }
             return 0;
         });
     };
     const pid_t first = close("_Fit"), second = close("_Iteration");
     // Each update reads, writes and syncs a 60 KB file under the lock: in a sanitizer build on a
-    // busy machine the 40 of them took longer than the default 20 s, so the guard against a
-    // hang waits longer here.
+    // busy machine the 40 of them take longer than the default 20 s of the guard against a hang.
     const std::chrono::seconds hang(180);
     EXPECT_EQ(test::Wait(first, hang), 0);
     EXPECT_EQ(test::Wait(second, hang), 0);
