@@ -484,7 +484,7 @@ void TZeltApp::RunSeriesInParallel(TSeries& series, TSeriesCommand command,
     const auto count = static_cast<std::int32_t>(series.Files.size());
     const bool mapped = command == TSeriesCommand::Map;
     std::vector<std::unique_ptr<TZeltApp>> workers;
-    for (std::int32_t slot = 0; slot < 2 * std::min(ThreadCount(threads), count); ++slot)
+    for (std::int32_t slot = 0; slot < OrderSlots(threads, count); ++slot)
         workers.emplace_back(new TZeltApp(*this, TWorkerCopy{}));
     std::vector<std::string> logs(workers.size()); // the log of the file worked in each slot
     // What a slot's file left for its done: RunInOrder gives a slot no other file before then.

@@ -68,7 +68,8 @@ void TSpectrumImport::IntegrateFiles(
         TIntegration Result;
         std::exception_ptr Error;
     };
-    std::vector<TSlot> slots(2 * static_cast<std::size_t>(ThreadCount(threads)));
+    std::vector<TSlot> slots(
+        static_cast<std::size_t>(OrderSlots(threads, static_cast<std::int32_t>(files.size()))));
     RunInOrder(
         threads, static_cast<std::int32_t>(files.size()),
         [&](std::int32_t slot, std::int32_t item) {

@@ -63,6 +63,10 @@ std::int32_t RunRows(std::int32_t threads, std::int32_t rows,
     return stop;
 }
 
+std::int32_t OrderSlots(std::int32_t threads, std::int32_t count) {
+    return kSlotsPerThread * std::min(ThreadCount(threads), std::max(count, 1));
+}
+
 std::int32_t RunInOrder(std::int32_t threads, std::int32_t count,
                         const std::function<void(std::int32_t slot, std::int32_t item)>& work,
                         const std::function<bool(std::int32_t slot, std::int32_t item)>& done) {
@@ -75,17 +79,17 @@ std::int32_t RunInOrder(std::int32_t threads, std::int32_t count,
     std::vector<char> finished(items);
     std::vector<std::int32_t> slotOf(items);
     std::vector<std::exception_ptr> errors(items);
-    std::vector<char> slotFree(static_cast<std::size_t>(2 * workers), 1);
+    std::vector<char> slotFree(static_cast<std::size_t>(OrderSlots(threads, count)), 1);
     std::fenv_t environment;
     std::fegetenv(&environment);
-    // Worker w takes its two slots in turn; it waits for a slot while the item last worked there
-    // has not been done. Items are taken in ascending order, so the item the caller waits for
+    // Worker w takes its slots in turn; it waits for a slot while the item last worked there has
+    // not been done. Items are taken in ascending order, so the item the caller waits for
     // always finds a slot: every slot taken holds an item before it.
     const auto run = [&](std::int32_t worker) {
         std::fesetenv(&environment);
         std::feclearexcept(FE_ALL_EXCEPT);
-        for (std::int32_t turn = 0;; turn ^= 1) {
-            const std::int32_t slot = 2 * worker + turn;
+        for (std::int32_t turn = 0;; turn = (turn + 1) % kSlotsPerThread) {
+            const std::int32_t slot = kSlotsPerThread * worker + turn;
             std::unique_lock guard(lock);
             changed.wait(guard, [&] { return stop || slotFree[slot] != 0; });
             if (stop || next >= count)
